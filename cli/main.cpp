@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+  std::puts("quorvale-batch: not built yet");
+  return 2;
+}

@@ -1,0 +1,122 @@
+#include "imaging/Bitmap.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <utility>
+#include <vector>
+
+namespace quorvale {
+
+Bitmap::Bitmap(int width, int height) { SetSize(width, height); }
+
+Bitmap::Bitmap(const Bitmap& other) { *this = other; }
+
+Bitmap& Bitmap::operator=(const Bitmap& other) {
+  if (this == &other) return *this;
+  Allocate(other.width_, other.height_);
+  for (int y = 0; y < height_; ++y) std::memcpy(Row(y), other.Row(y), static_cast<std::size_t>(width_) * 3);
+  return *this;
+}
+
+Bitmap::Bitmap(Bitmap&& other) noexcept { *this = std::move(other); }
+
+Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
+  if (this == &other) return *this;
+  data_ = std::move(other.data_);
+  capacity_ = std::exchange(other.capacity_, 0);
+  origin_ = std::exchange(other.origin_, 0);
+  stride_ = std::exchange(other.stride_, 0);
+  width_ = std::exchange(other.width_, 0);
+  height_ = std::exchange(other.height_, 0);
+  return *this;
+}
+
+void Bitmap::SetSize(int width, int height) {
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (width <= width_ && height <= height_) {
+    width_ = width;
+    height_ = height;
+    return;
+  }
+  Reallocate(width, height, true);
+}
+
+void Bitmap::Allocate(int width, int height) {
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  const std::ptrdiff_t stride = RowBytes(width);
+  const std::size_t needed = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
+  if (needed > capacity_ || !data_) {
+    data_.reset();
+    capacity_ = 0;
+    data_.reset(new std::uint8_t[std::max<std::size_t>(needed, 1)]);
+    capacity_ = needed;
+  }
+  origin_ = 0;
+  stride_ = stride;
+  width_ = width;
+  height_ = height;
+}
+
+void Bitmap::Release() {
+  data_.reset();
+  capacity_ = 0;
+  origin_ = stride_ = 0;
+  width_ = height_ = 0;
+}
+
+void Bitmap::Reallocate(int width, int height, bool keep) {
+  const std::ptrdiff_t stride = RowBytes(width);
+  const std::size_t needed = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
+  std::unique_ptr<std::uint8_t[]> data(new std::uint8_t[std::max<std::size_t>(needed, 1)]);
+  std::memset(data.get(), 0xFF, needed);
+  if (keep) {
+    const int rows = std::min(height, height_);
+    const std::size_t bytes = static_cast<std::size_t>(std::min(width, width_)) * 3;
+    for (int y = 0; y < rows; ++y) std::memcpy(data.get() + y * stride, Row(y), bytes);
+  }
+  data_ = std::move(data);
+  capacity_ = needed;
+  origin_ = 0;
+  stride_ = stride;
+  width_ = width;
+  height_ = height;
+}
+
+void Bitmap::Crop(int left, int top, int width, int height) {
+  origin_ += static_cast<std::ptrdiff_t>(top) * stride_ + static_cast<std::ptrdiff_t>(left) * 3;
+  width_ = width;
+  height_ = height;
+}
+
+void Bitmap::CopyRect(const Bitmap& source, int sx, int sy, int width, int height, int dx, int dy) {
+  const std::size_t bytes = static_cast<std::size_t>(width) * 3;
+  for (int y = 0; y < height; ++y) {
+    std::memmove(Row(dy + y) + dx * 3, source.Row(sy + y) + sx * 3, bytes);
+  }
+}
+
+void Bitmap::StretchFrom(const Bitmap& source, int width, int height) {
+  if (width <= 0 || height <= 0 || source.width_ <= 0 || source.height_ <= 0) return;
+  const auto pick = [](int target, int count, int sourceCount) {
+    return static_cast<int>((2 * static_cast<std::int64_t>(target) + 1) * sourceCount /
+                            (2 * static_cast<std::int64_t>(count)));
+  };
+  std::vector<std::ptrdiff_t> columnOffset(static_cast<std::size_t>(width));
+  for (int x = 0; x < width; ++x) columnOffset[x] = pick(x, width, source.width_) * 3;
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* from = source.Row(pick(y, height, source.height_));
+    std::uint8_t* to = Row(y);
+    for (int x = 0; x < width; ++x) {
+      const std::uint8_t* pixel = from + columnOffset[x];
+      to[0] = pixel[0];
+      to[1] = pixel[1];
+      to[2] = pixel[2];
+      to += 3;
+    }
+  }
+}
+
+}  // namespace quorvale

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "platform/Window.h"
+
+namespace quorvale {
+
+enum class SizeKind { Print, Fixed };
+
+// One row of the size table. Captions and labels are display text only; the
+// geometry uses L and S alone. For print sizes L and S are the 400-dpi values.
+struct SizePreset {
+  int button;               // N of RadioButtonN
+  int screenRow;            // 1-based row on screen, top to bottom
+  const char* caption;      // the button's caption, exactly as shown
+  int label;                // N of StaticTextN, the aspect label beside it
+  const char* aspectLabel;  // that label's text
+  SizeKind kind;
+  std::int32_t L;
+  std::int32_t S;
+  const char* id;  // the --size value of quorvale-batch
+};
+
+// The eighteen rows in test order (the order ResolveTargetSize examines them).
+std::span<const SizePreset> SizeTable();
+
+// The five print resolutions in test order.
+struct PrintResolution {
+  int button;           // N of RadioButtonN
+  const char* caption;  // "150 dpi" ...
+  std::int32_t dpi;
+};
+std::span<const PrintResolution> PrintResolutions();
+
+struct LongShort {
+  std::int32_t L;
+  std::int32_t S;
+  friend bool operator==(const LongShort&, const LongShort&) = default;
+};
+
+struct PixelSize {
+  std::int32_t width;
+  std::int32_t height;
+  friend bool operator==(const PixelSize&, const PixelSize&) = default;
+};
+
+struct ReductionBox {
+  std::int32_t width;
+  std::int32_t height;
+  bool reducible;  // the photo is at least the box in both directions
+  friend bool operator==(const ReductionBox&, const ReductionBox&) = default;
+};
+
+// (L, S) for the selected size and resolution buttons. The resolution
+// defaults to 400 dpi and the print size to 2000 x 1401; among several
+// selected buttons the later in test order wins. The print pair is scaled
+// as (L * dpi) / 400, truncating; a selected fixed size then replaces it,
+// unscaled.
+LongShort ResolveTargetSize(const RadioSelection& selected);
+
+// The crop of a w x h photo (w, h >= 1) to the aspect L:S (landscape) or S:L
+// (portrait and square), 32-bit products, truncating divisions. The side
+// that is already short for the aspect stays whole; a photo that has the
+// aspect exactly keeps its whole size.
+PixelSize ComputeTrimSize(std::int32_t w, std::int32_t h, LongShort target);
+
+// The box a w x h photo is reduced to: L x S when w > h, else S x L.
+// Reducible when the photo is at least the box in both directions.
+ReductionBox ComputeReductionBox(std::int32_t w, std::int32_t h, LongShort target);
+
+}  // namespace quorvale

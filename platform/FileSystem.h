@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvale {
+
+// Thin wrappers over the file system. Paths are byte strings, passed to the
+// system unchanged.
+
+// Identity of a folder (device and inode), to tell a folder met again through
+// a link from a new one.
+struct FolderId {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  friend bool operator==(const FolderId&, const FolderId&) = default;
+};
+
+struct FolderEntry {
+  std::string name;        // as the file system reports it
+  bool isFolder = false;   // a folder, or a link that leads to one
+  FolderId id;             // meaningful for folders only
+};
+
+// The entries of `folder` other than "." and "..", sorted by name bytes so
+// that every listing of the same folder comes out in the same order. Hidden
+// entries are included. nullopt when the folder cannot be listed.
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder);
+
+// The identity of the folder at `path` (links followed); nullopt if none.
+std::optional<FolderId> IdentifyFolder(const std::string& path);
+
+// chdir; true on success. Also serves as the test that a folder is usable.
+bool ChangeDirectory(const std::string& folder);
+
+// The process's current folder, without a trailing '/' (except the root).
+std::string CurrentDirectory();
+
+// Creates `folder` and every missing folder above it, outermost first.
+// True when the folder exists afterwards.
+bool CreateFolders(const std::string& folder);
+
+// True when something (not a folder) exists at `path`.
+bool FileExists(const std::string& path);
+
+// The folder holding the running program, ending in '/'.
+std::string ProgramFolder();
+
+}  // namespace quorvale

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+
+namespace quorvale::testing {
+
+// A fresh temporary folder for one test, removed with everything in it
+// (read-only parts included) when the test ends. Also restores the current
+// folder, which saving changes.
+class Sandbox {
+ public:
+  Sandbox();
+  ~Sandbox();
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+
+  // The folder, without a trailing '/'.
+  const std::string& Root() const { return root_; }
+  // Root() + "/" + relative.
+  std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
+
+  // Creates each named file (with a little text) and the folders above it;
+  // a name ending in '/' makes a folder.
+  void Fill(std::initializer_list<std::string> names) const;
+  // Writes `bytes` to the file `relative`, making folders as needed.
+  void Write(const std::string& relative, const std::string& bytes) const;
+  std::string Read(const std::string& relative) const;
+
+ private:
+  std::string root_;
+  std::filesystem::path previousCwd_;
+};
+
+}  // namespace quorvale::testing

@@ -1,0 +1,82 @@
+#include "support/TestJpeg.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace quorvale::testing {
+
+std::string MakeJpeg(int width, int height, const PixelFunction& pixel,
+                     const TestJpegOptions& options) {
+  jpeg_compress_struct cinfo{};
+  jpeg_error_mgr jerr{};
+  cinfo.err = jpeg_std_error(&jerr);
+  jpeg_create_compress(&cinfo);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &buffer, &size);
+
+  cinfo.image_width = static_cast<JDIMENSION>(width);
+  cinfo.image_height = static_cast<JDIMENSION>(height);
+  const int components = options.grayscale ? 1 : options.cmyk ? 4 : 3;
+  cinfo.input_components = components;
+  cinfo.in_color_space = options.grayscale ? JCS_GRAYSCALE : options.cmyk ? JCS_CMYK : JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, options.quality, TRUE);
+  if (options.progressive) jpeg_simple_progression(&cinfo);
+  jpeg_start_compress(&cinfo, TRUE);
+
+  if (options.exif) {
+    // "Exif\0\0", a big-endian TIFF header and one IFD entry: Orientation = 6.
+    const unsigned char exif[] = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8,
+                                  0,   1,   0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0,
+                                  0,   0,   0,    0};
+    jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif, sizeof exif);
+  }
+
+  std::vector<unsigned char> row(static_cast<std::size_t>(width) * components);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    const int y = static_cast<int>(cinfo.next_scanline);
+    for (int x = 0; x < width; ++x) {
+      const Rgb p = pixel(x, y);
+      unsigned char* out = &row[static_cast<std::size_t>(x) * components];
+      if (components == 1) {
+        out[0] = p[0];
+      } else {
+        out[0] = p[0];
+        out[1] = p[1];
+        out[2] = p[2];
+        if (components == 4) out[3] = 255;
+      }
+    }
+    JSAMPROW rows[] = {row.data()};
+    jpeg_write_scanlines(&cinfo, rows, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::string bytes(reinterpret_cast<const char*>(buffer), size);
+  std::free(buffer);
+  return bytes;
+}
+
+Rgb CoordinatePixel(int x, int y) {
+  return {static_cast<std::uint8_t>(x % 256), static_cast<std::uint8_t>(y % 256),
+          static_cast<std::uint8_t>((x / 256 + 16 * (y / 256)) % 256)};
+}
+
+Rgb PhotoPixel(int x, int y) {
+  // Gradients, a few soft discs and a fine deterministic texture.
+  const unsigned hash = (static_cast<unsigned>(x) * 73856093u) ^ (static_cast<unsigned>(y) * 19349663u);
+  const int grain = static_cast<int>(hash % 13) - 6;
+  const int cx = (x % 700) - 350;
+  const int cy = (y % 500) - 250;
+  const int disc = (cx * cx + cy * cy) < 150 * 150 ? 40 : 0;
+  const auto clamp = [](int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); };
+  return {clamp(60 + (x / 40) % 120 + disc + grain), clamp(80 + (y / 30) % 100 + grain),
+          clamp(140 - ((x + y) / 60) % 90 + disc / 2 + grain)};
+}
+
+}  // namespace quorvale::testing

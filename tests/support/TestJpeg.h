@@ -1,0 +1,33 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace quorvale::testing {
+
+using Rgb = std::array<std::uint8_t, 3>;
+using PixelFunction = std::function<Rgb(int x, int y)>;
+
+struct TestJpegOptions {
+  int quality = 95;
+  bool grayscale = false;    // 1 component (the red value is the gray)
+  bool progressive = false;
+  bool cmyk = false;         // 4 components: C = R, M = G, Y = B, K = 255
+  bool exif = false;         // an APP1 Exif block with orientation 6
+};
+
+// A JPEG file's bytes, made by libjpeg itself (not by the code under test).
+std::string MakeJpeg(int width, int height, const PixelFunction& pixel,
+                     const TestJpegOptions& options = {});
+
+// A pixel that says where it came from: red = x mod 256, green = y mod 256,
+// blue = (x / 256 + 16 * (y / 256)) mod 256.
+Rgb CoordinatePixel(int x, int y);
+
+// A camera-like picture: smooth gradients with some texture, neither flat
+// nor noise.
+Rgb PhotoPixel(int x, int y);
+
+}  // namespace quorvale::testing
