@@ -9,12 +9,14 @@
 namespace quorvale {
 
 // Length limits of path texts, in bytes.
-inline constexpr std::size_t MaxExaminedPathLength = 2047;  // EndsWithSeparator
-inline constexpr std::size_t MaxFolderFieldLength = 2000;   // Edit1, Edit2, a typed name
-inline constexpr std::size_t MaxSubfolderPathLength = 2040; // output folder + name
+inline constexpr std::size_t MaxExaminedPathLength = 2047;   // EndsWithSeparator
+inline constexpr std::size_t MaxFolderFieldLength = 2000;    // Edit1, Edit2, a typed name
+inline constexpr std::size_t MaxSubfolderPathLength = 2040;  // output folder + name
 inline constexpr std::size_t MaxOutputPathLength = 2047;
 
-// The nine characters a typed folder name must not hold.
+// The nine characters a typed folder name must not hold. ']' and the
+// separator are allowed: a separator in a typed name makes nested folders,
+// and ']' is an ordinary name character.
 inline constexpr std::string_view ForbiddenNameChars = "<>'=?*;:\"";
 
 // 1 when the last character of `path` is a single-byte separator; 0 when it
