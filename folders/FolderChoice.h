@@ -17,13 +17,15 @@ std::optional<std::string> AcceptBrowsedFolder(Window& window, const std::string
 
 // A drop of `items` on the window: when there is at least one, the first is
 // scanned as the input folder and returned unchanged (no separator added,
-// the current folder untouched); the others are ignored.
+// the current folder untouched); the others are ignored. Empty items are
+// passed over, as the shell never lists an item without a path.
 std::optional<std::string> ProcessDroppedFolder(RunState& state, Window& window,
                                                 const std::vector<std::string>& items);
 
 // The subfolder button after its prompt returned `typed`: checks the name
 // (cut to 2000 bytes; empty, forbidden characters, 2040 bytes with the
-// output folder, already there) and creates it with every missing level.
+// output folder, already there) and creates it with every missing level, so
+// a separator in the name makes nested folders.
 // Returns the new output folder text, ending in a separator, or nullopt after
 // the message box that says why not.
 std::optional<std::string> CreateOutputSubfolder(Window& window,
