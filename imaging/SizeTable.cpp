@@ -1,1 +1,91 @@
 #include "imaging/SizeTable.h"
+
+#include <array>
+
+namespace quorvale {
+namespace {
+
+// The print pairs are stored at 400 dpi as the form shows them, not derived
+// from the millimetres in the captions; RadioButton22 keeps its short side
+// of 1356 although its caption reads 1536.
+constexpr std::array<SizePreset, 18> Presets{{
+    {1, 1, "L　     89mm×127mm", 1, "1.42", SizeKind::Print, 2000, 1401, "L"},
+    {2, 2, "はがき 102mm×152mm", 2, "1.49", SizeKind::Print, 2394, 1606, "hagaki"},
+    {3, 3, "2L　   127mm×178mm", 3, "1.39", SizeKind::Print, 2803, 2000, "2L"},
+    {5, 4, "八切　 165mm×216mm", 5, "1.309", SizeKind::Print, 3402, 2598, "yatsugiri"},
+    {6, 5, "六切　 203mm×254mm", 6, "1.25", SizeKind::Print, 4000, 3196, "mutsugiri"},
+    {7, 6, "W六切　203mm×305mm", 7, "1.50", SizeKind::Print, 4803, 3196, "w-mutsugiri"},
+    {8, 7, "A4　   210mm×297mm", 8, "1.414", SizeKind::Print, 4677, 3307, "A4"},
+    {9, 8, "四切　 254mm×305mm", 9, "1.20", SizeKind::Print, 4803, 4000, "yotsugiri"},
+    {10, 9, "W四切　254mm×368mm", 10, "1.448", SizeKind::Print, 5795, 4000, "w-yotsugiri"},
+    {4, 10, "4Base　1536px×1024px", 4, "1.50", SizeKind::Fixed, 1536, 1024, "4base"},
+    {15, 11, "16Base 3072px×2048px", 11, "1.50", SizeKind::Fixed, 3072, 2048, "16base"},
+    {17, 14, "SVGA    800px× 600px", 12, "1.33", SizeKind::Fixed, 800, 600, "svga"},
+    {18, 15, "XGA    1024px× 768px", 13, "1.33", SizeKind::Fixed, 1024, 768, "xga"},
+    {19, 16, "SXGA   1280px×1024px", 14, "1.33", SizeKind::Fixed, 1280, 1024, "sxga"},
+    {20, 12, "QVGA    320px× 240px", 15, "1.33", SizeKind::Fixed, 320, 240, "qvga"},
+    {21, 17, "SXGA   1600px×1200px", 16, "1.33", SizeKind::Fixed, 1600, 1200, "sxga-1600"},
+    {22, 18, "SXGA   2048px×1536px", 17, "1.33", SizeKind::Fixed, 2048, 1356, "sxga-2048"},
+    {23, 13, "VGA     640px× 480px", 18, "1.33", SizeKind::Fixed, 640, 480, "vga"},
+}};
+
+constexpr std::array<PrintResolution, 5> Resolutions{{
+    {11, "150 dpi", 150},
+    {12, "300 dpi", 300},
+    {13, "400 dpi", 400},
+    {14, "200 dpi", 200},
+    {16, "320 dpi", 320},
+}};
+
+bool IsSelected(const RadioSelection& selected, int button) {
+  return button >= 0 && static_cast<std::size_t>(button) < selected.size() && selected[button];
+}
+
+}  // namespace
+
+std::span<const SizePreset> SizeTable() {
+  return Presets;
+}
+
+std::span<const PrintResolution> PrintResolutions() {
+  return Resolutions;
+}
+
+LongShort ResolveTargetSize(const RadioSelection& selected) {
+  std::int32_t dpi = 400;
+  for (const PrintResolution& resolution : Resolutions) {
+    if (IsSelected(selected, resolution.button)) dpi = resolution.dpi;
+  }
+  LongShort target{Presets[0].L, Presets[0].S};
+  for (const SizePreset& preset : Presets) {
+    if (preset.kind == SizeKind::Print && IsSelected(selected, preset.button)) {
+      target = {preset.L, preset.S};
+    }
+  }
+  target = {target.L * dpi / 400, target.S * dpi / 400};
+  for (const SizePreset& preset : Presets) {
+    if (preset.kind == SizeKind::Fixed && IsSelected(selected, preset.button)) {
+      target = {preset.L, preset.S};
+    }
+  }
+  return target;
+}
+
+PixelSize ComputeTrimSize(std::int32_t w, std::int32_t h, LongShort target) {
+  // Photo sides stay below 65536 and L, S below 6000, so these products fit
+  // 32 bits; 64 bits only keep an absurd size from overflowing.
+  const std::int64_t W = w, H = h, L = target.L, S = target.S;
+  if (w > h) {
+    if (W * S > H * L) return {static_cast<std::int32_t>(H * L / S), h};
+    return {w, static_cast<std::int32_t>(W * S / L)};
+  }
+  if (W * L > H * S) return {static_cast<std::int32_t>(H * S / L), h};
+  return {w, static_cast<std::int32_t>(W * L / S)};
+}
+
+ReductionBox ComputeReductionBox(std::int32_t w, std::int32_t h, LongShort target) {
+  const PixelSize box = w > h ? PixelSize{target.L, target.S} : PixelSize{target.S, target.L};
+  return {box.width, box.height, w >= box.width && h >= box.height};
+}
+
+}  // namespace quorvale
