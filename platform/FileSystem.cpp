@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,15 +23,14 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
   std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
   if (!dir) return std::nullopt;
   std::vector<FolderEntry> entries;
-  std::string base = folder;
-  if (base.empty() || base.back() != '/') base += '/';
   while (const dirent* entry = readdir(dir.get())) {
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
     FolderEntry out{name, false, {}};
     struct stat st {};
-    // stat follows links, so a link to a folder is a folder, as the walk wants.
-    if (stat((base + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    // Relative to the open folder, so paths longer than PATH_MAX still work;
+    // links are followed, so a link to a folder is a folder, as the walk wants.
+    if (fstatat(dirfd(dir.get()), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)) {
       out.isFolder = true;
       out.id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     }
