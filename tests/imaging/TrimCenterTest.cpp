@@ -1,1 +1,121 @@
 #include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "imaging/Bitmap.h"
+#include "imaging/TrimCenter.h"
+
+namespace quorvale {
+namespace {
+
+// Every pixel holds its own index y * width + x as a 24-bit number, so a
+// pixel found anywhere after a trim says where in the photo it came from.
+Bitmap CodedPhoto(int width, int height) {
+  Bitmap bitmap(width, height);
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* row = bitmap.Row(y);
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t index = static_cast<std::uint32_t>(y) * width + x;
+      row[3 * x] = static_cast<std::uint8_t>(index);
+      row[3 * x + 1] = static_cast<std::uint8_t>(index >> 8);
+      row[3 * x + 2] = static_cast<std::uint8_t>(index >> 16);
+    }
+  }
+  return bitmap;
+}
+
+struct Origin {
+  int x;
+  int y;
+  friend bool operator==(const Origin&, const Origin&) = default;
+};
+
+Origin SourceOf(const Bitmap& bitmap, int x, int y, int photoWidth) {
+  const std::uint8_t* p = bitmap.Row(y) + 3 * x;
+  const std::uint32_t index = p[0] | p[1] << 8 | p[2] << 16;
+  return {static_cast<int>(index % photoWidth), static_cast<int>(index / photoWidth)};
+}
+
+std::string Describe(const Origin& origin) {
+  return "(" + std::to_string(origin.x) + ", " + std::to_string(origin.y) + ")";
+}
+
+struct TrimCase {
+  int w, h;           // the photo
+  int width, height;  // the crop asked for
+  int result;         // 0 or -1
+  int left, top;      // on success: the photo's column and row at the crop's (0, 0)
+  const char* why;
+};
+
+// Thin photos stand in for large ones where only one direction matters:
+// the margin arithmetic of each direction is independent of the other.
+const TrimCase Cases[] = {
+    {3000, 20, 2855, 20, 0, 72, 0, "3000 x 2000 to 2855 x 2000 keeps columns 72..2926"},
+    {20, 3000, 20, 2855, 0, 0, 72, "portrait: rows 72..2926"},
+    {11, 9, 8, 6, 0, 1, 1, "odd surplus of 3: one before, two after"},
+    {10, 10, 9, 9, 0, 0, 0, "surplus of 1 goes to the right and bottom"},
+    {12, 7, 12, 7, 0, 0, 0, "crop equal to the photo"},
+    {1, 1, 1, 1, 0, 0, 0, "single pixel"},
+    {7000, 40, 5710, 40, 0, 645, 0, "photo above 6200 whose crop is not"},
+    {40, 7000, 40, 5710, 0, 0, 645, "the same upright"},
+    {6200, 2, 6200, 2, 0, 0, 0, "crop width at the limit"},
+    {2, 6200, 2, 6200, 0, 0, 0, "crop height at the limit"},
+    {6201, 3, 6200, 2, 0, 0, 0, "6201-wide photo cut to 6200"},
+    {6201, 2, 6201, 2, -1, 0, 0, "crop width one above the limit"},
+    {2, 6201, 2, 6201, -1, 0, 0, "crop height one above the limit"},
+    {9000, 60, 8565, 60, -1, 0, 0, "9000 x 6000 to 8565 x 6000"},
+    {10, 10, 11, 10, -1, 0, 0, "one column wider than the photo"},
+    {10, 10, 10, 11, -1, 0, 0, "one row taller than the photo"},
+    {10, 10, 0, 10, -1, 0, 0, "zero width"},
+    {10, 10, 10, 0, -1, 0, 0, "zero height"},
+    {10, 10, -2, 10, -1, 0, 0, "negative width"},
+};
+
+TEST(TrimCenter, CutsTheCentreOrLeavesThePhotoAlone) {
+  for (const TrimCase& c : Cases) {
+    SCOPED_TRACE(c.why);
+    Bitmap bitmap = CodedPhoto(c.w, c.h);
+    const std::uint8_t* firstRow = bitmap.Row(0);
+    ASSERT_EQ(TrimCenter(bitmap, c.width, c.height), c.result);
+    if (c.result != 0) {
+      EXPECT_EQ(bitmap.Width(), c.w);
+      EXPECT_EQ(bitmap.Height(), c.h);
+      EXPECT_EQ(bitmap.Row(0), firstRow);
+      EXPECT_EQ(SourceOf(bitmap, 0, 0, c.w), (Origin{0, 0}));
+      EXPECT_EQ(SourceOf(bitmap, c.w - 1, c.h - 1, c.w), (Origin{c.w - 1, c.h - 1}));
+      continue;
+    }
+    ASSERT_EQ(bitmap.Width(), c.width);
+    ASSERT_EQ(bitmap.Height(), c.height);
+    const int right = c.width - 1;
+    const int bottom = c.height - 1;
+    EXPECT_EQ(SourceOf(bitmap, 0, 0, c.w), (Origin{c.left, c.top}));
+    EXPECT_EQ(SourceOf(bitmap, right, 0, c.w), (Origin{c.left + right, c.top}));
+    EXPECT_EQ(SourceOf(bitmap, 0, bottom, c.w), (Origin{c.left, c.top + bottom}));
+    EXPECT_EQ(SourceOf(bitmap, right, bottom, c.w), (Origin{c.left + right, c.top + bottom}))
+        << Describe(SourceOf(bitmap, right, bottom, c.w));
+  }
+}
+
+TEST(TrimCenter, EveryPixelPassesThroughUnchanged) {
+  Bitmap bitmap = CodedPhoto(37, 23);
+  ASSERT_EQ(TrimCenter(bitmap, 30, 14), 0);
+  for (int y = 0; y < 14; ++y) {
+    for (int x = 0; x < 30; ++x) {
+      ASSERT_EQ(SourceOf(bitmap, x, y, 37), (Origin{x + 3, y + 4})) << x << ", " << y;
+    }
+  }
+}
+
+TEST(TrimCenter, MarginsAddUpOverRepeatedTrims) {
+  Bitmap bitmap = CodedPhoto(20, 12);
+  ASSERT_EQ(TrimCenter(bitmap, 16, 10), 0);  // columns 2..17, rows 1..10
+  ASSERT_EQ(TrimCenter(bitmap, 10, 4), 0);   // of those, columns 3..12, rows 3..6
+  EXPECT_EQ(SourceOf(bitmap, 0, 0, 20), (Origin{5, 4}));
+  EXPECT_EQ(SourceOf(bitmap, 9, 3, 20), (Origin{14, 7}));
+}
+
+}  // namespace
+}  // namespace quorvale
