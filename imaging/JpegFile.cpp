@@ -1,1 +1,521 @@
 #include "imaging/JpegFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "platform/FileSystem.h"
+
+namespace quorvale {
+namespace {
+
+constexpr char NoFolderMessage[] = "保存先フォルダが指定されていません。";
+constexpr char CannotCreateMessage[] = "保存先フォルダを作成出来ません。";
+
+constexpr unsigned MaxSide = 65535;
+
+// Huffman coding spends at least one bit on every 8 x 8 block of every
+// component (its DC difference), which bounds any Huffman-coded file at 1024
+// pixels per byte (the most lopsided sampling layout); a flat grey progressive
+// file reaches 512, flat-colour photos 64 (baseline, standard tables) to about
+// 340. So no complete file, headers included, claims more, and a file cut
+// short still decodes while it keeps about a byte per 1024 pixels (well under
+// 1% of a camera photo); a header claiming gigapixels from a few kilobytes is
+// refused before the library or the bitmap reserves memory. Only
+// arithmetic-coded flat pictures compress further, and IJG libjpeg before
+// release 7 could not read those at all.
+constexpr std::uint64_t MaxPixelsPerFileByte = 1024;
+
+// Rows handed to libjpeg per call; it returns fewer when it has fewer ready.
+constexpr int RowBatch = 16;
+
+constexpr int GrayLevels = 236;
+
+// libjpeg reports a fatal error by calling error_exit, which must not return:
+// it jumps back to the setjmp of the one function that drives the library.
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+};
+
+void ErrorExit(j_common_ptr info) {
+  std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+}
+
+// Warnings (premature end of data, corrupt bytes) are not failures and the
+// library must not print them.
+void IgnoreMessage(j_common_ptr, int) {}
+void IgnoreOutput(j_common_ptr) {}
+
+void InitErrorManager(ErrorManager& error) {
+  jpeg_std_error(&error.pub);
+  error.pub.error_exit = ErrorExit;
+  error.pub.emit_message = IgnoreMessage;
+  error.pub.output_message = IgnoreOutput;
+}
+
+// Owns a decompress struct. The struct starts zeroed, which jpeg_destroy
+// accepts, so the destructor is safe whether or not jpeg_create_decompress
+// ran (it is called under the setjmp, since it can fail).
+class Decompressor {
+ public:
+  Decompressor() {
+    InitErrorManager(error_);
+    info_.err = &error_.pub;
+  }
+  ~Decompressor() { jpeg_destroy_decompress(&info_); }
+  Decompressor(const Decompressor&) = delete;
+  Decompressor& operator=(const Decompressor&) = delete;
+
+  jpeg_decompress_struct& Info() { return info_; }
+  std::jmp_buf& Jump() { return error_.jump; }
+
+ private:
+  ErrorManager error_{};
+  jpeg_decompress_struct info_{};
+};
+
+// A destination that grows a malloc'd buffer. Growth happens inside libjpeg,
+// so it must not throw: running out of memory is reported as a libjpeg error.
+struct MemoryDestination {
+  jpeg_destination_mgr pub;
+  unsigned char* data;
+  std::size_t capacity;
+  std::size_t size;
+};
+
+constexpr std::size_t InitialDestinationBytes = 64 * 1024;
+
+MemoryDestination& DestinationOf(j_compress_ptr info) {
+  return *reinterpret_cast<MemoryDestination*>(info->dest);
+}
+
+void InitDestination(j_compress_ptr info) {
+  MemoryDestination& destination = DestinationOf(info);
+  if (destination.data == nullptr) {
+    destination.data = static_cast<unsigned char*>(std::malloc(InitialDestinationBytes));
+    if (destination.data == nullptr) ERREXIT1(info, JERR_OUT_OF_MEMORY, 0);
+    destination.capacity = InitialDestinationBytes;
+  }
+  destination.pub.next_output_byte = destination.data;
+  destination.pub.free_in_buffer = destination.capacity;
+}
+
+boolean EmptyDestination(j_compress_ptr info) {
+  MemoryDestination& destination = DestinationOf(info);
+  const std::size_t grown = destination.capacity * 2;
+  auto* data = static_cast<unsigned char*>(std::realloc(destination.data, grown));
+  if (data == nullptr) ERREXIT1(info, JERR_OUT_OF_MEMORY, 1);
+  destination.pub.next_output_byte = data + destination.capacity;
+  destination.pub.free_in_buffer = grown - destination.capacity;
+  destination.data = data;
+  destination.capacity = grown;
+  return TRUE;
+}
+
+void TermDestination(j_compress_ptr info) {
+  MemoryDestination& destination = DestinationOf(info);
+  destination.size = destination.capacity - destination.pub.free_in_buffer;
+}
+
+// Owns a compress struct and the buffer its destination fills.
+class Compressor {
+ public:
+  Compressor() {
+    InitErrorManager(error_);
+    info_.err = &error_.pub;
+    destination_.pub.init_destination = InitDestination;
+    destination_.pub.empty_output_buffer = EmptyDestination;
+    destination_.pub.term_destination = TermDestination;
+  }
+  ~Compressor() {
+    jpeg_destroy_compress(&info_);
+    std::free(destination_.data);
+  }
+  Compressor(const Compressor&) = delete;
+  Compressor& operator=(const Compressor&) = delete;
+
+  jpeg_compress_struct& Info() { return info_; }
+  std::jmp_buf& Jump() { return error_.jump; }
+  jpeg_destination_mgr* Destination() { return &destination_.pub; }
+  const unsigned char* Data() const { return destination_.data; }
+  std::size_t Size() const { return destination_.size; }
+
+ private:
+  ErrorManager error_{};
+  MemoryDestination destination_{};
+  jpeg_compress_struct info_{};
+};
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+  int Get() const { return fd_; }
+  // Closes now, for a caller that needs close's verdict.
+  bool Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+// The whole of a regular file; nullopt when it cannot be opened or read.
+// O_NONBLOCK keeps a FIFO given as a photo from blocking the open.
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (file.Get() < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
+  std::size_t filled = 0;
+  while (filled < bytes.size()) {
+    const ssize_t n = ::read(file.Get(), bytes.data() + filled, bytes.size() - filled);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;
+    filled += static_cast<std::size_t>(n);
+  }
+  bytes.resize(filled);
+  return bytes;
+}
+
+bool PlausibleHeader(const jpeg_decompress_struct& info, std::size_t fileBytes) {
+  const std::uint64_t width = info.image_width;
+  const std::uint64_t height = info.image_height;
+  if (width == 0 || height == 0 || width > MaxSide || height > MaxSide) return false;
+  return width * height <= static_cast<std::uint64_t>(fileBytes) * MaxPixelsPerFileByte;
+}
+
+bool ConfigureDecoder(jpeg_decompress_struct& info) {
+  info.scale_num = 1;
+  info.scale_denom = 1;
+  info.dct_method = JDCT_FLOAT;
+  info.do_fancy_upsampling = TRUE;
+  info.do_block_smoothing = TRUE;
+  info.buffered_image = FALSE;
+  switch (info.jpeg_color_space) {
+    case JCS_GRAYSCALE:
+      info.out_color_space = JCS_GRAYSCALE;
+      info.quantize_colors = TRUE;
+      info.desired_number_of_colors = GrayLevels;
+      info.two_pass_quantize = FALSE;
+      info.dither_mode = JDITHER_FS;
+      return true;
+    case JCS_YCbCr:
+    case JCS_RGB:
+      info.out_color_space = JCS_EXT_BGR;
+      return true;
+    case JCS_CMYK:
+    case JCS_YCCK:
+      info.out_color_space = JCS_CMYK;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Palette indices were decoded into the first bytes of the row; walking from
+// the right end never overwrites an index before it is read.
+void ExpandGrayRow(std::uint8_t* row, int width, const JSAMPLE* levels) {
+  for (int x = width - 1; x >= 0; --x) {
+    const std::uint8_t gray = levels[row[x]];
+    row[3 * x] = gray;
+    row[3 * x + 1] = gray;
+    row[3 * x + 2] = gray;
+  }
+}
+
+void CmykRowToBgr(const JSAMPLE* cmyk, int width, std::uint8_t* row) {
+  for (int x = 0; x < width; ++x, cmyk += 4, row += 3) {
+    const unsigned k = cmyk[3];
+    row[0] = static_cast<std::uint8_t>(cmyk[2] * k / 255);
+    row[1] = static_cast<std::uint8_t>(cmyk[1] * k / 255);
+    row[2] = static_cast<std::uint8_t>(cmyk[0] * k / 255);
+  }
+}
+
+// Drives the decoder under its setjmp. Nothing here has a destructor, so the
+// longjmp from libjpeg skips no cleanup; the Decompressor outside owns it.
+// Bitmap::Allocate may throw std::bad_alloc, which unwinds normally.
+int RunDecoder(Decompressor& decoder, const std::vector<std::uint8_t>& file, Bitmap& bitmap) {
+  jpeg_decompress_struct& info = decoder.Info();
+  if (setjmp(decoder.Jump()) != 0) return -2;
+
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, file.data(), static_cast<unsigned long>(file.size()));
+  if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) return -2;
+  if (!PlausibleHeader(info, file.size()) || !ConfigureDecoder(info)) return -2;
+  jpeg_calc_output_dimensions(&info);
+
+  const int width = static_cast<int>(info.output_width);
+  const int height = static_cast<int>(info.output_height);
+  bitmap.Allocate(width, height);
+  jpeg_start_decompress(&info);
+
+  const bool gray = info.out_color_space == JCS_GRAYSCALE;
+  const bool cmyk = info.out_color_space == JCS_CMYK;
+  if (gray && (info.colormap == nullptr || info.actual_number_of_colors < 1)) return -2;
+  JSAMPARRAY cmykRows =
+      cmyk ? (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                       info.output_width * 4, RowBatch)
+           : nullptr;
+
+  JSAMPROW rows[RowBatch];
+  while (info.output_scanline < info.output_height) {
+    const int first = static_cast<int>(info.output_scanline);
+    const int count = std::min(RowBatch, height - first);
+    for (int i = 0; i < count; ++i) rows[i] = cmyk ? cmykRows[i] : bitmap.Row(first + i);
+    const int done =
+        static_cast<int>(jpeg_read_scanlines(&info, rows, static_cast<JDIMENSION>(count)));
+    if (done <= 0) return -2;
+    for (int i = 0; i < done; ++i) {
+      if (gray) ExpandGrayRow(bitmap.Row(first + i), width, info.colormap[0]);
+      if (cmyk) CmykRowToBgr(cmykRows[i], width, bitmap.Row(first + i));
+    }
+  }
+  jpeg_finish_decompress(&info);
+  return 0;
+}
+
+bool RunEncoder(Compressor& encoder, const Bitmap& bitmap, int quality) {
+  jpeg_compress_struct& info = encoder.Info();
+  if (setjmp(encoder.Jump()) != 0) return false;
+
+  jpeg_create_compress(&info);
+  info.dest = encoder.Destination();
+  info.image_width = static_cast<JDIMENSION>(bitmap.Width());
+  info.image_height = static_cast<JDIMENSION>(bitmap.Height());
+  info.input_components = 3;
+  info.in_color_space = JCS_EXT_BGR;
+  jpeg_set_defaults(&info);
+  info.dct_method = JDCT_FLOAT;
+  jpeg_set_quality(&info, quality, TRUE);
+  jpeg_start_compress(&info, TRUE);
+
+  JSAMPROW rows[RowBatch];
+  const int height = bitmap.Height();
+  while (info.next_scanline < info.image_height) {
+    const int first = static_cast<int>(info.next_scanline);
+    const int count = std::min(RowBatch, height - first);
+    // libjpeg takes non-const rows but only reads them.
+    for (int i = 0; i < count; ++i) rows[i] = const_cast<JSAMPLE*>(bitmap.Row(first + i));
+    if (jpeg_write_scanlines(&info, rows, static_cast<JDIMENSION>(count)) == 0) return false;
+  }
+  jpeg_finish_compress(&info);
+  return true;
+}
+
+// Where the last single-byte separator (or drive colon) of a path is, and
+// whether the character just before it is one too.
+struct LastSeparator {
+  std::size_t index = std::string::npos;
+  bool followsSeparator = false;
+};
+
+LastSeparator FindLastSeparator(const std::string& path, const PathSyntax& syntax) {
+  LastSeparator found;
+  bool previousIsSeparator = false;
+  for (std::size_t i = 0; i < path.size();) {
+    const auto byte = static_cast<unsigned char>(path[i]);
+    if (syntax.leadBytes.Contains(byte) && i + 1 < path.size()) {
+      previousIsSeparator = false;
+      i += 2;
+      continue;
+    }
+    const bool separator = path[i] == syntax.separator || (syntax.driveColon && path[i] == ':');
+    if (separator) found = {i, previousIsSeparator};
+    previousIsSeparator = separator;
+    ++i;
+  }
+  return found;
+}
+
+// A name no photo has, in the current folder: hidden, and unique per process
+// and call; O_EXCL settles any clash.
+std::string TemporaryName(int attempt) {
+  static unsigned serial = 0;
+  const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+  char name[80];
+  std::snprintf(name, sizeof name, ".quorvale-%ld-%u-%d-%llx.tmp", static_cast<long>(::getpid()),
+                ++serial, attempt, static_cast<unsigned long long>(ticks) & 0xFFFFFFFFFFull);
+  return name;
+}
+
+// A temporary file that is removed unless Commit renamed it into place.
+class TemporaryFile {
+ public:
+  TemporaryFile() = default;
+  ~TemporaryFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!name_.empty()) ::unlink(name_.c_str());
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  // Created with mode 0666 so that the umask and the folder's default ACL
+  // shape it exactly as they would a plainly created file.
+  bool Create() {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string name = TemporaryName(attempt);
+      fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd_ >= 0) {
+        name_ = std::move(name);
+        return true;
+      }
+      if (errno != EEXIST) return false;
+    }
+    return false;
+  }
+
+  bool Write(const std::vector<std::uint8_t>& bytes) {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+      const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      written += static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+
+  int Descriptor() const { return fd_; }
+
+  // Closes the file (a late write error shows here) and renames it over `target`.
+  bool Commit(const std::string& target) {
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) return false;
+    if (::rename(name_.c_str(), target.c_str()) != 0) return false;
+    name_.clear();
+    return true;
+  }
+
+ private:
+  std::string name_;
+  int fd_ = -1;
+};
+
+// Writes `bytes` to `name` in the current folder through a temporary file, so
+// the target is either the old file or the complete new one. An existing
+// target keeps its permission bits, as when it is emptied and rewritten, and
+// the new data reaches the disk before it replaces the old. A target that is
+// a folder, or a file nobody may write (rename alone would replace it, and
+// root ignores permission bits), is refused.
+bool WriteReplacing(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+  struct stat st {};
+  bool exists = false;
+  if (::stat(name.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(name.c_str(), W_OK) != 0) {
+      return false;
+    }
+    exists = true;
+  } else if (errno != ENOENT) {
+    return false;
+  }
+
+  TemporaryFile temporary;
+  if (!temporary.Create() || !temporary.Write(bytes)) return false;
+  if (exists && (::fchmod(temporary.Descriptor(), st.st_mode & 0777) != 0 ||
+                 ::fsync(temporary.Descriptor()) != 0)) {
+    return false;
+  }
+  return temporary.Commit(name);
+}
+
+}  // namespace
+
+int DecodeJpegFile(const std::string& path, Bitmap& bitmap) {
+  try {
+    const std::optional<std::vector<std::uint8_t>> file = ReadWholeFile(path);
+    if (!file || file->empty()) return -2;
+    Decompressor decoder;
+    return RunDecoder(decoder, *file, bitmap);
+  } catch (const std::bad_alloc&) {
+    // A failed Allocate can leave the bitmap without memory behind its size.
+    bitmap.Release();
+    return -2;
+  }
+}
+
+std::optional<std::vector<std::uint8_t>> EncodeJpeg(const Bitmap& bitmap, int quality) {
+  try {
+    Compressor encoder;
+    if (!RunEncoder(encoder, bitmap, std::clamp(quality, 1, 100))) return std::nullopt;
+    return std::vector<std::uint8_t>(encoder.Data(), encoder.Data() + encoder.Size());
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+std::string FolderOfPath(const std::string& path, const PathSyntax& syntax) {
+  const LastSeparator last = FindLastSeparator(path, syntax);
+  if (last.index == std::string::npos) return std::string();
+  const bool keep =
+      path[last.index] != syntax.separator || last.index == 0 || last.followsSeparator;
+  return path.substr(0, keep ? last.index + 1 : last.index);
+}
+
+int LoadJpegFile(RunState& state, Window& window, const std::string& path) {
+  state.SourceBitmap.SetSize(1, 1);
+  if (DecodeJpegFile(path, state.SourceBitmap) != 0) {
+    if (state.SourceBitmap.Width() < 1 || state.SourceBitmap.Height() < 1) {
+      state.SourceBitmap.SetSize(1, 1);
+    }
+    return -2;
+  }
+  window.ProcessMessages();
+  return 0;
+}
+
+int SaveJpegFile(RunState& state, Window& window, const std::string& path) {
+  if (path.size() <= 2) {
+    window.ShowMessage(NoFolderMessage);
+    return -1;
+  }
+  const PathSyntax syntax = PathSyntax::Native();
+  const std::string folder = FolderOfPath(path, syntax);
+  // A path without a folder part names a file in the current folder.
+  if (!folder.empty() && !ChangeDirectory(folder)) {
+    if (!CreateFolders(folder)) {
+      window.ShowMessage(std::string(CannotCreateMessage) + "\n" + folder);
+      return -2;
+    }
+    if (!ChangeDirectory(folder)) {
+      window.ShowMessage(CannotCreateMessage);
+      return -3;
+    }
+  }
+  // The folder is current now, so the file is named relative to it; a
+  // relative path would otherwise be resolved a second time from there.
+  const std::size_t last = FindLastSeparator(path, syntax).index;
+  const std::string name = last == std::string::npos ? path : path.substr(last + 1);
+  const std::optional<std::vector<std::uint8_t>> bytes =
+      name.empty() ? std::nullopt : EncodeJpeg(state.SourceBitmap, window.Quality());
+  if (!bytes || !WriteReplacing(name, *bytes)) {
+    window.ShowMessage(CannotCreateMessage);
+    return -4;
+  }
+  return 0;
+}
+
+}  // namespace quorvale

@@ -1,1 +1,621 @@
+#include "imaging/JpegFile.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include <jpeglib.h>
+
+#include "platform/FileSystem.h"
+#include "support/FakeWindow.h"
+#include "support/Sandbox.h"
+#include "support/TestJpeg.h"
+
+namespace quorvale {
+namespace {
+
+using testing::FakeWindow;
+using testing::MakeJpeg;
+using testing::Sandbox;
+using testing::TestJpegOptions;
+
+const std::string CannotCreate = "保存先フォルダを作成出来ません。";
+
+Bitmap PhotoBitmap(int width, int height) {
+  Bitmap bitmap(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const testing::Rgb p = testing::PhotoPixel(x * 7, y * 5);
+      std::uint8_t* pixel = bitmap.Row(y) + 3 * x;
+      pixel[0] = p[2];
+      pixel[1] = p[1];
+      pixel[2] = p[0];
+    }
+  }
+  return bitmap;
+}
+
+std::string Bytes(const std::vector<std::uint8_t>& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::string Quoted(const std::string& path) {
+  return "'" + path + "'";
+}
+
+// Runs a shell command; its exit status, or -1 when it did not exit.
+int RunTool(const std::string& command) {
+  const int status = std::system((command + " 2>/dev/null").c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A binary PPM (P6) or PGM (P5) with maxval 255, as cjpeg reads and djpeg writes.
+struct Pnm {
+  int width = 0;
+  int height = 0;
+  int channels = 0;
+  std::string pixels;
+};
+
+std::string ToPpm(const Bitmap& bitmap) {
+  std::string out =
+      "P6\n" + std::to_string(bitmap.Width()) + " " + std::to_string(bitmap.Height()) + "\n255\n";
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    for (int x = 0; x < bitmap.Width(); ++x) {
+      const std::uint8_t* p = bitmap.Row(y) + 3 * x;
+      out += {static_cast<char>(p[2]), static_cast<char>(p[1]), static_cast<char>(p[0])};
+    }
+  }
+  return out;
+}
+
+Pnm ParsePnm(const std::string& bytes) {
+  std::istringstream in(bytes);
+  std::string magic;
+  int maxval = 0;
+  Pnm pnm;
+  in >> magic >> pnm.width >> pnm.height >> maxval;
+  in.get();
+  pnm.channels = magic == "P6" ? 3 : magic == "P5" ? 1 : 0;
+  pnm.pixels = bytes.substr(static_cast<std::size_t>(in.tellg()));
+  return pnm;
+}
+
+// Empty when `bitmap` holds exactly the pixels of `pnm` (a PGM gray g meaning
+// B = G = R = g); otherwise the first difference.
+std::string Difference(const Bitmap& bitmap, const Pnm& pnm) {
+  if (pnm.width != bitmap.Width() || pnm.height != bitmap.Height() || pnm.channels == 0 ||
+      pnm.pixels.size() != std::size_t(pnm.width) * pnm.height * pnm.channels) {
+    return "size " + std::to_string(bitmap.Width()) + "x" + std::to_string(bitmap.Height()) +
+           " vs " + std::to_string(pnm.width) + "x" + std::to_string(pnm.height);
+  }
+  for (int y = 0; y < pnm.height; ++y) {
+    for (int x = 0; x < pnm.width; ++x) {
+      const std::uint8_t* p = bitmap.Row(y) + 3 * x;
+      const auto* q = reinterpret_cast<const std::uint8_t*>(pnm.pixels.data()) +
+                      (std::size_t(y) * pnm.width + x) * pnm.channels;
+      const int r = q[0], g = q[pnm.channels == 3 ? 1 : 0], b = q[pnm.channels == 3 ? 2 : 0];
+      if (p[2] != r || p[1] != g || p[0] != b) {
+        return "pixel " + std::to_string(x) + "," + std::to_string(y);
+      }
+    }
+  }
+  return "";
+}
+
+// Marker codes of a JPEG in file order, and the payloads of its segments.
+struct Segment {
+  int marker;
+  std::string payload;
+};
+
+std::vector<Segment> Segments(const std::string& jpeg) {
+  std::vector<Segment> segments;
+  std::size_t i = 0;
+  while (i + 1 < jpeg.size()) {
+    const int marker = static_cast<unsigned char>(jpeg[i + 1]);
+    i += 2;
+    if (marker == 0xD8 || marker == 0xD9) {
+      segments.push_back({marker, ""});
+      continue;
+    }
+    const std::size_t length =
+        static_cast<unsigned char>(jpeg[i]) * 256 + static_cast<unsigned char>(jpeg[i + 1]);
+    segments.push_back({marker, jpeg.substr(i + 2, length - 2)});
+    i += length;
+    if (marker == 0xDA) {  // entropy-coded data up to the next marker other than a stuffed 0
+      while (i + 1 < jpeg.size() &&
+             !(jpeg[i] == '\xFF' && jpeg[i + 1] != 0 && (jpeg[i + 1] & 0xF8) != 0xD0)) {
+        ++i;
+      }
+    }
+  }
+  return segments;
+}
+
+std::set<int> MarkerSet(const std::string& jpeg) {
+  std::set<int> markers;
+  for (const Segment& s : Segments(jpeg)) markers.insert(s.marker);
+  return markers;
+}
+
+// The 64 entries of each 8-bit quantization table, in file order.
+std::vector<std::vector<int>> QuantizationTables(const std::string& jpeg) {
+  std::vector<std::vector<int>> tables;
+  for (const Segment& s : Segments(jpeg)) {
+    for (std::size_t i = 0; s.marker == 0xDB && i + 65 <= s.payload.size(); i += 65) {
+      EXPECT_EQ(s.payload[i] >> 4, 0) << "16-bit table";
+      tables.emplace_back(s.payload.begin() + i + 1, s.payload.begin() + i + 65);
+      for (int& v : tables.back()) v &= 0xFF;
+    }
+  }
+  return tables;
+}
+
+// Overwrites the size fields of the first SOF marker.
+std::string WithDimensions(std::string jpeg, int width, int height) {
+  const std::size_t sof = jpeg.find("\xFF\xC0");
+  jpeg[sof + 5] = static_cast<char>(height >> 8);
+  jpeg[sof + 6] = static_cast<char>(height & 0xFF);
+  jpeg[sof + 7] = static_cast<char>(width >> 8);
+  jpeg[sof + 8] = static_cast<char>(width & 0xFF);
+  return jpeg;
+}
+
+std::set<std::string> Listing(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+testing::Rgb GrayRamp(int x, int y) {
+  const auto v = static_cast<std::uint8_t>((x * 3 + y) % 256);
+  return {v, v, v};
+}
+
+TEST(EncodeJpeg, WritesTheBytesOfCjpegWithFloatDctAndForcedBaseline) {
+  Sandbox sandbox;
+  for (auto [width, height] : {std::pair{1, 1}, {17, 9}, {333, 101}}) {
+    const Bitmap bitmap = PhotoBitmap(width, height);
+    sandbox.Write("in.ppm", ToPpm(bitmap));
+    for (int quality : {0, 1, 50, 90, 100}) {
+      SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + " quality " +
+                   std::to_string(quality));
+      ASSERT_EQ(
+          RunTool("cjpeg -dct float -quality " + std::to_string(quality) + " -baseline -outfile " +
+                  Quoted(sandbox.Path("ref.jpg")) + " " + Quoted(sandbox.Path("in.ppm"))),
+          0);
+      const auto encoded = EncodeJpeg(bitmap, quality);
+      ASSERT_TRUE(encoded);
+      EXPECT_TRUE(Bytes(*encoded) == sandbox.Read("ref.jpg"));
+    }
+  }
+}
+
+TEST(EncodeJpeg, ScalesTheStandardTablesByTheQualityRule) {
+  struct Row {
+    int quality;
+    int lumaDc, chromaDc;  // first entry of each table (16 and 17 at quality 50)
+    int allEqual;          // every entry of both tables, or 0
+  } rows[] = {{-5, 255, 255, 255}, {0, 255, 255, 255}, {1, 255, 255, 255}, {50, 16, 17, 0},
+              {75, 8, 9, 0},       {90, 3, 3, 0},      {100, 1, 1, 1},     {250, 1, 1, 1}};
+  const Bitmap bitmap = PhotoBitmap(16, 16);
+  for (const Row& row : rows) {
+    SCOPED_TRACE("quality " + std::to_string(row.quality));
+    const auto tables = QuantizationTables(Bytes(*EncodeJpeg(bitmap, row.quality)));
+    ASSERT_EQ(tables.size(), 2u);
+    EXPECT_EQ(tables[0][0], row.lumaDc);
+    EXPECT_EQ(tables[1][0], row.chromaDc);
+    for (const auto& table : tables) {
+      for (int entry : table) {
+        if (row.allEqual != 0) {
+          EXPECT_EQ(entry, row.allEqual);
+        }
+      }
+    }
+  }
+}
+
+TEST(EncodeJpeg, WritesBaselineJfifAndNoOtherMarker) {
+  const std::string jpeg = Bytes(*EncodeJpeg(PhotoBitmap(40, 30), 90));
+  EXPECT_EQ(MarkerSet(jpeg), (std::set<int>{0xD8, 0xE0, 0xDB, 0xC0, 0xC4, 0xDA, 0xD9}));
+  const std::vector<Segment> segments = Segments(jpeg);
+  ASSERT_EQ(segments[1].marker, 0xE0);
+  EXPECT_EQ(segments[1].payload, std::string("JFIF\0\x01\x01\x00\x00\x01\x00\x01\x00\x00", 14));
+  for (const Segment& s : segments) {
+    if (s.marker != 0xC0) continue;
+    // 8 bits, 30 x 40, components 1 (2x2, table 0), 2 and 3 (1x1, table 1).
+    EXPECT_EQ(s.payload,
+              std::string("\x08\x00\x1E\x00\x28\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01", 15));
+  }
+}
+
+TEST(EncodeJpeg, ReadsRowsThroughTheirAddresses) {
+  Bitmap cropped = PhotoBitmap(60, 40);
+  cropped.Crop(7, 5, 33, 21);
+  EXPECT_EQ(*EncodeJpeg(cropped, 85), *EncodeJpeg(Bitmap(cropped), 85));
+}
+
+TEST(EncodeJpeg, EmptyBitmapIsAnEncoderError) {
+  EXPECT_FALSE(EncodeJpeg(Bitmap(), 90));
+}
+
+TEST(DecodeJpegFile, GivesThePixelsOfDjpegWithFloatDct) {
+  struct Row {
+    const char* name;
+    int width, height;
+    TestJpegOptions options;
+    int keepPercent;  // of the file's bytes
+  } rows[] = {
+      {"1x1", 1, 1, {}, 100},
+      {"odd size", 17, 9, {}, 100},
+      {"wide", 333, 101, {.quality = 80}, 100},
+      {"progressive", 333, 101, {.progressive = true}, 100},
+      {"exif orientation", 33, 21, {.exif = true}, 100},
+      // The decoder fills the rest; progressive ones also need block smoothing.
+      {"truncated", 333, 101, {}, 50},
+      {"truncated progressive", 333, 101, {.progressive = true}, 40},
+  };
+  Sandbox sandbox;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::string jpeg = MakeJpeg(row.width, row.height, testing::PhotoPixel, row.options);
+    jpeg.resize(jpeg.size() * row.keepPercent / 100);
+    sandbox.Write("in.jpg", jpeg);
+    // djpeg exits with 2 after warnings (premature end of data).
+    const int status = RunTool("djpeg -dct float -outfile " + Quoted(sandbox.Path("ref.ppm")) +
+                               " " + Quoted(sandbox.Path("in.jpg")));
+    ASSERT_EQ(status, row.keepPercent == 100 ? 0 : 2);
+    Bitmap bitmap;
+    ASSERT_EQ(DecodeJpegFile(sandbox.Path("in.jpg"), bitmap), 0);
+    EXPECT_EQ(Difference(bitmap, ParsePnm(sandbox.Read("ref.ppm"))), "");
+  }
+}
+
+TEST(DecodeJpegFile, QuantizesGrayscaleToEvenlySpacedLevelsLikeDjpegOnePass) {
+  std::set<int> levels;  // the 236 grays of the one-pass quantizer
+  for (int j = 0; j < 236; ++j) levels.insert((j * 255 + 117) / 235);
+  Sandbox sandbox;
+  for (bool progressive : {false, true}) {
+    for (auto [width, height] : {std::pair{1, 1}, {17, 9}, {333, 101}}) {
+      SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) +
+                   (progressive ? " progressive" : ""));
+      sandbox.Write("in.jpg", MakeJpeg(width, height, GrayRamp,
+                                       {.grayscale = true, .progressive = progressive}));
+      ASSERT_EQ(RunTool("djpeg -dct float -colors 236 -onepass -dither fs -outfile " +
+                        Quoted(sandbox.Path("ref.pgm")) + " " + Quoted(sandbox.Path("in.jpg"))),
+                0);
+      Bitmap bitmap;
+      ASSERT_EQ(DecodeJpegFile(sandbox.Path("in.jpg"), bitmap), 0);
+      const Pnm reference = ParsePnm(sandbox.Read("ref.pgm"));
+      EXPECT_EQ(reference.channels, 1);
+      EXPECT_EQ(Difference(bitmap, reference), "");
+      for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+          const std::uint8_t* p = bitmap.Row(y) + 3 * x;
+          ASSERT_TRUE(p[0] == p[1] && p[1] == p[2]) << x << "," << y;
+          ASSERT_TRUE(levels.count(p[0])) << int(p[0]) << " is no quantizer level";
+        }
+      }
+    }
+  }
+}
+
+// The CMYK values exactly as libjpeg decodes them, for the expected result.
+std::vector<std::uint8_t> DecodeCmyk(const std::string& jpeg) {
+  jpeg_decompress_struct info{};
+  jpeg_error_mgr error{};
+  info.err = jpeg_std_error(&error);
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size());
+  jpeg_read_header(&info, TRUE);
+  info.dct_method = JDCT_FLOAT;
+  info.out_color_space = JCS_CMYK;
+  jpeg_start_decompress(&info);
+  std::vector<std::uint8_t> cmyk(std::size_t(info.output_width) * info.output_height * 4);
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW row = cmyk.data() + std::size_t(info.output_scanline) * info.output_width * 4;
+    jpeg_read_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  return cmyk;
+}
+
+TEST(DecodeJpegFile, ConvertsCmykWithBlackAsAMultiplier) {
+  const int width = 37, height = 23;
+  const std::string jpeg = testing::MakeCmykJpeg(width, height, [](int x, int y) {
+    return testing::Cmyk{std::uint8_t(x * 7), std::uint8_t(y * 11), std::uint8_t(x * y),
+                         std::uint8_t(255 - x * 3)};
+  });
+  Sandbox sandbox;
+  sandbox.Write("cmyk.jpg", jpeg);
+  Bitmap bitmap;
+  ASSERT_EQ(DecodeJpegFile(sandbox.Path("cmyk.jpg"), bitmap), 0);
+  ASSERT_EQ(bitmap.Width(), width);
+  ASSERT_EQ(bitmap.Height(), height);
+  const std::vector<std::uint8_t> cmyk = DecodeCmyk(jpeg);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const std::uint8_t* c = &cmyk[(std::size_t(y) * width + x) * 4];
+      const std::uint8_t* p = bitmap.Row(y) + 3 * x;
+      ASSERT_EQ(p[2], c[0] * c[3] / 255) << x << "," << y;
+      ASSERT_EQ(p[1], c[1] * c[3] / 255) << x << "," << y;
+      ASSERT_EQ(p[0], c[2] * c[3] / 255) << x << "," << y;
+    }
+  }
+}
+
+TEST(DecodeJpegFile, RefusesWhatIsNotAReadablePhoto) {
+  Sandbox sandbox;
+  const std::string photo = MakeJpeg(16, 16, testing::PhotoPixel);
+  const std::pair<const char*, std::string> files[] = {
+      {"empty", ""},
+      {"text", "not a photo\n"},
+      {"png", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16)},
+      {"only SOI", "\xFF\xD8"},
+      {"cut inside the header", photo.substr(0, 100)},
+  };
+  for (const auto& [name, bytes] : files) {
+    sandbox.Write(name, bytes);
+    Bitmap bitmap(2, 2);
+    EXPECT_EQ(DecodeJpegFile(sandbox.Path(name), bitmap), -2) << name;
+  }
+  Bitmap bitmap;
+  EXPECT_EQ(DecodeJpegFile(sandbox.Path("missing.jpg"), bitmap), -2);
+  sandbox.Fill({"folder.jpg/"});
+  EXPECT_EQ(DecodeJpegFile(sandbox.Path("folder.jpg"), bitmap), -2);
+}
+
+// Headers patched to claim sizes the file cannot hold: refused before any
+// pixel memory is reserved, so the bitmap keeps its size. A claim the file
+// can plausibly hold decodes, the decoder filling the missing data.
+TEST(DecodeJpegFile, RefusesImplausibleDimensionsBeforeAllocating) {
+  struct Row {
+    int width, height, result;
+  } rows[] = {{60000, 60000, -2}, {65535, 65535, -2}, {0, 16, -2},
+              {2000, 2000, -2},   {32, 32, 0},        {16, 16, 0}};
+  Sandbox sandbox;
+  const std::string photo = MakeJpeg(16, 16, testing::PhotoPixel, {.quality = 75});
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.width) + "x" + std::to_string(row.height));
+    sandbox.Write("patched.jpg", WithDimensions(photo, row.width, row.height));
+    Bitmap bitmap(3, 2);
+    EXPECT_EQ(DecodeJpegFile(sandbox.Path("patched.jpg"), bitmap), row.result);
+    EXPECT_EQ(bitmap.Width(), row.result == 0 ? row.width : 3);
+    EXPECT_EQ(bitmap.Height(), row.result == 0 ? row.height : 2);
+  }
+}
+
+TEST(DecodeJpegFile, AcceptsFlatPhotosWhateverTheirCompression) {
+  const auto flat = [](int, int) { return testing::Rgb{200, 120, 40}; };
+  const TestJpegOptions kinds[] = {{.quality = 75},
+                                   {.quality = 75, .progressive = true},
+                                   {.quality = 75, .grayscale = true},
+                                   {.quality = 75, .grayscale = true, .progressive = true}};
+  Sandbox sandbox;
+  for (const TestJpegOptions& kind : kinds) {
+    sandbox.Write("flat.jpg", MakeJpeg(1600, 1200, flat, kind));
+    Bitmap bitmap;
+    EXPECT_EQ(DecodeJpegFile(sandbox.Path("flat.jpg"), bitmap), 0)
+        << kind.grayscale << kind.progressive;
+    EXPECT_EQ(bitmap.Width(), 1600);
+  }
+}
+
+TEST(FolderOfPath, TakesTheTextBeforeTheLastSingleByteSeparator) {
+  const PathSyntax windows = PathSyntax::Windows();
+  const PathSyntax windowsNoLeadBytes = PathSyntax::Windows(LeadByteSet());
+  const PathSyntax native{'/', false, LeadByteSet::ShiftJis()};
+  struct Row {
+    const PathSyntax& syntax;
+    std::string path, folder;
+  } rows[] = {
+      {windows, "D:\\out\\sub\\a.jpg", "D:\\out\\sub"},
+      {windows, "D:\\a.jpg", "D:\\"},
+      {windows, "D:a.jpg", "D:"},
+      {windows, "\\a.jpg", "\\"},
+      {windows, "\\\\server\\share\\a.jpg", "\\\\server\\share"},
+      {windows, "D:\\out\\\\a.jpg", "D:\\out\\\\"},
+      {windows, "a.jpg", ""},
+      // 表 is 0x95 0x5C: its second byte is no separator.
+      {windows, "D:\\out\\\x95\x5C.jpg", "D:\\out"},
+      {windows, "D:\\\x95\x5C\\a.jpg", "D:\\\x95\x5C"},
+      {windows, "D:\\\x95\x5C", "D:\\"},
+      {windowsNoLeadBytes,
+       "D:\\\x95\x5C"
+       "a.jpg",
+       "D:\\\x95"},
+      {native, "/out/a.jpg", "/out"},
+      {native, "/a.jpg", "/"},
+      {native, "out/sub/a.jpg", "out/sub"},
+      {native, "/out//a.jpg", "/out//"},
+      {native, "//a.jpg", "//"},
+      {native, "D:a.jpg", ""},
+      {native, "/\x95\x5C/\x95\x5C.jpg", "/\x95\x5C"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(FolderOfPath(row.path, row.syntax), row.folder) << row.path;
+}
+
+class JpegFileSave : public ::testing::Test {
+ protected:
+  JpegFileSave() { state.SourceBitmap = PhotoBitmap(45, 31); }
+
+  Sandbox sandbox;
+  RunState state;
+  FakeWindow window;
+};
+
+TEST_F(JpegFileSave, RefusesPathsOfAtMostTwoBytes) {
+  for (const std::string path : {"", "a", "ab"}) {
+    window.messages.clear();
+    EXPECT_EQ(SaveJpegFile(state, window, path), -1) << path;
+    EXPECT_EQ(window.messages, std::vector<std::string>{"保存先フォルダが指定されていません。"});
+  }
+  EXPECT_TRUE(Listing(sandbox.Root()).empty());
+}
+
+TEST_F(JpegFileSave, CreatesMissingFoldersAndLeavesTheLastOneCurrent) {
+  const std::string folder = sandbox.Path("new1/new2");
+  ASSERT_EQ(SaveJpegFile(state, window, folder + "/a.jpg"), 0);
+  EXPECT_TRUE(window.messages.empty());
+  EXPECT_EQ(CurrentDirectory(), folder);
+  EXPECT_EQ(Listing(folder), std::set<std::string>{"a.jpg"});
+  EXPECT_EQ(sandbox.Read("new1/new2/a.jpg"), Bytes(*EncodeJpeg(state.SourceBitmap, 90)));
+  Bitmap decoded;
+  ASSERT_EQ(DecodeJpegFile(folder + "/a.jpg", decoded), 0);
+  EXPECT_EQ(decoded.Width(), 45);
+  EXPECT_EQ(decoded.Height(), 31);
+}
+
+TEST_F(JpegFileSave, ReportsTheFolderThatCannotBeCreated) {
+  sandbox.Write("blocker", "a file where a folder should be");
+  const std::string folder = sandbox.Path("blocker/sub");
+  EXPECT_EQ(SaveJpegFile(state, window, folder + "/a.jpg"), -2);
+  EXPECT_EQ(window.messages, std::vector<std::string>{CannotCreate + "\n" + folder});
+  EXPECT_EQ(sandbox.Read("blocker"), "a file where a folder should be");
+}
+
+TEST_F(JpegFileSave, NamesARelativePathFromTheCurrentFolderOnce) {
+  ASSERT_TRUE(ChangeDirectory(sandbox.Root()));
+  ASSERT_EQ(SaveJpegFile(state, window, "rel/sub/a.jpg"), 0);
+  EXPECT_EQ(Listing(sandbox.Path("rel/sub")), std::set<std::string>{"a.jpg"});
+  ASSERT_EQ(SaveJpegFile(state, window, "b.jpg"), 0);
+  EXPECT_EQ(Listing(sandbox.Path("rel/sub")), (std::set<std::string>{"a.jpg", "b.jpg"}));
+}
+
+TEST_F(JpegFileSave, EncodesAtTheQualityOfEachCall) {
+  for (int quality : {0, 100, 37}) {
+    window.quality = quality;
+    ASSERT_EQ(SaveJpegFile(state, window, sandbox.Path("q.jpg")), 0);
+    EXPECT_EQ(sandbox.Read("q.jpg"), Bytes(*EncodeJpeg(state.SourceBitmap, quality)));
+  }
+}
+
+TEST_F(JpegFileSave, ReplacesAWritableFileKeepingItsPermissions) {
+  sandbox.Write("out.jpg", "old contents");
+  ASSERT_EQ(chmod(sandbox.Path("out.jpg").c_str(), 0640), 0);
+  ASSERT_EQ(SaveJpegFile(state, window, sandbox.Path("out.jpg")), 0);
+  EXPECT_EQ(sandbox.Read("out.jpg"), Bytes(*EncodeJpeg(state.SourceBitmap, 90)));
+  struct stat st {};
+  ASSERT_EQ(stat(sandbox.Path("out.jpg").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(Listing(sandbox.Root()), std::set<std::string>{"out.jpg"});
+}
+
+TEST_F(JpegFileSave, GivesANewFileThePermissionsOfAPlainCreate) {
+  const mode_t previous = umask(027);
+  const int result = SaveJpegFile(state, window, sandbox.Path("new.jpg"));
+  umask(previous);
+  ASSERT_EQ(result, 0);
+  struct stat st {};
+  ASSERT_EQ(stat(sandbox.Path("new.jpg").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// Whatever fails, the old file stays as it was and no temporary file is left.
+TEST_F(JpegFileSave, FailureKeepsTheOldFileAndLeavesNoTemporaryFile) {
+  struct Row {
+    const char* name;
+    mode_t mode;
+    int width;  // of the photo; 0 cannot be encoded
+  } rows[] = {
+      {"read-only.jpg", 0444, 45}, {"no-write-bits.jpg", 0555, 45}, {"unencodable.jpg", 0644, 0}};
+  std::set<std::string> names;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    names.insert(row.name);
+    sandbox.Write(row.name, "old contents");
+    ASSERT_EQ(chmod(sandbox.Path(row.name).c_str(), row.mode), 0);
+    state.SourceBitmap.SetSize(row.width, 31);
+    window.messages.clear();
+    EXPECT_EQ(SaveJpegFile(state, window, sandbox.Path(row.name)), -4);
+    EXPECT_EQ(window.messages, std::vector<std::string>{CannotCreate});
+    EXPECT_EQ(sandbox.Read(row.name), "old contents");
+    EXPECT_EQ(Listing(sandbox.Root()), names);
+  }
+}
+
+TEST_F(JpegFileSave, RefusesATargetThatIsAFolder) {
+  sandbox.Fill({"out.jpg/inner.txt"});
+  EXPECT_EQ(SaveJpegFile(state, window, sandbox.Path("out.jpg")), -4);
+  EXPECT_EQ(window.messages, std::vector<std::string>{CannotCreate});
+  EXPECT_EQ(Listing(sandbox.Path("out.jpg")), std::set<std::string>{"inner.txt"});
+  EXPECT_EQ(Listing(sandbox.Root()), std::set<std::string>{"out.jpg"});
+}
+
+TEST_F(JpegFileSave, ReadOnlyFolderGivesMinusFourAndNoFile) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  sandbox.Fill({"locked/"});
+  ASSERT_EQ(chmod(sandbox.Path("locked").c_str(), 0555), 0);
+  EXPECT_EQ(SaveJpegFile(state, window, sandbox.Path("locked/a.jpg")), -4);
+  EXPECT_EQ(window.messages, std::vector<std::string>{CannotCreate});
+  EXPECT_TRUE(Listing(sandbox.Path("locked")).empty());
+}
+
+TEST(LoadJpegFile, DecodesIntoTheSourceBitmapAndPumpsOnce) {
+  Sandbox sandbox;
+  sandbox.Write("big.jpg", MakeJpeg(300, 200, testing::PhotoPixel));
+  sandbox.Write("small.jpg", MakeJpeg(40, 10, testing::PhotoPixel, {.grayscale = true}));
+  RunState state;
+  FakeWindow window;
+  for (auto [name, width, height] : {std::tuple{"big.jpg", 300, 200}, {"small.jpg", 40, 10}}) {
+    ASSERT_EQ(LoadJpegFile(state, window, sandbox.Path(name)), 0);
+    EXPECT_EQ(state.SourceBitmap.Width(), width);
+    EXPECT_EQ(state.SourceBitmap.Height(), height);
+  }
+  EXPECT_EQ(window.pumps, 2);
+  EXPECT_TRUE(window.messages.empty());
+}
+
+TEST(LoadJpegFile, FailsQuietlyWithAOnePixelBitmap) {
+  Sandbox sandbox;
+  sandbox.Write("bad.jpg", "not a photo");
+  RunState state;
+  FakeWindow window;
+  for (const char* name : {"bad.jpg", "missing.jpg"}) {
+    EXPECT_EQ(LoadJpegFile(state, window, sandbox.Path(name)), -2);
+    EXPECT_GE(state.SourceBitmap.Width(), 1);
+    EXPECT_GE(state.SourceBitmap.Height(), 1);
+  }
+  EXPECT_EQ(window.pumps, 0);
+  EXPECT_TRUE(window.events.empty());
+}
+
+// Whatever came in (progressive, grayscale, Exif), a baseline 3-component
+// JFIF file with no other marker goes out.
+TEST(LoadJpegFile, SavedPhotoIsAlwaysPlainBaseline) {
+  const TestJpegOptions inputs[] = {
+      {.progressive = true}, {.grayscale = true}, {.exif = true}, {.cmyk = true}};
+  for (const TestJpegOptions& input : inputs) {
+    Sandbox sandbox;
+    sandbox.Write("in.jpg", MakeJpeg(50, 30, testing::PhotoPixel, input));
+    RunState state;
+    FakeWindow window;
+    ASSERT_EQ(LoadJpegFile(state, window, sandbox.Path("in.jpg")), 0);
+    ASSERT_EQ(SaveJpegFile(state, window, sandbox.Path("out.jpg")), 0);
+    const std::string out = sandbox.Read("out.jpg");
+    EXPECT_EQ(MarkerSet(out), (std::set<int>{0xD8, 0xE0, 0xDB, 0xC0, 0xC4, 0xDA, 0xD9}));
+    for (const Segment& s : Segments(out)) {
+      if (s.marker == 0xC0) {
+        EXPECT_EQ(s.payload[5], 3) << "components";
+      }
+    }
+    Bitmap decoded;
+    ASSERT_EQ(DecodeJpegFile(sandbox.Path("out.jpg"), decoded), 0);
+    EXPECT_EQ(decoded.Width(), 50);
+    EXPECT_EQ(decoded.Height(), 30);
+  }
+}
+
+}  // namespace
+}  // namespace quorvale

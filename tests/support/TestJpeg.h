@@ -22,6 +22,12 @@ struct TestJpegOptions {
 std::string MakeJpeg(int width, int height, const PixelFunction& pixel,
                      const TestJpegOptions& options = {});
 
+// A 4-component JPEG (CMYK, with libjpeg's Adobe marker, so the values decode
+// as written) whose pixel (x, y) is `pixel(x, y)` as C, M, Y, K.
+using Cmyk = std::array<std::uint8_t, 4>;
+std::string MakeCmykJpeg(int width, int height, const std::function<Cmyk(int x, int y)>& pixel,
+                         int quality = 95);
+
 // A pixel that says where it came from: red = x mod 256, green = y mod 256,
 // blue = (x / 256 + 16 * (y / 256)) mod 256.
 Rgb CoordinatePixel(int x, int y);
