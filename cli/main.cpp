@@ -1,6 +1,85 @@
-#include <cstdio>
+// quorvale-batch: the batch run of the main window, driven from the command
+// line. See HelpText() for the options and exit statuses.
 
-int main() {
-  std::puts("quorvale-batch: not built yet");
-  return 2;
+#include <unistd.h>
+
+#include <cstdio>
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "batch/BatchRun.h"
+#include "cli/CommandLine.h"
+#include "cli/ConsoleWindow.h"
+#include "platform/CodePage.h"
+#include "platform/FileSystem.h"
+
+namespace {
+
+constexpr int kFinishedClean = 0;
+constexpr int kFinishedWithProblems = 1;
+constexpr int kNotStarted = 2;
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "quorvale-batch: %s\n", message.c_str());
+  return kNotStarted;
+}
+
+int Run(quorvale::cli::CommandLine& line) {
+  using namespace quorvale;
+  // Saving changes the current folder, so a relative folder would stop
+  // resolving after the first saved photo.
+  const std::string current = CurrentDirectory();
+  if (current.empty()) return Fail("cannot determine the current folder");
+  line.inputFolder = cli::AbsoluteFolder(line.inputFolder, current, true);
+  line.outputFolder = cli::AbsoluteFolder(line.outputFolder, current, false);
+
+  RunState state;
+  state.CaptionText = "Quorvale";
+  cli::ConsoleWindow window(line, state, stdout, stderr, isatty(STDERR_FILENO) == 1);
+  cli::InstallInterruptHandler();
+  const RunOutcome outcome = RunBatch(state, window);
+  window.ClearStatusLine();
+  if (!outcome.started) return kNotStarted;
+
+  std::printf("%s\n", outcome.summary.c_str());
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "quorvale-batch: cannot write to standard output\n");
+    return kFinishedWithProblems;
+  }
+  return outcome.stopped || outcome.ErrorCount > 0 ? kFinishedWithProblems : kFinishedClean;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace quorvale;
+  InitActiveCodePage();
+
+  cli::ParseResult parsed = cli::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (!parsed.error.empty()) return Fail(parsed.error);
+
+  cli::CommandLine& line = parsed.commandLine;
+  switch (line.action) {
+    case cli::Action::Help:
+      std::fputs(cli::HelpText().c_str(), stdout);
+      return 0;
+    case cli::Action::Version:
+      std::printf("quorvale-batch (Quorvale) %s\n", QUORVALE_VERSION);
+      return 0;
+    case cli::Action::ListSizes:
+      std::fputs(cli::SizeListText(line.dpi).c_str(), stdout);
+      return 0;
+    case cli::Action::Run:
+      break;
+  }
+
+  try {
+    return Run(line);
+  } catch (const std::bad_alloc&) {
+    return Fail("out of memory");
+  } catch (const std::exception& error) {
+    return Fail(error.what());
+  }
 }

@@ -1,0 +1,335 @@
+#include "cli/CommandLine.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+namespace quorvale::cli {
+namespace {
+
+enum class Option {
+  Size,
+  Dpi,
+  Reduce,
+  HighQuality,
+  Quality,
+  NoSubfolders,
+  KeepSmall,
+  NoTrim,
+  OnProblem,
+  Overwrite,
+  Help,
+  Version,
+  ListSizes,
+};
+
+struct OptionSpec {
+  const char* name;
+  Option option;
+  bool takesValue;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"--size", Option::Size, true},
+    {"--dpi", Option::Dpi, true},
+    {"--reduce", Option::Reduce, false},
+    {"--high-quality", Option::HighQuality, false},
+    {"--quality", Option::Quality, true},
+    {"--no-subfolders", Option::NoSubfolders, false},
+    {"--keep-small", Option::KeepSmall, false},
+    {"--no-trim", Option::NoTrim, false},
+    {"--on-problem", Option::OnProblem, true},
+    {"--overwrite", Option::Overwrite, false},
+    {"--help", Option::Help, false},
+    {"--version", Option::Version, false},
+    {"--list-sizes", Option::ListSizes, false},
+};
+
+const OptionSpec* FindOption(const std::string& name) {
+  for (const OptionSpec& spec : kOptions) {
+    if (name == spec.name) return &spec;
+  }
+  return nullptr;
+}
+
+char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsIgnoringCase(const std::string& a, const char* b) {
+  std::size_t i = 0;
+  for (; i < a.size() && b[i] != '\0'; ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return i == a.size() && b[i] == '\0';
+}
+
+// A plain decimal number of at most six digits: no sign, no blanks.
+std::optional<int> ParseNumber(const std::string& text) {
+  if (text.empty() || text.size() > 6) return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+const SizePreset& DefaultSize() {
+  for (const SizePreset& row : SizeTable()) {
+    if (row.button == 1) return row;
+  }
+  return SizeTable().front();
+}
+
+std::string InvalidValue(const std::string& value, const char* option, const char* expected) {
+  return "invalid value '" + value + "' for " + option + " (expected " + expected + ")";
+}
+
+// Applies one option; an error text when its value is not acceptable.
+std::string Apply(Option option, const std::string& value, CommandLine& line, bool& help,
+                  bool& version, bool& listSizes) {
+  switch (option) {
+    case Option::Size:
+      line.size = FindSize(value);
+      if (line.size == nullptr) return "unknown size '" + value + "' for --size (see --list-sizes)";
+      break;
+    case Option::Dpi: {
+      const std::optional<int> dpi = ParseNumber(value);
+      const auto resolutions = PrintResolutions();
+      if (!dpi || std::none_of(resolutions.begin(), resolutions.end(),
+                               [&](const PrintResolution& r) { return r.dpi == *dpi; })) {
+        return InvalidValue(value, "--dpi", "150, 200, 300, 320 or 400");
+      }
+      line.dpi = *dpi;
+      break;
+    }
+    case Option::Quality: {
+      const std::optional<int> quality = ParseNumber(value);
+      if (!quality || *quality > 100) return InvalidValue(value, "--quality", "0 to 100");
+      line.quality = *quality;
+      break;
+    }
+    case Option::OnProblem:
+      if (value == "continue") {
+        line.stopOnProblem = false;
+      } else if (value == "stop") {
+        line.stopOnProblem = true;
+      } else {
+        return InvalidValue(value, "--on-problem", "continue or stop");
+      }
+      break;
+    case Option::Reduce:
+      line.reduce = true;
+      break;
+    case Option::HighQuality:
+      line.highQuality = true;
+      break;
+    case Option::NoSubfolders:
+      line.noSubfolders = true;
+      break;
+    case Option::KeepSmall:
+      line.keepSmall = true;
+      break;
+    case Option::NoTrim:
+      line.noTrim = true;
+      break;
+    case Option::Overwrite:
+      line.overwrite = true;
+      break;
+    case Option::Help:
+      help = true;
+      break;
+    case Option::Version:
+      version = true;
+      break;
+    case Option::ListSizes:
+      listSizes = true;
+      break;
+  }
+  return std::string();
+}
+
+}  // namespace
+
+const SizePreset* FindSize(const std::string& id) {
+  for (const SizePreset& row : SizeTable()) {
+    if (row.id != nullptr && EqualsIgnoringCase(id, row.id)) return &row;
+  }
+  return nullptr;
+}
+
+RadioSelection SelectionFor(const SizePreset& size, int dpi) {
+  RadioSelection selection;
+  selection.set(static_cast<std::size_t>(size.button));
+  for (const PrintResolution& resolution : PrintResolutions()) {
+    if (resolution.dpi == dpi) selection.set(static_cast<std::size_t>(resolution.button));
+  }
+  return selection;
+}
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+  ParseResult result;
+  CommandLine& line = result.commandLine;
+  line.size = &DefaultSize();
+  bool help = false;
+  bool version = false;
+  bool listSizes = false;
+  bool optionsEnded = false;
+  std::vector<std::string> folders;
+
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      folders.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (arg == "-h") {
+      help = true;
+      continue;
+    }
+    const std::size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    const OptionSpec* spec = arg.starts_with("--") ? FindOption(name) : nullptr;
+    if (spec == nullptr) {
+      result.error = "unknown option '" + name + "' (see --help)";
+      return result;
+    }
+    std::string value;
+    if (spec->takesValue) {
+      if (equals != std::string::npos) {
+        value = arg.substr(equals + 1);
+      } else if (i + 1 < args.size()) {
+        value = args[++i];
+      } else {
+        result.error = "option " + name + " needs a value";
+        return result;
+      }
+    } else if (equals != std::string::npos) {
+      result.error = "option " + name + " takes no value";
+      return result;
+    }
+    result.error = Apply(spec->option, value, line, help, version, listSizes);
+    if (!result.error.empty()) return result;
+  }
+
+  if (help) {
+    line.action = Action::Help;
+  } else if (version) {
+    line.action = Action::Version;
+  } else if (listSizes) {
+    line.action = Action::ListSizes;
+  } else if (folders.size() < 2) {
+    result.error = folders.empty() ? "missing INPUT_FOLDER and OUTPUT_FOLDER (see --help)"
+                                   : "missing OUTPUT_FOLDER (see --help)";
+  } else if (folders.size() > 2) {
+    result.error = "unexpected argument '" + folders[2] + "' (see --help)";
+  } else if (line.highQuality && !line.reduce) {
+    result.error = "option --high-quality needs --reduce";
+  } else {
+    line.inputFolder = folders[0];
+    line.outputFolder = folders[1];
+  }
+  return result;
+}
+
+std::string AbsoluteFolder(const std::string& folder, const std::string& currentFolder,
+                           bool trailingSeparator) {
+  if (folder.empty()) return folder;
+  const std::string full = folder.front() == '/' ? folder : currentFolder + "/" + folder;
+  std::string tidy;
+  std::size_t start = 0;
+  while (start <= full.size()) {
+    std::size_t end = full.find('/', start);
+    if (end == std::string::npos) end = full.size();
+    const std::string_view part(full.data() + start, end - start);
+    if (!part.empty() && part != ".") {
+      tidy += '/';
+      tidy += part;
+    }
+    start = end + 1;
+  }
+  if (tidy.empty() || trailingSeparator) tidy += '/';
+  return tidy;
+}
+
+std::string HelpText() {
+  return R"(Usage: quorvale-batch [OPTION]... INPUT_FOLDER OUTPUT_FOLDER
+
+Trims every .jpg photo under INPUT_FOLDER about its centre to the aspect of a
+print or pixel size, optionally reduces it to that size (never enlarging), and
+writes it as a new baseline JPEG at the same relative place under
+OUTPUT_FOLDER, creating folders as needed.
+
+Options:
+  --size ID            target size, case-insensitive (default L);
+                       --list-sizes shows every ID
+  --dpi N              print resolution: 150, 200, 300, 320 or 400 (default 400);
+                       fixed pixel sizes ignore it
+  --reduce             also reduce each photo to the size (default: trim only)
+  --high-quality       reduce by area averaging and sharpening (needs --reduce;
+                       default: plain nearest-neighbour reduction)
+  --quality N          JPEG quality 0 to 100 (default 90)
+  --no-subfolders      take only the photos directly in INPUT_FOLDER
+                       (default: all subfolders too)
+  --keep-small         keep photos of at most 320x240 (default: skip them)
+  --no-trim            do not trim to the aspect (needs --reduce; default: trim)
+  --on-problem ACTION  when a photo cannot be read, trimmed or saved:
+                       continue with the next photo (default) or stop the run
+  --overwrite          replace existing output files (default: an existing
+                       output file stops the run)
+  --list-sizes         list the sizes with their IDs and exit
+  -h, --help           show this help and exit
+      --version        show the version and exit
+
+Both folders are made absolute against the current folder before the run;
+INPUT_FOLDER is taken with a trailing '/', so INPUT_FOLDER/sub/a.jpg is
+written to OUTPUT_FOLDER/sub/a.jpg.
+
+Standard output has one line per photo (its path), a line for each problem
+or skip, and the summary as the last line. Questions with the answer given,
+notices and, on a terminal, the progress line go to standard error. Ctrl-C
+stops the run after the photo in hand (one in the middle of a high-quality
+reduction is not saved); a second Ctrl-C ends the program.
+
+Exit status:
+  0  the run finished with no error
+  1  the run finished with errors, or was stopped
+  2  the run did not start (usage error, a failed check, no JPEG files)
+
+Example:
+  quorvale-batch --size 2L --dpi 300 --reduce --high-quality photos prints
+)";
+}
+
+std::string SizeListText(int dpi) {
+  std::vector<const SizePreset*> rows;
+  for (const SizePreset& row : SizeTable()) rows.push_back(&row);
+  std::sort(rows.begin(), rows.end(),
+            [](const SizePreset* a, const SizePreset* b) { return a->screenRow < b->screenRow; });
+
+  std::size_t idWidth = 2;
+  for (const SizePreset* row : rows) idWidth = std::max(idWidth, std::string(row->id).size());
+
+  char line[512];
+  std::snprintf(line, sizeof line, "%-*s  %-11s  %-5s  %s\n", static_cast<int>(idWidth), "ID",
+                "L x S", "KIND", "CAPTION");
+  std::string text = line;
+  for (const SizePreset* row : rows) {
+    const LongShort pair = ResolveTargetSize(SelectionFor(*row, dpi));
+    std::snprintf(line, sizeof line, "%-*s  %4d x %4d  %-5s  %s\n", static_cast<int>(idWidth),
+                  row->id, pair.L, pair.S, row->kind == SizeKind::Print ? "print" : "fixed",
+                  row->caption);
+    text += line;
+  }
+  std::snprintf(line, sizeof line,
+                "Print sizes are shown at %d dpi (--dpi scales them); fixed sizes never scale.\n",
+                dpi);
+  return text + line;
+}
+
+}  // namespace quorvale::cli

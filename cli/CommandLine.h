@@ -1,0 +1,60 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "imaging/SizeTable.h"
+#include "platform/Window.h"
+
+namespace quorvale::cli {
+
+enum class Action { Run, Help, Version, ListSizes };
+
+// What the command line asks for. The defaults are the main window's
+// initial control states.
+struct CommandLine {
+  Action action = Action::Run;
+  const SizePreset* size = nullptr;  // the L row unless --size names another
+  int dpi = 400;
+  bool reduce = false;         // CheckBox2
+  bool highQuality = false;    // CheckBox3
+  bool noSubfolders = false;   // CheckBox4
+  bool keepSmall = false;      // CheckBox5 off
+  bool noTrim = false;         // CheckBox1 off
+  int quality = 90;            // TrackBar1
+  bool stopOnProblem = false;  // --on-problem stop
+  bool overwrite = false;
+  std::string inputFolder;   // as given
+  std::string outputFolder;  // as given
+};
+
+struct ParseResult {
+  CommandLine commandLine;
+  std::string error;  // one line naming the option; empty when the line is valid
+};
+
+// Parses the arguments after the program name. Long options take their
+// value as the next argument or after '='; "--" ends the options. An invalid
+// option or value, a missing value, or (for a run) other than two folder
+// arguments gives an error and nothing else.
+ParseResult ParseCommandLine(const std::vector<std::string>& args);
+
+// The size row whose id is `id`, compared without regard to ASCII case;
+// nullptr when there is none.
+const SizePreset* FindSize(const std::string& id);
+
+// The radio buttons the main window would show selected for these options.
+RadioSelection SelectionFor(const SizePreset& size, int dpi);
+
+// The absolute, tidied form of a folder argument: relative to `currentFolder`
+// unless it starts with '/', with empty and "." components dropped (".." is
+// kept: it may pass through a link). With `trailingSeparator` the result
+// ends in '/'; otherwise only the root does. An empty argument stays empty.
+std::string AbsoluteFolder(const std::string& folder, const std::string& currentFolder,
+                           bool trailingSeparator);
+
+// The --help text and the --list-sizes table.
+std::string HelpText();
+std::string SizeListText(int dpi);
+
+}  // namespace quorvale::cli

@@ -1,0 +1,624 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "batch/BatchRun.h"
+#include "folders/PathRules.h"
+#include "imaging/JpegFile.h"
+#include "imaging/SizeTable.h"
+#include "support/FakeWindow.h"
+#include "support/Sandbox.h"
+#include "support/TestJpeg.h"
+
+namespace quorvale {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::CoordinatePixel;
+using testing::FakeWindow;
+using testing::MakeJpeg;
+using testing::Sandbox;
+using Strings = std::vector<std::string>;
+
+const std::string kSkipLine = "320px×240px以下なのでスキップ";
+const std::string kSmallerLine = "元画像が指定サイズより小さいので縮小は行われません";
+const std::string kNotFound = "入力フォルダにJPEGファイルが存在しません。";
+
+std::string Finished(int saved, int errors, int skipped) {
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "作業が終了しました。保存ファイル数 %4d  エラー %4d   スキップ  %4d", saved, errors,
+                skipped);
+  return text;
+}
+
+std::string Stopped(int saved, int errors, int skipped) {
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "作業を中断しました。保存ファイル数 %4d  エラー %4d   スキップ  %4d", saved, errors,
+                skipped);
+  return text;
+}
+
+class BatchRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window.inputFolder = box.Path("in") + "/";
+    window.outputFolder = box.Path("out");
+  }
+
+  // A photo under the input folder; a plain colour keeps large ones cheap.
+  void Photo(const std::string& relative, int width, int height) {
+    box.Write("in/" + relative, MakeJpeg(width, height, CoordinatePixel));
+  }
+  void PlainPhoto(const std::string& relative, int width, int height) {
+    box.Write("in/" + relative, MakeJpeg(width, height, [](int, int) {
+                return testing::Rgb{90, 120, 150};
+              }));
+  }
+  std::string In(const std::string& relative) const { return box.Path("in/" + relative); }
+  std::string Out(const std::string& relative) const { return box.Path("out/" + relative); }
+
+  // The pixel size of a written JPEG, nullopt when there is none.
+  static std::optional<PixelSize> SizeOf(const std::string& path) {
+    Bitmap bitmap;
+    if (DecodeJpegFile(path, bitmap) != 0) return std::nullopt;
+    return PixelSize{bitmap.Width(), bitmap.Height()};
+  }
+
+  // Presses Cancel at every pump of the file whose path line made the log
+  // `logLines` long, except its first pump (the one before the cancel test).
+  void CancelDuringFile(std::size_t logLines) {
+    window.onProcessMessages = [this, logLines, seen = 0]() mutable {
+      if (window.log.size() == logLines && ++seen >= 2) state.CancelRequested = true;
+    };
+  }
+
+  RunOutcome Run() { return RunBatch(state, window); }
+
+  Sandbox box;
+  FakeWindow window;
+  RunState state;
+};
+
+// --- Before the loop ----------------------------------------------------
+
+struct CheckCase {
+  const char* name;
+  std::string input;
+  std::string output;
+  bool trim;
+  bool reduce;
+  std::string message;
+};
+
+class BatchRunChecks : public BatchRunTest, public ::testing::WithParamInterface<CheckCase> {};
+
+TEST_P(BatchRunChecks, FailingCheckShowsOneBoxAndChangesNothing) {
+  const CheckCase& c = GetParam();
+  Photo("a.jpg", 64, 48);
+  box.Fill({"empty/notes.txt"});
+  window.inputFolder = c.input.empty() ? "" : box.Path(c.input);
+  window.outputFolder = c.output.empty() ? "" : box.Path(c.output);
+  window.Check(CheckBox::CheckBox1, c.trim);
+  window.Check(CheckBox::CheckBox2, c.reduce);
+  window.log = {"earlier line"};
+  state.CancelRequested = true;
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.events, Strings{"message: " + c.message});
+  EXPECT_EQ(window.log, Strings{"earlier line"});
+  EXPECT_TRUE(state.CancelRequested);
+  EXPECT_FALSE(outcome.started);
+  EXPECT_TRUE(outcome.summary.empty());
+  EXPECT_FALSE(fs::exists(Out("")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BatchRunChecks,
+    ::testing::Values(
+        CheckCase{"NoInputFolder", "", "out", true, false, "入力フォルダが指定されていません。"},
+        CheckCase{"NoOutputFolder", "in/", "", true, true, "出力フォルダが指定されていません。"},
+        CheckCase{"InputCheckedFirst", "", "", false, false, "入力フォルダが指定されていません。"},
+        CheckCase{"NeitherTrimNorReduce", "in/", "out", false, false,
+                  "縦横比変更か解像度縮小のどちらか１つはチェックしてください。"},
+        CheckCase{"NoJpegFiles", "empty/", "out", true, false, kNotFound},
+        CheckCase{"MissingInputFolder", "nowhere/", "out", true, false, kNotFound}),
+    [](const ::testing::TestParamInfo<CheckCase>& info) { return info.param.name; });
+
+TEST_F(BatchRunTest, ScanCountersComeFromTheRunsOwnScan) {
+  box.Fill({"in/notes.txt", "in/sub/", "in/c.jpeg"});
+  Photo("a.jpg", 64, 48);
+  state.SubfolderCount = 7;
+  state.FileCount = 7;
+  state.JpegCount = 7;
+  Run();
+  EXPECT_EQ(state.SubfolderCount, 1);
+  EXPECT_EQ(state.FileCount, 3);
+  EXPECT_EQ(state.JpegCount, 1);
+}
+
+// --- Files that save --------------------------------------------------------
+
+TEST_F(BatchRunTest, ThreeFilesSaveWithProgressAndStatus) {
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) Photo(name, 400, 300);
+  window.log = {"scan list"};
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), In("b.jpg"), In("c.jpg")}));
+  EXPECT_EQ(window.progress, (std::vector<int>{0, 33, 66, 100}));
+  EXPECT_EQ(window.statusTexts,
+            (Strings{"処理中...　 33%         1 /     3  エラー    0   スキップ     0",
+                     "処理中...　 66%         2 /     3  エラー    0   スキップ     0",
+                     "処理中...　100%         3 /     3  エラー    0   スキップ     0",
+                     "作業が終了しました。保存ファイル数    3  エラー    0   スキップ     0"}));
+  EXPECT_EQ(window.messages, Strings{Finished(3, 0, 0)});
+  EXPECT_TRUE(window.questions.empty());
+  ASSERT_GE(window.events.size(), 3u);
+  EXPECT_EQ(window.events[0], "running");
+  EXPECT_EQ(window.events[1], "clear log");
+  EXPECT_EQ(window.events[2], "progress: 0");
+  EXPECT_EQ(window.events.end()[-3], "message: " + Finished(3, 0, 0));
+  EXPECT_EQ(window.events.end()[-2], "status: " + Finished(3, 0, 0));
+  EXPECT_EQ(window.events.back(), "idle");
+  EXPECT_FALSE(window.running);
+
+  EXPECT_TRUE(outcome.started);
+  EXPECT_FALSE(outcome.stopped);
+  EXPECT_EQ(outcome.SavedCount, 3);
+  EXPECT_EQ(outcome.ErrorCount, 0);
+  EXPECT_EQ(outcome.summary, Finished(3, 0, 0));
+  // 400 x 300 trimmed to the L aspect 2000:1401 keeps the width.
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
+    EXPECT_EQ(SizeOf(Out(name)), (PixelSize{400, 280})) << name;
+  }
+}
+
+TEST_F(BatchRunTest, DecodeFailureAnsweredNoThenSave) {
+  box.Fill({"in/a.jpg"});  // text, not a JPEG
+  Photo("b.jpg", 400, 300);
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.questions,
+            Strings{"JPEGファイルを読み込めませんでした。中断しますか？\n\n" + In("a.jpg")});
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), "JPEGファイルを読み込めません", In("b.jpg")}));
+  ASSERT_EQ(window.statusTexts.size(), 2u);
+  EXPECT_EQ(window.statusTexts[0],
+            "処理中...　100%         2 /     2  エラー    1   スキップ     0");
+  EXPECT_EQ(window.messages, Strings{Finished(1, 1, 0)});
+  EXPECT_EQ(outcome.SavedCount, 1);
+  EXPECT_EQ(outcome.ErrorCount, 1);
+  EXPECT_FALSE(fs::exists(Out("a.jpg")));
+  EXPECT_TRUE(SizeOf(Out("b.jpg")));
+}
+
+TEST_F(BatchRunTest, NestedJapaneseAndSpacedNamesKeepTheirPlace) {
+  Photo("写真 2024/夏 休み/海 の 日.JPG", 300, 400);
+  Photo("top level.jpg", 400, 300);
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.log, (Strings{In("top level.jpg"), In("写真 2024/夏 休み/海 の 日.JPG")}));
+  EXPECT_EQ(outcome.SavedCount, 2);
+  // A portrait 300 x 400 is wider than 1401:2000 and keeps its height.
+  EXPECT_EQ(SizeOf(Out("写真 2024/夏 休み/海 の 日.JPG")), (PixelSize{280, 400}));
+  EXPECT_EQ(SizeOf(Out("top level.jpg")), (PixelSize{400, 280}));
+}
+
+TEST_F(BatchRunTest, FolderLinkLoopIsNotFollowed) {
+  Photo("a.jpg", 400, 300);
+  Photo("sub/b.jpg", 400, 300);
+  fs::create_directory_symlink(box.Path("in"), box.Path("in/sub/loop"));
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), In("sub/b.jpg")}));
+  EXPECT_EQ(outcome.SavedCount, 2);
+  EXPECT_EQ(window.messages, Strings{Finished(2, 0, 0)});
+}
+
+TEST_F(BatchRunTest, NoSubfoldersTakesTheTopFolderOnly) {
+  Photo("a.jpg", 400, 300);
+  Photo("sub/b.jpg", 400, 300);
+  window.Check(CheckBox::CheckBox4, true);
+  Run();
+  EXPECT_EQ(window.log, Strings{In("a.jpg")});
+}
+
+// --- The skip rule ------------------------------------------------------------
+
+TEST_F(BatchRunTest, SkipRuleBorders) {
+  struct Size {
+    const char* name;
+    int w, h;
+    bool skipped;
+  };
+  const Size sizes[] = {{"a_320x240.jpg", 320, 240, true},  {"b_240x320.jpg", 240, 320, true},
+                        {"c_200x300.jpg", 200, 300, true},  {"d_321x240.jpg", 321, 240, false},
+                        {"e_320x241.jpg", 320, 241, false}, {"f_241x320.jpg", 241, 320, false}};
+  for (const Size& s : sizes) Photo(s.name, s.w, s.h);
+
+  const RunOutcome outcome = Run();
+
+  Strings expected;
+  for (const Size& s : sizes) {
+    expected.push_back(In(s.name));
+    if (s.skipped) expected.push_back(kSkipLine);
+    EXPECT_EQ(fs::exists(Out(s.name)), !s.skipped) << s.name;
+  }
+  EXPECT_EQ(window.log, expected);
+  EXPECT_EQ(outcome.SkipCount, 3);
+  EXPECT_EQ(outcome.SavedCount, 3);
+  EXPECT_EQ(window.messages, Strings{Finished(3, 0, 3)});
+  EXPECT_EQ(window.statusTexts.end()[-2],
+            "処理中...　100%         6 /     6  エラー    0   スキップ     3");
+
+  fs::remove_all(Out(""));
+  window.Check(CheckBox::CheckBox5, false);
+  const RunOutcome kept = Run();
+  EXPECT_EQ(kept.SkipCount, 0);
+  EXPECT_EQ(kept.SavedCount, 6);
+  EXPECT_EQ(SizeOf(Out("c_200x300.jpg")), (PixelSize{200, 285}));
+}
+
+TEST_F(BatchRunTest, WithoutTrimNeitherSkipNorTrimApplies) {
+  Photo("a.jpg", 320, 240);
+  window.Check(CheckBox::CheckBox1, false);
+  window.Check(CheckBox::CheckBox2, true);
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), kSmallerLine}));
+  EXPECT_EQ(outcome.SavedCount, 1);
+  EXPECT_EQ(SizeOf(Out("a.jpg")), (PixelSize{320, 240}));
+}
+
+// --- Trim and reduction -------------------------------------------------------
+
+TEST_F(BatchRunTest, CropWiderThanPlaneFailsItsTrim) {
+  // At L 400 dpi the crop is 7000 x 4903, beyond the 6200 plane side.
+  PlainPhoto("big.jpg", 7000, 5000);
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.questions,
+            Strings{"JPEGファイルのトリミングが実行出来ませんでした。中断しますか？\n\n\n" +
+                    In("big.jpg")});
+  EXPECT_EQ(window.log, (Strings{In("big.jpg"), "トリミング失敗"}));
+  EXPECT_EQ(outcome.ErrorCount, 1);
+  EXPECT_EQ(window.messages, Strings{Finished(0, 1, 0)});
+  EXPECT_FALSE(fs::exists(Out("big.jpg")));
+}
+
+TEST_F(BatchRunTest, PhotoSmallerThanBoxIsSavedUnreduced) {
+  Photo("a.jpg", 640, 480);
+  window.radios = RadioSelection().set(17).set(13);  // SVGA 800 x 600
+  window.Check(CheckBox::CheckBox2, true);
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), kSmallerLine}));
+  EXPECT_EQ(outcome.SavedCount, 1);
+  EXPECT_EQ(window.messages, Strings{Finished(1, 0, 0)});
+  EXPECT_EQ(SizeOf(Out("a.jpg")), (PixelSize{640, 480}));
+}
+
+TEST_F(BatchRunTest, ReductionToTheBoxBothWays) {
+  Photo("a.jpg", 800, 600);
+  window.radios = RadioSelection().set(23).set(13);  // VGA 640 x 480
+  window.Check(CheckBox::CheckBox2, true);
+  Run();
+  EXPECT_EQ(SizeOf(Out("a.jpg")), (PixelSize{640, 480}));
+
+  window.Check(CheckBox::CheckBox3, true);
+  window.outputFolder = box.Path("out-hq");
+  const RunOutcome outcome = Run();
+  EXPECT_EQ(window.log, Strings{In("a.jpg")});
+  EXPECT_EQ(outcome.SavedCount, 1);
+  EXPECT_EQ(SizeOf(box.Path("out-hq/a.jpg")), (PixelSize{640, 480}));
+}
+
+TEST_F(BatchRunTest, SizeIsFixedPerRunButFoldersAreReadPerFile) {
+  Photo("a.jpg", 400, 300);
+  Photo("b.jpg", 400, 300);
+  window.onProcessMessages = [this] {
+    if (window.log.size() == 2) {
+      window.outputFolder = box.Path("out2");
+      window.radios = RadioSelection().set(23);  // VGA: would trim to 400 x 300
+    }
+  };
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(outcome.SavedCount, 2);
+  EXPECT_EQ(SizeOf(Out("a.jpg")), (PixelSize{400, 280}));
+  EXPECT_FALSE(fs::exists(Out("b.jpg")));
+  EXPECT_EQ(SizeOf(box.Path("out2/b.jpg")), (PixelSize{400, 280}));
+}
+
+// --- Output paths --------------------------------------------------------------
+
+TEST_F(BatchRunTest, InputFolderWithoutSeparatorDoublesItInTheOutputPath) {
+  Photo("sub/a.jpg", 400, 300);
+  box.Write("out/sub/a.jpg", "old");
+  window.inputFolder = box.Path("in");
+  window.outputFolder = box.Path("out") + "/";
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.questions, Strings{"既に同名のJPEGファイルが存在します。中断しますか？\n\n" +
+                                      box.Path("out") + "//sub/a.jpg"});
+  EXPECT_EQ(outcome.SavedCount, 1);
+  EXPECT_EQ(SizeOf(Out("sub/a.jpg")), (PixelSize{400, 280}));
+}
+
+TEST_F(BatchRunTest, InputPathShorterThanFolderTextIsABadName) {
+  Photo("a.jpg", 400, 300);
+  Photo("b.jpg", 400, 300);
+  // The folder text is read again per file; here it changes under the run.
+  window.onProcessMessages = [this] {
+    if (window.log.size() == 1) window.inputFolder = box.Path("in/") + std::string(40, 'x');
+  };
+  window.answers = {false, true};
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.questions,
+            (Strings{"JPEGファイルのファイル名が不正です。中断しますか？\n\n" + In("a.jpg"),
+                     "JPEGファイルのファイル名が不正です。中断しますか？\n\n" + In("b.jpg")}));
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), "ファイル名が不正", In("b.jpg"), "中断"}));
+  EXPECT_EQ(window.messages, Strings{Stopped(0, 1, 0)});
+  EXPECT_TRUE(outcome.stopped);
+}
+
+// Folder text of exactly `length` bytes below the sandbox, made of
+// components no longer than a file name may be.
+std::string LongFolder(const std::string& base, std::size_t length) {
+  std::string folder = base;
+  while (folder.size() < length) {
+    const std::size_t remaining = length - folder.size();
+    if (remaining == 1) {
+      folder += 'd';
+    } else {
+      folder += "/" + std::string(std::min<std::size_t>(200, remaining - 1), 'd');
+    }
+  }
+  return folder;
+}
+
+TEST_F(BatchRunTest, OutputPathOverTheLimitIsRefusedNotCut) {
+  Photo("a.jpg", 400, 300);
+  Photo("abc.jpg", 400, 300);
+  // Folder text plus separator: 2042 bytes, so out/a.jpg is 2047 and out/abc.jpg 2049.
+  const std::string outFolder = LongFolder(box.Path("out"), 2041);
+  ASSERT_NE(outFolder.back(), '/');
+  window.outputFolder = outFolder;
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), In("abc.jpg"), "ファイル名が長すぎます"}));
+  EXPECT_TRUE(window.questions.empty());
+  EXPECT_EQ(outcome.SavedCount, 1);
+  EXPECT_EQ(outcome.ErrorCount, 1);
+  EXPECT_EQ(window.messages, Strings{Finished(1, 1, 0)});
+  EXPECT_EQ((outFolder + "/a.jpg").size(), MaxOutputPathLength);
+  EXPECT_TRUE(fs::exists(outFolder + "/a.jpg"));
+  EXPECT_FALSE(fs::exists(outFolder + "/abc.j"));
+  EXPECT_FALSE(fs::exists(outFolder + "/abc.jp"));
+}
+
+TEST_F(BatchRunTest, InputPathsOver2047BytesAreWorkedWithInFull) {
+  const std::string inFolder = LongFolder(box.Path("in"), 2000);
+  const std::string relative = std::string(200, 'e') + "/a.jpg";
+  box.Write(inFolder.substr(box.Root().size() + 1) + "/" + relative,
+            MakeJpeg(400, 300, CoordinatePixel));
+  window.inputFolder = inFolder + "/";
+
+  const RunOutcome outcome = Run();
+
+  ASSERT_FALSE(window.log.empty());
+  EXPECT_GT(window.log[0].size(), 2047u);
+  EXPECT_EQ(window.log, Strings{inFolder + "/" + relative});
+  EXPECT_EQ(outcome.SavedCount, 1);
+  EXPECT_EQ(SizeOf(Out(relative)), (PixelSize{400, 280}));
+}
+
+// --- Questions ----------------------------------------------------------------
+
+TEST_F(BatchRunTest, SameNameQuestionOncePerRun) {
+  Photo("a.jpg", 400, 300);
+  Photo("b.jpg", 400, 300);
+  box.Write("out/a.jpg", "old a");
+  box.Write("out/b.jpg", "old b");
+  const std::string question = "既に同名のJPEGファイルが存在します。中断しますか？\n\n";
+
+  const RunOutcome first = Run();
+
+  EXPECT_EQ(window.questions, Strings{question + Out("a.jpg")});
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), In("b.jpg")}));
+  EXPECT_EQ(first.SavedCount, 2);
+  EXPECT_EQ(SizeOf(Out("a.jpg")), (PixelSize{400, 280}));
+  EXPECT_EQ(SizeOf(Out("b.jpg")), (PixelSize{400, 280}));
+
+  window.questions.clear();
+  Run();
+  EXPECT_EQ(window.questions, Strings{question + Out("a.jpg")});
+}
+
+TEST_F(BatchRunTest, YesToSameNameStopsWithOneBox) {
+  Photo("a.jpg", 400, 300);
+  Photo("b.jpg", 400, 300);
+  box.Write("out/a.jpg", "old a");
+  window.answers = {true};
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), "中断"}));
+  EXPECT_EQ(window.messages, Strings{Stopped(0, 0, 0)});
+  EXPECT_EQ(box.Read("out/a.jpg"), "old a");
+  EXPECT_FALSE(fs::exists(Out("b.jpg")));
+  EXPECT_TRUE(outcome.stopped);
+  EXPECT_TRUE(state.CancelRequested);
+  EXPECT_EQ(window.events.back(), "idle");
+}
+
+TEST_F(BatchRunTest, FileThatVanishedAfterTheScan) {
+  Photo("a.jpg", 400, 300);
+  Photo("b.jpg", 400, 300);
+  window.onProcessMessages = [this] {
+    if (window.log.size() == 1) fs::remove(In("a.jpg"));
+  };
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.questions,
+            Strings{"入力フォルダにJPEGファイルが存在しません。中断しますか？\n\n" + In("a.jpg")});
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), "JPEGファイルが存在しません", In("b.jpg")}));
+  EXPECT_EQ(outcome.ErrorCount, 1);
+  EXPECT_EQ(outcome.SavedCount, 1);
+}
+
+TEST_F(BatchRunTest, YesToAProblemStopsWithoutCountingTheFile) {
+  box.Fill({"in/a.jpg"});
+  Photo("b.jpg", 400, 300);
+  window.answers = {true};
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), "中断"}));
+  EXPECT_EQ(window.messages, Strings{Stopped(0, 0, 0)});
+  EXPECT_EQ(outcome.ErrorCount, 0);
+  EXPECT_FALSE(fs::exists(Out("b.jpg")));
+}
+
+TEST_F(BatchRunTest, OutputFolderThatCannotBeCreated) {
+  Photo("a.jpg", 400, 300);
+  box.Fill({"blocker"});  // a file where a folder would have to be
+  window.outputFolder = box.Path("blocker/out");
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.questions, Strings{"JPEGファイルの保存が出来ませんでした。中断しますか？\n\n" +
+                                      box.Path("blocker/out/a.jpg")});
+  ASSERT_EQ(window.messages.size(), 2u);
+  EXPECT_EQ(window.messages[0], "保存先フォルダを作成出来ません。\n" + box.Path("blocker/out"));
+  EXPECT_EQ(window.messages[1], Finished(0, 1, 0));
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), "保存に失敗"}));
+  EXPECT_EQ(outcome.ErrorCount, 1);
+  // The save box comes before the run's own question.
+  const auto saveBox =
+      std::find(window.events.begin(), window.events.end(), "message: " + window.messages[0]);
+  const auto ask =
+      std::find(window.events.begin(), window.events.end(), "ask: " + window.questions[0]);
+  EXPECT_LT(saveBox, ask);
+}
+
+// --- Cancel -------------------------------------------------------------------
+
+TEST_F(BatchRunTest, CancelBetweenFilesFinishesTheFileInHand) {
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) Photo(name, 400, 300);
+  CancelDuringFile(1);
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), In("b.jpg"), "中断"}));
+  EXPECT_EQ(window.messages, (Strings{"中断しました。", Stopped(1, 0, 0)}));
+  EXPECT_TRUE(SizeOf(Out("a.jpg")));
+  EXPECT_FALSE(fs::exists(Out("b.jpg")));
+  EXPECT_TRUE(outcome.stopped);
+  EXPECT_EQ(outcome.SavedCount, 1);
+  EXPECT_EQ(window.Status(), Stopped(1, 0, 0));
+  EXPECT_EQ(window.events.back(), "idle");
+  EXPECT_FALSE(window.running);
+}
+
+TEST_F(BatchRunTest, CancelOnTheLastFileEndsAsUsualInStoppedWording) {
+  Photo("a.jpg", 400, 300);
+  Photo("b.jpg", 400, 300);
+  CancelDuringFile(2);
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), In("b.jpg")}));
+  EXPECT_EQ(window.messages, Strings{Stopped(2, 0, 0)});
+  EXPECT_TRUE(outcome.stopped);
+  EXPECT_EQ(outcome.SavedCount, 2);
+  EXPECT_EQ(window.events.back(), "idle");
+}
+
+TEST_F(BatchRunTest, CancelInsideHighQualityReductionDropsThePhoto) {
+  Photo("a.jpg", 800, 600);
+  Photo("b.jpg", 800, 600);
+  window.radios = RadioSelection().set(23).set(13);  // VGA 640 x 480
+  window.Check(CheckBox::CheckBox2, true);
+  window.Check(CheckBox::CheckBox3, true);
+  CancelDuringFile(1);
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), "中断", ""}));
+  EXPECT_EQ(window.messages, Strings{Stopped(0, 0, 0)});
+  EXPECT_TRUE(window.questions.empty());
+  EXPECT_FALSE(fs::exists(Out("a.jpg")));
+  EXPECT_FALSE(fs::exists(Out("b.jpg")));
+  EXPECT_TRUE(outcome.stopped);
+  EXPECT_EQ(window.statusTexts, (Strings{"", Stopped(0, 0, 0)}));
+  EXPECT_EQ(window.events.back(), "idle");
+}
+
+TEST_F(BatchRunTest, NewRunClearsAnEarlierCancel) {
+  Photo("a.jpg", 400, 300);
+  state.CancelRequested = true;
+  const RunOutcome outcome = Run();
+  EXPECT_FALSE(outcome.stopped);
+  EXPECT_EQ(outcome.SavedCount, 1);
+}
+
+// --- Unexpected failures ------------------------------------------------------
+
+TEST_F(BatchRunTest, OutOfMemoryInsideAFileEndsTheRunCleanly) {
+  Photo("a.jpg", 400, 300);
+  Photo("b.jpg", 400, 300);
+  Photo("c.jpg", 400, 300);
+  window.onProcessMessages = [this] {
+    if (window.log.size() == 2) throw std::bad_alloc();
+  };
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), In("b.jpg"), "中断"}));
+  EXPECT_EQ(
+      window.messages,
+      (Strings{"メモリが不足したため、処理を中断しました。\n\n" + In("b.jpg"), Stopped(1, 0, 0)}));
+  EXPECT_TRUE(outcome.stopped);
+  EXPECT_EQ(outcome.SavedCount, 1);
+  EXPECT_EQ(window.Status(), Stopped(1, 0, 0));
+  EXPECT_EQ(window.events.back(), "idle");
+}
+
+TEST_F(BatchRunTest, OtherExceptionInsideAFileIsReportedWithItsText) {
+  Photo("a.jpg", 400, 300);
+  window.onProcessMessages = [] { throw std::runtime_error("disk on fire"); };
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.messages, (Strings{"予期しないエラーが発生したため、処理を中断しました。\n\n" +
+                                          In("a.jpg") + "\ndisk on fire",
+                                      Stopped(0, 0, 0)}));
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), "中断"}));
+  EXPECT_TRUE(outcome.stopped);
+  EXPECT_FALSE(window.running);
+}
+
+}  // namespace
+}  // namespace quorvale

@@ -1,0 +1,383 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "imaging/Bitmap.h"
+#include "imaging/JpegFile.h"
+#include "support/Sandbox.h"
+#include "support/TestJpeg.h"
+
+namespace quorvale {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::MakeJpeg;
+using testing::PhotoPixel;
+using testing::Sandbox;
+using Strings = std::vector<std::string>;
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+Strings Lines(const std::string& text) {
+  Strings lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// How the child is started besides its arguments.
+struct Launch {
+  std::string cwd;                // empty: the test's own
+  bool pendingInterrupt = false;  // start with a Ctrl-C already blocked and pending
+  bool terminalOnStderr = false;  // standard error is a pseudo-terminal
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  // Runs quorvale-batch with `args`, standard input empty, standard output
+  // captured in a file of the sandbox, standard error in a file or read from
+  // a pseudo-terminal.
+  Result RunCli(const Strings& args, const Launch& launch = {}) {
+    const std::string outPath = box.Path("stdout.txt");
+    const std::string errPath = box.Path("stderr.txt");
+    std::vector<char*> argv;
+    std::string exe = QUORVALE_BATCH_EXE;
+    argv.push_back(exe.data());
+    Strings copy = args;
+    for (std::string& arg : copy) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    int master = -1;
+    std::string terminal;
+    if (launch.terminalOnStderr) {
+      master = posix_openpt(O_RDWR | O_NOCTTY);
+      if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return {};
+      terminal = ptsname(master);
+    }
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int in = open("/dev/null", O_RDONLY);
+      const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int err = launch.terminalOnStderr
+                          ? open(terminal.c_str(), O_WRONLY | O_NOCTTY)
+                          : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (in < 0 || out < 0 || err < 0) _exit(126);
+      dup2(in, STDIN_FILENO);
+      dup2(out, STDOUT_FILENO);
+      dup2(err, STDERR_FILENO);
+      if (master >= 0) close(master);
+      if (!launch.cwd.empty() && chdir(launch.cwd.c_str()) != 0) _exit(126);
+      if (launch.pendingInterrupt) {
+        // Blocked signals stay pending across exec, so the program meets
+        // this Ctrl-C as soon as it is ready for one.
+        sigset_t interrupt;
+        sigemptyset(&interrupt);
+        sigaddset(&interrupt, SIGINT);
+        sigprocmask(SIG_BLOCK, &interrupt, nullptr);
+        raise(SIGINT);
+      }
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    Result result;
+    if (master >= 0) {
+      char buffer[4096];
+      ssize_t n;
+      while ((n = read(master, buffer, sizeof buffer)) > 0) result.err.append(buffer, n);
+      close(master);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid) return result;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = box.Read("stdout.txt");
+    if (master < 0) result.err = box.Read("stderr.txt");
+    fs::remove(outPath);
+    fs::remove(errPath);
+    return result;
+  }
+
+  void Photo(const std::string& relative, int width, int height) {
+    box.Write(relative, MakeJpeg(width, height, PhotoPixel));
+  }
+
+  static std::optional<std::pair<int, int>> SizeOf(const std::string& path) {
+    Bitmap bitmap;
+    if (DecodeJpegFile(path, bitmap) != 0) return std::nullopt;
+    return std::pair{bitmap.Width(), bitmap.Height()};
+  }
+
+  Sandbox box;
+};
+
+const std::string kSummaryClean =
+    "作業が終了しました。保存ファイル数    2  エラー    0   スキップ     0";
+
+TEST_F(CliTest, ReducesATreeAndPrintsTheLogThenTheSummary) {
+  Photo("in/a.jpg", 1000, 700);
+  Photo("in/sub/b.jpg", 700, 1000);
+
+  const Result r =
+      RunCli({"--size", "L", "--dpi", "150", "--reduce", box.Path("in"), box.Path("out")});
+
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Lines(r.out), (Strings{box.Path("in/a.jpg"), box.Path("in/sub/b.jpg"), kSummaryClean}));
+  EXPECT_EQ(r.err, "");
+  // L at 150 dpi is 750 x 525.
+  EXPECT_EQ(SizeOf(box.Path("out/a.jpg")), (std::pair{750, 525}));
+  EXPECT_EQ(SizeOf(box.Path("out/sub/b.jpg")), (std::pair{525, 750}));
+}
+
+TEST_F(CliTest, RelativeFoldersAreMadeAbsolute) {
+  Photo("work/in/a.jpg", 400, 300);
+  Photo("work/in/sub/b.jpg", 400, 300);
+  const std::string work = fs::canonical(box.Path("work")).string();
+
+  const Result r = RunCli({"./in/", "out//x"}, {.cwd = work});
+
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Lines(r.out), (Strings{work + "/in/a.jpg", work + "/in/sub/b.jpg", kSummaryClean}));
+  EXPECT_EQ(SizeOf(work + "/out/x/a.jpg"), (std::pair{400, 280}));
+  EXPECT_EQ(SizeOf(work + "/out/x/sub/b.jpg"), (std::pair{400, 280}));
+}
+
+TEST_F(CliTest, SizeIdsIgnoreCaseAndOptionsTakeEqualsValues) {
+  Photo("in/a.jpg", 800, 600);
+  const Result r = RunCli({"--size=Vga", "--reduce", "--high-quality", "--quality=50",
+                           box.Path("in"), box.Path("out")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(SizeOf(box.Path("out/a.jpg")), (std::pair{640, 480}));
+}
+
+TEST_F(CliTest, ProblemsAnsweredContinueFinishWithStatusOne) {
+  box.Write("in/a.jpg", "not a photo");
+  Photo("in/b.jpg", 400, 300);
+
+  const Result r = RunCli({box.Path("in"), box.Path("out")});
+
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Lines(r.out),
+            (Strings{box.Path("in/a.jpg"), "JPEGファイルを読み込めません", box.Path("in/b.jpg"),
+                     "作業が終了しました。保存ファイル数    1  エラー    1   スキップ     0"}));
+  EXPECT_EQ(Lines(r.err),
+            (Strings{"JPEGファイルを読み込めませんでした。中断しますか？", "", box.Path("in/a.jpg"),
+                     "=> No, continue (--on-problem continue)"}));
+  EXPECT_TRUE(SizeOf(box.Path("out/b.jpg")));
+}
+
+TEST_F(CliTest, OnProblemStopEndsTheRun) {
+  box.Write("in/a.jpg", "not a photo");
+  Photo("in/b.jpg", 400, 300);
+
+  const Result r = RunCli({"--on-problem", "stop", box.Path("in"), box.Path("out")});
+
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Lines(r.out),
+            (Strings{box.Path("in/a.jpg"), "中断",
+                     "作業を中断しました。保存ファイル数    0  エラー    0   スキップ     0"}));
+  EXPECT_NE(r.err.find("=> Yes, stop (--on-problem stop)"), std::string::npos);
+  EXPECT_FALSE(fs::exists(box.Path("out/b.jpg")));
+}
+
+TEST_F(CliTest, ExistingOutputStopsUnlessOverwrite) {
+  Photo("in/a.jpg", 400, 300);
+  box.Write("out/a.jpg", "keep me");
+
+  const Result kept = RunCli({box.Path("in"), box.Path("out")});
+  EXPECT_EQ(kept.status, 1);
+  EXPECT_EQ(Lines(kept.out),
+            (Strings{box.Path("in/a.jpg"), "中断",
+                     "作業を中断しました。保存ファイル数    0  エラー    0   スキップ     0"}));
+  EXPECT_EQ(Lines(kept.err), (Strings{"既に同名のJPEGファイルが存在します。中断しますか？", "",
+                                      box.Path("out/a.jpg"), "=> Yes, stop (no --overwrite)"}));
+  EXPECT_EQ(box.Read("out/a.jpg"), "keep me");
+
+  const Result replaced = RunCli({"--overwrite", box.Path("in"), box.Path("out")});
+  EXPECT_EQ(replaced.status, 0) << replaced.err;
+  EXPECT_NE(replaced.err.find("=> No, replace (--overwrite)"), std::string::npos);
+  EXPECT_EQ(SizeOf(box.Path("out/a.jpg")), (std::pair{400, 280}));
+}
+
+TEST_F(CliTest, SubfolderAndSmallPhotoOptions) {
+  Photo("in/small.jpg", 300, 200);
+  Photo("in/sub/b.jpg", 400, 300);
+
+  const Result plain = RunCli({box.Path("in"), box.Path("out1")});
+  EXPECT_EQ(plain.status, 0);
+  EXPECT_EQ(
+      Lines(plain.out),
+      (Strings{box.Path("in/small.jpg"), "320px×240px以下なのでスキップ", box.Path("in/sub/b.jpg"),
+               "作業が終了しました。保存ファイル数    1  エラー    0   スキップ     1"}));
+
+  const Result options =
+      RunCli({"--no-subfolders", "--keep-small", box.Path("in"), box.Path("out2")});
+  EXPECT_EQ(options.status, 0);
+  EXPECT_EQ(Lines(options.out),
+            (Strings{box.Path("in/small.jpg"),
+                     "作業が終了しました。保存ファイル数    1  エラー    0   スキップ     0"}));
+  EXPECT_EQ(SizeOf(box.Path("out2/small.jpg")), (std::pair{285, 200}));
+}
+
+TEST_F(CliTest, RunThatDoesNotStartExitsTwo) {
+  struct Case {
+    Strings args;
+    std::string message;
+  };
+  box.Fill({"empty/notes.txt"});
+  Photo("in/a.jpg", 400, 300);
+  const Case cases[] = {
+      {{box.Path("empty"), box.Path("out")}, "入力フォルダにJPEGファイルが存在しません。"},
+      {{"--no-trim", box.Path("in"), box.Path("out")},
+       "縦横比変更か解像度縮小のどちらか１つはチェックしてください。"},
+      {{"", box.Path("out")}, "入力フォルダが指定されていません。"},
+      {{box.Path("in"), ""}, "出力フォルダが指定されていません。"},
+  };
+  for (const Case& c : cases) {
+    const Result r = RunCli(c.args);
+    EXPECT_EQ(r.status, 2) << c.message;
+    EXPECT_EQ(r.out, "") << c.message;
+    EXPECT_EQ(r.err, c.message + "\n");
+  }
+  EXPECT_FALSE(fs::exists(box.Path("out")));
+}
+
+TEST_F(CliTest, InvalidCommandLinesGiveOneLineNamingTheOption) {
+  struct Case {
+    Strings args;
+    std::string named;
+  };
+  Photo("in/a.jpg", 400, 300);
+  const std::string in = box.Path("in");
+  const std::string out = box.Path("out");
+  const Case cases[] = {
+      {{"--size", "XL", in, out}, "--size"},
+      {{"--size=", in, out}, "--size"},
+      {{"--dpi", "250", in, out}, "--dpi"},
+      {{"--dpi", "4OO", in, out}, "--dpi"},
+      {{"--quality", "101", in, out}, "--quality"},
+      {{"--quality", "-1", in, out}, "--quality"},
+      {{"--quality", " 90", in, out}, "--quality"},
+      {{"--on-problem", "maybe", in, out}, "--on-problem"},
+      {{"--bogus", in, out}, "--bogus"},
+      {{"-x", in, out}, "-x"},
+      {{"--reduce=yes", in, out}, "--reduce"},
+      {{in, out, "--size"}, "--size"},
+      {{"--high-quality", in, out}, "--high-quality"},
+      {{in}, "OUTPUT_FOLDER"},
+      {{}, "INPUT_FOLDER"},
+      {{in, out, "extra"}, "extra"},
+  };
+  for (const Case& c : cases) {
+    const Result r = RunCli(c.args);
+    EXPECT_EQ(r.status, 2) << c.named;
+    EXPECT_EQ(r.out, "") << c.named;
+    const Strings lines = Lines(r.err);
+    ASSERT_EQ(lines.size(), 1u) << r.err;
+    EXPECT_TRUE(lines[0].starts_with("quorvale-batch: ")) << lines[0];
+    EXPECT_NE(lines[0].find(c.named), std::string::npos) << lines[0];
+  }
+  EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(CliTest, HelpVersionAndDoubleDash) {
+  const Result help = RunCli({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(
+      help.out.starts_with("Usage: quorvale-batch [OPTION]... INPUT_FOLDER OUTPUT_FOLDER\n"));
+  for (const char* option :
+       {"--size", "--dpi", "--reduce", "--high-quality", "--quality", "--no-subfolders",
+        "--keep-small", "--no-trim", "--on-problem", "--overwrite", "--list-sizes", "--version",
+        "Exit status", "Example"}) {
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  }
+  EXPECT_EQ(RunCli({"-h", "--bogus-value-free"}).status, 2);
+  EXPECT_EQ(RunCli({"in", "-h"}).out, help.out);
+
+  const Result version = RunCli({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(version.out.starts_with("quorvale-batch (Quorvale) ")) << version.out;
+  EXPECT_EQ(Lines(version.out).size(), 1u);
+
+  // After "--" a name that looks like an option is a folder.
+  box.Fill({"--odd/notes.txt"});
+  const Result dashed = RunCli({"--", "--odd", "out"}, {.cwd = box.Root()});
+  EXPECT_EQ(dashed.status, 2);
+  EXPECT_EQ(dashed.err, "入力フォルダにJPEGファイルが存在しません。\n");
+}
+
+TEST_F(CliTest, ListSizesShowsEveryRowWithItsPair) {
+  const Result r = RunCli({"--list-sizes"});
+  EXPECT_EQ(r.status, 0);
+  const Strings lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 20u) << r.out;  // heading, 18 rows, footnote
+  EXPECT_TRUE(lines[0].starts_with("ID")) << lines[0];
+  EXPECT_TRUE(lines[1].starts_with("L ")) << lines[1];
+  auto row = [&](const std::string& id) {
+    const auto it = std::find_if(lines.begin(), lines.end(),
+                                 [&](const std::string& l) { return l.starts_with(id + " "); });
+    return it == lines.end() ? std::string() : *it;
+  };
+  EXPECT_NE(row("L").find("2000 x 1401  print"), std::string::npos) << row("L");
+  EXPECT_NE(row("sxga-2048").find("2048 x 1356  fixed"), std::string::npos) << row("sxga-2048");
+  EXPECT_NE(row("vga").find("640 x  480  fixed"), std::string::npos) << row("vga");
+
+  const Result scaled = RunCli({"--list-sizes", "--dpi", "150"});
+  const Strings scaledLines = Lines(scaled.out);
+  ASSERT_GE(scaledLines.size(), 2u);
+  EXPECT_NE(scaledLines[1].find(" 750 x  525  print"), std::string::npos) << scaledLines[1];
+}
+
+TEST_F(CliTest, CtrlCActsAsTheCancelButton) {
+  Photo("in/a.jpg", 400, 300);
+  Photo("in/b.jpg", 400, 300);
+
+  const Result r = RunCli({box.Path("in"), box.Path("out")}, {.cwd = {}, .pendingInterrupt = true});
+
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Lines(r.out),
+            (Strings{box.Path("in/a.jpg"), "中断",
+                     "作業を中断しました。保存ファイル数    0  エラー    0   スキップ     0"}));
+  EXPECT_EQ(r.err, "中断しました。\n");
+  EXPECT_FALSE(fs::exists(box.Path("out/a.jpg")));
+}
+
+TEST_F(CliTest, StatusLineOnlyOnATerminal) {
+  Photo("in/a.jpg", 400, 300);
+  Photo("in/b.jpg", 400, 300);
+
+  const Result r = RunCli({box.Path("in"), box.Path("out")},
+                          {.cwd = {}, .pendingInterrupt = false, .terminalOnStderr = true});
+
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(Lines(r.out), (Strings{box.Path("in/a.jpg"), box.Path("in/b.jpg"), kSummaryClean}));
+  const std::string erase = "\r\033[K";
+  EXPECT_NE(r.err.find(erase + "処理中...　 50%         1 /     2  エラー    0   スキップ     0"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find(erase + "処理中...　100%         2 /     2  エラー    0   スキップ     0"),
+            std::string::npos);
+  // The summary goes to standard output; the terminal line is left empty.
+  EXPECT_TRUE(r.err.ends_with(erase)) << r.err;
+  EXPECT_EQ(r.err.find('\n'), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quorvale
