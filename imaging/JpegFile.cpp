@@ -26,15 +26,15 @@ constexpr char CannotCreateMessage[] = "保存先フォルダを作成出来ま�
 constexpr unsigned MaxSide = 65535;
 
 // Huffman coding spends at least one bit on every 8 x 8 block of every
-// component (its DC difference), which bounds any Huffman-coded file at 1024
-// pixels per byte (the most lopsided sampling layout); a flat grey progressive
-// file reaches 512, flat-colour photos 64 (baseline, standard tables) to about
-// 340. So no complete file, headers included, claims more, and a file cut
-// short still decodes while it keeps about a byte per 1024 pixels (well under
-// 1% of a camera photo); a header claiming gigapixels from a few kilobytes is
-// refused before the library or the bitmap reserves memory. Only
-// arithmetic-coded flat pictures compress further, and IJG libjpeg before
-// release 7 could not read those at all.
+// component (its DC difference), which caps any Huffman-coded file at 1024
+// pixels per byte (reached only by the most lopsided sampling layout). Flat
+// pictures, the densest real ones, come to 64 (baseline colour) to about 250
+// (progressive grey). So no complete file claims more, a file cut short still
+// decodes while it keeps a byte per 1024 pixels (well under 1% of a camera
+// photo), and a header claiming gigapixels from a few kilobytes is refused
+// before the library or the bitmap reserves memory. Only arithmetic coding
+// packs flat pictures tighter, and IJG libjpeg before release 7 could not
+// read that at all.
 constexpr std::uint64_t MaxPixelsPerFileByte = 1024;
 
 // Rows handed to libjpeg per call; it returns fewer when it has fewer ready.
@@ -67,7 +67,8 @@ void InitErrorManager(ErrorManager& error) {
 
 // Owns a decompress struct. The struct starts zeroed, which jpeg_destroy
 // accepts, so the destructor is safe whether or not jpeg_create_decompress
-// ran (it is called under the setjmp, since it can fail).
+// ran (it is called under the setjmp, since it can fail). Not movable either:
+// libjpeg keeps pointers into it.
 class Decompressor {
  public:
   Decompressor() {
@@ -129,7 +130,8 @@ void TermDestination(j_compress_ptr info) {
   destination.size = destination.capacity - destination.pub.free_in_buffer;
 }
 
-// Owns a compress struct and the buffer its destination fills.
+// Owns a compress struct and the buffer its destination fills; like the
+// Decompressor, safe to destroy at any stage and never moved.
 class Compressor {
  public:
   Compressor() {
