@@ -276,7 +276,8 @@ Options:
   --quality N          JPEG quality 0 to 100 (default 90)
   --no-subfolders      take only the photos directly in INPUT_FOLDER
                        (default: all subfolders too)
-  --keep-small         keep photos of at most 320x240 (default: skip them)
+  --keep-small         keep photos of at most 320x240 (default: a trimming run
+                       skips them)
   --no-trim            do not trim to the aspect (needs --reduce; default: trim)
   --on-problem ACTION  when a photo cannot be read, trimmed or saved:
                        continue with the next photo (default) or stop the run
