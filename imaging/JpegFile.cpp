@@ -58,6 +58,18 @@ void ErrorExit(j_common_ptr info) {
 void IgnoreMessage(j_common_ptr, int) {}
 void IgnoreOutput(j_common_ptr) {}
 
+// A progressive file may hold any number of scans, each one a pass over the
+// whole picture; a hostile file with thousands of tiny scans would take
+// minutes to decode. Real encoders write about ten; the limit is generous.
+constexpr int MaxProgressiveScans = 500;
+
+void LimitScans(j_common_ptr common) {
+  const auto* info = reinterpret_cast<j_decompress_ptr>(common);
+  if (info->progressive_mode && info->input_scan_number > MaxProgressiveScans) {
+    ERREXIT(common, JERR_BAD_SCAN_SCRIPT);
+  }
+}
+
 void InitErrorManager(ErrorManager& error) {
   jpeg_std_error(&error.pub);
   error.pub.error_exit = ErrorExit;
@@ -264,6 +276,9 @@ int RunDecoder(Decompressor& decoder, const std::vector<std::uint8_t>& file, Bit
   if (setjmp(decoder.Jump()) != 0) return -2;
 
   jpeg_create_decompress(&info);
+  jpeg_progress_mgr progress{};
+  progress.progress_monitor = LimitScans;
+  info.progress = &progress;
   jpeg_mem_src(&info, file.data(), static_cast<unsigned long>(file.size()));
   if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) return -2;
   if (!PlausibleHeader(info, file.size()) || !ConfigureDecoder(info)) return -2;

@@ -412,6 +412,58 @@ TEST(DecodeJpegFile, AcceptsFlatPhotosWhateverTheirCompression) {
   }
 }
 
+// A grayscale progressive file whose AC coefficients are sent one by one,
+// each refined bit by bit: 1 DC scan plus 63 * (1 + refinements) AC scans.
+std::string ManyScanJpeg(int refinements) {
+  std::vector<jpeg_scan_info> script;
+  script.push_back({1, {0}, 0, 0, 0, 0});
+  for (int k = 1; k <= 63; ++k) {
+    script.push_back({1, {0}, k, k, 0, refinements});
+    for (int al = refinements; al > 0; --al) script.push_back({1, {0}, k, k, al, al - 1});
+  }
+  jpeg_compress_struct info{};
+  jpeg_error_mgr error{};
+  info.err = jpeg_std_error(&error);
+  jpeg_create_compress(&info);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &buffer, &size);
+  info.image_width = 16;
+  info.image_height = 16;
+  info.input_components = 1;
+  info.in_color_space = JCS_GRAYSCALE;
+  jpeg_set_defaults(&info);
+  info.scan_info = script.data();
+  info.num_scans = static_cast<int>(script.size());
+  jpeg_start_compress(&info, TRUE);
+  std::vector<unsigned char> row(16);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) row[x] = static_cast<unsigned char>(x * 16 + y);
+    JSAMPROW rows[] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  std::string bytes(reinterpret_cast<const char*>(buffer), size);
+  std::free(buffer);
+  return bytes;
+}
+
+// Each scan is a pass over the whole picture, so a file of endless tiny scans
+// is refused rather than decoded for minutes.
+TEST(DecodeJpegFile, RefusesProgressiveFilesWithAbsurdlyManyScans) {
+  Sandbox sandbox;
+  const struct {
+    int refinements;  // 64 + 63 * refinements scans
+    int result;
+  } rows[] = {{5, 0}, {9, -2}};
+  for (const auto& row : rows) {
+    sandbox.Write("scans.jpg", ManyScanJpeg(row.refinements));
+    Bitmap bitmap;
+    EXPECT_EQ(DecodeJpegFile(sandbox.Path("scans.jpg"), bitmap), row.result) << row.refinements;
+  }
+}
+
 TEST(FolderOfPath, TakesTheTextBeforeTheLastSingleByteSeparator) {
   const PathSyntax windows = PathSyntax::Windows();
   const PathSyntax windowsNoLeadBytes = PathSyntax::Windows(LeadByteSet());
