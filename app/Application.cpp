@@ -1,0 +1,61 @@
+#include "app/Application.h"
+
+#include <new>
+#include <stdexcept>
+
+#include "app/Unit1.h"
+#include "platform/CodePage.h"
+
+namespace quorvale {
+
+std::string ErrorBoxText(const std::string& text) {
+  // A byte of 0x80 or more belongs to a multi-byte character whose code is
+  // above 0x2E whatever the encoding, so the last byte decides.
+  if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') return text + ".";
+  return text;
+}
+
+std::string EscapedErrorText(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::bad_alloc&) {
+    return "Out of memory";
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return std::string();
+  }
+}
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+  setApplicationName(ApplicationTitle);
+  setApplicationDisplayName(ApplicationTitle);
+}
+
+bool Application::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (...) {
+    ReportError(std::current_exception());
+    return false;
+  }
+}
+
+void Application::ReportError(std::exception_ptr error) {
+  if (dialogs_ == nullptr) return;
+  dialogs_->ErrorBox(ApplicationTitle, ErrorBoxText(EscapedErrorText(error)));
+}
+
+int RunProgram(Application& app, const std::function<std::unique_ptr<TForm1>()>& createForm) {
+  try {
+    InitActiveCodePage();
+    std::unique_ptr<TForm1> form = createForm();
+    form->show();
+    app.exec();
+  } catch (...) {
+    app.ReportError(std::current_exception());
+  }
+  return 0;
+}
+
+}  // namespace quorvale

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QApplication>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/Dialogs.h"
+
+namespace quorvale {
+
+class TForm1;
+
+// The application title, and the caption of the error box.
+inline constexpr const char* ApplicationTitle = "Quorvale";
+
+// The text of the error box: `text` with a full stop appended when it is not
+// empty and its last character's code (of the lead byte, for a multi-byte
+// character) is above that of '.' (0x2E).
+std::string ErrorBoxText(const std::string& text);
+
+// The text an escaped exception is shown with: "Out of memory" for
+// std::bad_alloc, what() for another std::exception, empty for anything else.
+std::string EscapedErrorText(std::exception_ptr error);
+
+// The application object. An exception that escapes an event handler ends in
+// notify(), which shows it in the error box (caption "Quorvale", stop icon)
+// and lets the event loop go on.
+class Application : public QApplication {
+ public:
+  Application(int& argc, char** argv);
+
+  // The dialogs the error box is shown through; must outlive the application
+  // or be replaced.
+  void SetDialogs(Dialogs* dialogs) { dialogs_ = dialogs; }
+
+  bool notify(QObject* receiver, QEvent* event) override;
+
+  // Shows `error` in the error box.
+  void ReportError(std::exception_ptr error);
+
+ private:
+  Dialogs* dialogs_ = nullptr;
+};
+
+// The program after the application object exists: fixes the active code
+// page, creates the main window with `createForm`, shows it and runs the
+// event loop. An error on the way is shown in the error box. Returns 0 in
+// every case.
+int RunProgram(Application& app, const std::function<std::unique_ptr<TForm1>()>& createForm);
+
+}  // namespace quorvale

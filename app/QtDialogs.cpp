@@ -1,0 +1,85 @@
+#include "app/QtDialogs.h"
+
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/DisplayText.h"
+
+namespace quorvale {
+
+namespace {
+
+// Caption, no icon, the first button the default one.
+QMessageBox::StandardButton ShowBox(QWidget* owner, QMessageBox::Icon icon,
+                                    const std::string& caption, const std::string& text,
+                                    QMessageBox::StandardButtons buttons,
+                                    QMessageBox::StandardButton first) {
+  QMessageBox box(icon, DisplayText(caption), DisplayText(text), buttons, owner);
+  // Paths may hold '<' and '&'; they are shown as they are.
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(first);
+  box.setEscapeButton(buttons.testFlag(QMessageBox::No) ? QMessageBox::No : first);
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+}  // namespace
+
+std::string QtDialogs::BrowseFolder() {
+  // No owner window and no start folder, as the shell's own browse dialog had.
+  const QString folder = QFileDialog::getExistingDirectory(
+      nullptr, QString(), QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+  return folder.isEmpty() ? std::string() : PathBytes(folder);
+}
+
+std::optional<std::string> QtDialogs::PromptText(const std::string& caption,
+                                                 const std::string& prompt, int maxChars) {
+  QDialog dialog(owner_);
+  dialog.setWindowTitle(DisplayText(caption));
+  dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                        Qt::WindowCloseButtonHint);
+  auto* label = new QLabel(DisplayText(prompt), &dialog);
+  auto* field = new QLineEdit(&dialog);
+  field->setMaxLength(maxChars);
+  field->setMinimumWidth(300);
+  label->setBuddy(field);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(label);
+  layout->addWidget(field);
+  layout->addWidget(buttons);
+  dialog.setFixedSize(dialog.sizeHint());
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return LocalBytes(field->text());
+}
+
+void QtDialogs::Message(const std::string& caption, const std::string& text) {
+  ShowBox(owner_, QMessageBox::NoIcon, caption, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+bool QtDialogs::YesNo(const std::string& caption, const std::string& text) {
+  return ShowBox(owner_, QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No,
+                 QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+void QtDialogs::ErrorBox(const std::string& caption, const std::string& text) {
+  ShowBox(owner_, QMessageBox::Critical, caption, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void QtDialogs::OpenUrl(const std::string& address) {
+  QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
+}
+
+void QtDialogs::RunModal(QDialog& dialog) {
+  dialog.exec();
+}
+
+}  // namespace quorvale

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Dialogs.h"
+#include "imaging/RunState.h"
+#include "platform/Window.h"
+
+class QRadioButton;
+
+namespace Ui {
+class TForm1;
+}
+
+namespace quorvale {
+
+// The main window: a fixed 473 x 589 dialog-style window built from the
+// stored layout (Unit1.ui), owner of the run state, and the Window the core
+// talks to. Handlers read the controls, call the core and show what comes
+// back; CheckBox2Click and RadioButton1Click keep the options consistent.
+// Every box goes through `dialogs`, which must outlive the window.
+class TForm1 : public QWidget, public Window {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(Dialogs& dialogs);
+  ~TForm1() override;
+
+  RunState& State() { return state_; }
+  // The folder of the program file, ending in '/', as FormCreate found it.
+  const std::string& ProgramFolderText() const { return programFolder_; }
+  // True from the press of Run until its handler returns.
+  bool RunActive() const { return runActive_; }
+  QString StatusText() const;
+
+  // Lifecycle. FormCreate runs in the constructor; FormShow when the window
+  // is first about to become visible (it shows the splash modally, then the
+  // window is centred); FormDestroy in the destructor.
+  void FormCreate();
+  void FormShow();
+  void FormDestroy();
+
+  // Option rules.
+  void CheckBox2Click();
+  void RadioButton1Click();
+
+  // Folders: browse for the input and the output folder, create an output
+  // subfolder, and a drop of `items` (local paths) on the window.
+  void BitBtn8Click();
+  void BitBtn1Click();
+  void BitBtn4Click();
+  void WMDropFiles(const std::vector<std::string>& items);
+
+  // Run and Cancel.
+  void BitBtn2Click();
+  void BitBtn3Click();
+
+  // Window.
+  void ShowMessage(const std::string& text) override;
+  bool AskYesNo(const std::string& text) override;
+  void ProcessMessages() override;
+  bool IsChecked(CheckBox box) override;
+  RadioSelection SelectedRadioButtons() override;
+  int Quality() override;
+  std::string InputFolderText() override { return edit1Bytes_; }
+  std::string OutputFolderText() override { return edit2Bytes_; }
+  void AppendLog(const std::string& line) override;
+  void ClearLog() override;
+  void SetStatusText(const std::string& text) override;
+  void SetProgress(int percent) override;
+  void SetRunning(bool running) override;
+
+  void setVisible(bool visible) override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void SetEdit1(const std::string& bytes);
+  void SetEdit2(const std::string& bytes);
+  void SetGlyphs();
+  void ConnectHandlers();
+  void EndRun();
+  bool AnyFixedSizeSelected() const;
+  void EnableResolutionButtons(bool enabled);
+
+  std::unique_ptr<Ui::TForm1> ui_;
+  Dialogs& dialogs_;
+  RunState state_;
+  std::string programFolder_;
+  // Edit1 and Edit2 show their paths decoded; these are the bytes.
+  std::string edit1Bytes_;
+  std::string edit2Bytes_;
+  std::array<QRadioButton*, 24> radio_{};  // RadioButtonN at N; 0 unused
+  bool formShown_ = false;
+  bool runActive_ = false;
+  bool closePending_ = false;
+};
+
+// The main window, from its construction to its destruction.
+extern TForm1* Form1;
+
+}  // namespace quorvale

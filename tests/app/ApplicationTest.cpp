@@ -1,0 +1,110 @@
+#include <QCoreApplication>
+#include <QEvent>
+#include <QTest>
+#include <new>
+#include <stdexcept>
+
+#include "app/Application.h"
+#include "app/WindowTest.h"
+#include "support/TestJpeg.h"
+
+namespace quorvale::testing {
+namespace {
+
+Application& App() {
+  return *static_cast<Application*>(QCoreApplication::instance());
+}
+
+TEST(ErrorBoxText, AppendsAFullStopAfterCharactersAboveIt) {
+  const struct {
+    std::string text;
+    std::string shown;
+  } rows[] = {
+      {"Out of memory", "Out of memory."},
+      {"", ""},
+      {"done.", "done."},
+      {"a-", "a-"},    // 0x2D
+      {"a/", "a/."},   // 0x2F
+      {"50%", "50%"},  // 0x25
+      {"code 0", "code 0."},
+      {"ファイル", "ファイル."},
+      {"終了。", "終了。."},  // a multi-byte character: its code is above 0x2E
+  };
+  for (const auto& row : rows) EXPECT_EQ(ErrorBoxText(row.text), row.shown) << row.text;
+}
+
+TEST(EscapedErrorText, NamesOutOfMemoryAndLeavesOtherErrorsBlank) {
+  EXPECT_EQ(EscapedErrorText(std::make_exception_ptr(std::bad_alloc())), "Out of memory");
+  EXPECT_EQ(EscapedErrorText(std::make_exception_ptr(std::runtime_error("disk gone"))),
+            "disk gone");
+  EXPECT_EQ(EscapedErrorText(std::make_exception_ptr(42)), "");
+}
+
+// An object whose event handler throws whatever it was given.
+class Thrower : public QObject {
+ public:
+  std::function<void()> raise;
+  bool event(QEvent* event) override {
+    if (event->type() == QEvent::User) raise();
+    return QObject::event(event);
+  }
+};
+
+class EscapedErrors : public WindowTest {
+ protected:
+  void SetUp() override { App().SetDialogs(&dialogs); }
+  void TearDown() override { App().SetDialogs(nullptr); }
+};
+
+TEST_F(EscapedErrors, AreShownInTheErrorBoxAndTheLoopGoesOn) {
+  Thrower thrower;
+  QEvent event(QEvent::User);
+  thrower.raise = [] { throw std::runtime_error("handler failed"); };
+  EXPECT_FALSE(QCoreApplication::sendEvent(&thrower, &event));
+  thrower.raise = [] { throw std::bad_alloc(); };
+  QCoreApplication::sendEvent(&thrower, &event);
+  thrower.raise = [] { throw 7; };
+  QCoreApplication::sendEvent(&thrower, &event);
+
+  ASSERT_EQ(dialogs.boxes.size(), 3u);
+  for (const auto& shown : dialogs.boxes) {
+    EXPECT_EQ(shown.kind, "error");
+    EXPECT_EQ(shown.caption, "Quorvale");
+  }
+  EXPECT_EQ(dialogs.Texts("error"),
+            (std::vector<std::string>{"handler failed.", "Out of memory.", ""}));
+}
+
+TEST_F(EscapedErrors, DuringARunLeaveTheWindowIdleAndUsable) {
+  box.Write("in/a.jpg", MakeJpeg(640, 480, PhotoPixel));
+  box.Fill({"out/a.jpg"});
+  BrowseInput(box.Path("in"));
+  BrowseOutput(box.Path("out"));
+  form.show();
+
+  // The same-name question fails in a way the run does not expect.
+  dialogs.onBox = [](const ScriptedDialogs::Box& shown) {
+    if (shown.kind == "yesno") throw 13;
+  };
+  QTest::mouseClick(Button("BitBtn2"), Qt::LeftButton);
+  EXPECT_EQ(dialogs.Texts("error"), std::vector<std::string>{""});
+  EXPECT_TRUE(Enabled("BitBtn2"));
+  EXPECT_FALSE(Enabled("BitBtn3"));
+  EXPECT_TRUE(Control<QProgressBar>("ProgressBar1")->isHidden());
+  EXPECT_FALSE(form.RunActive());
+
+  dialogs.onBox = nullptr;
+  dialogs.answers = {false};
+  QTest::mouseClick(Button("BitBtn2"), Qt::LeftButton);
+  EXPECT_EQ(Status(), "作業が終了しました。保存ファイル数    1  エラー    0   スキップ     0");
+  EXPECT_NE(box.Read("out/a.jpg").substr(0, 2), "no");
+}
+
+TEST_F(EscapedErrors, AWindowThatCannotBeHadIsReportedAndTheProgramReturnsZero) {
+  const int code = RunProgram(App(), []() -> std::unique_ptr<TForm1> { throw std::bad_alloc(); });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(dialogs.Texts("error"), std::vector<std::string>{"Out of memory."});
+}
+
+}  // namespace
+}  // namespace quorvale::testing

@@ -1,0 +1,218 @@
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <filesystem>
+
+#include "app/WindowTest.h"
+
+namespace quorvale::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const Caption = "Quorvale（Tessaly付属ツール）";
+const char* const Unusable = "入力フォルダの指定が無効か使用不能です。";
+
+using Browsing = WindowTest;
+
+TEST_F(Browsing, InputFolderIsScannedAndSummarised) {
+  box.Fill({"in/a.jpg", "in/sub/b.JPG", "in/notes.txt"});
+  BrowseInput(box.Path("in"));
+  EXPECT_EQ(form.InputFolderText(), box.Path("in") + "/");
+  EXPECT_EQ(EditText("Edit1"), box.Path("in") + "/");
+  EXPECT_EQ(MemoLines(),
+            (std::vector<std::string>{box.Path("in/a.jpg"), box.Path("in/sub/b.JPG")}));
+  EXPECT_EQ(Status(), "サブフォルダ数 1  全ファイル数 3   JPEGファイル数 2");
+  EXPECT_EQ(fs::current_path(), fs::path(box.Path("in")));
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(Browsing, OutputFolderEnablesSubfolderButtonAndTouchesNothingElse) {
+  box.Fill({"in/a.jpg", "out/"});
+  BrowseInput(box.Path("in"));
+  BrowseOutput(box.Path("out"));
+  EXPECT_EQ(form.OutputFolderText(), box.Path("out") + "/");
+  EXPECT_EQ(EditText("Edit2"), box.Path("out") + "/");
+  EXPECT_TRUE(Enabled("BitBtn4"));
+  EXPECT_EQ(MemoLines(), std::vector<std::string>{box.Path("in/a.jpg")});
+  EXPECT_EQ(Status(), "サブフォルダ数 0  全ファイル数 1   JPEGファイル数 1");
+  EXPECT_EQ(form.State().JpegCount, 1);
+
+  // A later failed choice leaves the button enabled.
+  BrowseOutput(box.Path("missing"));
+  EXPECT_TRUE(Enabled("BitBtn4"));
+}
+
+TEST_F(Browsing, CancelChangesNothingAndShowsNothing) {
+  box.Fill({"in/a.jpg", "out/"});
+  BrowseInput(box.Path("in"));
+  BrowseOutput(box.Path("out"));
+  Button("BitBtn8")->click();  // the script has no folder left: cancelled
+  Button("BitBtn1")->click();
+  EXPECT_EQ(dialogs.browses, 4);
+  EXPECT_EQ(form.InputFolderText(), box.Path("in") + "/");
+  EXPECT_EQ(form.OutputFolderText(), box.Path("out") + "/");
+  EXPECT_EQ(MemoLines(), std::vector<std::string>{box.Path("in/a.jpg")});
+  EXPECT_EQ(Status(), "サブフォルダ数 0  全ファイル数 1   JPEGファイル数 1");
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(Browsing, AFolderThatCannotBeEnteredIsRefusedWithTheSameMessageForBoth) {
+  box.Fill({"in/a.jpg", "plain-file"});
+  BrowseInput(box.Path("in"));
+  BrowseInput(box.Path("plain-file"));
+  BrowseOutput(box.Path("gone"));
+  ASSERT_EQ(dialogs.boxes.size(), 2u);
+  for (const auto& shown : dialogs.boxes) {
+    EXPECT_EQ(shown.kind, "message");
+    EXPECT_EQ(shown.caption, Caption);
+    EXPECT_EQ(shown.text, Unusable);
+  }
+  EXPECT_EQ(form.InputFolderText(), box.Path("in") + "/");
+  EXPECT_EQ(form.OutputFolderText(), "");
+  EXPECT_FALSE(Enabled("BitBtn4"));
+  EXPECT_EQ(MemoLines(), std::vector<std::string>{box.Path("in/a.jpg")});
+}
+
+TEST_F(Browsing, APathThatIsNotUtf8KeepsItsBytes) {
+  const std::string name = "\xff\xfe-photos";
+  box.Fill({name + "/a.jpg"});
+  BrowseInput(box.Path(name));
+  EXPECT_EQ(form.InputFolderText(), box.Path(name) + "/");
+  EXPECT_EQ(form.State().JpegCount, 1);
+  EXPECT_EQ(MemoLines().size(), 1u);
+  EXPECT_NE(EditText("Edit1").find("-photos/"), std::string::npos);
+}
+
+using Dropping = WindowTest;
+
+TEST_F(Dropping, OnlyTheFirstItemIsScannedAndShownUnchanged) {
+  box.Fill({"one/a.jpg", "one/b.jpg", "two/c.jpg", "three/d.jpg"});
+  form.WMDropFiles({box.Path("one"), box.Path("two"), box.Path("three")});
+  EXPECT_EQ(form.InputFolderText(), box.Path("one"));
+  EXPECT_EQ(EditText("Edit1"), box.Path("one"));
+  EXPECT_EQ(MemoLines(), (std::vector<std::string>{box.Path("one/a.jpg"), box.Path("one/b.jpg")}));
+  EXPECT_EQ(Status(), "サブフォルダ数 0  全ファイル数 2   JPEGファイル数 2");
+  EXPECT_NE(fs::current_path(), fs::path(box.Path("one")));
+}
+
+TEST_F(Dropping, AFileIsTakenAsItIsAndFindsNothing) {
+  box.Fill({"in/a.jpg", "photo.jpg"});
+  BrowseInput(box.Path("in"));
+  form.WMDropFiles({box.Path("photo.jpg")});
+  EXPECT_EQ(form.InputFolderText(), box.Path("photo.jpg"));
+  EXPECT_TRUE(MemoLines().empty());
+  EXPECT_EQ(Status(), "サブフォルダ数 0  全ファイル数 0   JPEGファイル数 0");
+}
+
+TEST_F(Dropping, FileUrlsDroppedOnTheWindowArriveAsLocalPaths) {
+  box.Fill({"in/a.jpg", "other/b.jpg"});
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(box.Path("in"))),
+                QUrl::fromLocalFile(QString::fromStdString(box.Path("other")))});
+  QDragEnterEvent enter(QPoint(200, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&form, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(200, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&form, &drop);
+  EXPECT_EQ(form.InputFolderText(), box.Path("in"));
+  EXPECT_EQ(MemoLines(), std::vector<std::string>{box.Path("in/a.jpg")});
+}
+
+TEST_F(Dropping, NothingDroppedChangesNothing) {
+  box.Fill({"in/a.jpg"});
+  BrowseInput(box.Path("in"));
+  form.WMDropFiles({});
+  EXPECT_EQ(form.InputFolderText(), box.Path("in") + "/");
+  EXPECT_EQ(MemoLines(), std::vector<std::string>{box.Path("in/a.jpg")});
+}
+
+class Subfolder : public WindowTest {
+ protected:
+  void SetUp() override {
+    box.Fill({"out/exists/"});
+    BrowseOutput(box.Path("out"));
+    out = box.Path("out") + "/";
+  }
+  // Types `name` into the prompt of BitBtn4.
+  void Create(const std::optional<std::string>& name) {
+    dialogs.typed.push_back(name);
+    Button("BitBtn4")->click();
+  }
+  std::string out;
+};
+
+TEST_F(Subfolder, PromptAsksForANameOfAtMost255Characters) {
+  Create(std::nullopt);
+  ASSERT_EQ(dialogs.prompts.size(), 1u);
+  EXPECT_EQ(dialogs.prompts[0].caption, "サブフォルダの作成");
+  EXPECT_EQ(dialogs.prompts[0].prompt, "作成するサブフォルダ名");
+  EXPECT_EQ(dialogs.prompts[0].maxChars, 255);
+}
+
+TEST_F(Subfolder, CreatedFoldersBecomeTheOutputFolder) {
+  const struct {
+    const char* typed;
+    const char* made;   // the folder that exists afterwards
+    const char* edit2;  // Edit2 after out/
+  } rows[] = {
+      {"2008", "2008", "2008/"},
+      {"2009/", "2009", "2009//"},  // a separator is appended whatever the name ends with
+      {"a/b", "a/b", "a/b/"},       // every missing level is made
+      {"   ", "   ", "   /"},       // blanks are a name
+      {"写真", "写真", "写真/"},
+  };
+  for (const auto& row : rows) {
+    BrowseOutput(box.Path("out"));
+    Create(row.typed);
+    EXPECT_TRUE(fs::is_directory(out + row.made)) << row.typed;
+    EXPECT_EQ(form.OutputFolderText(), out + row.edit2) << row.typed;
+    EXPECT_EQ(EditText("Edit2"), out + row.edit2) << row.typed;
+    EXPECT_TRUE(Enabled("BitBtn4"));
+  }
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(Subfolder, RefusalsLeaveEdit2AndTheDiskAlone) {
+  const struct {
+    std::string typed;
+    std::string message;
+  } rows[] = {
+      {"", "文字列が入力されていません。"},
+      {"a:b", "不正な記号が含まれています。"},
+      {"a?b", "不正な記号が含まれています。"},
+      {"x<y", "不正な記号が含まれています。"},
+      {"exists", "出力先フォルダが既に存在しています。\n" + out + "exists"},
+      {".", "出力先フォルダが既に存在しています。\n" + out + "."},
+      {"..", "出力先フォルダが既に存在しています。\n" + out + ".."},
+  };
+  for (const auto& row : rows) {
+    dialogs.boxes.clear();
+    Create(row.typed);
+    ASSERT_EQ(dialogs.boxes.size(), 1u) << row.typed;
+    EXPECT_EQ(dialogs.boxes[0].text, row.message);
+    EXPECT_EQ(dialogs.boxes[0].caption, Caption);
+    EXPECT_EQ(form.OutputFolderText(), out) << row.typed;
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
+}
+
+TEST_F(Subfolder, AFolderThatCannotBeMadeIsReported) {
+  box.Fill({"out/blocker"});
+  Create("blocker/inner");
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].text,
+            "出力先フォルダが作成出来ませんでした。\n" + out + "blocker/inner");
+  EXPECT_EQ(form.OutputFolderText(), out);
+}
+
+TEST_F(Subfolder, CancelChangesNothing) {
+  Create(std::nullopt);
+  EXPECT_TRUE(dialogs.boxes.empty());
+  EXPECT_EQ(form.OutputFolderText(), out);
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
+}
+
+}  // namespace
+}  // namespace quorvale::testing
