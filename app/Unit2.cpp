@@ -44,7 +44,9 @@ TForm2::TForm2(Dialogs& dialogs, QWidget* owner)
   }
 }
 
-TForm2::~TForm2() = default;
+TForm2::~TForm2() {
+  if (Form2 == this) Form2 = nullptr;
+}
 
 void TForm2::FormShow() {
   timer1_.setInterval(SplashMilliseconds);

@@ -61,6 +61,7 @@ TEST_F(Run, ThreeFilesAreSavedWithLogStatusAndSummary) {
   });
   Snapshot atSummary{};
   dialogs.onBox = [&](const ScriptedDialogs::Box&) { atSummary = Take(true); };
+  EXPECT_EQ(Take(), Idle);
   PressRun();
 
   EXPECT_EQ(atPump, (Snapshot{false, true, true, 0, true}));
