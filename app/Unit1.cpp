@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QMimeData>
 #include <QPixmap>
+#include <QRadioButton>
 #include <QScreen>
 #include <QStyle>
 #include <QUrl>
@@ -49,30 +50,9 @@ TForm1::TForm1(Dialogs& dialogs) : ui_(new Ui::TForm1), dialogs_(dialogs) {
   setFixedSize(size());
 
   setFont(WindowFont());
-  radio_ = {nullptr,
-            ui_->RadioButton1,
-            ui_->RadioButton2,
-            ui_->RadioButton3,
-            ui_->RadioButton4,
-            ui_->RadioButton5,
-            ui_->RadioButton6,
-            ui_->RadioButton7,
-            ui_->RadioButton8,
-            ui_->RadioButton9,
-            ui_->RadioButton10,
-            ui_->RadioButton11,
-            ui_->RadioButton12,
-            ui_->RadioButton13,
-            ui_->RadioButton14,
-            ui_->RadioButton15,
-            ui_->RadioButton16,
-            ui_->RadioButton17,
-            ui_->RadioButton18,
-            ui_->RadioButton19,
-            ui_->RadioButton20,
-            ui_->RadioButton21,
-            ui_->RadioButton22,
-            ui_->RadioButton23};
+  for (std::size_t n = 1; n < radio_.size(); ++n) {
+    radio_[n] = findChild<QRadioButton*>(QStringLiteral("RadioButton%1").arg(n));
+  }
   ui_->GroupBox1->setFont(ColumnHeadingFont());
   for (QLabel* label : ui_->GroupBox1->findChildren<QLabel*>()) label->setFont(WindowFont());
   ui_->Label1->setFont(ColumnHeadingFont());
