@@ -7,7 +7,9 @@
 namespace quorvale {
 
 std::optional<std::string> AcceptBrowsedFolder(Window& window, const std::string& path) {
-  if (path.size() <= 1) return std::nullopt;
+  // A dialog gives no path of one byte except the root, which is a folder
+  // like any other here.
+  if (path.size() <= 1 && path != "/") return std::nullopt;
   if (!ChangeDirectory(path)) {
     window.ShowMessage("入力フォルダの指定が無効か使用不能です。");
     return std::nullopt;

@@ -10,7 +10,7 @@
 namespace quorvale {
 
 // What follows a folder-browse dialog: nullopt and nothing shown when the
-// path is at most one byte (cancelled); nullopt after the message
+// path is at most one byte (cancelled) and not the root "/"; nullopt after the message
 // "入力フォルダの指定が無効か使用不能です。" when the folder cannot be made
 // current; otherwise the folder, now current, with a separator at its end.
 std::optional<std::string> AcceptBrowsedFolder(Window& window, const std::string& path);

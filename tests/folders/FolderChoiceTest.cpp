@@ -65,6 +65,14 @@ TEST(AcceptBrowsedFolder, FolderBecomesCurrentAndGetsOneSeparator) {
   }
 }
 
+TEST(AcceptBrowsedFolder, RootIsAFolderLikeAnyOther) {
+  Sandbox box;
+  FakeWindow window;
+  EXPECT_EQ(AcceptBrowsedFolder(window, "/"), "/");
+  EXPECT_EQ(CurrentDirectory(), "/");
+  EXPECT_TRUE(window.events.empty());
+}
+
 // ---- dropping ----
 
 TEST(ProcessDroppedFolder, EmptyDropTouchesNothing) {
