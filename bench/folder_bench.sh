@@ -2,7 +2,7 @@
 # Times quorvale-batch over a folder of camera-like 6000 x 4000 photos (L at
 # 400 dpi, plain reduction) and sets the time per photo against the codec
 # floor (decode of one photo + encode of its 2000 x 1401 result) that
-# imaging_bench measures in the same run, before and after the folder runs.
+# imaging_bench measures in the same run, between the folder runs.
 #
 #   bench/folder_bench.sh [BUILD_FOLDER]        (default: build)
 #
@@ -44,26 +44,27 @@ done
 sizes=$(stat -c %s "$work/in"/*.jpg | awk '{ s += $1; if (min == "" || $1 < min) min = $1;
   if ($1 > max) max = $1 } END { printf "%.1f to %.1f MB, %.1f MB in all", min / 1e6, max / 1e6, s / 1e6 }')
 
-# The real time of imaging_bench's Floor on the first photo, in milliseconds.
+# Real and CPU milliseconds of imaging_bench's Floor on the first photo.
 floor_ms() {
   "$imaging" --photo="$work/in/photo01.jpg" --benchmark_filter='^Floor' \
     --benchmark_format=json 2>/dev/null |
     awk -F': ' '
-      /"real_time"/ { value = $2; sub(/,.*/, "", value) }
+      /"real_time"/ { real = $2; sub(/,.*/, "", real) }
+      /"cpu_time"/ { cpu = $2; sub(/,.*/, "", cpu) }
       /"time_unit"/ { unit = $2; gsub(/[",]/, "", unit)
                       scale = unit == "ns" ? 1e-6 : unit == "us" ? 1e-3 : unit == "s" ? 1e3 : 1
-                      printf "%.3f\n", value * scale; exit }'
+                      printf "%.3f %.3f\n", real * scale, cpu * scale; exit }'
 }
 
-# One run of quorvale-batch into a fresh output folder; prints its seconds.
+# One run of quorvale-batch into a fresh output folder; prints its real and
+# CPU (user + system) seconds.
 run_batch() {
   rm -rf "$work/out"
   mkdir "$work/out"
-  local start end status=0
-  start=$(date +%s%N)
+  local status=0 TIMEFORMAT='%R %U %S'
   # shellcheck disable=SC2086
-  "$batch" --size L --reduce $extra "$work/in" "$work/out" >"$work/log" 2>"$work/err" || status=$?
-  end=$(date +%s%N)
+  { time "$batch" --size L --reduce $extra "$work/in" "$work/out" >"$work/log" 2>"$work/err" ||
+    status=$?; } 2>"$work/time"
   local saved
   saved=$(find "$work/out" -name '*.jpg' | wc -l)
   if [[ $status != 0 || $saved != "$photos" ]]; then
@@ -71,41 +72,61 @@ run_batch() {
     tail -n 5 "$work/log" "$work/err" >&2
     exit 2
   fi
-  awk -v ns=$((end - start)) 'BEGIN { printf "%.3f\n", ns / 1e9 }'
+  awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$work/time"
 }
 
-echo "Codec floor (imaging_bench Floor) ..."
-floor_before=$(floor_ms)
-[[ -n $floor_before ]] || { echo "folder_bench: imaging_bench gave no Floor time" >&2; exit 2; }
+measure_floor() {
+  local floor
+  floor=$(floor_ms)
+  if [[ -z $floor ]]; then
+    echo "folder_bench: imaging_bench gave no Floor time" >&2
+    exit 2
+  fi
+  echo "$floor"
+}
 
-echo "quorvale-batch --size L --reduce $extra: 1 warm-up run, $repeats timed runs ..."
+# The floor is measured before the first run, between the runs and after the
+# last, and each run is set against the mean of the floors either side of it,
+# so that a change in the machine's load touches both sides of a ratio.
+echo "quorvale-batch --size L --reduce $extra: 1 warm-up run, then $repeats timed runs," \
+  "each between two measurements of the codec floor (imaging_bench Floor) ..."
 run_batch >/dev/null
-times=()
+floors=("$(measure_floor)")
+runs=()
 for ((r = 1; r <= repeats; r++)); do
-  times+=("$(run_batch)")
+  runs+=("$(run_batch)")
+  floors+=("$(measure_floor)")
 done
 
-floor_after=$(floor_ms)
-[[ -n $floor_after ]] || { echo "folder_bench: imaging_bench gave no Floor time" >&2; exit 2; }
-
-printf '%s\n' "${times[@]}" | sort -n | awk -v photos="$photos" -v before="$floor_before" \
-  -v after="$floor_after" -v goal="$goal" -v sizes="$sizes" -v extra="$extra" '
-  { t[NR] = $1 }
+{
+  printf 'floor %s\n' "${floors[@]}"
+  printf 'run %s\n' "${runs[@]}"
+} | awk -v photos="$photos" -v goal="$goal" -v sizes="$sizes" -v extra="$extra" '
+  function median(a, n,   i, j, t, b) {
+    for (i = 1; i <= n; i++) b[i] = a[i]
+    for (i = 2; i <= n; i++) for (j = i; j > 1 && b[j - 1] > b[j]; j--) {
+      t = b[j]; b[j] = b[j - 1]; b[j - 1] = t
+    }
+    return n % 2 ? b[(n + 1) / 2] : (b[n / 2] + b[n / 2 + 1]) / 2
+  }
+  function least(a, n,   i, m) { m = a[1]; for (i = 2; i <= n; i++) if (a[i] < m) m = a[i]; return m }
+  $1 == "floor" { nf++; freal[nf] = $2; fcpu[nf] = $3 }
+  $1 == "run" { nr++; rreal[nr] = $2 * 1000 / photos; rcpu[nr] = $3 * 1000 / photos }
   END {
-    n = NR
-    median = n % 2 ? t[(n + 1) / 2] : (t[n / 2] + t[n / 2 + 1]) / 2
-    floor = (before + after) / 2
-    per_median = median * 1000 / photos
-    per_best = t[1] * 1000 / photos
-    runs = ""
-    for (i = 1; i <= n; i++) runs = runs sprintf(" %.2f", t[i])
+    for (i = 1; i <= nr; i++) {
+      xreal[i] = rreal[i] / ((freal[i] + freal[i + 1]) / 2)
+      xcpu[i] = rcpu[i] / ((fcpu[i] + fcpu[i + 1]) / 2)
+      list = list sprintf(" %.3f", xcpu[i])
+    }
     printf "\nFolder benchmark: %d photos of 6000 x 4000 (%s), quorvale-batch --size L --reduce%s\n",
       photos, sizes, extra == "" ? "" : " " extra
-    printf "  runs (s, sorted):%s\n", runs
-    printf "  per photo:   median %.1f ms, best %.1f ms\n", per_median, per_best
-    printf "  codec floor: %.1f ms per photo (real time; %.1f before, %.1f after the runs)\n",
-      floor, before, after
-    ratio = per_median / floor
-    printf "  ratio:       median %.3fx, best %.3fx   goal <= %.2fx %s\n", ratio,
-      per_best / floor, goal, ratio <= goal ? "met" : "MISSED"
+    printf "  per photo:   cpu median %.1f ms, real median %.1f ms (best %.1f)\n",
+      median(rcpu, nr), median(rreal, nr), least(rreal, nr)
+    printf "  codec floor: cpu median %.1f ms, real median %.1f ms (%d measurements)\n",
+      median(fcpu, nf), median(freal, nf), nf
+    printf "  cpu ratio of each run to the floors beside it:%s\n", list
+    ratio = median(xcpu, nr)
+    printf "  ratio:       cpu median %.3fx (best %.3fx), real median %.3fx   goal <= %.2fx %s\n",
+      ratio, least(xcpu, nr), median(xreal, nr), goal, ratio <= goal ? "met" : "MISSED"
+    printf "  (judged on cpu time, user + system, which other load on the machine disturbs less)\n"
   }'

@@ -1,5 +1,8 @@
 #include "imaging/Bitmap.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -7,6 +10,23 @@
 #include <vector>
 
 namespace quorvale {
+namespace {
+
+// A photo's pixel memory is written whole straight after it is had. In 4 KiB
+// pages the first photo of a run takes some 18000 page faults (a quarter of its
+// time); in 2 MiB pages, where the system allows them, a few dozen. Only the
+// whole pages inside the block are advised; the advice is a hint, so its
+// failure is of no concern.
+void AdviseHugePages(std::uint8_t* data, std::size_t bytes) {
+  static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(page - 1);
+  if (bytes >= (std::size_t{4} << 20) && end > begin) {
+    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+  }
+}
+
+}  // namespace
 
 Bitmap::Bitmap(int width, int height) { SetSize(width, height); }
 
@@ -52,6 +72,7 @@ void Bitmap::Allocate(int width, int height) {
     data_.reset();
     capacity_ = 0;
     data_.reset(new std::uint8_t[std::max<std::size_t>(needed, 1)]);
+    AdviseHugePages(data_.get(), needed);
     capacity_ = needed;
   }
   origin_ = 0;
@@ -71,6 +92,7 @@ void Bitmap::Reallocate(int width, int height, bool keep) {
   const std::ptrdiff_t stride = RowBytes(width);
   const std::size_t needed = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
   std::unique_ptr<std::uint8_t[]> data(new std::uint8_t[std::max<std::size_t>(needed, 1)]);
+  AdviseHugePages(data.get(), needed);
   std::memset(data.get(), 0xFF, needed);
   if (keep) {
     const int rows = std::min(height, height_);
@@ -106,16 +128,18 @@ void Bitmap::StretchFrom(const Bitmap& source, int width, int height) {
   };
   std::vector<std::ptrdiff_t> columnOffset(static_cast<std::size_t>(width));
   for (int x = 0; x < width; ++x) columnOffset[x] = pick(x, width, source.width_) * 3;
+  // Pixels move as 4-byte words, the fourth byte landing where the next
+  // target pixel is written straight after; a word is read only where the
+  // source pixel is not the last of its row, so no read passes the row's end.
+  const std::ptrdiff_t lastSource = static_cast<std::ptrdiff_t>(source.width_ - 1) * 3;
+  int wordColumns = 0;
+  while (wordColumns < width - 1 && columnOffset[wordColumns] < lastSource) ++wordColumns;
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* from = source.Row(pick(y, height, source.height_));
     std::uint8_t* to = Row(y);
-    for (int x = 0; x < width; ++x) {
-      const std::uint8_t* pixel = from + columnOffset[x];
-      to[0] = pixel[0];
-      to[1] = pixel[1];
-      to[2] = pixel[2];
-      to += 3;
-    }
+    int x = 0;
+    for (; x < wordColumns; ++x, to += 3) std::memcpy(to, from + columnOffset[x], 4);
+    for (; x < width; ++x, to += 3) std::memcpy(to, from + columnOffset[x], 3);
   }
 }
 

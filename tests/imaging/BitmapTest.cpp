@@ -86,6 +86,41 @@ TEST(Bitmap, StretchPicksCentresOfEvenlySpreadSourcePixels) {
   }
 }
 
+// Every target pixel, on shrinking, enlarging and from a cropped source whose
+// last column is the last of its memory, is the source pixel of the rule.
+TEST(Bitmap, StretchCopiesWholePixelsAndStaysInsideTheSource) {
+  struct Case {
+    int sourceWidth, sourceHeight, targetWidth, targetHeight;
+    bool crop;  // take the source's bottom-right part, up to its memory's end
+  };
+  const Case cases[] = {
+      {4, 3, 7, 5, false},   // enlarging: 4 * 3 bytes per row, no padding to read into
+      {4, 4, 4, 4, false},   // 1:1
+      {9, 7, 2, 3, false},   // shrinking both ways
+      {12, 6, 5, 6, true},   // cropped to the right edge of unpadded rows
+      {1, 5, 3, 2, false},   // a single source column
+      {16, 8, 16, 1, true},  // the last row of the memory
+  };
+  for (const Case& c : cases) {
+    Bitmap whole(c.sourceWidth + (c.crop ? 4 : 0), c.sourceHeight + (c.crop ? 2 : 0));
+    Paint(whole);
+    Bitmap source = whole;
+    if (c.crop) source.Crop(4, 2, c.sourceWidth, c.sourceHeight);
+    Bitmap target(c.targetWidth, c.targetHeight);
+    target.StretchFrom(source, c.targetWidth, c.targetHeight);
+    for (int y = 0; y < c.targetHeight; ++y) {
+      const int sy = (2 * y + 1) * c.sourceHeight / (2 * c.targetHeight);
+      for (int x = 0; x < c.targetWidth; ++x) {
+        const int sx = (2 * x + 1) * c.sourceWidth / (2 * c.targetWidth);
+        const std::uint8_t* expected = source.Row(sy) + 3 * sx;
+        EXPECT_TRUE(IsPixel(target, x, y, expected[0], expected[1], expected[2]))
+            << c.sourceWidth << "x" << c.sourceHeight << "->" << c.targetWidth << "x"
+            << c.targetHeight << " at " << x << "," << y;
+      }
+    }
+  }
+}
+
 TEST(Bitmap, AllocateReusesMemoryOfALargerPicture) {
   Bitmap bitmap(100, 100);
   const std::uint8_t* before = bitmap.Row(0);
