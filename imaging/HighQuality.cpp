@@ -39,33 +39,55 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Pumps at the first output pixel of a pass, then whenever about 10 ms have
-// passed; the clock is read only every few hundred pixels, since a pump per
-// pixel would cost more than the pixel.
+// The turns of the output pixels of a pass: before each pixel, messages are
+// pumped when due and the cancel flag is tested. Pumps come at the first
+// pixel of a pass, then whenever about 10 ms have passed; the clock is read
+// only every few hundred pixels, since reading it for each would cost more
+// than the pixel.
 class MessagePump {
  public:
-  explicit MessagePump(Window& window) : window_(window) {}
+  MessagePump(Window& window, const bool& cancelRequested)
+      : window_(window), cancelRequested_(cancelRequested) {}
 
   void StartPass() {
     countdown_ = 1;
     forced_ = true;
   }
 
-  void Tick() {
-    if (--countdown_ != 0) return;
-    countdown_ = ClockCheckInterval;
-    if (forced_ || Clock::now() - last_ >= PumpInterval) {
-      window_.ProcessMessages();
-      last_ = Clock::now();
-      forced_ = false;
+  // Takes the turns of the next `pixels` pixels. False when the cancel flag
+  // was found set; the pixel it was found before and those after it are not
+  // to be made.
+  bool Pixels(int pixels) {
+    while (pixels > 0) {
+      // The turns up to the next clock reading cannot change the flag.
+      const int quiet = std::min(pixels, countdown_ - 1);
+      for (int i = 0; i < quiet; ++i) {
+        if (cancelRequested_) return false;
+      }
+      pixels -= quiet;
+      countdown_ -= quiet;
+      if (pixels == 0) break;
+      countdown_ = ClockCheckInterval;
+      PumpWhenDue();
+      if (cancelRequested_) return false;
+      --pixels;
     }
+    return true;
   }
 
  private:
   static constexpr int ClockCheckInterval = 256;
   static constexpr Clock::duration PumpInterval = std::chrono::milliseconds(10);
 
+  void PumpWhenDue() {
+    if (!forced_ && Clock::now() - last_ < PumpInterval) return;
+    window_.ProcessMessages();
+    last_ = Clock::now();
+    forced_ = false;
+  }
+
   Window& window_;
+  const bool& cancelRequested_;
   Clock::time_point last_{};
   int countdown_ = 1;
   bool forced_ = true;
@@ -106,57 +128,89 @@ struct ColumnTaps {
   std::vector<std::uint32_t> weights;  // `taps` per output column
 };
 
-// out[c] (+)= wa * a[c] + wb * b[c] over the bytes of two source rows. A
-// 16-bit Pair halves the vector work; it holds when (wa + wb) * 255 fits.
+// Up to four source rows of a footprint with their row weights (0 for a
+// missing one). A pair's weighted sum of a byte fits 16 bits unless an
+// overhanging last row weighs much more than 100.
+struct RowGroup {
+  const std::uint8_t* rows[4];
+  std::uint32_t weights[4];
+  bool narrow() const {
+    const auto fits = [](std::uint32_t a, std::uint32_t b) {
+      return (a + b) * 255 <= std::numeric_limits<std::uint16_t>::max();
+    };
+    return fits(weights[0], weights[1]) && fits(weights[2], weights[3]);
+  }
+};
+
+// out[c] (+)= the weighted sum of byte c of the group's rows. Pair is the
+// type of each pair's sum: 16 bits halve the vector work.
 template <typename Pair, bool First>
-void AddRowPair(const std::uint8_t* __restrict a, std::uint32_t wa,
-                const std::uint8_t* __restrict b, std::uint32_t wb, std::size_t bytes,
-                std::uint32_t* __restrict out) {
-  std::size_t c = 0;
-  for (; c + Block <= bytes; c += Block, a += Block, b += Block, out += Block) {
+void AddRows(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b,
+             const std::uint8_t* __restrict c, const std::uint8_t* __restrict d,
+             const std::uint32_t* __restrict w, std::size_t bytes, std::uint32_t* __restrict out) {
+  const auto wa = static_cast<Pair>(w[0]), wb = static_cast<Pair>(w[1]);
+  const auto wc = static_cast<Pair>(w[2]), wd = static_cast<Pair>(w[3]);
+  std::size_t done = 0;
+  for (; done + Block <= bytes; done += Block, a += Block, b += Block, c += Block, d += Block) {
     for (std::size_t i = 0; i < Block; ++i) {
-      const auto pair = static_cast<Pair>(wa * a[i] + wb * b[i]);
-      out[i] = First ? pair : out[i] + pair;
+      const std::uint32_t sum =
+          static_cast<Pair>(wa * a[i] + wb * b[i]) + static_cast<Pair>(wc * c[i] + wd * d[i]);
+      out[done + i] = First ? sum : out[done + i] + sum;
     }
   }
-  for (std::size_t i = 0; c + i < bytes; ++i) {
-    const auto pair = static_cast<Pair>(wa * a[i] + wb * b[i]);
-    out[i] = First ? pair : out[i] + pair;
+  for (std::size_t i = 0; done + i < bytes; ++i) {
+    const std::uint32_t sum =
+        static_cast<Pair>(wa * a[i] + wb * b[i]) + static_cast<Pair>(wc * c[i] + wd * d[i]);
+    out[done + i] = First ? sum : out[done + i] + sum;
   }
-}
-
-template <typename Pair>
-void AddRowPair(bool first, const std::uint8_t* a, std::uint32_t wa, const std::uint8_t* b,
-                std::uint32_t wb, std::size_t bytes, std::uint32_t* out) {
-  if (first) return AddRowPair<Pair, true>(a, wa, b, wb, bytes, out);
-  AddRowPair<Pair, false>(a, wa, b, wb, bytes, out);
 }
 
 // The row sums of one output row: every byte of the source rows its
 // footprint covers, weighted by the row weights (at most 255 * f each).
-// Rows go in pairs, so that products and pair sums are formed in 16 bits.
 void SumRows(const Bitmap& bitmap, const Footprint& rows, std::size_t bytes, std::uint32_t* out) {
-  for (int i = 0; i < rows.count; i += 2) {
-    const bool single = i + 1 == rows.count;
-    const std::uint8_t* a = bitmap.Row(rows.first + i);
-    const std::uint8_t* b = single ? a : bitmap.Row(rows.first + i + 1);
-    const auto wa = static_cast<std::uint32_t>(rows.weights[i]);
-    const auto wb = single ? 0u : static_cast<std::uint32_t>(rows.weights[i + 1]);
-    // Only an overhanging last row can weigh more than 100.
-    if ((wa + wb) * 255 <= std::numeric_limits<std::uint16_t>::max()) {
-      AddRowPair<std::uint16_t>(i == 0, a, wa, b, wb, bytes, out);
+  for (int i = 0; i < rows.count; i += 4) {
+    RowGroup group;
+    for (int k = 0; k < 4; ++k) {
+      const bool present = i + k < rows.count;
+      group.rows[k] = bitmap.Row(rows.first + (present ? i + k : i));
+      group.weights[k] = present ? static_cast<std::uint32_t>(rows.weights[i + k]) : 0;
+    }
+    const auto add = [&](auto kernel) {
+      kernel(group.rows[0], group.rows[1], group.rows[2], group.rows[3], group.weights, bytes, out);
+    };
+    if (group.narrow()) {
+      i == 0 ? add(AddRows<std::uint16_t, true>) : add(AddRows<std::uint16_t, false>);
     } else {
-      AddRowPair<std::uint32_t>(i == 0, a, wa, b, wb, bytes, out);
+      i == 0 ? add(AddRows<std::uint32_t, true>) : add(AddRows<std::uint32_t, false>);
     }
   }
 }
 
-// Exact truncating division by a divisor fixed for the whole call: the
-// multiply-high by floor((2^64 - 1) / d) is at most one short of the true
-// quotient, and one comparison mends that.
-class Divider {
+// Exact truncating division by D = f * f for numerators below 2^31: with
+// s = 31 + ceil(log2 D) and m = floor(2^s / D) + 1, (n * m) >> s equals
+// n / D, because m * D exceeds 2^s by at most D, so n * m / 2^s exceeds
+// n / D by less than n / 2^s < 1 / D.
+class NarrowDivider {
  public:
-  explicit Divider(std::uint64_t divisor)
+  explicit NarrowDivider(std::uint64_t divisor)
+      : shift_(31 + std::bit_width(divisor - 1)),
+        multiplier_((std::uint64_t{1} << shift_) / divisor + 1) {}
+
+  std::uint32_t operator()(std::uint32_t n) const {
+    return static_cast<std::uint32_t>((n * multiplier_) >> shift_);
+  }
+
+ private:
+  int shift_;
+  std::uint64_t multiplier_;
+};
+
+// Exact truncating division for any 64-bit numerator: the multiply-high by
+// floor((2^64 - 1) / D) is at most one short of the quotient, and one
+// comparison mends that.
+class WideDivider {
+ public:
+  explicit WideDivider(std::uint64_t divisor)
       : divisor_(divisor), inverse_(std::numeric_limits<std::uint64_t>::max() / divisor) {}
 
   std::uint64_t operator()(std::uint64_t n) const {
@@ -171,109 +225,66 @@ class Divider {
   std::uint64_t inverse_;
 };
 
-// Component sums of one output row before the division by D = f * f, and
-// the packed quotients.
-template <typename Sum>
-struct RowSums {
-  explicit RowSums(int width)
-      : blue(Padded(width)), green(Padded(width)), red(Padded(width)), cells(Padded(width)) {}
-  static std::size_t Padded(int width) {
-    return (static_cast<std::size_t>(width) + Block - 1) / Block * Block;
-  }
+inline std::uint32_t Pack(std::uint64_t red, std::uint64_t green, std::uint64_t blue) {
+  const auto component = [](std::uint64_t q) {
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(q, 255));
+  };
+  return component(red) << 16 | component(green) << 8 | component(blue);
+}
 
-  std::vector<Sum> blue, green, red;
-  std::vector<std::uint32_t> cells;
-};
-
-// Weighs the row sums by each output pixel's column weights, testing for a
-// cancel before each pixel; false when one was seen. With 32-bit sums, blue
-// and green travel together in one 64-bit word: each half stays below 2^31,
-// so no carry crosses between them.
-template <int Taps, typename Sum>
-bool WeighColumns(RunState& state, MessagePump& pump, const ColumnTaps& columns,
-                  const std::uint32_t* rowSums, int targetWidth, RowSums<Sum>& sums) {
-  constexpr bool paired =
-      std::is_same_v<Sum, std::uint32_t> && std::endian::native == std::endian::little;
+// Weighs the row sums by each output pixel's column weights and divides by
+// D, storing packed cells. In the narrow case (every sum below 2^31) blue
+// and green travel together in one 64-bit word, no carry crossing between
+// the halves.
+template <int Taps, bool Narrow>
+void WeighColumns(const ColumnTaps& columns, const std::uint32_t* rowSums, int targetWidth,
+                  std::uint64_t divisor, std::uint32_t* cells) {
+  using Divider = std::conditional_t<Narrow, NarrowDivider, WideDivider>;
+  constexpr bool paired = Narrow && std::endian::native == std::endian::little;
+  const Divider divide(divisor);
   const int taps = Taps > 0 ? Taps : columns.taps;
   const std::uint32_t* weights = columns.weights.data();
   for (int x = 0; x < targetWidth; ++x, weights += taps) {
-    pump.Tick();
-    if (state.CancelRequested) return false;
     const std::uint32_t* cell = rowSums + 3 * static_cast<std::ptrdiff_t>(columns.start[x]);
     if constexpr (paired) {
       std::uint64_t blueGreen = 0;
       std::uint32_t red = 0;
-      for (int i = 0; i < taps; ++i, cell += 3) {
+#pragma GCC unroll 8
+      for (int i = 0; i < taps; ++i) {
         std::uint64_t pair;
-        std::memcpy(&pair, cell, sizeof pair);
+        std::memcpy(&pair, cell + 3 * i, sizeof pair);
         blueGreen += weights[i] * pair;
-        red += weights[i] * cell[2];
+        red += weights[i] * cell[3 * i + 2];
       }
-      sums.blue[x] = static_cast<std::uint32_t>(blueGreen);
-      sums.green[x] = static_cast<std::uint32_t>(blueGreen >> 32);
-      sums.red[x] = red;
+      cells[x] = Pack(divide(red), divide(static_cast<std::uint32_t>(blueGreen >> 32)),
+                      divide(static_cast<std::uint32_t>(blueGreen)));
     } else {
-      Sum blue = 0, green = 0, red = 0;
-      for (int i = 0; i < taps; ++i, cell += 3) {
-        blue += static_cast<Sum>(weights[i]) * cell[0];
-        green += static_cast<Sum>(weights[i]) * cell[1];
-        red += static_cast<Sum>(weights[i]) * cell[2];
+      std::uint64_t blue = 0, green = 0, red = 0;
+#pragma GCC unroll 8
+      for (int i = 0; i < taps; ++i) {
+        blue += std::uint64_t{weights[i]} * cell[3 * i];
+        green += std::uint64_t{weights[i]} * cell[3 * i + 1];
+        red += std::uint64_t{weights[i]} * cell[3 * i + 2];
       }
-      sums.blue[x] = blue;
-      sums.green[x] = green;
-      sums.red[x] = red;
+      cells[x] = Pack(divide(red), divide(green), divide(blue));
     }
   }
-  return true;
 }
 
-template <typename Sum>
-bool WeighColumns(RunState& state, MessagePump& pump, const ColumnTaps& columns,
-                  const std::uint32_t* rowSums, int targetWidth, RowSums<Sum>& sums) {
+template <bool Narrow>
+void WeighColumns(const ColumnTaps& columns, const std::uint32_t* rowSums, int targetWidth,
+                  std::uint64_t divisor, std::uint32_t* cells) {
   switch (columns.taps) {
     case 2:
-      return WeighColumns<2>(state, pump, columns, rowSums, targetWidth, sums);
+      return WeighColumns<2, Narrow>(columns, rowSums, targetWidth, divisor, cells);
     case 3:
-      return WeighColumns<3>(state, pump, columns, rowSums, targetWidth, sums);
+      return WeighColumns<3, Narrow>(columns, rowSums, targetWidth, divisor, cells);
     case 4:
-      return WeighColumns<4>(state, pump, columns, rowSums, targetWidth, sums);
+      return WeighColumns<4, Narrow>(columns, rowSums, targetWidth, divisor, cells);
     case 5:
-      return WeighColumns<5>(state, pump, columns, rowSums, targetWidth, sums);
+      return WeighColumns<5, Narrow>(columns, rowSums, targetWidth, divisor, cells);
     default:
-      return WeighColumns<0>(state, pump, columns, rowSums, targetWidth, sums);
-  }
-}
-
-// Divides by D and packs, for sums below 2^31: (n + 0.5) / D in double
-// precision lies at least 0.5 / D (above 5e-8 here) from any integer and
-// is computed within 1e-13, so its truncation is the exact quotient n / D.
-void DivideBlock(const std::uint32_t* __restrict red, const std::uint32_t* __restrict green,
-                 const std::uint32_t* __restrict blue, double inverse,
-                 std::uint32_t* __restrict cells) {
-  const auto quotient = [inverse](std::uint32_t n) {
-    const double exact = (static_cast<std::int32_t>(n) + 0.5) * inverse;
-    return static_cast<std::uint32_t>(std::min(static_cast<std::int32_t>(exact), 255));
-  };
-  for (std::size_t i = 0; i < Block; ++i) {
-    cells[i] = quotient(red[i]) << 16 | quotient(green[i]) << 8 | quotient(blue[i]);
-  }
-}
-
-void DivideRow(RowSums<std::uint32_t>& sums, std::int64_t divisor) {
-  const double inverse = 1.0 / static_cast<double>(divisor);
-  for (std::size_t x = 0; x < sums.cells.size(); x += Block) {
-    DivideBlock(&sums.red[x], &sums.green[x], &sums.blue[x], inverse, &sums.cells[x]);
-  }
-}
-
-void DivideRow(RowSums<std::uint64_t>& sums, std::int64_t divisor) {
-  const Divider divide(static_cast<std::uint64_t>(divisor));
-  const auto quotient = [&divide](std::uint64_t n) {
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>(divide(n), 255));
-  };
-  for (std::size_t x = 0; x < sums.cells.size(); ++x) {
-    sums.cells[x] =
-        quotient(sums.red[x]) << 16 | quotient(sums.green[x]) << 8 | quotient(sums.blue[x]);
+      return WeighColumns<0, Narrow>(columns, rowSums, targetWidth, divisor, cells);
   }
 }
 
@@ -281,22 +292,23 @@ void DivideRow(RowSums<std::uint64_t>& sums, std::int64_t divisor) {
 // times its row weight, so each output row first sums its source rows with
 // the row weights (contiguous, vectorised) and each output pixel then weighs
 // a few of those sums with its column weights: the same integers, exactly.
-// The sums stay below 255 * f * f, so 32 bits hold them whenever f is at
-// most 2901, which every box of the size table gives.
-template <typename Sum>
+// The sums stay below 255 * f * f, under 2^31 whenever f is at most 2901,
+// which every box of the size table gives; beyond, they are 64-bit.
+template <bool Narrow>
 int Resample(RunState& state, MessagePump& pump, const Bitmap& bitmap, const Sizes& size) {
   const ColumnTaps columns(size);
   const std::size_t bytes = static_cast<std::size_t>(size.sourceWidth) * 3;
   std::vector<std::uint32_t> rowSums(bytes);
-  RowSums<Sum> sums(size.targetWidth);
+  const auto divisor = static_cast<std::uint64_t>(size.side * size.side);
 
   pump.StartPass();
   for (int y = 0; y < size.targetHeight; ++y) {
+    // The row's pixels take their turns before any of them is stored.
+    if (!pump.Pixels(size.targetWidth)) return -2;
     SumRows(bitmap, ComputeFootprint(size.hundredths, size.targetWidth, y, size.sourceHeight - 1),
             bytes, rowSums.data());
-    if (!WeighColumns(state, pump, columns, rowSums.data(), size.targetWidth, sums)) return -2;
-    DivideRow(sums, size.side * size.side);
-    std::copy_n(sums.cells.data(), size.targetWidth, state.ResultPlane.Row(y));
+    WeighColumns<Narrow>(columns, rowSums.data(), size.targetWidth, divisor,
+                         state.ResultPlane.Row(y));
   }
   return 0;
 }
@@ -312,10 +324,13 @@ struct ComponentRow {
   }
 
   void Load(const std::uint32_t* cells, int width) {
-    for (std::size_t x = 0; x < static_cast<std::size_t>(width); x += Block) {
-      std::uint32_t block[Block] = {};
-      std::copy_n(cells + x, std::min<std::size_t>(Block, width - x), block);
-      Unpack(block, &red[x], &green[x], &blue[x]);
+    const std::size_t end = static_cast<std::size_t>(width);
+    std::size_t x = 0;
+    for (; x + Block <= end; x += Block) Unpack(cells + x, &red[x], &green[x], &blue[x]);
+    if (x < end) {
+      std::uint32_t last[Block] = {};
+      std::copy(cells + x, cells + end, last);
+      Unpack(last, &red[x], &green[x], &blue[x]);
     }
   }
 
@@ -331,98 +346,111 @@ struct ComponentRow {
   std::vector<std::uint16_t> red, green, blue;
 };
 
-// The kernel 1 2 1 / 2 0 2 / 1 2 1 over one component, before the division
-// by 12; at most 12 * 255.
-inline std::uint16_t KernelSum(const std::uint16_t* above, const std::uint16_t* centre,
-                               const std::uint16_t* below, std::size_t x) {
-  return static_cast<std::uint16_t>(above[x - 1] + 2 * above[x] + above[x + 1] +
-                                    2 * (centre[x - 1] + centre[x + 1]) + below[x - 1] +
-                                    2 * below[x] + below[x + 1]);
+// The sharpening works on eight pixels at a time in the compiler's generic
+// vectors: the brightness arithmetic fits 16-bit lanes, the scaling needs
+// single precision.
+using U16x8 = std::uint16_t __attribute__((vector_size(16)));
+using I16x8 = std::int16_t __attribute__((vector_size(16)));
+using I32x4 = std::int32_t __attribute__((vector_size(16)));
+using F32x4 = float __attribute__((vector_size(16)));
+constexpr std::size_t Lanes = 8;
+
+inline U16x8 LoadLanes(const std::uint16_t* from) {
+  U16x8 lanes;
+  std::memcpy(&lanes, from, sizeof lanes);
+  return lanes;
+}
+
+// The kernel 1 2 1 / 2 0 2 / 1 2 1 over one component; at most 12 * 255.
+inline U16x8 KernelSum(const std::uint16_t* above, const std::uint16_t* centre,
+                       const std::uint16_t* below, std::size_t x) {
+  return LoadLanes(above + x - 1) + 2 * LoadLanes(above + x) + LoadLanes(above + x + 1) +
+         2 * (LoadLanes(centre + x - 1) + LoadLanes(centre + x + 1)) + LoadLanes(below + x - 1) +
+         2 * LoadLanes(below + x) + LoadLanes(below + x + 1);
 }
 
 // (77 R + 151 G + 28 B) / 255; the sum is at most 65280, so 16 bits hold it.
-inline std::uint16_t Brightness(std::uint16_t red, std::uint16_t green, std::uint16_t blue) {
-  return static_cast<std::uint16_t>(static_cast<std::uint16_t>(77 * red + 151 * green + 28 * blue) /
-                                    255);
+inline U16x8 Brightness(U16x8 red, U16x8 green, U16x8 blue) {
+  return (77 * red + 151 * green + 28 * blue) / 255;
 }
 
-// What every component of one block of pixels x0 .. x0 + Block - 1 is
-// scaled by: the target brightness T = Yc - (Yn - Yc) / 2 and 1 / Yc.
-void BlockTargets(const ComponentRow& above, const ComponentRow& centre, const ComponentRow& below,
-                  std::size_t x0, float* __restrict target, float* __restrict inverse) {
-  std::uint16_t yc[Block], yn[Block];
-  const std::uint16_t* __restrict cr = centre.red.data();
-  const std::uint16_t* __restrict cg = centre.green.data();
-  const std::uint16_t* __restrict cb = centre.blue.data();
-  const std::uint16_t* __restrict ar = above.red.data();
-  const std::uint16_t* __restrict ag = above.green.data();
-  const std::uint16_t* __restrict ab = above.blue.data();
-  const std::uint16_t* __restrict br = below.red.data();
-  const std::uint16_t* __restrict bg = below.green.data();
-  const std::uint16_t* __restrict bb = below.blue.data();
-  for (std::size_t i = 0; i < Block; ++i) {
-    const std::size_t x = x0 + i;
-    yc[i] = Brightness(cr[x], cg[x], cb[x]);
-    yn[i] = Brightness(static_cast<std::uint16_t>(KernelSum(ar, cr, br, x) / 12),
-                       static_cast<std::uint16_t>(KernelSum(ag, cg, bg, x) / 12),
-                       static_cast<std::uint16_t>(KernelSum(ab, cb, bb, x) / 12));
-  }
-  for (std::size_t i = 0; i < Block; ++i) {
-    const std::int32_t c = yc[i], n = yn[i];
-    target[i] = static_cast<float>(c - (n - c) / 2);
-    // A black centre stays black: its inverse 0 makes every component 0.
-    inverse[i] = (c > 0 ? 1.0f : 0.0f) / static_cast<float>(c > 0 ? c : 1);
-  }
+// Lanes 4H .. 4H + 3, sign-extended and made floats. Each lane is doubled
+// and the pair, read as one 32-bit lane (a cast between vectors keeps the
+// bits), shifted down: the same in either byte order.
+template <int H>
+F32x4 Half(I16x8 lanes) {
+  const I16x8 doubled = __builtin_shufflevector(lanes, lanes, 4 * H, 4 * H, 4 * H + 1, 4 * H + 1,
+                                                4 * H + 2, 4 * H + 2, 4 * H + 3, 4 * H + 3);
+  return __builtin_convertvector(I32x4(doubled) >> 16, F32x4);
 }
 
-// component * T / Yc for one block of one component, truncating toward zero
-// and clamped to 0..255, in single precision: the product (below 2^17) is
-// exact, and (n + 0.5) * (1 / Yc) lies at least 0.5 / 256 from any integer
+// component * T / Yc, truncating, at most 255, for a T of at least 0. In
+// single precision the product (below 2^17) is exact, and (n + 0.5) / Yc,
+// formed as (n + 0.5) * (1 / Yc), lies at least 0.5 / 256 from any integer
 // and is computed within 5e-5 (the quotient is below 384), so truncating it
-// gives the exact quotient n / Yc when n >= 0; a negative n gives a value
-// below 0, which clamps to 0 as the quotient would.
-void BlockScale(const std::uint16_t* __restrict component, const float* __restrict target,
-                const float* __restrict inverse, std::uint8_t* __restrict out) {
-  for (std::size_t i = 0; i < Block; ++i) {
-    const float quotient = (static_cast<float>(component[i]) * target[i] + 0.5f) * inverse[i];
-    out[i] = static_cast<std::uint8_t>(std::clamp(quotient, 0.0f, 255.0f));
-  }
+// gives the exact quotient n / Yc.
+template <int H>
+I32x4 Scale(U16x8 component, F32x4 target, F32x4 inverse) {
+  F32x4 quotient = (Half<H>(I16x8(component)) * target + 0.5f) * inverse;
+  quotient = quotient < 255.0f ? quotient : 255.0f;
+  return __builtin_convertvector(quotient, I32x4);
 }
 
-// Sharpened components of one row of ResultPlane, border columns unchanged.
-struct SharpenedRow {
-  explicit SharpenedRow(int width)
-      : red(ComponentRow::Padded(width)),
-        green(ComponentRow::Padded(width)),
-        blue(ComponentRow::Padded(width)) {}
+// Sharpens pixels x .. x + 7 of a row into packed cells.
+void SharpenLanes(const ComponentRow& above, const ComponentRow& centre, const ComponentRow& below,
+                  std::size_t x, std::uint32_t* out) {
+  const U16x8 r0 = LoadLanes(&centre.red[x]);
+  const U16x8 g0 = LoadLanes(&centre.green[x]);
+  const U16x8 b0 = LoadLanes(&centre.blue[x]);
+  const I16x8 yc = I16x8(Brightness(r0, g0, b0));
+  const U16x8 neighbourhood =
+      Brightness(KernelSum(above.red.data(), centre.red.data(), below.red.data(), x) / 12,
+                 KernelSum(above.green.data(), centre.green.data(), below.green.data(), x) / 12,
+                 KernelSum(above.blue.data(), centre.blue.data(), below.blue.data(), x) / 12);
+  const I16x8 yn = I16x8(neighbourhood);
+  I16x8 target = yc - (yn - yc) / 2;
+  // A target of 0 or less makes every product R0 * T at most 0, which
+  // clamps to 0; so does a black centre (Yc = 0), whose target is -Yn / 2.
+  // Both come out as 0 through a target of 0, the divisor 1 keeping the
+  // lane defined.
+  target = target > 0 ? target : 0;
+  const I16x8 divisor = yc > 1 ? yc : 1;
+  const F32x4 target0 = Half<0>(target), target1 = Half<1>(target);
+  const F32x4 inverse0 = 1.0f / Half<0>(divisor), inverse1 = 1.0f / Half<1>(divisor);
+  const I32x4 low = Scale<0>(r0, target0, inverse0) << 16 | Scale<0>(g0, target0, inverse0) << 8 |
+                    Scale<0>(b0, target0, inverse0);
+  const I32x4 high = Scale<1>(r0, target1, inverse1) << 16 | Scale<1>(g0, target1, inverse1) << 8 |
+                     Scale<1>(b0, target1, inverse1);
+  std::memcpy(out + x, &low, sizeof low);
+  std::memcpy(out + x + 4, &high, sizeof high);
+}
 
-  // A border row passes through unchanged.
-  void Copy(const ComponentRow& row, int width) {
-    for (int x = 0; x < width; ++x) Set(x, row, x);
+// One sharpened row, packed like the cells (R * 65536 + G * 256 + B), with
+// the border columns unchanged.
+void SharpenRow(const ComponentRow& above, const ComponentRow& centre, const ComponentRow& below,
+                const std::uint32_t* cells, int width, std::uint32_t* pixels) {
+  // Whole steps from column 1 on; the padding takes the overrun.
+  for (std::size_t x = 1; x + 1 < static_cast<std::size_t>(width); x += Lanes) {
+    SharpenLanes(above, centre, below, x, pixels);
   }
+  pixels[0] = cells[0];
+  pixels[width - 1] = cells[width - 1];
+}
 
-  void Sharpen(const ComponentRow& above, const ComponentRow& centre, const ComponentRow& below,
-               int width) {
-    // Whole blocks from column 1 on; the padding takes the overrun.
-    for (std::size_t x = 1; x + 1 < static_cast<std::size_t>(width); x += Block) {
-      float target[Block], inverse[Block];
-      BlockTargets(above, centre, below, x, target, inverse);
-      BlockScale(&centre.red[x], target, inverse, &red[x]);
-      BlockScale(&centre.green[x], target, inverse, &green[x]);
-      BlockScale(&centre.blue[x], target, inverse, &blue[x]);
-    }
-    Set(0, centre, 0);
-    Set(width - 1, centre, width - 1);
+// Writes packed pixels as blue, green, red bytes. Four-byte stores, each
+// overwriting the first byte of the next pixel before that is stored; the
+// last pixel byte by byte, since the byte after it is not the row's.
+void StoreRow(const std::uint32_t* pixels, int width, std::uint8_t* out) {
+  int x = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; x + 1 < width; ++x) std::memcpy(out + 3 * x, pixels + x, 4);
   }
-
-  void Set(int x, const ComponentRow& row, int from) {
-    red[x] = static_cast<std::uint8_t>(row.red[from]);
-    green[x] = static_cast<std::uint8_t>(row.green[from]);
-    blue[x] = static_cast<std::uint8_t>(row.blue[from]);
+  for (; x < width; ++x) {
+    out[3 * x] = static_cast<std::uint8_t>(pixels[x]);
+    out[3 * x + 1] = static_cast<std::uint8_t>(pixels[x] >> 8);
+    out[3 * x + 2] = static_cast<std::uint8_t>(pixels[x] >> 16);
   }
-
-  std::vector<std::uint8_t> red, green, blue;
-};
+}
 
 // Sharpens ResultPlane into the top-left corner of `bitmap`. Neighbourhoods
 // are read from ResultPlane only, so the result does not depend on the order.
@@ -431,30 +459,19 @@ int Sharpen(RunState& state, MessagePump& pump, Bitmap& bitmap, int width, int h
   ComponentRow* above = &rows[0];
   ComponentRow* centre = &rows[1];
   ComponentRow* below = &rows[2];
-  SharpenedRow sharpened(width);
+  std::vector<std::uint32_t> sharpened(ComponentRow::Padded(width));
   centre->Load(state.ResultPlane.Row(0), width);
 
   pump.StartPass();
   for (int y = 0; y < height; ++y) {
+    const std::uint32_t* cells = state.ResultPlane.Row(y);
     if (y + 1 < height) below->Load(state.ResultPlane.Row(y + 1), width);
-    if (y > 0 && y + 1 < height) {
-      sharpened.Sharpen(*above, *centre, *below, width);
-    } else {
-      sharpened.Copy(*centre, width);
-    }
-    // Every pixel of the row is tested before the row is written, so a
-    // cancel leaves whole result rows above the current one and the source
-    // from there on.
-    for (int x = 0; x < width; ++x) {
-      pump.Tick();
-      if (state.CancelRequested) return -2;
-    }
-    std::uint8_t* out = bitmap.Row(y);
-    for (int x = 0; x < width; ++x, out += 3) {
-      out[0] = sharpened.blue[x];
-      out[1] = sharpened.green[x];
-      out[2] = sharpened.red[x];
-    }
+    const bool border = y == 0 || y + 1 == height;
+    if (!border) SharpenRow(*above, *centre, *below, cells, width, sharpened.data());
+    // The row's pixels take their turns before any of them is stored, so a
+    // cancel leaves whole result rows above the current one.
+    if (!pump.Pixels(width)) return -2;
+    StoreRow(border ? cells : sharpened.data(), width, bitmap.Row(y));
     std::swap(above, centre);
     std::swap(centre, below);
   }
@@ -505,10 +522,10 @@ int ShrinkHighQuality(RunState& state, Window& window, Bitmap& bitmap, int width
   if (sw <= tw || sh <= th) return Decline(state, "拡大なので高画質圧縮を中断しました。");
 
   const Sizes size{bitmap.Width(), bitmap.Height(), width, height, sw * 100, sw * 100 / tw};
-  MessagePump pump(window);
+  MessagePump pump(window, state.CancelRequested);
   const bool narrow = 255 * size.side * size.side <= std::numeric_limits<std::int32_t>::max();
-  const int resampled = narrow ? Resample<std::uint32_t>(state, pump, bitmap, size)
-                               : Resample<std::uint64_t>(state, pump, bitmap, size);
+  const int resampled = narrow ? Resample<true>(state, pump, bitmap, size)
+                               : Resample<false>(state, pump, bitmap, size);
   if (resampled != 0) return resampled;
   if (Sharpen(state, pump, bitmap, width, height) != 0) return -2;
   bitmap.SetWidth(width);
