@@ -186,23 +186,21 @@ void SumRows(const Bitmap& bitmap, const Footprint& rows, std::size_t bytes, std
   }
 }
 
-// Exact truncating division by D = f * f for numerators below 2^31: with
-// s = 31 + ceil(log2 D) and m = floor(2^s / D) + 1, (n * m) >> s equals
-// n / D, because m * D exceeds 2^s by at most D, so n * m / 2^s exceeds
-// n / D by less than n / 2^s < 1 / D.
+// Exact truncating division by D = f * f (at most 2901^2) for numerators
+// below 2^31, in double precision: (n + 0.5) / D lies at least 0.5 / D
+// (above 5e-8) from any integer, and (n + 0.5) * (1 / D) is within 1e-13 of
+// it, so its truncation is n / D. Floating point keeps these three divisions
+// per pixel off the integer multiplier, which the weighing already keeps busy.
 class NarrowDivider {
  public:
-  explicit NarrowDivider(std::uint64_t divisor)
-      : shift_(31 + std::bit_width(divisor - 1)),
-        multiplier_((std::uint64_t{1} << shift_) / divisor + 1) {}
+  explicit NarrowDivider(std::uint64_t divisor) : inverse_(1.0 / static_cast<double>(divisor)) {}
 
   std::uint32_t operator()(std::uint32_t n) const {
-    return static_cast<std::uint32_t>((n * multiplier_) >> shift_);
+    return static_cast<std::uint32_t>((static_cast<std::int32_t>(n) + 0.5) * inverse_);
   }
 
  private:
-  int shift_;
-  std::uint64_t multiplier_;
+  double inverse_;
 };
 
 // Exact truncating division for any 64-bit numerator: the multiply-high by
@@ -225,11 +223,16 @@ class WideDivider {
   std::uint64_t inverse_;
 };
 
+// Quotients above 255 become 255. The weights of a footprint add up to less
+// than f in each direction, so a quotient never exceeds 255 in practice and
+// one test of all three stands before the clamping.
 inline std::uint32_t Pack(std::uint64_t red, std::uint64_t green, std::uint64_t blue) {
-  const auto component = [](std::uint64_t q) {
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>(q, 255));
-  };
-  return component(red) << 16 | component(green) << 8 | component(blue);
+  if ((red | green | blue) > 255) {
+    red = std::min<std::uint64_t>(red, 255);
+    green = std::min<std::uint64_t>(green, 255);
+    blue = std::min<std::uint64_t>(blue, 255);
+  }
+  return static_cast<std::uint32_t>(red << 16 | green << 8 | blue);
 }
 
 // Weighs the row sums by each output pixel's column weights and divides by

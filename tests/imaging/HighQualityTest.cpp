@@ -37,9 +37,8 @@ void Set(Bitmap& bitmap, int x, int y, Pixel pixel) {
 
 Bitmap Uniform(int width, int height, Pixel pixel) {
   Bitmap bitmap(width, height);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) Set(bitmap, x, y, pixel);
-  }
+  for (int x = 0; x < width; ++x) Set(bitmap, x, 0, pixel);
+  for (int y = 1; y < height; ++y) std::copy_n(bitmap.Row(0), 3 * width, bitmap.Row(y));
   return bitmap;
 }
 
