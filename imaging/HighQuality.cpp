@@ -223,9 +223,9 @@ class WideDivider {
   std::uint64_t inverse_;
 };
 
-// Quotients above 255 become 255. The weights of a footprint add up to less
-// than f in each direction, so a quotient never exceeds 255 in practice and
-// one test of all three stands before the clamping.
+// Quotients above 255 become 255. The weights of a footprint add up to at
+// most f in each direction, so no quotient exceeds 255 in practice, and one
+// test of all three stands before the clamping.
 inline std::uint32_t Pack(std::uint64_t red, std::uint64_t green, std::uint64_t blue) {
   if ((red | green | blue) > 255) {
     red = std::min<std::uint64_t>(red, 255);

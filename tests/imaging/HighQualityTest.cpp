@@ -304,20 +304,39 @@ TEST(ShrinkHighQuality, BlackStaysBlackAndBrightEdgesClamp) {
 
 // Every path of the implementation against the transcription: two to many
 // taps, 32- and 64-bit sums (f above 2901), overhanging last rows, random
-// pixels with saturated and black areas.
+// pixels with saturated and black areas, uniform areas whose sums divide
+// exactly.
 TEST(ShrinkHighQuality, MatchesTheLiteralAlgorithm) {
   std::mt19937 random(20240607);
   const struct {
     int sw, sh, tw, th;
   } sizes[] = {
-      {40, 30, 20, 15},     {41, 31, 40, 30},     {101, 67, 100, 66}, {300, 200, 200, 133},
-      {129, 70, 100, 55},   {142, 101, 139, 100}, {97, 61, 33, 21},   {250, 180, 17, 12},
-      {600, 300, 20, 10},   {700, 500, 7, 5},     {1000, 100, 10, 1}, {63, 42, 3, 2},
-      {333, 222, 331, 220}, {77, 51, 25, 17},     {500, 30, 100, 6},  {18, 18, 17, 17},
-      {400, 300, 100, 75},  {571, 400, 200, 140},
+      {40, 30, 20, 15},
+      {41, 31, 40, 30},
+      {101, 67, 100, 66},
+      {300, 200, 200, 133},
+      {129, 70, 100, 55},
+      {142, 101, 139, 100},
+      {97, 61, 33, 21},
+      {250, 180, 17, 12},
+      {600, 300, 20, 10},
+      {700, 500, 7, 5},
+      {1000, 100, 10, 1},
+      {63, 42, 3, 2},
+      {333, 222, 331, 220},
+      {77, 51, 25, 17},
+      {500, 30, 100, 6},
+      {18, 18, 17, 17},
+      {403, 300, 100, 75},
+      {571, 400, 200, 140},
+      {553, 110, 100, 20},
+      {1000, 690, 10, 7},    // last row weighs 1099: 32-bit row pairs, 64-bit
+                             // sums
+      {580, 400, 20, 14},    // last row weighs 699, f = 2900: the largest 32-bit sums
+      {203, 152, 200, 150},  // f = 101 with footprints of 101 hundredths: exact quotients
   };
   for (const auto& size : sizes) {
-    for (int pattern = 0; pattern < 3; ++pattern) {
+    for (int pattern = 0; pattern < 4; ++pattern) {
       SCOPED_TRACE(std::to_string(size.sw) + "x" + std::to_string(size.sh) + " to " +
                    std::to_string(size.tw) + "x" + std::to_string(size.th) + ", pattern " +
                    std::to_string(pattern));
@@ -329,6 +348,7 @@ TEST(ShrinkHighQuality, MatchesTheLiteralAlgorithm) {
           if (pattern == 1) p = {x * 7 & 255, y * 5 & 255, (x ^ y) & 255};
           if (pattern == 2 && (x / 3 + y / 4) % 3 == 0) p = {0, 0, 0};
           if (pattern == 2 && (x / 5 + y / 2) % 4 == 1) p = {255, 255, 255};
+          if (pattern == 3) p = {7, 100, 200};  // sums that are exact multiples of D
           Set(bitmap, x, y, p);
         }
       }
@@ -347,6 +367,20 @@ TEST(ShrinkHighQuality, MatchesTheLiteralAlgorithm) {
         }
       }
     }
+  }
+}
+
+// f = 2901 is the last factor whose sums (white: 255 * f * f at most) stay
+// below 2^31; f = 2902 takes the 64-bit sums.
+TEST(ShrinkHighQuality, WhiteAtTheLimitOfThirtyTwoBitSums) {
+  for (int sw : {2901, 2902}) {
+    Bitmap bitmap = Uniform(sw, 290, {255, 255, 255});
+    Bitmap expected = bitmap;
+    ReferenceReduction::Run(expected, 100, 10);
+    RunState& state = State();
+    FakeWindow window;
+    ASSERT_EQ(ShrinkHighQuality(state, window, bitmap, 100, 10), 0) << sw;
+    EXPECT_TRUE(SamePixels(bitmap, expected)) << sw;
   }
 }
 
