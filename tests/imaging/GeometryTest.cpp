@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <initializer_list>
-#include <set>
 #include <string>
 
 #include "imaging/SizeTable.h"
@@ -77,23 +76,6 @@ TEST(SizeTable, HoldsTheEighteenRowsInTestOrder) {
     EXPECT_EQ(row.S, expected.S);
     EXPECT_EQ(std::string(row.id), expected.id);
   }
-}
-
-TEST(SizeTable, ButtonsScreenRowsAndIdsAreEachUsedOnce) {
-  std::set<int> buttons, rows;
-  std::set<std::string> ids;
-  for (const SizePreset& row : SizeTable()) {
-    EXPECT_GE(row.L, row.S) << row.id;
-    buttons.insert(row.button);
-    rows.insert(row.screenRow);
-    ids.insert(row.id);
-  }
-  EXPECT_EQ(buttons.size(), 18u);
-  EXPECT_EQ(ids.size(), 18u);
-  EXPECT_EQ(rows.size(), 18u);
-  EXPECT_EQ(*rows.begin(), 1);
-  EXPECT_EQ(*rows.rbegin(), 18);
-  for (int resolutionButton : {11, 12, 13, 14, 16}) EXPECT_EQ(buttons.count(resolutionButton), 0u);
 }
 
 TEST(SizeTable, FiveResolutionsInTestOrder) {
