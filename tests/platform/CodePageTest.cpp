@@ -23,7 +23,9 @@ TEST(LeadByteSet, CodesetsMapToTheirRanges) {
     SCOPED_TRACE(c.codeset);
     const LeadByteSet set = LeadByteSet::ForCodeset(c.codeset);
     EXPECT_EQ(set.Empty(), c.empty);
-    if (!c.empty) EXPECT_TRUE(set.Contains(c.lead));
+    if (!c.empty) {
+      EXPECT_TRUE(set.Contains(c.lead));
+    }
     EXPECT_FALSE(set.Contains(c.notLead));
   }
 }
