@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include <jpeglib.h>
+#include "support/TestJpeg.h"
 
 namespace quorvale::bench {
 
@@ -57,40 +57,12 @@ std::array<std::uint8_t, 3> PhotoPixel(int x, int y, unsigned seed) {
 }
 
 std::string MakePhotoJpeg(int width, int height, unsigned seed, int quality) {
-  jpeg_compress_struct cinfo{};
-  jpeg_error_mgr jerr{};
-  cinfo.err = jpeg_std_error(&jerr);
-  jpeg_create_compress(&cinfo);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &buffer, &size);
-
-  cinfo.image_width = static_cast<JDIMENSION>(width);
-  cinfo.image_height = static_cast<JDIMENSION>(height);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_EXT_BGR;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, quality, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-
-  std::vector<unsigned char> row(static_cast<std::size_t>(width) * 3);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    const int y = static_cast<int>(cinfo.next_scanline);
-    for (int x = 0; x < width; ++x) {
-      const auto pixel = PhotoPixel(x, y, seed);
-      unsigned char* out = &row[static_cast<std::size_t>(x) * 3];
-      out[0] = pixel[0];
-      out[1] = pixel[1];
-      out[2] = pixel[2];
-    }
-    JSAMPROW rows[] = {row.data()};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  std::string bytes(reinterpret_cast<const char*>(buffer), size);
-  std::free(buffer);
-  return bytes;
+  return testing::MakeJpeg(width, height,
+                           [seed](int x, int y) {
+                             const auto bgr = PhotoPixel(x, y, seed);
+                             return testing::Rgb{bgr[2], bgr[1], bgr[0]};
+                           },
+                           {.quality = quality});
 }
 
 bool WriteBytes(const std::string& path, const std::string& bytes) {

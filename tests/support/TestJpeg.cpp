@@ -10,8 +10,13 @@
 
 namespace quorvale::testing {
 
-std::string MakeJpeg(int width, int height, const PixelFunction& pixel,
-                     const TestJpegOptions& options) {
+namespace {
+
+// Codes `height` rows of `components` bytes per pixel, each filled by
+// fill(y, row), with libjpeg's defaults and the given options.
+std::string Encode(int width, int height, int components, J_COLOR_SPACE space,
+                   const TestJpegOptions& options,
+                   const std::function<void(int y, unsigned char* row)>& fill) {
   jpeg_compress_struct cinfo{};
   jpeg_error_mgr jerr{};
   cinfo.err = jpeg_std_error(&jerr);
@@ -22,9 +27,8 @@ std::string MakeJpeg(int width, int height, const PixelFunction& pixel,
 
   cinfo.image_width = static_cast<JDIMENSION>(width);
   cinfo.image_height = static_cast<JDIMENSION>(height);
-  const int components = options.grayscale ? 1 : options.cmyk ? 4 : 3;
   cinfo.input_components = components;
-  cinfo.in_color_space = options.grayscale ? JCS_GRAYSCALE : options.cmyk ? JCS_CMYK : JCS_RGB;
+  cinfo.in_color_space = space;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, options.quality, TRUE);
   if (options.progressive) jpeg_simple_progression(&cinfo);
@@ -32,27 +36,14 @@ std::string MakeJpeg(int width, int height, const PixelFunction& pixel,
 
   if (options.exif) {
     // "Exif\0\0", a big-endian TIFF header and one IFD entry: Orientation = 6.
-    const unsigned char exif[] = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8,
-                                  0,   1,   0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0,
-                                  0,   0,   0,    0};
+    const unsigned char exif[] = {'E',  'x',  'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1,
+                                  0x01, 0x12, 0,   3,   0, 0, 0,   1,   0, 6,  0, 0, 0, 0, 0, 0};
     jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif, sizeof exif);
   }
 
   std::vector<unsigned char> row(static_cast<std::size_t>(width) * components);
   while (cinfo.next_scanline < cinfo.image_height) {
-    const int y = static_cast<int>(cinfo.next_scanline);
-    for (int x = 0; x < width; ++x) {
-      const Rgb p = pixel(x, y);
-      unsigned char* out = &row[static_cast<std::size_t>(x) * components];
-      if (components == 1) {
-        out[0] = p[0];
-      } else {
-        out[0] = p[0];
-        out[1] = p[1];
-        out[2] = p[2];
-        if (components == 4) out[3] = 255;
-      }
-    }
+    fill(static_cast<int>(cinfo.next_scanline), row.data());
     JSAMPROW rows[] = {row.data()};
     jpeg_write_scanlines(&cinfo, rows, 1);
   }
@@ -63,37 +54,33 @@ std::string MakeJpeg(int width, int height, const PixelFunction& pixel,
   return bytes;
 }
 
+}  // namespace
+
+std::string MakeJpeg(int width, int height, const PixelFunction& pixel,
+                     const TestJpegOptions& options) {
+  const int components = options.grayscale ? 1 : options.cmyk ? 4 : 3;
+  const J_COLOR_SPACE space = options.grayscale ? JCS_GRAYSCALE : options.cmyk ? JCS_CMYK : JCS_RGB;
+  return Encode(width, height, components, space, options, [&](int y, unsigned char* row) {
+    for (int x = 0; x < width; ++x) {
+      const Rgb p = pixel(x, y);
+      unsigned char* out = row + static_cast<std::size_t>(x) * components;
+      out[0] = p[0];
+      if (components == 1) continue;
+      out[1] = p[1];
+      out[2] = p[2];
+      if (components == 4) out[3] = 255;
+    }
+  });
+}
+
 std::string MakeCmykJpeg(int width, int height, const std::function<Cmyk(int x, int y)>& pixel,
                          int quality) {
-  jpeg_compress_struct cinfo{};
-  jpeg_error_mgr jerr{};
-  cinfo.err = jpeg_std_error(&jerr);
-  jpeg_create_compress(&cinfo);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = static_cast<JDIMENSION>(width);
-  cinfo.image_height = static_cast<JDIMENSION>(height);
-  cinfo.input_components = 4;
-  cinfo.in_color_space = JCS_CMYK;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, quality, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  std::vector<unsigned char> row(static_cast<std::size_t>(width) * 4);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    const int y = static_cast<int>(cinfo.next_scanline);
+  return Encode(width, height, 4, JCS_CMYK, {.quality = quality}, [&](int y, unsigned char* row) {
     for (int x = 0; x < width; ++x) {
       const Cmyk p = pixel(x, y);
-      std::copy(p.begin(), p.end(), row.begin() + 4 * x);
+      std::copy(p.begin(), p.end(), row + 4 * x);
     }
-    JSAMPROW rows[] = {row.data()};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  std::string bytes(reinterpret_cast<const char*>(buffer), size);
-  std::free(buffer);
-  return bytes;
+  });
 }
 
 Rgb CoordinatePixel(int x, int y) {
@@ -103,7 +90,8 @@ Rgb CoordinatePixel(int x, int y) {
 
 Rgb PhotoPixel(int x, int y) {
   // Gradients, a few soft discs and a fine deterministic texture.
-  const unsigned hash = (static_cast<unsigned>(x) * 73856093u) ^ (static_cast<unsigned>(y) * 19349663u);
+  const unsigned hash =
+      (static_cast<unsigned>(x) * 73856093u) ^ (static_cast<unsigned>(y) * 19349663u);
   const int grain = static_cast<int>(hash % 13) - 6;
   const int cx = (x % 700) - 350;
   const int cy = (y % 500) - 250;
