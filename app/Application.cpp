@@ -28,8 +28,9 @@ std::string EscapedErrorText(std::exception_ptr error) {
 }
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+  // Not the display name too: the platform would append that to every
+  // window title, the main window's caption and the boxes' included.
   setApplicationName(ApplicationTitle);
-  setApplicationDisplayName(ApplicationTitle);
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

@@ -1,5 +1,6 @@
 #include <QCoreApplication>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QTest>
 #include <new>
 #include <stdexcept>
@@ -31,6 +32,18 @@ TEST(ErrorBoxText, AppendsAFullStopAfterCharactersAboveIt) {
       {"終了。", "終了。."},  // a multi-byte character: its code is above 0x2E
   };
   for (const auto& row : rows) EXPECT_EQ(ErrorBoxText(row.text), row.shown) << row.text;
+}
+
+TEST(ApplicationTitle, IsTheApplicationNameAndNoDisplayNameIsPinned) {
+  // A display name set on the application is appended by the platform to
+  // every window title ("Quorvale（Tessaly付属ツール） — Quorvale"); without
+  // one the display name follows the application name.
+  EXPECT_EQ(QCoreApplication::applicationName().toStdString(), ApplicationTitle);
+  const QString title = QCoreApplication::applicationName();
+  QCoreApplication::setApplicationName("probe");
+  const QString shown = QGuiApplication::applicationDisplayName();
+  QCoreApplication::setApplicationName(title);
+  EXPECT_EQ(shown.toStdString(), "probe");
 }
 
 TEST(EscapedErrorText, NamesOutOfMemoryAndLeavesOtherErrorsBlank) {
