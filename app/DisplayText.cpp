@@ -20,4 +20,10 @@ std::string PathBytes(const QString& path) {
   return QFile::encodeName(path).toStdString();
 }
 
+std::string LocalFileBytes(const QUrl& url) {
+  // toLocalFile() decodes the path as UTF-8, turning other bytes into U+FFFD.
+  if (!url.host().isEmpty()) return PathBytes(url.toLocalFile());
+  return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+}
+
 }  // namespace quorvale

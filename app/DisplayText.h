@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 #include <string>
 
 namespace quorvale {
@@ -15,5 +16,10 @@ std::string LocalBytes(const QString& text);
 
 // A local file path from Qt (a dialog, a dropped URL) as the file system's bytes.
 std::string PathBytes(const QString& path);
+
+// The path of a local file URL (a dropped item) as the file system's bytes:
+// the percent-escapes are undone byte for byte, so a name that is not valid
+// UTF-8 keeps its bytes.
+std::string LocalFileBytes(const QUrl& url);
 
 }  // namespace quorvale

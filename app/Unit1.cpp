@@ -246,7 +246,7 @@ void TForm1::dragMoveEvent(QDragMoveEvent* event) {
 void TForm1::dropEvent(QDropEvent* event) {
   std::vector<std::string> items;
   for (const QUrl& url : event->mimeData()->urls()) {
-    if (url.isLocalFile()) items.push_back(PathBytes(url.toLocalFile()));
+    if (url.isLocalFile()) items.push_back(LocalFileBytes(url));
   }
   event->acceptProposedAction();
   WMDropFiles(items);

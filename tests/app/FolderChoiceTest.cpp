@@ -120,6 +120,25 @@ TEST_F(Dropping, FileUrlsDroppedOnTheWindowArriveAsLocalPaths) {
   EXPECT_EQ(MemoLines(), std::vector<std::string>{box.Path("in/a.jpg")});
 }
 
+TEST_F(Dropping, ADroppedPathThatIsNotUtf8KeepsItsBytes) {
+  // The shell percent-encodes the name's bytes as they are.
+  const std::string name = "\xff\xfe-photos";
+  box.Fill({name + "/a.jpg"});
+  QMimeData data;
+  data.setData(
+      "text/uri-list",
+      "file://" + QByteArray::fromStdString(box.Path(name)).toPercentEncoding("/") + "\r\n");
+  // Dropped on Edit1, which passes it on to the window.
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(Control<QWidget>("Edit1"), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(Control<QWidget>("Edit1"), &drop);
+  EXPECT_EQ(form.InputFolderText(), box.Path(name));
+  EXPECT_EQ(form.State().JpegCount, 1);
+  EXPECT_EQ(MemoLines().size(), 1u);
+}
+
 TEST_F(Dropping, NothingDroppedChangesNothing) {
   box.Fill({"in/a.jpg"});
   BrowseInput(box.Path("in"));
