@@ -1,11 +1,29 @@
+#include <QtGlobal>
+#include <cstdio>
+#include <cstdlib>
+
 #include "app/Application.h"
 #include "app/QtDialogs.h"
 #include "app/Unit1.h"
 
+namespace {
+
+// Qt reports an application object that cannot be made (no display, no
+// platform plugin) as a fatal message and then aborts; the program ends
+// with code 0 in every case, so it prints the message and leaves.
+void EndOnFatal(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+  if (type == QtFatalMsg) std::_Exit(0);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   // Made first so that it outlives the application, whose notify uses it.
   quorvale::QtDialogs dialogs;
+  const QtMessageHandler previous = qInstallMessageHandler(EndOnFatal);
   quorvale::Application app(argc, argv);
+  qInstallMessageHandler(previous);
   app.SetDialogs(&dialogs);
   return quorvale::RunProgram(app, [&dialogs] {
     auto form = std::make_unique<quorvale::TForm1>(dialogs);

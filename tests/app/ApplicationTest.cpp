@@ -1,7 +1,9 @@
+#include <sys/wait.h>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QTest>
+#include <cstdio>
 #include <new>
 #include <stdexcept>
 
@@ -117,6 +119,21 @@ TEST_F(EscapedErrors, AWindowThatCannotBeHadIsReportedAndTheProgramReturnsZero) 
   const int code = RunProgram(App(), []() -> std::unique_ptr<TForm1> { throw std::bad_alloc(); });
   EXPECT_EQ(code, 0);
   EXPECT_EQ(dialogs.Texts("error"), std::vector<std::string>{"Out of memory."});
+}
+
+TEST(ProgramEntry, AnApplicationThatCannotStartStillEndsWithCodeZero) {
+  // No such platform: the application object cannot be made.
+  const std::string command = "timeout 60 env QT_QPA_PLATFORM=quorvale-no-such-platform '" +
+                              std::string(QUORVALE_APP_EXE) + "' 2>&1";
+  FILE* program = popen(command.c_str(), "r");
+  ASSERT_NE(program, nullptr);
+  std::string output;
+  char chunk[512];
+  while (const std::size_t n = std::fread(chunk, 1, sizeof chunk, program)) output.append(chunk, n);
+  const int status = pclose(program);
+  ASSERT_TRUE(WIFEXITED(status)) << output;
+  EXPECT_EQ(WEXITSTATUS(status), 0) << output;
+  EXPECT_NE(output.find("quorvale-no-such-platform"), std::string::npos) << output;
 }
 
 }  // namespace
