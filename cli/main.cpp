@@ -29,9 +29,14 @@ int Fail(const std::string& message) {
 int Run(quorvale::cli::CommandLine& line) {
   using namespace quorvale;
   // Saving changes the current folder, so a relative folder would stop
-  // resolving after the first saved photo.
-  const std::string current = CurrentDirectory();
-  if (current.empty()) return Fail("cannot determine the current folder");
+  // resolving after the first saved photo. Only a relative one needs the
+  // current folder, which may have been removed since the shell entered it.
+  const auto relative = [](const std::string& folder) {
+    return !folder.empty() && folder.front() != '/';
+  };
+  const bool needsCurrent = relative(line.inputFolder) || relative(line.outputFolder);
+  const std::string current = needsCurrent ? CurrentDirectory() : std::string();
+  if (needsCurrent && current.empty()) return Fail("cannot determine the current folder");
   line.inputFolder = cli::AbsoluteFolder(line.inputFolder, current, true);
   line.outputFolder = cli::AbsoluteFolder(line.outputFolder, current, false);
 

@@ -48,6 +48,7 @@ struct Launch {
   std::string cwd;                // empty: the test's own
   bool pendingInterrupt = false;  // start with a Ctrl-C already blocked and pending
   bool terminalOnStderr = false;  // standard error is a pseudo-terminal
+  bool cwdRemoved = false;        // `cwd` is removed once the program is in it
 };
 
 class CliTest : public ::testing::Test {
@@ -86,6 +87,7 @@ class CliTest : public ::testing::Test {
       dup2(err, STDERR_FILENO);
       if (master >= 0) close(master);
       if (!launch.cwd.empty() && chdir(launch.cwd.c_str()) != 0) _exit(126);
+      if (launch.cwdRemoved && rmdir(launch.cwd.c_str()) != 0) _exit(126);
       if (launch.pendingInterrupt) {
         // Blocked signals stay pending across exec, so the program meets
         // this Ctrl-C as soon as it is ready for one.
@@ -157,6 +159,27 @@ TEST_F(CliTest, RelativeFoldersAreMadeAbsolute) {
   EXPECT_EQ(Lines(r.out), (Strings{work + "/in/a.jpg", work + "/in/sub/b.jpg", kSummaryClean}));
   EXPECT_EQ(SizeOf(work + "/out/x/a.jpg"), (std::pair{400, 280}));
   EXPECT_EQ(SizeOf(work + "/out/x/sub/b.jpg"), (std::pair{400, 280}));
+}
+
+// A shell may still sit in a folder that has since been removed: absolute
+// folders run from there all the same; only relative ones need the folder.
+TEST_F(CliTest, RemovedCurrentFolderMattersOnlyForRelativeFolders) {
+  Photo("in/a.jpg", 400, 300);
+  const Launch fromRemoved{.cwd = box.Path("gone"), .cwdRemoved = true};
+
+  box.Fill({"gone/"});
+  const Result absolute = RunCli({box.Path("in"), box.Path("out")}, fromRemoved);
+  EXPECT_EQ(absolute.status, 0) << absolute.err;
+  EXPECT_EQ(Lines(absolute.out),
+            (Strings{box.Path("in/a.jpg"),
+                     "作業が終了しました。保存ファイル数    1  エラー    0   スキップ     0"}));
+  EXPECT_EQ(SizeOf(box.Path("out/a.jpg")), (std::pair{400, 280}));
+
+  box.Fill({"gone/"});
+  const Result relative = RunCli({box.Path("in"), "out2"}, fromRemoved);
+  EXPECT_EQ(relative.status, 2);
+  EXPECT_EQ(relative.out, "");
+  EXPECT_EQ(relative.err, "quorvale-batch: cannot determine the current folder\n");
 }
 
 TEST_F(CliTest, SizeIdsIgnoreCaseAndOptionsTakeEqualsValues) {
