@@ -1,14 +1,18 @@
 #include "app/QtDialogs.h"
 
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <memory>
 
 #include "app/DisplayText.h"
 
@@ -16,17 +20,41 @@ namespace quorvale {
 
 namespace {
 
+// A question must be answered with one of its buttons: Escape and the
+// window's close button would otherwise count as No, and a No to the
+// same-name question replaces every later file of the run without asking.
+class QuestionBox : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->matches(QKeySequence::Cancel)) return event->accept();
+    QMessageBox::keyPressEvent(event);
+  }
+  void closeEvent(QCloseEvent* event) override { event->ignore(); }
+};
+
 // Caption, no icon, the first button the default one.
 QMessageBox::StandardButton ShowBox(QWidget* owner, QMessageBox::Icon icon,
                                     const std::string& caption, const std::string& text,
                                     QMessageBox::StandardButtons buttons,
                                     QMessageBox::StandardButton first) {
-  QMessageBox box(icon, DisplayText(caption), DisplayText(text), buttons, owner);
+  const bool question = buttons.testFlag(QMessageBox::No);
+  std::unique_ptr<QMessageBox> box =
+      question ? std::make_unique<QuestionBox>(icon, DisplayText(caption), DisplayText(text),
+                                               buttons, owner)
+               : std::make_unique<QMessageBox>(icon, DisplayText(caption), DisplayText(text),
+                                               buttons, owner);
   // Paths may hold '<' and '&'; they are shown as they are.
-  box.setTextFormat(Qt::PlainText);
-  box.setDefaultButton(first);
-  box.setEscapeButton(buttons.testFlag(QMessageBox::No) ? QMessageBox::No : first);
-  return static_cast<QMessageBox::StandardButton>(box.exec());
+  box->setTextFormat(Qt::PlainText);
+  box->setDefaultButton(first);
+  if (question) {
+    box->setWindowFlag(Qt::WindowCloseButtonHint, false);
+  } else {
+    box->setEscapeButton(first);
+  }
+  return static_cast<QMessageBox::StandardButton>(box->exec());
 }
 
 }  // namespace
