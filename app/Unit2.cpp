@@ -34,6 +34,9 @@ TForm2::TForm2(Dialogs& dialogs, QWidget* owner)
   ui_->Image1->installEventFilter(this);
   ui_->Label2->installEventFilter(this);
 
+  // A coarse timer may fire up to 5 % early or late; the splash stays its
+  // ten seconds.
+  timer1_.setTimerType(Qt::PreciseTimer);
   timer1_.setInterval(5000);
   connect(&timer1_, &QTimer::timeout, this, &TForm2::Timer1Timer);
 
