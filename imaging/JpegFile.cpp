@@ -37,6 +37,19 @@ constexpr unsigned MaxSide = 65535;
 // read that at all.
 constexpr std::uint64_t MaxPixelsPerFileByte = 1024;
 
+// The system promises memory it may not have: a bitmap larger than the
+// machine can hold would be killed while the decoder fills it, not refused.
+// So a photo is refused when its pixels need more than half the physical
+// memory, and above a gigapixel on any machine (no camera comes near it).
+constexpr std::uint64_t MaxPixels = std::uint64_t{1} << 30;
+
+std::uint64_t MaxBitmapBytes() {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageBytes = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || pageBytes <= 0) return MaxPixels * 3;
+  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageBytes) / 2;
+}
+
 // Rows handed to libjpeg per call; it returns fewer when it has fewer ready.
 constexpr int RowBatch = 16;
 
@@ -217,7 +230,9 @@ bool PlausibleHeader(const jpeg_decompress_struct& info, std::size_t fileBytes) 
   const std::uint64_t width = info.image_width;
   const std::uint64_t height = info.image_height;
   if (width == 0 || height == 0 || width > MaxSide || height > MaxSide) return false;
-  return width * height <= static_cast<std::uint64_t>(fileBytes) * MaxPixelsPerFileByte;
+  const std::uint64_t pixels = width * height;
+  return pixels <= static_cast<std::uint64_t>(fileBytes) * MaxPixelsPerFileByte &&
+         pixels <= MaxPixels && pixels * 3 <= MaxBitmapBytes();
 }
 
 bool ConfigureDecoder(jpeg_decompress_struct& info) {

@@ -396,6 +396,21 @@ TEST(DecodeJpegFile, RefusesImplausibleDimensionsBeforeAllocating) {
   }
 }
 
+// A header whose file is long enough for its pixels (padding after the
+// image) is still refused above a gigapixel: the system would promise the
+// memory and then kill the program while the decoder fills it.
+TEST(DecodeJpegFile, RefusesMoreThanAGigapixelWhateverTheFileSize) {
+  Sandbox sandbox;
+  const std::string photo = MakeJpeg(16, 16, testing::PhotoPixel, {.quality = 75});
+  const int side = 40000;  // 1.6 gigapixels
+  std::string padded = WithDimensions(photo, side, side);
+  padded.append(std::size_t{side} * side / 1024, '\0');
+  sandbox.Write("huge.jpg", padded);
+  Bitmap bitmap(3, 2);
+  EXPECT_EQ(DecodeJpegFile(sandbox.Path("huge.jpg"), bitmap), -2);
+  EXPECT_EQ(bitmap.Width(), 3);
+}
+
 TEST(DecodeJpegFile, AcceptsFlatPhotosWhateverTheirCompression) {
   const auto flat = [](int, int) { return testing::Rgb{200, 120, 40}; };
   const TestJpegOptions kinds[] = {{.quality = 75},
