@@ -27,7 +27,6 @@ constexpr const char* kAskUnreadable = "JPEGファイルを読み込めません
 constexpr const char* kAskTrim =
     "JPEGファイルのトリミングが実行出来ませんでした。中断しますか？\n\n";
 constexpr const char* kAskBadName = "JPEGファイルのファイル名が不正です。中断しますか？\n\n";
-constexpr const char* kAskSameName = "既に同名のJPEGファイルが存在します。中断しますか？\n\n";
 constexpr const char* kAskSave = "JPEGファイルの保存が出来ませんでした。中断しますか？\n\n";
 
 constexpr const char* kLogMissing = "JPEGファイルが存在しません";
@@ -130,7 +129,7 @@ class Run {
     }
 
     if (!sameNameAsked_ && FileExists(*output)) {
-      if (window_.AskYesNo(kAskSameName + *output)) return StopRule();
+      if (window_.AskYesNo(std::string(SameNameQuestion) + "\n\n" + *output)) return StopRule();
       sameNameAsked_ = true;
     }
 
@@ -171,16 +170,10 @@ class Run {
 
 std::string FormatSummary(bool stopped, std::int32_t saved, std::int32_t errors,
                           std::int32_t skipped) {
+  const std::string_view opening = stopped ? StoppedSummaryOpening : FinishedSummaryOpening;
   char text[256];
-  if (stopped) {
-    std::snprintf(text, sizeof text,
-                  "作業を中断しました。保存ファイル数 %4d  エラー %4d   スキップ  %4d", saved,
-                  errors, skipped);
-  } else {
-    std::snprintf(text, sizeof text,
-                  "作業が終了しました。保存ファイル数 %4d  エラー %4d   スキップ  %4d", saved,
-                  errors, skipped);
-  }
+  std::snprintf(text, sizeof text, "%.*s保存ファイル数 %4d  エラー %4d   スキップ  %4d",
+                static_cast<int>(opening.size()), opening.data(), saved, errors, skipped);
   return text;
 }
 

@@ -3,12 +3,20 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "imaging/RunState.h"
 #include "platform/PathSyntax.h"
 #include "platform/Window.h"
 
 namespace quorvale {
+
+// Openings of texts a front end may need to recognise: the same-name
+// question, and the summary in its finished and its stopped wording.
+inline constexpr std::string_view SameNameQuestion =
+    "既に同名のJPEGファイルが存在します。中断しますか？";
+inline constexpr std::string_view FinishedSummaryOpening = "作業が終了しました。";
+inline constexpr std::string_view StoppedSummaryOpening = "作業を中断しました。";
 
 // How a press of Run ended.
 struct RunOutcome {

@@ -6,19 +6,11 @@
 
 namespace quorvale::bench {
 
-bool SilentWindow::IsChecked(CheckBox box) {
-  switch (box) {
-    case CheckBox::CheckBox1:
-    case CheckBox::CheckBox5:
-      return true;
-    case CheckBox::CheckBox2:
-      return reduction_ != Reduction::None;
-    case CheckBox::CheckBox3:
-      return reduction_ == Reduction::HighQuality;
-    case CheckBox::CheckBox4:
-      return false;
-  }
-  return false;
+testing::FakeWindow WindowFor(Reduction reduction) {
+  testing::FakeWindow window;
+  window.Check(CheckBox::CheckBox2, reduction != Reduction::None);
+  window.Check(CheckBox::CheckBox3, reduction == Reduction::HighQuality);
+  return window;
 }
 
 PathResult RunPhotoPath(RunState& state, Window& window, const std::string& photo,

@@ -6,6 +6,7 @@
 #include "imaging/RunState.h"
 #include "imaging/SizeTable.h"
 #include "platform/Window.h"
+#include "support/FakeWindow.h"
 
 namespace quorvale::bench {
 
@@ -16,30 +17,10 @@ enum class Reduction { None, Plain, HighQuality };
 // L at 400 dpi, the default size of a run.
 inline constexpr LongShort SizeL{2000, 1401};
 
-// A window with no one in front of it: the check boxes of a run that trims
-// and reduces as `reduction` says, quality 90, every question answered No,
-// nothing shown and nothing pumped.
-class SilentWindow : public Window {
- public:
-  explicit SilentWindow(Reduction reduction) : reduction_(reduction) {}
-
-  void ShowMessage(const std::string&) override {}
-  bool AskYesNo(const std::string&) override { return false; }
-  void ProcessMessages() override {}
-  bool IsChecked(CheckBox box) override;
-  RadioSelection SelectedRadioButtons() override { return RadioSelection().set(1).set(13); }
-  int Quality() override { return 90; }
-  std::string InputFolderText() override { return {}; }
-  std::string OutputFolderText() override { return {}; }
-  void AppendLog(const std::string&) override {}
-  void ClearLog() override {}
-  void SetStatusText(const std::string&) override {}
-  void SetProgress(int) override {}
-  void SetRunning(bool) override {}
-
- private:
-  Reduction reduction_;
-};
+// A window for a run that trims and reduces as `reduction` says, with the
+// rest of the main window's initial states (quality 90, every question
+// answered No).
+testing::FakeWindow WindowFor(Reduction reduction);
 
 struct PathResult {
   bool ok = false;          // every step succeeded

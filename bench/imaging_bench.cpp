@@ -88,10 +88,8 @@ void Trim(benchmark::State& state) {
     bitmap = photo.decoded;
     state.ResumeTiming();
     if (TrimCenter(bitmap, photo.trim.width, photo.trim.height) != 0) {
-      {
-        state.SkipWithError("trim refused");
-        break;
-      }
+      state.SkipWithError("trim refused");
+      break;
     }
   }
 }
@@ -110,17 +108,15 @@ void ReducePlain(benchmark::State& state) {
 void ReduceHighQuality(benchmark::State& state) {
   if (!Usable(state)) return;
   RunState run;
-  SilentWindow window(Reduction::HighQuality);
+  testing::FakeWindow window = WindowFor(Reduction::HighQuality);
   for (auto _ : state) {
     state.PauseTiming();
     PrepareTrimmed(run);
     state.ResumeTiming();
     if (ShrinkHighQuality(run, window, run.SourceBitmap, ThePhoto().box.width,
                           ThePhoto().box.height) != 0) {
-      {
-        state.SkipWithError(("high-quality reduction declined: " + run.MessageText).c_str());
-        break;
-      }
+      state.SkipWithError(("high-quality reduction declined: " + run.MessageText).c_str());
+      break;
     }
   }
 }
@@ -182,7 +178,7 @@ void Add(Stamp& total, const Stamp& from, const Stamp& to) {
 void Path(benchmark::State& state, Reduction reduction) {
   if (!Usable(state)) return;
   RunState run;
-  SilentWindow window(reduction);
+  testing::FakeWindow window = WindowFor(reduction);
   Bitmap floorBitmap;
   Stamp path;
   Stamp floor;

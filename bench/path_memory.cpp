@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
   PathResult result;
   {
     RunState state;
-    SilentWindow window(reduction);
+    testing::FakeWindow window = WindowFor(reduction);
     result = RunPhotoPath(state, window, argv[1], reduction);
   }
   const long peak = StatusKilobytes("VmHWM");

@@ -4,12 +4,10 @@
 
 #include <string_view>
 
+#include "batch/BatchRun.h"
+
 namespace quorvale::cli {
 namespace {
-
-constexpr std::string_view kSameNameQuestion = "既に同名のJPEGファイルが存在します。";
-constexpr std::string_view kFinishedSummary = "作業が終了しました。";
-constexpr std::string_view kStoppedSummary = "作業を中断しました。";
 
 // Carriage return, then erase to the end of the line.
 constexpr const char* kEraseLine = "\r\033[K";
@@ -45,14 +43,14 @@ ConsoleWindow::ConsoleWindow(const CommandLine& line, RunState& state, std::FILE
 
 void ConsoleWindow::ShowMessage(const std::string& text) {
   const std::string_view view(text);
-  if (view.starts_with(kFinishedSummary) || view.starts_with(kStoppedSummary)) return;
+  if (view.starts_with(FinishedSummaryOpening) || view.starts_with(StoppedSummaryOpening)) return;
   WriteLine(err_, text);
 }
 
 bool ConsoleWindow::AskYesNo(const std::string& text) {
   bool yes;
   const char* answer;
-  if (std::string_view(text).starts_with(kSameNameQuestion)) {
+  if (std::string_view(text).starts_with(SameNameQuestion)) {
     yes = !line_.overwrite;
     answer = yes ? "=> Yes, stop (no --overwrite)" : "=> No, replace (--overwrite)";
   } else {

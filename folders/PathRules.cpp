@@ -7,21 +7,12 @@ std::int32_t EndsWithSeparator(std::string_view path, const PathSyntax& syntax) 
   if (path.empty()) return -3;
   // The class of the last byte depends on every pair before it, so the walk
   // has to start at the front: a trailing 0x5C may be the second half of 表.
-  bool lastIsSingle = false;
-  bool secondOfPair = false;
-  for (const char c : path) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (secondOfPair) {
-      secondOfPair = false;
-      lastIsSingle = false;
-    } else if (syntax.leadBytes.Contains(byte)) {
-      secondOfPair = true;
-      lastIsSingle = false;
-    } else {
-      lastIsSingle = true;
-    }
-  }
-  return lastIsSingle && path.back() == syntax.separator ? 1 : 0;
+  bool endsWithSeparator = false;
+  ForEachSingleByte(path, syntax.leadBytes, [&](std::size_t i, unsigned char byte) {
+    endsWithSeparator = i + 1 == path.size() && byte == syntax.separator;
+    return true;
+  });
+  return endsWithSeparator ? 1 : 0;
 }
 
 std::string WithSeparator(std::string_view path, const PathSyntax& syntax) {
@@ -32,19 +23,15 @@ std::string WithSeparator(std::string_view path, const PathSyntax& syntax) {
 
 std::int32_t HasForbiddenChar(std::string_view name, std::string_view set,
                               const PathSyntax& syntax) {
-  std::size_t i = 0;
-  while (i < name.size()) {
-    const auto byte = static_cast<unsigned char>(name[i]);
-    if (syntax.leadBytes.Contains(byte) && i + 1 < name.size()) {
-      i += 2;
-      continue;
-    }
+  std::int32_t found = -1;
+  ForEachSingleByte(name, syntax.leadBytes, [&](std::size_t i, unsigned char byte) {
     if (byte < 0x80 && set.find(static_cast<char>(byte)) != std::string_view::npos) {
-      return static_cast<std::int32_t>(i);
+      found = static_cast<std::int32_t>(i);
+      return false;
     }
-    ++i;
-  }
-  return -1;
+    return true;
+  });
+  return found;
 }
 
 }  // namespace quorvale

@@ -187,7 +187,7 @@ class Compressor {
 
 class FileDescriptor {
  public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
+  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
   ~FileDescriptor() {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -195,6 +195,10 @@ class FileDescriptor {
   FileDescriptor& operator=(const FileDescriptor&) = delete;
 
   int Get() const { return fd_; }
+  void Reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
   // Closes now, for a caller that needs close's verdict.
   bool Close() {
     const int fd = fd_;
@@ -366,19 +370,15 @@ struct LastSeparator {
 
 LastSeparator FindLastSeparator(const std::string& path, const PathSyntax& syntax) {
   LastSeparator found;
-  bool previousIsSeparator = false;
-  for (std::size_t i = 0; i < path.size();) {
-    const auto byte = static_cast<unsigned char>(path[i]);
-    if (syntax.leadBytes.Contains(byte) && i + 1 < path.size()) {
-      previousIsSeparator = false;
-      i += 2;
-      continue;
+  ForEachSingleByte(path, syntax.leadBytes, [&](std::size_t i, unsigned char byte) {
+    if (byte == static_cast<unsigned char>(syntax.separator) ||
+        (syntax.driveColon && byte == ':')) {
+      // Only a separator right before this one, not a two-byte character.
+      const bool follows = found.index != std::string::npos && found.index + 1 == i;
+      found = {i, follows};
     }
-    const bool separator = path[i] == syntax.separator || (syntax.driveColon && path[i] == ':');
-    if (separator) found = {i, previousIsSeparator};
-    previousIsSeparator = separator;
-    ++i;
-  }
+    return true;
+  });
   return found;
 }
 
@@ -398,7 +398,6 @@ class TemporaryFile {
  public:
   TemporaryFile() = default;
   ~TemporaryFile() {
-    if (fd_ >= 0) ::close(fd_);
     if (!name_.empty()) ::unlink(name_.c_str());
   }
   TemporaryFile(const TemporaryFile&) = delete;
@@ -409,8 +408,8 @@ class TemporaryFile {
   bool Create() {
     for (int attempt = 0; attempt < 100; ++attempt) {
       std::string name = TemporaryName(attempt);
-      fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd_ >= 0) {
+      file_.Reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+      if (file_.Get() >= 0) {
         name_ = std::move(name);
         return true;
       }
@@ -422,7 +421,7 @@ class TemporaryFile {
   bool Write(const std::vector<std::uint8_t>& bytes) {
     std::size_t written = 0;
     while (written < bytes.size()) {
-      const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
+      const ssize_t n = ::write(file_.Get(), bytes.data() + written, bytes.size() - written);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) return false;
       written += static_cast<std::size_t>(n);
@@ -430,13 +429,11 @@ class TemporaryFile {
     return true;
   }
 
-  int Descriptor() const { return fd_; }
+  int Descriptor() const { return file_.Get(); }
 
   // Closes the file (a late write error shows here) and renames it over `target`.
   bool Commit(const std::string& target) {
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) return false;
+    if (!file_.Close()) return false;
     if (::rename(name_.c_str(), target.c_str()) != 0) return false;
     name_.clear();
     return true;
@@ -444,7 +441,7 @@ class TemporaryFile {
 
  private:
   std::string name_;
-  int fd_ = -1;
+  FileDescriptor file_;
 };
 
 // Writes `bytes` to `name` in the current folder through a temporary file, so

@@ -17,7 +17,8 @@ struct RunState : ScanCounts {
   bool CancelRequested = false;
   Bitmap SourceBitmap{10, 10};  // the photo in hand
   Bitmap WorkBitmap{10, 10};    // scratch of the trim and the plain reduction
-  Plane SourcePlane;            // source cells of the high-quality reduction
+  Plane SourcePlane;            // reserved only: the high-quality reduction reads
+                                // its source straight from the bitmap rows
   Plane ResultPlane;            // resampled cells of the high-quality reduction
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string_view>
 
 namespace quorvale {
@@ -30,6 +31,22 @@ class LeadByteSet {
   std::array<bool, 256> lead_{};
 };
 
+// Calls visit(offset, byte) for each single-byte character of `text`,
+// walking from its first byte: a lead byte and the byte after it form one
+// two-byte character, which is passed over; a lead byte in the last position
+// is passed to `visit` as it stands. `visit` returns false to end the walk.
+template <typename Visit>
+void ForEachSingleByte(std::string_view text, const LeadByteSet& lead, Visit visit) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (lead.Contains(byte) && i + 1 < text.size()) {
+      ++i;
+      continue;
+    }
+    if (!visit(i, byte)) return;
+  }
+}
+
 // Reads the locale's codeset once (setlocale(LC_CTYPE, "") and
 // nl_langinfo(CODESET)) and fixes the active set for the rest of the run.
 // Later calls change nothing.
@@ -39,6 +56,8 @@ void InitActiveCodePage();
 const LeadByteSet& ActiveLeadBytes();
 
 // True when `byte` is in the active set.
-inline bool IsLeadByte(unsigned char byte) { return ActiveLeadBytes().Contains(byte); }
+inline bool IsLeadByte(unsigned char byte) {
+  return ActiveLeadBytes().Contains(byte);
+}
 
 }  // namespace quorvale
