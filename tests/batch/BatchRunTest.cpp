@@ -31,20 +31,19 @@ const std::string kSkipLine = "320px×240px以下なのでスキップ";
 const std::string kSmallerLine = "元画像が指定サイズより小さいので縮小は行われません";
 const std::string kNotFound = "入力フォルダにJPEGファイルが存在しません。";
 
-std::string Finished(int saved, int errors, int skipped) {
+std::string Summary(const char* wording, int saved, int errors, int skipped) {
   char text[256];
-  std::snprintf(text, sizeof text,
-                "作業が終了しました。保存ファイル数 %4d  エラー %4d   スキップ  %4d", saved, errors,
-                skipped);
+  std::snprintf(text, sizeof text, "%s保存ファイル数 %4d  エラー %4d   スキップ  %4d", wording,
+                saved, errors, skipped);
   return text;
 }
 
+std::string Finished(int saved, int errors, int skipped) {
+  return Summary("作業が終了しました。", saved, errors, skipped);
+}
+
 std::string Stopped(int saved, int errors, int skipped) {
-  char text[256];
-  std::snprintf(text, sizeof text,
-                "作業を中断しました。保存ファイル数 %4d  エラー %4d   スキップ  %4d", saved, errors,
-                skipped);
-  return text;
+  return Summary("作業を中断しました。", saved, errors, skipped);
 }
 
 class BatchRunTest : public ::testing::Test {

@@ -8,12 +8,16 @@
 #include "imaging/Reduction.h"
 #include "imaging/SizeTable.h"
 #include "imaging/TrimCenter.h"
+#include "support/CodedBitmap.h"
 #include "support/FakeWindow.h"
 
 namespace quorvale {
 namespace {
 
+using testing::Code;
 using testing::FakeWindow;
+using testing::Origin;
+using testing::SourceOf;
 
 const std::string TooSmall =
     "\xE5\x85\x83\xE7\x94\xBB\xE5\x83\x8F\xE3\x81\x8C\xE6\x8C\x87\xE5\xAE\x9A\xE3\x82\xB5\xE3\x82"
@@ -28,30 +32,6 @@ RunState& State() {
   state->MessageText.clear();
   state->CancelRequested = false;
   return *state;
-}
-
-// Every pixel holds its own index y * width + x as a 24-bit number.
-void Code(Bitmap& bitmap) {
-  const int width = bitmap.Width();
-  for (int y = 0; y < bitmap.Height(); ++y) {
-    std::uint8_t* row = bitmap.Row(y);
-    for (int x = 0; x < width; ++x) {
-      const std::uint32_t index = static_cast<std::uint32_t>(y) * width + x;
-      row[3 * x] = static_cast<std::uint8_t>(index);
-      row[3 * x + 1] = static_cast<std::uint8_t>(index >> 8);
-      row[3 * x + 2] = static_cast<std::uint8_t>(index >> 16);
-    }
-  }
-}
-
-struct Origin {
-  int x, y;
-};
-
-Origin SourceOf(const Bitmap& bitmap, int x, int y, int codedWidth) {
-  const std::uint8_t* p = bitmap.Row(y) + 3 * x;
-  const std::uint32_t index = p[0] | p[1] << 8 | p[2] << 16;
-  return {static_cast<int>(index % codedWidth), static_cast<int>(index / codedWidth)};
 }
 
 bool SamePixels(const Bitmap& a, const Bitmap& b) {

@@ -5,37 +5,14 @@
 
 #include "imaging/Bitmap.h"
 #include "imaging/TrimCenter.h"
+#include "support/CodedBitmap.h"
 
 namespace quorvale {
 namespace {
 
-// Every pixel holds its own index y * width + x as a 24-bit number, so a
-// pixel found anywhere after a trim says where in the photo it came from.
-Bitmap CodedPhoto(int width, int height) {
-  Bitmap bitmap(width, height);
-  for (int y = 0; y < height; ++y) {
-    std::uint8_t* row = bitmap.Row(y);
-    for (int x = 0; x < width; ++x) {
-      const std::uint32_t index = static_cast<std::uint32_t>(y) * width + x;
-      row[3 * x] = static_cast<std::uint8_t>(index);
-      row[3 * x + 1] = static_cast<std::uint8_t>(index >> 8);
-      row[3 * x + 2] = static_cast<std::uint8_t>(index >> 16);
-    }
-  }
-  return bitmap;
-}
-
-struct Origin {
-  int x;
-  int y;
-  friend bool operator==(const Origin&, const Origin&) = default;
-};
-
-Origin SourceOf(const Bitmap& bitmap, int x, int y, int photoWidth) {
-  const std::uint8_t* p = bitmap.Row(y) + 3 * x;
-  const std::uint32_t index = p[0] | p[1] << 8 | p[2] << 16;
-  return {static_cast<int>(index % photoWidth), static_cast<int>(index / photoWidth)};
-}
+using testing::CodedPhoto;
+using testing::Origin;
+using testing::SourceOf;
 
 std::string Describe(const Origin& origin) {
   return "(" + std::to_string(origin.x) + ", " + std::to_string(origin.y) + ")";
