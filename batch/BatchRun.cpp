@@ -90,7 +90,6 @@ class Run {
 
     if (!FileExists(p)) return Problem(kAskMissing + p, kLogMissing);
 
-    state_.SourceBitmap.SetSize(1, 1);
     if (LoadJpegFile(state_, window_, p) != 0) return Problem(kAskUnreadable + p, kLogUnreadable);
 
     if (window_.IsChecked(CheckBox::CheckBox1)) {
