@@ -1,10 +1,12 @@
 # make run   installs what is missing, builds and starts Quorvale
 # make test  installs what is missing, builds and runs every test
 # make sanitize  the tests again under AddressSanitizer and UBSan
+# make tsan      the core and command-line tests under ThreadSanitizer
 # make bench     the benchmarks (see README)
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 
 PACKAGES = cmake g++ make pkg-config \
@@ -16,7 +18,7 @@ PACKAGES = cmake g++ make pkg-config \
 
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test sanitize run bench clean format
+.PHONY: all deps configure build test sanitize tsan run bench clean format
 
 all: build
 
@@ -49,6 +51,13 @@ sanitize: deps
 	  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j$(JOBS)
 
+# The window tests stay out: Qt's own threads are not built for the sanitizer.
+tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUORVALE_SANITIZE_THREAD=ON \
+	  -DQUORVALE_BUILD_BENCHMARKS=OFF -DQUORVALE_BUILD_APP=OFF
+	cmake --build $(TSAN_BUILD) -j$(JOBS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j$(JOBS)
+
 run: build
 	$(BUILD)/app/quorvale
 
@@ -60,4 +69,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

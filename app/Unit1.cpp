@@ -1,5 +1,6 @@
 #include "app/Unit1.h"
 
+#include <unistd.h>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -103,9 +104,11 @@ void TForm1::ConnectHandlers() {
 void TForm1::FormCreate() {
   setAcceptDrops(true);
   programFolder_ = ProgramFolder();
-  ChangeDirectory(programFolder_);
-  state_.CaptionText = MainCaption;
-  setWindowTitle(DisplayText(state_.CaptionText));
+  // As the program always has; nothing relies on it, the core works by
+  // full paths.
+  [[maybe_unused]] const int entered = ::chdir(programFolder_.c_str());
+  captionText_ = MainCaption;
+  setWindowTitle(DisplayText(captionText_));
 }
 
 void TForm1::FormShow() {
@@ -113,10 +116,7 @@ void TForm1::FormShow() {
   dialogs_.RunModal(*Form2);
 }
 
-void TForm1::FormDestroy() {
-  state_.WorkBitmap.Release();
-  state_.SourceBitmap.Release();
-}
+void TForm1::FormDestroy() {}
 
 void TForm1::setVisible(bool visible) {
   // The splash is shown, and closes, before the main window first appears.
@@ -165,18 +165,26 @@ void TForm1::RadioButton1Click() {
   }
 }
 
+void TForm1::ShowListing(const FolderListing& listing) {
+  lastScan_ = listing.counts;
+  ClearLog();
+  for (const std::string& path : listing.files) AppendLog(path);
+  SetStatusText(ScanSummaryText(listing.counts));
+}
+
 void TForm1::BitBtn8Click() {
-  const std::optional<std::string> folder = AcceptBrowsedFolder(*this, dialogs_.BrowseFolder());
-  if (!folder) return;
-  SetEdit1(*folder);
-  ScanInputFolder(state_, *this, InputFolderText());
-  ShowScanSummary(state_, *this);
+  const FolderChoice choice = AcceptBrowsedFolder(dialogs_.BrowseFolder());
+  if (!choice.message.empty()) ShowMessage(choice.message);
+  if (!choice.folder) return;
+  SetEdit1(*choice.folder);
+  ShowListing(ScanInputFolder(InputFolderText(), !ui_->CheckBox4->isChecked()));
 }
 
 void TForm1::BitBtn1Click() {
-  const std::optional<std::string> folder = AcceptBrowsedFolder(*this, dialogs_.BrowseFolder());
-  if (!folder) return;
-  SetEdit2(*folder);
+  const FolderChoice choice = AcceptBrowsedFolder(dialogs_.BrowseFolder());
+  if (!choice.message.empty()) ShowMessage(choice.message);
+  if (!choice.folder) return;
+  SetEdit2(*choice.folder);
   ui_->BitBtn4->setEnabled(true);
 }
 
@@ -184,24 +192,37 @@ void TForm1::BitBtn4Click() {
   const std::optional<std::string> typed =
       dialogs_.PromptText(SubfolderPromptCaption, SubfolderPromptText, SubfolderNameMaxChars);
   if (!typed) return;
-  const std::optional<std::string> folder =
-      CreateOutputSubfolder(*this, OutputFolderText(), *typed);
-  if (folder) SetEdit2(*folder);
+  const FolderChoice choice = CreateOutputSubfolder(OutputFolderText(), *typed);
+  if (!choice.message.empty()) ShowMessage(choice.message);
+  if (choice.folder) SetEdit2(*choice.folder);
 }
 
 void TForm1::WMDropFiles(const std::vector<std::string>& items) {
   raise();
   activateWindow();
-  const std::optional<std::string> first = ProcessDroppedFolder(state_, *this, items);
+  // The folders of a run are fixed when Run is pressed.
+  if (runActive_) return;
+  const std::optional<std::string> first = FirstDroppedFolder(items);
   if (!first) return;
   SetEdit1(*first);
-  ShowScanSummary(state_, *this);
+  ShowListing(ScanInputFolder(InputFolderText(), !ui_->CheckBox4->isChecked()));
+}
+
+RunOptions TForm1::OptionsForRun() const {
+  RunOptions options;
+  options.inputFolder = edit1Bytes_;
+  options.outputFolder = edit2Bytes_;
+  options.target = ResolveTargetSize(SelectedRadioButtons());
+  options.subfolders = !ui_->CheckBox4->isChecked();
+  options.photo = {ui_->CheckBox1->isChecked(), ui_->CheckBox5->isChecked(),
+                   ui_->CheckBox2->isChecked(), ui_->CheckBox3->isChecked(), Quality()};
+  return options;
 }
 
 void TForm1::BitBtn2Click() {
   runActive_ = true;
   try {
-    RunBatch(state_, *this);
+    RunBatch(OptionsForRun(), *this);
   } catch (...) {
     // The application's error box reports it; the window goes back to idle.
     SetRunning(false);
@@ -221,7 +242,7 @@ void TForm1::EndRun() {
 }
 
 void TForm1::BitBtn3Click() {
-  state_.CancelRequested = true;
+  cancelRequested_ = true;
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -267,40 +288,33 @@ QString TForm1::StatusText() const {
 }
 
 void TForm1::ShowMessage(const std::string& text) {
-  dialogs_.Message(state_.CaptionText, text);
+  dialogs_.Message(captionText_, text);
 }
 
-bool TForm1::AskYesNo(const std::string& text) {
-  return dialogs_.YesNo(state_.CaptionText, text);
+PhotoOptions TForm1::OptionsForPhoto() {
+  return OptionsForRun().photo;
 }
 
-void TForm1::ProcessMessages() {
+void TForm1::Notify(Notice, const std::string& text) {
+  ShowMessage(text);
+}
+
+bool TForm1::Ask(Question, const std::string& text) {
+  return dialogs_.YesNo(captionText_, text);
+}
+
+bool TForm1::PollCancel() {
   QCoreApplication::processEvents();
+  return cancelRequested_;
 }
 
-bool TForm1::IsChecked(CheckBox box) {
-  switch (box) {
-    case CheckBox::CheckBox1:
-      return ui_->CheckBox1->isChecked();
-    case CheckBox::CheckBox2:
-      return ui_->CheckBox2->isChecked();
-    case CheckBox::CheckBox3:
-      return ui_->CheckBox3->isChecked();
-    case CheckBox::CheckBox4:
-      return ui_->CheckBox4->isChecked();
-    case CheckBox::CheckBox5:
-      return ui_->CheckBox5->isChecked();
-  }
-  return false;
-}
-
-RadioSelection TForm1::SelectedRadioButtons() {
+RadioSelection TForm1::SelectedRadioButtons() const {
   RadioSelection selected;
   for (std::size_t n = 1; n < radio_.size(); ++n) selected[n] = radio_[n]->isChecked();
   return selected;
 }
 
-int TForm1::Quality() {
+int TForm1::Quality() const {
   return ui_->TrackBar1->value();
 }
 
@@ -322,9 +336,18 @@ void TForm1::SetProgress(int percent) {
 }
 
 void TForm1::SetRunning(bool running) {
+  if (running && !running_) {
+    cancelRequested_ = false;
+    subfolderButtonWasEnabled_ = ui_->BitBtn4->isEnabled();
+  }
+  if (running == running_) return;
+  running_ = running;
   ui_->BitBtn2->setEnabled(!running);
   ui_->BitBtn3->setEnabled(running);
   ui_->ProgressBar1->setVisible(running);
+  ui_->BitBtn8->setEnabled(!running);
+  ui_->BitBtn1->setEnabled(!running);
+  ui_->BitBtn4->setEnabled(!running && subfolderButtonWasEnabled_);
 }
 
 }  // namespace quorvale

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/Dialogs.h"
-#include "imaging/RunState.h"
-#include "platform/Window.h"
+#include "batch/RunPort.h"
+#include "folders/FolderScan.h"
 
 class QRadioButton;
 
@@ -19,18 +19,25 @@ class TForm1;
 namespace quorvale {
 
 // The main window: a fixed 473 x 589 dialog-style window built from the
-// stored layout (Unit1.ui), owner of the run state, and the Window the core
-// talks to. Handlers read the controls, call the core and show what comes
-// back; CheckBox2Click and RadioButton1Click keep the options consistent.
+// stored layout (Unit1.ui), and the port the batch run talks to. Handlers
+// read the controls, call the core and show what comes back; CheckBox2Click
+// and RadioButton1Click keep the options consistent. While a run is on, the
+// folder buttons, the subfolder button and drops are off: the folders are
+// fixed at the press of Run.
 // Every box goes through `dialogs`, which must outlive the window.
-class TForm1 : public QWidget, public Window {
+class TForm1 : public QWidget, public RunPort {
   Q_OBJECT
 
  public:
   explicit TForm1(Dialogs& dialogs);
   ~TForm1() override;
 
-  RunState& State() { return state_; }
+  // CaptionText: the window's caption and that of every box.
+  const std::string& CaptionText() const { return captionText_; }
+  // The counts of the last scan of the input folder.
+  const ScanCounts& LastScan() const { return lastScan_; }
+  // Set by Cancel, forgotten when a run starts.
+  bool CancelRequested() const { return cancelRequested_; }
   // The folder of the program file, ending in '/', as FormCreate found it.
   const std::string& ProgramFolderText() const { return programFolder_; }
   // True from the press of Run until its handler returns.
@@ -59,15 +66,18 @@ class TForm1 : public QWidget, public Window {
   void BitBtn2Click();
   void BitBtn3Click();
 
-  // Window.
-  void ShowMessage(const std::string& text) override;
-  bool AskYesNo(const std::string& text) override;
-  void ProcessMessages() override;
-  bool IsChecked(CheckBox box) override;
-  RadioSelection SelectedRadioButtons() override;
-  int Quality() override;
-  std::string InputFolderText() override { return edit1Bytes_; }
-  std::string OutputFolderText() override { return edit2Bytes_; }
+  // The controls as a press of Run would take them.
+  RadioSelection SelectedRadioButtons() const;
+  int Quality() const;
+  const std::string& InputFolderText() const { return edit1Bytes_; }
+  const std::string& OutputFolderText() const { return edit2Bytes_; }
+  RunOptions OptionsForRun() const;
+
+  // RunPort.
+  PhotoOptions OptionsForPhoto() override;
+  void Notify(Notice kind, const std::string& text) override;
+  bool Ask(Question kind, const std::string& text) override;
+  bool PollCancel() override;
   void AppendLog(const std::string& line) override;
   void ClearLog() override;
   void SetStatusText(const std::string& text) override;
@@ -90,10 +100,13 @@ class TForm1 : public QWidget, public Window {
   void EndRun();
   bool AnyFixedSizeSelected() const;
   void EnableResolutionButtons(bool enabled);
+  void ShowMessage(const std::string& text);
+  void ShowListing(const FolderListing& listing);
 
   std::unique_ptr<Ui::TForm1> ui_;
   Dialogs& dialogs_;
-  RunState state_;
+  std::string captionText_;
+  ScanCounts lastScan_;
   std::string programFolder_;
   // Edit1 and Edit2 show their paths decoded; these are the bytes.
   std::string edit1Bytes_;
@@ -101,6 +114,9 @@ class TForm1 : public QWidget, public Window {
   std::array<QRadioButton*, 24> radio_{};  // RadioButtonN at N; 0 unused
   bool formShown_ = false;
   bool runActive_ = false;
+  bool cancelRequested_ = false;
+  bool running_ = false;
+  bool subfolderButtonWasEnabled_ = false;
   bool closePending_ = false;
 };
 

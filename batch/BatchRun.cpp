@@ -1,15 +1,20 @@
 #include "batch/BatchRun.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
+#include <string_view>
+#include <thread>
 
+#include "batch/DecodeAhead.h"
+#include "batch/PhotoSteps.h"
 #include "folders/FolderScan.h"
 #include "folders/PathRules.h"
 #include "imaging/JpegFile.h"
 #include "imaging/Reduction.h"
-#include "imaging/SizeTable.h"
-#include "imaging/TrimCenter.h"
 #include "platform/FileSystem.h"
 
 namespace quorvale {
@@ -18,6 +23,7 @@ namespace {
 constexpr const char* kNoInputFolder = "入力フォルダが指定されていません。";
 constexpr const char* kNoOutputFolder = "出力フォルダが指定されていません。";
 constexpr const char* kNothingToDo = "縦横比変更か解像度縮小のどちらか１つはチェックしてください。";
+constexpr const char* kSameFolder = "出力フォルダに入力フォルダと同じフォルダは指定できません。";
 constexpr const char* kNoJpegFiles = "入力フォルダにJPEGファイルが存在しません。";
 constexpr const char* kCancelled = "中断しました。";
 constexpr const char* kStopLine = "中断";
@@ -27,37 +33,64 @@ constexpr const char* kAskUnreadable = "JPEGファイルを読み込めません
 constexpr const char* kAskTrim =
     "JPEGファイルのトリミングが実行出来ませんでした。中断しますか？\n\n";
 constexpr const char* kAskBadName = "JPEGファイルのファイル名が不正です。中断しますか？\n\n";
+constexpr const char* kAskSameName = "既に同名のJPEGファイルが存在します。中断しますか？\n\n";
 constexpr const char* kAskSave = "JPEGファイルの保存が出来ませんでした。中断しますか？\n\n";
 
 constexpr const char* kLogMissing = "JPEGファイルが存在しません";
 constexpr const char* kLogUnreadable = "JPEGファイルを読み込めません";
 constexpr const char* kLogSmall = "320px×240px以下なのでスキップ";
 constexpr const char* kLogTrim = "トリミング失敗";
+constexpr const char* kLogNotReduced = "元画像が指定サイズより小さいので縮小は行われません";
 constexpr const char* kLogBadName = "ファイル名が不正";
 constexpr const char* kLogTooLong = "ファイル名が長すぎます";
 constexpr const char* kLogSave = "保存に失敗";
 
+constexpr const char* kNoSaveFolder = "保存先フォルダが指定されていません。";
+constexpr const char* kCannotCreate = "保存先フォルダを作成出来ません。";
+
 constexpr const char* kOutOfMemory = "メモリが不足したため、処理を中断しました。\n\n";
 constexpr const char* kUnexpected = "予期しないエラーが発生したため、処理を中断しました。\n\n";
 
-// At most 320 x 240 in either orientation.
-bool IsSmallPhoto(int w, int h) {
-  return (w <= 320 && h <= 240) || (w <= 240 && h <= 320);
+// The box of a failed save: the stored text first, then the output path and
+// the system's reason, so the operator can tell a full disk from a
+// read-only folder.
+std::string SaveFailureText(const SaveResult& saved, const std::string& path) {
+  if (saved.code == -1) return kNoSaveFolder;
+  std::string text = kCannotCreate;
+  if (saved.code == -2) text += "\n" + saved.folder;
+  text += "\n" + path;
+  if (saved.error != 0) text += "\n" + std::string(std::strerror(saved.error));
+  return text;
 }
 
 enum class Next { NextFile, Stop };
 
+// Worker threads for `jobs` photos decoded at once: none for one at a time.
+int Workers(int jobs) {
+  if (jobs <= 0) jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  return jobs == 1 ? 0 : jobs;
+}
+
 // One press of Run from the start of processing to the end of the loop.
 class Run {
  public:
-  Run(RunState& state, Window& window, LongShort target, const PathList& list)
-      : state_(state), window_(window), target_(target), list_(list) {}
+  Run(const RunOptions& options, RunPort& port, const PathList& list)
+      : options_(options), port_(port), list_(list) {}
 
+  // Every photo in turn; the work ahead is abandoned and joined before
+  // this returns.
   void ProcessAll() {
+    DecodeAhead ahead(list_, Workers(options_.jobs), DecodeMemoryBudget(),
+                      [this] { return cancelFlag_.load() || port_.CancelSignalled(); });
+    ahead_ = &ahead;
     for (std::size_t i = 0; i < list_.size(); ++i) {
+      ahead.Turn(i);
       if (ProcessGuarded(i) == Next::Stop) break;
     }
+    ahead_ = nullptr;
   }
+
+  bool Stopped() const { return cancelRequested_; }
 
   std::int32_t SavedCount = 0;
   std::int32_t ErrorCount = 0;
@@ -66,117 +99,185 @@ class Run {
  private:
   // A failure the steps do not report by a result (out of memory, or any
   // other exception from below) ends the run the way a Cancel would, so the
-  // summary is still shown and the window gets back to idle.
+  // summary is still shown and the front end gets back to idle.
   Next ProcessGuarded(std::size_t i) {
+    report_ = PhotoReport{};
+    report_.input = list_[i];
+    Next next;
     try {
-      return ProcessFile(i);
+      next = ProcessFile(i);
     } catch (const std::bad_alloc&) {
-      window_.ShowMessage(kOutOfMemory + list_[i]);
+      port_.Notify(Notice::OutOfMemory, kOutOfMemory + list_[i]);
+      next = StopRule();
     } catch (const std::exception& error) {
-      window_.ShowMessage(kUnexpected + list_[i] + "\n" + error.what());
+      port_.Notify(Notice::Unexpected, kUnexpected + list_[i] + "\n" + error.what());
+      next = StopRule();
     }
-    return StopRule();
+    port_.PhotoDone(report_);
+    return next;
   }
 
   Next ProcessFile(std::size_t i) {
     const std::string& p = list_[i];
-    window_.AppendLog(p);
-    window_.ProcessMessages();
-    if (state_.CancelRequested) {
-      window_.ShowMessage(kCancelled);
-      window_.AppendLog(kStopLine);
-      return Next::Stop;
+    port_.AppendLog(p);
+    if (PollCancel()) return CancelledAtTop();
+
+    if (!FileExists(p)) {
+      return Problem(Question::MissingFile, kAskMissing + p, kLogMissing, PhotoOutcome::Missing);
     }
 
-    if (!FileExists(p)) return Problem(kAskMissing + p, kLogMissing);
+    // Waiting for a photo decoded ahead keeps the front end's events going,
+    // so a Cancel is seen at once and ends the decode.
+    const DecodeResult decoded = ahead_->Take(i, photo_, [this] { PollCancel(); });
+    if (decoded.cancelled) return CancelledAtTop();
+    if (decoded.code != 0) {
+      return Problem(Question::Unreadable, kAskUnreadable + p, kLogUnreadable,
+                     PhotoOutcome::Unreadable);
+    }
+    if (decoded.warnings > 0) report_.warnings.push_back(decoded.warning);
+    report_.decoded = {photo_.Width(), photo_.Height()};
+    PollCancel();
 
-    if (LoadJpegFile(state_, window_, p) != 0) return Problem(kAskUnreadable + p, kLogUnreadable);
-
-    if (window_.IsChecked(CheckBox::CheckBox1)) {
-      const int w = state_.SourceBitmap.Width();
-      const int h = state_.SourceBitmap.Height();
-      if (window_.IsChecked(CheckBox::CheckBox5) && IsSmallPhoto(w, h)) {
-        window_.AppendLog(kLogSmall);
+    const PhotoOptions options = port_.OptionsForPhoto();
+    const PreparedPhoto prepared =
+        PreparePhoto(photo_, scratch_, options, options_.target, [this] { return PollCancel(); });
+    report_.crop = prepared.crop;
+    switch (prepared.kind) {
+      case PreparedPhoto::SkippedSmall:
+        Log(kLogSmall);
+        report_.outcome = PhotoOutcome::SkippedSmall;
         ++SkipCount;
         return Next::NextFile;
-      }
-      const PixelSize crop = ComputeTrimSize(w, h, target_);
-      state_.MessageText.clear();
-      if (TrimCenter(state_.SourceBitmap, crop.width, crop.height) != 0) {
-        return Problem(kAskTrim + state_.MessageText + "\n" + p, kLogTrim);
-      }
-    }
-
-    if (window_.IsChecked(CheckBox::CheckBox2)) {
-      const ReductionBox box =
-          ComputeReductionBox(state_.SourceBitmap.Width(), state_.SourceBitmap.Height(), target_);
-      // ReducePhoto has logged the stop itself and CancelRequested is set.
-      if (ReducePhoto(state_, window_, box.width, box.height) == ReduceResult::Stop) {
+      case PreparedPhoto::TrimFailed:
+        // The trim leaves no reason, so the question's reason line is empty.
+        return Problem(Question::TrimFailed, kAskTrim + std::string("\n") + p, kLogTrim,
+                       PhotoOutcome::TrimFailed);
+      case PreparedPhoto::Cancelled:
+        // The reduction's cancel already set the flag: no question, no count.
+        Log(kStopLine);
+        Log(prepared.reason);
+        port_.SetStatusText(prepared.reason);
+        report_.outcome = PhotoOutcome::Stopped;
         return Next::Stop;
-      }
+      case PreparedPhoto::Ready:
+        break;
     }
+    if (prepared.tooSmall) Log(kLogNotReduced);
+    if (!prepared.reason.empty()) report_.warnings.push_back(prepared.reason);
 
     const std::optional<std::string> output =
-        MapOutputPath(p, window_.InputFolderText(), window_.OutputFolderText());
-    if (!output) return Problem(kAskBadName + p, kLogBadName);
+        MapOutputPath(p, options_.inputFolder, options_.outputFolder);
+    if (!output)
+      return Problem(Question::BadName, kAskBadName + p, kLogBadName, PhotoOutcome::BadName);
+    report_.output = *output;
     // A cut path would write the photo somewhere the operator never asked
     // for, possibly over another file, so an overlong path is refused.
     if (output->size() > MaxOutputPathLength) {
-      window_.AppendLog(kLogTooLong);
+      Log(kLogTooLong);
+      report_.outcome = PhotoOutcome::NameTooLong;
       ++ErrorCount;
       return Next::NextFile;
     }
 
     if (!sameNameAsked_ && FileExists(*output)) {
-      if (window_.AskYesNo(std::string(SameNameQuestion) + "\n\n" + *output)) return StopRule();
+      if (port_.Ask(Question::SameName, kAskSameName + *output)) return StopRule();
       sameNameAsked_ = true;
     }
 
-    if (SaveJpegFile(state_, window_, *output) != 0) return Problem(kAskSave + *output, kLogSave);
+    const SaveResult saved = SaveJpegFile(photo_, *output, options.quality);
+    if (saved.code != 0) {
+      port_.Notify(Notice::SaveFailed, SaveFailureText(saved, *output));
+      return Problem(Question::SaveFailed, kAskSave + *output, kLogSave, PhotoOutcome::SaveFailed);
+    }
 
     ++SavedCount;
+    report_.saved = {photo_.Width(), photo_.Height()};
     const auto count = static_cast<std::int64_t>(list_.size());
     const int percent = static_cast<int>((static_cast<std::int64_t>(i) * 100 + 100) / count);
-    window_.SetProgress(percent);
+    port_.SetProgress(percent);
     char status[256];
     std::snprintf(status, sizeof status,
                   "処理中...　%3d%%     %5d / %5d  エラー %4d   スキップ  %4d", percent,
                   static_cast<int>(i + 1), static_cast<int>(count), ErrorCount, SkipCount);
-    window_.SetStatusText(status);
+    port_.SetStatusText(status);
     return Next::NextFile;
   }
 
+  // Pumps the front end's events; a cancel asked for there stays asked for.
+  bool PollCancel() {
+    if (port_.PollCancel()) cancelRequested_ = true;
+    if (cancelRequested_) cancelFlag_ = true;
+    return cancelRequested_;
+  }
+
+  void Log(const std::string& line) {
+    port_.AppendLog(line);
+    report_.logLines.push_back(line);
+  }
+
+  Next CancelledAtTop() {
+    cancelRequested_ = true;
+    port_.Notify(Notice::Cancelled, kCancelled);
+    Log(kStopLine);
+    report_.outcome = PhotoOutcome::Stopped;
+    return Next::Stop;
+  }
+
   // A stop question: Yes stops the run, No logs the outcome and counts an error.
-  Next Problem(const std::string& question, const char* logLine) {
-    if (window_.AskYesNo(question)) return StopRule();
-    window_.AppendLog(logLine);
+  Next Problem(Question kind, const std::string& question, const char* logLine,
+               PhotoOutcome outcome) {
+    if (port_.Ask(kind, question)) return StopRule();
+    Log(logLine);
+    report_.outcome = outcome;
     ++ErrorCount;
     return Next::NextFile;
   }
 
   Next StopRule() {
-    state_.CancelRequested = true;
-    window_.AppendLog(kStopLine);
+    cancelRequested_ = true;
+    Log(kStopLine);
+    report_.outcome = PhotoOutcome::Stopped;
     return Next::Stop;
   }
 
-  RunState& state_;
-  Window& window_;
-  const LongShort target_;
+  const RunOptions options_;  // a copy: nothing can change it under the run
+  RunPort& port_;
   const PathList& list_;
+  Bitmap photo_{10, 10};
+  ReductionScratch scratch_;
+  PhotoReport report_;
+  DecodeAhead* ahead_ = nullptr;
   bool sameNameAsked_ = false;
+  bool cancelRequested_ = false;
+  // What the decoder asks; set with cancelRequested_.
+  std::atomic<bool> cancelFlag_{false};
 };
 
-std::string FormatSummary(bool stopped, std::int32_t saved, std::int32_t errors,
-                          std::int32_t skipped) {
-  const std::string_view opening = stopped ? StoppedSummaryOpening : FinishedSummaryOpening;
-  char text[256];
-  std::snprintf(text, sizeof text, "%.*s保存ファイル数 %4d  エラー %4d   スキップ  %4d",
-                static_cast<int>(opening.size()), opening.data(), saved, errors, skipped);
-  return text;
+// The first check of a run that fails: its notice and text.
+std::optional<std::pair<Notice, const char*>> FailedCheck(const RunOptions& options) {
+  if (options.inputFolder.empty()) return std::pair{Notice::NoInputFolder, kNoInputFolder};
+  if (options.outputFolder.empty()) return std::pair{Notice::NoOutputFolder, kNoOutputFolder};
+  if (!options.photo.trim && !options.photo.reduce) {
+    return std::pair{Notice::NothingToDo, kNothingToDo};
+  }
+  // Saving into the folder the photos are read from would replace the
+  // originals, however the two texts spell it.
+  const std::optional<FolderId> input = IdentifyFolder(options.inputFolder);
+  if (input && input == IdentifyFolder(options.outputFolder)) {
+    return std::pair{Notice::SameFolder, kSameFolder};
+  }
+  return std::nullopt;
 }
 
 }  // namespace
+
+std::string FormatSummary(bool stopped, std::int32_t saved, std::int32_t errors,
+                          std::int32_t skipped) {
+  char text[256];
+  std::snprintf(text, sizeof text, "%s保存ファイル数 %4d  エラー %4d   スキップ  %4d",
+                stopped ? "作業を中断しました。" : "作業が終了しました。", saved, errors, skipped);
+  return text;
+}
 
 std::optional<std::string> MapOutputPath(const std::string& inputPath,
                                          const std::string& inputFolder,
@@ -188,52 +289,41 @@ std::optional<std::string> MapOutputPath(const std::string& inputPath,
   return output;
 }
 
-RunOutcome RunBatch(RunState& state, Window& window) {
+RunOutcome RunBatch(const RunOptions& options, RunPort& port) {
   RunOutcome outcome;
-
-  const std::string inputFolder = window.InputFolderText();
-  if (inputFolder.empty()) {
-    window.ShowMessage(kNoInputFolder);
-    return outcome;
-  }
-  if (window.OutputFolderText().empty()) {
-    window.ShowMessage(kNoOutputFolder);
-    return outcome;
-  }
-  if (!window.IsChecked(CheckBox::CheckBox1) && !window.IsChecked(CheckBox::CheckBox2)) {
-    window.ShowMessage(kNothingToDo);
+  if (const auto failed = FailedCheck(options)) {
+    port.Notify(failed->first, failed->second);
     return outcome;
   }
 
-  const LongShort target = ResolveTargetSize(window.SelectedRadioButtons());
-
+  // An output folder inside the input tree holds earlier results: they are
+  // neither listed nor counted.
   PathList list;
-  state.SubfolderCount = 0;
-  state.FileCount = 0;
-  state.JpegCount = 0;
-  CollectFilesRecursive(inputFolder, list, state, window);
-  if (state.JpegCount <= 0) {
-    window.ShowMessage(kNoJpegFiles);
+  ScanCounts counts;
+  CollectFilesRecursive(options.inputFolder,
+                        ScanRules{options.subfolders, IdentifyFolder(options.outputFolder)}, list,
+                        counts);
+  if (counts.JpegCount <= 0) {
+    port.Notify(Notice::NoJpegFiles, kNoJpegFiles);
     return outcome;
   }
 
   outcome.started = true;
-  window.SetRunning(true);
-  state.CancelRequested = false;
-  window.ClearLog();
-  window.SetProgress(0);
+  port.SetRunning(true);
+  port.ClearLog();
+  port.SetProgress(0);
 
-  Run run(state, window, target, list);
+  Run run(options, port, list);
   run.ProcessAll();
 
-  outcome.stopped = state.CancelRequested;
+  outcome.stopped = run.Stopped();
   outcome.SavedCount = run.SavedCount;
   outcome.ErrorCount = run.ErrorCount;
   outcome.SkipCount = run.SkipCount;
   outcome.summary = FormatSummary(outcome.stopped, run.SavedCount, run.ErrorCount, run.SkipCount);
-  window.ShowMessage(outcome.summary);
-  window.SetStatusText(outcome.summary);
-  window.SetRunning(false);
+  port.Notify(Notice::Summary, outcome.summary);
+  port.SetStatusText(outcome.summary);
+  port.SetRunning(false);
   return outcome;
 }
 

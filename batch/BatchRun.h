@@ -3,30 +3,27 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
-#include "imaging/RunState.h"
+#include "batch/RunOptions.h"
+#include "batch/RunPort.h"
 #include "platform/PathSyntax.h"
-#include "platform/Window.h"
 
 namespace quorvale {
-
-// Openings of texts a front end may need to recognise: the same-name
-// question, and the summary in its finished and its stopped wording.
-inline constexpr std::string_view SameNameQuestion =
-    "既に同名のJPEGファイルが存在します。中断しますか？";
-inline constexpr std::string_view FinishedSummaryOpening = "作業が終了しました。";
-inline constexpr std::string_view StoppedSummaryOpening = "作業を中断しました。";
 
 // How a press of Run ended.
 struct RunOutcome {
   bool started = false;  // false: a check failed or there was no JPEG file
-  bool stopped = false;  // CancelRequested at the end: cancelled or a Yes
+  bool stopped = false;  // cancelled, or a question answered Yes
   std::int32_t SavedCount = 0;
   std::int32_t ErrorCount = 0;
   std::int32_t SkipCount = 0;
   std::string summary;  // the summary text shown at the end, empty if not started
 };
+
+// The summary of a run: "作業が終了しました。保存ファイル数 %4d  エラー %4d
+// スキップ  %4d", or in its stopped wording "作業を中断しました。…".
+std::string FormatSummary(bool stopped, std::int32_t saved, std::int32_t errors,
+                          std::int32_t skipped);
 
 // The output path of `inputPath` for the input folder text `inputFolder` and
 // the output folder text `outputFolder`: the output folder with a separator,
@@ -38,11 +35,12 @@ std::optional<std::string> MapOutputPath(const std::string& inputPath,
                                          const std::string& outputFolder,
                                          const PathSyntax& syntax = PathSyntax::Native());
 
-// The Run button: the checks, the scan, every file in turn with its
-// questions, log lines and counters, progress, the summary, and the window
-// back to idle. Questions, notices and the log go through `window`; an
-// unexpected failure inside a file (out of memory) is reported and ends the
-// run with its summary.
-RunOutcome RunBatch(RunState& state, Window& window);
+// The Run button: the checks, the scan, every photo in turn with its
+// questions, log lines and counters, progress, the summary, and the front
+// end back to idle. The folders and the size are those of `options`; the
+// per-photo options are asked of `port` for each photo. An unexpected
+// failure inside a photo (out of memory) is reported and ends the run with
+// its summary.
+RunOutcome RunBatch(const RunOptions& options, RunPort& port);
 
 }  // namespace quorvale

@@ -1,32 +1,31 @@
 #include "bench/PhotoPath.h"
 
+#include "batch/PhotoSteps.h"
 #include "imaging/JpegFile.h"
-#include "imaging/Reduction.h"
-#include "imaging/TrimCenter.h"
 
 namespace quorvale::bench {
 
-testing::FakeWindow WindowFor(Reduction reduction) {
-  testing::FakeWindow window;
-  window.Check(CheckBox::CheckBox2, reduction != Reduction::None);
-  window.Check(CheckBox::CheckBox3, reduction == Reduction::HighQuality);
-  return window;
+PhotoOptions OptionsFor(Reduction reduction) {
+  PhotoOptions options;
+  options.reduce = reduction != Reduction::None;
+  options.highQuality = reduction == Reduction::HighQuality;
+  return options;
 }
 
-PathResult RunPhotoPath(RunState& state, Window& window, const std::string& photo,
-                        Reduction reduction, LongShort size) {
+PathResult RunPhotoPath(PathMemory& memory, const std::string& photo, const PhotoOptions& options,
+                        LongShort size) {
   PathResult result;
-  if (LoadJpegFile(state, window, photo) != 0) return result;
-  Bitmap& bitmap = state.SourceBitmap;
+  Bitmap& bitmap = memory.photo;
+  if (LoadJpegFile(photo, bitmap).code != 0) return result;
   result.decoded = {bitmap.Width(), bitmap.Height()};
-  const PixelSize trim = ComputeTrimSize(bitmap.Width(), bitmap.Height(), size);
-  if (TrimCenter(bitmap, trim.width, trim.height) != 0) return result;
-  if (reduction != Reduction::None) {
-    const ReductionBox box = ComputeReductionBox(bitmap.Width(), bitmap.Height(), size);
-    if (ReducePhoto(state, window, box.width, box.height) != ReduceResult::GoOn) return result;
+  // A run polls the window between output pixels of the high-quality
+  // reduction; here the poll only answers.
+  const CancelPoll never = [] { return false; };
+  if (PreparePhoto(bitmap, memory.scratch, options, size, never).kind != PreparedPhoto::Ready) {
+    return result;
   }
   result.saved = {bitmap.Width(), bitmap.Height()};
-  const auto encoded = EncodeJpeg(bitmap, window.Quality());
+  const auto encoded = EncodeJpeg(bitmap, options.quality);
   if (!encoded) return result;
   result.encodedBytes = encoded->size();
   result.ok = true;

@@ -3,10 +3,10 @@
 #include <cstddef>
 #include <string>
 
-#include "imaging/RunState.h"
+#include "batch/RunOptions.h"
+#include "imaging/Bitmap.h"
+#include "imaging/Reduction.h"
 #include "imaging/SizeTable.h"
-#include "platform/Window.h"
-#include "support/FakeWindow.h"
 
 namespace quorvale::bench {
 
@@ -17,10 +17,17 @@ enum class Reduction { None, Plain, HighQuality };
 // L at 400 dpi, the default size of a run.
 inline constexpr LongShort SizeL{2000, 1401};
 
-// A window for a run that trims and reduces as `reduction` says, with the
-// rest of the main window's initial states (quality 90, every question
-// answered No).
-testing::FakeWindow WindowFor(Reduction reduction);
+// The per-photo options of a run that trims and reduces as `reduction`
+// says, the others as the main window opens (small photos skipped, quality
+// 90).
+PhotoOptions OptionsFor(Reduction reduction);
+
+// The memory a run keeps from photo to photo: the photo in hand and the
+// scratch of the reductions.
+struct PathMemory {
+  Bitmap photo{10, 10};
+  ReductionScratch scratch;
+};
 
 struct PathResult {
   bool ok = false;          // every step succeeded
@@ -29,11 +36,11 @@ struct PathResult {
   std::size_t encodedBytes = 0;
 };
 
-// One photo's way through a run, as the run takes it: LoadJpegFile, the
-// centre trim to `size`, the reduction box and ReducePhoto (unless
-// `reduction` is None), then the encode at the window's quality, into memory
-// instead of a file.
-PathResult RunPhotoPath(RunState& state, Window& window, const std::string& photo,
-                        Reduction reduction, LongShort size = SizeL);
+// One photo's way through a run, as the run takes it: LoadJpegFile, then
+// PreparePhoto (the centre trim to `size` and the reduction `options` ask
+// for), then the encode at the options' quality, into memory instead of a
+// file. Nothing cancels.
+PathResult RunPhotoPath(PathMemory& memory, const std::string& photo, const PhotoOptions& options,
+                        LongShort size = SizeL);
 
 }  // namespace quorvale::bench

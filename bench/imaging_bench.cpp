@@ -27,6 +27,7 @@
 
 #include "bench/BenchPhoto.h"
 #include "bench/PhotoPath.h"
+#include "imaging/Cancel.h"
 #include "imaging/HighQuality.h"
 #include "imaging/JpegFile.h"
 #include "imaging/Reduction.h"
@@ -61,18 +62,23 @@ bool Usable(benchmark::State& state) {
   return false;
 }
 
-// The decoded photo, cropped as the run crops it, in state.SourceBitmap.
-void PrepareTrimmed(RunState& run) {
+// The decoded photo, cropped as the run crops it, in `bitmap`.
+void PrepareTrimmed(Bitmap& bitmap) {
   const Photo& photo = ThePhoto();
-  run.SourceBitmap = photo.decoded;
-  TrimCenter(run.SourceBitmap, photo.trim.width, photo.trim.height);
+  bitmap = photo.decoded;
+  TrimCenter(bitmap, photo.trim.width, photo.trim.height);
+}
+
+// A run's poll handles the window's pending events; here it only answers.
+bool NeverCancel() {
+  return false;
 }
 
 void Decode(benchmark::State& state) {
   if (!Usable(state)) return;
   Bitmap bitmap;
   for (auto _ : state) {
-    if (DecodeJpegFile(ThePhoto().path, bitmap) != 0) {
+    if (DecodeJpegFile(ThePhoto().path, bitmap).code != 0) {
       state.SkipWithError("decode failed");
       break;
     }
@@ -96,26 +102,29 @@ void Trim(benchmark::State& state) {
 
 void ReducePlain(benchmark::State& state) {
   if (!Usable(state)) return;
-  RunState run;
+  PathMemory memory;
   for (auto _ : state) {
     state.PauseTiming();
-    PrepareTrimmed(run);
+    PrepareTrimmed(memory.photo);
     state.ResumeTiming();
-    ShrinkPlain(run, ThePhoto().box.width, ThePhoto().box.height);
+    ShrinkPlain(memory.photo, memory.scratch.WorkBitmap, ThePhoto().box.width,
+                ThePhoto().box.height);
   }
 }
 
 void ReduceHighQuality(benchmark::State& state) {
   if (!Usable(state)) return;
-  RunState run;
-  testing::FakeWindow window = WindowFor(Reduction::HighQuality);
+  PathMemory memory;
+  const CancelPoll poll = NeverCancel;
   for (auto _ : state) {
     state.PauseTiming();
-    PrepareTrimmed(run);
+    PrepareTrimmed(memory.photo);
     state.ResumeTiming();
-    if (ShrinkHighQuality(run, window, run.SourceBitmap, ThePhoto().box.width,
-                          ThePhoto().box.height) != 0) {
-      state.SkipWithError(("high-quality reduction declined: " + run.MessageText).c_str());
+    const HighQualityResult result =
+        ShrinkHighQuality(memory.photo, memory.scratch.ResultPlane, ThePhoto().box.width,
+                          ThePhoto().box.height, poll);
+    if (result.code != 0) {
+      state.SkipWithError(("high-quality reduction declined: " + result.reason).c_str());
       break;
     }
   }
@@ -135,7 +144,7 @@ void Encode(benchmark::State& state) {
 
 // Decode of the photo plus encode of its reduced result; false on a failure.
 bool FloorOnce(Bitmap& bitmap) {
-  if (DecodeJpegFile(ThePhoto().path, bitmap) != 0) return false;
+  if (DecodeJpegFile(ThePhoto().path, bitmap).code != 0) return false;
   const auto bytes = EncodeJpeg(ThePhoto().reduced, Quality);
   benchmark::DoNotOptimize(bytes);
   return bytes.has_value();
@@ -177,8 +186,8 @@ void Add(Stamp& total, const Stamp& from, const Stamp& to) {
 // same load of a shared machine, not minutes apart.
 void Path(benchmark::State& state, Reduction reduction) {
   if (!Usable(state)) return;
-  RunState run;
-  testing::FakeWindow window = WindowFor(reduction);
+  PathMemory memory;
+  const PhotoOptions options = OptionsFor(reduction);
   Bitmap floorBitmap;
   Stamp path;
   Stamp floor;
@@ -197,7 +206,7 @@ void Path(benchmark::State& state, Reduction reduction) {
       break;
     }
     const Stamp from = Now();
-    const bool ok = RunPhotoPath(run, window, ThePhoto().path, reduction).ok;
+    const bool ok = RunPhotoPath(memory, ThePhoto().path, options).ok;
     Add(path, from, Now());
     if (!ok) {
       state.SkipWithError("the path failed");
@@ -404,7 +413,7 @@ Options TakeOptions(int& argc, char** argv) {
 
 // Makes the photo file (unless given) and everything the benchmarks share.
 // Returns the temporary folder to remove afterwards, if any.
-std::string PreparePhoto(const Options& options) {
+std::string SetUpPhoto(const Options& options) {
   Photo& photo = ThePhoto();
   std::string folder;
   if (options.photo.empty()) {
@@ -424,16 +433,16 @@ std::string PreparePhoto(const Options& options) {
   } else {
     photo.path = options.photo;
   }
-  if (DecodeJpegFile(photo.path, photo.decoded) != 0) {
+  if (DecodeJpegFile(photo.path, photo.decoded).code != 0) {
     photo.error = "cannot decode " + photo.path;
     return folder;
   }
   photo.trim = ComputeTrimSize(photo.decoded.Width(), photo.decoded.Height(), SizeL);
   photo.box = ComputeReductionBox(photo.trim.width, photo.trim.height, SizeL);
-  RunState run;
-  PrepareTrimmed(run);
-  ShrinkPlain(run, photo.box.width, photo.box.height);
-  photo.reduced = run.SourceBitmap;
+  PathMemory memory;
+  PrepareTrimmed(memory.photo);
+  ShrinkPlain(memory.photo, memory.scratch.WorkBitmap, photo.box.width, photo.box.height);
+  photo.reduced = memory.photo;
   return folder;
 }
 
@@ -446,7 +455,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
-  const std::string folder = PreparePhoto(options);
+  const std::string folder = SetUpPhoto(options);
   if (!ThePhoto().error.empty()) std::fprintf(stderr, "%s\n", ThePhoto().error.c_str());
 
   RegisterAll();

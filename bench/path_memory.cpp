@@ -8,9 +8,9 @@
 // of /proc/self/status). getrusage's ru_maxrss is not used: Linux carries
 // into it the peak of the process that started this one (exec records the
 // old address space's peak), so started from a large benchmark it reports
-// the benchmark. The two planes of the run state are reserved but count only
-// where the high-quality reduction touches them. Exit status 0 when the path
-// ran.
+// the benchmark. The result plane of the reduction scratch is reserved but
+// counts only where the high-quality reduction touches it. Exit status 0
+// when the path ran.
 
 #include <cstdio>
 #include <cstring>
@@ -60,9 +60,8 @@ int main(int argc, char** argv) {
   const long before = StatusKilobytes("VmHWM");
   PathResult result;
   {
-    RunState state;
-    testing::FakeWindow window = WindowFor(reduction);
-    result = RunPhotoPath(state, window, argv[1], reduction);
+    PathMemory memory;
+    result = RunPhotoPath(memory, argv[1], OptionsFor(reduction));
   }
   const long peak = StatusKilobytes("VmHWM");
   if (!result.ok) {

@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -13,6 +15,7 @@ enum class Option {
   Reduce,
   HighQuality,
   Quality,
+  Jobs,
   NoSubfolders,
   KeepSmall,
   NoTrim,
@@ -23,18 +26,19 @@ enum class Option {
   ListSizes,
 };
 
-struct OptionSpec {
+struct LongOption {
   const char* name;
   Option option;
   bool takesValue;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr LongOption kOptions[] = {
     {"--size", Option::Size, true},
     {"--dpi", Option::Dpi, true},
     {"--reduce", Option::Reduce, false},
     {"--high-quality", Option::HighQuality, false},
     {"--quality", Option::Quality, true},
+    {"--jobs", Option::Jobs, true},
     {"--no-subfolders", Option::NoSubfolders, false},
     {"--keep-small", Option::KeepSmall, false},
     {"--no-trim", Option::NoTrim, false},
@@ -45,8 +49,8 @@ constexpr OptionSpec kOptions[] = {
     {"--list-sizes", Option::ListSizes, false},
 };
 
-const OptionSpec* FindOption(const std::string& name) {
-  for (const OptionSpec& spec : kOptions) {
+const LongOption* FindOption(const std::string& name) {
+  for (const LongOption& spec : kOptions) {
     if (name == spec.name) return &spec;
   }
   return nullptr;
@@ -75,6 +79,8 @@ std::optional<int> ParseNumber(const std::string& text) {
   return value;
 }
 
+constexpr int MaxJobs = 64;
+
 const SizePreset& DefaultSize() {
   for (const SizePreset& row : SizeTable()) {
     if (row.button == 1) return row;
@@ -102,6 +108,12 @@ std::string Apply(Option option, const std::string& value, CommandLine& line, bo
         return InvalidValue(value, "--dpi", "150, 200, 300, 320 or 400");
       }
       line.dpi = *dpi;
+      break;
+    }
+    case Option::Jobs: {
+      const std::optional<int> jobs = ParseNumber(value);
+      if (!jobs || *jobs < 1 || *jobs > MaxJobs) return InvalidValue(value, "--jobs", "1 to 64");
+      line.jobs = *jobs;
       break;
     }
     case Option::Quality: {
@@ -159,13 +171,33 @@ const SizePreset* FindSize(const std::string& id) {
   return nullptr;
 }
 
-RadioSelection SelectionFor(const SizePreset& size, int dpi) {
-  RadioSelection selection;
-  selection.set(static_cast<std::size_t>(size.button));
-  for (const PrintResolution& resolution : PrintResolutions()) {
-    if (resolution.dpi == dpi) selection.set(static_cast<std::size_t>(resolution.button));
+PhotoOptions PhotoOptionsFor(const CommandLine& line) {
+  return {!line.noTrim, !line.keepSmall, line.reduce, line.highQuality, line.quality};
+}
+
+RunOptions RunOptionsFor(const CommandLine& line) {
+  RunOptions options;
+  options.inputFolder = line.inputFolder;
+  options.outputFolder = line.outputFolder;
+  options.target = TargetSize(*line.size, line.dpi);
+  options.subfolders = !line.noSubfolders;
+  options.jobs = line.jobs;
+  options.photo = PhotoOptionsFor(line);
+  return options;
+}
+
+std::string CheckFolders(const CommandLine& line) {
+  // An empty folder is the run's own first checks, with their notices.
+  struct stat st {};
+  if (!line.inputFolder.empty() &&
+      (::stat(line.inputFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) {
+    return "INPUT_FOLDER '" + line.inputFolder + "' is not an existing folder";
   }
-  return selection;
+  if (!line.outputFolder.empty() && ::stat(line.outputFolder.c_str(), &st) == 0 &&
+      !S_ISDIR(st.st_mode)) {
+    return "OUTPUT_FOLDER '" + line.outputFolder + "' exists and is not a folder";
+  }
+  return std::string();
 }
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
@@ -194,7 +226,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     }
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    const OptionSpec* spec = arg.starts_with("--") ? FindOption(name) : nullptr;
+    const LongOption* spec = arg.starts_with("--") ? FindOption(name) : nullptr;
     if (spec == nullptr) {
       result.error = "unknown option '" + name + "' (see --help)";
       return result;
@@ -230,6 +262,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     result.error = "unexpected argument '" + folders[2] + "' (see --help)";
   } else if (line.highQuality && !line.reduce) {
     result.error = "option --high-quality needs --reduce";
+  } else if (line.noTrim && !line.reduce) {
+    result.error = "option --no-trim needs --reduce";
   } else {
     line.inputFolder = folders[0];
     line.outputFolder = folders[1];
@@ -274,6 +308,9 @@ Options:
   --high-quality       reduce by area averaging and sharpening (needs --reduce;
                        default: plain nearest-neighbour reduction)
   --quality N          JPEG quality 0 to 100 (default 90)
+  --jobs N             decode up to N photos at once, ahead of the one being
+                       finished (1 to 64; default: one per core); 1 works
+                       strictly one photo after another
   --no-subfolders      take only the photos directly in INPUT_FOLDER
                        (default: all subfolders too)
   --keep-small         keep photos of at most 320x240 (default: a trimming run
@@ -321,7 +358,7 @@ std::string SizeListText(int dpi) {
                 "L x S", "KIND", "CAPTION");
   std::string text = line;
   for (const SizePreset* row : rows) {
-    const LongShort pair = ResolveTargetSize(SelectionFor(*row, dpi));
+    const LongShort pair = TargetSize(*row, dpi);
     std::snprintf(line, sizeof line, "%-*s  %4d x %4d  %-5s  %s\n", static_cast<int>(idWidth),
                   row->id, pair.L, pair.S, row->kind == SizeKind::Print ? "print" : "fixed",
                   row->caption);

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "batch/RunOptions.h"
 #include "imaging/SizeTable.h"
-#include "platform/Window.h"
 
 namespace quorvale::cli {
 
@@ -22,6 +22,7 @@ struct CommandLine {
   bool keepSmall = false;      // CheckBox5 off
   bool noTrim = false;         // CheckBox1 off
   int quality = 90;            // TrackBar1
+  int jobs = 0;                // --jobs; 0: one per core
   bool stopOnProblem = false;  // --on-problem stop
   bool overwrite = false;
   std::string inputFolder;   // as given
@@ -43,8 +44,15 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args);
 // nullptr when there is none.
 const SizePreset* FindSize(const std::string& id);
 
-// The radio buttons the main window would show selected for these options.
-RadioSelection SelectionFor(const SizePreset& size, int dpi);
+// The run's options, and the per-photo ones alone, for a parsed line.
+RunOptions RunOptionsFor(const CommandLine& line);
+PhotoOptions PhotoOptionsFor(const CommandLine& line);
+
+// What the run's own checks would refuse later, refused before it starts:
+// an input that is not an existing folder, an output that exists and is not
+// a folder. One line naming the folder, or empty when both are fine. The
+// folders are those of `line`, made absolute.
+std::string CheckFolders(const CommandLine& line);
 
 // The absolute, tidied form of a folder argument: relative to `currentFolder`
 // unless it starts with '/', with empty and "." components dropped (".." is

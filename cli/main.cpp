@@ -3,6 +3,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
+
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -11,9 +14,8 @@
 
 #include "batch/BatchRun.h"
 #include "cli/CommandLine.h"
-#include "cli/ConsoleWindow.h"
+#include "cli/ConsolePort.h"
 #include "platform/CodePage.h"
-#include "platform/FileSystem.h"
 
 namespace {
 
@@ -26,26 +28,35 @@ int Fail(const std::string& message) {
   return kNotStarted;
 }
 
+// The process's current folder; empty when it cannot be had (removed).
+std::string CurrentFolder() {
+  std::string buffer(PATH_MAX, '\0');
+  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
+  buffer.resize(buffer.find('\0'));
+  return buffer;
+}
+
 int Run(quorvale::cli::CommandLine& line) {
   using namespace quorvale;
-  // Saving changes the current folder, so a relative folder would stop
-  // resolving after the first saved photo. Only a relative one needs the
-  // current folder, which may have been removed since the shell entered it.
+  // The log shows absolute paths. Only a relative folder needs the current
+  // folder, which may have been removed since the shell entered it.
   const auto relative = [](const std::string& folder) {
     return !folder.empty() && folder.front() != '/';
   };
   const bool needsCurrent = relative(line.inputFolder) || relative(line.outputFolder);
-  const std::string current = needsCurrent ? CurrentDirectory() : std::string();
+  const std::string current = needsCurrent ? CurrentFolder() : std::string();
   if (needsCurrent && current.empty()) return Fail("cannot determine the current folder");
   line.inputFolder = cli::AbsoluteFolder(line.inputFolder, current, true);
   line.outputFolder = cli::AbsoluteFolder(line.outputFolder, current, false);
+  if (const std::string refused = cli::CheckFolders(line); !refused.empty()) return Fail(refused);
 
-  RunState state;
-  state.CaptionText = "Quorvale";
-  cli::ConsoleWindow window(line, state, stdout, stderr, isatty(STDERR_FILENO) == 1);
+  cli::ConsolePort port(line, stdout, stderr, isatty(STDERR_FILENO) == 1);
   cli::InstallInterruptHandler();
-  const RunOutcome outcome = RunBatch(state, window);
-  window.ClearStatusLine();
+  const RunOutcome outcome = RunBatch(cli::RunOptionsFor(line), port);
+  port.ClearStatusLine();
   if (!outcome.started) return kNotStarted;
 
   std::printf("%s\n", outcome.summary.c_str());

@@ -19,7 +19,7 @@ bool EndsInJpg(const std::string& name) {
 struct Walk {
   PathList& list;
   ScanCounts& counts;
-  Window& window;
+  const ScanRules& rules;
   const PathSyntax& syntax;
   // The folders from the start down to the one being listed; a link that
   // leads to one of them would otherwise be walked until paths grow too long.
@@ -31,8 +31,9 @@ struct Walk {
     if (!entries) return;
     for (const FolderEntry& entry : *entries) {
       if (entry.isFolder) {
+        if (rules.excluded == entry.id) continue;
         ++counts.SubfolderCount;
-        if (window.IsChecked(CheckBox::CheckBox4) || OnWalk(entry.id)) continue;
+        if (!rules.subfolders || OnWalk(entry.id)) continue;
         ancestors.push_back(entry.id);
         Enter(prefix + entry.name);
         ancestors.pop_back();
@@ -56,33 +57,28 @@ struct Walk {
 
 }  // namespace
 
-void CollectFilesRecursive(const std::string& folder, PathList& list, ScanCounts& counts,
-                           Window& window, const PathSyntax& syntax) {
+void CollectFilesRecursive(const std::string& folder, const ScanRules& rules, PathList& list,
+                           ScanCounts& counts, const PathSyntax& syntax) {
   // An empty text would become a lone separator, the root of every file.
   if (folder.empty()) return;
-  Walk walk{list, counts, window, syntax, {}};
+  Walk walk{list, counts, rules, syntax, {}};
   if (const std::optional<FolderId> start = IdentifyFolder(folder)) {
     walk.ancestors.push_back(*start);
   }
   walk.Enter(folder);
 }
 
-bool ScanInputFolder(RunState& state, Window& window, const std::string& folder) {
-  state.SubfolderCount = 0;
-  state.FileCount = 0;
-  state.JpegCount = 0;
-  window.ClearLog();
-  PathList list;
-  CollectFilesRecursive(folder, list, state, window);
-  for (const std::string& path : list) window.AppendLog(path);
-  return true;
+FolderListing ScanInputFolder(const std::string& folder, bool subfolders) {
+  FolderListing listing;
+  CollectFilesRecursive(folder, ScanRules{subfolders, std::nullopt}, listing.files, listing.counts);
+  return listing;
 }
 
-void ShowScanSummary(const ScanCounts& counts, Window& window) {
+std::string ScanSummaryText(const ScanCounts& counts) {
   char text[2048];
   std::snprintf(text, sizeof text, "サブフォルダ数 %d  全ファイル数 %d   JPEGファイル数 %d",
                 counts.SubfolderCount, counts.FileCount, counts.JpegCount);
-  window.SetStatusText(text);
+  return text;
 }
 
 }  // namespace quorvale

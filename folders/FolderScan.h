@@ -1,35 +1,54 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "imaging/RunState.h"
+#include "platform/FileSystem.h"
 #include "platform/PathSyntax.h"
-#include "platform/ScanCounts.h"
-#include "platform/Window.h"
 
 namespace quorvale {
 
 // An ordered list of full paths, in the order they were met.
 using PathList = std::vector<std::string>;
 
+// The counts of a folder scan. A scan only adds to them; whoever starts one
+// sets all three to 0 first.
+struct ScanCounts {
+  std::int32_t SubfolderCount = 0;  // folder entries met below the start folder
+  std::int32_t FileCount = 0;       // every other entry met
+  std::int32_t JpegCount = 0;       // those of them whose name ends in ".jpg"
+};
+
+// What a scan enters.
+struct ScanRules {
+  bool subfolders = true;            // enter the folders below the start folder
+  std::optional<FolderId> excluded;  // a folder neither entered nor counted
+};
+
 // Walks `folder` depth first and appends to `list` the path of every file
 // whose name ends in ".jpg" (any case), each spelled as WithSeparator(folder)
 // followed by the subfolder names and the file name. Each folder's entries
 // are taken in name-byte order; hidden entries count. Every folder entry
-// adds to SubfolderCount and is entered unless CheckBox4 is ticked (read at
-// every folder entry); a folder already on the current walk (a link back up
-// the tree) is counted but not entered. Every other entry adds to FileCount,
-// the listed ones to JpegCount too. A folder that cannot be listed adds
-// nothing. Counters are only added to.
-void CollectFilesRecursive(const std::string& folder, PathList& list, ScanCounts& counts,
-                           Window& window, const PathSyntax& syntax = PathSyntax::Native());
+// adds to SubfolderCount and is entered when `rules.subfolders` says so; a
+// folder already on the current walk (a link back up the tree) is counted
+// but not entered, and the excluded folder (the output folder inside the
+// input tree) is passed over altogether. Every other entry adds to
+// FileCount, the listed ones to JpegCount too. A folder that cannot be
+// listed adds nothing.
+void CollectFilesRecursive(const std::string& folder, const ScanRules& rules, PathList& list,
+                           ScanCounts& counts, const PathSyntax& syntax = PathSyntax::Native());
 
-// Zeroes the counters, clears the log and lists the JPEG files of `folder`
-// in it, one line each. Always true.
-bool ScanInputFolder(RunState& state, Window& window, const std::string& folder);
+// A fresh scan of `folder` with zeroed counters, as the window lists it.
+struct FolderListing {
+  PathList files;
+  ScanCounts counts;
+};
+FolderListing ScanInputFolder(const std::string& folder, bool subfolders);
 
-// "サブフォルダ数 %d  全ファイル数 %d   JPEGファイル数 %d" on the status line.
-void ShowScanSummary(const ScanCounts& counts, Window& window);
+// "サブフォルダ数 %d  全ファイル数 %d   JPEGファイル数 %d", the status line
+// after a scan.
+std::string ScanSummaryText(const ScanCounts& counts);
 
 }  // namespace quorvale

@@ -1,23 +1,38 @@
 #include "folders/PathRules.h"
 
 namespace quorvale {
+namespace {
 
-std::int32_t EndsWithSeparator(std::string_view path, const PathSyntax& syntax) {
-  if (path.size() > MaxExaminedPathLength) return -2;
-  if (path.empty()) return -3;
-  // The class of the last byte depends on every pair before it, so the walk
-  // has to start at the front: a trailing 0x5C may be the second half of 表.
+// The lowest second byte of a double-byte character in any code page we
+// support (Shift-JIS, GBK, UHC, Big5 all start at 0x40 or above).
+constexpr unsigned char LowestTrailByte = 0x40;
+
+// Whether the last character of `path` is a single-byte separator, at any
+// length. '/' is below every trail byte, so a last '/' always is one; a last
+// '\' may be the second half of 表, and the class of the last byte depends
+// on every pair before it, so then the walk has to start at the front.
+bool LastIsSeparator(std::string_view path, const PathSyntax& syntax) {
+  if (path.empty() || path.back() != syntax.separator) return false;
+  if (static_cast<unsigned char>(syntax.separator) < LowestTrailByte) return true;
   bool endsWithSeparator = false;
   ForEachSingleByte(path, syntax.leadBytes, [&](std::size_t i, unsigned char byte) {
     endsWithSeparator = i + 1 == path.size() && byte == syntax.separator;
     return true;
   });
-  return endsWithSeparator ? 1 : 0;
+  return endsWithSeparator;
+}
+
+}  // namespace
+
+std::int32_t EndsWithSeparator(std::string_view path, const PathSyntax& syntax) {
+  if (path.size() > MaxExaminedPathLength) return -2;
+  if (path.empty()) return -3;
+  return LastIsSeparator(path, syntax) ? 1 : 0;
 }
 
 std::string WithSeparator(std::string_view path, const PathSyntax& syntax) {
   std::string result(path);
-  if (EndsWithSeparator(path, syntax) != 1) result += syntax.separator;
+  if (!LastIsSeparator(path, syntax)) result += syntax.separator;
   return result;
 }
 

@@ -21,12 +21,15 @@ inline constexpr std::string_view ForbiddenNameChars = "<>'=?*;:\"";
 
 // 1 when the last character of `path` is a single-byte separator; 0 when it
 // is not (also when the last byte is the second byte of a double-byte
-// character, or a lone lead byte); -2 when `path` is 2048 bytes or longer;
-// -3 when it is empty.
+// character); -2 when `path` is 2048 bytes or longer; -3 when it is empty.
+// '/' is below every second byte of the code pages we support, so a last
+// '/' is always a separator; only a '\' needs the lead bytes before it.
 std::int32_t EndsWithSeparator(std::string_view path, const PathSyntax& syntax);
 
-// `path` unchanged when EndsWithSeparator gives 1, else `path` and one
-// separator (so an empty text becomes a lone separator).
+// `path` unchanged when its last character is a single-byte separator (as
+// EndsWithSeparator decides, but at any length, so a long text never gets a
+// second one), else `path` and one separator (so an empty text becomes a
+// lone separator).
 std::string WithSeparator(std::string_view path, const PathSyntax& syntax);
 
 // The byte offset of the first single-byte character of `name` below 0x80

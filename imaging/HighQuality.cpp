@@ -39,37 +39,34 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The turns of the output pixels of a pass: before each pixel, messages are
-// pumped when due and the cancel flag is tested. Pumps come at the first
-// pixel of a pass, then whenever about 10 ms have passed; the clock is read
-// only every few hundred pixels, since reading it for each would cost more
-// than the pixel.
+// The turns of the output pixels of a pass: before each pixel, the cancel
+// poll is asked when due. It is asked at the first pixel of a pass, then
+// whenever about 10 ms have passed; the clock is read only every few hundred
+// pixels, since reading it for each would cost more than the pixel. Between
+// polls the answer cannot change, so the pixels up to the next clock reading
+// pass without a test.
 class MessagePump {
  public:
-  MessagePump(Window& window, const bool& cancelRequested)
-      : window_(window), cancelRequested_(cancelRequested) {}
+  explicit MessagePump(const CancelPoll& poll) : poll_(poll) {}
 
   void StartPass() {
     countdown_ = 1;
     forced_ = true;
   }
 
-  // Takes the turns of the next `pixels` pixels. False when the cancel flag
-  // was found set; the pixel it was found before and those after it are not
-  // to be made.
+  // Takes the turns of the next `pixels` pixels. False when the poll asked
+  // to cancel; the pixel it was asked before and those after it are not to
+  // be made.
   bool Pixels(int pixels) {
     while (pixels > 0) {
-      // The turns up to the next clock reading cannot change the flag.
+      if (cancelled_) return false;
       const int quiet = std::min(pixels, countdown_ - 1);
-      for (int i = 0; i < quiet; ++i) {
-        if (cancelRequested_) return false;
-      }
       pixels -= quiet;
       countdown_ -= quiet;
       if (pixels == 0) break;
       countdown_ = ClockCheckInterval;
-      PumpWhenDue();
-      if (cancelRequested_) return false;
+      PollWhenDue();
+      if (cancelled_) return false;
       --pixels;
     }
     return true;
@@ -77,20 +74,20 @@ class MessagePump {
 
  private:
   static constexpr int ClockCheckInterval = 256;
-  static constexpr Clock::duration PumpInterval = std::chrono::milliseconds(10);
+  static constexpr Clock::duration PollInterval = std::chrono::milliseconds(10);
 
-  void PumpWhenDue() {
-    if (!forced_ && Clock::now() - last_ < PumpInterval) return;
-    window_.ProcessMessages();
+  void PollWhenDue() {
+    if (!forced_ && Clock::now() - last_ < PollInterval) return;
+    if (poll_ && poll_()) cancelled_ = true;
     last_ = Clock::now();
     forced_ = false;
   }
 
-  Window& window_;
-  const bool& cancelRequested_;
+  const CancelPoll& poll_;
   Clock::time_point last_{};
   int countdown_ = 1;
   bool forced_ = true;
+  bool cancelled_ = false;
 };
 
 // Inner loops run over blocks of this many elements: a fixed trip count is
@@ -298,7 +295,7 @@ void WeighColumns(const ColumnTaps& columns, const std::uint32_t* rowSums, int t
 // The sums stay below 255 * f * f, under 2^31 whenever f is at most 2901,
 // which every box of the size table gives; beyond, they are 64-bit.
 template <bool Narrow>
-int Resample(RunState& state, MessagePump& pump, const Bitmap& bitmap, const Sizes& size) {
+int Resample(Plane& plane, MessagePump& pump, const Bitmap& bitmap, const Sizes& size) {
   const ColumnTaps columns(size);
   const std::size_t bytes = static_cast<std::size_t>(size.sourceWidth) * 3;
   std::vector<std::uint32_t> rowSums(bytes);
@@ -310,8 +307,7 @@ int Resample(RunState& state, MessagePump& pump, const Bitmap& bitmap, const Siz
     if (!pump.Pixels(size.targetWidth)) return -2;
     SumRows(bitmap, ComputeFootprint(size.hundredths, size.targetWidth, y, size.sourceHeight - 1),
             bytes, rowSums.data());
-    WeighColumns<Narrow>(columns, rowSums.data(), size.targetWidth, divisor,
-                         state.ResultPlane.Row(y));
+    WeighColumns<Narrow>(columns, rowSums.data(), size.targetWidth, divisor, plane.Row(y));
   }
   return 0;
 }
@@ -457,18 +453,18 @@ void StoreRow(const std::uint32_t* pixels, int width, std::uint8_t* out) {
 
 // Sharpens ResultPlane into the top-left corner of `bitmap`. Neighbourhoods
 // are read from ResultPlane only, so the result does not depend on the order.
-int Sharpen(RunState& state, MessagePump& pump, Bitmap& bitmap, int width, int height) {
+int Sharpen(const Plane& plane, MessagePump& pump, Bitmap& bitmap, int width, int height) {
   ComponentRow rows[3] = {ComponentRow(width), ComponentRow(width), ComponentRow(width)};
   ComponentRow* above = &rows[0];
   ComponentRow* centre = &rows[1];
   ComponentRow* below = &rows[2];
   std::vector<std::uint32_t> sharpened(ComponentRow::Padded(width));
-  centre->Load(state.ResultPlane.Row(0), width);
+  centre->Load(plane.Row(0), width);
 
   pump.StartPass();
   for (int y = 0; y < height; ++y) {
-    const std::uint32_t* cells = state.ResultPlane.Row(y);
-    if (y + 1 < height) below->Load(state.ResultPlane.Row(y + 1), width);
+    const std::uint32_t* cells = plane.Row(y);
+    if (y + 1 < height) below->Load(plane.Row(y + 1), width);
     const bool border = y == 0 || y + 1 == height;
     if (!border) SharpenRow(*above, *centre, *below, cells, width, sharpened.data());
     // The row's pixels take their turns before any of them is stored, so a
@@ -481,59 +477,59 @@ int Sharpen(RunState& state, MessagePump& pump, Bitmap& bitmap, int width, int h
   return 0;
 }
 
-// Leaves the reason in MessageText, cut to the size of the window's buffer.
-__attribute__((format(printf, 2, 3))) int Decline(RunState& state, const char* format, ...) {
+// The result of a declined reduction, the reason cut to the size of the
+// window's text buffer.
+__attribute__((format(printf, 1, 2))) HighQualityResult Decline(const char* format, ...) {
   char text[2048];
   va_list values;
   va_start(values, format);
   std::vsnprintf(text, sizeof text, format, values);
   va_end(values);
-  state.MessageText = text;
-  return -1;
+  return {-1, text};
 }
 
 }  // namespace
 
-int ShrinkHighQuality(RunState& state, Window& window, Bitmap& bitmap, int width, int height) {
-  state.MessageText.clear();
+HighQualityResult ShrinkHighQuality(Bitmap& bitmap, Plane& plane, int width, int height,
+                                    const CancelPoll& cancel) {
   const std::int64_t sw = bitmap.Width(), sh = bitmap.Height(), tw = width, th = height;
 
   // A zero side cannot come from the reduction step; the ratio test skips it
   // rather than divide by zero, and a later test refuses it.
   if (sh > 0 && th > 0 && std::abs(sw * 100 / sh - tw * 100 / th) >= 4) {
-    return Decline(state, "比率が違うので高画質圧縮を中断しました。(幅 %d  高さ%d)", width, height);
+    return Decline("比率が違うので高画質圧縮を中断しました。(幅 %d  高さ%d)", width, height);
   }
   if (sw == tw && sh == th) {
-    return Decline(state, "画像サイズが同じなので高画質圧縮を中断しました。(幅 %d  高さ%d)", width,
+    return Decline("画像サイズが同じなので高画質圧縮を中断しました。(幅 %d  高さ%d)", width,
                    height);
   }
   if (sw > MaxPlaneSide || sh > MaxPlaneSide) {
-    return Decline(state,
-                   "元画像が大きすぎるので高画質圧縮を中断しました。(幅 %d  高さ%d)\n"
-                   "最大サイズは幅　%dpx　高さ%dpxです。",
-                   bitmap.Width(), bitmap.Height(), MaxPlaneSide, MaxPlaneSide);
+    return Decline(
+        "元画像が大きすぎるので高画質圧縮を中断しました。(幅 %d  高さ%d)\n"
+        "最大サイズは幅　%dpx　高さ%dpxです。",
+        bitmap.Width(), bitmap.Height(), MaxPlaneSide, MaxPlaneSide);
   }
   if (tw > MaxPlaneSide || th > MaxPlaneSide) {
-    return Decline(state,
-                   "縮小後画像が大きすぎるので高画質圧縮を中断しました。(幅 %d  高さ%d)\n"
-                   "最大サイズは幅　%dpx　高さ%dpxです。",
-                   width, height, MaxPlaneSide, MaxPlaneSide);
+    return Decline(
+        "縮小後画像が大きすぎるので高画質圧縮を中断しました。(幅 %d  高さ%d)\n"
+        "最大サイズは幅　%dpx　高さ%dpxです。",
+        width, height, MaxPlaneSide, MaxPlaneSide);
   }
   if (tw * 100 < sw || th * 100 < sh) {
-    return Decline(state, "縮小率が大きすぎるので高画質圧縮を中断しました。最大1/100です。");
+    return Decline("縮小率が大きすぎるので高画質圧縮を中断しました。最大1/100です。");
   }
-  if (sw <= tw || sh <= th) return Decline(state, "拡大なので高画質圧縮を中断しました。");
+  if (sw <= tw || sh <= th) return Decline("拡大なので高画質圧縮を中断しました。");
 
   const Sizes size{bitmap.Width(), bitmap.Height(), width, height, sw * 100, sw * 100 / tw};
-  MessagePump pump(window, state.CancelRequested);
+  MessagePump pump(cancel);
   const bool narrow = 255 * size.side * size.side <= std::numeric_limits<std::int32_t>::max();
-  const int resampled = narrow ? Resample<true>(state, pump, bitmap, size)
-                               : Resample<false>(state, pump, bitmap, size);
-  if (resampled != 0) return resampled;
-  if (Sharpen(state, pump, bitmap, width, height) != 0) return -2;
+  const int resampled = narrow ? Resample<true>(plane, pump, bitmap, size)
+                               : Resample<false>(plane, pump, bitmap, size);
+  if (resampled != 0) return {resampled, {}};
+  if (Sharpen(plane, pump, bitmap, width, height) != 0) return {-2, {}};
   bitmap.SetWidth(width);
   bitmap.SetHeight(height);
-  return 0;
+  return {};
 }
 
 }  // namespace quorvale

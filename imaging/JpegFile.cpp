@@ -10,6 +10,8 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <new>
 
 #include <jerror.h>
@@ -19,9 +21,6 @@
 
 namespace quorvale {
 namespace {
-
-constexpr char NoFolderMessage[] = "保存先フォルダが指定されていません。";
-constexpr char CannotCreateMessage[] = "保存先フォルダを作成出来ません。";
 
 constexpr unsigned MaxSide = 65535;
 
@@ -57,18 +56,33 @@ constexpr int GrayLevels = 236;
 
 // libjpeg reports a fatal error by calling error_exit, which must not return:
 // it jumps back to the setjmp of the one function that drives the library.
+// Its message is kept for the caller before the jump.
 struct ErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+  int warnings;
+  char firstWarning[JMSG_LENGTH_MAX];
 };
 
+ErrorManager& ErrorsOf(j_common_ptr info) {
+  return *reinterpret_cast<ErrorManager*>(info->err);
+}
+
 void ErrorExit(j_common_ptr info) {
-  std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+  ErrorManager& errors = ErrorsOf(info);
+  (*info->err->format_message)(info, errors.message);
+  std::longjmp(errors.jump, 1);
 }
 
 // Warnings (premature end of data, corrupt bytes) are not failures and the
-// library must not print them.
-void IgnoreMessage(j_common_ptr, int) {}
+// library must not print them; they are counted, and the first one kept, so
+// that a damaged photo can be named. Trace messages (level > 0) are dropped.
+void CountWarning(j_common_ptr info, int level) {
+  if (level != -1) return;
+  ErrorManager& errors = ErrorsOf(info);
+  if (errors.warnings++ == 0) (*info->err->format_message)(info, errors.firstWarning);
+}
 void IgnoreOutput(j_common_ptr) {}
 
 // A progressive file may hold any number of scans, each one a pass over the
@@ -76,17 +90,30 @@ void IgnoreOutput(j_common_ptr) {}
 // minutes to decode. Real encoders write about ten; the limit is generous.
 constexpr int MaxProgressiveScans = 500;
 
-void LimitScans(j_common_ptr common) {
+// The decoder's progress monitor, called as rows and scans are worked
+// through: it also asks whether to give up.
+struct Progress {
+  jpeg_progress_mgr pub;
+  const CancelCheck* cancel;
+  bool cancelled;
+};
+
+void MonitorProgress(j_common_ptr common) {
   const auto* info = reinterpret_cast<j_decompress_ptr>(common);
   if (info->progressive_mode && info->input_scan_number > MaxProgressiveScans) {
     ERREXIT(common, JERR_BAD_SCAN_SCRIPT);
+  }
+  auto* progress = reinterpret_cast<Progress*>(common->progress);
+  if (*progress->cancel && (*progress->cancel)()) {
+    progress->cancelled = true;
+    ERREXIT(common, JERR_UNKNOWN_MARKER);
   }
 }
 
 void InitErrorManager(ErrorManager& error) {
   jpeg_std_error(&error.pub);
   error.pub.error_exit = ErrorExit;
-  error.pub.emit_message = IgnoreMessage;
+  error.pub.emit_message = CountWarning;
   error.pub.output_message = IgnoreOutput;
 }
 
@@ -106,6 +133,7 @@ class Decompressor {
 
   jpeg_decompress_struct& Info() { return info_; }
   std::jmp_buf& Jump() { return error_.jump; }
+  const ErrorManager& Errors() const { return error_; }
 
  private:
   ErrorManager error_{};
@@ -195,6 +223,8 @@ class FileDescriptor {
   FileDescriptor& operator=(const FileDescriptor&) = delete;
 
   int Get() const { return fd_; }
+  // Gives up ownership without closing.
+  void Release() { fd_ = -1; }
   void Reset(int fd) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = fd;
@@ -210,13 +240,18 @@ class FileDescriptor {
   int fd_;
 };
 
-// The whole of a regular file; nullopt when it cannot be opened or read.
-// O_NONBLOCK keeps a FIFO given as a photo from blocking the open.
+// The whole of a regular file; nullopt, with errno set, when it cannot be
+// opened or read. O_NONBLOCK keeps a FIFO given as a photo from blocking
+// the open.
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
   FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (file.Get() < 0) return std::nullopt;
   struct stat st {};
-  if (::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  if (::fstat(file.Get(), &st) != 0) return std::nullopt;
+  if (!S_ISREG(st.st_mode)) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return std::nullopt;
+  }
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
   std::size_t filled = 0;
   while (filled < bytes.size()) {
@@ -290,17 +325,28 @@ void CmykRowToBgr(const JSAMPLE* cmyk, int width, std::uint8_t* row) {
 // Drives the decoder under its setjmp. Nothing here has a destructor, so the
 // longjmp from libjpeg skips no cleanup; the Decompressor outside owns it.
 // Bitmap::Allocate may throw std::bad_alloc, which unwinds normally.
-int RunDecoder(Decompressor& decoder, const std::vector<std::uint8_t>& file, Bitmap& bitmap) {
+// A refusal of ours that libjpeg has no message for leaves `refusal` set.
+int RunDecoder(Decompressor& decoder, Progress& progress, const std::vector<std::uint8_t>& file,
+               Bitmap& bitmap, const char*& refusal) {
   jpeg_decompress_struct& info = decoder.Info();
   if (setjmp(decoder.Jump()) != 0) return -2;
 
   jpeg_create_decompress(&info);
-  jpeg_progress_mgr progress{};
-  progress.progress_monitor = LimitScans;
-  info.progress = &progress;
+  progress.pub.progress_monitor = MonitorProgress;
+  info.progress = &progress.pub;
   jpeg_mem_src(&info, file.data(), static_cast<unsigned long>(file.size()));
-  if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) return -2;
-  if (!PlausibleHeader(info, file.size()) || !ConfigureDecoder(info)) return -2;
+  if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) {
+    refusal = "no picture in the file";
+    return -2;
+  }
+  if (!PlausibleHeader(info, file.size())) {
+    refusal = "the picture is larger than the file or the memory can hold";
+    return -2;
+  }
+  if (!ConfigureDecoder(info)) {
+    refusal = "unsupported colour space";
+    return -2;
+  }
   jpeg_calc_output_dimensions(&info);
 
   const int width = static_cast<int>(info.output_width);
@@ -310,7 +356,10 @@ int RunDecoder(Decompressor& decoder, const std::vector<std::uint8_t>& file, Bit
 
   const bool gray = info.out_color_space == JCS_GRAYSCALE;
   const bool cmyk = info.out_color_space == JCS_CMYK;
-  if (gray && (info.colormap == nullptr || info.actual_number_of_colors < 1)) return -2;
+  if (gray && (info.colormap == nullptr || info.actual_number_of_colors < 1)) {
+    refusal = "no grey palette";
+    return -2;
+  }
   JSAMPARRAY cmykRows =
       cmyk ? (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
                                        info.output_width * 4, RowBatch)
@@ -323,7 +372,10 @@ int RunDecoder(Decompressor& decoder, const std::vector<std::uint8_t>& file, Bit
     for (int i = 0; i < count; ++i) rows[i] = cmyk ? cmykRows[i] : bitmap.Row(first + i);
     const int done =
         static_cast<int>(jpeg_read_scanlines(&info, rows, static_cast<JDIMENSION>(count)));
-    if (done <= 0) return -2;
+    if (done <= 0) {
+      refusal = "no rows decoded";
+      return -2;
+    }
     for (int i = 0; i < done; ++i) {
       if (gray) ExpandGrayRow(bitmap.Row(first + i), width, info.colormap[0]);
       if (cmyk) CmykRowToBgr(cmykRows[i], width, bitmap.Row(first + i));
@@ -370,6 +422,15 @@ struct LastSeparator {
 
 LastSeparator FindLastSeparator(const std::string& path, const PathSyntax& syntax) {
   LastSeparator found;
+  // '/' is never the second byte of a double-byte character, so it needs no
+  // walk over the lead bytes.
+  if (!syntax.driveColon && static_cast<unsigned char>(syntax.separator) < 0x40) {
+    const std::size_t index = path.rfind(syntax.separator);
+    if (index != std::string::npos) {
+      found = {index, index > 0 && path[index - 1] == syntax.separator};
+    }
+    return found;
+  }
   ForEachSingleByte(path, syntax.leadBytes, [&](std::size_t i, unsigned char byte) {
     if (byte == static_cast<unsigned char>(syntax.separator) ||
         (syntax.driveColon && byte == ':')) {
@@ -382,18 +443,20 @@ LastSeparator FindLastSeparator(const std::string& path, const PathSyntax& synta
   return found;
 }
 
-// A name no photo has, in the current folder: hidden, and unique per process
-// and call; O_EXCL settles any clash.
-std::string TemporaryName(int attempt) {
+// A hidden name no photo has in `folder` (which ends in a separator, or is
+// empty for the current one), unique per process and call; O_EXCL settles
+// any clash.
+std::string TemporaryName(const std::string& folder, int attempt) {
   static unsigned serial = 0;
   const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
   char name[80];
   std::snprintf(name, sizeof name, ".quorvale-%ld-%u-%d-%llx.tmp", static_cast<long>(::getpid()),
                 ++serial, attempt, static_cast<unsigned long long>(ticks) & 0xFFFFFFFFFFull);
-  return name;
+  return folder + name;
 }
 
 // A temporary file that is removed unless Commit renamed it into place.
+// Each failing call leaves errno set.
 class TemporaryFile {
  public:
   TemporaryFile() = default;
@@ -405,9 +468,9 @@ class TemporaryFile {
 
   // Created with mode 0666 so that the umask and the folder's default ACL
   // shape it exactly as they would a plainly created file.
-  bool Create() {
+  bool Create(const std::string& folder) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-      std::string name = TemporaryName(attempt);
+      std::string name = TemporaryName(folder, attempt);
       file_.Reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
       if (file_.Get() >= 0) {
         name_ = std::move(name);
@@ -423,7 +486,11 @@ class TemporaryFile {
     while (written < bytes.size()) {
       const ssize_t n = ::write(file_.Get(), bytes.data() + written, bytes.size() - written);
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
+      if (n < 0) return false;
+      if (n == 0) {
+        errno = ENOSPC;
+        return false;
+      }
       written += static_cast<std::size_t>(n);
     }
     return true;
@@ -444,46 +511,89 @@ class TemporaryFile {
   FileDescriptor file_;
 };
 
-// Writes `bytes` to `name` in the current folder through a temporary file, so
-// the target is either the old file or the complete new one. An existing
-// target keeps its permission bits, as when it is emptied and rewritten, and
-// the new data reaches the disk before it replaces the old. A target that is
-// a folder, or a file nobody may write (rename alone would replace it, and
-// root ignores permission bits), is refused.
-bool WriteReplacing(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+// Writes `bytes` to the file `path`, whose folder part is `folder`, through
+// a temporary file in that folder, so the target is either the old file or
+// the complete new one. An existing target keeps its permission bits, as
+// when it is emptied and rewritten, and the new data reaches the disk before
+// it replaces the old. A target that is a folder, or a file nobody may write
+// (rename alone would replace it, and root ignores permission bits), is
+// refused. 0, or the errno of the failure.
+int WriteReplacing(const std::string& path, const std::string& folder,
+                   const std::vector<std::uint8_t>& bytes) {
   struct stat st {};
   bool exists = false;
-  if (::stat(name.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(name.c_str(), W_OK) != 0) {
-      return false;
-    }
+  if (::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!S_ISREG(st.st_mode)) return EINVAL;
+    if ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) return EACCES;
     exists = true;
   } else if (errno != ENOENT) {
-    return false;
+    return errno;
   }
 
   TemporaryFile temporary;
-  if (!temporary.Create() || !temporary.Write(bytes)) return false;
+  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
+  if (!temporary.Create(prefix) || !temporary.Write(bytes)) {
+    return errno;
+  }
   if (exists && (::fchmod(temporary.Descriptor(), st.st_mode & 0777) != 0 ||
                  ::fsync(temporary.Descriptor()) != 0)) {
-    return false;
+    return errno;
   }
-  return temporary.Commit(name);
+  return temporary.Commit(path) ? 0 : errno;
 }
 
 }  // namespace
 
-int DecodeJpegFile(const std::string& path, Bitmap& bitmap) {
+DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel) {
+  DecodeResult result;
   try {
     const std::optional<std::vector<std::uint8_t>> file = ReadWholeFile(path);
-    if (!file || file->empty()) return -2;
+    if (!file || file->empty()) {
+      result.code = -2;
+      result.reason = file ? "the file is empty" : std::strerror(errno);
+      return result;
+    }
     Decompressor decoder;
-    return RunDecoder(decoder, *file, bitmap);
+    Progress progress{{}, &cancel, false};
+    const char* refusal = nullptr;
+    result.code = RunDecoder(decoder, progress, *file, bitmap, refusal);
+    const ErrorManager& errors = decoder.Errors();
+    result.cancelled = progress.cancelled;
+    if (result.code != 0) {
+      result.reason = progress.cancelled ? "cancelled" : refusal ? refusal : errors.message;
+    }
+    result.warnings = errors.warnings;
+    if (errors.warnings > 0) result.warning = errors.firstWarning;
   } catch (const std::bad_alloc&) {
     // A failed Allocate can leave the bitmap without memory behind its size.
     bitmap.Release();
-    return -2;
+    result.code = -2;
+    result.reason = std::strerror(ENOMEM);
   }
+  return result;
+}
+
+std::optional<PixelSize> ReadJpegSize(const std::string& path) {
+  FileDescriptor descriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (descriptor.Get() < 0) return std::nullopt;
+  std::FILE* file = ::fdopen(descriptor.Get(), "rb");
+  if (file == nullptr) return std::nullopt;
+  descriptor.Release();
+  const auto close = [](std::FILE* f) { std::fclose(f); };
+  std::unique_ptr<std::FILE, decltype(close)> owner(file, close);
+  Decompressor decoder;
+  jpeg_decompress_struct& info = decoder.Info();
+  if (setjmp(decoder.Jump()) != 0) return std::nullopt;
+  jpeg_create_decompress(&info);
+  jpeg_stdio_src(&info, file);
+  if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) return std::nullopt;
+  return PixelSize{static_cast<std::int32_t>(info.image_width),
+                   static_cast<std::int32_t>(info.image_height)};
+}
+
+std::uint64_t DecodeMemoryBudget() {
+  return MaxBitmapBytes();
 }
 
 std::optional<std::vector<std::uint8_t>> EncodeJpeg(const Bitmap& bitmap, int quality) {
@@ -504,47 +614,37 @@ std::string FolderOfPath(const std::string& path, const PathSyntax& syntax) {
   return path.substr(0, keep ? last.index + 1 : last.index);
 }
 
-int LoadJpegFile(RunState& state, Window& window, const std::string& path) {
-  state.SourceBitmap.SetSize(1, 1);
-  if (DecodeJpegFile(path, state.SourceBitmap) != 0) {
-    if (state.SourceBitmap.Width() < 1 || state.SourceBitmap.Height() < 1) {
-      state.SourceBitmap.SetSize(1, 1);
-    }
-    return -2;
-  }
-  window.ProcessMessages();
-  return 0;
+DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel) {
+  bitmap.SetSize(1, 1);
+  DecodeResult result = DecodeJpegFile(path, bitmap, cancel);
+  if (result.code != 0 && (bitmap.Width() < 1 || bitmap.Height() < 1)) bitmap.SetSize(1, 1);
+  return result;
 }
 
-int SaveJpegFile(RunState& state, Window& window, const std::string& path) {
+SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quality) {
+  SaveResult result;
   if (path.size() <= 2) {
-    window.ShowMessage(NoFolderMessage);
-    return -1;
+    result.code = -1;
+    return result;
   }
-  const PathSyntax syntax = PathSyntax::Native();
-  const std::string folder = FolderOfPath(path, syntax);
-  // A path without a folder part names a file in the current folder.
-  if (!folder.empty() && !ChangeDirectory(folder)) {
-    if (!CreateFolders(folder)) {
-      window.ShowMessage(std::string(CannotCreateMessage) + "\n" + folder);
-      return -2;
-    }
-    if (!ChangeDirectory(folder)) {
-      window.ShowMessage(CannotCreateMessage);
-      return -3;
-    }
-  }
-  // The folder is current now, so the file is named relative to it; a
-  // relative path would otherwise be resolved a second time from there.
-  const std::size_t last = FindLastSeparator(path, syntax).index;
-  const std::string name = last == std::string::npos ? path : path.substr(last + 1);
+  result.folder = FolderOfPath(path, PathSyntax::Native());
   const std::optional<std::vector<std::uint8_t>> bytes =
-      name.empty() ? std::nullopt : EncodeJpeg(state.SourceBitmap, window.Quality());
-  if (!bytes || !WriteReplacing(name, *bytes)) {
-    window.ShowMessage(CannotCreateMessage);
-    return -4;
+      path.back() == '/' ? std::nullopt : EncodeJpeg(bitmap, quality);
+  if (!bytes) {
+    result.code = -4;
+    if (path.back() == '/') result.error = EISDIR;
+    return result;
   }
-  return 0;
+  // A path without a folder part names a file in the current folder, which
+  // exists.
+  if (!result.folder.empty() && !CreateFolders(result.folder)) {
+    result.code = -2;
+    result.error = errno;
+    return result;
+  }
+  result.error = WriteReplacing(path, result.folder, *bytes);
+  if (result.error != 0) result.code = -4;
+  return result;
 }
 
 }  // namespace quorvale

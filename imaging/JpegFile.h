@@ -6,22 +6,43 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
-#include "imaging/RunState.h"
+#include "imaging/Cancel.h"
+#include "imaging/SizeTable.h"
 #include "platform/PathSyntax.h"
-#include "platform/Window.h"
 
 namespace quorvale {
+
+struct DecodeResult {
+  int code = 0;            // 0, or -2 when the photo could not be had
+  bool cancelled = false;  // -2 because the cancel check answered true
+  std::string reason;      // libjpeg's message or the system's, with -2
+  int warnings = 0;        // corrupt or missing data passed over (grey rows)
+  std::string warning;     // the first of them, as libjpeg words it
+};
 
 // Decodes the JPEG file at `path` into `bitmap` at full size, 24 bits:
 // float inverse DCT, fancy upsampling, block smoothing, one pass. Grayscale
 // files go through the one-pass 236-level Floyd-Steinberg quantizer and are
 // expanded to equal R, G, B; 4-component files are converted as
-// R = C * K / 255 (likewise G from M, B from Y). Warnings are ignored;
-// markers (Exif, ICC, comments) are not read. Returns 0, or -2 when the file
-// cannot be read or decoded, its header claims more pixels than the file
-// could hold or its pixel memory cannot be had; the bitmap's content is then
-// unspecified.
-int DecodeJpegFile(const std::string& path, Bitmap& bitmap);
+// R = C * K / 255 (likewise G from M, B from Y). Warnings do not fail the
+// decode; they are counted. Markers (Exif, ICC, comments) are not read.
+// -2 when the file cannot be read or decoded, its header claims more pixels
+// than the file could hold, its pixel memory cannot be had, or `cancel`
+// answered true (asked as rows are decoded, from the calling thread); the
+// bitmap's content is then unspecified.
+DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap,
+                            const CancelCheck& cancel = {});
+
+// Sets `bitmap` to 1 x 1 and decodes `path` into it; after a failure the
+// bitmap is at least 1 x 1 again.
+DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel = {});
+
+// The pixel size the header of the JPEG file at `path` declares, read
+// without decoding; nullopt when there is no readable header.
+std::optional<PixelSize> ReadJpegSize(const std::string& path);
+
+// The most decoded pixel memory a photo may take: half the physical memory.
+std::uint64_t DecodeMemoryBudget();
 
 // Encodes `bitmap` as a baseline JFIF 1.01 JPEG (density unit 0, 1:1, no
 // other marker): float forward DCT, 4:2:0, standard Huffman tables, quality
@@ -34,19 +55,23 @@ std::optional<std::vector<std::uint8_t>> EncodeJpeg(const Bitmap& bitmap, int qu
 // /out/a.jpg gives /out and /a.jpg gives /.
 std::string FolderOfPath(const std::string& path, const PathSyntax& syntax);
 
-// Sets state.SourceBitmap to 1 x 1 and decodes `path` into it, then pumps
-// messages once. 0, or -2 with no message shown.
-int LoadJpegFile(RunState& state, Window& window, const std::string& path);
+struct SaveResult {
+  //  0 saved
+  // -1 the path holds at most 2 bytes
+  // -2 the folder part cannot be created (`folder`)
+  // -4 the photo cannot be encoded, or the file cannot be written
+  int code = 0;
+  int error = 0;       // errno of the call that failed; 0 for an encoder error
+  std::string folder;  // the folder part of the path
+};
 
-// Saves state.SourceBitmap to `path` at window.Quality(), making the folder
-// part current and creating it when missing. The file is encoded in memory,
-// written to a temporary file beside the target and renamed over it, so a
-// failure never leaves a partial file and never harms an existing one.
-//  -1 path of at most 2 bytes   "保存先フォルダが指定されていません。"
-//  -2 folder cannot be created  "保存先フォルダを作成出来ません。\n<folder>"
-//  -3 folder cannot be entered  "保存先フォルダを作成出来ません。"
-//  -4 encode or write failed    "保存先フォルダを作成出来ません。"
-// each after its message box.
-int SaveJpegFile(RunState& state, Window& window, const std::string& path);
+// Encodes `bitmap` at `quality` and saves it to the full path `path`. The
+// folder part is created with every missing level once the photo is
+// encoded. The file is written to a temporary file beside the target and
+// renamed over it, so a failure never leaves a partial file and never harms
+// an existing one. A target that is a folder, or a file nobody may write,
+// is refused (-4, EISDIR or EACCES). Never reads or changes the current
+// folder.
+SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quality);
 
 }  // namespace quorvale

@@ -4,33 +4,27 @@
 
 namespace quorvale {
 
-ReduceResult ReducePhoto(RunState& state, Window& window, int width, int height) {
-  Bitmap& photo = state.SourceBitmap;
-  if (photo.Width() < width || photo.Height() < height) {
-    window.AppendLog("元画像が指定サイズより小さいので縮小は行われません");
-    return ReduceResult::GoOn;
+ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, int height,
+                         bool highQuality, const CancelPoll& cancel) {
+  if (photo.Width() < width || photo.Height() < height) return {ReduceResult::TooSmall, {}};
+  std::string declined;
+  if (highQuality) {
+    HighQualityResult result = ShrinkHighQuality(photo, scratch.ResultPlane, width, height, cancel);
+    if (result.code == 0) return {ReduceResult::Reduced, {}};
+    if (result.code == -2) return {ReduceResult::Cancelled, std::move(result.reason)};
+    declined = std::move(result.reason);
   }
-  if (window.IsChecked(CheckBox::CheckBox3)) {
-    const int result = ShrinkHighQuality(state, window, photo, width, height);
-    if (result == 0) return ReduceResult::GoOn;
-    if (result == -2) {
-      window.AppendLog("中断");
-      window.AppendLog(state.MessageText);
-      window.SetStatusText(state.MessageText);
-      return ReduceResult::Stop;
-    }
-  }
-  ShrinkPlain(state, width, height);
-  return ReduceResult::GoOn;
+  ShrinkPlain(photo, scratch.WorkBitmap, width, height);
+  return {ReduceResult::Reduced, std::move(declined)};
 }
 
-void ShrinkPlain(RunState& state, int width, int height) {
+void ShrinkPlain(Bitmap& photo, Bitmap& work, int width, int height) {
   // Every pixel of the work bitmap is drawn, so it need not be cleared.
-  state.WorkBitmap.Allocate(width, height);
-  state.WorkBitmap.StretchFrom(state.SourceBitmap, width, height);
-  state.SourceBitmap.CopyRect(state.WorkBitmap, 0, 0, width, height, 0, 0);
-  state.SourceBitmap.SetWidth(width);
-  state.SourceBitmap.SetHeight(height);
+  work.Allocate(width, height);
+  work.StretchFrom(photo, width, height);
+  photo.CopyRect(work, 0, 0, width, height, 0, 0);
+  photo.SetWidth(width);
+  photo.SetHeight(height);
 }
 
 }  // namespace quorvale

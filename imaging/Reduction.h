@@ -1,23 +1,41 @@
 #pragma once
 
-#include "imaging/RunState.h"
-#include "platform/Window.h"
+#include <string>
+
+#include "imaging/Bitmap.h"
+#include "imaging/Cancel.h"
+#include "imaging/Plane.h"
 
 namespace quorvale {
 
-enum class ReduceResult { GoOn, Stop };
+// The scratch memory of the reductions, kept from photo to photo: the work
+// bitmap of the plain stretch and the result plane of the high-quality one.
+struct ReductionScratch {
+  Bitmap WorkBitmap{10, 10};
+  Plane ResultPlane;  // reserved only; pages are committed where written
+};
 
-// Reduces state.SourceBitmap to the box width x height. A photo smaller than
-// the box in either direction is left as it is and logged
-// "元画像が指定サイズより小さいので縮小は行われません". With CheckBox3 ticked
-// (read afresh) the high-quality reduction is tried first; when it declines,
-// the plain reduction runs instead and the reason is not shown. Stop only
-// when the high-quality reduction saw a cancel: "中断" and MessageText are
-// then logged and MessageText is put on the status line.
-ReduceResult ReducePhoto(RunState& state, Window& window, int width, int height);
+struct ReduceResult {
+  enum Kind {
+    Reduced,    // the photo is the box now
+    TooSmall,   // smaller than the box in either direction: left as it is
+    Cancelled,  // the high-quality reduction saw a cancel; the photo is spoilt
+  };
+  Kind kind = Reduced;
+  // Why the high-quality reduction declined (the plain one ran instead), or
+  // what it left when cancelled (empty: it leaves nothing). Empty otherwise.
+  std::string reason;
+};
 
-// Plain nearest-neighbour reduction of state.SourceBitmap, which must be at
-// least width x height, through state.WorkBitmap. Never fails.
-void ShrinkPlain(RunState& state, int width, int height);
+// Reduces `photo` to the box width x height. With `highQuality` the
+// high-quality reduction is tried first; when it declines, the plain
+// reduction runs instead and the reason is returned. `cancel` is polled
+// between output pixels of the high-quality reduction.
+ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, int height,
+                         bool highQuality, const CancelPoll& cancel);
+
+// Plain nearest-neighbour reduction of `photo`, which must be at least
+// width x height, through `work`. Never fails.
+void ShrinkPlain(Bitmap& photo, Bitmap& work, int width, int height);
 
 }  // namespace quorvale

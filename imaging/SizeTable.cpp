@@ -71,6 +71,11 @@ LongShort ResolveTargetSize(const RadioSelection& selected) {
   return target;
 }
 
+LongShort TargetSize(const SizePreset& size, std::int32_t dpi) {
+  if (size.kind == SizeKind::Fixed) return {size.L, size.S};
+  return {size.L * dpi / 400, size.S * dpi / 400};
+}
+
 PixelSize ComputeTrimSize(std::int32_t w, std::int32_t h, LongShort target) {
   // Photo sides stay below 65536 and L, S below 6000, so these products fit
   // 32 bits; 64 bits only keep an absurd size from overflowing.

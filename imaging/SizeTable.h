@@ -1,13 +1,16 @@
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <span>
-
-#include "platform/Window.h"
 
 namespace quorvale {
 
 enum class SizeKind { Print, Fixed };
+
+// The selected radio buttons of the main window: bit N is set when
+// RadioButtonN is selected (N = 1..23; bit 0 is unused).
+using RadioSelection = std::bitset<24>;
 
 // One row of the size table. Captions and labels are display text only; the
 // geometry uses L and S alone. For print sizes L and S are the 400-dpi values.
@@ -59,6 +62,10 @@ struct ReductionBox {
 // as (L * dpi) / 400, truncating; a selected fixed size then replaces it,
 // unscaled.
 LongShort ResolveTargetSize(const RadioSelection& selected);
+
+// (L, S) of one size at `dpi`: a print size scaled as (L * dpi) / 400,
+// truncating; a fixed size as it stands, whatever the resolution.
+LongShort TargetSize(const SizePreset& size, std::int32_t dpi);
 
 // The crop of a w x h photo (w, h >= 1) to the aspect L:S (landscape) or S:L
 // (portrait and square), 32-bit products, truncating divisions. The side

@@ -47,20 +47,6 @@ std::optional<FolderId> IdentifyFolder(const std::string& path) {
   return FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
-bool ChangeDirectory(const std::string& folder) {
-  return !folder.empty() && chdir(folder.c_str()) == 0;
-}
-
-std::string CurrentDirectory() {
-  std::string buffer(PATH_MAX, '\0');
-  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) return std::string();
-    buffer.resize(buffer.size() * 2);
-  }
-  buffer.resize(buffer.find('\0'));
-  return buffer;
-}
-
 bool CreateFolders(const std::string& folder) {
   if (folder.empty()) return false;
   // Walk the levels outermost first; each existing level counts as done.
@@ -70,13 +56,27 @@ bool CreateFolders(const std::string& folder) {
     if (level.back() == '/') continue;
     struct stat st {};
     if (stat(level.c_str(), &st) == 0) {
-      if (!S_ISDIR(st.st_mode)) return false;
+      if (!S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+      }
       continue;
     }
     if (mkdir(level.c_str(), 0777) != 0 && errno != EEXIST) return false;
   }
   struct stat st {};
-  return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  if (stat(folder.c_str(), &st) != 0) return false;
+  if (!S_ISDIR(st.st_mode)) {
+    errno = ENOTDIR;
+    return false;
+  }
+  return true;
+}
+
+bool IsUsableFolder(const std::string& folder) {
+  struct stat st {};
+  return !folder.empty() && stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         access(folder.c_str(), X_OK) == 0;
 }
 
 bool FileExists(const std::string& path) {
@@ -87,7 +87,7 @@ bool FileExists(const std::string& path) {
 std::string ProgramFolder() {
   std::string buffer(PATH_MAX, '\0');
   const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-  if (n <= 0) return CurrentDirectory() + '/';
+  if (n <= 0) return "/";
   buffer.resize(static_cast<std::size_t>(n));
   return buffer.substr(0, buffer.rfind('/') + 1);
 }

@@ -19,9 +19,9 @@ struct FolderId {
 };
 
 struct FolderEntry {
-  std::string name;        // as the file system reports it
-  bool isFolder = false;   // a folder, or a link that leads to one
-  FolderId id;             // meaningful for folders only
+  std::string name;       // as the file system reports it
+  bool isFolder = false;  // a folder, or a link that leads to one
+  FolderId id;            // meaningful for folders only
 };
 
 // The entries of `folder` other than "." and "..", sorted by name bytes so
@@ -32,14 +32,12 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder);
 // The identity of the folder at `path` (links followed); nullopt if none.
 std::optional<FolderId> IdentifyFolder(const std::string& path);
 
-// chdir; true on success. Also serves as the test that a folder is usable.
-bool ChangeDirectory(const std::string& folder);
-
-// The process's current folder, without a trailing '/' (except the root).
-std::string CurrentDirectory();
+// True when `folder` is a folder that can be entered (what making it the
+// current folder would need), without making it current.
+bool IsUsableFolder(const std::string& folder);
 
 // Creates `folder` and every missing folder above it, outermost first.
-// True when the folder exists afterwards.
+// True when the folder exists afterwards; otherwise errno says why.
 bool CreateFolders(const std::string& folder);
 
 // True when something (not a folder) exists at `path`.

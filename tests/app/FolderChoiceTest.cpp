@@ -24,7 +24,8 @@ TEST_F(Browsing, InputFolderIsScannedAndSummarised) {
   EXPECT_EQ(MemoLines(),
             (std::vector<std::string>{box.Path("in/a.jpg"), box.Path("in/sub/b.JPG")}));
   EXPECT_EQ(Status(), "サブフォルダ数 1  全ファイル数 3   JPEGファイル数 2");
-  EXPECT_EQ(fs::current_path(), fs::path(box.Path("in")));
+  // Choosing a folder never changes the current folder.
+  EXPECT_NE(fs::current_path(), fs::path(box.Path("in")));
   EXPECT_TRUE(dialogs.boxes.empty());
 }
 
@@ -37,7 +38,7 @@ TEST_F(Browsing, OutputFolderEnablesSubfolderButtonAndTouchesNothingElse) {
   EXPECT_TRUE(Enabled("BitBtn4"));
   EXPECT_EQ(MemoLines(), std::vector<std::string>{box.Path("in/a.jpg")});
   EXPECT_EQ(Status(), "サブフォルダ数 0  全ファイル数 1   JPEGファイル数 1");
-  EXPECT_EQ(form.State().JpegCount, 1);
+  EXPECT_EQ(form.LastScan().JpegCount, 1);
 
   // A later failed choice leaves the button enabled.
   BrowseOutput(box.Path("missing"));
@@ -80,18 +81,18 @@ TEST_F(Browsing, APathThatIsNotUtf8KeepsItsBytes) {
   box.Fill({name + "/a.jpg"});
   BrowseInput(box.Path(name));
   EXPECT_EQ(form.InputFolderText(), box.Path(name) + "/");
-  EXPECT_EQ(form.State().JpegCount, 1);
+  EXPECT_EQ(form.LastScan().JpegCount, 1);
   EXPECT_EQ(MemoLines().size(), 1u);
   EXPECT_NE(EditText("Edit1").find("-photos/"), std::string::npos);
 }
 
 using Dropping = WindowTest;
 
-TEST_F(Dropping, OnlyTheFirstItemIsScannedAndShownUnchanged) {
+TEST_F(Dropping, OnlyTheFirstItemIsScannedAndTakenWithItsSeparator) {
   box.Fill({"one/a.jpg", "one/b.jpg", "two/c.jpg", "three/d.jpg"});
   form.WMDropFiles({box.Path("one"), box.Path("two"), box.Path("three")});
-  EXPECT_EQ(form.InputFolderText(), box.Path("one"));
-  EXPECT_EQ(EditText("Edit1"), box.Path("one"));
+  EXPECT_EQ(form.InputFolderText(), box.Path("one") + "/");
+  EXPECT_EQ(EditText("Edit1"), box.Path("one") + "/");
   EXPECT_EQ(MemoLines(), (std::vector<std::string>{box.Path("one/a.jpg"), box.Path("one/b.jpg")}));
   EXPECT_EQ(Status(), "サブフォルダ数 0  全ファイル数 2   JPEGファイル数 2");
   EXPECT_NE(fs::current_path(), fs::path(box.Path("one")));
@@ -101,7 +102,7 @@ TEST_F(Dropping, AFileIsTakenAsItIsAndFindsNothing) {
   box.Fill({"in/a.jpg", "photo.jpg"});
   BrowseInput(box.Path("in"));
   form.WMDropFiles({box.Path("photo.jpg")});
-  EXPECT_EQ(form.InputFolderText(), box.Path("photo.jpg"));
+  EXPECT_EQ(form.InputFolderText(), box.Path("photo.jpg") + "/");
   EXPECT_TRUE(MemoLines().empty());
   EXPECT_EQ(Status(), "サブフォルダ数 0  全ファイル数 0   JPEGファイル数 0");
 }
@@ -116,7 +117,7 @@ TEST_F(Dropping, FileUrlsDroppedOnTheWindowArriveAsLocalPaths) {
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(200, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(&form, &drop);
-  EXPECT_EQ(form.InputFolderText(), box.Path("in"));
+  EXPECT_EQ(form.InputFolderText(), box.Path("in") + "/");
   EXPECT_EQ(MemoLines(), std::vector<std::string>{box.Path("in/a.jpg")});
 }
 
@@ -134,8 +135,8 @@ TEST_F(Dropping, ADroppedPathThatIsNotUtf8KeepsItsBytes) {
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(Control<QWidget>("Edit1"), &drop);
-  EXPECT_EQ(form.InputFolderText(), box.Path(name));
-  EXPECT_EQ(form.State().JpegCount, 1);
+  EXPECT_EQ(form.InputFolderText(), box.Path(name) + "/");
+  EXPECT_EQ(form.LastScan().JpegCount, 1);
   EXPECT_EQ(MemoLines().size(), 1u);
 }
 
@@ -177,7 +178,7 @@ TEST_F(Subfolder, CreatedFoldersBecomeTheOutputFolder) {
     const char* edit2;  // Edit2 after out/
   } rows[] = {
       {"2008", "2008", "2008/"},
-      {"2009/", "2009", "2009//"},  // a separator is appended whatever the name ends with
+      {"2009/", "2009", "2009/"},  // never a doubled separator
       {"a/b", "a/b", "a/b/"},       // every missing level is made
       {"   ", "   ", "   /"},       // blanks are a name
       {"写真", "写真", "写真/"},

@@ -110,7 +110,7 @@ TEST_F(OptionRules, DisablingNeverChangesASelection) {
   Button("CheckBox2")->click();  // reduction off: the whole group disabled
   EXPECT_FALSE(Enabled("CheckBox3"));
   EXPECT_TRUE(Button("CheckBox3")->isChecked());
-  EXPECT_TRUE(form.IsChecked(CheckBox::CheckBox3));
+  EXPECT_TRUE(form.OptionsForRun().photo.highQuality);
   EXPECT_EQ(form.SelectedRadioButtons(), RadioSelection().set(12).set(18));
 }
 

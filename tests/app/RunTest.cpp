@@ -116,7 +116,7 @@ TEST_F(Run, CancelClickedDuringTheRunStopsAtTheNextFile) {
                 "中断しました。",
                 "作業を中断しました。保存ファイル数    0  エラー    0   スキップ     0"}));
   EXPECT_EQ(MemoLines(), (std::vector<std::string>{box.Path("in/a.jpg"), "中断"}));
-  EXPECT_TRUE(form.State().CancelRequested);
+  EXPECT_TRUE(form.CancelRequested());
   EXPECT_EQ(Take(), Idle);
   EXPECT_FALSE(fs::exists(box.Path("out/a.jpg")));
 }
@@ -140,6 +140,34 @@ TEST_F(Run, YesToAQuestionStopsTheRunAndLeavesTheExistingFile) {
   EXPECT_EQ(Status(), "作業を中断しました。保存ファイル数    0  エラー    0   スキップ     0");
   EXPECT_EQ(box.Read("out/a.jpg"), "an earlier result");
   EXPECT_EQ(Take(), Idle);
+}
+
+TEST_F(Run, FoldersCannotBeChangedWhileRunning) {
+  Photo("in/a.jpg", 640, 480);
+  Photo("in/b.jpg", 640, 480);
+  Photo("other/c.jpg", 640, 480);
+  ChooseFolders();
+  Button("BitBtn4")->setEnabled(true);
+  std::vector<bool> folderButtons;
+  AtFirstPump([&] {
+    for (const char* name : {"BitBtn8", "BitBtn1", "BitBtn4"})
+      folderButtons.push_back(Enabled(name));
+    dialogs.folders = {box.Path("other"), box.Path("other")};
+    QTest::mouseClick(Button("BitBtn8"), Qt::LeftButton);
+    QTest::mouseClick(Button("BitBtn1"), Qt::LeftButton);
+    form.WMDropFiles({box.Path("other")});
+  });
+  PressRun();
+
+  EXPECT_EQ(folderButtons, (std::vector<bool>{false, false, false}));
+  EXPECT_EQ(form.InputFolderText(), box.Path("in") + "/");
+  EXPECT_EQ(form.OutputFolderText(), box.Path("out") + "/");
+  EXPECT_EQ(MemoLines(), (std::vector<std::string>{box.Path("in/a.jpg"), box.Path("in/b.jpg")}));
+  EXPECT_TRUE(fs::exists(box.Path("out/a.jpg")));
+  EXPECT_TRUE(fs::exists(box.Path("out/b.jpg")));
+  EXPECT_FALSE(fs::exists(box.Path("other/a.jpg")));
+  // Idle again: the folder buttons are back as they were.
+  for (const char* name : {"BitBtn8", "BitBtn1", "BitBtn4"}) EXPECT_TRUE(Enabled(name)) << name;
 }
 
 TEST_F(Run, FailedChecksChangeNothing) {

@@ -173,9 +173,9 @@ TEST_F(Unit1Layout, OpensWithTheStoredInitialStates) {
   EXPECT_EQ(progress->value(), 0);
 
   EXPECT_TRUE(Control<QWidget>("CheckBox1")->isHidden());
-  EXPECT_TRUE(form.IsChecked(CheckBox::CheckBox1));
-  EXPECT_FALSE(form.IsChecked(CheckBox::CheckBox4));
-  EXPECT_TRUE(form.IsChecked(CheckBox::CheckBox5));
+  EXPECT_TRUE(form.OptionsForRun().photo.trim);
+  EXPECT_TRUE(form.OptionsForRun().subfolders);
+  EXPECT_TRUE(form.OptionsForRun().photo.skipSmall);
 
   for (const char* name : {"Edit1", "Edit2"}) {
     auto* edit = Control<QLineEdit>(name);
@@ -194,16 +194,11 @@ TEST_F(Unit1Layout, OpensWithTheStoredInitialStates) {
 }
 
 TEST_F(Unit1Layout, FormCreateSetsCaptionFolderAndBitmaps) {
-  const RunState& state = form.State();
-  EXPECT_EQ(state.CaptionText, "Quorvale（Tessaly付属ツール）");
-  EXPECT_EQ(state.SourceBitmap.Width(), 10);
-  EXPECT_EQ(state.SourceBitmap.Height(), 10);
-  EXPECT_EQ(state.WorkBitmap.Width(), 10);
-  EXPECT_EQ(state.WorkBitmap.Height(), 10);
-  EXPECT_EQ(state.SubfolderCount, 0);
-  EXPECT_EQ(state.FileCount, 0);
-  EXPECT_EQ(state.JpegCount, 0);
-  EXPECT_FALSE(state.CancelRequested);
+  EXPECT_EQ(form.CaptionText(), "Quorvale（Tessaly付属ツール）");
+  EXPECT_EQ(form.LastScan().SubfolderCount, 0);
+  EXPECT_EQ(form.LastScan().FileCount, 0);
+  EXPECT_EQ(form.LastScan().JpegCount, 0);
+  EXPECT_FALSE(form.CancelRequested());
   EXPECT_TRUE(form.acceptDrops());
   EXPECT_EQ(Form1, &form);
 

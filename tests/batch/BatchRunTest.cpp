@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <new>
 #include <optional>
@@ -13,7 +15,7 @@
 #include "folders/PathRules.h"
 #include "imaging/JpegFile.h"
 #include "imaging/SizeTable.h"
-#include "support/FakeWindow.h"
+#include "support/FakePort.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
 
@@ -22,7 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::CoordinatePixel;
-using testing::FakeWindow;
+using testing::FakePort;
 using testing::MakeJpeg;
 using testing::Sandbox;
 using Strings = std::vector<std::string>;
@@ -49,8 +51,11 @@ std::string Stopped(int saved, int errors, int skipped) {
 class BatchRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    window.inputFolder = box.Path("in") + "/";
-    window.outputFolder = box.Path("out");
+    // One photo after another, so that polls come at fixed points; the
+    // decodes ahead have tests of their own.
+    options.jobs = 1;
+    options.inputFolder = box.Path("in") + "/";
+    options.outputFolder = box.Path("out");
   }
 
   // A photo under the input folder; a plain colour keeps large ones cheap.
@@ -68,23 +73,26 @@ class BatchRunTest : public ::testing::Test {
   // The pixel size of a written JPEG, nullopt when there is none.
   static std::optional<PixelSize> SizeOf(const std::string& path) {
     Bitmap bitmap;
-    if (DecodeJpegFile(path, bitmap) != 0) return std::nullopt;
+    if (DecodeJpegFile(path, bitmap).code != 0) return std::nullopt;
     return PixelSize{bitmap.Width(), bitmap.Height()};
   }
 
   // Presses Cancel at every pump of the file whose path line made the log
   // `logLines` long, except its first pump (the one before the cancel test).
   void CancelDuringFile(std::size_t logLines) {
-    window.onProcessMessages = [this, logLines, seen = 0]() mutable {
-      if (window.log.size() == logLines && ++seen >= 2) state.CancelRequested = true;
+    window.onPoll = [this, logLines, seen = 0]() mutable {
+      if (window.log.size() == logLines && ++seen >= 2) window.cancel = true;
     };
   }
 
-  RunOutcome Run() { return RunBatch(state, window); }
+  RunOutcome Run() {
+    options.photo = window.photo;
+    return RunBatch(options, window);
+  }
 
   Sandbox box;
-  FakeWindow window;
-  RunState state;
+  FakePort window;
+  RunOptions options;
 };
 
 // --- Before the loop ----------------------------------------------------
@@ -104,18 +112,18 @@ TEST_P(BatchRunChecks, FailingCheckShowsOneBoxAndChangesNothing) {
   const CheckCase& c = GetParam();
   Photo("a.jpg", 64, 48);
   box.Fill({"empty/notes.txt"});
-  window.inputFolder = c.input.empty() ? "" : box.Path(c.input);
-  window.outputFolder = c.output.empty() ? "" : box.Path(c.output);
-  window.Check(CheckBox::CheckBox1, c.trim);
-  window.Check(CheckBox::CheckBox2, c.reduce);
+  options.inputFolder = c.input.empty() ? "" : box.Path(c.input);
+  options.outputFolder = c.output.empty() ? "" : box.Path(c.output);
+  window.photo.trim = c.trim;
+  window.photo.reduce = c.reduce;
   window.log = {"earlier line"};
-  state.CancelRequested = true;
+  window.cancel = true;
 
   const RunOutcome outcome = Run();
 
   EXPECT_EQ(window.events, Strings{"message: " + c.message});
   EXPECT_EQ(window.log, Strings{"earlier line"});
-  EXPECT_TRUE(state.CancelRequested);
+  EXPECT_EQ(window.notices.size(), 1u);
   EXPECT_FALSE(outcome.started);
   EXPECT_TRUE(outcome.summary.empty());
   EXPECT_FALSE(fs::exists(Out("")));
@@ -129,20 +137,24 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"InputCheckedFirst", "", "", false, false, "入力フォルダが指定されていません。"},
         CheckCase{"NeitherTrimNorReduce", "in/", "out", false, false,
                   "縦横比変更か解像度縮小のどちらか１つはチェックしてください。"},
+        CheckCase{"SameFolderSpelledOtherwise", "in/", "in/../in/.", true, false,
+                  "出力フォルダに入力フォルダと同じフォルダは指定できません。"},
         CheckCase{"NoJpegFiles", "empty/", "out", true, false, kNotFound},
         CheckCase{"MissingInputFolder", "nowhere/", "out", true, false, kNotFound}),
     [](const ::testing::TestParamInfo<CheckCase>& info) { return info.param.name; });
 
-TEST_F(BatchRunTest, ScanCountersComeFromTheRunsOwnScan) {
-  box.Fill({"in/notes.txt", "in/sub/", "in/c.jpeg"});
-  Photo("a.jpg", 64, 48);
-  state.SubfolderCount = 7;
-  state.FileCount = 7;
-  state.JpegCount = 7;
-  Run();
-  EXPECT_EQ(state.SubfolderCount, 1);
-  EXPECT_EQ(state.FileCount, 3);
-  EXPECT_EQ(state.JpegCount, 1);
+TEST_F(BatchRunTest, OutputFolderInsideTheInputTreeIsNotScanned) {
+  Photo("a.jpg", 400, 300);
+  options.outputFolder = box.Path("in/prints");
+  ASSERT_EQ(Run().SavedCount, 1);
+  ASSERT_TRUE(fs::exists(box.Path("in/prints/a.jpg")));
+
+  // The second run takes the photo again, never the first run's output.
+  window.answers = {false};
+  const RunOutcome again = Run();
+  EXPECT_EQ(window.log, Strings{In("a.jpg")});
+  EXPECT_EQ(again.SavedCount, 1);
+  EXPECT_FALSE(fs::exists(box.Path("in/prints/prints")));
 }
 
 // --- Files that save --------------------------------------------------------
@@ -229,7 +241,7 @@ TEST_F(BatchRunTest, FolderLinkLoopIsNotFollowed) {
 TEST_F(BatchRunTest, NoSubfoldersTakesTheTopFolderOnly) {
   Photo("a.jpg", 400, 300);
   Photo("sub/b.jpg", 400, 300);
-  window.Check(CheckBox::CheckBox4, true);
+  options.subfolders = false;
   Run();
   EXPECT_EQ(window.log, Strings{In("a.jpg")});
 }
@@ -263,7 +275,7 @@ TEST_F(BatchRunTest, SkipRuleBorders) {
             "処理中...　100%         6 /     6  エラー    0   スキップ     3");
 
   fs::remove_all(Out(""));
-  window.Check(CheckBox::CheckBox5, false);
+  window.photo.skipSmall = false;
   const RunOutcome kept = Run();
   EXPECT_EQ(kept.SkipCount, 0);
   EXPECT_EQ(kept.SavedCount, 6);
@@ -272,8 +284,8 @@ TEST_F(BatchRunTest, SkipRuleBorders) {
 
 TEST_F(BatchRunTest, WithoutTrimNeitherSkipNorTrimApplies) {
   Photo("a.jpg", 320, 240);
-  window.Check(CheckBox::CheckBox1, false);
-  window.Check(CheckBox::CheckBox2, true);
+  window.photo.trim = false;
+  window.photo.reduce = true;
 
   const RunOutcome outcome = Run();
 
@@ -301,8 +313,8 @@ TEST_F(BatchRunTest, CropWiderThanPlaneFailsItsTrim) {
 
 TEST_F(BatchRunTest, PhotoSmallerThanBoxIsSavedUnreduced) {
   Photo("a.jpg", 640, 480);
-  window.radios = RadioSelection().set(17).set(13);  // SVGA 800 x 600
-  window.Check(CheckBox::CheckBox2, true);
+  options.target = ResolveTargetSize(RadioSelection().set(17).set(13));  // SVGA 800 x 600
+  window.photo.reduce = true;
 
   const RunOutcome outcome = Run();
 
@@ -314,35 +326,63 @@ TEST_F(BatchRunTest, PhotoSmallerThanBoxIsSavedUnreduced) {
 
 TEST_F(BatchRunTest, ReductionToTheBoxBothWays) {
   Photo("a.jpg", 800, 600);
-  window.radios = RadioSelection().set(23).set(13);  // VGA 640 x 480
-  window.Check(CheckBox::CheckBox2, true);
+  options.target = ResolveTargetSize(RadioSelection().set(23).set(13));  // VGA 640 x 480
+  window.photo.reduce = true;
   Run();
   EXPECT_EQ(SizeOf(Out("a.jpg")), (PixelSize{640, 480}));
 
-  window.Check(CheckBox::CheckBox3, true);
-  window.outputFolder = box.Path("out-hq");
+  window.photo.highQuality = true;
+  options.outputFolder = box.Path("out-hq");
   const RunOutcome outcome = Run();
   EXPECT_EQ(window.log, Strings{In("a.jpg")});
   EXPECT_EQ(outcome.SavedCount, 1);
   EXPECT_EQ(SizeOf(box.Path("out-hq/a.jpg")), (PixelSize{640, 480}));
 }
 
-TEST_F(BatchRunTest, SizeIsFixedPerRunButFoldersAreReadPerFile) {
+TEST_F(BatchRunTest, FoldersAndSizeAreFixedAtRunButPhotoOptionsAreNot) {
   Photo("a.jpg", 400, 300);
   Photo("b.jpg", 400, 300);
-  window.onProcessMessages = [this] {
+  options.target = ResolveTargetSize(RadioSelection().set(23));  // VGA 640 x 480
+  window.onPoll = [this] {
     if (window.log.size() == 2) {
-      window.outputFolder = box.Path("out2");
-      window.radios = RadioSelection().set(23);  // VGA: would trim to 400 x 300
+      options.outputFolder = box.Path("out2");
+      options.target = ResolveTargetSize(RadioSelection().set(1));  // L: would trim to 400 x 280
+      window.photo.reduce = true;
     }
   };
-
-  const RunOutcome outcome = Run();
+  const RunOptions asPressed = options;
+  window.photo = options.photo;
+  const RunOutcome outcome = RunBatch(asPressed, window);
 
   EXPECT_EQ(outcome.SavedCount, 2);
-  EXPECT_EQ(SizeOf(Out("a.jpg")), (PixelSize{400, 280}));
-  EXPECT_FALSE(fs::exists(Out("b.jpg")));
-  EXPECT_EQ(SizeOf(box.Path("out2/b.jpg")), (PixelSize{400, 280}));
+  EXPECT_EQ(SizeOf(Out("a.jpg")), (PixelSize{400, 300}));
+  EXPECT_FALSE(fs::exists(box.Path("out2")));
+  // b.jpg is 400 x 300, smaller than the 640 x 480 box: logged, not reduced.
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), In("b.jpg"), kSmallerLine}));
+  EXPECT_EQ(SizeOf(Out("b.jpg")), (PixelSize{400, 300}));
+}
+
+TEST_F(BatchRunTest, EachPhotoIsReportedOnceWithItsOutcome) {
+  Photo("a.jpg", 400, 300);
+  Photo("b.jpg", 300, 200);
+  box.Fill({"in/c.jpg"});
+  options.outputFolder = box.Path("out") + "/";
+
+  Run();
+
+  ASSERT_EQ(window.reports.size(), 3u);
+  const PhotoReport& a = window.reports[0];
+  EXPECT_EQ(a.input, In("a.jpg"));
+  EXPECT_EQ(a.output, Out("a.jpg"));
+  EXPECT_EQ(a.outcome, PhotoOutcome::Saved);
+  EXPECT_EQ(a.decoded, (PixelSize{400, 300}));
+  EXPECT_EQ(a.crop, (PixelSize{400, 280}));
+  EXPECT_EQ(a.saved, (PixelSize{400, 280}));
+  EXPECT_EQ(window.reports[1].outcome, PhotoOutcome::SkippedSmall);
+  EXPECT_EQ(window.reports[1].logLines, Strings{kSkipLine});
+  EXPECT_EQ(window.reports[2].outcome, PhotoOutcome::Unreadable);
+  EXPECT_EQ(window.reports[2].output, "");
+  EXPECT_EQ(window.questionKinds, std::vector<Question>{Question::Unreadable});
 }
 
 // --- Output paths --------------------------------------------------------------
@@ -350,8 +390,8 @@ TEST_F(BatchRunTest, SizeIsFixedPerRunButFoldersAreReadPerFile) {
 TEST_F(BatchRunTest, InputFolderWithoutSeparatorDoublesItInTheOutputPath) {
   Photo("sub/a.jpg", 400, 300);
   box.Write("out/sub/a.jpg", "old");
-  window.inputFolder = box.Path("in");
-  window.outputFolder = box.Path("out") + "/";
+  options.inputFolder = box.Path("in");
+  options.outputFolder = box.Path("out") + "/";
 
   const RunOutcome outcome = Run();
 
@@ -359,25 +399,6 @@ TEST_F(BatchRunTest, InputFolderWithoutSeparatorDoublesItInTheOutputPath) {
                                       box.Path("out") + "//sub/a.jpg"});
   EXPECT_EQ(outcome.SavedCount, 1);
   EXPECT_EQ(SizeOf(Out("sub/a.jpg")), (PixelSize{400, 280}));
-}
-
-TEST_F(BatchRunTest, InputPathShorterThanFolderTextIsABadName) {
-  Photo("a.jpg", 400, 300);
-  Photo("b.jpg", 400, 300);
-  // The folder text is read again per file; here it changes under the run.
-  window.onProcessMessages = [this] {
-    if (window.log.size() == 1) window.inputFolder = box.Path("in/") + std::string(40, 'x');
-  };
-  window.answers = {false, true};
-
-  const RunOutcome outcome = Run();
-
-  EXPECT_EQ(window.questions,
-            (Strings{"JPEGファイルのファイル名が不正です。中断しますか？\n\n" + In("a.jpg"),
-                     "JPEGファイルのファイル名が不正です。中断しますか？\n\n" + In("b.jpg")}));
-  EXPECT_EQ(window.log, (Strings{In("a.jpg"), "ファイル名が不正", In("b.jpg"), "中断"}));
-  EXPECT_EQ(window.messages, Strings{Stopped(0, 1, 0)});
-  EXPECT_TRUE(outcome.stopped);
 }
 
 // Folder text of exactly `length` bytes below the sandbox, made of
@@ -401,7 +422,7 @@ TEST_F(BatchRunTest, OutputPathOverTheLimitIsRefusedNotCut) {
   // Folder text plus separator: 2042 bytes, so out/a.jpg is 2047 and out/abc.jpg 2049.
   const std::string outFolder = LongFolder(box.Path("out"), 2041);
   ASSERT_NE(outFolder.back(), '/');
-  window.outputFolder = outFolder;
+  options.outputFolder = outFolder;
 
   const RunOutcome outcome = Run();
 
@@ -421,7 +442,7 @@ TEST_F(BatchRunTest, InputPathsOver2047BytesAreWorkedWithInFull) {
   const std::string relative = std::string(200, 'e') + "/a.jpg";
   box.Write(inFolder.substr(box.Root().size() + 1) + "/" + relative,
             MakeJpeg(400, 300, CoordinatePixel));
-  window.inputFolder = inFolder + "/";
+  options.inputFolder = inFolder + "/";
 
   const RunOutcome outcome = Run();
 
@@ -467,14 +488,13 @@ TEST_F(BatchRunTest, YesToSameNameStopsWithOneBox) {
   EXPECT_EQ(box.Read("out/a.jpg"), "old a");
   EXPECT_FALSE(fs::exists(Out("b.jpg")));
   EXPECT_TRUE(outcome.stopped);
-  EXPECT_TRUE(state.CancelRequested);
   EXPECT_EQ(window.events.back(), "idle");
 }
 
 TEST_F(BatchRunTest, FileThatVanishedAfterTheScan) {
   Photo("a.jpg", 400, 300);
   Photo("b.jpg", 400, 300);
-  window.onProcessMessages = [this] {
+  window.onPoll = [this] {
     if (window.log.size() == 1) fs::remove(In("a.jpg"));
   };
 
@@ -503,14 +523,18 @@ TEST_F(BatchRunTest, YesToAProblemStopsWithoutCountingTheFile) {
 TEST_F(BatchRunTest, OutputFolderThatCannotBeCreated) {
   Photo("a.jpg", 400, 300);
   box.Fill({"blocker"});  // a file where a folder would have to be
-  window.outputFolder = box.Path("blocker/out");
+  options.outputFolder = box.Path("blocker/out");
 
   const RunOutcome outcome = Run();
 
   EXPECT_EQ(window.questions, Strings{"JPEGファイルの保存が出来ませんでした。中断しますか？\n\n" +
                                       box.Path("blocker/out/a.jpg")});
   ASSERT_EQ(window.messages.size(), 2u);
-  EXPECT_EQ(window.messages[0], "保存先フォルダを作成出来ません。\n" + box.Path("blocker/out"));
+  // The stored text, then the path and the system's reason.
+  EXPECT_EQ(window.messages[0], "保存先フォルダを作成出来ません。\n" + box.Path("blocker/out") +
+                                    "\n" + box.Path("blocker/out/a.jpg") + "\n" +
+                                    std::strerror(ENOTDIR));
+  EXPECT_EQ(window.notices[0], Notice::SaveFailed);
   EXPECT_EQ(window.messages[1], Finished(0, 1, 0));
   EXPECT_EQ(window.log, (Strings{In("a.jpg"), "保存に失敗"}));
   EXPECT_EQ(outcome.ErrorCount, 1);
@@ -558,9 +582,9 @@ TEST_F(BatchRunTest, CancelOnTheLastFileEndsAsUsualInStoppedWording) {
 TEST_F(BatchRunTest, CancelInsideHighQualityReductionDropsThePhoto) {
   Photo("a.jpg", 800, 600);
   Photo("b.jpg", 800, 600);
-  window.radios = RadioSelection().set(23).set(13);  // VGA 640 x 480
-  window.Check(CheckBox::CheckBox2, true);
-  window.Check(CheckBox::CheckBox3, true);
+  options.target = ResolveTargetSize(RadioSelection().set(23).set(13));  // VGA 640 x 480
+  window.photo.reduce = true;
+  window.photo.highQuality = true;
   CancelDuringFile(1);
 
   const RunOutcome outcome = Run();
@@ -577,7 +601,7 @@ TEST_F(BatchRunTest, CancelInsideHighQualityReductionDropsThePhoto) {
 
 TEST_F(BatchRunTest, NewRunClearsAnEarlierCancel) {
   Photo("a.jpg", 400, 300);
-  state.CancelRequested = true;
+  window.cancel = true;
   const RunOutcome outcome = Run();
   EXPECT_FALSE(outcome.stopped);
   EXPECT_EQ(outcome.SavedCount, 1);
@@ -589,7 +613,7 @@ TEST_F(BatchRunTest, OutOfMemoryInsideAFileEndsTheRunCleanly) {
   Photo("a.jpg", 400, 300);
   Photo("b.jpg", 400, 300);
   Photo("c.jpg", 400, 300);
-  window.onProcessMessages = [this] {
+  window.onPoll = [this] {
     if (window.log.size() == 2) throw std::bad_alloc();
   };
 
@@ -607,7 +631,7 @@ TEST_F(BatchRunTest, OutOfMemoryInsideAFileEndsTheRunCleanly) {
 
 TEST_F(BatchRunTest, OtherExceptionInsideAFileIsReportedWithItsText) {
   Photo("a.jpg", 400, 300);
-  window.onProcessMessages = [] { throw std::runtime_error("disk on fire"); };
+  window.onPoll = [] { throw std::runtime_error("disk on fire"); };
 
   const RunOutcome outcome = Run();
 
@@ -617,6 +641,99 @@ TEST_F(BatchRunTest, OtherExceptionInsideAFileIsReportedWithItsText) {
   EXPECT_EQ(window.log, (Strings{In("a.jpg"), "中断"}));
   EXPECT_TRUE(outcome.stopped);
   EXPECT_FALSE(window.running);
+}
+
+// --- Decoding ahead -------------------------------------------------------------
+
+// A tree with every outcome a photo can have, and its whole record: every
+// event the front end saw and the bytes of every file written.
+struct Recorded {
+  Strings events;
+  Strings outputs;  // "path: bytes"
+  friend bool operator==(const Recorded&, const Recorded&) = default;
+};
+
+class DecodingAhead : public BatchRunTest {
+ protected:
+  void EveryOutcome() {
+    Photo("a.jpg", 400, 300);         // saved
+    box.Fill({"in/b.jpg"});           // not a photo
+    Photo("c.jpg", 300, 200);         // small: skipped
+    PlainPhoto("d.jpg", 7000, 5000);  // the trim fails
+    Photo("e.jpg", 400, 300);         // exists: asked, replaced
+    const std::string whole = MakeJpeg(480, 360, CoordinatePixel);
+    box.Write("in/f.jpg", whole.substr(0, whole.size() / 2));  // cut short: grey rows
+    Photo("sub/g.jpg", 200, 400);                              // smaller than the box
+    box.Write("out/e.jpg", "old");
+  }
+
+  Recorded RunWithJobs(int jobs) {
+    fs::remove_all(Out(""));
+    box.Write("out/e.jpg", "old");
+    FakePort port;
+    port.photo.reduce = true;
+    options.photo = port.photo;
+    options.jobs = jobs;
+    options.target = ResolveTargetSize(RadioSelection().set(23));  // VGA 640 x 480
+    RunBatch(options, port);
+    Recorded recorded{port.events, {}};
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::recursive_directory_iterator(Out(""))) {
+      if (entry.is_regular_file()) files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+      const std::string relative = fs::relative(file, Out("")).string();
+      recorded.outputs.push_back(relative + ": " + box.Read("out/" + relative));
+    }
+    return recorded;
+  }
+};
+
+TEST_F(DecodingAhead, EveryOutcomeIsTheSameAsOnePhotoAfterAnother) {
+  EveryOutcome();
+  const Recorded sequential = RunWithJobs(1);
+  ASSERT_EQ(sequential.outputs.size(), 4u);  // a, e, f and g
+  EXPECT_EQ(RunWithJobs(4), sequential);
+  EXPECT_EQ(RunWithJobs(2), sequential);
+}
+
+TEST_F(DecodingAhead, CancelWithDecodesInFlightStopsAtOnce) {
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg", "f.jpg"}) {
+    Photo(name, 640, 480);
+  }
+  options.jobs = 4;
+  window.onPoll = [this] { window.cancel = true; };
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), "中断"}));
+  EXPECT_EQ(window.messages, (Strings{"中断しました。", Stopped(0, 0, 0)}));
+  EXPECT_TRUE(outcome.stopped);
+  EXPECT_FALSE(fs::exists(Out("")));
+}
+
+TEST_F(DecodingAhead, PhotosChangedOrRemovedBeforeTheirTurnAreTakenAsTheyAreThen) {
+  Photo("a.jpg", 400, 300);
+  Photo("b.jpg", 400, 300);
+  Photo("c.jpg", 400, 300);
+  options.jobs = 4;
+  // At the second photo's turn it is removed and the third replaced;
+  // both may well have been decoded ahead by then.
+  window.onPoll = [this, done = false]() mutable {
+    if (window.log.size() != 2 || done) return;
+    done = true;
+    Photo("c.jpg", 300, 400);
+    fs::remove(In("b.jpg"));
+  };
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.log,
+            (Strings{In("a.jpg"), In("b.jpg"), "JPEGファイルが存在しません", In("c.jpg")}));
+  EXPECT_EQ(outcome.SavedCount, 2);
+  EXPECT_EQ(SizeOf(Out("c.jpg")), (PixelSize{280, 400}));
+  EXPECT_FALSE(fs::exists(Out("b.jpg")));
 }
 
 }  // namespace

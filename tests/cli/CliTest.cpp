@@ -123,7 +123,7 @@ class CliTest : public ::testing::Test {
 
   static std::optional<std::pair<int, int>> SizeOf(const std::string& path) {
     Bitmap bitmap;
-    if (DecodeJpegFile(path, bitmap) != 0) return std::nullopt;
+    if (DecodeJpegFile(path, bitmap).code != 0) return std::nullopt;
     return std::pair{bitmap.Width(), bitmap.Height()};
   }
 
@@ -268,8 +268,8 @@ TEST_F(CliTest, RunThatDoesNotStartExitsTwo) {
   Photo("in/a.jpg", 400, 300);
   const Case cases[] = {
       {{box.Path("empty"), box.Path("out")}, "入力フォルダにJPEGファイルが存在しません。"},
-      {{"--no-trim", box.Path("in"), box.Path("out")},
-       "縦横比変更か解像度縮小のどちらか１つはチェックしてください。"},
+      {{box.Path("in"), box.Path("in/../in/.")},
+       "出力フォルダに入力フォルダと同じフォルダは指定できません。"},
       {{"", box.Path("out")}, "入力フォルダが指定されていません。"},
       {{box.Path("in"), ""}, "出力フォルダが指定されていません。"},
   };
@@ -280,6 +280,34 @@ TEST_F(CliTest, RunThatDoesNotStartExitsTwo) {
     EXPECT_EQ(r.err, c.message + "\n");
   }
   EXPECT_FALSE(fs::exists(box.Path("out")));
+}
+
+TEST_F(CliTest, JobsChangeNeitherOutputNorFiles) {
+  Photo("in/a.jpg", 400, 300);
+  box.Fill({"in/b.jpg"});  // not a photo
+  Photo("in/c.jpg", 300, 200);
+  Photo("in/sub/d.jpg", 200, 400);
+  Photo("in/sub/e.jpg", 640, 480);
+  const std::string whole = MakeJpeg(480, 360, PhotoPixel);
+  box.Write("in/f.jpg", whole.substr(0, whole.size() / 2));
+  const auto outputs = [&](const std::string& folder) {
+    Strings files;
+    for (const char* name : {"a.jpg", "f.jpg", "sub/d.jpg", "sub/e.jpg"}) {
+      files.push_back(box.Read(folder + "/" + name));
+    }
+    return files;
+  };
+
+  const Result one =
+      RunCli({"--jobs", "1", "--size", "vga", "--reduce", box.Path("in"), box.Path("one")});
+  const Result four =
+      RunCli({"--jobs=4", "--size", "vga", "--reduce", box.Path("in"), box.Path("four")});
+  EXPECT_EQ(one.status, 1);
+  EXPECT_EQ(four.status, one.status);
+  EXPECT_EQ(four.out, one.out);
+  EXPECT_EQ(Lines(one.out).back(),
+            "作業が終了しました。保存ファイル数    4  エラー    1   スキップ     1");
+  EXPECT_EQ(outputs("four"), outputs("one"));
 }
 
 TEST_F(CliTest, InvalidCommandLinesGiveOneLineNamingTheOption) {
@@ -304,6 +332,12 @@ TEST_F(CliTest, InvalidCommandLinesGiveOneLineNamingTheOption) {
       {{"--reduce=yes", in, out}, "--reduce"},
       {{in, out, "--size"}, "--size"},
       {{"--high-quality", in, out}, "--high-quality"},
+      {{"--no-trim", in, out}, "--no-trim"},
+      {{"--jobs", "0", in, out}, "--jobs"},
+      {{"--jobs", "65", in, out}, "--jobs"},
+      {{box.Path("nowhere"), out}, box.Path("nowhere")},
+      {{box.Path("in/a.jpg"), out}, "INPUT_FOLDER"},
+      {{in, box.Path("in/a.jpg")}, "OUTPUT_FOLDER"},
       {{in}, "OUTPUT_FOLDER"},
       {{}, "INPUT_FOLDER"},
       {{in, out, "extra"}, "extra"},

@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,14 +9,12 @@
 
 #include "folders/FolderScan.h"
 #include "platform/FileSystem.h"
-#include "support/FakeWindow.h"
 #include "support/Sandbox.h"
 
 namespace quorvale {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FakeWindow;
 using testing::Sandbox;
 
 struct ScanResult {
@@ -23,10 +22,10 @@ struct ScanResult {
   ScanCounts counts;
 };
 
-ScanResult Scan(const std::string& folder, Window& window,
+ScanResult Scan(const std::string& folder, const ScanRules& rules = {},
                 const PathSyntax& syntax = PathSyntax::Native()) {
   ScanResult result;
-  CollectFilesRecursive(folder, result.list, result.counts, window, syntax);
+  CollectFilesRecursive(folder, rules, result.list, result.counts, syntax);
   return result;
 }
 
@@ -39,7 +38,6 @@ void ExpectCounts(const ScanCounts& counts, int folders, int files, int jpegs) {
 class FolderScan : public ::testing::Test {
  protected:
   Sandbox box;
-  FakeWindow window;
 
   void FillExampleTree() const {
     box.Fill(
@@ -49,7 +47,7 @@ class FolderScan : public ::testing::Test {
 
 TEST_F(FolderScan, ExampleTreeWithSubfolders) {
   FillExampleTree();
-  const ScanResult r = Scan(box.Path("Photos"), window);
+  const ScanResult r = Scan(box.Path("Photos"));
   EXPECT_EQ(r.list, (PathList{box.Path("Photos/a.jpg"), box.Path("Photos/b.JPG"),
                               box.Path("Photos/sub/d.jpg")}));
   ExpectCounts(r.counts, 1, 5, 3);
@@ -57,16 +55,15 @@ TEST_F(FolderScan, ExampleTreeWithSubfolders) {
 
 TEST_F(FolderScan, ExampleTreeWithoutSubfolders) {
   FillExampleTree();
-  window.Check(CheckBox::CheckBox4, true);
-  const ScanResult r = Scan(box.Path("Photos"), window);
+  const ScanResult r = Scan(box.Path("Photos"), {.subfolders = false, .excluded = std::nullopt});
   EXPECT_EQ(r.list, (PathList{box.Path("Photos/a.jpg"), box.Path("Photos/b.JPG")}));
   ExpectCounts(r.counts, 1, 4, 2);
 }
 
 TEST_F(FolderScan, TrailingSeparatorGivesTheSameEntries) {
   FillExampleTree();
-  const ScanResult plain = Scan(box.Path("Photos"), window);
-  const ScanResult slashed = Scan(box.Path("Photos/"), window);
+  const ScanResult plain = Scan(box.Path("Photos"));
+  const ScanResult slashed = Scan(box.Path("Photos/"));
   EXPECT_EQ(plain.list, slashed.list);
   ExpectCounts(slashed.counts, 1, 5, 3);
 }
@@ -74,7 +71,7 @@ TEST_F(FolderScan, TrailingSeparatorGivesTheSameEntries) {
 TEST_F(FolderScan, EntriesBeginWithTheFolderTextByteForByte) {
   box.Fill({"x/a.jpg"});
   const std::string given = box.Root() + "/./x";
-  const ScanResult r = Scan(given, window);
+  const ScanResult r = Scan(given);
   EXPECT_EQ(r.list, (PathList{given + "/a.jpg"}));
 }
 
@@ -90,7 +87,7 @@ TEST_F(FolderScan, ExtensionIsAPlainTestOfTheLastFourBytes) {
       {"c.jpeg", false}, {"jpg", false},  {"photo jpg", false}, {"x.gif", false},
   };
   for (const Case& c : cases) box.Fill({std::string("in/") + c.name});
-  const ScanResult r = Scan(box.Path("in"), window);
+  const ScanResult r = Scan(box.Path("in"));
   PathList expected;
   for (const Case& c : cases) {
     if (c.listed) expected.push_back(box.Path(std::string("in/") + c.name));
@@ -101,14 +98,14 @@ TEST_F(FolderScan, ExtensionIsAPlainTestOfTheLastFourBytes) {
 
 TEST_F(FolderScan, FolderNamedLikeAPhotoIsEnteredNeverListed) {
   box.Fill({"in/x.jpg/inner.jpg", "in/y.JPG/"});
-  const ScanResult r = Scan(box.Path("in"), window);
+  const ScanResult r = Scan(box.Path("in"));
   EXPECT_EQ(r.list, (PathList{box.Path("in/x.jpg/inner.jpg")}));
   ExpectCounts(r.counts, 2, 1, 1);
 }
 
 TEST_F(FolderScan, EmptyFolderGivesNothing) {
   box.Fill({"empty/"});
-  const ScanResult r = Scan(box.Path("empty"), window);
+  const ScanResult r = Scan(box.Path("empty"));
   EXPECT_TRUE(r.list.empty());
   ExpectCounts(r.counts, 0, 0, 0);
 }
@@ -117,7 +114,7 @@ TEST_F(FolderScan, MissingFolderOrFileGivesNothing) {
   box.Fill({"photo.jpg"});
   for (const std::string& folder :
        {box.Path("missing"), box.Path("missing/"), box.Path("photo.jpg"), std::string()}) {
-    const ScanResult r = Scan(folder, window);
+    const ScanResult r = Scan(folder);
     EXPECT_TRUE(r.list.empty()) << folder;
     ExpectCounts(r.counts, 0, 0, 0);
   }
@@ -125,7 +122,7 @@ TEST_F(FolderScan, MissingFolderOrFileGivesNothing) {
 
 TEST_F(FolderScan, HiddenFilesAndFoldersCount) {
   box.Fill({"in/.hidden.jpg", "in/.cache/x.jpg", "in/.profile"});
-  const ScanResult r = Scan(box.Path("in"), window);
+  const ScanResult r = Scan(box.Path("in"));
   EXPECT_EQ(r.list, (PathList{box.Path("in/.cache/x.jpg"), box.Path("in/.hidden.jpg")}));
   ExpectCounts(r.counts, 1, 3, 2);
 }
@@ -133,7 +130,7 @@ TEST_F(FolderScan, HiddenFilesAndFoldersCount) {
 TEST_F(FolderScan, SubfolderContentIsInsertedWhereItsEntryIsMet) {
   box.Fill({"in/z.jpg", "in/a.jpg", "in/B.jpg", "in/m/z.jpg", "in/m/x.jpg", "in/m/n/y.jpg",
             "in/m/n/deeper/w.jpg", "in/m/o.txt"});
-  const ScanResult r = Scan(box.Path("in"), window);
+  const ScanResult r = Scan(box.Path("in"));
   EXPECT_EQ(r.list,
             (PathList{box.Path("in/B.jpg"), box.Path("in/a.jpg"), box.Path("in/m/n/deeper/w.jpg"),
                       box.Path("in/m/n/y.jpg"), box.Path("in/m/x.jpg"), box.Path("in/m/z.jpg"),
@@ -143,7 +140,7 @@ TEST_F(FolderScan, SubfolderContentIsInsertedWhereItsEntryIsMet) {
 
 TEST_F(FolderScan, JapaneseNamesAndBlanksAreKept) {
   box.Fill({"写真 2008/旅行 京都/一枚目.JPG", "写真 2008/表.jpg", "写真 2008/ メモ .txt"});
-  const ScanResult r = Scan(box.Path("写真 2008"), window);
+  const ScanResult r = Scan(box.Path("写真 2008"));
   EXPECT_EQ(r.list,
             (PathList{box.Path("写真 2008/旅行 京都/一枚目.JPG"), box.Path("写真 2008/表.jpg")}));
   ExpectCounts(r.counts, 1, 3, 2);
@@ -154,7 +151,7 @@ TEST_F(FolderScan, ShiftJisNameEndingInBackslashByteGetsOneSeparator) {
   const std::string hyo = "\x95\x5C";
   box.Fill({hyo + "/a.jpg", hyo + "/" + hyo + "/b.jpg"});
   const PathSyntax syntax{'/', false, LeadByteSet::ShiftJis()};
-  const ScanResult r = Scan(box.Path(hyo), window, syntax);
+  const ScanResult r = Scan(box.Path(hyo), {}, syntax);
   EXPECT_EQ(r.list, (PathList{box.Path(hyo + "/a.jpg"), box.Path(hyo + "/" + hyo + "/b.jpg")}));
 }
 
@@ -162,7 +159,7 @@ TEST_F(FolderScan, LinkBackUpTheTreeIsCountedButNotEntered) {
   box.Fill({"in/a/p.jpg", "in/q.jpg"});
   fs::create_directory_symlink(box.Path("in"), box.Path("in/a/up"));
   fs::create_directory_symlink(box.Path("in/a"), box.Path("in/a/self"));
-  const ScanResult r = Scan(box.Path("in"), window);
+  const ScanResult r = Scan(box.Path("in"));
   EXPECT_EQ(r.list, (PathList{box.Path("in/a/p.jpg"), box.Path("in/q.jpg")}));
   ExpectCounts(r.counts, 3, 2, 2);
 }
@@ -171,7 +168,7 @@ TEST_F(FolderScan, StartFolderReachedThroughALinkIsStillOnTheWalk) {
   box.Fill({"real/p.jpg"});
   fs::create_directory_symlink(box.Path("real"), box.Path("alias"));
   fs::create_directory_symlink(box.Path("real"), box.Path("real/back"));
-  const ScanResult r = Scan(box.Path("alias"), window);
+  const ScanResult r = Scan(box.Path("alias"));
   EXPECT_EQ(r.list, (PathList{box.Path("alias/p.jpg")}));
   ExpectCounts(r.counts, 1, 1, 1);
 }
@@ -179,7 +176,7 @@ TEST_F(FolderScan, StartFolderReachedThroughALinkIsStillOnTheWalk) {
 TEST_F(FolderScan, LinkToASiblingIsEntered) {
   box.Fill({"in/a/x.jpg", "in/b/"});
   fs::create_directory_symlink(box.Path("in/a"), box.Path("in/b/to-a"));
-  const ScanResult r = Scan(box.Path("in"), window);
+  const ScanResult r = Scan(box.Path("in"));
   EXPECT_EQ(r.list, (PathList{box.Path("in/a/x.jpg"), box.Path("in/b/to-a/x.jpg")}));
   ExpectCounts(r.counts, 3, 2, 2);
 }
@@ -188,7 +185,7 @@ TEST_F(FolderScan, LinksToFilesAndDanglingLinksAreFiles) {
   box.Fill({"in/real.jpg"});
   fs::create_symlink(box.Path("in/real.jpg"), box.Path("in/to-real.jpg"));
   fs::create_symlink(box.Path("in/gone"), box.Path("in/dangling.jpg"));
-  const ScanResult r = Scan(box.Path("in"), window);
+  const ScanResult r = Scan(box.Path("in"));
   EXPECT_EQ(r.list, (PathList{box.Path("in/dangling.jpg"), box.Path("in/real.jpg"),
                               box.Path("in/to-real.jpg")}));
   ExpectCounts(r.counts, 0, 3, 3);
@@ -198,7 +195,7 @@ TEST_F(FolderScan, PathsBeyondTwoThousandBytesAreWalkedInFull) {
   std::string relative = "in";
   for (int i = 0; i < 12; ++i) relative += "/" + std::string(250, static_cast<char>('a' + i));
   box.Fill({relative + "/deep.jpg"});
-  const ScanResult r = Scan(box.Path("in"), window);
+  const ScanResult r = Scan(box.Path("in"));
   ASSERT_EQ(r.list.size(), 1u);
   EXPECT_GT(r.list[0].size(), 3000u);
   EXPECT_EQ(r.list[0], box.Path(relative + "/deep.jpg"));
@@ -209,29 +206,9 @@ TEST_F(FolderScan, UnlistableSubfolderIsStillCounted) {
   if (geteuid() == 0) GTEST_SKIP() << "root lists every folder";
   box.Fill({"in/locked/x.jpg", "in/y.jpg"});
   fs::permissions(box.Path("in/locked"), fs::perms::none);
-  const ScanResult r = Scan(box.Path("in"), window);
+  const ScanResult r = Scan(box.Path("in"));
   EXPECT_EQ(r.list, (PathList{box.Path("in/y.jpg")}));
   ExpectCounts(r.counts, 1, 1, 1);
-}
-
-// Reads CheckBox4 as the window would at that moment: ticked once the first
-// folder entry has been read.
-class TickingWindow : public FakeWindow {
- public:
-  int reads = 0;
-  bool IsChecked(CheckBox box) override {
-    if (box != CheckBox::CheckBox4) return FakeWindow::IsChecked(box);
-    return reads++ > 0;
-  }
-};
-
-TEST_F(FolderScan, CheckBox4IsReadAtEveryFolderEntry) {
-  box.Fill({"in/a/1.jpg", "in/b/2.jpg", "in/c/3.jpg"});
-  TickingWindow ticking;
-  const ScanResult r = Scan(box.Path("in"), ticking);
-  EXPECT_EQ(r.list, (PathList{box.Path("in/a/1.jpg")}));
-  EXPECT_EQ(ticking.reads, 3);
-  ExpectCounts(r.counts, 3, 1, 1);
 }
 
 TEST_F(FolderScan, CountersAndListAreOnlyAddedTo) {
@@ -239,47 +216,93 @@ TEST_F(FolderScan, CountersAndListAreOnlyAddedTo) {
   ScanResult r;
   r.list = {"earlier"};
   r.counts = {10, 20, 30};
-  CollectFilesRecursive(box.Path("Photos"), r.list, r.counts, window);
+  CollectFilesRecursive(box.Path("Photos"), {}, r.list, r.counts);
   EXPECT_EQ(r.list, (PathList{"earlier", box.Path("Photos/a.jpg"), box.Path("Photos/b.JPG"),
                               box.Path("Photos/sub/d.jpg")}));
   ExpectCounts(r.counts, 11, 25, 33);
 }
 
-TEST(ScanInputFolder, ClearsCountersAndLogThenListsEveryPhoto) {
+// The output folder inside the input tree: neither its photos nor the
+// folder itself are seen, whichever way it is reached, and whether or not
+// the subfolders are walked.
+TEST_F(FolderScan, ExcludedFolderIsNeitherListedNorCounted) {
+  box.Fill({"in/a.jpg", "in/out/x.jpg", "in/out/deep/y.jpg", "in/sub/b.jpg", "in/sub/c.txt",
+            "elsewhere/"});
+  fs::create_directory_symlink(box.Path("in/out"), box.Path("in/sub/to-out"));
+  const std::optional<FolderId> out = IdentifyFolder(box.Path("in/out"));
+  const std::optional<FolderId> elsewhere = IdentifyFolder(box.Path("elsewhere"));
+  ASSERT_TRUE(out && elsewhere);
+  struct Row {
+    const char* why;
+    ScanRules rules;
+    PathList list;
+    int folders, files, jpegs;
+  } rows[] = {
+      {"nothing excluded",
+       {},
+       {box.Path("in/a.jpg"), box.Path("in/out/deep/y.jpg"), box.Path("in/out/x.jpg"),
+        box.Path("in/sub/b.jpg"), box.Path("in/sub/to-out/deep/y.jpg"),
+        box.Path("in/sub/to-out/x.jpg")},
+       5,
+       7,
+       6},
+      {"output folder excluded",
+       {.excluded = out},
+       {box.Path("in/a.jpg"), box.Path("in/sub/b.jpg")},
+       1,
+       3,
+       2},
+      {"output folder excluded, no subfolders",
+       {.subfolders = false, .excluded = out},
+       {box.Path("in/a.jpg")},
+       1,
+       1,
+       1},
+      {"a folder outside the tree excluded, no subfolders",
+       {.subfolders = false, .excluded = elsewhere},
+       {box.Path("in/a.jpg")},
+       2,
+       1,
+       1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.why);
+    const ScanResult r = Scan(box.Path("in"), row.rules);
+    EXPECT_EQ(r.list, row.list);
+    ExpectCounts(r.counts, row.folders, row.files, row.jpegs);
+  }
+}
+
+TEST(ScanInputFolder, CountsFromZeroAndListsEveryPhoto) {
   Sandbox box;
   box.Fill({"in/a.jpg", "in/b.txt", "in/s/c.JPG"});
-  FakeWindow window;
-  window.log = {"old line"};
-  RunState state;
-  state.SubfolderCount = 7;
-  state.FileCount = 8;
-  state.JpegCount = 9;
-  EXPECT_TRUE(ScanInputFolder(state, window, box.Path("in")));
-  EXPECT_EQ(window.log, (std::vector<std::string>{box.Path("in/a.jpg"), box.Path("in/s/c.JPG")}));
-  EXPECT_EQ(window.events, (std::vector<std::string>{"clear log", "log: " + box.Path("in/a.jpg"),
-                                                     "log: " + box.Path("in/s/c.JPG")}));
-  ExpectCounts(state, 1, 3, 2);
-  EXPECT_TRUE(window.statusTexts.empty());
+  const struct {
+    bool subfolders;
+    PathList files;
+    int folders, allFiles, jpegs;
+  } rows[] = {
+      {true, {box.Path("in/a.jpg"), box.Path("in/s/c.JPG")}, 1, 3, 2},
+      {false, {box.Path("in/a.jpg")}, 1, 2, 1},
+  };
+  for (const auto& row : rows) {
+    const FolderListing listing = ScanInputFolder(box.Path("in"), row.subfolders);
+    EXPECT_EQ(listing.files, row.files) << row.subfolders;
+    ExpectCounts(listing.counts, row.folders, row.allFiles, row.jpegs);
+  }
 }
 
-TEST(ScanInputFolder, MissingFolderLeavesAnEmptyLogAndZeros) {
+TEST(ScanInputFolder, MissingFolderGivesNothingAndZeros) {
   Sandbox box;
-  FakeWindow window;
-  window.log = {"old line"};
-  RunState state;
-  state.FileCount = 4;
-  EXPECT_TRUE(ScanInputFolder(state, window, box.Path("missing")));
-  EXPECT_TRUE(window.log.empty());
-  ExpectCounts(state, 0, 0, 0);
+  const FolderListing listing = ScanInputFolder(box.Path("missing"), true);
+  EXPECT_TRUE(listing.files.empty());
+  ExpectCounts(listing.counts, 0, 0, 0);
 }
 
-TEST(ShowScanSummary, ReplacesTheStatusText) {
-  FakeWindow window;
-  ShowScanSummary(ScanCounts{1, 5, 3}, window);
-  EXPECT_EQ(window.Status(), "サブフォルダ数 1  全ファイル数 5   JPEGファイル数 3");
-  ShowScanSummary(ScanCounts{0, 123456, 2147483647}, window);
-  EXPECT_EQ(window.Status(), "サブフォルダ数 0  全ファイル数 123456   JPEGファイル数 2147483647");
-  EXPECT_EQ(window.statusTexts.size(), 2u);
+TEST(ScanSummaryText, NamesTheThreeCounts) {
+  EXPECT_EQ(ScanSummaryText(ScanCounts{1, 5, 3}),
+            "サブフォルダ数 1  全ファイル数 5   JPEGファイル数 3");
+  EXPECT_EQ(ScanSummaryText(ScanCounts{0, 123456, 2147483647}),
+            "サブフォルダ数 0  全ファイル数 123456   JPEGファイル数 2147483647");
 }
 
 }  // namespace

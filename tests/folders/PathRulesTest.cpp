@@ -77,8 +77,17 @@ TEST(EndsWithSeparator, NativeStyleWithoutLeadBytes) {
 TEST(EndsWithSeparator, NativeSeparatorWithShiftJisLeadBytes) {
   const PathSyntax syntax{'/', false, LeadByteSet::ShiftJis()};
   EXPECT_EQ(EndsWithSeparator("/photos/" + kHyo + "/", syntax), 1);
-  EXPECT_EQ(EndsWithSeparator("/photos/\x95/", syntax), 0);  // the '/' is taken as a second byte
+  // '/' is below every second byte, so it is a separator even after a lone
+  // lead byte.
+  EXPECT_EQ(EndsWithSeparator("/photos/\x95/", syntax), 1);
   EXPECT_EQ(EndsWithSeparator("/photos/" + kHyo, syntax), 0);
+  EXPECT_EQ(EndsWithSeparator("/photos/\x95", syntax), 0);
+}
+
+std::string Repeated(const std::string& text, int times) {
+  std::string result;
+  for (int i = 0; i < times; ++i) result += text;
+  return result;
 }
 
 struct WithCase {
@@ -97,8 +106,15 @@ TEST(WithSeparator, AddsExactlyOneSeparatorWhenNoneEndsTheText) {
       {"表 then separator unchanged", "C:\\" + kHyo + "\\", "C:\\" + kHyo + "\\"},
       {"lone lead byte", "C:\\a\x95", "C:\\a\x95\\"},
       {"forward slash", "C:/Photos/", "C:/Photos/\\"},
-      {"2048 bytes are not examined", std::string(2047, 'a') + "\\",
-       std::string(2047, 'a') + "\\\\"},
+      // Unlike EndsWithSeparator, any length is examined.
+      {"2048 bytes ending in separator", std::string(2047, 'a') + "\\",
+       std::string(2047, 'a') + "\\"},
+      {"2048 bytes ending in 表", std::string(2046, 'a') + kHyo,
+       std::string(2046, 'a') + kHyo + "\\"},
+      {"5000 bytes of 表 and a separator", Repeated(kHyo, 2500) + "\\",
+       Repeated(kHyo, 2500) + "\\"},
+      {"5000 bytes ending in 表", std::string(5000, 'a') + kHyo,
+       std::string(5000, 'a') + kHyo + "\\"},
   };
   for (const WithCase& c : windows) {
     EXPECT_EQ(WithSeparator(c.path, Sjis()), c.expected) << c.label;
@@ -109,9 +125,27 @@ TEST(WithSeparator, AddsExactlyOneSeparatorWhenNoneEndsTheText) {
       {"already there", "/home/photos/", "/home/photos/"},
       {"empty", "", "/"},
       {"backslash is ordinary", "a\\", "a\\/"},
+      {"2048 bytes ending in separator", std::string(2047, 'a') + "/",
+       std::string(2047, 'a') + "/"},
+      {"2048 bytes", std::string(2048, 'a'), std::string(2048, 'a') + "/"},
+      {"5000 bytes ending in separator", std::string(4999, 'a') + "/",
+       std::string(4999, 'a') + "/"},
   };
   for (const WithCase& c : native) {
     EXPECT_EQ(WithSeparator(c.path, Slash()), c.expected) << c.label;
+  }
+  // With the lead bytes of Shift-JIS the last byte still decides for '/'.
+  const PathSyntax sjisSlash{'/', false, LeadByteSet::ShiftJis()};
+  const std::vector<WithCase> nativeShiftJis = {
+      {"after 表", "/x/" + kHyo, "/x/" + kHyo + "/"},
+      {"after a lone lead byte", "/x/\x95/", "/x/\x95/"},
+      {"lone lead byte at the end", "/x/\x95", "/x/\x95/"},
+      {"3000 bytes of 表 and a separator", Repeated(kHyo, 1500) + "/", Repeated(kHyo, 1500) + "/"},
+      {"3001 lead bytes and a separator", std::string(3001, '\x95') + "/",
+       std::string(3001, '\x95') + "/"},
+  };
+  for (const WithCase& c : nativeShiftJis) {
+    EXPECT_EQ(WithSeparator(c.path, sjisSlash), c.expected) << c.label;
   }
 }
 

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -9,12 +11,9 @@
 
 #include "imaging/HighQuality.h"
 #include "imaging/HighQualityWeights.h"
-#include "support/FakeWindow.h"
 
 namespace quorvale {
 namespace {
-
-using testing::FakeWindow;
 
 #define FW "\xE3\x80\x80"  // U+3000 ideographic space
 
@@ -54,13 +53,27 @@ std::string Describe(Pixel p) {
   return "(" + std::to_string(p.b) + ", " + std::to_string(p.g) + ", " + std::to_string(p.r) + ")";
 }
 
-// The planes are large; one state serves every test of this file.
-RunState& State() {
-  static RunState* state = new RunState;
-  state->MessageText.clear();
-  state->CancelRequested = false;
-  return *state;
+// The plane is large; one serves every test of this file.
+Plane& ThePlane() {
+  static Plane* plane = new Plane;
+  return *plane;
 }
+
+HighQualityResult Shrink(Bitmap& bitmap, int width, int height, const CancelPoll& cancel = {}) {
+  return ShrinkHighQuality(bitmap, ThePlane(), width, height, cancel);
+}
+
+// A cancel poll that counts its questions and answers with `answer`.
+struct CountingPoll {
+  int questions = 0;
+  std::function<bool()> answer = [] { return false; };
+  CancelPoll Poll() {
+    return [this] {
+      ++questions;
+      return answer();
+    };
+  }
+};
 
 // ---------------------------------------------------------------------------
 // A literal transcription of the reduction, kept free of every shortcut the
@@ -227,11 +240,10 @@ TEST(ShrinkHighQuality, UniformWhiteLosesTheMissingHundredth) {
       {300, 200, 200, 133, 251},  // 149 * 149 * 255 / 22500
   };
   for (const auto& c : cases) {
-    RunState& state = State();
-    FakeWindow window;
     Bitmap bitmap = Uniform(c.sw, c.sh, {255, 255, 255});
-    ASSERT_EQ(ShrinkHighQuality(state, window, bitmap, c.tw, c.th), 0);
-    EXPECT_EQ(state.MessageText, "");
+    const HighQualityResult result = Shrink(bitmap, c.tw, c.th);
+    ASSERT_EQ(result.code, 0);
+    EXPECT_EQ(result.reason, "");
     ASSERT_EQ(bitmap.Width(), c.tw);
     ASSERT_EQ(bitmap.Height(), c.th);
     for (int y = 0; y < c.th; ++y) {
@@ -246,10 +258,8 @@ TEST(ShrinkHighQuality, OverhangingLastRowKeepsAUniformValue) {
   // 2592 x 1815 to 2000 x 1401: f = 129, the last row's footprint starts in
   // source row 1814 and runs past it, all credited to that row (weight 128);
   // the first row's weights 100 + 28 add up to the same.
-  RunState& state = State();
-  FakeWindow window;
   Bitmap bitmap = Uniform(2592, 1815, {90, 140, 200});
-  ASSERT_EQ(ShrinkHighQuality(state, window, bitmap, 2000, 1401), 0);
+  ASSERT_EQ(Shrink(bitmap, 2000, 1401).code, 0);
   ASSERT_EQ(bitmap.Height(), 1401);
   for (int x : {0, 1, 999, 1998, 1999}) {
     EXPECT_EQ(At(bitmap, x, 1400), At(bitmap, x, 0)) << x;
@@ -262,8 +272,6 @@ TEST(ShrinkHighQuality, OverhangingLastRowKeepsAUniformValue) {
 TEST(ShrinkHighQuality, SharpensAnEdgeOnTheBrightness) {
   // 2:1 of grays 102 and 203 resamples to 100 and 200 (39601 / 40000 of
   // each), with the edge between output columns 9 and 10.
-  RunState& state = State();
-  FakeWindow window;
   Bitmap bitmap(40, 20);
   for (int y = 0; y < 20; ++y) {
     for (int x = 0; x < 40; ++x) {
@@ -271,7 +279,7 @@ TEST(ShrinkHighQuality, SharpensAnEdgeOnTheBrightness) {
       Set(bitmap, x, y, {gray, gray, gray});
     }
   }
-  ASSERT_EQ(ShrinkHighQuality(state, window, bitmap, 20, 10), 0);
+  ASSERT_EQ(Shrink(bitmap, 20, 10).code, 0);
   const auto gray = [](int v) { return Pixel{v, v, v}; };
   for (int y = 1; y < 9; ++y) {
     EXPECT_EQ(At(bitmap, 8, y), gray(100)) << y;
@@ -287,8 +295,6 @@ TEST(ShrinkHighQuality, SharpensAnEdgeOnTheBrightness) {
 }
 
 TEST(ShrinkHighQuality, BlackStaysBlackAndBrightEdgesClamp) {
-  RunState& state = State();
-  FakeWindow window;
   // A white dot on black: Yc = 0 around it gives black, and the dot itself
   // is pushed above 255 and clamped.
   Bitmap bitmap = Uniform(20, 20, {0, 0, 0});
@@ -297,7 +303,7 @@ TEST(ShrinkHighQuality, BlackStaysBlackAndBrightEdgesClamp) {
   }
   Bitmap expected = bitmap;
   ReferenceReduction::Run(expected, 10, 10);
-  ASSERT_EQ(ShrinkHighQuality(state, window, bitmap, 10, 10), 0);
+  ASSERT_EQ(Shrink(bitmap, 10, 10).code, 0);
   EXPECT_TRUE(SamePixels(bitmap, expected));
   EXPECT_EQ(At(bitmap, 3, 3), (Pixel{0, 0, 0}));
 }
@@ -354,9 +360,8 @@ TEST(ShrinkHighQuality, MatchesTheLiteralAlgorithm) {
       }
       Bitmap expected = bitmap;
       ReferenceReduction::Run(expected, size.tw, size.th);
-      RunState& state = State();
-      FakeWindow window;
-      ASSERT_EQ(ShrinkHighQuality(state, window, bitmap, size.tw, size.th), 0) << state.MessageText;
+      const HighQualityResult result = Shrink(bitmap, size.tw, size.th);
+      ASSERT_EQ(result.code, 0) << result.reason;
       ASSERT_EQ(bitmap.Width(), size.tw);
       ASSERT_EQ(bitmap.Height(), size.th);
       for (int y = 0; y < size.th; ++y) {
@@ -377,16 +382,12 @@ TEST(ShrinkHighQuality, WhiteAtTheLimitOfThirtyTwoBitSums) {
     Bitmap bitmap = Uniform(sw, 290, {255, 255, 255});
     Bitmap expected = bitmap;
     ReferenceReduction::Run(expected, 100, 10);
-    RunState& state = State();
-    FakeWindow window;
-    ASSERT_EQ(ShrinkHighQuality(state, window, bitmap, 100, 10), 0) << sw;
+    ASSERT_EQ(Shrink(bitmap, 100, 10).code, 0) << sw;
     EXPECT_TRUE(SamePixels(bitmap, expected)) << sw;
   }
 }
 
 TEST(ShrinkHighQuality, WorksOnACroppedBitmap) {
-  RunState& state = State();
-  FakeWindow window;
   Bitmap bitmap(60, 40);
   for (int y = 0; y < 40; ++y) {
     for (int x = 0; x < 60; ++x) Set(bitmap, x, y, {x * 4, y * 6, (x + y) * 2});
@@ -394,7 +395,7 @@ TEST(ShrinkHighQuality, WorksOnACroppedBitmap) {
   bitmap.Crop(5, 3, 45, 30);
   Bitmap expected = bitmap;
   ReferenceReduction::Run(expected, 30, 20);
-  ASSERT_EQ(ShrinkHighQuality(state, window, bitmap, 30, 20), 0);
+  ASSERT_EQ(Shrink(bitmap, 30, 20).code, 0);
   EXPECT_TRUE(SamePixels(bitmap, expected));
 }
 
@@ -467,22 +468,19 @@ TEST(ShrinkHighQuality, PreconditionsInOrderWithTheirMessages) {
   for (const Refusal& c : Refusals) {
     SCOPED_TRACE(std::to_string(c.sw) + "x" + std::to_string(c.sh) + " to " + std::to_string(c.tw) +
                  "x" + std::to_string(c.th));
-    RunState& state = State();
-    state.MessageText = "left over";
     const bool accepted = *c.message == '\0';
-    state.CancelRequested = accepted;
-    FakeWindow window;
+    CountingPoll poll;
+    poll.answer = [] { return true; };
     Bitmap bitmap(c.sw, c.sh);
     Set(bitmap, c.sw - 1, c.sh - 1, {10, 20, 30});
-    EXPECT_EQ(ShrinkHighQuality(state, window, bitmap, c.tw, c.th), accepted ? -2 : -1);
-    EXPECT_EQ(state.MessageText, c.message);
+    const HighQualityResult result = Shrink(bitmap, c.tw, c.th, poll.Poll());
+    EXPECT_EQ(result.code, accepted ? -2 : -1);
+    EXPECT_EQ(result.reason, c.message);
     EXPECT_EQ(bitmap.Width(), c.sw);
     EXPECT_EQ(bitmap.Height(), c.sh);
     EXPECT_EQ(At(bitmap, c.sw - 1, c.sh - 1), (Pixel{10, 20, 30}));
     EXPECT_EQ(At(bitmap, 0, 0), (Pixel{255, 255, 255}));
-    if (!accepted) {
-      EXPECT_EQ(window.pumps, 0);
-    }
+    EXPECT_EQ(poll.questions, accepted ? 1 : 0);
   }
 }
 
@@ -490,73 +488,98 @@ TEST(ShrinkHighQuality, SameWidthLowerHeightNeverFailsAsSameSize) {
   const std::string sameSize =
       "\xE7\x94\xBB\xE5\x83\x8F\xE3\x82\xB5\xE3\x82\xA4\xE3\x82\xBA\xE3\x81\x8C\xE5\x90\x8C";
   for (int th = 100; th < 200; ++th) {
-    RunState& state = State();
-    FakeWindow window;
     Bitmap bitmap(300, 200);
-    ASSERT_EQ(ShrinkHighQuality(state, window, bitmap, 300, th), -1) << th;
-    EXPECT_NE(state.MessageText.rfind(sameSize, 0), 0u) << th;
+    const HighQualityResult result = Shrink(bitmap, 300, th);
+    ASSERT_EQ(result.code, -1) << th;
+    EXPECT_NE(result.reason.rfind(sameSize, 0), 0u) << th;
   }
 }
 
 TEST(ShrinkHighQuality, ZeroSidesAreRefusedWithoutDividing) {
-  RunState& state = State();
-  FakeWindow window;
   Bitmap bitmap(10, 10);
-  EXPECT_EQ(ShrinkHighQuality(state, window, bitmap, 0, 0), -1);
-  EXPECT_NE(state.MessageText, "");
+  const HighQualityResult zeroTarget = Shrink(bitmap, 0, 0);
+  EXPECT_EQ(zeroTarget.code, -1);
+  EXPECT_NE(zeroTarget.reason, "");
   Bitmap empty(10, 0);
-  EXPECT_EQ(ShrinkHighQuality(state, window, empty, 5, 5), -1);
-  EXPECT_NE(state.MessageText, "");
+  const HighQualityResult zeroSource = Shrink(empty, 5, 5);
+  EXPECT_EQ(zeroSource.code, -1);
+  EXPECT_NE(zeroSource.reason, "");
 }
 
 // ---------------------------------------------------------------------------
 
 TEST(ShrinkHighQuality, CancelInTheResamplingLeavesThePhoto) {
-  RunState& state = State();
-  state.MessageText = "left over";
-  FakeWindow window;
-  window.onProcessMessages = [&] { state.CancelRequested = true; };
+  CountingPoll poll;
+  poll.answer = [] { return true; };
   Bitmap bitmap(200, 100);
   for (int y = 0; y < 100; ++y) {
     for (int x = 0; x < 200; ++x) Set(bitmap, x, y, {x, y, 7});
   }
   const Bitmap original = bitmap;
-  EXPECT_EQ(ShrinkHighQuality(state, window, bitmap, 100, 50), -2);
-  EXPECT_EQ(window.pumps, 1);
-  EXPECT_EQ(state.MessageText, "");
+  const HighQualityResult result = Shrink(bitmap, 100, 50, poll.Poll());
+  EXPECT_EQ(result.code, -2);
+  EXPECT_EQ(result.reason, "");
+  EXPECT_EQ(poll.questions, 1);
   EXPECT_TRUE(SamePixels(bitmap, original));
 }
 
 TEST(ShrinkHighQuality, CancelInTheSharpeningKeepsTheSize) {
-  RunState& state = State();
-  FakeWindow window;
   // The last resampled cell is written at the end of the resampling, so the
-  // first pump that finds it changed belongs to the sharpening.
+  // first question that finds it changed belongs to the sharpening.
   const std::uint32_t unset = 0xFFFFFFFF;
-  state.ResultPlane.At(99, 49) = unset;
-  int resamplingPumps = 0;
-  window.onProcessMessages = [&] {
-    if (state.ResultPlane.At(99, 49) == unset) {
-      ++resamplingPumps;
-    } else {
-      state.CancelRequested = true;
-    }
+  ThePlane().At(99, 49) = unset;
+  int resamplingQuestions = 0;
+  CountingPoll poll;
+  poll.answer = [&] {
+    if (ThePlane().At(99, 49) != unset) return true;
+    ++resamplingQuestions;
+    return false;
   };
   Bitmap bitmap = Uniform(200, 100, {50, 60, 70});
-  EXPECT_EQ(ShrinkHighQuality(state, window, bitmap, 100, 50), -2);
-  EXPECT_GE(resamplingPumps, 1);
-  EXPECT_EQ(window.pumps, resamplingPumps + 1);
-  EXPECT_EQ(state.MessageText, "");
+  const HighQualityResult result = Shrink(bitmap, 100, 50, poll.Poll());
+  EXPECT_EQ(result.code, -2);
+  EXPECT_EQ(result.reason, "");
+  EXPECT_GE(resamplingQuestions, 1);
+  EXPECT_EQ(poll.questions, resamplingQuestions + 1);
   EXPECT_EQ(bitmap.Width(), 200);
   EXPECT_EQ(bitmap.Height(), 100);
 }
 
-TEST(ShrinkHighQuality, PumpsAtTheStartOfBothPasses) {
-  RunState& state = State();
-  FakeWindow window;
+TEST(ShrinkHighQuality, AsksAtTheStartOfBothPasses) {
+  CountingPoll poll;
   Bitmap bitmap = Uniform(40, 30, {1, 2, 3});
-  ASSERT_EQ(ShrinkHighQuality(state, window, bitmap, 20, 15), 0);
-  EXPECT_GE(window.pumps, 2);
+  ASSERT_EQ(Shrink(bitmap, 20, 15, poll.Poll()).code, 0);
+  EXPECT_GE(poll.questions, 2);
+}
+
+// Within a pass the poll is asked again only once about 10 ms have passed
+// since its last answer, but it is asked: a long reduction does not run
+// deaf to a cancel.
+TEST(ShrinkHighQuality, AsksAtMostAboutEveryTenMilliseconds) {
+  using Clock = std::chrono::steady_clock;
+  std::vector<Clock::time_point> asked;
+  const CancelPoll poll = [&] {
+    asked.push_back(Clock::now());
+    return false;
+  };
+  // Slight reductions are the slowest: every output pixel is sharpened.
+  Bitmap bitmap = Uniform(4000, 3000, {90, 140, 200});
+  const Clock::time_point start = Clock::now();
+  ASSERT_EQ(Shrink(bitmap, 3990, 2992, poll).code, 0);
+  const Clock::duration took = Clock::now() - start;
+  ASSERT_GE(asked.size(), 2u);
+  // Only the start of the sharpening may follow its predecessor closely.
+  int close = 0;
+  for (std::size_t i = 1; i < asked.size(); ++i) {
+    if (asked[i] - asked[i - 1] < std::chrono::milliseconds(10)) ++close;
+  }
+  EXPECT_LE(close, 1) << asked.size() << " questions";
+  // Of two passes this long, one lasts well over 10 ms.
+  if (took > std::chrono::milliseconds(30)) {
+    EXPECT_GT(asked.size(), 2u)
+        << "no question within a pass of "
+        << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+  }
 }
 
 }  // namespace

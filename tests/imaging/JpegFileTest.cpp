@@ -5,8 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -14,19 +16,15 @@
 #include <jpeglib.h>
 
 #include "platform/FileSystem.h"
-#include "support/FakeWindow.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
 
 namespace quorvale {
 namespace {
 
-using testing::FakeWindow;
 using testing::MakeJpeg;
 using testing::Sandbox;
 using testing::TestJpegOptions;
-
-const std::string CannotCreate = "保存先フォルダを作成出来ません。";
 
 Bitmap PhotoBitmap(int width, int height) {
   Bitmap bitmap(width, height);
@@ -276,8 +274,12 @@ TEST(DecodeJpegFile, GivesThePixelsOfDjpegWithFloatDct) {
                                " " + Quoted(sandbox.Path("in.jpg")));
     ASSERT_EQ(status, row.keepPercent == 100 ? 0 : 2);
     Bitmap bitmap;
-    ASSERT_EQ(DecodeJpegFile(sandbox.Path("in.jpg"), bitmap), 0);
+    const DecodeResult result = DecodeJpegFile(sandbox.Path("in.jpg"), bitmap);
+    ASSERT_EQ(result.code, 0) << result.reason;
     EXPECT_EQ(Difference(bitmap, ParsePnm(sandbox.Read("ref.ppm"))), "");
+    // What djpeg warns about is counted, and only that.
+    EXPECT_EQ(result.warnings > 0, row.keepPercent != 100);
+    EXPECT_EQ(result.warning.empty(), result.warnings == 0);
   }
 }
 
@@ -295,7 +297,7 @@ TEST(DecodeJpegFile, QuantizesGrayscaleToEvenlySpacedLevelsLikeDjpegOnePass) {
                         Quoted(sandbox.Path("ref.pgm")) + " " + Quoted(sandbox.Path("in.jpg"))),
                 0);
       Bitmap bitmap;
-      ASSERT_EQ(DecodeJpegFile(sandbox.Path("in.jpg"), bitmap), 0);
+      ASSERT_EQ(DecodeJpegFile(sandbox.Path("in.jpg"), bitmap).code, 0);
       const Pnm reference = ParsePnm(sandbox.Read("ref.pgm"));
       EXPECT_EQ(reference.channels, 1);
       EXPECT_EQ(Difference(bitmap, reference), "");
@@ -340,7 +342,7 @@ TEST(DecodeJpegFile, ConvertsCmykWithBlackAsAMultiplier) {
   Sandbox sandbox;
   sandbox.Write("cmyk.jpg", jpeg);
   Bitmap bitmap;
-  ASSERT_EQ(DecodeJpegFile(sandbox.Path("cmyk.jpg"), bitmap), 0);
+  ASSERT_EQ(DecodeJpegFile(sandbox.Path("cmyk.jpg"), bitmap).code, 0);
   ASSERT_EQ(bitmap.Width(), width);
   ASSERT_EQ(bitmap.Height(), height);
   const std::vector<std::uint8_t> cmyk = DecodeCmyk(jpeg);
@@ -355,7 +357,7 @@ TEST(DecodeJpegFile, ConvertsCmykWithBlackAsAMultiplier) {
   }
 }
 
-TEST(DecodeJpegFile, RefusesWhatIsNotAReadablePhoto) {
+TEST(DecodeJpegFile, RefusesWhatIsNotAReadablePhotoAndSaysWhy) {
   Sandbox sandbox;
   const std::string photo = MakeJpeg(16, 16, testing::PhotoPixel);
   const std::pair<const char*, std::string> files[] = {
@@ -368,12 +370,21 @@ TEST(DecodeJpegFile, RefusesWhatIsNotAReadablePhoto) {
   for (const auto& [name, bytes] : files) {
     sandbox.Write(name, bytes);
     Bitmap bitmap(2, 2);
-    EXPECT_EQ(DecodeJpegFile(sandbox.Path(name), bitmap), -2) << name;
+    const DecodeResult result = DecodeJpegFile(sandbox.Path(name), bitmap);
+    EXPECT_EQ(result.code, -2) << name;
+    EXPECT_FALSE(result.cancelled) << name;
+    EXPECT_NE(result.reason, "") << name;
   }
-  Bitmap bitmap;
-  EXPECT_EQ(DecodeJpegFile(sandbox.Path("missing.jpg"), bitmap), -2);
+  // Files that cannot be read at all are named by the system's words.
   sandbox.Fill({"folder.jpg/"});
-  EXPECT_EQ(DecodeJpegFile(sandbox.Path("folder.jpg"), bitmap), -2);
+  const std::pair<const char*, int> unreadable[] = {{"missing.jpg", ENOENT},
+                                                    {"folder.jpg", EISDIR}};
+  for (const auto& [name, error] : unreadable) {
+    Bitmap bitmap;
+    const DecodeResult result = DecodeJpegFile(sandbox.Path(name), bitmap);
+    EXPECT_EQ(result.code, -2) << name;
+    EXPECT_EQ(result.reason, std::strerror(error)) << name;
+  }
 }
 
 // Headers patched to claim sizes the file cannot hold: refused before any
@@ -390,7 +401,7 @@ TEST(DecodeJpegFile, RefusesImplausibleDimensionsBeforeAllocating) {
     SCOPED_TRACE(std::to_string(row.width) + "x" + std::to_string(row.height));
     sandbox.Write("patched.jpg", WithDimensions(photo, row.width, row.height));
     Bitmap bitmap(3, 2);
-    EXPECT_EQ(DecodeJpegFile(sandbox.Path("patched.jpg"), bitmap), row.result);
+    EXPECT_EQ(DecodeJpegFile(sandbox.Path("patched.jpg"), bitmap).code, row.result);
     EXPECT_EQ(bitmap.Width(), row.result == 0 ? row.width : 3);
     EXPECT_EQ(bitmap.Height(), row.result == 0 ? row.height : 2);
   }
@@ -407,7 +418,7 @@ TEST(DecodeJpegFile, RefusesMoreThanAGigapixelWhateverTheFileSize) {
   padded.append(std::size_t{side} * side / 1024, '\0');
   sandbox.Write("huge.jpg", padded);
   Bitmap bitmap(3, 2);
-  EXPECT_EQ(DecodeJpegFile(sandbox.Path("huge.jpg"), bitmap), -2);
+  EXPECT_EQ(DecodeJpegFile(sandbox.Path("huge.jpg"), bitmap).code, -2);
   EXPECT_EQ(bitmap.Width(), 3);
 }
 
@@ -421,7 +432,7 @@ TEST(DecodeJpegFile, AcceptsFlatPhotosWhateverTheirCompression) {
   for (const TestJpegOptions& kind : kinds) {
     sandbox.Write("flat.jpg", MakeJpeg(1600, 1200, flat, kind));
     Bitmap bitmap;
-    EXPECT_EQ(DecodeJpegFile(sandbox.Path("flat.jpg"), bitmap), 0)
+    EXPECT_EQ(DecodeJpegFile(sandbox.Path("flat.jpg"), bitmap).code, 0)
         << kind.grayscale << kind.progressive;
     EXPECT_EQ(bitmap.Width(), 1600);
   }
@@ -475,7 +486,80 @@ TEST(DecodeJpegFile, RefusesProgressiveFilesWithAbsurdlyManyScans) {
   for (const auto& row : rows) {
     sandbox.Write("scans.jpg", ManyScanJpeg(row.refinements));
     Bitmap bitmap;
-    EXPECT_EQ(DecodeJpegFile(sandbox.Path("scans.jpg"), bitmap), row.result) << row.refinements;
+    EXPECT_EQ(DecodeJpegFile(sandbox.Path("scans.jpg"), bitmap).code, row.result)
+        << row.refinements;
+  }
+}
+
+// A file cut short decodes in full size, the missing rows filled in, and
+// says so through its warnings.
+TEST(DecodeJpegFile, CountsTheWarningsOfAFileCutShort) {
+  struct Row {
+    const char* name;
+    TestJpegOptions options;
+    int keepPercent;
+  } rows[] = {
+      {"whole", {}, 100},
+      {"whole progressive", {.progressive = true}, 100},
+      {"cut", {}, 60},
+      {"cut progressive", {.progressive = true}, 40},
+  };
+  Sandbox sandbox;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::string jpeg = MakeJpeg(240, 160, testing::PhotoPixel, row.options);
+    jpeg.resize(jpeg.size() * row.keepPercent / 100);
+    sandbox.Write("in.jpg", jpeg);
+    Bitmap bitmap;
+    const DecodeResult result = DecodeJpegFile(sandbox.Path("in.jpg"), bitmap);
+    EXPECT_EQ(result.code, 0) << result.reason;
+    EXPECT_FALSE(result.cancelled);
+    EXPECT_EQ(result.reason, "");
+    EXPECT_EQ(bitmap.Width(), 240);
+    EXPECT_EQ(bitmap.Height(), 160);
+    if (row.keepPercent == 100) {
+      EXPECT_EQ(result.warnings, 0);
+      EXPECT_EQ(result.warning, "");
+    } else {
+      EXPECT_GT(result.warnings, 0);
+      EXPECT_NE(result.warning.find("Premature end"), std::string::npos) << result.warning;
+    }
+  }
+}
+
+// The cancel check is asked while rows are decoded; the first true answer
+// ends the decode, and no question is asked after it.
+TEST(DecodeJpegFile, CancelCheckThatAnswersTrueEndsTheDecode) {
+  Sandbox sandbox;
+  sandbox.Write("tall.jpg", MakeJpeg(64, 800, testing::PhotoPixel));
+  sandbox.Write("progressive.jpg", MakeJpeg(64, 800, testing::PhotoPixel, {.progressive = true}));
+  struct Row {
+    const char* file;
+    int trueAtQuestion;  // 0: never
+  } rows[] = {{"tall.jpg", 0},       {"tall.jpg", 1},        {"tall.jpg", 3},
+              {"tall.jpg", 10},      {"progressive.jpg", 0}, {"progressive.jpg", 1},
+              {"progressive.jpg", 5}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.file) + ", true at question " +
+                 std::to_string(row.trueAtQuestion));
+    int questions = 0;
+    const CancelCheck cancel = [&] {
+      ++questions;
+      return questions == row.trueAtQuestion;
+    };
+    Bitmap bitmap;
+    const DecodeResult result = DecodeJpegFile(sandbox.Path(row.file), bitmap, cancel);
+    if (row.trueAtQuestion == 0) {
+      EXPECT_EQ(result.code, 0);
+      EXPECT_FALSE(result.cancelled);
+      // Asked again and again, not once for the whole photo.
+      EXPECT_GT(questions, 10);
+    } else {
+      EXPECT_EQ(result.code, -2);
+      EXPECT_TRUE(result.cancelled);
+      EXPECT_NE(result.reason, "");
+      EXPECT_EQ(questions, row.trueAtQuestion);
+    }
   }
 }
 
@@ -515,64 +599,105 @@ TEST(FolderOfPath, TakesTheTextBeforeTheLastSingleByteSeparator) {
 
 class JpegFileSave : public ::testing::Test {
  protected:
-  JpegFileSave() { state.SourceBitmap = PhotoBitmap(45, 31); }
-
   Sandbox sandbox;
-  RunState state;
-  FakeWindow window;
+  Bitmap photo = PhotoBitmap(45, 31);
 };
 
 TEST_F(JpegFileSave, RefusesPathsOfAtMostTwoBytes) {
   for (const std::string path : {"", "a", "ab"}) {
-    window.messages.clear();
-    EXPECT_EQ(SaveJpegFile(state, window, path), -1) << path;
-    EXPECT_EQ(window.messages, std::vector<std::string>{"保存先フォルダが指定されていません。"});
+    const SaveResult result = SaveJpegFile(photo, path, 90);
+    EXPECT_EQ(result.code, -1) << path;
+    EXPECT_EQ(result.error, 0) << path;
   }
   EXPECT_TRUE(Listing(sandbox.Root()).empty());
 }
 
-TEST_F(JpegFileSave, CreatesMissingFoldersAndLeavesTheLastOneCurrent) {
+TEST_F(JpegFileSave, CreatesMissingFoldersAndLeavesTheCurrentFolderAlone) {
+  const std::filesystem::path before = std::filesystem::current_path();
   const std::string folder = sandbox.Path("new1/new2");
-  ASSERT_EQ(SaveJpegFile(state, window, folder + "/a.jpg"), 0);
-  EXPECT_TRUE(window.messages.empty());
-  EXPECT_EQ(CurrentDirectory(), folder);
+  const SaveResult result = SaveJpegFile(photo, folder + "/a.jpg", 90);
+  ASSERT_EQ(result.code, 0);
+  EXPECT_EQ(result.error, 0);
+  EXPECT_EQ(result.folder, folder);
+  EXPECT_EQ(std::filesystem::current_path(), before);
   EXPECT_EQ(Listing(folder), std::set<std::string>{"a.jpg"});
-  EXPECT_EQ(sandbox.Read("new1/new2/a.jpg"), Bytes(*EncodeJpeg(state.SourceBitmap, 90)));
+  EXPECT_EQ(sandbox.Read("new1/new2/a.jpg"), Bytes(*EncodeJpeg(photo, 90)));
   Bitmap decoded;
-  ASSERT_EQ(DecodeJpegFile(folder + "/a.jpg", decoded), 0);
+  ASSERT_EQ(DecodeJpegFile(folder + "/a.jpg", decoded).code, 0);
   EXPECT_EQ(decoded.Width(), 45);
   EXPECT_EQ(decoded.Height(), 31);
 }
 
-TEST_F(JpegFileSave, ReportsTheFolderThatCannotBeCreated) {
-  sandbox.Write("blocker", "a file where a folder should be");
-  const std::string folder = sandbox.Path("blocker/sub");
-  EXPECT_EQ(SaveJpegFile(state, window, folder + "/a.jpg"), -2);
-  EXPECT_EQ(window.messages, std::vector<std::string>{CannotCreate + "\n" + folder});
-  EXPECT_EQ(sandbox.Read("blocker"), "a file where a folder should be");
+// Every save names its file in full; none moves the current folder, so a
+// later relative name still means the same place.
+TEST_F(JpegFileSave, NeverChangesTheCurrentFolder) {
+  sandbox.Fill({"here/", "there/"});
+  ASSERT_EQ(chdir(sandbox.Path("here").c_str()), 0);
+  const std::filesystem::path here = std::filesystem::current_path();
+  for (const std::string& path :
+       {sandbox.Path("there/a.jpg"), sandbox.Path("there/deep/b.jpg"), sandbox.Path("c.jpg")}) {
+    ASSERT_EQ(SaveJpegFile(photo, path, 90).code, 0) << path;
+    EXPECT_EQ(std::filesystem::current_path(), here) << path;
+    EXPECT_TRUE(FileExists(path)) << path;
+  }
+  EXPECT_TRUE(Listing(sandbox.Path("here")).empty());
+
+  ASSERT_EQ(SaveJpegFile(photo, "rel/sub/d.jpg", 90).code, 0);
+  ASSERT_EQ(SaveJpegFile(photo, "e.jpg", 90).code, 0);
+  EXPECT_EQ(std::filesystem::current_path(), here);
+  EXPECT_EQ(Listing(sandbox.Path("here/rel/sub")), std::set<std::string>{"d.jpg"});
+  EXPECT_EQ(Listing(sandbox.Path("here")), (std::set<std::string>{"e.jpg", "rel"}));
 }
 
-TEST_F(JpegFileSave, NamesARelativePathFromTheCurrentFolderOnce) {
-  ASSERT_TRUE(ChangeDirectory(sandbox.Root()));
-  ASSERT_EQ(SaveJpegFile(state, window, "rel/sub/a.jpg"), 0);
-  EXPECT_EQ(Listing(sandbox.Path("rel/sub")), std::set<std::string>{"a.jpg"});
-  ASSERT_EQ(SaveJpegFile(state, window, "b.jpg"), 0);
-  EXPECT_EQ(Listing(sandbox.Path("rel/sub")), (std::set<std::string>{"a.jpg", "b.jpg"}));
+TEST_F(JpegFileSave, ReportsTheFolderThatCannotBeCreatedWithTheReason) {
+  sandbox.Write("blocker", "a file where a folder should be");
+  sandbox.Fill({"ro/"});
+  ASSERT_EQ(chmod(sandbox.Path("ro").c_str(), 0555), 0);
+  struct Row {
+    std::string folder;
+    int error;
+    bool needsPermissions;  // root creates folders anywhere
+  } rows[] = {
+      {sandbox.Path("blocker/sub"), ENOTDIR, false},
+      {sandbox.Path("blocker"), ENOTDIR, false},
+      {sandbox.Path(std::string(300, 'n') + "/sub"), ENAMETOOLONG, false},
+      {sandbox.Path("ro/new/sub"), EACCES, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.folder.substr(sandbox.Root().size()));
+    if (row.needsPermissions && geteuid() == 0) continue;
+    const SaveResult result = SaveJpegFile(photo, row.folder + "/a.jpg", 90);
+    EXPECT_EQ(result.code, -2);
+    EXPECT_EQ(result.error, row.error) << std::strerror(result.error);
+    EXPECT_EQ(result.folder, row.folder);
+  }
+  EXPECT_EQ(sandbox.Read("blocker"), "a file where a folder should be");
+  EXPECT_EQ(Listing(sandbox.Root()), (std::set<std::string>{"blocker", "ro"}));
+  EXPECT_TRUE(Listing(sandbox.Path("ro")).empty());
+}
+
+// The folders are made only for a photo that is there to be written.
+TEST_F(JpegFileSave, EncoderErrorCreatesNoFolder) {
+  photo.SetSize(0, 31);
+  const SaveResult result = SaveJpegFile(photo, sandbox.Path("new1/new2/a.jpg"), 90);
+  EXPECT_EQ(result.code, -4);
+  EXPECT_EQ(result.error, 0);
+  EXPECT_EQ(result.folder, sandbox.Path("new1/new2"));
+  EXPECT_TRUE(Listing(sandbox.Root()).empty());
 }
 
 TEST_F(JpegFileSave, EncodesAtTheQualityOfEachCall) {
   for (int quality : {0, 100, 37}) {
-    window.quality = quality;
-    ASSERT_EQ(SaveJpegFile(state, window, sandbox.Path("q.jpg")), 0);
-    EXPECT_EQ(sandbox.Read("q.jpg"), Bytes(*EncodeJpeg(state.SourceBitmap, quality)));
+    ASSERT_EQ(SaveJpegFile(photo, sandbox.Path("q.jpg"), quality).code, 0);
+    EXPECT_EQ(sandbox.Read("q.jpg"), Bytes(*EncodeJpeg(photo, quality))) << quality;
   }
 }
 
 TEST_F(JpegFileSave, ReplacesAWritableFileKeepingItsPermissions) {
   sandbox.Write("out.jpg", "old contents");
   ASSERT_EQ(chmod(sandbox.Path("out.jpg").c_str(), 0640), 0);
-  ASSERT_EQ(SaveJpegFile(state, window, sandbox.Path("out.jpg")), 0);
-  EXPECT_EQ(sandbox.Read("out.jpg"), Bytes(*EncodeJpeg(state.SourceBitmap, 90)));
+  ASSERT_EQ(SaveJpegFile(photo, sandbox.Path("out.jpg"), 90).code, 0);
+  EXPECT_EQ(sandbox.Read("out.jpg"), Bytes(*EncodeJpeg(photo, 90)));
   struct stat st {};
   ASSERT_EQ(stat(sandbox.Path("out.jpg").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -581,9 +706,9 @@ TEST_F(JpegFileSave, ReplacesAWritableFileKeepingItsPermissions) {
 
 TEST_F(JpegFileSave, GivesANewFileThePermissionsOfAPlainCreate) {
   const mode_t previous = umask(027);
-  const int result = SaveJpegFile(state, window, sandbox.Path("new.jpg"));
+  const SaveResult result = SaveJpegFile(photo, sandbox.Path("new.jpg"), 90);
   umask(previous);
-  ASSERT_EQ(result, 0);
+  ASSERT_EQ(result.code, 0);
   struct stat st {};
   ASSERT_EQ(stat(sandbox.Path("new.jpg").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -595,18 +720,21 @@ TEST_F(JpegFileSave, FailureKeepsTheOldFileAndLeavesNoTemporaryFile) {
     const char* name;
     mode_t mode;
     int width;  // of the photo; 0 cannot be encoded
-  } rows[] = {
-      {"read-only.jpg", 0444, 45}, {"no-write-bits.jpg", 0555, 45}, {"unencodable.jpg", 0644, 0}};
+    int error;
+  } rows[] = {{"read-only.jpg", 0444, 45, EACCES},
+              {"no-write-bits.jpg", 0555, 45, EACCES},
+              {"unencodable.jpg", 0644, 0, 0}};
   std::set<std::string> names;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     names.insert(row.name);
     sandbox.Write(row.name, "old contents");
     ASSERT_EQ(chmod(sandbox.Path(row.name).c_str(), row.mode), 0);
-    state.SourceBitmap.SetSize(row.width, 31);
-    window.messages.clear();
-    EXPECT_EQ(SaveJpegFile(state, window, sandbox.Path(row.name)), -4);
-    EXPECT_EQ(window.messages, std::vector<std::string>{CannotCreate});
+    photo.SetSize(row.width, 31);
+    const SaveResult result = SaveJpegFile(photo, sandbox.Path(row.name), 90);
+    EXPECT_EQ(result.code, -4);
+    EXPECT_EQ(result.error, row.error) << std::strerror(result.error);
+    EXPECT_EQ(result.folder, sandbox.Root());
     EXPECT_EQ(sandbox.Read(row.name), "old contents");
     EXPECT_EQ(Listing(sandbox.Root()), names);
   }
@@ -614,8 +742,12 @@ TEST_F(JpegFileSave, FailureKeepsTheOldFileAndLeavesNoTemporaryFile) {
 
 TEST_F(JpegFileSave, RefusesATargetThatIsAFolder) {
   sandbox.Fill({"out.jpg/inner.txt"});
-  EXPECT_EQ(SaveJpegFile(state, window, sandbox.Path("out.jpg")), -4);
-  EXPECT_EQ(window.messages, std::vector<std::string>{CannotCreate});
+  for (const std::string& path :
+       {sandbox.Path("out.jpg"), sandbox.Path("out.jpg/"), sandbox.Path("missing/")}) {
+    const SaveResult result = SaveJpegFile(photo, path, 90);
+    EXPECT_EQ(result.code, -4) << path;
+    EXPECT_EQ(result.error, EISDIR) << path;
+  }
   EXPECT_EQ(Listing(sandbox.Path("out.jpg")), std::set<std::string>{"inner.txt"});
   EXPECT_EQ(Listing(sandbox.Root()), std::set<std::string>{"out.jpg"});
 }
@@ -624,38 +756,45 @@ TEST_F(JpegFileSave, ReadOnlyFolderGivesMinusFourAndNoFile) {
   if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
   sandbox.Fill({"locked/"});
   ASSERT_EQ(chmod(sandbox.Path("locked").c_str(), 0555), 0);
-  EXPECT_EQ(SaveJpegFile(state, window, sandbox.Path("locked/a.jpg")), -4);
-  EXPECT_EQ(window.messages, std::vector<std::string>{CannotCreate});
+  const SaveResult result = SaveJpegFile(photo, sandbox.Path("locked/a.jpg"), 90);
+  EXPECT_EQ(result.code, -4);
+  EXPECT_EQ(result.error, EACCES);
   EXPECT_TRUE(Listing(sandbox.Path("locked")).empty());
 }
 
-TEST(LoadJpegFile, DecodesIntoTheSourceBitmapAndPumpsOnce) {
+TEST(LoadJpegFile, DecodesIntoTheBitmapWhateverItHeldBefore) {
   Sandbox sandbox;
   sandbox.Write("big.jpg", MakeJpeg(300, 200, testing::PhotoPixel));
   sandbox.Write("small.jpg", MakeJpeg(40, 10, testing::PhotoPixel, {.grayscale = true}));
-  RunState state;
-  FakeWindow window;
+  Bitmap bitmap(10, 10);
   for (auto [name, width, height] : {std::tuple{"big.jpg", 300, 200}, {"small.jpg", 40, 10}}) {
-    ASSERT_EQ(LoadJpegFile(state, window, sandbox.Path(name)), 0);
-    EXPECT_EQ(state.SourceBitmap.Width(), width);
-    EXPECT_EQ(state.SourceBitmap.Height(), height);
+    const DecodeResult result = LoadJpegFile(sandbox.Path(name), bitmap);
+    ASSERT_EQ(result.code, 0) << name;
+    EXPECT_EQ(result.warnings, 0) << name;
+    EXPECT_EQ(bitmap.Width(), width);
+    EXPECT_EQ(bitmap.Height(), height);
   }
-  EXPECT_EQ(window.pumps, 2);
-  EXPECT_TRUE(window.messages.empty());
 }
 
-TEST(LoadJpegFile, FailsQuietlyWithAOnePixelBitmap) {
+TEST(LoadJpegFile, FailureLeavesAtLeastAOnePixelBitmap) {
   Sandbox sandbox;
   sandbox.Write("bad.jpg", "not a photo");
-  RunState state;
-  FakeWindow window;
-  for (const char* name : {"bad.jpg", "missing.jpg"}) {
-    EXPECT_EQ(LoadJpegFile(state, window, sandbox.Path(name)), -2);
-    EXPECT_GE(state.SourceBitmap.Width(), 1);
-    EXPECT_GE(state.SourceBitmap.Height(), 1);
+  sandbox.Write("good.jpg", MakeJpeg(64, 48, testing::PhotoPixel));
+  const CancelCheck cancel = [] { return true; };
+  struct Row {
+    const char* name;
+    bool cancel;
+  } rows[] = {{"bad.jpg", false}, {"missing.jpg", false}, {"good.jpg", true}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Bitmap bitmap(300, 200);
+    const DecodeResult result =
+        LoadJpegFile(sandbox.Path(row.name), bitmap, row.cancel ? cancel : CancelCheck());
+    EXPECT_EQ(result.code, -2);
+    EXPECT_EQ(result.cancelled, row.cancel);
+    EXPECT_GE(bitmap.Width(), 1);
+    EXPECT_GE(bitmap.Height(), 1);
   }
-  EXPECT_EQ(window.pumps, 0);
-  EXPECT_TRUE(window.events.empty());
 }
 
 // Whatever came in (progressive, grayscale, Exif), a baseline 3-component
@@ -666,10 +805,9 @@ TEST(LoadJpegFile, SavedPhotoIsAlwaysPlainBaseline) {
   for (const TestJpegOptions& input : inputs) {
     Sandbox sandbox;
     sandbox.Write("in.jpg", MakeJpeg(50, 30, testing::PhotoPixel, input));
-    RunState state;
-    FakeWindow window;
-    ASSERT_EQ(LoadJpegFile(state, window, sandbox.Path("in.jpg")), 0);
-    ASSERT_EQ(SaveJpegFile(state, window, sandbox.Path("out.jpg")), 0);
+    Bitmap bitmap;
+    ASSERT_EQ(LoadJpegFile(sandbox.Path("in.jpg"), bitmap).code, 0);
+    ASSERT_EQ(SaveJpegFile(bitmap, sandbox.Path("out.jpg"), 90).code, 0);
     const std::string out = sandbox.Read("out.jpg");
     EXPECT_EQ(MarkerSet(out), (std::set<int>{0xD8, 0xE0, 0xDB, 0xC0, 0xC4, 0xDA, 0xD9}));
     for (const Segment& s : Segments(out)) {
@@ -678,7 +816,7 @@ TEST(LoadJpegFile, SavedPhotoIsAlwaysPlainBaseline) {
       }
     }
     Bitmap decoded;
-    ASSERT_EQ(DecodeJpegFile(sandbox.Path("out.jpg"), decoded), 0);
+    ASSERT_EQ(DecodeJpegFile(sandbox.Path("out.jpg"), decoded).code, 0);
     EXPECT_EQ(decoded.Width(), 50);
     EXPECT_EQ(decoded.Height(), 30);
   }

@@ -9,30 +9,36 @@
 #include "imaging/SizeTable.h"
 #include "imaging/TrimCenter.h"
 #include "support/CodedBitmap.h"
-#include "support/FakeWindow.h"
 
 namespace quorvale {
 namespace {
 
-using testing::Code;
-using testing::FakeWindow;
+using testing::CodedPhoto;
 using testing::Origin;
 using testing::SourceOf;
 
-const std::string TooSmall =
-    "\xE5\x85\x83\xE7\x94\xBB\xE5\x83\x8F\xE3\x81\x8C\xE6\x8C\x87\xE5\xAE\x9A\xE3\x82\xB5\xE3\x82"
-    "\xA4\xE3\x82\xBA\xE3\x82\x88\xE3\x82\x8A\xE5\xB0\x8F\xE3\x81\x95\xE3\x81\x84\xE3\x81\xAE\xE3"
-    "\x81\xA7\xE7\xB8\xAE\xE5\xB0\x8F\xE3\x81\xAF\xE8\xA1\x8C\xE3\x82\x8F\xE3\x82\x8C\xE3\x81\xBE"
-    "\xE3\x81\x9B\xE3\x82\x93";
-const std::string Stopped = "\xE4\xB8\xAD\xE6\x96\xAD";
+// Why the high-quality reduction declines a photo of the box's size, and
+// one whose height already is the box's.
+const std::string SameSize = "画像サイズが同じなので高画質圧縮を中断しました。(幅 200  高さ140)";
+const std::string NotSmaller = "拡大なので高画質圧縮を中断しました。";
 
-// The planes are large; one state serves every test of this file.
-RunState& State() {
-  static RunState* state = new RunState;
-  state->MessageText.clear();
-  state->CancelRequested = false;
-  return *state;
+// The plane is large; one scratch serves every test of this file.
+ReductionScratch& Scratch() {
+  static ReductionScratch* scratch = new ReductionScratch;
+  return *scratch;
 }
+
+// A cancel poll that counts its questions and answers `answer`.
+struct CountingPoll {
+  int questions = 0;
+  bool answer = false;
+  CancelPoll Poll() {
+    return [this] {
+      ++questions;
+      return answer;
+    };
+  }
+};
 
 bool SamePixels(const Bitmap& a, const Bitmap& b) {
   if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
@@ -45,15 +51,13 @@ bool SamePixels(const Bitmap& a, const Bitmap& b) {
 }
 
 TEST(ShrinkPlain, HalvingTakesOnePixelOfEachBlockUnblended) {
-  RunState& state = State();
-  state.SourceBitmap = Bitmap(4000, 2802);
-  Code(state.SourceBitmap);
-  ShrinkPlain(state, 2000, 1401);
-  ASSERT_EQ(state.SourceBitmap.Width(), 2000);
-  ASSERT_EQ(state.SourceBitmap.Height(), 1401);
+  Bitmap photo = CodedPhoto(4000, 2802);
+  ShrinkPlain(photo, Scratch().WorkBitmap, 2000, 1401);
+  ASSERT_EQ(photo.Width(), 2000);
+  ASSERT_EQ(photo.Height(), 1401);
   for (int y = 0; y < 1401; ++y) {
     for (int x = 0; x < 2000; ++x) {
-      const Origin origin = SourceOf(state.SourceBitmap, x, y, 4000);
+      const Origin origin = SourceOf(photo, x, y, 4000);
       ASSERT_EQ(origin.x / 2, x) << x << ", " << y;
       ASSERT_EQ(origin.y / 2, y) << x << ", " << y;
     }
@@ -61,90 +65,102 @@ TEST(ShrinkPlain, HalvingTakesOnePixelOfEachBlockUnblended) {
 }
 
 TEST(ShrinkPlain, DropsColumnsAndRowsEvenly) {
-  RunState& state = State();
-  state.SourceBitmap = Bitmap(103, 61);
-  Code(state.SourceBitmap);
-  ShrinkPlain(state, 40, 30);
-  ASSERT_EQ(state.SourceBitmap.Width(), 40);
-  ASSERT_EQ(state.SourceBitmap.Height(), 30);
+  Bitmap photo = CodedPhoto(103, 61);
+  ShrinkPlain(photo, Scratch().WorkBitmap, 40, 30);
+  ASSERT_EQ(photo.Width(), 40);
+  ASSERT_EQ(photo.Height(), 30);
   int previousX = -1, previousY = -1;
   for (int x = 0; x < 40; ++x) {
-    const Origin origin = SourceOf(state.SourceBitmap, x, 0, 103);
+    const Origin origin = SourceOf(photo, x, 0, 103);
     // Each target column stands for about 2.6 source columns.
     EXPECT_GT(origin.x, previousX);
     EXPECT_LE(origin.x - previousX, 3);
     EXPECT_EQ(origin.x, (2 * x + 1) * 103 / 80);
-    for (int y = 1; y < 30; ++y) EXPECT_EQ(SourceOf(state.SourceBitmap, x, y, 103).x, origin.x);
+    for (int y = 1; y < 30; ++y) EXPECT_EQ(SourceOf(photo, x, y, 103).x, origin.x);
     previousX = origin.x;
   }
   for (int y = 0; y < 30; ++y) {
-    const Origin origin = SourceOf(state.SourceBitmap, 0, y, 103);
+    const Origin origin = SourceOf(photo, 0, y, 103);
     EXPECT_GT(origin.y, previousY);
     previousY = origin.y;
   }
 }
 
-TEST(ReducePhoto, SmallerPhotoIsLoggedAndKept) {
+// The work bitmap is scratch: what it held before, larger or smaller than
+// the box, leaves no trace in the result.
+TEST(ShrinkPlain, WorkBitmapOfAnySizeServes) {
+  Bitmap expected = CodedPhoto(103, 61);
+  Bitmap fresh;
+  ShrinkPlain(expected, fresh, 40, 30);
+  for (auto [width, height] : {std::pair{1, 1}, {40, 30}, {500, 400}}) {
+    Bitmap work(width, height);
+    Bitmap photo = CodedPhoto(103, 61);
+    ShrinkPlain(photo, work, 40, 30);
+    EXPECT_TRUE(SamePixels(photo, expected)) << width << " x " << height;
+  }
+}
+
+TEST(ReducePhoto, SmallerPhotoIsKeptAsItIs) {
   // A tenth of L at 400 dpi (2000 x 1401) keeps the test light; the rule
   // compares sides only.
   for (bool highQuality : {false, true}) {
     const std::pair<int, int> sizes[] = {{199, 140}, {199, 141}, {200, 140}, {70, 100}};
     for (const auto& [w, h] : sizes) {
-      SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
-      RunState& state = State();
-      FakeWindow window;
-      window.Check(CheckBox::CheckBox3, highQuality);
-      state.SourceBitmap = Bitmap(w, h);
-      Code(state.SourceBitmap);
-      const Bitmap original = state.SourceBitmap;
+      SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h) +
+                   (highQuality ? ", high quality" : ""));
+      Bitmap photo = CodedPhoto(w, h);
+      const Bitmap original = photo;
       const ReductionBox box = ComputeReductionBox(w, h, {200, 141});
       ASSERT_FALSE(box.reducible);
-      EXPECT_EQ(ReducePhoto(state, window, box.width, box.height), ReduceResult::GoOn);
-      EXPECT_EQ(window.log, std::vector<std::string>{TooSmall});
-      EXPECT_TRUE(window.statusTexts.empty());
-      EXPECT_EQ(window.pumps, 0);
-      EXPECT_TRUE(SamePixels(state.SourceBitmap, original));
+      CountingPoll poll;
+      const ReduceResult result =
+          ReducePhoto(photo, Scratch(), box.width, box.height, highQuality, poll.Poll());
+      EXPECT_EQ(result.kind, ReduceResult::TooSmall);
+      EXPECT_EQ(result.reason, "");
+      EXPECT_EQ(poll.questions, 0);
+      EXPECT_TRUE(SamePixels(photo, original));
     }
   }
 }
 
 TEST(ReducePhoto, PhotoOfTheBoxSizeIsKeptEitherWay) {
-  for (bool highQuality : {false, true}) {
-    RunState& state = State();
-    FakeWindow window;
-    window.Check(CheckBox::CheckBox3, highQuality);
-    state.SourceBitmap = Bitmap(200, 140);
-    Code(state.SourceBitmap);
-    const Bitmap original = state.SourceBitmap;
-    EXPECT_EQ(ReducePhoto(state, window, 200, 140), ReduceResult::GoOn) << highQuality;
-    EXPECT_TRUE(SamePixels(state.SourceBitmap, original)) << highQuality;
-    EXPECT_TRUE(window.events.empty()) << highQuality;
+  const struct {
+    bool highQuality;
+    std::string reason;
+  } rows[] = {{false, ""}, {true, SameSize}};
+  for (const auto& row : rows) {
+    Bitmap photo = CodedPhoto(200, 140);
+    const Bitmap original = photo;
+    const ReduceResult result = ReducePhoto(photo, Scratch(), 200, 140, row.highQuality, {});
+    EXPECT_EQ(result.kind, ReduceResult::Reduced) << row.highQuality;
+    EXPECT_EQ(result.reason, row.reason) << row.highQuality;
+    EXPECT_TRUE(SamePixels(photo, original)) << row.highQuality;
   }
 }
 
-TEST(ReducePhoto, RefusedHighQualityFallsBackSilently) {
-  // 2001 x 1500 trims to 2001 x 1401; the high-quality reduction refuses a
+TEST(ReducePhoto, DeclinedHighQualityFallsBackToPlainAndSaysWhy) {
+  // 2001 x 1500 trims to 2001 x 1401; the high-quality reduction declines a
   // photo whose height already is the box's, and the plain one drops one
   // column.
-  RunState& state = State();
-  FakeWindow window;
-  window.Check(CheckBox::CheckBox3, true);
-  state.SourceBitmap = Bitmap(2001, 1500);
-  Code(state.SourceBitmap);
+  Bitmap photo = CodedPhoto(2001, 1500);
   const PixelSize crop = ComputeTrimSize(2001, 1500, {2000, 1401});
   ASSERT_EQ(crop, (PixelSize{2001, 1401}));
-  ASSERT_EQ(TrimCenter(state.SourceBitmap, crop.width, crop.height), 0);
+  ASSERT_EQ(TrimCenter(photo, crop.width, crop.height), 0);
   const ReductionBox box = ComputeReductionBox(2001, 1401, {2000, 1401});
   ASSERT_EQ(box, (ReductionBox{2000, 1401, true}));
 
-  EXPECT_EQ(ReducePhoto(state, window, box.width, box.height), ReduceResult::GoOn);
-  EXPECT_TRUE(window.events.empty());
-  ASSERT_EQ(state.SourceBitmap.Width(), 2000);
-  ASSERT_EQ(state.SourceBitmap.Height(), 1401);
+  CountingPoll poll;
+  const ReduceResult result =
+      ReducePhoto(photo, Scratch(), box.width, box.height, true, poll.Poll());
+  EXPECT_EQ(result.kind, ReduceResult::Reduced);
+  EXPECT_EQ(result.reason, NotSmaller);
+  EXPECT_EQ(poll.questions, 0);
+  ASSERT_EQ(photo.Width(), 2000);
+  ASSERT_EQ(photo.Height(), 1401);
   std::set<int> columns;
   for (int x = 0; x < 2000; ++x) {
     for (int y : {0, 700, 1400}) {
-      const Origin origin = SourceOf(state.SourceBitmap, x, y, 2001);
+      const Origin origin = SourceOf(photo, x, y, 2001);
       EXPECT_EQ(origin.y, y + 49);  // the trim's top margin; no row dropped
       columns.insert(origin.x);
     }
@@ -152,34 +168,40 @@ TEST(ReducePhoto, RefusedHighQualityFallsBackSilently) {
   EXPECT_EQ(columns.size(), 2000u);
 }
 
-TEST(ReducePhoto, HighQualityWhenTicked) {
-  RunState& state = State();
-  FakeWindow window;
-  window.Check(CheckBox::CheckBox3, true);
-  state.SourceBitmap = Bitmap(200, 100);  // white
-  EXPECT_EQ(ReducePhoto(state, window, 100, 50), ReduceResult::GoOn);
-  EXPECT_TRUE(window.log.empty());
-  ASSERT_EQ(state.SourceBitmap.Width(), 100);
-  ASSERT_EQ(state.SourceBitmap.Height(), 50);
+TEST(ReducePhoto, HighQualityOnlyWhenAsked) {
   // The area average shows: plain white stays 255, averaged white is 252.
-  EXPECT_EQ(state.SourceBitmap.Row(10)[30], 252);
-  EXPECT_GE(window.pumps, 2);
-
-  window.Check(CheckBox::CheckBox3, false);
-  state.SourceBitmap = Bitmap(200, 100);
-  EXPECT_EQ(ReducePhoto(state, window, 100, 50), ReduceResult::GoOn);
-  EXPECT_EQ(state.SourceBitmap.Row(10)[30], 255);
+  const struct {
+    bool highQuality;
+    int value;
+    bool asked;  // the cancel poll
+  } rows[] = {{true, 252, true}, {false, 255, false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.highQuality ? "high quality" : "plain");
+    Bitmap photo(200, 100);  // white
+    CountingPoll poll;
+    const ReduceResult result =
+        ReducePhoto(photo, Scratch(), 100, 50, row.highQuality, poll.Poll());
+    EXPECT_EQ(result.kind, ReduceResult::Reduced);
+    EXPECT_EQ(result.reason, "");
+    ASSERT_EQ(photo.Width(), 100);
+    ASSERT_EQ(photo.Height(), 50);
+    EXPECT_EQ(photo.Row(10)[30], row.value);
+    EXPECT_EQ(poll.questions >= 2, row.asked) << poll.questions;
+    EXPECT_EQ(poll.questions == 0, !row.asked) << poll.questions;
+  }
 }
 
 TEST(ReducePhoto, CancelInsideHighQualityStops) {
-  RunState& state = State();
-  FakeWindow window;
-  window.Check(CheckBox::CheckBox3, true);
-  window.onProcessMessages = [&] { state.CancelRequested = true; };
-  state.SourceBitmap = Bitmap(200, 100);
-  EXPECT_EQ(ReducePhoto(state, window, 100, 50), ReduceResult::Stop);
-  EXPECT_EQ(window.events, (std::vector<std::string>{"log: " + Stopped, "log: ", "status: "}));
-  EXPECT_EQ(state.SourceBitmap.Width(), 200);
+  CountingPoll poll;
+  poll.answer = true;
+  Bitmap photo(200, 100);
+  const ReduceResult result = ReducePhoto(photo, Scratch(), 100, 50, true, poll.Poll());
+  EXPECT_EQ(result.kind, ReduceResult::Cancelled);
+  EXPECT_EQ(result.reason, "");
+  EXPECT_EQ(poll.questions, 1);
+  // Not reduced plainly instead: the size is the photo's own.
+  EXPECT_EQ(photo.Width(), 200);
+  EXPECT_EQ(photo.Height(), 100);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@ namespace quorvale::testing {
 
 // A fresh temporary folder for one test, removed with everything in it
 // (read-only parts included) when the test ends. Also restores the current
-// folder, which saving changes.
+// folder, should a test change it.
 class Sandbox {
  public:
   Sandbox();

@@ -5,58 +5,58 @@
 #include <string>
 #include <vector>
 
-#include "platform/Window.h"
+#include "batch/RunPort.h"
 
 namespace quorvale::testing {
 
-// A scripted stand-in for the main window. Records every box, log line,
+// A scripted stand-in for a run's front end. Records every box, log line,
 // status text and progress value in `events` in the order they happened,
 // answers Yes/No questions from `answers` (No when the script runs out),
-// and runs `onProcessMessages` on every pump, where a test can press Cancel.
-class FakeWindow : public Window {
+// and runs `onPoll` on every poll, where a test can press Cancel by setting
+// `cancel`.
+class FakePort : public RunPort {
  public:
-  // Controls, set by the test.
-  bool checks[5] = {true, false, false, false, true};  // CheckBox1..5 as the window opens
-  RadioSelection radios = RadioSelection().set(1).set(13);
-  int quality = 90;
-  std::string inputFolder;
-  std::string outputFolder;
+  // Controls, set by the test: the per-photo options as the window opens.
+  PhotoOptions photo;
+  bool cancel = false;
 
   // Script.
   std::deque<bool> answers;
-  std::function<void()> onProcessMessages;
+  std::function<void()> onPoll;
 
   // Record.
-  std::vector<std::string> log;          // Memo1 lines
+  std::vector<std::string> log;          // the log's lines
   std::vector<std::string> events;       // "message: ...", "ask: ...", "status: ...", ...
   std::vector<std::string> messages;     // OK boxes
+  std::vector<Notice> notices;           // their kinds
   std::vector<std::string> questions;    // Yes/No boxes
+  std::vector<Question> questionKinds;   // their kinds
   std::vector<std::string> statusTexts;  // every status text set
   std::vector<int> progress;             // every progress position set
+  std::vector<PhotoReport> reports;      // one per photo done
   bool running = false;
-  int pumps = 0;
+  int polls = 0;
 
-  void ShowMessage(const std::string& text) override {
+  PhotoOptions OptionsForPhoto() override { return photo; }
+  void Notify(Notice kind, const std::string& text) override {
     messages.push_back(text);
+    notices.push_back(kind);
     events.push_back("message: " + text);
   }
-  bool AskYesNo(const std::string& text) override {
+  bool Ask(Question kind, const std::string& text) override {
     questions.push_back(text);
+    questionKinds.push_back(kind);
     events.push_back("ask: " + text);
     if (answers.empty()) return false;
     const bool yes = answers.front();
     answers.pop_front();
     return yes;
   }
-  void ProcessMessages() override {
-    ++pumps;
-    if (onProcessMessages) onProcessMessages();
+  bool PollCancel() override {
+    ++polls;
+    if (onPoll) onPoll();
+    return cancel;
   }
-  bool IsChecked(CheckBox box) override { return checks[static_cast<int>(box)]; }
-  RadioSelection SelectedRadioButtons() override { return radios; }
-  int Quality() override { return quality; }
-  std::string InputFolderText() override { return inputFolder; }
-  std::string OutputFolderText() override { return outputFolder; }
   void AppendLog(const std::string& line) override {
     log.push_back(line);
     events.push_back("log: " + line);
@@ -75,10 +75,11 @@ class FakeWindow : public Window {
   }
   void SetRunning(bool value) override {
     running = value;
+    if (value) cancel = false;
     events.push_back(value ? "running" : "idle");
   }
+  void PhotoDone(const PhotoReport& report) override { reports.push_back(report); }
 
-  void Check(CheckBox box, bool value) { checks[static_cast<int>(box)] = value; }
   std::string Status() const { return statusTexts.empty() ? std::string() : statusTexts.back(); }
 };
 

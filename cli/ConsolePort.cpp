@@ -1,10 +1,6 @@
-#include "cli/ConsoleWindow.h"
+#include "cli/ConsolePort.h"
 
 #include <signal.h>
-
-#include <string_view>
-
-#include "batch/BatchRun.h"
 
 namespace quorvale::cli {
 namespace {
@@ -13,12 +9,12 @@ namespace {
 constexpr const char* kEraseLine = "\r\033[K";
 
 extern "C" void OnInterrupt(int) {
-  InterruptRequested = 1;
+  InterruptRequested.store(true);
 }
 
 }  // namespace
 
-volatile std::sig_atomic_t InterruptRequested = 0;
+std::atomic<bool> InterruptRequested{false};
 
 void InstallInterruptHandler() {
   // A shell starts background jobs with SIGINT ignored; they stay deaf to it.
@@ -37,20 +33,18 @@ void InstallInterruptHandler() {
   sigprocmask(SIG_UNBLOCK, &interrupt, nullptr);
 }
 
-ConsoleWindow::ConsoleWindow(const CommandLine& line, RunState& state, std::FILE* out,
-                             std::FILE* err, bool statusLine)
-    : line_(line), state_(state), out_(out), err_(err), statusLine_(statusLine) {}
+ConsolePort::ConsolePort(const CommandLine& line, std::FILE* out, std::FILE* err, bool statusLine)
+    : line_(line), out_(out), err_(err), statusLine_(statusLine) {}
 
-void ConsoleWindow::ShowMessage(const std::string& text) {
-  const std::string_view view(text);
-  if (view.starts_with(FinishedSummaryOpening) || view.starts_with(StoppedSummaryOpening)) return;
+void ConsolePort::Notify(Notice kind, const std::string& text) {
+  if (kind == Notice::Summary) return;
   WriteLine(err_, text);
 }
 
-bool ConsoleWindow::AskYesNo(const std::string& text) {
+bool ConsolePort::Ask(Question kind, const std::string& text) {
   bool yes;
   const char* answer;
-  if (std::string_view(text).starts_with(SameNameQuestion)) {
+  if (kind == Question::SameName) {
     yes = !line_.overwrite;
     answer = yes ? "=> Yes, stop (no --overwrite)" : "=> No, replace (--overwrite)";
   } else {
@@ -61,52 +55,28 @@ bool ConsoleWindow::AskYesNo(const std::string& text) {
   return yes;
 }
 
-void ConsoleWindow::ProcessMessages() {
-  if (InterruptRequested) state_.CancelRequested = true;
-}
-
-bool ConsoleWindow::IsChecked(CheckBox box) {
-  switch (box) {
-    case CheckBox::CheckBox1:
-      return !line_.noTrim;
-    case CheckBox::CheckBox2:
-      return line_.reduce;
-    case CheckBox::CheckBox3:
-      return line_.highQuality;
-    case CheckBox::CheckBox4:
-      return line_.noSubfolders;
-    case CheckBox::CheckBox5:
-      return !line_.keepSmall;
-  }
-  return false;
-}
-
-RadioSelection ConsoleWindow::SelectedRadioButtons() {
-  return SelectionFor(*line_.size, line_.dpi);
-}
-
-void ConsoleWindow::AppendLog(const std::string& line) {
+void ConsolePort::AppendLog(const std::string& line) {
   WriteLine(out_, line);
 }
 
-void ConsoleWindow::SetStatusText(const std::string& text) {
+void ConsolePort::SetStatusText(const std::string& text) {
   if (!statusLine_) return;
   status_ = text;
   DrawStatusLine();
 }
 
-void ConsoleWindow::SetRunning(bool running) {
+void ConsolePort::SetRunning(bool running) {
   if (!running) ClearStatusLine();
 }
 
-void ConsoleWindow::ClearStatusLine() {
+void ConsolePort::ClearStatusLine() {
   if (!statusShown_) return;
   std::fputs(kEraseLine, err_);
   std::fflush(err_);
   statusShown_ = false;
 }
 
-void ConsoleWindow::WriteLine(std::FILE* stream, const std::string& text) {
+void ConsolePort::WriteLine(std::FILE* stream, const std::string& text) {
   const bool redraw = statusShown_;
   ClearStatusLine();
   std::fwrite(text.data(), 1, text.size(), stream);
@@ -115,7 +85,7 @@ void ConsoleWindow::WriteLine(std::FILE* stream, const std::string& text) {
   if (redraw) DrawStatusLine();
 }
 
-void ConsoleWindow::DrawStatusLine() {
+void ConsolePort::DrawStatusLine() {
   std::fputs(kEraseLine, err_);
   std::fwrite(status_.data(), 1, status_.size(), err_);
   std::fflush(err_);

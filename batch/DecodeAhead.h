@@ -1,0 +1,91 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "imaging/Bitmap.h"
+#include "imaging/Cancel.h"
+#include "imaging/JpegFile.h"
+
+namespace quorvale {
+
+// Decodes the photos of a run's list on worker threads ahead of their turn,
+// so that the calling thread finds each photo decoded when it gets to it.
+// The calling thread keeps the list's order: it announces each turn with
+// Turn and may then Take the photo. At most `workers` photos after the one
+// in hand are decoded ahead, and only while the decoded pixels of all of
+// them fit `memoryBudget` bytes; a photo that does not fit is decoded at its
+// turn. With no workers every photo is decoded at its turn, on the calling
+// thread. Work ahead is abandoned and joined when the object goes.
+class DecodeAhead {
+ public:
+  // `cancel` is asked by every decode, on whichever thread it runs.
+  DecodeAhead(const std::vector<std::string>& list, int workers, std::uint64_t memoryBudget,
+              CancelCheck cancel);
+  ~DecodeAhead();
+  DecodeAhead(const DecodeAhead&) = delete;
+  DecodeAhead& operator=(const DecodeAhead&) = delete;
+
+  // Photo `index` is in hand now: the earlier ones are done with, and the
+  // workers may go on up to `index` + workers. Indices only grow.
+  void Turn(std::size_t index);
+
+  // Photo `index` (the one in hand) decoded into `photo`, as LoadJpegFile
+  // would give it now: the one decoded ahead, unless the file changed since
+  // (then it is decoded again here). While a worker is still on it,
+  // `waiting` is called about every 10 ms. An exception a worker's decode
+  // threw is thrown here.
+  DecodeResult Take(std::size_t index, Bitmap& photo, const std::function<void()>& waiting);
+
+  int Workers() const { return static_cast<int>(threads_.size()); }
+
+ private:
+  // What identifies the content of a file: a change to it changes one of these.
+  struct Stamp {
+    bool valid = false;
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t seconds = 0, nanoseconds = 0;
+    friend bool operator==(const Stamp&, const Stamp&) = default;
+  };
+  static Stamp StampOf(const std::string& path);
+
+  enum class State { Open, Decoding, Done, Left, Taken };
+  struct Slot {
+    State state = State::Open;
+    Bitmap bitmap;
+    DecodeResult result;
+    Stamp stamp;
+    std::exception_ptr error;
+    std::uint64_t bytes = 0;  // of the budget, while the slot holds pixels
+  };
+
+  void Work();
+  // Frees what slot `index` holds; the lock is held.
+  void Drop(std::size_t index);
+
+  const std::vector<std::string>& list_;
+  const std::uint64_t budget_;
+  const std::size_t ahead_;
+
+  std::atomic<bool> abandon_{false};  // asked by the decodes, with the run's cancel
+  const CancelCheck cancel_;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Slot> slots_;
+  std::size_t turn_ = 0;    // the photo in hand
+  std::size_t next_ = 0;    // the first photo no worker has looked at
+  std::uint64_t used_ = 0;  // bytes of decoded pixels held ahead
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace quorvale
