@@ -1,8 +1,10 @@
 #include "app/Application.h"
 
+#include <QLibraryInfo>
 #include <new>
 #include <stdexcept>
 
+#include "app/Resources.h"
 #include "app/Unit1.h"
 #include "platform/CodePage.h"
 
@@ -27,10 +29,28 @@ std::string EscapedErrorText(std::exception_ptr error) {
   }
 }
 
+QString QtTranslationsFile() {
+  return QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_ja.qm");
+}
+
+QIcon ApplicationIcon() {
+  InitResources();
+  QIcon icon;
+  for (const int size : {16, 32, 48, 64, 128, 256}) {
+    icon.addFile(QStringLiteral(":/quorvale/icons/quorvale-%1.png").arg(size), QSize(size, size));
+  }
+  return icon;
+}
+
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
   // Not the display name too: the platform would append that to every
   // window title, the main window's caption and the boxes' included.
   setApplicationName(ApplicationTitle);
+  setWindowIcon(ApplicationIcon());
+  // By file name, not by the locale's language: the window's own texts are
+  // Japanese under every locale, so Qt's have to be as well.
+  qtTranslationsLoaded_ = qtTranslator_.load(QtTranslationsFile());
+  if (qtTranslationsLoaded_) installTranslator(&qtTranslator_);
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

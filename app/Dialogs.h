@@ -15,8 +15,9 @@ class Dialogs {
  public:
   virtual ~Dialogs() = default;
 
-  // The folder-browse dialog, folders only, no folder preselected. The
-  // chosen folder as path bytes; empty when the operator cancelled.
+  // The folder-browse dialog, folders only, opening at the home folder with
+  // no folder preselected. The chosen folder as path bytes; empty when the
+  // operator cancelled.
   virtual std::string BrowseFolder() = 0;
 
   // A one-line text prompt with an empty initial value whose entry field

@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -60,9 +61,12 @@ QMessageBox::StandardButton ShowBox(QWidget* owner, QMessageBox::Icon icon,
 }  // namespace
 
 std::string QtDialogs::BrowseFolder() {
-  // No owner window and no start folder, as the shell's own browse dialog had.
+  // No owner window and nothing preselected, as the shell's own browse dialog
+  // had; it started at the desktop, whose nearest counterpart here is the
+  // home folder (the current folder is the program's own).
   const QString folder = QFileDialog::getExistingDirectory(
-      nullptr, QString(), QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+      nullptr, QString(), QDir::homePath(),
+      QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
   return folder.isEmpty() ? std::string() : PathBytes(folder);
 }
 

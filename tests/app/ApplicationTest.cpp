@@ -1,13 +1,17 @@
 #include <sys/wait.h>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 #include <new>
 #include <stdexcept>
 
 #include "app/Application.h"
+#include "app/QtDialogs.h"
+#include "app/Unit2.h"
 #include "app/WindowTest.h"
 #include "support/TestJpeg.h"
 
@@ -53,6 +57,48 @@ TEST(EscapedErrorText, NamesOutOfMemoryAndLeavesOtherErrorsBlank) {
   EXPECT_EQ(EscapedErrorText(std::make_exception_ptr(std::runtime_error("disk gone"))),
             "disk gone");
   EXPECT_EQ(EscapedErrorText(std::make_exception_ptr(42)), "");
+}
+
+TEST(ApplicationIcon, HasEveryDrawnSize) {
+  const QIcon icon = ApplicationIcon();
+  ASSERT_FALSE(icon.isNull());
+  for (const int side : {16, 32, 48, 64, 128, 256}) {
+    const QPixmap drawn = icon.pixmap(side);
+    EXPECT_EQ(drawn.size(), QSize(side, side)) << side;
+    // Not blank: the frame's dark outline is there at every size.
+    const QImage image = drawn.toImage();
+    bool inked = false;
+    for (int y = 0; y < image.height() && !inked; ++y) {
+      for (int x = 0; x < image.width() && !inked; ++x) inked = qGray(image.pixel(x, y)) < 128;
+    }
+    EXPECT_TRUE(inked) << side;
+  }
+}
+
+using WindowIcons = WindowTest;
+
+TEST_F(WindowIcons, EveryWindowShowsTheApplicationIcon) {
+  const qint64 application = QApplication::windowIcon().cacheKey();
+  ASSERT_FALSE(QApplication::windowIcon().isNull());
+  TForm2 splash{dialogs, &form};
+  EXPECT_EQ(form.windowIcon().cacheKey(), application);
+  EXPECT_EQ(splash.windowIcon().cacheKey(), application);
+
+  // The boxes and the folder dialog of a real session.
+  QtDialogs real;
+  real.SetOwner(&form);
+  std::vector<qint64> shown;
+  const auto recordAndClose = [&shown] {
+    QWidget* window = QApplication::activeModalWidget();
+    ASSERT_NE(window, nullptr);
+    shown.push_back(window->windowIcon().cacheKey());
+    window->close();
+  };
+  QTimer::singleShot(0, recordAndClose);
+  real.Message("Quorvale", "中断しました。");
+  QTimer::singleShot(0, recordAndClose);
+  real.BrowseFolder();
+  EXPECT_EQ(shown, (std::vector<qint64>{application, application}));
 }
 
 // An object whose event handler throws whatever it was given.
