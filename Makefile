@@ -3,10 +3,12 @@
 # make sanitize  the tests again under AddressSanitizer and UBSan
 # make tsan      the core and command-line tests under ThreadSanitizer
 # make bench     the benchmarks (see README)
+# make package   the Debian package quorvale_VERSION_ARCH.deb, checked (see README)
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
+PACKAGE_BUILD ?= build-package
 JOBS       ?= $(shell nproc)
 
 PACKAGES = cmake g++ make pkg-config \
@@ -16,14 +18,15 @@ PACKAGES = cmake g++ make pkg-config \
            fonts-ipafont-gothic fonts-ipafont-mincho \
            xdg-utils
 
+# Only `make package` needs these: dpkg-shlibdeps (dpkg-dev) and file for
+# the computed Depends, and the checkers of the package and its metadata.
+PACKAGE_TOOLS = dpkg-dev file lintian appstream desktop-file-utils
+
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test sanitize tsan run bench clean format
-
-all: build
-
-deps:
-	@missing=$$(for p in $(PACKAGES); do \
+# Installs those of the Debian packages $(1) that are missing.
+define install_missing
+@missing=$$(for p in $(1); do \
 	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
 	  done); \
 	if [ -n "$$missing" ]; then \
@@ -31,6 +34,17 @@ deps:
 	  $(SUDO) apt-get update -q && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q --no-install-recommends $$missing; \
 	fi
+endef
+
+.PHONY: all deps package-deps configure build test sanitize tsan run bench package clean format
+
+all: build
+
+deps:
+	$(call install_missing,$(PACKAGES))
+
+package-deps: deps
+	$(call install_missing,$(PACKAGE_TOOLS))
 
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -65,8 +79,25 @@ bench: build
 	$(BUILD)/bench/imaging_bench
 	bench/folder_bench.sh $(BUILD)
 
+# A build of its own with Debian's hardening flags and no tests, packed by
+# CPack, then the metadata and the package checked. Lintian's warnings are
+# shown; an error fails the target.
+package: package-deps
+	DEB_BUILD_MAINT_OPTIONS=hardening=+all; export DEB_BUILD_MAINT_OPTIONS; \
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQUORVALE_BUILD_TESTS=OFF -DQUORVALE_BUILD_BENCHMARKS=OFF \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+	cmake --build $(PACKAGE_BUILD) -j$(JOBS)
+	rm -f $(PACKAGE_BUILD)/quorvale_*.deb
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	appstreamcli validate --no-net resources/example.tessaly.quorvale.metainfo.xml
+	desktop-file-validate resources/quorvale.desktop
+	lintian --fail-on error $(PACKAGE_BUILD)/quorvale_*.deb
+	@ls $(PACKAGE_BUILD)/quorvale_*.deb
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(PACKAGE_BUILD)

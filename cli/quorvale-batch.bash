@@ -1,0 +1,64 @@
+# bash completion for quorvale-batch                       -*- shell-script -*-
+#
+# Completes the option names, the values of --size (the IDs of
+# `quorvale-batch --list-sizes`), --dpi and --on-problem, and folders for the
+# two folder arguments. Needs nothing from the bash-completion package.
+
+_quorvale_batch()
+{
+    local cur=${COMP_WORDS[COMP_CWORD]}
+    local prev=
+    ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
+
+    # "--size=2" arrives as three words when '=' breaks words (bash's
+    # default), as one word otherwise.
+    local prefix=
+    if [[ $cur == = && $prev == --* ]]; then
+        cur=
+    elif [[ $prev == = ]] && ((COMP_CWORD > 1)); then
+        prev=${COMP_WORDS[COMP_CWORD - 2]}
+    elif [[ $cur == --*=* ]]; then
+        prev=${cur%%=*}
+        prefix=$prev=
+        cur=${cur#*=}
+    fi
+
+    local values=
+    case $prev in
+        --size)
+            values='L hagaki 2L yatsugiri mutsugiri w-mutsugiri A4 yotsugiri
+                    w-yotsugiri 4base 16base qvga vga svga xga sxga sxga-1600
+                    sxga-2048'
+            ;;
+        --dpi) values='150 200 300 320 400' ;;
+        --on-problem) values='continue stop' ;;
+        --quality) return 0 ;;
+    esac
+    if [[ -n $values || -n $prefix ]]; then
+        local IFS=$'\n'
+        COMPREPLY=($(compgen -P "$prefix" -W "${values//[[:space:]]/$'\n'}" -- "$cur"))
+        return 0
+    fi
+
+    # After "--" every word is a folder.
+    local i
+    for ((i = 1; i < COMP_CWORD; i++)); do
+        if [[ ${COMP_WORDS[i]} == -- ]]; then
+            local IFS=$'\n'
+            COMPREPLY=($(compgen -d -- "$cur"))
+            return 0
+        fi
+    done
+
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W '--size --dpi --reduce --high-quality --quality
+                                 --no-subfolders --keep-small --no-trim
+                                 --on-problem --overwrite --list-sizes --help
+                                 --version -h --' -- "$cur"))
+        return 0
+    fi
+
+    local IFS=$'\n'
+    COMPREPLY=($(compgen -d -- "$cur"))
+} &&
+    complete -F _quorvale_batch -o filenames quorvale-batch
