@@ -32,7 +32,7 @@ _quorvale_batch()
             ;;
         --dpi) values='150 200 300 320 400' ;;
         --on-problem) values='continue stop' ;;
-        --quality) return 0 ;;
+        --quality|--jobs) return 0 ;;
     esac
     if [[ -n $values || -n $prefix ]]; then
         local IFS=$'\n'
@@ -51,7 +51,7 @@ _quorvale_batch()
     done
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--size --dpi --reduce --high-quality --quality
+        COMPREPLY=($(compgen -W '--size --dpi --reduce --high-quality --quality --jobs
                                  --no-subfolders --keep-small --no-trim
                                  --on-problem --overwrite --list-sizes --help
                                  --version -h --' -- "$cur"))
