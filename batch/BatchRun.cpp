@@ -84,7 +84,7 @@ class Run {
                       [this] { return cancelFlag_.load() || port_.CancelSignalled(); });
     ahead_ = &ahead;
     for (std::size_t i = 0; i < list_.size(); ++i) {
-      ahead.Turn(i);
+      ahead.Turn(i, photo_);
       if (ProcessGuarded(i) == Next::Stop) break;
     }
     ahead_ = nullptr;

@@ -44,9 +44,11 @@ DecodeAhead::Stamp DecodeAhead::StampOf(const std::string& path) {
           static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
 }
 
-void DecodeAhead::Turn(std::size_t index) {
+void DecodeAhead::Turn(std::size_t index, Bitmap& finished) {
   {
     std::lock_guard lock(mutex_);
+    spare_ = std::move(finished);
+    finished = Bitmap();
     for (std::size_t i = turn_; i < index && i < slots_.size(); ++i) Drop(i);
     turn_ = index;
     if (next_ < index) next_ = index;
@@ -59,8 +61,15 @@ void DecodeAhead::Drop(std::size_t index) {
   // A decode still running drops its own result once it sees the turn has passed.
   if (slot.state == State::Decoding) return;
   used_ -= slot.bytes;
+  if (spare_.Width() == 0) spare_ = std::move(slot.bitmap);
   slot = Slot{};
   slot.state = State::Taken;
+}
+
+Bitmap DecodeAhead::TakeSpare() {
+  Bitmap bitmap = std::move(spare_);
+  spare_ = Bitmap();
+  return bitmap;
 }
 
 DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
@@ -76,6 +85,7 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
   }
   if (slot.state != State::Done) {
     slot.state = State::Taken;
+    photo = TakeSpare();
     lock.unlock();
     return LoadJpegFile(path, photo, cancel_);
   }
@@ -90,10 +100,10 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
   if (done.error) std::rethrow_exception(done.error);
   // A file that changed since, or a decode that gave up, is decoded again:
   // the photo is what the file holds at its turn.
+  photo = std::move(done.bitmap);
   if (done.result.cancelled || !done.stamp.valid || done.stamp != StampOf(path)) {
     return LoadJpegFile(path, photo, cancel_);
   }
-  photo = std::move(done.bitmap);
   return std::move(done.result);
 }
 
@@ -124,9 +134,10 @@ void DecodeAhead::Work() {
     }
     used_ += bytes;
     slot.bytes = bytes;
-    lock.unlock();
 
     Slot done;
+    done.bitmap = TakeSpare();
+    lock.unlock();
     done.stamp = StampOf(path);
     try {
       done.result = LoadJpegFile(path, done.bitmap, cancel_);

@@ -35,8 +35,11 @@ class DecodeAhead {
   DecodeAhead& operator=(const DecodeAhead&) = delete;
 
   // Photo `index` is in hand now: the earlier ones are done with, and the
-  // workers may go on up to `index` + workers. Indices only grow.
-  void Turn(std::size_t index);
+  // workers may go on up to `index` + workers. `finished`, the bitmap of the
+  // photo before, gives its memory to the next decode (so that at most
+  // workers + 1 photos are held, and memory is reused rather than faulted
+  // in anew); it is left empty. Indices only grow.
+  void Turn(std::size_t index, Bitmap& finished);
 
   // Photo `index` (the one in hand) decoded into `photo`, as LoadJpegFile
   // would give it now: the one decoded ahead, unless the file changed since
@@ -70,6 +73,8 @@ class DecodeAhead {
   void Work();
   // Frees what slot `index` holds; the lock is held.
   void Drop(std::size_t index);
+  // The spare memory for a decode, or an empty bitmap; the lock is held.
+  Bitmap TakeSpare();
 
   const std::vector<std::string>& list_;
   const std::uint64_t budget_;
@@ -81,6 +86,7 @@ class DecodeAhead {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Slot> slots_;
+  Bitmap spare_;            // memory for the next decode
   std::size_t turn_ = 0;    // the photo in hand
   std::size_t next_ = 0;    // the first photo no worker has looked at
   std::uint64_t used_ = 0;  // bytes of decoded pixels held ahead
