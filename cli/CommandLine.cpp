@@ -21,6 +21,7 @@ enum class Option {
   NoTrim,
   OnProblem,
   Overwrite,
+  Json,
   Help,
   Version,
   ListSizes,
@@ -44,6 +45,7 @@ constexpr LongOption kOptions[] = {
     {"--no-trim", Option::NoTrim, false},
     {"--on-problem", Option::OnProblem, true},
     {"--overwrite", Option::Overwrite, false},
+    {"--json", Option::Json, false},
     {"--help", Option::Help, false},
     {"--version", Option::Version, false},
     {"--list-sizes", Option::ListSizes, false},
@@ -148,6 +150,9 @@ std::string Apply(Option option, const std::string& value, CommandLine& line, bo
       break;
     case Option::Overwrite:
       line.overwrite = true;
+      break;
+    case Option::Json:
+      line.json = true;
       break;
     case Option::Help:
       help = true;
@@ -320,6 +325,8 @@ Options:
                        continue with the next photo (default) or stop the run
   --overwrite          replace existing output files (default: an existing
                        output file stops the run)
+  --json               write JSON Lines to standard output instead of the
+                       log: one object per photo, then one with the counts
   --list-sizes         list the sizes with their IDs and exit
   -h, --help           show this help and exit
       --version        show the version and exit

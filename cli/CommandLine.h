@@ -25,6 +25,7 @@ struct CommandLine {
   int jobs = 0;                // --jobs; 0: one per core
   bool stopOnProblem = false;  // --on-problem stop
   bool overwrite = false;
+  bool json = false;         // JSON Lines on standard output instead of the log
   std::string inputFolder;   // as given
   std::string outputFolder;  // as given
 };

@@ -2,6 +2,14 @@
 
 #include <signal.h>
 
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "batch/BatchRun.h"
+#include "cli/JsonLines.h"
+#include "cli/TerminalText.h"
+
 namespace quorvale::cli {
 namespace {
 
@@ -33,12 +41,13 @@ void InstallInterruptHandler() {
   sigprocmask(SIG_UNBLOCK, &interrupt, nullptr);
 }
 
-ConsolePort::ConsolePort(const CommandLine& line, std::FILE* out, std::FILE* err, bool statusLine)
-    : line_(line), out_(out), err_(err), statusLine_(statusLine) {}
+ConsolePort::ConsolePort(const CommandLine& line, std::FILE* out, std::FILE* err,
+                         ConsoleSetup setup)
+    : line_(line), out_(out), err_(err), setup_(std::move(setup)), start_(setup_.now()) {}
 
 void ConsolePort::Notify(Notice kind, const std::string& text) {
   if (kind == Notice::Summary) return;
-  WriteLine(err_, text);
+  WriteLine(err_, ForStandardError(text));
 }
 
 bool ConsolePort::Ask(Question kind, const std::string& text) {
@@ -51,22 +60,44 @@ bool ConsolePort::Ask(Question kind, const std::string& text) {
     yes = line_.stopOnProblem;
     answer = yes ? "=> Yes, stop (--on-problem stop)" : "=> No, continue (--on-problem continue)";
   }
-  WriteLine(err_, text + "\n" + answer);
+  WriteLine(err_, ForStandardError(text) + "\n" + answer);
   return yes;
 }
 
 void ConsolePort::AppendLog(const std::string& line) {
-  WriteLine(out_, line);
+  // A photo's lines begin with its path; its report ends them.
+  if (pathNext_) photo_ = line;
+  pathNext_ = false;
+  if (line_.json) return;
+  WriteLine(out_, setup_.outIsTerminal ? EscapeControls(line, setup_.utf8) : line);
+}
+
+void ConsolePort::PhotoDone(const PhotoReport& report) {
+  pathNext_ = true;
+  if (line_.json) WriteLine(out_, PhotoJson(report));
 }
 
 void ConsolePort::SetStatusText(const std::string& text) {
-  if (!statusLine_) return;
+  if (!setup_.errIsTerminal) return;
   status_ = text;
+  if (const std::optional<ProgressCount> count = ProgressCounts(text)) {
+    const int columns = setup_.columns ? setup_.columns() : 0;
+    // The last column stays free, so that the line never wraps.
+    const int room = (columns > 0 ? columns : 80) - 1 - DisplayWidth(text);
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(setup_.now() - start_);
+    status_ += ProgressSuffix(elapsed, *count, room);
+  }
   DrawStatusLine();
 }
 
 void ConsolePort::SetRunning(bool running) {
-  if (!running) ClearStatusLine();
+  if (running) {
+    start_ = setup_.now();
+    pathNext_ = true;
+  } else {
+    ClearStatusLine();
+  }
 }
 
 void ConsolePort::ClearStatusLine() {
@@ -83,6 +114,21 @@ void ConsolePort::WriteLine(std::FILE* stream, const std::string& text) {
   std::fputc('\n', stream);
   std::fflush(stream);
   if (redraw) DrawStatusLine();
+}
+
+std::string ConsolePort::ForStandardError(const std::string& text) const {
+  if (!setup_.errIsTerminal) return text;
+  // The texts name the photo, its output path or a folder on the way to it.
+  std::vector<std::string> paths{photo_};
+  if (const std::optional<std::string> output =
+          MapOutputPath(photo_, line_.inputFolder, line_.outputFolder)) {
+    for (std::size_t slash = output->find('/', 1); slash != std::string::npos;
+         slash = output->find('/', slash + 1)) {
+      paths.push_back(output->substr(0, slash));
+    }
+    paths.push_back(*output);
+  }
+  return EscapeControlsInPaths(text, paths, setup_.utf8);
 }
 
 void ConsolePort::DrawStatusLine() {

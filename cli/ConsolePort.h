@@ -1,7 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "batch/RunPort.h"
@@ -19,18 +21,31 @@ static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler
 // (a background job) stays ignored.
 void InstallInterruptHandler();
 
+// What quorvale-batch's two streams are attached to, and the clock of the
+// progress line. The defaults are those of two files.
+struct ConsoleSetup {
+  bool outIsTerminal = false;  // the log's control characters are shown escaped
+  bool errIsTerminal = false;  // the progress line is drawn; paths in questions and
+                               // notices are shown escaped
+  bool utf8 = true;            // the locale's texts are UTF-8 (see EscapeControls)
+  std::function<std::chrono::steady_clock::time_point()> now = std::chrono::steady_clock::now;
+  std::function<int()> columns;  // standard error's width; empty or 0 when unknown (80)
+};
+
 // The run's front end as quorvale-batch plays it. Standard output receives
-// the log lines and nothing else (ClearLog prints nothing); questions,
-// notices and errors go to standard error, the summary excepted, since the
-// caller prints it as the last line of standard output. Questions are
-// answered by their kind from the options and the answer is echoed: the
-// same-name question by --overwrite (No, replace) or its absence (Yes,
-// stop), every other question by --on-problem. The status line is drawn on
-// standard error only when that is a terminal, and cleared when the run
-// goes idle.
+// the log lines and nothing else (ClearLog prints nothing), or with --json
+// one JSON object per photo (PhotoJson) instead; questions, notices and
+// errors go to standard error, the summary excepted, since the caller
+// prints it as the last line of standard output. Questions are answered by
+// their kind from the options and the answer is echoed: the same-name
+// question by --overwrite (No, replace) or its absence (Yes, stop), every
+// other question by --on-problem. The status line is drawn on standard
+// error only when that is a terminal, a progress status followed by the
+// elapsed time, the rate and the time left (ProgressSuffix), and it is
+// cleared when the run goes idle.
 class ConsolePort : public RunPort {
  public:
-  ConsolePort(const CommandLine& line, std::FILE* out, std::FILE* err, bool statusLine);
+  ConsolePort(const CommandLine& line, std::FILE* out, std::FILE* err, ConsoleSetup setup);
 
   PhotoOptions OptionsForPhoto() override { return PhotoOptionsFor(line_); }
   void Notify(Notice kind, const std::string& text) override;
@@ -43,6 +58,7 @@ class ConsolePort : public RunPort {
   void SetStatusText(const std::string& text) override;
   void SetProgress(int) override {}
   void SetRunning(bool running) override;
+  void PhotoDone(const PhotoReport& report) override;
 
   // Removes the status line from the terminal, if one is drawn.
   void ClearStatusLine();
@@ -52,13 +68,20 @@ class ConsolePort : public RunPort {
   // status line, which is drawn again afterwards.
   void WriteLine(std::FILE* stream, const std::string& text);
   void DrawStatusLine();
+  // A question's or notice's text as standard error shows it: on a
+  // terminal, with the control characters of the paths of the photo in
+  // hand escaped.
+  std::string ForStandardError(const std::string& text) const;
 
   const CommandLine& line_;
   std::FILE* out_;
   std::FILE* err_;
-  const bool statusLine_;
+  const ConsoleSetup setup_;
   bool statusShown_ = false;
-  std::string status_;
+  std::string status_;  // with its progress suffix
+  std::chrono::steady_clock::time_point start_;
+  bool pathNext_ = true;  // the next log line is a photo's path
+  std::string photo_;     // the path of the photo in hand
 };
 
 }  // namespace quorvale::cli

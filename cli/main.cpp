@@ -1,6 +1,7 @@
 // quorvale-batch: the batch run of the main window, driven from the command
 // line. See HelpText() for the options and exit statuses.
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,11 +11,14 @@
 #include <exception>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "batch/BatchRun.h"
 #include "cli/CommandLine.h"
 #include "cli/ConsolePort.h"
+#include "cli/JsonLines.h"
+#include "cli/TerminalText.h"
 #include "platform/CodePage.h"
 
 namespace {
@@ -23,8 +27,14 @@ constexpr int kFinishedClean = 0;
 constexpr int kFinishedWithProblems = 1;
 constexpr int kNotStarted = 2;
 
+// The message may name a folder; on a terminal its control characters are
+// shown escaped.
 int Fail(const std::string& message) {
-  std::fprintf(stderr, "quorvale-batch: %s\n", message.c_str());
+  const std::string shown =
+      isatty(STDERR_FILENO) == 1
+          ? quorvale::cli::EscapeControls(message, quorvale::ActiveLeadBytes().Empty())
+          : message;
+  std::fprintf(stderr, "quorvale-batch: %s\n", shown.c_str());
   return kNotStarted;
 }
 
@@ -53,13 +63,22 @@ int Run(quorvale::cli::CommandLine& line) {
   line.outputFolder = cli::AbsoluteFolder(line.outputFolder, current, false);
   if (const std::string refused = cli::CheckFolders(line); !refused.empty()) return Fail(refused);
 
-  cli::ConsolePort port(line, stdout, stderr, isatty(STDERR_FILENO) == 1);
+  cli::ConsoleSetup setup;
+  setup.outIsTerminal = isatty(STDOUT_FILENO) == 1;
+  setup.errIsTerminal = isatty(STDERR_FILENO) == 1;
+  setup.utf8 = ActiveLeadBytes().Empty();
+  setup.columns = [] {
+    winsize size{};
+    return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? static_cast<int>(size.ws_col) : 0;
+  };
+  cli::ConsolePort port(line, stdout, stderr, std::move(setup));
   cli::InstallInterruptHandler();
   const RunOutcome outcome = RunBatch(cli::RunOptionsFor(line), port);
   port.ClearStatusLine();
   if (!outcome.started) return kNotStarted;
 
-  std::printf("%s\n", outcome.summary.c_str());
+  const std::string last = line.json ? cli::SummaryJson(outcome) : outcome.summary;
+  std::printf("%s\n", last.c_str());
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "quorvale-batch: cannot write to standard output\n");
     return kFinishedWithProblems;

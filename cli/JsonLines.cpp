@@ -1,0 +1,189 @@
+#include "cli/JsonLines.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+namespace quorvale::cli {
+namespace {
+
+struct Utf8Char {
+  std::size_t length = 0;  // 0: the byte at the position starts no well-formed character
+  char32_t code = 0;
+};
+
+// The character that starts at `at`, by the table of well-formed sequences
+// (Unicode 15, table 3-7), which leaves out overlong forms and surrogates.
+Utf8Char DecodeAt(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+  const unsigned char first = byte(0);
+  if (first < 0x80) return {1, first};
+  std::size_t length;
+  char32_t code;
+  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+  if (first >= 0xC2 && first <= 0xDF) {
+    length = 2;
+    code = first & 0x1F;
+  } else if (first >= 0xE0 && first <= 0xEF) {
+    length = 3;
+    code = first & 0x0F;
+    if (first == 0xE0) low = 0xA0;
+    if (first == 0xED) high = 0x9F;
+  } else if (first >= 0xF0 && first <= 0xF4) {
+    length = 4;
+    code = first & 0x07;
+    if (first == 0xF0) low = 0x90;
+    if (first == 0xF4) high = 0x8F;
+  } else {
+    return {};
+  }
+  if (text.size() - at < length) return {};
+  for (std::size_t i = 1; i < length; ++i) {
+    const unsigned char next = byte(i);
+    if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF)) return {};
+    code = (code << 6) | (next & 0x3F);
+  }
+  return {length, code};
+}
+
+std::string SizeJson(const PixelSize& size) {
+  if (size.width == 0 && size.height == 0) return "null";
+  return "{\"width\":" + std::to_string(size.width) + ",\"height\":" + std::to_string(size.height) +
+         "}";
+}
+
+std::string ArrayJson(const std::vector<std::string>& texts) {
+  std::string json = "[";
+  for (const std::string& text : texts) {
+    if (json.size() > 1) json += ',';
+    json += JsonString(text);
+  }
+  return json + "]";
+}
+
+}  // namespace
+
+const char* OutcomeWord(PhotoOutcome outcome) {
+  switch (outcome) {
+    case PhotoOutcome::Saved:
+      return "saved";
+    case PhotoOutcome::SkippedSmall:
+      return "skipped-small";
+    case PhotoOutcome::Missing:
+      return "missing";
+    case PhotoOutcome::Unreadable:
+      return "unreadable";
+    case PhotoOutcome::TrimFailed:
+      return "trim-failed";
+    case PhotoOutcome::BadName:
+      return "bad-name";
+    case PhotoOutcome::NameTooLong:
+      return "name-too-long";
+    case PhotoOutcome::SaveFailed:
+      return "save-failed";
+    case PhotoOutcome::Stopped:
+      return "stopped";
+  }
+  return "unknown";
+}
+
+bool IsUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = DecodeAt(text, i).length;
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::string JsonString(std::string_view text) {
+  std::string json = "\"";
+  json.reserve(text.size() + 2);
+  for (std::size_t i = 0; i < text.size();) {
+    const Utf8Char c = DecodeAt(text, i);
+    if (c.length == 0) {
+      json += "\xEF\xBF\xBD";  // U+FFFD
+      ++i;
+      continue;
+    }
+    switch (c.code) {
+      case '"':
+        json += "\\\"";
+        break;
+      case '\\':
+        json += "\\\\";
+        break;
+      case '\b':
+        json += "\\b";
+        break;
+      case '\f':
+        json += "\\f";
+        break;
+      case '\n':
+        json += "\\n";
+        break;
+      case '\r':
+        json += "\\r";
+        break;
+      case '\t':
+        json += "\\t";
+        break;
+      default:
+        if (c.code < 0x20 || (c.code >= 0x7F && c.code <= 0x9F) || c.code == 0x2028 ||
+            c.code == 0x2029) {
+          char escape[8];
+          std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c.code));
+          json += escape;
+        } else {
+          json.append(text, i, c.length);
+        }
+    }
+    i += c.length;
+  }
+  return json + "\"";
+}
+
+std::string Base64(std::string_view bytes) {
+  static constexpr char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string text;
+  text.reserve((bytes.size() + 2) / 3 * 4);
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+    std::uint32_t group = 0;
+    for (std::size_t k = 0; k < 3; ++k) {
+      group = (group << 8) | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+    }
+    for (std::size_t k = 0; k < 4; ++k) {
+      text += k <= n ? kDigits[(group >> (18 - 6 * k)) & 0x3F] : '=';
+    }
+  }
+  return text;
+}
+
+std::string PathFields(const char* key, const std::string& path) {
+  std::string json = "\"" + std::string(key) + "\":";
+  if (path.empty()) return json + "null";
+  json += JsonString(path);
+  if (!IsUtf8(path)) json += ",\"" + std::string(key) + "_base64\":\"" + Base64(path) + "\"";
+  return json;
+}
+
+std::string PhotoJson(const PhotoReport& report) {
+  return "{\"type\":\"photo\"," + PathFields("input", report.input) + "," +
+         PathFields("output", report.output) + ",\"outcome\":\"" + OutcomeWord(report.outcome) +
+         "\",\"log\":" + ArrayJson(report.logLines) + ",\"decoded\":" + SizeJson(report.decoded) +
+         ",\"crop\":" + SizeJson(report.crop) + ",\"saved\":" + SizeJson(report.saved) +
+         ",\"warnings\":" + ArrayJson(report.warnings) + "}";
+}
+
+std::string SummaryJson(const RunOutcome& outcome) {
+  return "{\"type\":\"summary\",\"saved\":" + std::to_string(outcome.SavedCount) +
+         ",\"errors\":" + std::to_string(outcome.ErrorCount) +
+         ",\"skipped\":" + std::to_string(outcome.SkipCount) +
+         ",\"stopped\":" + (outcome.stopped ? "true" : "false") +
+         ",\"text\":" + JsonString(outcome.summary) + "}";
+}
+
+}  // namespace quorvale::cli

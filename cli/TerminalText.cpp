@@ -1,0 +1,165 @@
+#include "cli/TerminalText.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+
+namespace quorvale::cli {
+namespace {
+
+// Escapes the control characters of `text`; a line end at an offset for
+// which `keepLineEnd` is true stays as it is.
+template <typename KeepLineEnd>
+std::string Escape(std::string_view text, bool utf8, KeepLineEnd keepLineEnd) {
+  std::string shown;
+  shown.reserve(text.size());
+  const auto hex = [&](unsigned char byte) {
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+    shown += escape;
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte == '\n' && keepLineEnd(i)) {
+      shown += '\n';
+    } else if (byte == '\n') {
+      shown += "\\n";
+    } else if (byte == '\t') {
+      shown += "\\t";
+    } else if (byte == '\r') {
+      shown += "\\r";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      hex(byte);
+    } else if (utf8 && byte == 0xC2 && i + 1 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      hex(byte);
+      hex(static_cast<unsigned char>(text[++i]));
+    } else {
+      shown += text[i];
+    }
+  }
+  return shown;
+}
+
+// m:ss, or h:mm:ss from an hour on.
+std::string Clock(std::int64_t seconds) {
+  char text[32];
+  if (seconds >= 3600) {
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+  } else {
+    std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
+                  static_cast<long long>(seconds % 60));
+  }
+  return text;
+}
+
+// Two significant figures for slow runs, whole photos for fast ones.
+std::string Rate(double perSecond) {
+  char text[32];
+  std::snprintf(text, sizeof text,
+                perSecond >= 100 ? "%.0f"
+                : perSecond >= 1 ? "%.1f"
+                                 : "%.2f",
+                perSecond);
+  return text;
+}
+
+bool IsWide(char32_t c) {
+  return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) ||
+         (c >= 0x3041 && c <= 0x33FF) || (c >= 0x3400 && c <= 0x4DBF) ||
+         (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
+         (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+         (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+         (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
+         (c >= 0x20000 && c <= 0x3FFFD);
+}
+
+}  // namespace
+
+std::string EscapeControls(std::string_view text, bool utf8) {
+  return Escape(text, utf8, [](std::size_t) { return false; });
+}
+
+std::string EscapeControlsInPaths(std::string_view text, const std::vector<std::string>& paths,
+                                  bool utf8) {
+  std::vector<bool> inPath(text.size(), false);
+  for (const std::string& path : paths) {
+    if (path.empty()) continue;
+    for (std::size_t at = text.find(path); at != std::string_view::npos;
+         at = text.find(path, at + 1)) {
+      std::fill(inPath.begin() + at, inPath.begin() + at + path.size(), true);
+    }
+  }
+  return Escape(text, utf8, [&](std::size_t i) { return !inPath[i]; });
+}
+
+int DisplayWidth(std::string_view text) {
+  int width = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto first = static_cast<unsigned char>(text[i]);
+    const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+    char32_t code = length == 1 ? first : first & (0x3F >> (length - 1));
+    std::size_t k = 1;
+    for (; k < length && i + k < text.size(); ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) break;
+      code = (code << 6) | (next & 0x3F);
+    }
+    if (k < length) {  // a stray byte: one column, as a replacement character
+      width += 1;
+      i += 1;
+      continue;
+    }
+    width += IsWide(code) ? 2 : 1;
+    i += length;
+  }
+  return width;
+}
+
+std::optional<ProgressCount> ProgressCounts(std::string_view status) {
+  if (!status.starts_with("処理中")) return std::nullopt;
+  const std::size_t slash = status.find(" / ");
+  if (slash == std::string_view::npos) return std::nullopt;
+  std::size_t begin = slash;
+  while (begin > 0 && status[begin - 1] == ' ') --begin;
+  std::size_t digitsBegin = begin;
+  while (digitsBegin > 0 && status[digitsBegin - 1] >= '0' && status[digitsBegin - 1] <= '9') {
+    --digitsBegin;
+  }
+  std::size_t after = slash + 3;
+  while (after < status.size() && status[after] == ' ') ++after;
+  std::size_t afterEnd = after;
+  while (afterEnd < status.size() && status[afterEnd] >= '0' && status[afterEnd] <= '9') {
+    ++afterEnd;
+  }
+  if (digitsBegin == begin || after == afterEnd || begin - digitsBegin > 9 ||
+      afterEnd - after > 9) {
+    return std::nullopt;
+  }
+  ProgressCount count;
+  for (std::size_t i = digitsBegin; i < begin; ++i) count.done = count.done * 10 + status[i] - '0';
+  for (std::size_t i = after; i < afterEnd; ++i) count.total = count.total * 10 + status[i] - '0';
+  if (count.done > count.total) return std::nullopt;
+  return count;
+}
+
+std::string ProgressSuffix(std::chrono::milliseconds elapsed, ProgressCount count, int room) {
+  const std::int64_t ms = std::max<std::int64_t>(0, elapsed.count());
+  const std::string spent = "  " + Clock(ms / 1000) + " elapsed";
+  if (ms == 0 || count.done <= 0) {
+    return static_cast<int>(spent.size()) <= room ? spent : std::string();
+  }
+  // At the rate so far, rounded to the nearest second.
+  const std::int64_t remaining = count.total - count.done;
+  const std::int64_t leftSeconds = (remaining * ms + count.done * 500) / (count.done * 1000);
+  const std::string left = "  " + Clock(leftSeconds) + " left";
+  const std::string rate = "  " + Rate(count.done * 1000.0 / static_cast<double>(ms)) + " photos/s";
+  for (const std::string& suffix : {spent + rate + left, spent + left, left}) {
+    if (static_cast<int>(suffix.size()) <= room) return suffix;
+  }
+  return std::string();
+}
+
+}  // namespace quorvale::cli

@@ -1,0 +1,197 @@
+// The pieces of quorvale-batch's output: the JSON writer, the terminal
+// escapes, the progress suffix and the port that puts them together.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "cli/ConsolePort.h"
+#include "cli/JsonLines.h"
+#include "cli/TerminalText.h"
+
+namespace quorvale::cli {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(JsonLines, StringsEscapeControlsAndReplaceBytesThatAreNotUtf8) {
+  struct Case {
+    std::string text;
+    std::string json;
+    bool utf8;
+  };
+  const Case cases[] = {
+      {"a/b c.jpg", R"("a/b c.jpg")", true},
+      {"say \"hi\" \\ ok", R"("say \"hi\" \\ ok")", true},
+      {"\b\f\n\r\t", R"("\b\f\n\r\t")", true},
+      {std::string("\x01\x1b[31m\x7f", 7) + std::string(1, '\0'),
+       R"("\u0001\u001b[31m\u007f\u0000")", true},
+      {"\xC2\x9B \xC2\xA0 \xE2\x80\xA8", "\"\\u009b \xC2\xA0 \\u2028\"", true},
+      {"写真.jpg 😀", "\"写真.jpg 😀\"", true},
+      {"caf\xE9.jpg", "\"caf\xEF\xBF\xBD.jpg\"", false},                      // Latin-1
+      {"\x80 \xC0\xAF", "\"\xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD\"", false},  // stray, overlong
+      {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"", false},    // a surrogate
+      {"\xF4\x90\x80\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"", false},
+      {"\xE5\x86", "\"\xEF\xBF\xBD\xEF\xBF\xBD\"", false},  // cut short
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(JsonString(c.text), c.json) << c.text;
+    EXPECT_EQ(IsUtf8(c.text), c.utf8) << c.text;
+  }
+}
+
+TEST(JsonLines, Base64FollowsRfc4648) {
+  const std::pair<std::string, std::string> vectors[] = {{"", ""},
+                                                         {"f", "Zg=="},
+                                                         {"fo", "Zm8="},
+                                                         {"foo", "Zm9v"},
+                                                         {"foob", "Zm9vYg=="},
+                                                         {"fooba", "Zm9vYmE="},
+                                                         {"foobar", "Zm9vYmFy"},
+                                                         {std::string("\xFF\xFE\x00", 3), "//4A"}};
+  for (const auto& [bytes, text] : vectors) EXPECT_EQ(Base64(bytes), text) << text;
+}
+
+TEST(JsonLines, OutcomeWordsAreStable) {
+  EXPECT_STREQ(OutcomeWord(PhotoOutcome::Saved), "saved");
+  EXPECT_STREQ(OutcomeWord(PhotoOutcome::SkippedSmall), "skipped-small");
+  EXPECT_STREQ(OutcomeWord(PhotoOutcome::Missing), "missing");
+  EXPECT_STREQ(OutcomeWord(PhotoOutcome::Unreadable), "unreadable");
+  EXPECT_STREQ(OutcomeWord(PhotoOutcome::TrimFailed), "trim-failed");
+  EXPECT_STREQ(OutcomeWord(PhotoOutcome::BadName), "bad-name");
+  EXPECT_STREQ(OutcomeWord(PhotoOutcome::NameTooLong), "name-too-long");
+  EXPECT_STREQ(OutcomeWord(PhotoOutcome::SaveFailed), "save-failed");
+  EXPECT_STREQ(OutcomeWord(PhotoOutcome::Stopped), "stopped");
+}
+
+TEST(JsonLines, PhotoAndSummaryObjects) {
+  PhotoReport missing;
+  missing.input = "/in/gone.jpg";
+  missing.outcome = PhotoOutcome::Missing;
+  missing.logLines = {"JPEGファイルが存在しません"};
+  EXPECT_EQ(PhotoJson(missing),
+            R"({"type":"photo","input":"/in/gone.jpg","output":null,"outcome":"missing",)"
+            R"("log":["JPEGファイルが存在しません"],"decoded":null,"crop":null,"saved":null,)"
+            R"("warnings":[]})");
+
+  PhotoReport saved{"/in/\xFF.jpg", "/out/\xFF.jpg", PhotoOutcome::Saved,       {}, {640, 480},
+                    {640, 448},     {400, 280},      {"Corrupt JPEG data", "x"}};
+  EXPECT_EQ(
+      PhotoJson(saved),
+      "{\"type\":\"photo\",\"input\":\"/in/\xEF\xBF\xBD.jpg\",\"input_base64\":\"L2luL/8uanBn\","
+      "\"output\":\"/out/\xEF\xBF\xBD.jpg\",\"output_base64\":\"L291dC//LmpwZw==\","
+      "\"outcome\":\"saved\",\"log\":[],\"decoded\":{\"width\":640,\"height\":480},"
+      "\"crop\":{\"width\":640,\"height\":448},\"saved\":{\"width\":400,\"height\":280},"
+      "\"warnings\":[\"Corrupt JPEG data\",\"x\"]}");
+
+  RunOutcome outcome{true, true, 3, 1, 2, "作業を中断しました。"};
+  EXPECT_EQ(SummaryJson(outcome),
+            R"({"type":"summary","saved":3,"errors":1,"skipped":2,"stopped":true,)"
+            R"("text":"作業を中断しました。"})");
+}
+
+TEST(TerminalText, ControlsAreShownEscaped) {
+  EXPECT_EQ(EscapeControls("/in/a\nb\tc\rd.jpg", true), "/in/a\\nb\\tc\\rd.jpg");
+  EXPECT_EQ(EscapeControls("\x1b[2J\x7f\x01 a\\n 写真", true), "\\x1b[2J\\x7f\\x01 a\\n 写真");
+  EXPECT_EQ(EscapeControls("\xC2\x9B"
+                           "1m \xC2\xA0 \xC2",
+                           true),
+            "\\xc2\\x9b1m \xC2\xA0 \xC2");
+  EXPECT_EQ(EscapeControls("\xC2\x9B", false), "\xC2\x9B");  // two-byte locales
+  // In a question, the path's line end is escaped and the text's own stay.
+  EXPECT_EQ(EscapeControlsInPaths("問\n\n/o/a\nb/c.jpg\n/o/a\nb\nNo space\x1b", {"/o/a\nb"}, true),
+            "問\n\n/o/a\\nb/c.jpg\n/o/a\\nb\nNo space\\x1b");
+}
+
+TEST(TerminalText, ProgressCountsAndWidth) {
+  const std::string status = "処理中...　 50%         1 /     2  エラー    0   スキップ     0";
+  EXPECT_EQ(DisplayWidth(status), 63);
+  EXPECT_EQ(DisplayWidth("ab\xFF"), 3);
+  const auto count = ProgressCounts(status);
+  ASSERT_TRUE(count);
+  EXPECT_EQ(count->done, 1);
+  EXPECT_EQ(count->total, 2);
+  EXPECT_FALSE(ProgressCounts("作業が終了しました。保存ファイル数    1  エラー    0"));
+  EXPECT_FALSE(ProgressCounts("処理中... 3 / 2"));
+}
+
+TEST(TerminalText, ProgressSuffixShortensToFit) {
+  struct Case {
+    std::chrono::milliseconds elapsed;
+    int done, total, room;
+    std::string suffix;
+  };
+  const Case cases[] = {
+      {12'500ms, 5, 20, 80, "  0:12 elapsed  0.40 photos/s  0:38 left"},
+      {12'500ms, 5, 20, 39, "  0:12 elapsed  0:38 left"},
+      {12'500ms, 5, 20, 24, "  0:38 left"},
+      {12'500ms, 5, 20, 10, ""},
+      {3'723'000ms, 900, 1000, 80, "  1:02:03 elapsed  0.24 photos/s  6:54 left"},
+      {2'000ms, 300, 300, 80, "  0:02 elapsed  150 photos/s  0:00 left"},
+      {1'000ms, 7, 10, 80, "  0:01 elapsed  7.0 photos/s  0:00 left"},
+      {0ms, 1, 10, 80, "  0:00 elapsed"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ProgressSuffix(c.elapsed, {c.done, c.total}, c.room), c.suffix) << c.suffix;
+  }
+}
+
+// The port in process, with files for its streams and a clock the test
+// moves.
+struct PortOnFiles {
+  // Both streams count as terminals of 120 columns.
+  PortOnFiles() {
+    line.inputFolder = "/in/";
+    line.outputFolder = "/out";
+    ConsoleSetup setup;
+    setup.outIsTerminal = setup.errIsTerminal = true;
+    setup.now = [this] { return std::chrono::steady_clock::time_point(now); };
+    setup.columns = [] { return 120; };
+    port = std::make_unique<ConsolePort>(line, out, err, std::move(setup));
+  }
+  ~PortOnFiles() {
+    std::fclose(out);
+    std::fclose(err);
+  }
+  static std::string Read(std::FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
+    std::string text;
+    char chunk[4096];
+    while (const std::size_t n = std::fread(chunk, 1, sizeof chunk, file)) text.append(chunk, n);
+    return text;
+  }
+  CommandLine line;
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  std::chrono::steady_clock::duration now{};
+  std::unique_ptr<ConsolePort> port;
+};
+
+TEST(ConsolePort, TerminalsGetEscapedPathsAndTheTimedProgressLine) {
+  PortOnFiles files;
+  ConsolePort& port = *files.port;
+  files.now = 100s;
+  port.SetRunning(true);
+  port.AppendLog("/in/a\nb.jpg");
+  files.now = 104s;
+  port.SetStatusText("処理中...　 50%         1 /     2  エラー    0   スキップ     0");
+  port.PhotoDone({});
+  port.AppendLog("/in/s\nub\x1b/c.jpg");
+  port.Notify(Notice::SaveFailed,
+              "作成出来ません。\n/out/s\nub\x1b\n/out/s\nub\x1b/c.jpg\nNo space");
+
+  EXPECT_EQ(PortOnFiles::Read(files.out), "/in/a\\nb.jpg\n/in/s\\nub\\x1b/c.jpg\n");
+  const std::string line =
+      "\r\033[K処理中...　 50%         1 /     2  エラー    0   スキップ     0"
+      "  0:04 elapsed  0.25 photos/s  0:04 left";
+  EXPECT_EQ(PortOnFiles::Read(files.err),
+            line + "\r\033[K" + line + "\r\033[K" +
+                "作成出来ません。\n/out/s\\nub\\x1b\n/out/s\\nub\\x1b/c.jpg\nNo space\n" + line);
+}
+
+}  // namespace
+}  // namespace quorvale::cli
