@@ -53,7 +53,7 @@ _quorvale_batch()
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--size --dpi --reduce --high-quality --quality --jobs
                                  --no-subfolders --keep-small --no-trim
-                                 --on-problem --overwrite --list-sizes --help
+                                 --on-problem --overwrite --json --list-sizes --help
                                  --version -h --' -- "$cur"))
         return 0
     fi

@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -43,19 +46,51 @@ Strings Lines(const std::string& text) {
   return lines;
 }
 
+// The value of `key` in a JSON object as quorvale-batch writes it: a string
+// with its quotes, an object, or a word; empty when there is no such key.
+std::string Member(const std::string& json, const std::string& key) {
+  const std::string name = "\"" + key + "\":";
+  std::size_t at = json.find(name);
+  if (at == std::string::npos) return {};
+  at += name.size();
+  std::size_t end = at + 1;
+  if (json[at] == '"') {
+    for (; end < json.size() && json[end] != '"'; ++end) end += json[end] == '\\';
+    ++end;
+  } else {
+    end = json[at] == '{' ? json.find('}', at) + 1 : json.find_first_of(",}", at);
+  }
+  return json.substr(at, end - at);
+}
+
+std::string FromBase64(const std::string& quoted) {
+  const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string bytes;
+  unsigned group = 0;
+  int bits = 0;
+  for (const char c : quoted) {
+    if (digits.find(c) == std::string::npos) continue;  // quotes, padding
+    group = (group << 6) | static_cast<unsigned>(digits.find(c));
+    bits += 6;
+    if (bits >= 8) bytes += static_cast<char>((group >> (bits -= 8)) & 0xFF);
+  }
+  return bytes;
+}
+
 // How the child is started besides its arguments.
 struct Launch {
   std::string cwd;                // empty: the test's own
   bool pendingInterrupt = false;  // start with a Ctrl-C already blocked and pending
   bool terminalOnStderr = false;  // standard error is a pseudo-terminal
   bool cwdRemoved = false;        // `cwd` is removed once the program is in it
+  bool terminalOnStdout = false;  // standard output is a pseudo-terminal
 };
 
 class CliTest : public ::testing::Test {
  protected:
   // Runs quorvale-batch with `args`, standard input empty, standard output
-  // captured in a file of the sandbox, standard error in a file or read from
-  // a pseudo-terminal.
+  // and standard error captured in files of the sandbox, or one of them read
+  // from a pseudo-terminal of 120 columns that passes bytes unchanged.
   Result RunCli(const Strings& args, const Launch& launch = {}) {
     const std::string outPath = box.Path("stdout.txt");
     const std::string errPath = box.Path("stderr.txt");
@@ -68,20 +103,29 @@ class CliTest : public ::testing::Test {
 
     int master = -1;
     std::string terminal;
-    if (launch.terminalOnStderr) {
+    if (launch.terminalOnStderr || launch.terminalOnStdout) {
       master = posix_openpt(O_RDWR | O_NOCTTY);
       if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return {};
       terminal = ptsname(master);
+      const winsize size{.ws_row = 24, .ws_col = 120, .ws_xpixel = 0, .ws_ypixel = 0};
+      ioctl(master, TIOCSWINSZ, &size);
     }
 
     const pid_t pid = fork();
     if (pid == 0) {
       const int in = open("/dev/null", O_RDONLY);
-      const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int err = launch.terminalOnStderr
-                          ? open(terminal.c_str(), O_WRONLY | O_NOCTTY)
-                          : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const auto openOutput = [&](bool onTerminal, const std::string& file) {
+        return onTerminal ? open(terminal.c_str(), O_WRONLY | O_NOCTTY)
+                          : open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      };
+      const int out = openOutput(launch.terminalOnStdout, outPath);
+      const int err = openOutput(launch.terminalOnStderr, errPath);
       if (in < 0 || out < 0 || err < 0) _exit(126);
+      termios mode{};
+      if (tcgetattr(launch.terminalOnStdout ? out : err, &mode) == 0) {
+        mode.c_oflag &= ~OPOST;  // no "\r\n" for "\n"
+        tcsetattr(launch.terminalOnStdout ? out : err, TCSANOW, &mode);
+      }
       dup2(in, STDIN_FILENO);
       dup2(out, STDOUT_FILENO);
       dup2(err, STDERR_FILENO);
@@ -101,17 +145,18 @@ class CliTest : public ::testing::Test {
       _exit(127);
     }
     Result result;
+    std::string& onTerminal = launch.terminalOnStdout ? result.out : result.err;
     if (master >= 0) {
       char buffer[4096];
       ssize_t n;
-      while ((n = read(master, buffer, sizeof buffer)) > 0) result.err.append(buffer, n);
+      while ((n = read(master, buffer, sizeof buffer)) > 0) onTerminal.append(buffer, n);
       close(master);
     }
     int status = 0;
     if (pid < 0 || waitpid(pid, &status, 0) != pid) return result;
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = box.Read("stdout.txt");
-    if (master < 0) result.err = box.Read("stderr.txt");
+    if (!launch.terminalOnStdout) result.out = box.Read("stdout.txt");
+    if (!launch.terminalOnStderr) result.err = box.Read("stderr.txt");
     fs::remove(outPath);
     fs::remove(errPath);
     return result;
@@ -429,11 +474,103 @@ TEST_F(CliTest, StatusLineOnlyOnATerminal) {
   EXPECT_NE(r.err.find(erase + "処理中...　 50%         1 /     2  エラー    0   スキップ     0"),
             std::string::npos)
       << r.err;
-  EXPECT_NE(r.err.find(erase + "処理中...　100%         2 /     2  エラー    0   スキップ     0"),
-            std::string::npos);
+  const std::string last = "処理中...　100%         2 /     2  エラー    0   スキップ     0";
+  const std::size_t at = r.err.find(erase + last);
+  ASSERT_NE(at, std::string::npos);
+  // Then the time spent, the rate and, at the end, no time left; or the
+  // time spent alone, should the run take less than a millisecond.
+  const std::size_t from = at + erase.size() + last.size();
+  EXPECT_TRUE(std::regex_match(
+      r.err.substr(from, r.err.find('\r', from) - from),
+      std::regex("  [0-9]+:[0-9]{2} elapsed  [0-9.]+ photos/s  0:00 left|  0:00 elapsed")))
+      << r.err;
   // The summary goes to standard output; the terminal line is left empty.
   EXPECT_TRUE(r.err.ends_with(erase)) << r.err;
   EXPECT_EQ(r.err.find('\n'), std::string::npos);
+}
+
+TEST_F(CliTest, JsonLinesGiveEveryPhotoThenTheCounts) {
+  const std::string out(60, 'o');  // a longer name than "in"
+  Photo("in/a.jpg", 400, 300);
+  Photo("in/b\nc.jpg", 400, 300);
+  box.Write("in/bad.jpg", "not a photo");
+  // Its crop at L 400 dpi is beyond the trim's limit.
+  box.Write("in/big.jpg", MakeJpeg(7000, 5000, [](int, int) { return testing::Rgb{9, 9, 9}; }));
+  Photo("in/caf\xE9.jpg", 400, 300);  // Latin-1, not UTF-8
+  // Its output path, under the longer output folder, is beyond 2047 bytes.
+  std::string deep = "long/";
+  while (box.Path("in/" + deep).size() + 101 < 2000) deep += std::string(100, 'd') + "/";
+  deep += std::string(2030 - box.Path("in/" + deep).size() - 4, 'e') + ".jpg";
+  Photo("in/" + deep, 400, 300);
+  Photo("in/small.jpg", 300, 200);
+  Photo("in/sub/d.jpg", 400, 300);
+  box.Fill({out + "/sub/d.jpg/"});  // a folder where d.jpg goes: its save fails
+
+  const Result r = RunCli({"--json", box.Path("in"), box.Path(out)});
+
+  EXPECT_EQ(r.status, 1);
+  const Strings lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 9u) << r.out;
+  Strings outcomes;
+  for (const std::string& line : lines) outcomes.push_back(Member(line, "outcome"));
+  EXPECT_EQ(outcomes,
+            (Strings{"\"saved\"", "\"saved\"", "\"unreadable\"", "\"trim-failed\"", "\"saved\"",
+                     "\"name-too-long\"", "\"skipped-small\"", "\"save-failed\"", ""}));
+  EXPECT_EQ(lines[0], "{\"type\":\"photo\",\"input\":\"" + box.Path("in/a.jpg") +
+                          "\",\"output\":\"" + box.Path(out + "/a.jpg") +
+                          "\",\"outcome\":\"saved\",\"log\":[],"
+                          "\"decoded\":{\"width\":400,\"height\":300},"
+                          "\"crop\":{\"width\":400,\"height\":280},"
+                          "\"saved\":{\"width\":400,\"height\":280},\"warnings\":[]}");
+  EXPECT_EQ(Member(lines[1], "input"), "\"" + box.Path("in/b\\nc.jpg") + "\"");
+  EXPECT_EQ(Member(lines[2], "log"), "[\"JPEGファイルを読み込めません\"]");
+  EXPECT_EQ(Member(lines[3], "decoded"), "{\"width\":7000,\"height\":5000}");
+  EXPECT_EQ(Member(lines[3], "saved"), "null");
+  // Not UTF-8: shown with U+FFFD, and every byte in base64 beside it.
+  EXPECT_EQ(Member(lines[4], "input"), "\"" + box.Path("in/caf\uFFFD.jpg") + "\"");
+  EXPECT_EQ(FromBase64(Member(lines[4], "input_base64")), box.Path("in/caf\xE9.jpg"));
+  EXPECT_EQ(SizeOf(FromBase64(Member(lines[4], "output_base64"))), (std::pair{400, 280}));
+  EXPECT_EQ(Member(lines[1], "input_base64"), "");
+  EXPECT_EQ(Member(lines[5], "output"), "\"" + box.Path(out + "/" + deep) + "\"");
+  EXPECT_EQ(Member(lines[5], "log"), "[\"ファイル名が長すぎます\"]");
+  EXPECT_EQ(lines[8],
+            "{\"type\":\"summary\",\"saved\":3,\"errors\":4,\"skipped\":1,"
+            "\"stopped\":false,\"text\":\"作業が終了しました。"
+            "保存ファイル数    3  エラー    4   スキップ     1\"}");
+  // Questions and notices stay on standard error.
+  EXPECT_NE(r.err.find("JPEGファイルの保存が出来ませんでした。"), std::string::npos) << r.err;
+
+  const Result stopped = RunCli({"--json", "--on-problem=stop", box.Path("in"), box.Path("x")});
+  EXPECT_EQ(stopped.status, 1);
+  const Strings stoppedLines = Lines(stopped.out);
+  ASSERT_EQ(stoppedLines.size(), 4u) << stopped.out;
+  EXPECT_EQ(Member(stoppedLines[2], "outcome"), "\"stopped\"");
+  EXPECT_EQ(Member(stoppedLines[2], "log"), "[\"中断\"]");
+  EXPECT_EQ(Member(stoppedLines[3], "stopped"), "true");
+}
+
+TEST_F(CliTest, ControlCharactersInPathsAreEscapedOnlyOnATerminal) {
+  Photo("in/a\tb.jpg", 400, 300);
+  box.Write("in/c\x1b[2J\nd.jpg", "not a photo");
+  const std::string in = box.Path("in/");
+  const std::string summary =
+      "作業が終了しました。保存ファイル数    1  エラー    1   スキップ     0";
+  const std::string question = "JPEGファイルを読み込めませんでした。中断しますか？\n\n";
+
+  const Result files = RunCli({in, box.Path("out1")});
+  EXPECT_EQ(Lines(files.out), (Strings{in + "a\tb.jpg", in + "c\x1b[2J", "d.jpg",
+                                       "JPEGファイルを読み込めません", summary}));
+  EXPECT_NE(files.err.find(question + in + "c\x1b[2J\nd.jpg\n"), std::string::npos);
+
+  const Result outTerminal = RunCli({in, box.Path("out2")}, {.cwd = {}, .terminalOnStdout = true});
+  EXPECT_EQ(Lines(outTerminal.out), (Strings{in + "a\\tb.jpg", in + "c\\x1b[2J\\nd.jpg",
+                                             "JPEGファイルを読み込めません", summary}));
+
+  const Result errTerminal = RunCli({in, box.Path("out3")}, {.cwd = {}, .terminalOnStderr = true});
+  EXPECT_NE(errTerminal.err.find(question + in + "c\\x1b[2J\\nd.jpg\n=> No, continue"),
+            std::string::npos)
+      << errTerminal.err;
+  EXPECT_EQ(Lines(errTerminal.out)[1], in + "c\x1b[2J");
 }
 
 }  // namespace
