@@ -13,7 +13,7 @@ JOBS       ?= $(shell nproc)
 
 PACKAGES = cmake g++ make pkg-config \
            libjpeg62-turbo-dev libjpeg-turbo-progs \
-           libgtest-dev libgmock-dev libbenchmark-dev \
+           libgtest-dev libgmock-dev libbenchmark-dev libimage-exiftool-perl \
            qt6-base-dev qt6-base-dev-tools qt6-translations-l10n \
            fonts-ipafont-gothic fonts-ipafont-mincho \
            xdg-utils

@@ -17,6 +17,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "imaging/Exif.h"
 #include "platform/FileSystem.h"
 
 namespace quorvale {
@@ -48,6 +49,9 @@ std::uint64_t MaxBitmapBytes() {
   if (pages <= 0 || pageBytes <= 0) return MaxPixels * 3;
   return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageBytes) / 2;
 }
+
+// An ICC profile travels in at most 255 APP2 chunks of 65519 bytes each.
+constexpr std::size_t MaxIccProfileBytes = std::size_t{255} * 65519;
 
 // Rows handed to libjpeg per call; it returns fewer when it has fewer ready.
 constexpr int RowBatch = 16;
@@ -385,7 +389,7 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const std::vector<std:
   return 0;
 }
 
-bool RunEncoder(Compressor& encoder, const Bitmap& bitmap, int quality) {
+bool RunEncoder(Compressor& encoder, const Bitmap& bitmap, int quality, const JpegExtras& extras) {
   jpeg_compress_struct& info = encoder.Info();
   if (setjmp(encoder.Jump()) != 0) return false;
 
@@ -398,7 +402,18 @@ bool RunEncoder(Compressor& encoder, const Bitmap& bitmap, int quality) {
   jpeg_set_defaults(&info);
   info.dct_method = JDCT_FLOAT;
   jpeg_set_quality(&info, quality, TRUE);
+  if (extras.dpi > 0) {
+    info.density_unit = 1;
+    info.X_density = info.Y_density = static_cast<UINT16>(std::min(extras.dpi, 65535));
+  }
   jpeg_start_compress(&info, TRUE);
+  if (!extras.exif.empty() && extras.exif.size() <= MaxExifBlockBytes) {
+    jpeg_write_marker(&info, JPEG_APP0 + 1, extras.exif.data(),
+                      static_cast<unsigned>(extras.exif.size()));
+  }
+  if (!extras.icc.empty() && extras.icc.size() <= MaxIccProfileBytes) {
+    jpeg_write_icc_profile(&info, extras.icc.data(), static_cast<unsigned>(extras.icc.size()));
+  }
 
   JSAMPROW rows[RowBatch];
   const int height = bitmap.Height();
@@ -597,9 +612,14 @@ std::uint64_t DecodeMemoryBudget() {
 }
 
 std::optional<std::vector<std::uint8_t>> EncodeJpeg(const Bitmap& bitmap, int quality) {
+  return EncodeJpeg(bitmap, quality, JpegExtras{});
+}
+
+std::optional<std::vector<std::uint8_t>> EncodeJpeg(const Bitmap& bitmap, int quality,
+                                                    const JpegExtras& extras) {
   try {
     Compressor encoder;
-    if (!RunEncoder(encoder, bitmap, std::clamp(quality, 1, 100))) return std::nullopt;
+    if (!RunEncoder(encoder, bitmap, std::clamp(quality, 1, 100), extras)) return std::nullopt;
     return std::vector<std::uint8_t>(encoder.Data(), encoder.Data() + encoder.Size());
   } catch (const std::bad_alloc&) {
     return std::nullopt;

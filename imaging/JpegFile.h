@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,22 @@ std::uint64_t DecodeMemoryBudget();
 // other marker): float forward DCT, 4:2:0, standard Huffman tables, quality
 // limited to 1..100 with force-baseline. nullopt on an encoder error.
 std::optional<std::vector<std::uint8_t>> EncodeJpeg(const Bitmap& bitmap, int quality);
+
+// What an encode may add to the plain file above; with none given the bytes
+// are those of the plain encode.
+struct JpegExtras {
+  // Above 0: the JFIF density in dots per inch (unit 1, X = Y = dpi, at most
+  // 65535); otherwise 1:1 with no unit.
+  int dpi = 0;
+  // An Exif block (imaging/Exif.h) for an APP1 segment right after the JFIF
+  // one; left out when longer than one segment can carry.
+  std::span<const std::uint8_t> exif{};
+  // An ICC profile, written in as many APP2 "ICC_PROFILE" chunks as it needs
+  // (left out above the 255 chunks a file can number).
+  std::span<const std::uint8_t> icc{};
+};
+std::optional<std::vector<std::uint8_t>> EncodeJpeg(const Bitmap& bitmap, int quality,
+                                                    const JpegExtras& extras);
 
 // The folder part of `path`: up to its last single-byte separator (or drive
 // colon), that separator dropped unless it follows a separator or a colon,

@@ -76,6 +76,38 @@ TEST(TrimCenter, CutsTheCentreOrLeavesThePhotoAlone) {
   }
 }
 
+// A caller whose reduction is sized to the photo lifts the 6200 limit; the
+// other refusals stand.
+TEST(TrimCenter, ALiftedLimitTrimsLargePhotos) {
+  struct Case {
+    int w, h, width, height, maxSide, result, left, top;
+  };
+  const Case cases[] = {
+      {9000, 60, 8565, 60, 65535, 0, 217, 0},
+      {60, 9000, 60, 8565, 65535, 0, 0, 217},
+      {8064, 3, 8064, 2, 8064, 0, 0, 0},
+      {8065, 2, 8065, 2, 8064, -1, 0, 0},
+      {9000, 60, 8565, 60, MaxPlaneSide, -1, 0, 0},
+      {10, 10, 11, 10, 65535, -1, 0, 0},
+      {10, 10, 0, 10, 65535, -1, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h) + " to " +
+                 std::to_string(c.width) + " x " + std::to_string(c.height));
+    Bitmap bitmap = CodedPhoto(c.w, c.h);
+    ASSERT_EQ(TrimCenter(bitmap, c.width, c.height, c.maxSide), c.result);
+    if (c.result != 0) {
+      EXPECT_EQ(bitmap.Width(), c.w);
+      continue;
+    }
+    EXPECT_EQ(bitmap.Width(), c.width);
+    EXPECT_EQ(bitmap.Height(), c.height);
+    EXPECT_EQ(SourceOf(bitmap, 0, 0, c.w), (Origin{c.left, c.top}));
+    EXPECT_EQ(SourceOf(bitmap, c.width - 1, c.height - 1, c.w),
+              (Origin{c.left + c.width - 1, c.top + c.height - 1}));
+  }
+}
+
 TEST(TrimCenter, EveryPixelPassesThroughUnchanged) {
   Bitmap bitmap = CodedPhoto(37, 23);
   ASSERT_EQ(TrimCenter(bitmap, 30, 14), 0);

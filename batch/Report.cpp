@@ -1,0 +1,264 @@
+#include "batch/Report.h"
+
+namespace quorvale {
+namespace {
+
+// Cards keep a fixed width so that the grid needs no measuring; the crop's
+// box shadow darkens what the trim cuts away, clipped by the picture.
+// content-visibility lets the browser skip laying out cards off screen.
+constexpr char Style[] = R"(<style>
+:root{color-scheme:light}
+body{margin:0;font:13px/1.4 "IPAPGothic","IPAGothic","Noto Sans CJK JP",sans-serif;background:#f3f3f1;color:#222;display:flex;flex-direction:column}
+header{order:-2;padding:10px 16px;background:#2f3437;color:#fff}
+h1{margin:0;font-size:16px;font-weight:600}
+.summary{order:-1;margin:0;padding:8px 16px;background:#fff;border-bottom:1px solid #ccc;font-weight:600}
+main{display:flex;flex-wrap:wrap;gap:12px;padding:12px}
+.card{box-sizing:border-box;width:218px;padding:8px;background:#fff;border:1px solid #ccc;border-top:4px solid var(--c);content-visibility:auto;contain-intrinsic-size:218px 330px}
+.pic{position:relative;overflow:hidden;margin:0 auto 6px;background:#ddd}
+.pic img{display:block}
+.crop{position:absolute;box-sizing:border-box;border:2px solid #ffd21f;box-shadow:0 0 0 400px rgba(0,0,0,.5)}
+.none{width:200px;height:150px;display:flex;align-items:center;justify-content:center;color:#888}
+.card p{margin:2px 0}
+.outcome{font-weight:600;color:var(--c)}
+.path{font-size:12px;overflow-wrap:anywhere}
+.to{color:#555}
+.sizes{font-size:12px;color:#333}
+.log{margin:4px 0 0;font:inherit;font-size:12px;white-space:pre-wrap;overflow-wrap:anywhere;color:#555}
+.raw{color:#a00;background:#fde8e8}
+.saved{--c:#2b8a3e}.planned{--c:#1f6fb2}.skipped{--c:#8a8a8a}.failed{--c:#c0392b}.stopped{--c:#d9822b}
+</style>
+)";
+
+const char* ClassOf(ReportOutcome outcome) {
+  switch (outcome) {
+    case ReportOutcome::Saved:
+      return "saved";
+    case ReportOutcome::Planned:
+      return "planned";
+    case ReportOutcome::Skipped:
+      return "skipped";
+    case ReportOutcome::Failed:
+      return "failed";
+    case ReportOutcome::Stopped:
+      return "stopped";
+  }
+  return "failed";
+}
+
+// The length of the valid UTF-8 sequence at bytes[i], or 0. Overlong forms,
+// surrogates and code points above U+10FFFF are not valid.
+std::size_t Utf8Length(std::string_view bytes, std::size_t i) {
+  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+  const unsigned char lead = at(i);
+  std::size_t length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (bytes.size() - i < length) return 0;
+  if (at(i + 1) < low || at(i + 1) > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (at(i + k) < 0x80 || at(i + k) > 0xBF) return 0;
+  }
+  return length;
+}
+
+std::string Hex(const char* format, unsigned value) {
+  char text[16];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+std::string Percent(int part, int whole) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f%%", whole > 0 ? 100.0 * part / whole : 0.0);
+  return text;
+}
+
+std::string Size(int width, int height) {
+  return std::to_string(width) + " × " + std::to_string(height);
+}
+
+std::string Picture(const ReportEntry& entry) {
+  if (entry.thumbnail.empty() || entry.thumbnailWidth <= 0 || entry.thumbnailHeight <= 0) {
+    return "<div class=\"pic none\">no picture</div>\n";
+  }
+  const std::string width = std::to_string(entry.thumbnailWidth);
+  const std::string height = std::to_string(entry.thumbnailHeight);
+  std::string html =
+      "<div class=\"pic\" style=\"width:" + width + "px;height:" + height + "px\"><img width=\"" +
+      width + "\" height=\"" + height +
+      "\" alt=\"\" decoding=\"async\" loading=\"lazy\" src=\"data:image/jpeg;base64," +
+      Base64(entry.thumbnail) + "\">";
+  if (entry.crop && entry.sourceWidth > 0 && entry.sourceHeight > 0) {
+    const ReportRect& crop = *entry.crop;
+    html += "<div class=\"crop\" style=\"left:" + Percent(crop.left, entry.sourceWidth) +
+            ";top:" + Percent(crop.top, entry.sourceHeight) +
+            ";width:" + Percent(crop.width, entry.sourceWidth) +
+            ";height:" + Percent(crop.height, entry.sourceHeight) + "\"></div>";
+  }
+  return html + "</div>\n";
+}
+
+std::string Sizes(const ReportEntry& entry) {
+  if (entry.sourceWidth <= 0 || entry.sourceHeight <= 0) return std::string();
+  std::string text = Size(entry.sourceWidth, entry.sourceHeight);
+  if (entry.crop) {
+    text += " → crop " + Size(entry.crop->width, entry.crop->height) + " at " +
+            std::to_string(entry.crop->left) + ", " + std::to_string(entry.crop->top);
+  }
+  if (entry.outputWidth > 0 && entry.outputHeight > 0) {
+    text += " → " + Size(entry.outputWidth, entry.outputHeight);
+  }
+  return "<p class=\"sizes\">" + text + "</p>\n";
+}
+
+}  // namespace
+
+std::string EscapeHtml(std::string_view bytes) {
+  std::string html;
+  std::string raw;
+  const auto flushRaw = [&] {
+    if (raw.empty()) return;
+    html += "<span class=\"raw\">" + raw + "</span>";
+    raw.clear();
+  };
+  for (std::size_t i = 0; i < bytes.size();) {
+    const unsigned char byte = static_cast<unsigned char>(bytes[i]);
+    if (byte < 0x80) {
+      ++i;
+      if ((byte < 0x20 && byte != '\t' && byte != '\n') || byte == 0x7F) {
+        raw += Hex("\\x%02X", byte);
+        continue;
+      }
+      flushRaw();
+      switch (byte) {
+        case '&':
+          html += "&amp;";
+          break;
+        case '<':
+          html += "&lt;";
+          break;
+        case '>':
+          html += "&gt;";
+          break;
+        case '"':
+          html += "&quot;";
+          break;
+        case '\'':
+          html += "&#39;";
+          break;
+        default:
+          html += static_cast<char>(byte);
+      }
+      continue;
+    }
+    const std::size_t length = Utf8Length(bytes, i);
+    if (length == 0) {
+      raw += Hex("\\x%02X", byte);
+      ++i;
+      continue;
+    }
+    // C1 controls (U+0080..U+009F, lead byte 0xC2) are valid UTF-8 but no text.
+    if (length == 2 && byte == 0xC2 && static_cast<unsigned char>(bytes[i + 1]) < 0xA0) {
+      raw += Hex("\\u{%04X}", static_cast<unsigned char>(bytes[i + 1]));
+      i += 2;
+      continue;
+    }
+    flushRaw();
+    html.append(bytes.substr(i, length));
+    i += length;
+  }
+  flushRaw();
+  return html;
+}
+
+std::string Base64(std::span<const std::uint8_t> bytes) {
+  static constexpr char Alphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string text;
+  text.reserve((bytes.size() + 2) / 3 * 4);
+  std::size_t i = 0;
+  for (; i + 3 <= bytes.size(); i += 3) {
+    const std::uint32_t v = bytes[i] << 16 | bytes[i + 1] << 8 | bytes[i + 2];
+    text += Alphabet[v >> 18];
+    text += Alphabet[(v >> 12) & 63];
+    text += Alphabet[(v >> 6) & 63];
+    text += Alphabet[v & 63];
+  }
+  const std::size_t rest = bytes.size() - i;
+  if (rest > 0) {
+    const std::uint32_t v = bytes[i] << 16 | (rest == 2 ? bytes[i + 1] << 8 : 0);
+    text += Alphabet[v >> 18];
+    text += Alphabet[(v >> 12) & 63];
+    text += rest == 2 ? Alphabet[(v >> 6) & 63] : '=';
+    text += '=';
+  }
+  return text;
+}
+
+std::string ReportHead(std::string_view title) {
+  return "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
+         "<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
+         EscapeHtml(title) + "</title>\n" + Style + "</head>\n<body>\n<header><h1>" +
+         EscapeHtml(title) + "</h1></header>\n<main>\n";
+}
+
+std::string ReportCard(const ReportEntry& entry, int number) {
+  const char* kind = ClassOf(entry.outcome);
+  std::string html = "<article class=\"card " + std::string(kind) + "\">\n" + Picture(entry);
+  html += "<p class=\"outcome\">" + std::to_string(number) + ". " + EscapeHtml(entry.outcomeWord) +
+          "</p>\n<p class=\"path\">" + EscapeHtml(entry.inputPath) + "</p>\n";
+  if (!entry.outputPath.empty()) {
+    html += "<p class=\"path to\">→ " + EscapeHtml(entry.outputPath) + "</p>\n";
+  }
+  html += Sizes(entry);
+  if (!entry.log.empty()) html += "<pre class=\"log\">" + EscapeHtml(entry.log) + "</pre>\n";
+  return html + "</article>\n";
+}
+
+std::string ReportTail(std::string_view summary) {
+  return "</main>\n<p class=\"summary\">" + EscapeHtml(summary) + "</p>\n</body>\n</html>\n";
+}
+
+ReportWriter::~ReportWriter() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+bool ReportWriter::Open(const std::string& path, std::string_view title) {
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = std::fopen(path.c_str(), "wbe");
+  count_ = 0;
+  failed_ = file_ == nullptr;
+  if (file_ != nullptr) Write(ReportHead(title));
+  return file_ != nullptr;
+}
+
+void ReportWriter::Add(const ReportEntry& entry) {
+  if (file_ != nullptr) Write(ReportCard(entry, ++count_));
+}
+
+bool ReportWriter::Finish(std::string_view summary) {
+  if (file_ == nullptr) return false;
+  Write(ReportTail(summary));
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  return closed && !failed_;
+}
+
+void ReportWriter::Write(const std::string& text) {
+  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) failed_ = true;
+}
+
+}  // namespace quorvale

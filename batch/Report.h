@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvale {
+
+// How a photo of a run ended, for the colour of its card in the report.
+enum class ReportOutcome { Saved, Planned, Skipped, Failed, Stopped };
+
+// A rectangle in a photo's pixels.
+struct ReportRect {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+};
+
+// One photo of the report, in the order of the run's log.
+struct ReportEntry {
+  std::string inputPath;   // the file system's bytes
+  std::string outputPath;  // empty when the photo got none
+  ReportOutcome outcome = ReportOutcome::Saved;
+  std::string outcomeWord;  // shown as it stands ("saved", "skipped", ...)
+  std::string log;          // the photo's log lines after its path, '\n' between them
+  int sourceWidth = 0;      // the photo as decoded (and turned upright); 0 when not decoded
+  int sourceHeight = 0;
+  std::optional<ReportRect> crop;  // the trim, in the photo's pixels
+  int outputWidth = 0;             // the picture written (or that would be); 0 when none
+  int outputHeight = 0;
+  std::vector<std::uint8_t> thumbnail;  // a small JPEG of the whole photo; empty when none
+  int thumbnailWidth = 0;
+  int thumbnailHeight = 0;
+};
+
+// The text of `bytes` for an HTML page in UTF-8: valid UTF-8 passes, with
+// & < > " ' as character references; each byte that is not part of valid
+// UTF-8, and each control character other than tab and line feed, is shown
+// as \xNN (\u{NNNN} for a control beyond ASCII) inside <span class="raw">,
+// so any path gives valid, readable text.
+std::string EscapeHtml(std::string_view bytes);
+
+// Standard base64 (RFC 4648) with padding.
+std::string Base64(std::span<const std::uint8_t> bytes);
+
+// The pieces of the page, for the writer below: the head (title, style),
+// one card per photo (numbered from 1) and the tail with the summary.
+std::string ReportHead(std::string_view title);
+std::string ReportCard(const ReportEntry& entry, int number);
+std::string ReportTail(std::string_view summary);
+
+// Writes a report page as the run goes, one card per photo, so that no
+// thumbnail is kept after it is written. The page is self-contained: its
+// style is inline, the thumbnails are data: URIs, and it has no script and
+// loads nothing. A photo's card costs a thumbnail of at most a few kilobytes
+// and is laid out only when scrolled into view, so a page of thousands of
+// photos opens quickly.
+class ReportWriter {
+ public:
+  ReportWriter() = default;
+  ReportWriter(const ReportWriter&) = delete;
+  ReportWriter& operator=(const ReportWriter&) = delete;
+  ~ReportWriter();
+
+  // Creates (or replaces) the page at `path` and writes its head. False
+  // when the file cannot be created.
+  bool Open(const std::string& path, std::string_view title);
+  bool IsOpen() const { return file_ != nullptr; }
+  void Add(const ReportEntry& entry);
+  // Writes the summary and closes the page; false when any write failed.
+  bool Finish(std::string_view summary);
+
+ private:
+  void Write(const std::string& text);
+
+  std::FILE* file_ = nullptr;
+  int count_ = 0;
+  bool failed_ = false;
+};
+
+}  // namespace quorvale

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace quorvale {
+
+// What a JPEG file's head says about the photo beyond its pixels.
+struct JpegMetadata {
+  // The payload of the first APP1 segment that opens with "Exif\0\0",
+  // those six bytes included (see imaging/Exif.h); empty when there is none.
+  std::vector<std::uint8_t> exif;
+  // The ICC profile, put together from the APP2 "ICC_PROFILE" chunks in the
+  // order of their sequence numbers; empty when there is none, or when the
+  // chunks disagree on their count, repeat or miss a number, or a chunk is
+  // cut off.
+  std::vector<std::uint8_t> icc;
+  // The Exif orientation, 1..8; 1 without Exif or with an invalid value.
+  int orientation = 1;
+  // The walk reached the first scan (SOS) or the end of the picture (EOI).
+  // False when the bytes ended first or are not a JPEG head: the Exif found
+  // up to there is still given, but no ICC profile, whose later chunks
+  // cannot be known.
+  bool complete = false;
+};
+
+// Walks the marker segments of `head`, the first bytes of a JPEG file, from
+// SOI up to the first SOS, never reading past the bytes given. Any bytes are
+// safe: a bad marker, a segment length below 2 or past the end ends the walk.
+JpegMetadata ReadJpegMetadata(std::span<const std::uint8_t> head);
+
+// The most of a file's head that ReadJpegMetadataFile reads (the segments
+// before the first scan are rarely more than a few hundred kilobytes).
+inline constexpr std::size_t MaxJpegHeadBytes = std::size_t{16} << 20;
+
+// Reads the head of the file at `path` (as much as the segments before the
+// first scan need, at most MaxJpegHeadBytes) and its metadata. nullopt when
+// the file cannot be opened or read.
+std::optional<JpegMetadata> ReadJpegMetadataFile(const std::string& path);
+
+}  // namespace quorvale

@@ -1,0 +1,160 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quorvale::testing {
+
+// Builds Exif blocks ("Exif\0\0" and a TIFF structure) field by field, in
+// either byte order, the way cameras lay them out: header, IFD0 and its
+// values, the Exif sub-IFD and its values, the GPS IFD and its values, IFD1
+// and its values, then the thumbnail. The pointer entries (0x8769, 0x8825,
+// 0x0201/0x0202) and IFD0's link to IFD1 are added by Build().
+class ExifBlock {
+ public:
+  struct Field {
+    std::uint16_t tag;
+    std::uint16_t type;
+    std::uint32_t count;
+    std::vector<std::uint8_t> data;  // in the block's byte order
+  };
+
+  explicit ExifBlock(bool littleEndian) : little_(littleEndian) {}
+
+  Field Short(std::uint16_t tag, std::uint16_t value) const { return {tag, 3, 1, Bytes(value, 2)}; }
+  Field Long(std::uint16_t tag, std::uint32_t value) const { return {tag, 4, 1, Bytes(value, 4)}; }
+  Field Ascii(std::uint16_t tag, const std::string& text) const {
+    std::vector<std::uint8_t> data(text.begin(), text.end());
+    data.push_back(0);
+    return {tag, 2, static_cast<std::uint32_t>(data.size()), data};
+  }
+  Field Rational(std::uint16_t tag, std::uint32_t numerator, std::uint32_t denominator) const {
+    std::vector<std::uint8_t> data = Bytes(numerator, 4);
+    const std::vector<std::uint8_t> low = Bytes(denominator, 4);
+    data.insert(data.end(), low.begin(), low.end());
+    return {tag, 5, 1, data};
+  }
+  Field Undefined(std::uint16_t tag, const std::vector<std::uint8_t>& data) const {
+    return {tag, 7, static_cast<std::uint32_t>(data.size()), data};
+  }
+
+  std::vector<Field> ifd0;
+  std::vector<Field> exif;
+  std::vector<Field> gps;
+  std::vector<Field> ifd1;
+  std::vector<std::uint8_t> thumbnail;
+  // Puts IFD1 and the thumbnail before the Exif sub-IFD instead of last.
+  bool thumbnailFirst = false;
+
+  std::vector<std::uint8_t> Build() const {
+    std::vector<std::uint8_t> tiff = {little_ ? std::uint8_t{'I'} : std::uint8_t{'M'},
+                                      little_ ? std::uint8_t{'I'} : std::uint8_t{'M'}};
+    Append(tiff, Bytes(42, 2));
+    Append(tiff, Bytes(8, 4));
+    // Pointer values are patched once the places are known.
+    std::vector<Field> fields0 = ifd0;
+    if (!exif.empty()) fields0.push_back(Long(0x8769, 0));
+    if (!gps.empty()) fields0.push_back(Long(0x8825, 0));
+    std::vector<Field> fields1 = ifd1;
+    if (!thumbnail.empty()) {
+      fields1.push_back(Long(0x0201, 0));
+      fields1.push_back(Long(0x0202, static_cast<std::uint32_t>(thumbnail.size())));
+    }
+    const bool hasIfd1 = !fields1.empty();
+    const std::size_t link0 = WriteIfd(tiff, fields0);
+    const auto ifd1Part = [&] {
+      const std::size_t at = Even(tiff);
+      Put(tiff, link0, static_cast<std::uint32_t>(at), 4);
+      const std::size_t link1 = WriteIfd(tiff, fields1);
+      (void)link1;
+      if (!thumbnail.empty()) {
+        Put(tiff, EntryOf(tiff, at, 0x0201) + 8, static_cast<std::uint32_t>(tiff.size()), 4);
+        Append(tiff, thumbnail);
+      }
+    };
+    if (hasIfd1 && thumbnailFirst) ifd1Part();
+    if (!exif.empty()) {
+      Put(tiff, EntryOf(tiff, 8, 0x8769) + 8, static_cast<std::uint32_t>(Even(tiff)), 4);
+      WriteIfd(tiff, exif);
+    }
+    if (!gps.empty()) {
+      Put(tiff, EntryOf(tiff, 8, 0x8825) + 8, static_cast<std::uint32_t>(Even(tiff)), 4);
+      WriteIfd(tiff, gps);
+    }
+    if (hasIfd1 && !thumbnailFirst) {
+      Even(tiff);
+      ifd1Part();
+    }
+    std::vector<std::uint8_t> block = {'E', 'x', 'i', 'f', 0, 0};
+    Append(block, tiff);
+    return block;
+  }
+
+  std::vector<std::uint8_t> Bytes(std::uint32_t value, int size) const {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    for (int i = 0; i < size; ++i) {
+      bytes[little_ ? i : size - 1 - i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+    return bytes;
+  }
+
+ private:
+  static void Append(std::vector<std::uint8_t>& to, const std::vector<std::uint8_t>& bytes) {
+    to.insert(to.end(), bytes.begin(), bytes.end());
+  }
+  static std::size_t Even(std::vector<std::uint8_t>& tiff) {
+    if (tiff.size() % 2 != 0) tiff.push_back(0);
+    return tiff.size();
+  }
+  void Put(std::vector<std::uint8_t>& tiff, std::size_t at, std::uint32_t value, int size) const {
+    const std::vector<std::uint8_t> bytes = Bytes(value, size);
+    std::copy(bytes.begin(), bytes.end(), tiff.begin() + static_cast<std::ptrdiff_t>(at));
+  }
+  std::uint32_t Get16(const std::vector<std::uint8_t>& tiff, std::size_t at) const {
+    return little_ ? (tiff[at] | tiff[at + 1] << 8) : (tiff[at] << 8 | tiff[at + 1]);
+  }
+  // The offset of the entry for `tag` in the IFD at `ifd`.
+  std::size_t EntryOf(const std::vector<std::uint8_t>& tiff, std::size_t ifd,
+                      std::uint16_t tag) const {
+    const std::uint32_t count = Get16(tiff, ifd);
+    for (std::uint32_t i = 0; i < count; ++i) {
+      const std::size_t at = ifd + 2 + 12 * i;
+      if (Get16(tiff, at) == tag) return at;
+    }
+    return 0;
+  }
+  // Writes the IFD (entries sorted by tag, link 0) at an even offset, then
+  // its long values; returns the offset of its link.
+  std::size_t WriteIfd(std::vector<std::uint8_t>& tiff, std::vector<Field> fields) const {
+    std::stable_sort(fields.begin(), fields.end(),
+                     [](const Field& a, const Field& b) { return a.tag < b.tag; });
+    const std::size_t at = Even(tiff);
+    Append(tiff, Bytes(static_cast<std::uint32_t>(fields.size()), 2));
+    std::size_t valueAt = at + 2 + 12 * fields.size() + 4;
+    std::vector<std::uint8_t> values;
+    for (const Field& field : fields) {
+      Append(tiff, Bytes(field.tag, 2));
+      Append(tiff, Bytes(field.type, 2));
+      Append(tiff, Bytes(field.count, 4));
+      if (field.data.size() <= 4) {
+        std::vector<std::uint8_t> inline_ = field.data;
+        inline_.resize(4, 0);
+        Append(tiff, inline_);
+      } else {
+        Append(tiff, Bytes(static_cast<std::uint32_t>(valueAt + values.size()), 4));
+        Append(values, field.data);
+        if (values.size() % 2 != 0) values.push_back(0);
+      }
+    }
+    const std::size_t link = tiff.size();
+    Append(tiff, Bytes(0, 4));
+    Append(tiff, values);
+    return link;
+  }
+
+  bool little_;
+};
+
+}  // namespace quorvale::testing
