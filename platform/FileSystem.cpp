@@ -92,4 +92,11 @@ std::string ProgramFolder() {
   return buffer.substr(0, buffer.rfind('/') + 1);
 }
 
+bool CopyModificationTime(const std::string& from, const std::string& to) {
+  struct stat st {};
+  if (stat(from.c_str(), &st) != 0) return false;
+  const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+  return utimensat(AT_FDCWD, to.c_str(), times, 0) == 0;
+}
+
 }  // namespace quorvale

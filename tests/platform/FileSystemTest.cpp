@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -52,6 +53,25 @@ TEST(FileExists, TrueForFilesOnly) {
   EXPECT_TRUE(FileExists(box.Path("f")));
   EXPECT_FALSE(FileExists(box.Path("d")));
   EXPECT_FALSE(FileExists(box.Path("none")));
+}
+
+TEST(CopyModificationTime, GivesTheTargetTheSourcesTimeToTheNanosecond) {
+  Sandbox box;
+  box.Fill({"photo.jpg", "out/photo.jpg"});
+  const struct timespec taken[2] = {{1000, 0}, {1262304000, 123456789}};  // 2010-01-01
+  ASSERT_EQ(utimensat(AT_FDCWD, box.Path("photo.jpg").c_str(), taken, 0), 0);
+  const struct timespec accessed[2] = {{1500000000, 5}, {1700000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, box.Path("out/photo.jpg").c_str(), accessed, 0), 0);
+
+  ASSERT_TRUE(CopyModificationTime(box.Path("photo.jpg"), box.Path("out/photo.jpg")));
+  struct stat st {};
+  ASSERT_EQ(stat(box.Path("out/photo.jpg").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1262304000);
+  EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
+  EXPECT_EQ(st.st_atim.tv_sec, 1500000000) << "the access time stays";
+
+  EXPECT_FALSE(CopyModificationTime(box.Path("none"), box.Path("out/photo.jpg")));
+  EXPECT_FALSE(CopyModificationTime(box.Path("photo.jpg"), box.Path("none")));
 }
 
 }  // namespace
