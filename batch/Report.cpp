@@ -11,10 +11,11 @@ constexpr char Style[] = R"(<style>
 body{margin:0;font:13px/1.4 "IPAPGothic","IPAGothic","Noto Sans CJK JP",sans-serif;background:#f3f3f1;color:#222;display:flex;flex-direction:column}
 header{order:-2;padding:10px 16px;background:#2f3437;color:#fff}
 h1{margin:0;font-size:16px;font-weight:600}
-.summary{order:-1;margin:0;padding:8px 16px;background:#fff;border-bottom:1px solid #ccc;font-weight:600}
+.summary{order:-1;margin:0;padding:8px 16px;background:#fff;border-bottom:1px solid #ccc;font-weight:600;white-space:pre-wrap}
 main{display:flex;flex-wrap:wrap;gap:12px;padding:12px}
-.card{box-sizing:border-box;width:218px;padding:8px;background:#fff;border:1px solid #ccc;border-top:4px solid var(--c);content-visibility:auto;contain-intrinsic-size:218px 330px}
-.pic{position:relative;overflow:hidden;margin:0 auto 6px;background:#ddd}
+.card{box-sizing:border-box;width:218px;padding:8px;background:#fff;border:1px solid #ccc;border-top:4px solid var(--c);content-visibility:auto;contain-intrinsic-size:218px 340px}
+.frame{height:200px;margin-bottom:6px;display:flex;align-items:center;justify-content:center}
+.pic{position:relative;overflow:hidden;background:#ddd}
 .pic img{display:block}
 .crop{position:absolute;box-sizing:border-box;border:2px solid #ffd21f;box-shadow:0 0 0 400px rgba(0,0,0,.5)}
 .none{width:200px;height:150px;display:flex;align-items:center;justify-content:center;color:#888}
@@ -92,13 +93,13 @@ std::string Size(int width, int height) {
 
 std::string Picture(const ReportEntry& entry) {
   if (entry.thumbnail.empty() || entry.thumbnailWidth <= 0 || entry.thumbnailHeight <= 0) {
-    return "<div class=\"pic none\">no picture</div>\n";
+    return "<div class=\"frame\"><div class=\"pic none\">no picture</div></div>\n";
   }
   const std::string width = std::to_string(entry.thumbnailWidth);
   const std::string height = std::to_string(entry.thumbnailHeight);
   std::string html =
-      "<div class=\"pic\" style=\"width:" + width + "px;height:" + height + "px\"><img width=\"" +
-      width + "\" height=\"" + height +
+      "<div class=\"frame\"><div class=\"pic\" style=\"width:" + width + "px;height:" + height +
+      "px\"><img width=\"" + width + "\" height=\"" + height +
       "\" alt=\"\" decoding=\"async\" loading=\"lazy\" src=\"data:image/jpeg;base64," +
       Base64(entry.thumbnail) + "\">";
   if (entry.crop && entry.sourceWidth > 0 && entry.sourceHeight > 0) {
@@ -108,7 +109,7 @@ std::string Picture(const ReportEntry& entry) {
             ";width:" + Percent(crop.width, entry.sourceWidth) +
             ";height:" + Percent(crop.height, entry.sourceHeight) + "\"></div>";
   }
-  return html + "</div>\n";
+  return html + "</div></div>\n";
 }
 
 std::string Sizes(const ReportEntry& entry) {
@@ -221,7 +222,7 @@ std::string ReportCard(const ReportEntry& entry, int number) {
   html += "<p class=\"outcome\">" + std::to_string(number) + ". " + EscapeHtml(entry.outcomeWord) +
           "</p>\n<p class=\"path\">" + EscapeHtml(entry.inputPath) + "</p>\n";
   if (!entry.outputPath.empty()) {
-    html += "<p class=\"path to\">→ " + EscapeHtml(entry.outputPath) + "</p>\n";
+    html += "<p class=\"path to\">→\u00a0" + EscapeHtml(entry.outputPath) + "</p>\n";
   }
   html += Sizes(entry);
   if (!entry.log.empty()) html += "<pre class=\"log\">" + EscapeHtml(entry.log) + "</pre>\n";

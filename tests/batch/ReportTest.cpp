@@ -142,7 +142,7 @@ TEST(ReportCard, DrawsTheCropOverTheThumbnailInTheSourcesProportions) {
       << card;
   EXPECT_NE(card.find("7. saved"), std::string::npos);
   EXPECT_NE(card.find("/in/夏/a.jpg"), std::string::npos);
-  EXPECT_NE(card.find("→ /out/夏/a.jpg"), std::string::npos);
+  EXPECT_NE(card.find("→\u00a0/out/夏/a.jpg"), std::string::npos);
   EXPECT_NE(card.find("4000 × 3000 → crop 3710 × 3000 at 145, 0 → 2000 × 1617"), std::string::npos);
 }
 
