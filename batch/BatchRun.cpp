@@ -15,6 +15,7 @@
 #include "folders/PathRules.h"
 #include "imaging/JpegFile.h"
 #include "imaging/Reduction.h"
+#include "imaging/Thumbnail.h"
 #include "platform/FileSystem.h"
 
 namespace quorvale {
@@ -44,6 +45,10 @@ constexpr const char* kLogNotReduced = "元画像が指定サイズより小さ�
 constexpr const char* kLogBadName = "ファイル名が不正";
 constexpr const char* kLogTooLong = "ファイル名が長すぎます";
 constexpr const char* kLogSave = "保存に失敗";
+constexpr const char* kLogExists = "同名のJPEGファイルが存在するのでスキップ";
+
+constexpr const char* kExifNotCopied = "Exif not copied: the photo's Exif block is malformed";
+constexpr const char* kTimeNotKept = "modification time not kept: ";
 
 constexpr const char* kNoSaveFolder = "保存先フォルダが指定されていません。";
 constexpr const char* kCannotCreate = "保存先フォルダを作成出来ません。";
@@ -125,6 +130,8 @@ class Run {
     if (!FileExists(p)) {
       return Problem(Question::MissingFile, kAskMissing + p, kLogMissing, PhotoOutcome::Missing);
     }
+    const PrintOptions& print = options_.print;
+    if (print.skipExisting && SkippedExisting(p)) return Next::NextFile;
 
     // Waiting for a photo decoded ahead keeps the front end's events going,
     // so a Cancel is seen at once and ends the decode.
@@ -135,12 +142,15 @@ class Run {
                      PhotoOutcome::Unreadable);
     }
     if (decoded.warnings > 0) report_.warnings.push_back(decoded.warning);
+    const JpegMetadata metadata = OrientPhoto(p, photo_, print);
     report_.decoded = {photo_.Width(), photo_.Height()};
+    if (print.thumbnails) AttachThumbnail();
     PollCancel();
 
     const PhotoOptions options = port_.OptionsForPhoto();
     const PreparedPhoto prepared =
-        PreparePhoto(photo_, scratch_, options, options_.target, [this] { return PollCancel(); });
+        PreparePhoto(photo_, scratch_, options, options_.target, [this] { return PollCancel(); },
+                     print.largePhotos ? MaxJpegSide : MaxPlaneSide);
     report_.crop = prepared.crop;
     switch (prepared.kind) {
       case PreparedPhoto::SkippedSmall:
@@ -184,14 +194,26 @@ class Run {
       sameNameAsked_ = true;
     }
 
-    const SaveResult saved = SaveJpegFile(photo_, *output, options.quality);
-    if (saved.code != 0) {
-      port_.Notify(Notice::SaveFailed, SaveFailureText(saved, *output));
-      return Problem(Question::SaveFailed, kAskSave + *output, kLogSave, PhotoOutcome::SaveFailed);
+    const PixelSize size{photo_.Width(), photo_.Height()};
+    if (!print.dryRun) {
+      bool malformed = false;
+      const std::vector<std::uint8_t> exif = OutputExif(metadata, print, size, malformed);
+      if (malformed) report_.warnings.push_back(kExifNotCopied);
+      JpegExtras extras{print.dpi, exif};
+      if (print.keepMetadata) extras.icc = metadata.icc;
+      const SaveResult saved = SaveJpegFile(photo_, *output, options.quality, extras);
+      if (saved.code != 0) {
+        port_.Notify(Notice::SaveFailed, SaveFailureText(saved, *output));
+        return Problem(Question::SaveFailed, kAskSave + *output, kLogSave,
+                       PhotoOutcome::SaveFailed);
+      }
+      if (print.keepTimes && !CopyModificationTime(p, *output)) {
+        report_.warnings.push_back(kTimeNotKept + std::string(std::strerror(errno)));
+      }
     }
 
     ++SavedCount;
-    report_.saved = {photo_.Width(), photo_.Height()};
+    report_.saved = size;
     const auto count = static_cast<std::int64_t>(list_.size());
     const int percent = static_cast<int>((static_cast<std::int64_t>(i) * 100 + 100) / count);
     port_.SetProgress(percent);
@@ -201,6 +223,26 @@ class Run {
                   static_cast<int>(i + 1), static_cast<int>(count), ErrorCount, SkipCount);
     port_.SetStatusText(status);
     return Next::NextFile;
+  }
+
+  // With existing outputs skipped, a photo whose output is there is passed
+  // over before it is decoded, so a run done again finishes the rest fast.
+  bool SkippedExisting(const std::string& p) {
+    const std::optional<std::string> output =
+        MapOutputPath(p, options_.inputFolder, options_.outputFolder);
+    if (!output || output->size() > MaxOutputPathLength || !FileExists(*output)) return false;
+    report_.output = *output;
+    Log(kLogExists);
+    report_.outcome = PhotoOutcome::SkippedExisting;
+    ++SkipCount;
+    return true;
+  }
+
+  void AttachThumbnail() {
+    std::optional<ThumbnailJpeg> thumbnail = MakeThumbnailJpeg(photo_);
+    if (!thumbnail) return;
+    report_.thumbnail = std::move(thumbnail->bytes);
+    report_.thumbnailSize = {thumbnail->width, thumbnail->height};
   }
 
   // Pumps the front end's events; a cancel asked for there stays asked for.

@@ -1,5 +1,7 @@
 #include "batch/PhotoSteps.h"
 
+#include "imaging/Exif.h"
+#include "imaging/Orientation.h"
 #include "imaging/TrimCenter.h"
 
 namespace quorvale {
@@ -9,7 +11,7 @@ bool IsSmallPhoto(int w, int h) {
 }
 
 PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const PhotoOptions& options,
-                           LongShort target, const CancelPoll& cancel) {
+                           LongShort target, const CancelPoll& cancel, int maxSide) {
   PreparedPhoto prepared;
   prepared.crop = {photo.Width(), photo.Height()};
   if (options.trim) {
@@ -18,7 +20,7 @@ PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const Photo
       return prepared;
     }
     prepared.crop = ComputeTrimSize(photo.Width(), photo.Height(), target);
-    if (TrimCenter(photo, prepared.crop.width, prepared.crop.height) != 0) {
+    if (TrimCenter(photo, prepared.crop.width, prepared.crop.height, maxSide) != 0) {
       prepared.kind = PreparedPhoto::TrimFailed;
       return prepared;
     }
@@ -26,12 +28,31 @@ PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const Photo
   if (options.reduce) {
     const ReductionBox box = ComputeReductionBox(photo.Width(), photo.Height(), target);
     ReduceResult reduced =
-        ReducePhoto(photo, scratch, box.width, box.height, options.highQuality, cancel);
+        ReducePhoto(photo, scratch, box.width, box.height, options.highQuality, cancel, maxSide);
     prepared.tooSmall = reduced.kind == ReduceResult::TooSmall;
     prepared.reason = std::move(reduced.reason);
     if (reduced.kind == ReduceResult::Cancelled) prepared.kind = PreparedPhoto::Cancelled;
   }
   return prepared;
+}
+
+JpegMetadata OrientPhoto(const std::string& path, Bitmap& photo, const PrintOptions& print) {
+  if (!print.autoOrient && !print.keepMetadata) return {};
+  JpegMetadata metadata = ReadJpegMetadataFile(path).value_or(JpegMetadata{});
+  if (print.autoOrient) ApplyOrientation(photo, metadata.orientation);
+  return metadata;
+}
+
+std::vector<std::uint8_t> OutputExif(const JpegMetadata& metadata, const PrintOptions& print,
+                                     PixelSize size, bool& malformed) {
+  malformed = false;
+  if (!print.keepMetadata || metadata.exif.empty()) return {};
+  // Turned pixels are upright, so the orientation they carry becomes 1.
+  std::optional<std::vector<std::uint8_t>> exif = RewriteExif(
+      metadata.exif, {print.autoOrient, static_cast<std::uint32_t>(size.width),
+                      static_cast<std::uint32_t>(size.height)});
+  malformed = !exif;
+  return exif ? std::move(*exif) : std::vector<std::uint8_t>{};
 }
 
 }  // namespace quorvale

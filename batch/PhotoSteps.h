@@ -1,14 +1,20 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "batch/RunOptions.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Cancel.h"
+#include "imaging/JpegMetadata.h"
 #include "imaging/Reduction.h"
 #include "imaging/SizeTable.h"
 
 namespace quorvale {
+
+// The largest side a JPEG can declare: the limit of a run for large photos.
+inline constexpr int MaxJpegSide = 65535;
 
 // At most 320 x 240 in either orientation: what a trimming run skips.
 bool IsSmallPhoto(int w, int h);
@@ -32,8 +38,23 @@ struct PreparedPhoto {
 // `options.trim` (after the skip rule when `options.skipSmall`), then
 // reduces it to the box of `target` when `options.reduce`, trying the
 // high-quality reduction first when `options.highQuality`. `cancel` is
-// polled inside the high-quality reduction.
+// polled inside the high-quality reduction. A crop, and a photo the
+// high-quality reduction takes, is at most `maxSide` on either side.
 PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const PhotoOptions& options,
-                           LongShort target, const CancelPoll& cancel);
+                           LongShort target, const CancelPoll& cancel,
+                           int maxSide = MaxPlaneSide);
+
+// The metadata of the photo file at `path`, read when `print` keeps it or
+// turns photos upright (none otherwise, or when the file's head cannot be
+// read), and `photo`, just decoded from it, turned as its Exif orientation
+// says when `print.autoOrient`. Throws std::bad_alloc.
+JpegMetadata OrientPhoto(const std::string& path, Bitmap& photo, const PrintOptions& print);
+
+// The Exif block an output of `size` carries when `print.keepMetadata`: the
+// photo's, rewritten for the output (imaging/Exif.h). Empty when metadata is
+// not kept or the photo had none; empty with `malformed` set when the
+// photo's block could not be read.
+std::vector<std::uint8_t> OutputExif(const JpegMetadata& metadata, const PrintOptions& print,
+                                     PixelSize size, bool& malformed);
 
 }  // namespace quorvale

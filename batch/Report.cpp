@@ -125,7 +125,75 @@ std::string Sizes(const ReportEntry& entry) {
   return "<p class=\"sizes\">" + text + "</p>\n";
 }
 
+const char* OutcomeWord(PhotoOutcome outcome, bool dryRun) {
+  switch (outcome) {
+    case PhotoOutcome::Saved:
+      return dryRun ? "to be saved" : "saved";
+    case PhotoOutcome::SkippedSmall:
+      return "skipped: small";
+    case PhotoOutcome::SkippedExisting:
+      return "skipped: output exists";
+    case PhotoOutcome::Missing:
+      return "error: missing";
+    case PhotoOutcome::Unreadable:
+      return "error: unreadable";
+    case PhotoOutcome::TrimFailed:
+      return "error: trim failed";
+    case PhotoOutcome::BadName:
+      return "error: bad name";
+    case PhotoOutcome::NameTooLong:
+      return "error: name too long";
+    case PhotoOutcome::SaveFailed:
+      return "error: not saved";
+    case PhotoOutcome::Stopped:
+      return "stopped";
+  }
+  return "error";
+}
+
+ReportOutcome OutcomeKind(PhotoOutcome outcome, bool dryRun) {
+  switch (outcome) {
+    case PhotoOutcome::Saved:
+      return dryRun ? ReportOutcome::Planned : ReportOutcome::Saved;
+    case PhotoOutcome::SkippedSmall:
+    case PhotoOutcome::SkippedExisting:
+      return ReportOutcome::Skipped;
+    case PhotoOutcome::Stopped:
+      return ReportOutcome::Stopped;
+    default:
+      return ReportOutcome::Failed;
+  }
+}
+
 }  // namespace
+
+ReportEntry ReportEntryFor(const PhotoReport& report, bool dryRun) {
+  ReportEntry entry;
+  entry.inputPath = report.input;
+  entry.outputPath = report.output;
+  entry.outcome = OutcomeKind(report.outcome, dryRun);
+  entry.outcomeWord = OutcomeWord(report.outcome, dryRun);
+  for (const std::string& line : report.logLines) entry.log += (entry.log.empty() ? "" : "\n") + line;
+  for (const std::string& warning : report.warnings) {
+    entry.log += (entry.log.empty() ? "" : "\n") + warning;
+  }
+  entry.sourceWidth = report.decoded.width;
+  entry.sourceHeight = report.decoded.height;
+  // The trim keeps the centre, the odd pixel of a surplus going right and
+  // down, so the crop's place follows from the two sizes.
+  const PixelSize& crop = report.crop;
+  if (crop.width > 0 && crop.height > 0 && crop.width <= report.decoded.width &&
+      crop.height <= report.decoded.height && !(crop == report.decoded)) {
+    entry.crop = ReportRect{(report.decoded.width - crop.width) / 2,
+                            (report.decoded.height - crop.height) / 2, crop.width, crop.height};
+  }
+  entry.outputWidth = report.saved.width;
+  entry.outputHeight = report.saved.height;
+  entry.thumbnail = report.thumbnail;
+  entry.thumbnailWidth = report.thumbnailSize.width;
+  entry.thumbnailHeight = report.thumbnailSize.height;
+  return entry;
+}
 
 std::string EscapeHtml(std::string_view bytes) {
   std::string html;

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/RunPort.h"
+
 namespace quorvale {
 
 // How a photo of a run ended, for the colour of its card in the report.
@@ -37,6 +39,11 @@ struct ReportEntry {
   int thumbnailWidth = 0;
   int thumbnailHeight = 0;
 };
+
+// The card of a photo a run reported: its outcome in a word, the log lines
+// and warnings, the centred crop drawn when the trim cut something. With
+// `dryRun` a photo that would have been saved is a planned one.
+ReportEntry ReportEntryFor(const PhotoReport& report, bool dryRun);
 
 // The text of `bytes` for an HTML page in UTF-8: valid UTF-8 passes, with
 // & < > " ' as character references; each byte that is not part of valid

@@ -18,6 +18,32 @@ struct PhotoOptions {
   friend bool operator==(const PhotoOptions&, const PhotoOptions&) = default;
 };
 
+// What quorvale-batch adds to a run for print work. All off by default, and
+// then every output byte, log line and count is as without them. Fixed for
+// the whole run.
+struct PrintOptions {
+  // Turn each photo as its Exif orientation says it is shown, before the
+  // skip rule and the trim.
+  bool autoOrient = false;
+  // Copy each photo's Exif block (orientation 1 when turned, the output's
+  // pixel size, no thumbnail) and ICC profile into its output.
+  bool keepMetadata = false;
+  // Above 0: the JFIF density of each output, in dots per inch.
+  int dpi = 0;
+  // Give each output the modification time of its photo.
+  bool keepTimes = false;
+  // An output that exists already is left untouched: the photo is logged
+  // as skipped and counted as a skip, without being decoded.
+  bool skipExisting = false;
+  // Trim and reduce photos of any size rather than at most MaxPlaneSide.
+  bool largePhotos = false;
+  // Go through every step but write nothing: no folder, no file.
+  bool dryRun = false;
+  // Give each PhotoReport a small JPEG of the photo as shown.
+  bool thumbnails = false;
+  friend bool operator==(const PrintOptions&, const PrintOptions&) = default;
+};
+
 // The options of one press of Run. The folders, the size and the scan's
 // reach are fixed for the whole run; `photo` holds the per-photo options as
 // they stood at the press, which the run's checks look at.
@@ -30,6 +56,7 @@ struct RunOptions {
   // hand on worker threads; 1 decodes each at its turn, 0 takes one per core.
   int jobs = 0;
   PhotoOptions photo;
+  PrintOptions print;
 };
 
 }  // namespace quorvale

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,7 @@ enum class Question {
 enum class PhotoOutcome {
   Saved,
   SkippedSmall,  // at most 320 x 240 in a trimming run
+  SkippedExisting,  // its output exists and the run skips existing outputs
   Missing,       // gone before its turn
   Unreadable,
   TrimFailed,
@@ -55,6 +57,10 @@ struct PhotoReport {
   PixelSize crop{0, 0};               // the centred crop; the decoded size when not trimmed
   PixelSize saved{0, 0};              // 0 x 0 when not saved
   std::vector<std::string> warnings;  // damage passed over, a declined reduction
+  // A small JPEG of the photo as decoded (and turned upright), when the run
+  // is asked for thumbnails; empty otherwise.
+  std::vector<std::uint8_t> thumbnail;
+  PixelSize thumbnailSize{0, 0};
 };
 
 // What a run needs of its front end: the window, quorvale-batch, or a test.

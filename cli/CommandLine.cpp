@@ -22,6 +22,14 @@ enum class Option {
   OnProblem,
   Overwrite,
   Json,
+  Existing,
+  AutoOrient,
+  KeepMetadata,
+  WriteDpi,
+  KeepTimes,
+  LargePhotos,
+  Report,
+  DryRun,
   Help,
   Version,
   ListSizes,
@@ -46,6 +54,14 @@ constexpr LongOption kOptions[] = {
     {"--on-problem", Option::OnProblem, true},
     {"--overwrite", Option::Overwrite, false},
     {"--json", Option::Json, false},
+    {"--existing", Option::Existing, true},
+    {"--auto-orient", Option::AutoOrient, false},
+    {"--keep-metadata", Option::KeepMetadata, false},
+    {"--write-dpi", Option::WriteDpi, false},
+    {"--keep-times", Option::KeepTimes, false},
+    {"--large-photos", Option::LargePhotos, false},
+    {"--report", Option::Report, true},
+    {"--dry-run", Option::DryRun, false},
     {"--help", Option::Help, false},
     {"--version", Option::Version, false},
     {"--list-sizes", Option::ListSizes, false},
@@ -150,6 +166,36 @@ std::string Apply(Option option, const std::string& value, CommandLine& line, bo
       break;
     case Option::Overwrite:
       line.overwrite = true;
+      line.skipExisting = false;
+      break;
+    case Option::Existing:
+      if (value != "stop" && value != "overwrite" && value != "skip") {
+        return InvalidValue(value, "--existing", "stop, overwrite or skip");
+      }
+      line.overwrite = value == "overwrite";
+      line.skipExisting = value == "skip";
+      break;
+    case Option::AutoOrient:
+      line.autoOrient = true;
+      break;
+    case Option::KeepMetadata:
+      line.keepMetadata = true;
+      break;
+    case Option::WriteDpi:
+      line.writeDpi = true;
+      break;
+    case Option::KeepTimes:
+      line.keepTimes = true;
+      break;
+    case Option::LargePhotos:
+      line.largePhotos = true;
+      break;
+    case Option::Report:
+      if (value.empty()) return "option --report needs a file name";
+      line.reportPath = value;
+      break;
+    case Option::DryRun:
+      line.dryRun = true;
       break;
     case Option::Json:
       line.json = true;
@@ -188,6 +234,16 @@ RunOptions RunOptionsFor(const CommandLine& line) {
   options.subfolders = !line.noSubfolders;
   options.jobs = line.jobs;
   options.photo = PhotoOptionsFor(line);
+  PrintOptions& print = options.print;
+  print.autoOrient = line.autoOrient;
+  print.keepMetadata = line.keepMetadata;
+  // Fixed pixel sizes have no print resolution: they keep the 1:1 aspect.
+  print.dpi = line.writeDpi && line.size->kind == SizeKind::Print ? line.dpi : 0;
+  print.keepTimes = line.keepTimes;
+  print.skipExisting = line.skipExisting;
+  print.largePhotos = line.largePhotos;
+  print.dryRun = line.dryRun;
+  print.thumbnails = !line.reportPath.empty();
   return options;
 }
 
@@ -327,6 +383,24 @@ Options:
                        output file stops the run)
   --json               write JSON Lines to standard output instead of the
                        log: one object per photo, then one with the counts
+  --existing ACTION    what an existing output file does: stop the run
+                       (default), overwrite it (as --overwrite), or skip the
+                       photo, so that running the same command again
+                       finishes an interrupted run
+  --auto-orient        turn each photo upright as its Exif orientation says
+                       before the skip rule and the trim
+  --keep-metadata      copy the Exif data (orientation 1 when turned, the
+                       output's pixel size, no thumbnail) and the ICC colour
+                       profile into each output
+  --write-dpi          write the --dpi resolution into each output's JFIF
+                       header (print sizes only; fixed pixel sizes keep 1:1)
+  --keep-times         give each output the modification time of its photo
+  --large-photos       trim and reduce photos whose crop is more than 6200
+                       pixels on a side (default: their trim fails)
+  --report FILE        write an HTML page with a thumbnail of every photo,
+                       its crop, output size and outcome
+  --dry-run            write nothing but the --report page: no folder, no
+                       photo
   --list-sizes         list the sizes with their IDs and exit
   -h, --help           show this help and exit
       --version        show the version and exit

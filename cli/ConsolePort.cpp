@@ -75,6 +75,7 @@ void ConsolePort::AppendLog(const std::string& line) {
 void ConsolePort::PhotoDone(const PhotoReport& report) {
   pathNext_ = true;
   if (line_.json) WriteLine(out_, PhotoJson(report));
+  if (report_ != nullptr) report_->Add(ReportEntryFor(report, line_.dryRun));
 }
 
 void ConsolePort::SetStatusText(const std::string& text) {

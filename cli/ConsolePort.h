@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "batch/Report.h"
 #include "batch/RunPort.h"
 #include "cli/CommandLine.h"
 
@@ -58,7 +59,12 @@ class ConsolePort : public RunPort {
   void SetStatusText(const std::string& text) override;
   void SetProgress(int) override {}
   void SetRunning(bool running) override;
+  // The photo's JSON line with --json, and its card in the report when one
+  // is written.
   void PhotoDone(const PhotoReport& report) override;
+
+  // Each photo done from now on gets a card in `report`, an open page.
+  void WriteReportTo(ReportWriter* report) { report_ = report; }
 
   // Removes the status line from the terminal, if one is drawn.
   void ClearStatusLine();
@@ -77,6 +83,7 @@ class ConsolePort : public RunPort {
   std::FILE* out_;
   std::FILE* err_;
   const ConsoleSetup setup_;
+  ReportWriter* report_ = nullptr;
   bool statusShown_ = false;
   std::string status_;  // with its progress suffix
   std::chrono::steady_clock::time_point start_;

@@ -8,6 +8,7 @@
 #include <climits>
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <string>
@@ -72,9 +73,26 @@ int Run(quorvale::cli::CommandLine& line) {
     return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? static_cast<int>(size.ws_col) : 0;
   };
   cli::ConsolePort port(line, stdout, stderr, std::move(setup));
+  // The page is made before the run, so that a name that cannot be written
+  // stops it before any photo is touched.
+  ReportWriter report;
+  if (!line.reportPath.empty()) {
+    const std::string title = "Quorvale: " + line.inputFolder + " → " + line.outputFolder +
+                              (line.dryRun ? " (dry run)" : "");
+    if (!report.Open(line.reportPath, title)) {
+      return Fail("cannot write the report '" + line.reportPath + "': " + std::strerror(errno));
+    }
+    port.WriteReportTo(&report);
+  }
   cli::InstallInterruptHandler();
   const RunOutcome outcome = RunBatch(cli::RunOptionsFor(line), port);
   port.ClearStatusLine();
+  if (report.IsOpen() && !report.Finish(outcome.summary)) {
+    std::fprintf(stderr, "quorvale-batch: cannot write the report '%s'\n", line.reportPath.c_str());
+  }
+  if (line.dryRun && outcome.started) {
+    std::fprintf(stderr, "quorvale-batch: --dry-run: no folder and no photo were written\n");
+  }
   if (!outcome.started) return kNotStarted;
 
   const std::string last = line.json ? cli::SummaryJson(outcome) : outcome.summary;

@@ -1,8 +1,9 @@
 # bash completion for quorvale-batch                       -*- shell-script -*-
 #
 # Completes the option names, the values of --size (the IDs of
-# `quorvale-batch --list-sizes`), --dpi and --on-problem, and folders for the
-# two folder arguments. Needs nothing from the bash-completion package.
+# `quorvale-batch --list-sizes`), --dpi, --on-problem and --existing, files
+# for --report, and folders for the two folder arguments. Needs nothing from
+# the bash-completion package.
 
 _quorvale_batch()
 {
@@ -32,7 +33,13 @@ _quorvale_batch()
             ;;
         --dpi) values='150 200 300 320 400' ;;
         --on-problem) values='continue stop' ;;
+        --existing) values='stop overwrite skip' ;;
         --quality|--jobs) return 0 ;;
+        --report)
+            local IFS=$'\n'
+            COMPREPLY=($(compgen -f -- "$cur"))
+            return 0
+            ;;
     esac
     if [[ -n $values || -n $prefix ]]; then
         local IFS=$'\n'
@@ -53,8 +60,10 @@ _quorvale_batch()
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--size --dpi --reduce --high-quality --quality --jobs
                                  --no-subfolders --keep-small --no-trim
-                                 --on-problem --overwrite --json --list-sizes --help
-                                 --version -h --' -- "$cur"))
+                                 --on-problem --overwrite --existing --json
+                                 --auto-orient --keep-metadata --write-dpi
+                                 --keep-times --large-photos --report --dry-run
+                                 --list-sizes --help --version -h --' -- "$cur"))
         return 0
     fi
 

@@ -491,7 +491,7 @@ __attribute__((format(printf, 1, 2))) HighQualityResult Decline(const char* form
 }  // namespace
 
 HighQualityResult ShrinkHighQuality(Bitmap& bitmap, Plane& plane, int width, int height,
-                                    const CancelPoll& cancel) {
+                                    const CancelPoll& cancel, int maxSource) {
   const std::int64_t sw = bitmap.Width(), sh = bitmap.Height(), tw = width, th = height;
 
   // A zero side cannot come from the reduction step; the ratio test skips it
@@ -503,11 +503,11 @@ HighQualityResult ShrinkHighQuality(Bitmap& bitmap, Plane& plane, int width, int
     return Decline("画像サイズが同じなので高画質圧縮を中断しました。(幅 %d  高さ%d)", width,
                    height);
   }
-  if (sw > MaxPlaneSide || sh > MaxPlaneSide) {
+  if (sw > maxSource || sh > maxSource) {
     return Decline(
         "元画像が大きすぎるので高画質圧縮を中断しました。(幅 %d  高さ%d)\n"
         "最大サイズは幅　%dpx　高さ%dpxです。",
-        bitmap.Width(), bitmap.Height(), MaxPlaneSide, MaxPlaneSide);
+        bitmap.Width(), bitmap.Height(), maxSource, maxSource);
   }
   if (tw > MaxPlaneSide || th > MaxPlaneSide) {
     return Decline(

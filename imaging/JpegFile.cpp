@@ -641,7 +641,8 @@ DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelC
   return result;
 }
 
-SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quality) {
+SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quality,
+                        const JpegExtras& extras) {
   SaveResult result;
   if (path.size() <= 2) {
     result.code = -1;
@@ -649,7 +650,7 @@ SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quali
   }
   result.folder = FolderOfPath(path, PathSyntax::Native());
   const std::optional<std::vector<std::uint8_t>> bytes =
-      path.back() == '/' ? std::nullopt : EncodeJpeg(bitmap, quality);
+      path.back() == '/' ? std::nullopt : EncodeJpeg(bitmap, quality, extras);
   if (!bytes) {
     result.code = -4;
     if (path.back() == '/') result.error = EISDIR;

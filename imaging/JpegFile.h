@@ -88,7 +88,8 @@ struct SaveResult {
 // renamed over it, so a failure never leaves a partial file and never harms
 // an existing one. A target that is a folder, or a file nobody may write,
 // is refused (-4, EISDIR or EACCES). Never reads or changes the current
-// folder.
-SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quality);
+// folder. `extras` are written as EncodeJpeg writes them.
+SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quality,
+                        const JpegExtras& extras = {});
 
 }  // namespace quorvale

@@ -30,9 +30,11 @@ struct ReduceResult {
 // Reduces `photo` to the box width x height. With `highQuality` the
 // high-quality reduction is tried first; when it declines, the plain
 // reduction runs instead and the reason is returned. `cancel` is polled
-// between output pixels of the high-quality reduction.
+// between output pixels of the high-quality reduction, which takes photos
+// up to `maxSource` on either side.
 ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, int height,
-                         bool highQuality, const CancelPoll& cancel);
+                         bool highQuality, const CancelPoll& cancel,
+                         int maxSource = MaxPlaneSide);
 
 // Plain nearest-neighbour reduction of `photo`, which must be at least
 // width x height, through `work`. Never fails.

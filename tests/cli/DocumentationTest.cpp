@@ -308,7 +308,7 @@ TEST(Completion, OffersEveryOptionOfHelp) {
     EXPECT_TRUE(expected.contains(name))
         << "option " << name << " is completed by " << kCompletionName << " but not in --help";
   }
-  EXPECT_EQ(Complete({"quorvale-batch", "--re"}), StringSet{"--reduce"});
+  EXPECT_EQ(Complete({"quorvale-batch", "--re"}), (StringSet{"--reduce", "--report"}));
 }
 
 TEST(Completion, OffersExactlyTheValuesTheProgramTakes) {
@@ -330,7 +330,10 @@ TEST(Completion, OffersExactlyTheValuesTheProgramTakes) {
   }
   EXPECT_EQ(Complete({"quorvale-batch", "--reduce", "--dpi", ""}), dpis);
   EXPECT_EQ(Complete({"quorvale-batch", "--on-problem", ""}), (StringSet{"continue", "stop"}));
+  EXPECT_EQ(Complete({"quorvale-batch", "--existing", ""}),
+            (StringSet{"stop", "overwrite", "skip"}));
   EXPECT_EQ(Complete({"quorvale-batch", "--quality", ""}), StringSet{});
+  EXPECT_EQ(Complete({"quorvale-batch", "--jobs", ""}), StringSet{});
 }
 
 TEST(Completion, ValuesAfterAnEqualsSignInEitherSplitting) {
