@@ -40,6 +40,13 @@ std::string Encode(int width, int height, int components, J_COLOR_SPACE space,
                                   0x01, 0x12, 0,   3,   0, 0, 0,   1,   0, 6,  0, 0, 0, 0, 0, 0};
     jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif, sizeof exif);
   }
+  if (!options.app1.empty()) {
+    jpeg_write_marker(&cinfo, JPEG_APP0 + 1, options.app1.data(),
+                      static_cast<unsigned>(options.app1.size()));
+  }
+  if (!options.icc.empty()) {
+    jpeg_write_icc_profile(&cinfo, options.icc.data(), static_cast<unsigned>(options.icc.size()));
+  }
 
   std::vector<unsigned char> row(static_cast<std::size_t>(width) * components);
   while (cinfo.next_scanline < cinfo.image_height) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace quorvale::testing {
 
@@ -12,10 +13,12 @@ using PixelFunction = std::function<Rgb(int x, int y)>;
 
 struct TestJpegOptions {
   int quality = 95;
-  bool grayscale = false;    // 1 component (the red value is the gray)
+  bool grayscale = false;  // 1 component (the red value is the gray)
   bool progressive = false;
-  bool cmyk = false;         // 4 components: C = R, M = G, Y = B, K = 255
-  bool exif = false;         // an APP1 Exif block with orientation 6
+  bool cmyk = false;                 // 4 components: C = R, M = G, Y = B, K = 255
+  bool exif = false;                 // an APP1 Exif block with orientation 6
+  std::vector<std::uint8_t> app1{};  // the payload of an APP1 segment (an Exif block), if any
+  std::vector<std::uint8_t> icc{};   // an ICC profile, in APP2 chunks, if any
 };
 
 // A JPEG file's bytes, made by libjpeg itself (not by the code under test).

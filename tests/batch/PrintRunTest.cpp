@@ -1,0 +1,389 @@
+// The print options of a run: photos turned upright, metadata and
+// resolution carried into the outputs, modification times, existing outputs
+// skipped, large photos, thumbnails and the dry run.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "batch/BatchRun.h"
+#include "imaging/JpegFile.h"
+#include "imaging/SizeTable.h"
+#include "support/ExifBlock.h"
+#include "support/Exiftool.h"
+#include "support/FakePort.h"
+#include "support/Sandbox.h"
+#include "support/TestJpeg.h"
+
+namespace quorvale {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ExifBlock;
+using testing::ExiftoolValues;
+using testing::FakePort;
+using testing::MakeJpeg;
+using testing::Rgb;
+using testing::Sandbox;
+using Bytes = std::vector<std::uint8_t>;
+using Strings = std::vector<std::string>;
+
+constexpr std::uint16_t Make = 0x010F;
+constexpr std::uint16_t Orientation = 0x0112;
+constexpr std::uint16_t DateTimeOriginal = 0x9003;
+constexpr std::uint16_t PixelX = 0xA002;
+constexpr std::uint16_t PixelY = 0xA003;
+
+std::string Summary(const char* wording, int saved, int errors, int skipped) {
+  char text[256];
+  std::snprintf(text, sizeof text, "%s保存ファイル数 %4d  エラー %4d   スキップ  %4d", wording,
+                saved, errors, skipped);
+  return text;
+}
+
+// A block as a camera writes it, with a thumbnail in IFD1.
+Bytes CameraExif(int orientation, int width, int height) {
+  ExifBlock b(true);
+  b.ifd0 = {b.Ascii(Make, "Quorvale Test Camera"),
+            b.Short(Orientation, static_cast<std::uint16_t>(orientation))};
+  b.exif = {b.Ascii(DateTimeOriginal, "2024:05:01 10:20:30"),
+            b.Long(PixelX, static_cast<std::uint32_t>(width)),
+            b.Long(PixelY, static_cast<std::uint32_t>(height))};
+  b.ifd1 = {b.Short(0x0103, 6)};
+  const std::string thumbnail = MakeJpeg(16, 12, testing::PhotoPixel);
+  b.thumbnail.assign(thumbnail.begin(), thumbnail.end());
+  return b.Build();
+}
+
+// An ICC profile exiftool reads: an RGB display header and a copyright.
+Bytes IccProfile() {
+  const std::string copyright = "Quorvale wide gamut";
+  Bytes profile(200, 0);
+  const auto put32 = [&](std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) profile[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+  };
+  const auto put = [&](std::size_t at, const std::string& text) {
+    std::copy(text.begin(), text.end(), profile.begin() + static_cast<std::ptrdiff_t>(at));
+  };
+  put32(0, 200);
+  put32(8, 0x02100000);
+  put(12, "mntr");
+  put(16, "RGB ");
+  put(20, "XYZ ");
+  put(36, "acsp");
+  put32(128, 1);
+  put(132, "cprt");
+  put32(136, 144);
+  put32(140, static_cast<std::uint32_t>(8 + copyright.size() + 1));
+  put(144, "text");
+  put(152, copyright);
+  return profile;
+}
+
+class PrintRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    options.jobs = 1;
+    options.inputFolder = box.Path("in") + "/";
+    options.outputFolder = box.Path("out");
+    port.photo.skipSmall = false;
+  }
+
+  std::string In(const std::string& relative) const { return box.Path("in/" + relative); }
+  std::string Out(const std::string& relative) const { return box.Path("out/" + relative); }
+
+  RunOutcome Run() {
+    options.photo = port.photo;
+    port.log.clear();
+    port.reports.clear();
+    return RunBatch(options, port);
+  }
+
+  Sandbox box;
+  FakePort port;
+  RunOptions options;
+};
+
+enum class Side { Top, Bottom, Left, Right };
+
+// Along which side of the photo as shown the stored row 0 and column 0 lie,
+// for each Exif orientation.
+struct Stored {
+  int orientation;
+  Side row0;
+  Side column0;
+};
+constexpr Stored Orientations[] = {
+    {1, Side::Top, Side::Left},     {2, Side::Top, Side::Right},   {3, Side::Bottom, Side::Right},
+    {4, Side::Bottom, Side::Left},  {5, Side::Left, Side::Top},    {6, Side::Right, Side::Top},
+    {7, Side::Right, Side::Bottom}, {8, Side::Left, Side::Bottom},
+};
+
+// The photo as shown: red grows to the right, green downwards, so any turn
+// or mirror the wrong way changes most pixels by far more than JPEG does.
+Rgb Shown(int x, int y) {
+  return {static_cast<std::uint8_t>(x * 255 / 95), static_cast<std::uint8_t>(y * 255 / 63),
+          static_cast<std::uint8_t>(128 + (x - y) / 2)};
+}
+
+constexpr int ShownWidth = 96;
+constexpr int ShownHeight = 64;
+
+std::string StoredPhoto(const Stored& o) {
+  const bool across = o.row0 == Side::Top || o.row0 == Side::Bottom;
+  const int w = across ? ShownWidth : ShownHeight;
+  const int h = across ? ShownHeight : ShownWidth;
+  ExifBlock b(o.orientation % 2 == 0);
+  b.ifd0 = {b.Short(Orientation, static_cast<std::uint16_t>(o.orientation))};
+  return MakeJpeg(w, h,
+                  [&](int x, int y) {
+                    if (across) {
+                      return Shown(o.column0 == Side::Left ? x : ShownWidth - 1 - x,
+                                   o.row0 == Side::Top ? y : ShownHeight - 1 - y);
+                    }
+                    return Shown(o.row0 == Side::Left ? y : ShownWidth - 1 - y,
+                                 o.column0 == Side::Top ? x : ShownHeight - 1 - x);
+                  },
+                  {.quality = 95, .app1 = b.Build()});
+}
+
+int LargestDifference(const Bitmap& a, const Bitmap& b) {
+  int largest = 0;
+  for (int y = 0; y < a.Height(); ++y) {
+    for (int i = 0; i < a.Width() * 3; ++i)
+      largest = std::max(largest, std::abs(a.Row(y)[i] - b.Row(y)[i]));
+  }
+  return largest;
+}
+
+// Each orientation, applied before the trim, gives the output of the photo
+// stored upright: the same size, and pixels within what JPEG changes.
+TEST_F(PrintRunTest, EveryOrientationGivesTheOutputOfThePhotoStoredUpright) {
+  box.Write("in/upright.jpg", MakeJpeg(ShownWidth, ShownHeight, Shown, {.quality = 95}));
+  for (const Stored& o : Orientations) {
+    box.Write("in/o" + std::to_string(o.orientation) + ".jpg", StoredPhoto(o));
+  }
+  options.print.autoOrient = true;
+  ASSERT_EQ(Run().SavedCount, 9);
+
+  Bitmap upright;
+  ASSERT_EQ(DecodeJpegFile(Out("upright.jpg"), upright).code, 0);
+  const PixelSize crop = ComputeTrimSize(ShownWidth, ShownHeight, options.target);
+  EXPECT_EQ(upright.Width(), crop.width);
+  EXPECT_EQ(upright.Height(), crop.height);
+  for (const Stored& o : Orientations) {
+    SCOPED_TRACE(o.orientation);
+    Bitmap turned;
+    ASSERT_EQ(DecodeJpegFile(Out("o" + std::to_string(o.orientation) + ".jpg"), turned).code, 0);
+    ASSERT_EQ(turned.Width(), upright.Width());
+    ASSERT_EQ(turned.Height(), upright.Height());
+    EXPECT_LE(LargestDifference(turned, upright), 12);
+  }
+  for (const PhotoReport& report : port.reports) {
+    EXPECT_EQ(report.decoded, (PixelSize{ShownWidth, ShownHeight})) << report.input;
+  }
+
+  // Without the option a photo keeps its stored axes, and so its crop.
+  options.print.autoOrient = false;
+  fs::remove_all(Out(""));
+  Run();
+  Bitmap sideways;
+  ASSERT_EQ(DecodeJpegFile(Out("o6.jpg"), sideways).code, 0);
+  EXPECT_EQ(sideways.Width(), ComputeTrimSize(ShownHeight, ShownWidth, options.target).width);
+}
+
+TEST_F(PrintRunTest, KeepsExifAndTheProfileAsExiftoolReadsThem) {
+  box.Write("in/phone.jpg",
+            MakeJpeg(403, 302, testing::PhotoPixel,
+                     {.quality = 90, .app1 = CameraExif(6, 403, 302), .icc = IccProfile()}));
+  options.print.autoOrient = true;
+  options.print.keepMetadata = true;
+  options.print.dpi = 300;
+  ASSERT_EQ(Run().SavedCount, 1);
+
+  // Shown upright the photo is 302 x 403; L's portrait aspect cuts rows.
+  const PixelSize crop = ComputeTrimSize(302, 403, options.target);
+  const Strings tags = {
+      "IFD0:Orientation",         "ExifIFD:ExifImageWidth", "ExifIFD:ExifImageHeight",
+      "File:ImageWidth",          "File:ImageHeight",       "IFD0:Make",
+      "ExifIFD:DateTimeOriginal", "IFD1:ThumbnailLength",   "ICC_Profile:ProfileCopyright",
+      "JFIF:ResolutionUnit",      "JFIF:XResolution",       "JFIF:YResolution",
+      "ExifTool:Warning"};
+  const std::string width = std::to_string(crop.width);
+  const std::string height = std::to_string(crop.height);
+  EXPECT_EQ(ExiftoolValues(Out("phone.jpg"), tags),
+            (Strings{"1", width, height, width, height, "Quorvale Test Camera",
+                     "2024:05:01 10:20:30", "-", "Quorvale wide gamut", "1", "300", "300", "-"}));
+
+  // Not turned, the photo keeps its orientation for the viewer to apply.
+  options.print.autoOrient = false;
+  Run();
+  const PixelSize stored = ComputeTrimSize(403, 302, options.target);
+  EXPECT_EQ(ExiftoolValues(Out("phone.jpg"), {"IFD0:Orientation", "ExifIFD:ExifImageWidth"}),
+            (Strings{"6", std::to_string(stored.width)}));
+}
+
+TEST_F(PrintRunTest, AMalformedExifBlockIsLeftOutWithAWarning) {
+  Bytes broken = CameraExif(1, 64, 48);
+  broken[6 + 4] = 0x7F;  // IFD0 far past the block
+  box.Write("in/a.jpg", MakeJpeg(64, 48, testing::PhotoPixel,
+                                 {.quality = 90, .app1 = broken, .icc = IccProfile()}));
+  options.print.keepMetadata = true;
+  ASSERT_EQ(Run().SavedCount, 1);
+  EXPECT_EQ(ExiftoolValues(Out("a.jpg"), {"EXIF:Make", "ICC_Profile:ProfileCopyright"}),
+            (Strings{"-", "Quorvale wide gamut"}));
+  ASSERT_EQ(port.reports.size(), 1u);
+  EXPECT_EQ(port.reports[0].warnings,
+            Strings{"Exif not copied: the photo's Exif block is malformed"});
+  EXPECT_EQ(port.log, Strings{In("a.jpg")}) << "the log is as without the option";
+}
+
+TEST_F(PrintRunTest, OutputsTakeTheModificationTimesOfTheirPhotos) {
+  box.Write("in/a.jpg", MakeJpeg(64, 48, testing::PhotoPixel));
+  box.Write("in/sub/b.jpg", MakeJpeg(48, 64, testing::PhotoPixel));
+  const struct timespec taken[2] = {{0, UTIME_OMIT}, {1262304000, 987654321}};
+  ASSERT_EQ(utimensat(AT_FDCWD, In("a.jpg").c_str(), taken, 0), 0);
+  options.print.keepTimes = true;
+  ASSERT_EQ(Run().SavedCount, 2);
+  struct stat a {
+  }, b{}, inB{};
+  ASSERT_EQ(stat(Out("a.jpg").c_str(), &a), 0);
+  ASSERT_EQ(stat(Out("sub/b.jpg").c_str(), &b), 0);
+  ASSERT_EQ(stat(In("sub/b.jpg").c_str(), &inB), 0);
+  EXPECT_EQ(a.st_mtim.tv_sec, 1262304000);
+  EXPECT_EQ(a.st_mtim.tv_nsec, 987654321);
+  EXPECT_EQ(b.st_mtim.tv_sec, inB.st_mtim.tv_sec);
+  EXPECT_EQ(b.st_mtim.tv_nsec, inB.st_mtim.tv_nsec);
+}
+
+// A run stopped after two photos, done again with existing outputs skipped:
+// the two are left as they are, the rest are written, each photo once.
+TEST_F(PrintRunTest, SkippingExistingOutputsFinishesAStoppedRun) {
+  const Strings names = {"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
+  for (const std::string& name : names)
+    box.Write("in/" + name, MakeJpeg(64, 48, testing::PhotoPixel));
+  port.onPoll = [this] {
+    if (port.reports.size() == 2) port.cancel = true;
+  };
+  options.print.skipExisting = true;
+  const RunOutcome first = Run();
+  EXPECT_TRUE(first.stopped);
+  EXPECT_EQ(first.SavedCount, 2);
+  ASSERT_TRUE(fs::exists(Out("b.jpg")));
+  ASSERT_FALSE(fs::exists(Out("c.jpg")));
+
+  // Mark what the first run wrote, to see that the second leaves it alone.
+  const struct timespec old[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+  struct stat before {};
+  for (const char* name : {"a.jpg", "b.jpg"}) {
+    ASSERT_EQ(utimensat(AT_FDCWD, Out(name).c_str(), old, 0), 0);
+  }
+  ASSERT_EQ(stat(Out("a.jpg").c_str(), &before), 0);
+
+  port.onPoll = nullptr;
+  const RunOutcome second = Run();
+  EXPECT_FALSE(second.stopped);
+  EXPECT_EQ(second.summary, Summary("作業が終了しました。", 2, 0, 2));
+  const std::string skipLine = "同名のJPEGファイルが存在するのでスキップ";
+  EXPECT_EQ(port.log,
+            (Strings{In("a.jpg"), skipLine, In("b.jpg"), skipLine, In("c.jpg"), In("d.jpg")}));
+  EXPECT_TRUE(port.questions.empty()) << "skipping asks nothing";
+  ASSERT_EQ(port.reports.size(), 4u);
+  EXPECT_EQ(port.reports[0].outcome, PhotoOutcome::SkippedExisting);
+  EXPECT_EQ(port.reports[0].output, Out("a.jpg"));
+  EXPECT_EQ(port.reports[2].outcome, PhotoOutcome::Saved);
+  for (const char* name : {"a.jpg", "b.jpg"}) {
+    struct stat after {};
+    ASSERT_EQ(stat(Out(name).c_str(), &after), 0);
+    EXPECT_EQ(after.st_mtim.tv_sec, 1000000000) << name << " was written again";
+  }
+  struct stat a {};
+  ASSERT_EQ(stat(Out("a.jpg").c_str(), &a), 0);
+  EXPECT_EQ(a.st_ino, before.st_ino);
+  for (const std::string& name : names) EXPECT_TRUE(fs::exists(Out(name))) << name;
+}
+
+// 8064 x 6048, as 48-megapixel phones take them: the crop is 8064 wide.
+TEST_F(PrintRunTest, LargePhotosAreTrimmedAndReducedOnlyWhenAllowed) {
+  box.Write("in/large.jpg", MakeJpeg(8064, 6048, [](int x, int y) {
+              return Rgb{static_cast<std::uint8_t>(x / 32), static_cast<std::uint8_t>(y / 24), 90};
+            }));
+  port.photo.reduce = true;
+  port.photo.highQuality = true;
+  const RunOutcome refused = Run();
+  EXPECT_EQ(refused.ErrorCount, 1);
+  EXPECT_EQ(port.log, (Strings{In("large.jpg"), "トリミング失敗"}));
+  EXPECT_FALSE(fs::exists(Out("large.jpg")));
+
+  options.print.largePhotos = true;
+  const RunOutcome reduced = Run();
+  EXPECT_EQ(reduced.SavedCount, 1);
+  ASSERT_EQ(port.reports.size(), 1u);
+  const PhotoReport& report = port.reports[0];
+  EXPECT_EQ(report.crop, (PixelSize{8064, 5648}));
+  EXPECT_EQ(report.saved, (PixelSize{2000, 1401}));
+  EXPECT_TRUE(report.warnings.empty()) << "the high-quality reduction took it: "
+                                       << (report.warnings.empty() ? "" : report.warnings[0]);
+  Bitmap output;
+  ASSERT_EQ(DecodeJpegFile(Out("large.jpg"), output).code, 0);
+  EXPECT_EQ(output.Width(), 2000);
+  EXPECT_EQ(output.Height(), 1401);
+}
+
+TEST_F(PrintRunTest, ADryRunWritesNothingButReportsEverySizeAndThumbnail) {
+  box.Write("in/a.jpg", MakeJpeg(400, 300, testing::PhotoPixel));
+  box.Write("in/sub/b.jpg", MakeJpeg(300, 400, testing::PhotoPixel));
+  box.Write("in/c.jpg", "not a photo");
+  port.photo.reduce = true;
+  options.target = {200, 140};
+  options.print.dryRun = true;
+  options.print.thumbnails = true;
+  options.print.keepMetadata = true;
+  options.print.keepTimes = true;
+  const RunOutcome outcome = Run();
+  EXPECT_EQ(outcome.SavedCount, 2);
+  EXPECT_EQ(outcome.ErrorCount, 1);
+  EXPECT_FALSE(fs::exists(Out(""))) << "no folder is made";
+
+  ASSERT_EQ(port.reports.size(), 3u);
+  const PhotoReport& a = port.reports[0];
+  EXPECT_EQ(a.decoded, (PixelSize{400, 300}));
+  EXPECT_EQ(a.crop, ComputeTrimSize(400, 300, options.target));
+  EXPECT_EQ(a.saved, (PixelSize{200, 140}));
+  EXPECT_EQ(a.thumbnailSize, (PixelSize{200, 150}));
+  ASSERT_GT(a.thumbnail.size(), 4u);
+  EXPECT_EQ(a.thumbnail[0], 0xFF);
+  EXPECT_EQ(a.thumbnail[1], 0xD8);
+  // The files of a folder come before its subfolders.
+  EXPECT_EQ(port.reports[1].outcome, PhotoOutcome::Unreadable);
+  EXPECT_TRUE(port.reports[1].thumbnail.empty());
+  EXPECT_EQ(port.reports[2].input, In("sub/b.jpg"));
+  EXPECT_EQ(port.reports[2].thumbnailSize, (PixelSize{150, 200}));
+}
+
+// With every print option off, nothing the run does differs: no thumbnail
+// is made and the bytes are those of the plain encode.
+TEST_F(PrintRunTest, OffByDefault) {
+  EXPECT_EQ(options.print, PrintOptions{});
+  box.Write("in/a.jpg",
+            MakeJpeg(64, 48, testing::PhotoPixel,
+                     {.quality = 90, .app1 = CameraExif(6, 64, 48), .icc = IccProfile()}));
+  ASSERT_EQ(Run().SavedCount, 1);
+  EXPECT_TRUE(port.reports[0].thumbnail.empty());
+  Bitmap photo;
+  ASSERT_EQ(DecodeJpegFile(In("a.jpg"), photo).code, 0);
+  const PixelSize crop = ComputeTrimSize(64, 48, options.target);
+  photo.Crop((64 - crop.width) / 2, (48 - crop.height) / 2, crop.width, crop.height);
+  const std::optional<std::vector<std::uint8_t>> plain = EncodeJpeg(photo, 90);
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(box.Read("out/a.jpg"), std::string(plain->begin(), plain->end()));
+}
+
+}  // namespace
+}  // namespace quorvale
