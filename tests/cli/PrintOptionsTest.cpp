@@ -1,0 +1,230 @@
+// quorvale-batch's print options end to end: the report page and its crops,
+// the dry run, and the option errors.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "imaging/SizeTable.h"
+#include "support/Sandbox.h"
+#include "support/TestJpeg.h"
+
+namespace quorvale {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::MakeJpeg;
+using testing::Sandbox;
+using Strings = std::vector<std::string>;
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class PrintOptionsTest : public ::testing::Test {
+ protected:
+  // Runs quorvale-batch with `args` from the sandbox, standard input empty.
+  Result Run(const Strings& args) {
+    std::string command = "cd '" + box.Root() + "' && '" QUORVALE_BATCH_EXE "'";
+    for (const std::string& arg : args) command += " '" + arg + "'";
+    command += " </dev/null >stdout.txt 2>stderr.txt";
+    const int status = std::system(command.c_str());
+    Result result;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = box.Read("stdout.txt");
+    result.err = box.Read("stderr.txt");
+    return result;
+  }
+
+  Sandbox box;
+};
+
+std::string Base64Decode(const std::string& text) {
+  static const std::string alphabet =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string bytes;
+  unsigned value = 0;
+  int bits = 0;
+  for (char c : text) {
+    if (c == '=') break;
+    value = value << 6 | static_cast<unsigned>(alphabet.find(c));
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      bytes += static_cast<char>(value >> bits & 0xFF);
+    }
+  }
+  return bytes;
+}
+
+// The width and height a JPEG's header declares; 0 x 0 when unreadable.
+PixelSize JpegSize(const std::string& jpeg) {
+  jpeg_decompress_struct info{};
+  jpeg_error_mgr error{};
+  info.err = jpeg_std_error(&error);
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(jpeg.data()),
+               static_cast<unsigned long>(jpeg.size()));
+  PixelSize size{0, 0};
+  if (jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK) {
+    size = {static_cast<int>(info.image_width), static_cast<int>(info.image_height)};
+  }
+  jpeg_destroy_decompress(&info);
+  return size;
+}
+
+struct Card {
+  std::string path;
+  std::string outcome;
+  PixelSize thumbnail{0, 0};
+  double crop[4] = {-1, -1, -1, -1};  // left, top, width, height in per cent
+};
+
+std::vector<Card> Cards(const std::string& page) {
+  std::vector<Card> cards;
+  const std::regex article(R"(<article class="card [a-z]+">([\s\S]*?)</article>)");
+  const std::regex image(R"re(src="data:image/jpeg;base64,([A-Za-z0-9+/=]+)")re");
+  const std::regex crop(
+      R"re(class="crop" style="left:([0-9.]+)%;top:([0-9.]+)%;width:([0-9.]+)%;height:([0-9.]+)%")re");
+  const std::regex outcome(R"(<p class="outcome">\d+\. ([^<]*)</p>\s*<p class="path">([^<]*)<)");
+  for (std::sregex_iterator i(page.begin(), page.end(), article), end; i != end; ++i) {
+    const std::string body = (*i)[1];
+    Card card;
+    std::smatch m;
+    if (std::regex_search(body, m, outcome)) {
+      card.outcome = m[1];
+      card.path = m[2];
+    }
+    if (std::regex_search(body, m, image)) card.thumbnail = JpegSize(Base64Decode(m[1]));
+    if (std::regex_search(body, m, crop)) {
+      for (int k = 0; k < 4; ++k) card.crop[k] = std::stod(m[k + 1]);
+    }
+    cards.push_back(card);
+  }
+  return cards;
+}
+
+struct Photo {
+  const char* name;
+  int width, height;
+};
+
+// The crop the page draws on each thumbnail is the trim of its photo, in
+// the photo's proportions; the photos come in the log's order.
+TEST_F(PrintOptionsTest, TheReportDrawsEachTrimOnItsThumbnailInTheLogsOrder) {
+  const Photo photos[] = {
+      {"a.jpg", 600, 300}, {"b.jpg", 300, 600}, {"c.jpg", 400, 281}, {"sub/d.jpg", 500, 400}};
+  for (const Photo& p : photos)
+    box.Write("in/" + std::string(p.name), MakeJpeg(p.width, p.height, testing::PhotoPixel));
+  box.Write("in/broken.jpg", "no photo");
+  const Result result =
+      Run({"--size", "hagaki", "--reduce", "--report", "report.html", "in", "out"});
+  EXPECT_EQ(result.status, 1) << result.err;
+
+  const std::string page = box.Read("report.html");
+  const std::vector<Card> cards = Cards(page);
+  ASSERT_EQ(cards.size(), 5u);
+  const LongShort target = TargetSize(
+      *std::find_if(SizeTable().begin(), SizeTable().end(),
+                    [](const SizePreset& row) { return std::string(row.id) == "hagaki"; }),
+      400);
+  const Photo inOrder[] = {photos[0], photos[1], photos[2], photos[3]};
+  std::size_t photo = 0;
+  for (const Card& card : cards) {
+    SCOPED_TRACE(card.path);
+    if (card.path.ends_with("broken.jpg")) {
+      EXPECT_EQ(card.outcome, "error: unreadable");
+      EXPECT_EQ(card.thumbnail, (PixelSize{0, 0}));
+      continue;
+    }
+    const Photo& p = inOrder[photo++];
+    EXPECT_EQ(card.path, box.Path("in/" + std::string(p.name)));
+    EXPECT_EQ(card.outcome, "saved");
+    const PixelSize crop = ComputeTrimSize(p.width, p.height, target);
+    const double expected[4] = {100.0 * ((p.width - crop.width) / 2) / p.width,
+                                100.0 * ((p.height - crop.height) / 2) / p.height,
+                                100.0 * crop.width / p.width, 100.0 * crop.height / p.height};
+    for (int k = 0; k < 4; ++k) EXPECT_NEAR(card.crop[k], expected[k], 0.0006) << k;
+    const int longer = std::max(p.width, p.height);
+    EXPECT_EQ(std::max(card.thumbnail.width, card.thumbnail.height), std::min(longer, 200));
+  }
+  EXPECT_EQ(photo, 4u);
+  EXPECT_NE(page.find("<p class=\"summary\">作業が終了しました。保存ファイル数    4  エラー    1"),
+            std::string::npos);
+  EXPECT_TRUE(fs::exists(box.Path("out/sub/d.jpg")));
+}
+
+TEST_F(PrintOptionsTest, ADryRunWritesOnlyTheReport) {
+  box.Write("in/a.jpg", MakeJpeg(600, 300, testing::PhotoPixel));
+  box.Write("in/sub/b.jpg", MakeJpeg(300, 600, testing::PhotoPixel));
+  const Result result = Run({"--dry-run", "--report=plan.html", "--keep-times", "--keep-metadata",
+                             "--write-dpi", "in", "out"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_FALSE(fs::exists(box.Path("out")));
+  const std::vector<Card> cards = Cards(box.Read("plan.html"));
+  ASSERT_EQ(cards.size(), 2u);
+  EXPECT_EQ(cards[0].outcome, "to be saved");
+  EXPECT_EQ(cards[1].outcome, "to be saved");
+  // Standard output is the log and the summary, as in a real run.
+  EXPECT_EQ(result.out,
+            box.Path("in/a.jpg") + "\n" + box.Path("in/sub/b.jpg") + "\n" +
+                "作業が終了しました。保存ファイル数    2  エラー    0   スキップ     0\n");
+  EXPECT_NE(result.err.find("--dry-run: no folder and no photo were written"), std::string::npos);
+}
+
+TEST_F(PrintOptionsTest, ExistingTakesStopOverwriteOrSkipAndTheLastSpellingWins) {
+  box.Write("in/a.jpg", MakeJpeg(400, 300, testing::PhotoPixel));
+  box.Write("out/a.jpg", "earlier output");
+  const Result stopped = Run({"--existing", "stop", "in", "out"});
+  EXPECT_EQ(stopped.status, 1);
+  EXPECT_NE(stopped.err.find("=> Yes, stop (no --overwrite)"), std::string::npos);
+  EXPECT_EQ(box.Read("out/a.jpg"), "earlier output");
+
+  const Result skipped = Run({"--overwrite", "--existing=skip", "in", "out"});
+  EXPECT_EQ(skipped.status, 0) << skipped.err;
+  EXPECT_EQ(skipped.out,
+            box.Path("in/a.jpg") + "\n同名のJPEGファイルが存在するのでスキップ\n" +
+                "作業が終了しました。保存ファイル数    0  エラー    0   スキップ     1\n");
+  EXPECT_EQ(box.Read("out/a.jpg"), "earlier output");
+
+  const Result replaced = Run({"--existing", "skip", "--existing", "overwrite", "in", "out"});
+  EXPECT_EQ(replaced.status, 0) << replaced.err;
+  EXPECT_NE(box.Read("out/a.jpg"), "earlier output");
+}
+
+TEST_F(PrintOptionsTest, BadValuesAndAnUnwritableReportStopBeforeAnyPhoto) {
+  box.Write("in/a.jpg", MakeJpeg(64, 48, testing::PhotoPixel));
+  struct Case {
+    Strings args;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{"--existing", "ask", "in", "out"},
+       "quorvale-batch: invalid value 'ask' for --existing (expected stop, overwrite or skip)\n"},
+      {{"--report=", "in", "out"}, "quorvale-batch: option --report needs a file name\n"},
+      {{"--dry-run=yes", "in", "out"}, "quorvale-batch: option --dry-run takes no value\n"},
+      {{"--report", "no/such/folder/r.html", "in", "out"},
+       "quorvale-batch: cannot write the report 'no/such/folder/r.html': No such file or "
+       "directory\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error);
+    const Result result = Run(c.args);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, c.error);
+    EXPECT_EQ(result.out, "");
+    EXPECT_FALSE(fs::exists(box.Path("out")));
+  }
+}
+
+}  // namespace
+}  // namespace quorvale
