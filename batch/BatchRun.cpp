@@ -148,9 +148,9 @@ class Run {
     PollCancel();
 
     const PhotoOptions options = port_.OptionsForPhoto();
-    const PreparedPhoto prepared =
-        PreparePhoto(photo_, scratch_, options, options_.target, [this] { return PollCancel(); },
-                     print.largePhotos ? MaxJpegSide : MaxPlaneSide);
+    const PreparedPhoto prepared = PreparePhoto(
+        photo_, scratch_, options, options_.target, [this] { return PollCancel(); },
+        print.largePhotos ? MaxJpegSide : MaxPlaneSide);
     report_.crop = prepared.crop;
     switch (prepared.kind) {
       case PreparedPhoto::SkippedSmall:

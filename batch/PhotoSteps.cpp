@@ -48,9 +48,9 @@ std::vector<std::uint8_t> OutputExif(const JpegMetadata& metadata, const PrintOp
   malformed = false;
   if (!print.keepMetadata || metadata.exif.empty()) return {};
   // Turned pixels are upright, so the orientation they carry becomes 1.
-  std::optional<std::vector<std::uint8_t>> exif = RewriteExif(
-      metadata.exif, {print.autoOrient, static_cast<std::uint32_t>(size.width),
-                      static_cast<std::uint32_t>(size.height)});
+  std::optional<std::vector<std::uint8_t>> exif =
+      RewriteExif(metadata.exif, {print.autoOrient, static_cast<std::uint32_t>(size.width),
+                                  static_cast<std::uint32_t>(size.height)});
   malformed = !exif;
   return exif ? std::move(*exif) : std::vector<std::uint8_t>{};
 }

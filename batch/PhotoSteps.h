@@ -41,8 +41,7 @@ struct PreparedPhoto {
 // polled inside the high-quality reduction. A crop, and a photo the
 // high-quality reduction takes, is at most `maxSide` on either side.
 PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const PhotoOptions& options,
-                           LongShort target, const CancelPoll& cancel,
-                           int maxSide = MaxPlaneSide);
+                           LongShort target, const CancelPoll& cancel, int maxSide = MaxPlaneSide);
 
 // The metadata of the photo file at `path`, read when `print` keeps it or
 // turns photos upright (none otherwise, or when the file's head cannot be

@@ -173,7 +173,8 @@ ReportEntry ReportEntryFor(const PhotoReport& report, bool dryRun) {
   entry.outputPath = report.output;
   entry.outcome = OutcomeKind(report.outcome, dryRun);
   entry.outcomeWord = OutcomeWord(report.outcome, dryRun);
-  for (const std::string& line : report.logLines) entry.log += (entry.log.empty() ? "" : "\n") + line;
+  for (const std::string& line : report.logLines)
+    entry.log += (entry.log.empty() ? "" : "\n") + line;
   for (const std::string& warning : report.warnings) {
     entry.log += (entry.log.empty() ? "" : "\n") + warning;
   }

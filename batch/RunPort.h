@@ -36,9 +36,9 @@ enum class Question {
 // How one photo of a run ended.
 enum class PhotoOutcome {
   Saved,
-  SkippedSmall,  // at most 320 x 240 in a trimming run
+  SkippedSmall,     // at most 320 x 240 in a trimming run
   SkippedExisting,  // its output exists and the run skips existing outputs
-  Missing,       // gone before its turn
+  Missing,          // gone before its turn
   Unreadable,
   TrimFailed,
   BadName,
@@ -53,7 +53,7 @@ struct PhotoReport {
   std::string output;  // empty when no output path was made
   PhotoOutcome outcome = PhotoOutcome::Saved;
   std::vector<std::string> logLines;  // the log lines after the path line
-  PixelSize decoded{0, 0};            // 0 x 0 when not decoded
+  PixelSize decoded{0, 0};            // as turned upright, if it was; 0 x 0 when not decoded
   PixelSize crop{0, 0};               // the centred crop; the decoded size when not trimmed
   PixelSize saved{0, 0};              // 0 x 0 when not saved
   std::vector<std::string> warnings;  // damage passed over, a declined reduction

@@ -24,16 +24,16 @@ struct CommandLine {
   int quality = 90;            // TrackBar1
   int jobs = 0;                // --jobs; 0: one per core
   bool stopOnProblem = false;  // --on-problem stop
-  bool overwrite = false;     // --overwrite, --existing overwrite
-  bool skipExisting = false;  // --existing skip
-  bool json = false;          // JSON Lines on standard output instead of the log
+  bool overwrite = false;      // --overwrite, --existing overwrite
+  bool skipExisting = false;   // --existing skip
+  bool json = false;           // JSON Lines on standard output instead of the log
   bool autoOrient = false;
   bool keepMetadata = false;
   bool writeDpi = false;
   bool keepTimes = false;
   bool largePhotos = false;
   bool dryRun = false;
-  std::string reportPath;  // --report; empty for none
+  std::string reportPath;    // --report; empty for none
   std::string inputFolder;   // as given
   std::string outputFolder;  // as given
 };

@@ -33,8 +33,7 @@ struct ReduceResult {
 // between output pixels of the high-quality reduction, which takes photos
 // up to `maxSource` on either side.
 ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, int height,
-                         bool highQuality, const CancelPoll& cancel,
-                         int maxSource = MaxPlaneSide);
+                         bool highQuality, const CancelPoll& cancel, int maxSource = MaxPlaneSide);
 
 // Plain nearest-neighbour reduction of `photo`, which must be at least
 // width x height, through `work`. Never fails.
