@@ -59,7 +59,7 @@ struct PhotoReport {
   std::vector<std::string> warnings;  // damage passed over, a declined reduction
   // A small JPEG of the photo as decoded (and turned upright), when the run
   // is asked for thumbnails; empty otherwise.
-  std::vector<std::uint8_t> thumbnail;
+  std::vector<std::uint8_t> thumbnail{};
   PixelSize thumbnailSize{0, 0};
 };
 

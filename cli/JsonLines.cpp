@@ -70,6 +70,8 @@ const char* OutcomeWord(PhotoOutcome outcome) {
       return "saved";
     case PhotoOutcome::SkippedSmall:
       return "skipped-small";
+    case PhotoOutcome::SkippedExisting:
+      return "skipped-existing";
     case PhotoOutcome::Missing:
       return "missing";
     case PhotoOutcome::Unreadable:

@@ -9,8 +9,8 @@
 namespace quorvale::cli {
 
 // The word that names `outcome` in --json output: saved, skipped-small,
-// missing, unreadable, trim-failed, bad-name, name-too-long, save-failed or
-// stopped. Scripts match these words; they never change.
+// skipped-existing, missing, unreadable, trim-failed, bad-name,
+// name-too-long, save-failed or stopped. Scripts match these words; they never change.
 const char* OutcomeWord(PhotoOutcome outcome);
 
 // True when `text` is well-formed UTF-8: no stray continuation byte, no

@@ -58,6 +58,7 @@ TEST(JsonLines, Base64FollowsRfc4648) {
 TEST(JsonLines, OutcomeWordsAreStable) {
   EXPECT_STREQ(OutcomeWord(PhotoOutcome::Saved), "saved");
   EXPECT_STREQ(OutcomeWord(PhotoOutcome::SkippedSmall), "skipped-small");
+  EXPECT_STREQ(OutcomeWord(PhotoOutcome::SkippedExisting), "skipped-existing");
   EXPECT_STREQ(OutcomeWord(PhotoOutcome::Missing), "missing");
   EXPECT_STREQ(OutcomeWord(PhotoOutcome::Unreadable), "unreadable");
   EXPECT_STREQ(OutcomeWord(PhotoOutcome::TrimFailed), "trim-failed");
