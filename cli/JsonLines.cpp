@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <vector>
+
+#include "batch/Report.h"
 
 namespace quorvale::cli {
 namespace {
@@ -60,6 +63,10 @@ std::string ArrayJson(const std::vector<std::string>& texts) {
     json += JsonString(text);
   }
   return json + "]";
+}
+
+std::span<const std::uint8_t> AsBytes(const std::string& text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
 }  // namespace
@@ -146,29 +153,12 @@ std::string JsonString(std::string_view text) {
   return json + "\"";
 }
 
-std::string Base64(std::string_view bytes) {
-  static constexpr char kDigits[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string text;
-  text.reserve((bytes.size() + 2) / 3 * 4);
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
-    std::uint32_t group = 0;
-    for (std::size_t k = 0; k < 3; ++k) {
-      group = (group << 8) | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
-    }
-    for (std::size_t k = 0; k < 4; ++k) {
-      text += k <= n ? kDigits[(group >> (18 - 6 * k)) & 0x3F] : '=';
-    }
-  }
-  return text;
-}
-
 std::string PathFields(const char* key, const std::string& path) {
   std::string json = "\"" + std::string(key) + "\":";
   if (path.empty()) return json + "null";
   json += JsonString(path);
-  if (!IsUtf8(path)) json += ",\"" + std::string(key) + "_base64\":\"" + Base64(path) + "\"";
+  if (!IsUtf8(path))
+    json += ",\"" + std::string(key) + "_base64\":\"" + Base64(AsBytes(path)) + "\"";
   return json;
 }
 

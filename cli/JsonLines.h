@@ -25,9 +25,6 @@ bool IsUtf8(std::string_view text);
 // those bytes: see PathFields).
 std::string JsonString(std::string_view text);
 
-// RFC 4648 base64 with padding.
-std::string Base64(std::string_view bytes);
-
 // The members for a path named `key`: "key":"…" as JsonString writes it,
 // then, only when the path is not well-formed UTF-8, "key_base64":"…" with
 // every byte of it. An empty path is null.

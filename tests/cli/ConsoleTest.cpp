@@ -43,18 +43,6 @@ TEST(JsonLines, StringsEscapeControlsAndReplaceBytesThatAreNotUtf8) {
   }
 }
 
-TEST(JsonLines, Base64FollowsRfc4648) {
-  const std::pair<std::string, std::string> vectors[] = {{"", ""},
-                                                         {"f", "Zg=="},
-                                                         {"fo", "Zm8="},
-                                                         {"foo", "Zm9v"},
-                                                         {"foob", "Zm9vYg=="},
-                                                         {"fooba", "Zm9vYmE="},
-                                                         {"foobar", "Zm9vYmFy"},
-                                                         {std::string("\xFF\xFE\x00", 3), "//4A"}};
-  for (const auto& [bytes, text] : vectors) EXPECT_EQ(Base64(bytes), text) << text;
-}
-
 TEST(JsonLines, OutcomeWordsAreStable) {
   EXPECT_STREQ(OutcomeWord(PhotoOutcome::Saved), "saved");
   EXPECT_STREQ(OutcomeWord(PhotoOutcome::SkippedSmall), "skipped-small");
