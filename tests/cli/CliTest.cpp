@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -84,6 +85,7 @@ struct Launch {
   bool terminalOnStderr = false;  // standard error is a pseudo-terminal
   bool cwdRemoved = false;        // `cwd` is removed once the program is in it
   bool terminalOnStdout = false;  // standard output is a pseudo-terminal
+  rlim_t fileSizeLimit = 0;       // non-zero: no file may grow past it, as on a full disk
 };
 
 class CliTest : public ::testing::Test {
@@ -132,6 +134,13 @@ class CliTest : public ::testing::Test {
       if (master >= 0) close(master);
       if (!launch.cwd.empty() && chdir(launch.cwd.c_str()) != 0) _exit(126);
       if (launch.cwdRemoved && rmdir(launch.cwd.c_str()) != 0) _exit(126);
+      if (launch.fileSizeLimit != 0) {
+        // With SIGXFSZ ignored (kept across exec) a write past the limit
+        // fails with EFBIG instead of killing the program.
+        const rlimit limit{launch.fileSizeLimit, launch.fileSizeLimit};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+        signal(SIGXFSZ, SIG_IGN);
+      }
       if (launch.pendingInterrupt) {
         // Blocked signals stay pending across exec, so the program meets
         // this Ctrl-C as soon as it is ready for one.
@@ -282,6 +291,30 @@ TEST_F(CliTest, ExistingOutputStopsUnlessOverwrite) {
   EXPECT_EQ(replaced.status, 0) << replaced.err;
   EXPECT_NE(replaced.err.find("=> No, replace (--overwrite)"), std::string::npos);
   EXPECT_EQ(SizeOf(box.Path("out/a.jpg")), (std::pair{400, 280}));
+}
+
+// A disk that fills up in the middle of a save: the photo counts as an error,
+// the file it was to replace keeps its old bytes and nothing else is left in
+// the folder.
+TEST_F(CliTest, FullDiskKeepsTheOldOutputAndLeavesNoTemporaryFile) {
+  Photo("in/a.jpg", 800, 600);
+  box.Write("out/a.jpg", "old contents");
+  box.Write("out/keep.txt", "other file");
+
+  const Result r =
+      RunCli({"--overwrite", box.Path("in"), box.Path("out")}, {.cwd = {}, .fileSizeLimit = 4096});
+
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(Lines(r.out).front(), box.Path("in/a.jpg"));
+  EXPECT_EQ(Lines(r.out).back(),
+            "作業が終了しました。保存ファイル数    0  エラー    1   スキップ     0");
+  EXPECT_EQ(box.Read("out/a.jpg"), "old contents");
+  Strings names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(box.Path("out"))) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (Strings{"a.jpg", "keep.txt"}));
 }
 
 TEST_F(CliTest, SubfolderAndSmallPhotoOptions) {

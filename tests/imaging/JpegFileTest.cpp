@@ -18,6 +18,7 @@
 #include "platform/FileSystem.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
+#include "support/Unprivileged.h"
 
 namespace quorvale {
 namespace {
@@ -753,12 +754,13 @@ TEST_F(JpegFileSave, RefusesATargetThatIsAFolder) {
 }
 
 TEST_F(JpegFileSave, ReadOnlyFolderGivesMinusFourAndNoFile) {
-  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
   sandbox.Fill({"locked/"});
   ASSERT_EQ(chmod(sandbox.Path("locked").c_str(), 0555), 0);
-  const SaveResult result = SaveJpegFile(photo, sandbox.Path("locked/a.jpg"), 90);
-  EXPECT_EQ(result.code, -4);
-  EXPECT_EQ(result.error, EACCES);
+  testing::RunUnprivileged(sandbox, [&] {
+    const SaveResult result = SaveJpegFile(photo, sandbox.Path("locked/a.jpg"), 90);
+    EXPECT_EQ(result.code, -4);
+    EXPECT_EQ(result.error, EACCES);
+  });
   EXPECT_TRUE(Listing(sandbox.Path("locked")).empty());
 }
 
