@@ -4,11 +4,14 @@
 # make tsan      the core and command-line tests under ThreadSanitizer
 # make bench     the benchmarks (see README)
 # make package   the Debian package quorvale_VERSION_ARCH.deb, checked (see README)
+# make fuzz      builds the libFuzzer targets with clang, runs each FUZZ_SECONDS
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 PACKAGE_BUILD ?= build-package
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 
 PACKAGES = cmake g++ make pkg-config \
@@ -16,7 +19,8 @@ PACKAGES = cmake g++ make pkg-config \
            libgtest-dev libgmock-dev libbenchmark-dev libimage-exiftool-perl \
            qt6-base-dev qt6-base-dev-tools qt6-translations-l10n \
            fonts-ipafont-gothic fonts-ipafont-mincho \
-           xdg-utils
+           xdg-utils \
+           clang libclang-rt-14-dev
 
 # Only `make package` needs these: dpkg-shlibdeps (dpkg-dev) and file for
 # the computed Depends, and the checkers of the package and its metadata.
@@ -36,7 +40,7 @@ define install_missing
 	fi
 endef
 
-.PHONY: all deps package-deps configure build test sanitize tsan run bench package clean format
+.PHONY: all deps package-deps configure build test sanitize tsan fuzz run bench package clean format
 
 all: build
 
@@ -72,6 +76,15 @@ tsan: deps
 	cmake --build $(TSAN_BUILD) -j$(JOBS)
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j$(JOBS)
 
+# clang with libFuzzer in a build folder of its own; the seed corpus is made
+# afresh, the corpus each target grows is kept in $(FUZZ_BUILD)/fuzz/corpus.
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DQUORVALE_BUILD_FUZZERS=ON -DQUORVALE_BUILD_TESTS=OFF -DQUORVALE_BUILD_BENCHMARKS=OFF \
+	  -DQUORVALE_BUILD_APP=OFF
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzzers
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 run: build
 	$(BUILD)/app/quorvale
 
@@ -101,4 +114,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(PACKAGE_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(PACKAGE_BUILD) $(FUZZ_BUILD)

@@ -32,6 +32,8 @@ std::string Encode(int width, int height, int components, J_COLOR_SPACE space,
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, options.quality, TRUE);
   if (options.progressive) jpeg_simple_progression(&cinfo);
+  cinfo.arith_code = options.arithmetic ? TRUE : FALSE;
+  cinfo.restart_in_rows = options.restartRows;
   jpeg_start_compress(&cinfo, TRUE);
 
   if (options.exif) {

@@ -19,6 +19,8 @@ struct TestJpegOptions {
   bool exif = false;                 // an APP1 Exif block with orientation 6
   std::vector<std::uint8_t> app1{};  // the payload of an APP1 segment (an Exif block), if any
   std::vector<std::uint8_t> icc{};   // an ICC profile, in APP2 chunks, if any
+  bool arithmetic = false;           // arithmetic coding instead of Huffman
+  int restartRows = 0;               // a restart marker every this many MCU rows
 };
 
 // A JPEG file's bytes, made by libjpeg itself (not by the code under test).

@@ -1,0 +1,90 @@
+// Writes the fuzzers' seed corpus: small JPEG files of every kind the
+// decoder meets (baseline, progressive, grey, CMYK, restart markers,
+// arithmetic coding, Exif, tiny and cut-short ones) and path texts in both
+// syntaxes. Usage: make_seeds FOLDER; makes FOLDER/jpeg and FOLDER/path_rules.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/TestJpeg.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using quorvale::testing::MakeJpeg;
+using quorvale::testing::PhotoPixel;
+using quorvale::testing::TestJpegOptions;
+
+bool WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+struct JpegSeed {
+  const char* name;
+  int width;
+  int height;
+  TestJpegOptions options;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    return 2;
+  }
+  const fs::path root = argv[1];
+  fs::create_directories(root / "jpeg");
+  fs::create_directories(root / "path_rules");
+
+  const JpegSeed jpegs[] = {
+      {"baseline", 48, 32, {.quality = 80}},
+      {"progressive", 40, 24, {.quality = 80, .progressive = true}},
+      {"grey", 33, 17, {.quality = 80, .grayscale = true}},
+      {"grey-progressive", 16, 16, {.quality = 70, .grayscale = true, .progressive = true}},
+      {"cmyk", 24, 16, {.quality = 80, .cmyk = true}},
+      {"restart", 48, 48, {.quality = 80, .restartRows = 1}},
+      {"arithmetic", 32, 24, {.quality = 80, .arithmetic = true}},
+      {"arithmetic-progressive", 24, 24, {.quality = 80, .progressive = true, .arithmetic = true}},
+      {"exif", 16, 8, {.quality = 60, .exif = true}},
+      {"one-pixel", 1, 1, {.quality = 90}},
+      {"one-row", 9, 1, {.quality = 90, .grayscale = true}},
+      {"one-column", 1, 17, {.quality = 90, .progressive = true}},
+  };
+  bool ok = true;
+  for (const JpegSeed& seed : jpegs) {
+    const std::string bytes = MakeJpeg(seed.width, seed.height, PhotoPixel, seed.options);
+    ok &= WriteFile(root / "jpeg" / (std::string(seed.name) + ".jpg"), bytes);
+    if (std::string(seed.name) == "baseline" || std::string(seed.name) == "progressive") {
+      ok &= WriteFile(root / "jpeg" / (std::string(seed.name) + "-cut.jpg"),
+                      bytes.substr(0, bytes.size() / 2));
+    }
+  }
+
+  // The first byte picks the syntax: 0 '/' plain, 1 '/' Shift-JIS,
+  // 2 '\' Shift-JIS, 3 '\' wide East Asian lead bytes.
+  const std::vector<std::pair<const char*, std::string>> paths = {
+      {"native", std::string("\x00/home/user/photos/", 19)},
+      {"native-sjis", std::string("\x01/photos/\x95\x5c/", 12)},
+      {"windows",
+       "\x02"
+       "D:\\out\\sub\\a.jpg"},
+      {"windows-trail",
+       "\x02"
+       "D:\\\x95\x5c"},
+      {"windows-lone-lead",
+       "\x02"
+       "C:\\a\x81"},
+      {"forbidden",
+       "\x03"
+       "C:\\<name>?*;=\"'"},
+      {"long", "\x02" + std::string(2047, 'a')},
+  };
+  for (const auto& [name, text] : paths) ok &= WriteFile(root / "path_rules" / name, text);
+  return ok ? 0 : 1;
+}
