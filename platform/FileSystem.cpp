@@ -10,6 +10,8 @@
 #include <climits>
 #include <memory>
 
+#include "platform/FileDescriptor.h"
+
 namespace quorvale {
 namespace {
 
@@ -17,11 +19,46 @@ struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
 
+bool StatLongPath(const std::string& path, struct stat& st) {
+  const FileDescriptor file(OpenLongPath(path, O_PATH));
+  return file && fstat(file.Get(), &st) == 0;
+}
+
 }  // namespace
 
+int OpenLongPath(const std::string& path, int flags, mode_t mode) {
+  flags |= O_CLOEXEC;
+  if (path.size() < PATH_MAX) return open(path.c_str(), flags, mode);
+  // Each piece handed to openat ends in '/' and, with its terminating zero,
+  // fits in PATH_MAX bytes; a leading '/' starts from the root.
+  FileDescriptor folder;
+  int base = AT_FDCWD;
+  std::size_t start = 0;
+  while (path.size() - start >= PATH_MAX) {
+    const std::size_t cut = path.rfind('/', start + PATH_MAX - 2);
+    if (cut == std::string::npos || cut < start) {
+      errno = ENAMETOOLONG;
+      return -1;
+    }
+    // A doubled separator inside the path is an empty step, not the root.
+    if (cut > start || start == 0) {
+      const std::string piece = path.substr(start, cut - start + 1);
+      const int fd = openat(base, piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+      if (fd < 0) return -1;
+      folder.Reset(fd);
+      base = fd;
+    }
+    start = cut + 1;
+  }
+  return openat(base, path.c_str() + start, flags, mode);
+}
+
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
-  std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+  FileDescriptor file(OpenLongPath(folder, O_RDONLY | O_DIRECTORY));
+  if (!file) return std::nullopt;
+  std::unique_ptr<DIR, DirCloser> dir(fdopendir(file.Get()));
   if (!dir) return std::nullopt;
+  file.Release();
   std::vector<FolderEntry> entries;
   while (const dirent* entry = readdir(dir.get())) {
     const std::string name = entry->d_name;
@@ -43,7 +80,7 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
 
 std::optional<FolderId> IdentifyFolder(const std::string& path) {
   struct stat st {};
-  if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+  if (!StatLongPath(path, st) || !S_ISDIR(st.st_mode)) return std::nullopt;
   return FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
@@ -81,7 +118,7 @@ bool IsUsableFolder(const std::string& folder) {
 
 bool FileExists(const std::string& path) {
   struct stat st {};
-  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return StatLongPath(path, st) && !S_ISDIR(st.st_mode);
 }
 
 std::string ProgramFolder() {

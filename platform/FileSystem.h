@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,12 +26,21 @@ struct FolderEntry {
   FolderId id;            // meaningful for folders only
 };
 
+// Opens `path` as open(2) would, with O_CLOEXEC added, also when it is
+// longer than the system's path limit (PATH_MAX): such a path is opened from
+// its longest leading part within the limit, then folder by folder with
+// openat until the rest fits. -1 with errno set when it cannot be opened
+// (ENAMETOOLONG only for a single name above the file system's name limit).
+int OpenLongPath(const std::string& path, int flags, mode_t mode = 0);
+
 // The entries of `folder` other than "." and "..", sorted by name bytes so
 // that every listing of the same folder comes out in the same order. Hidden
-// entries are included. nullopt when the folder cannot be listed.
+// entries are included. Paths of any length. nullopt when the folder cannot
+// be listed.
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder);
 
-// The identity of the folder at `path` (links followed); nullopt if none.
+// The identity of the folder at `path` (links followed, any length);
+// nullopt if none.
 std::optional<FolderId> IdentifyFolder(const std::string& path);
 
 // True when `folder` is a folder that can be entered (what making it the
@@ -40,7 +51,7 @@ bool IsUsableFolder(const std::string& folder);
 // True when the folder exists afterwards; otherwise errno says why.
 bool CreateFolders(const std::string& folder);
 
-// True when something (not a folder) exists at `path`.
+// True when something (not a folder) exists at `path` (any length).
 bool FileExists(const std::string& path);
 
 // The folder holding the running program, ending in '/'.

@@ -1,6 +1,9 @@
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -45,6 +48,71 @@ TEST(CreateFolders, FailsUnderAReadOnlyFolder) {
   box.Fill({"ro/"});
   chmod(box.Path("ro").c_str(), 0555);
   testing::RunUnprivileged(box, [&] { EXPECT_FALSE(CreateFolders(box.Path("ro/new"))); });
+}
+
+// Thirty-six folders of 250-byte names: a path of more than 9000 bytes,
+// which takes OpenLongPath more than one step.
+std::vector<std::string> DeepFolders() {
+  std::vector<std::string> folders;
+  for (int i = 0; i < 36; ++i) folders.push_back(std::string(250, static_cast<char>('a' + i % 26)));
+  return folders;
+}
+
+std::string ReadAll(int fd) {
+  std::string bytes;
+  char buffer[256];
+  ssize_t n;
+  while ((n = read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, n);
+  close(fd);
+  return bytes;
+}
+
+TEST(LongPaths, EveryWrapperWorksBeyondThePathLimit) {
+  Sandbox box;
+  const std::string file = box.WriteDeep(DeepFolders(), "deep.jpg", "deep bytes");
+  ASSERT_GT(file.size(), 2u * PATH_MAX);
+  const std::string folder = file.substr(0, file.rfind('/'));
+
+  EXPECT_EQ(ReadAll(OpenLongPath(file, O_RDONLY)), "deep bytes");
+  EXPECT_TRUE(FileExists(file));
+  EXPECT_FALSE(FileExists(folder));
+  EXPECT_TRUE(IdentifyFolder(folder).has_value());
+  const auto entries = ListFolder(folder);
+  ASSERT_TRUE(entries.has_value());
+  ASSERT_EQ(entries->size(), 1u);
+  EXPECT_EQ((*entries)[0].name, "deep.jpg");
+
+  // Relative to the current folder, and with doubled separators inside.
+  ASSERT_EQ(chdir(box.Root().c_str()), 0);
+  EXPECT_EQ(ReadAll(OpenLongPath(file.substr(box.Root().size() + 1), O_RDONLY)), "deep bytes");
+  std::string doubled = file;
+  for (std::size_t at = doubled.find('/', 3000); at != std::string::npos && at < 4500;
+       at = doubled.find('/', at + 2)) {
+    doubled.insert(at, "/");
+  }
+  EXPECT_EQ(ReadAll(OpenLongPath(doubled, O_RDONLY)), "deep bytes");
+}
+
+TEST(LongPaths, FailuresKeepTheirErrno) {
+  Sandbox box;
+  const std::string file = box.WriteDeep(DeepFolders(), "deep.jpg", "x");
+  struct Case {
+    std::string path;
+    int error;
+  };
+  const std::string missingStep = std::string(file).replace(file.size() - 300, 1, "Z");
+  const Case cases[] = {
+      {file + ".missing", ENOENT},
+      {missingStep, ENOENT},
+      {file + "/below", ENOTDIR},
+      {box.Root() + "/" + std::string(5000, 'n'), ENAMETOOLONG},
+  };
+  for (const Case& c : cases) {
+    errno = 0;
+    EXPECT_EQ(OpenLongPath(c.path, O_RDONLY), -1) << c.path.size();
+    EXPECT_EQ(errno, c.error) << c.path.size();
+    EXPECT_FALSE(FileExists(c.path));
+  }
 }
 
 TEST(FileExists, TrueForFilesOnly) {

@@ -1,6 +1,11 @@
 #include "support/Sandbox.h"
 
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -9,6 +14,43 @@
 namespace quorvale::testing {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// Empties the folder open as `folder` (and closes it), giving every folder
+// its owner's bits back first so that a read-only or unlistable folder made
+// by a test does not keep the sandbox alive. Works through descriptors, so
+// depth and path length do not matter.
+void EmptyFolder(int folder) {
+  fchmod(folder, 0700);
+  DIR* dir = fdopendir(folder);
+  if (dir == nullptr) {
+    close(folder);
+    return;
+  }
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st {};
+    if (fstatat(dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      const int inner = openat(dirfd(dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+      if (inner < 0) {
+        fchmodat(dirfd(dir), name.c_str(), 0700, 0);
+        const int retried = openat(dirfd(dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+        if (retried >= 0) EmptyFolder(retried);
+      } else {
+        EmptyFolder(inner);
+      }
+      unlinkat(dirfd(dir), name.c_str(), AT_REMOVEDIR);
+    } else {
+      unlinkat(dirfd(dir), name.c_str(), 0);
+    }
+  }
+  closedir(dir);
+}
+
+}  // namespace
 
 Sandbox::Sandbox() : previousCwd_(fs::current_path()) {
   std::string pattern = (fs::temp_directory_path() / "quorvale-test-XXXXXX").string();
@@ -19,16 +61,10 @@ Sandbox::Sandbox() : previousCwd_(fs::current_path()) {
 Sandbox::~Sandbox() {
   std::error_code ignored;
   fs::current_path(previousCwd_, ignored);
-  // Give every folder back its write bit so that a test's read-only folder
-  // does not keep the sandbox alive.
-  for (auto it = fs::recursive_directory_iterator(root_, ignored);
-       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-    if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
-      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-    }
-  }
-  fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ignored);
-  fs::remove_all(root_, ignored);
+  chmod(root_.c_str(), 0700);
+  const int root = open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+  if (root >= 0) EmptyFolder(root);
+  rmdir(root_.c_str());
 }
 
 void Sandbox::Fill(std::initializer_list<std::string> names) const {
@@ -54,6 +90,29 @@ std::string Sandbox::Read(const std::string& relative) const {
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+std::string Sandbox::WriteDeep(const std::vector<std::string>& folders, const std::string& name,
+                               const std::string& bytes) const {
+  int folder = open(root_.c_str(), O_RDONLY | O_DIRECTORY);
+  std::string path = root_;
+  for (const std::string& step : folders) {
+    if (mkdirat(folder, step.c_str(), 0777) != 0 && errno != EEXIST) folder = -1;
+    const int inner = folder < 0 ? -1 : openat(folder, step.c_str(), O_RDONLY | O_DIRECTORY);
+    if (folder >= 0) close(folder);
+    folder = inner;
+    if (folder < 0) throw std::runtime_error("cannot make " + path + "/" + step);
+    path += "/" + step;
+  }
+  const int file = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  close(folder);
+  path += "/" + name;
+  if (file < 0 || write(file, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+    if (file >= 0) close(file);
+    throw std::runtime_error("cannot write " + path);
+  }
+  close(file);
+  return path;
 }
 
 }  // namespace quorvale::testing

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace quorvale::testing {
 
@@ -27,6 +28,12 @@ class Sandbox {
   // Writes `bytes` to the file `relative`, making folders as needed.
   void Write(const std::string& relative, const std::string& bytes) const;
   std::string Read(const std::string& relative) const;
+  // Makes `folders` below the root, each inside the one before, and writes
+  // `bytes` to `name` in the innermost; the whole path may pass the system's
+  // path limit, as each step is made relative to the folder before. Returns
+  // the file's full path.
+  std::string WriteDeep(const std::vector<std::string>& folders, const std::string& name,
+                        const std::string& bytes) const;
 
  private:
   std::string root_;

@@ -92,6 +92,19 @@ std::string MakeCmykJpeg(int width, int height, const std::function<Cmyk(int x, 
   });
 }
 
+std::string RepeatLastScan(const std::string& jpeg, int extraCopies) {
+  // In entropy-coded data a 0xFF byte is always followed by 0x00 or a restart
+  // marker, so the last FF DA is the last scan's header.
+  const std::size_t scan = jpeg.rfind("\xFF\xDA");
+  if (scan == std::string::npos || !jpeg.ends_with("\xFF\xD9")) {
+    throw std::invalid_argument("not a complete JPEG file");
+  }
+  const std::string last = jpeg.substr(scan, jpeg.size() - 2 - scan);
+  std::string result = jpeg.substr(0, jpeg.size() - 2);
+  for (int i = 0; i < extraCopies; ++i) result += last;
+  return result + "\xFF\xD9";
+}
+
 Rgb CoordinatePixel(int x, int y) {
   return {static_cast<std::uint8_t>(x % 256), static_cast<std::uint8_t>(y % 256),
           static_cast<std::uint8_t>((x / 256 + 16 * (y / 256)) % 256)};

@@ -33,6 +33,11 @@ using Cmyk = std::array<std::uint8_t, 4>;
 std::string MakeCmykJpeg(int width, int height, const std::function<Cmyk(int x, int y)>& pixel,
                          int quality = 95);
 
+// `jpeg` (a complete file) with its last scan, from its SOS marker to the EOI,
+// repeated so that it has `extraCopies` more: a progressive file made to
+// cost many passes over the whole picture while staying small.
+std::string RepeatLastScan(const std::string& jpeg, int extraCopies);
+
 // A pixel that says where it came from: red = x mod 256, green = y mod 256,
 // blue = (x / 256 + 16 * (y / 256)) mod 256.
 Rgb CoordinatePixel(int x, int y);
