@@ -1,0 +1,217 @@
+#include "imaging/OutputFile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <set>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+#include "platform/FileDescriptor.h"
+
+namespace quorvale {
+namespace {
+
+constexpr char TemporaryPrefix[] = ".quorvale-";
+constexpr char TemporarySuffix[] = ".tmp";
+
+// A hidden name unique per process and call: pid, serial, attempt and a
+// clock reading. O_EXCL (or linkat's EEXIST) settles any clash.
+std::string TemporaryName(int attempt) {
+  static std::atomic<unsigned> serial{0};
+  const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+  char name[96];
+  std::snprintf(name, sizeof name, "%s%ld-%u-%d-%llx%s", TemporaryPrefix,
+                static_cast<long>(::getpid()), ++serial, attempt,
+                static_cast<unsigned long long>(ticks) & 0xFFFFFFFFFFull, TemporarySuffix);
+  return name;
+}
+
+constexpr int MaxNameAttempts = 100;
+
+// Removes, once per folder and process, the hidden files whose process is
+// gone: they were left by a run killed between creating and renaming one.
+// A process that still exists, even an unrelated one that took the pid,
+// keeps its files.
+// Folders are told apart by device, inode and birth time, as a folder that
+// was removed and made again may get the same inode.
+void SweepStaleFiles(int folder) {
+  struct statx st {};
+  if (::statx(folder, "", AT_EMPTY_PATH, STATX_INO | STATX_BTIME, &st) != 0) return;
+  const std::tuple key{st.stx_dev_major, st.stx_dev_minor, st.stx_ino, st.stx_btime.tv_sec,
+                       st.stx_btime.tv_nsec};
+  static std::mutex mutex;
+  static std::set<std::remove_const_t<decltype(key)>> swept;
+  {
+    const std::lock_guard lock(mutex);
+    if (!swept.insert(key).second) return;
+  }
+  const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (listing < 0) return;
+  DIR* dir = ::fdopendir(listing);
+  if (dir == nullptr) {
+    ::close(listing);
+    return;
+  }
+  while (const dirent* entry = ::readdir(dir)) {
+    long pid = 0;
+    if (!IsTemporaryFileName(entry->d_name, &pid) || pid == ::getpid()) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    struct stat file {};
+    if (::fstatat(folder, entry->d_name, &file, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(file.st_mode)) {
+      ::unlinkat(folder, entry->d_name, 0);
+    }
+  }
+  ::closedir(dir);
+}
+
+bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = ENOSPC;
+      return false;
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// The file being filled: unnamed, or named and removed unless committed.
+class PendingFile {
+ public:
+  explicit PendingFile(int folder) : folder_(folder) {}
+  ~PendingFile() {
+    if (!name_.empty()) ::unlinkat(folder_, name_.c_str(), 0);
+  }
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+
+  // 0 or errno. Mode 0666 so that the umask and the folder's default ACL
+  // shape it exactly as they would a plainly created file.
+  int Create(TemporaryFileKind kind) {
+    if (kind == TemporaryFileKind::Unnamed && ::access("/proc/self/fd", X_OK) == 0) {
+      file_.Reset(::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+      if (file_) return 0;
+      // Only a file system without unnamed files falls back.
+      if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
+    }
+    for (int attempt = 0; attempt < MaxNameAttempts; ++attempt) {
+      std::string name = TemporaryName(attempt);
+      file_.Reset(::openat(folder_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+      if (file_) {
+        name_ = std::move(name);
+        return 0;
+      }
+      if (errno != EEXIST) return errno;
+    }
+    return EEXIST;
+  }
+
+  int Descriptor() const { return file_.Get(); }
+
+  // Closes the file (a late write error shows here) and gives it the name
+  // `target`: an unnamed file is linked in directly when nothing is there,
+  // else through a hidden name and a rename over the target. 0 or errno.
+  int Commit(const std::string& target) {
+    if (name_.empty()) {
+      const std::string self = "/proc/self/fd/" + std::to_string(file_.Get());
+      if (::linkat(AT_FDCWD, self.c_str(), folder_, target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        return file_.Close() ? 0 : Undo(target);
+      }
+      if (errno != EEXIST) return errno;
+      if (const int error = LinkHidden(self)) return error;
+    }
+    if (!file_.Close()) return errno;
+    if (::renameat(folder_, name_.c_str(), folder_, target.c_str()) != 0) return errno;
+    name_.clear();
+    return 0;
+  }
+
+ private:
+  int LinkHidden(const std::string& self) {
+    for (int attempt = 0; attempt < MaxNameAttempts; ++attempt) {
+      std::string name = TemporaryName(attempt);
+      if (::linkat(AT_FDCWD, self.c_str(), folder_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        name_ = std::move(name);
+        return 0;
+      }
+      if (errno != EEXIST) return errno;
+    }
+    return EEXIST;
+  }
+
+  // A close that failed after the link: the name must not stay on a file
+  // whose last bytes may be missing.
+  int Undo(const std::string& target) {
+    const int error = errno;
+    ::unlinkat(folder_, target.c_str(), 0);
+    return error;
+  }
+
+  int folder_;
+  std::string name_;
+  FileDescriptor file_;
+};
+
+}  // namespace
+
+bool IsTemporaryFileName(const std::string& name, long* pid) {
+  const std::string prefix = TemporaryPrefix;
+  const std::string suffix = TemporarySuffix;
+  if (name.size() <= prefix.size() + suffix.size() || !name.starts_with(prefix) ||
+      !name.ends_with(suffix)) {
+    return false;
+  }
+  std::size_t at = prefix.size();
+  long value = 0;
+  const std::size_t digits = at;
+  while (at < name.size() && name[at] >= '0' && name[at] <= '9' && at - digits < 10) {
+    value = value * 10 + (name[at] - '0');
+    ++at;
+  }
+  if (at == digits || at >= name.size() || name[at] != '-' || value <= 0) return false;
+  if (pid != nullptr) *pid = value;
+  return true;
+}
+
+int WriteFileReplacing(int folder, const std::string& name, std::span<const std::uint8_t> bytes,
+                       TemporaryFileKind kind) {
+  struct stat st {};
+  bool exists = false;
+  if (::fstatat(folder, name.c_str(), &st, 0) == 0) {
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!S_ISREG(st.st_mode)) return EINVAL;
+    if ((st.st_mode & 0222) == 0 || ::faccessat(folder, name.c_str(), W_OK, 0) != 0) {
+      return EACCES;
+    }
+    exists = true;
+  } else if (errno != ENOENT) {
+    return errno;
+  }
+
+  SweepStaleFiles(folder);
+  PendingFile pending(folder);
+  if (const int error = pending.Create(kind)) return error;
+  if (!WriteAll(pending.Descriptor(), bytes)) return errno;
+  if (exists && (::fchmod(pending.Descriptor(), st.st_mode & 0777) != 0 ||
+                 ::fsync(pending.Descriptor()) != 0)) {
+    return errno;
+  }
+  return pending.Commit(name);
+}
+
+}  // namespace quorvale
