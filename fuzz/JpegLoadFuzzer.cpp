@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <span>
 
-#include "fuzz/DecodeMemory.h"
 #include "imaging/Bitmap.h"
+#include "imaging/JpegFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   quorvale::Bitmap bitmap;
-  if (quorvale::fuzzing::DecodeMemory(std::span(data, size), bitmap)) {
+  if (quorvale::DecodeJpegMemory(std::span(data, size), bitmap).code == 0) {
     if (bitmap.Width() < 1 || bitmap.Height() < 1) std::abort();
     // Touch the last row: a bitmap smaller than it claims shows up here.
     volatile std::uint8_t sink = 0;

@@ -18,6 +18,9 @@
 #include <jpeglib.h>
 
 #include "imaging/Exif.h"
+#include "imaging/JpegInput.h"
+#include "imaging/OutputFile.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileSystem.h"
 
 namespace quorvale {
@@ -27,15 +30,29 @@ constexpr unsigned MaxSide = 65535;
 
 // Huffman coding spends at least one bit on every 8 x 8 block of every
 // component (its DC difference), which caps any Huffman-coded file at 1024
-// pixels per byte (reached only by the most lopsided sampling layout). Flat
-// pictures, the densest real ones, come to 64 (baseline colour) to about 250
-// (progressive grey). So no complete file claims more, a file cut short still
-// decodes while it keeps a byte per 1024 pixels (well under 1% of a camera
-// photo), and a header claiming gigapixels from a few kilobytes is refused
-// before the library or the bitmap reserves memory. Only arithmetic coding
-// packs flat pictures tighter, and IJG libjpeg before release 7 could not
-// read that at all.
-constexpr std::uint64_t MaxPixelsPerFileByte = 1024;
+// pixels per byte of coded data (reached only by the most lopsided sampling
+// layout). Flat pictures, the densest real ones, come to 64 (baseline
+// colour) to about 250 (progressive grey). So no complete file claims more,
+// a file cut short still decodes while it keeps a byte per 1024 pixels (well
+// under 1% of a camera photo), and a header claiming gigapixels from a few
+// kilobytes is refused before the library or the bitmap reserves memory.
+constexpr std::uint64_t MaxPixelsPerHuffmanByte = 1024;
+
+// Arithmetic coding adapts its probabilities as it goes: in a flat picture
+// every block comes down to two binary decisions (DC unchanged, end of
+// block), and a decision the coder has learnt to expect costs as little as
+// about 1/45000 bit (its smallest probability estimate, 1/65536 of the
+// interval). A flat grey file can so reach about 11.6 million pixels per
+// byte of coded data (a 6000 x 4000 colour one fits in some 200 bytes in
+// all). 2^24 allows for that; past it a header claims more than its file
+// could hold. The gigapixel and memory bounds below still apply.
+constexpr std::uint64_t MaxPixelsPerArithmeticByte = std::uint64_t{1} << 24;
+
+// While the header is looked for, at most this much of the file is read;
+// marker segments passed over (Exif, ICC and other application data) are
+// skipped unread and do not count. A large file that is not a photo is so
+// refused after one megabyte, not read whole.
+constexpr std::size_t MaxHeaderSearchBytes = std::size_t{1} << 20;
 
 // The system promises memory it may not have: a bitmap larger than the
 // machine can hold would be killed while the decoder fills it, not refused.
@@ -80,10 +97,12 @@ void ErrorExit(j_common_ptr info) {
 }
 
 // Warnings (premature end of data, corrupt bytes) are not failures and the
-// library must not print them; they are counted, and the first one kept, so
-// that a damaged photo can be named. Trace messages (level > 0) are dropped.
+// library must not print them; those about the picture's data are counted,
+// and the first one kept, so that a damaged photo can be named. Warnings
+// about markers (a JFIF revision, an ICC profile) and trace messages
+// (level > 0) are dropped.
 void CountWarning(j_common_ptr info, int level) {
-  if (level != -1) return;
+  if (level != -1 || KindOfWarning(info->err->msg_code) == WarningKind::None) return;
   ErrorManager& errors = ErrorsOf(info);
   if (errors.warnings++ == 0) (*info->err->format_message)(info, errors.firstWarning);
 }
@@ -95,11 +114,14 @@ void IgnoreOutput(j_common_ptr) {}
 constexpr int MaxProgressiveScans = 500;
 
 // The decoder's progress monitor, called as rows and scans are worked
-// through: it also asks whether to give up.
+// through and as the file is read: it charges each scan to the budget and
+// asks whether to give up.
 struct Progress {
   jpeg_progress_mgr pub;
   const CancelCheck* cancel;
   bool cancelled;
+  ScanBudget* budget;  // from the header on
+  bool overBudget;
 };
 
 void MonitorProgress(j_common_ptr common) {
@@ -108,6 +130,10 @@ void MonitorProgress(j_common_ptr common) {
     ERREXIT(common, JERR_BAD_SCAN_SCRIPT);
   }
   auto* progress = reinterpret_cast<Progress*>(common->progress);
+  if (progress->budget != nullptr && !progress->budget->Charge(*info)) {
+    progress->overBudget = true;
+    ERREXIT(common, JERR_BAD_SCAN_SCRIPT);
+  }
   if (*progress->cancel && (*progress->cancel)()) {
     progress->cancelled = true;
     ERREXIT(common, JERR_UNKNOWN_MARKER);
@@ -217,65 +243,32 @@ class Compressor {
   jpeg_compress_struct info_{};
 };
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-  int Get() const { return fd_; }
-  // Gives up ownership without closing.
-  void Release() { fd_ = -1; }
-  void Reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-  // Closes now, for a caller that needs close's verdict.
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
+// Where the decoder's bytes come from: a file read in pieces, or bytes in
+// memory. `size` is the file's whole length either way.
+struct Input {
+  FileSource* file = nullptr;
+  std::span<const std::uint8_t> memory;
+  std::uint64_t size = 0;
 };
 
-// The whole of a regular file; nullopt, with errno set, when it cannot be
-// opened or read. O_NONBLOCK keeps a FIFO given as a photo from blocking
-// the open.
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (file.Get() < 0) return std::nullopt;
-  struct stat st {};
-  if (::fstat(file.Get(), &st) != 0) return std::nullopt;
-  if (!S_ISREG(st.st_mode)) {
-    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    return std::nullopt;
-  }
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
-  std::size_t filled = 0;
-  while (filled < bytes.size()) {
-    const ssize_t n = ::read(file.Get(), bytes.data() + filled, bytes.size() - filled);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) break;
-    filled += static_cast<std::size_t>(n);
-  }
-  bytes.resize(filled);
-  return bytes;
-}
-
-bool PlausibleHeader(const jpeg_decompress_struct& info, std::size_t fileBytes) {
+// Why the header cannot be taken at its word, or nullptr. `codedBytes` is
+// what follows the header in the file. The memory counted is the bitmap's
+// and, for a file of several scans, libjpeg's whole-image coefficient
+// buffer beside it.
+const char* ImplausibleHeader(const jpeg_decompress_struct& info, std::uint64_t codedBytes) {
   const std::uint64_t width = info.image_width;
   const std::uint64_t height = info.image_height;
-  if (width == 0 || height == 0 || width > MaxSide || height > MaxSide) return false;
+  if (width == 0 || height == 0 || width > MaxSide || height > MaxSide) {
+    return "the picture's sides are out of range";
+  }
   const std::uint64_t pixels = width * height;
-  return pixels <= static_cast<std::uint64_t>(fileBytes) * MaxPixelsPerFileByte &&
-         pixels <= MaxPixels && pixels * 3 <= MaxBitmapBytes();
+  const std::uint64_t perByte =
+      info.arith_code ? MaxPixelsPerArithmeticByte : MaxPixelsPerHuffmanByte;
+  if (pixels > codedBytes * perByte) return "the header claims more pixels than the file holds";
+  if (pixels > MaxPixels || pixels * 3 + CoefficientBufferBytes(info) > MaxBitmapBytes()) {
+    return "the picture is larger than the memory can hold";
+  }
+  return nullptr;
 }
 
 bool ConfigureDecoder(jpeg_decompress_struct& info) {
@@ -330,7 +323,8 @@ void CmykRowToBgr(const JSAMPLE* cmyk, int width, std::uint8_t* row) {
 // longjmp from libjpeg skips no cleanup; the Decompressor outside owns it.
 // Bitmap::Allocate may throw std::bad_alloc, which unwinds normally.
 // A refusal of ours that libjpeg has no message for leaves `refusal` set.
-int RunDecoder(Decompressor& decoder, Progress& progress, const std::vector<std::uint8_t>& file,
+// The budget lives in the caller's frame, as the longjmp skips this one's.
+int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, ScanBudget& budget,
                Bitmap& bitmap, const char*& refusal) {
   jpeg_decompress_struct& info = decoder.Info();
   if (setjmp(decoder.Jump()) != 0) return -2;
@@ -338,19 +332,26 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const std::vector<std:
   jpeg_create_decompress(&info);
   progress.pub.progress_monitor = MonitorProgress;
   info.progress = &progress.pub;
-  jpeg_mem_src(&info, file.data(), static_cast<unsigned long>(file.size()));
+  if (input.file != nullptr) {
+    input.file->Attach(&info);
+  } else {
+    jpeg_mem_src(&info, input.memory.data(), static_cast<unsigned long>(input.memory.size()));
+  }
   if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) {
     refusal = "no picture in the file";
     return -2;
   }
-  if (!PlausibleHeader(info, file.size())) {
-    refusal = "the picture is larger than the file or the memory can hold";
-    return -2;
-  }
+  const std::uint64_t headerBytes =
+      input.file != nullptr ? input.file->Consumed() : input.size - info.src->bytes_in_buffer;
+  if (input.file != nullptr) input.file->HeaderDone();
+  refusal = ImplausibleHeader(info, input.size > headerBytes ? input.size - headerBytes : 0);
+  if (refusal != nullptr) return -2;
   if (!ConfigureDecoder(info)) {
     refusal = "unsupported colour space";
     return -2;
   }
+  budget = ScanBudget(info);
+  progress.budget = &budget;
   jpeg_calc_output_dimensions(&info);
 
   const int width = static_cast<int>(info.output_width);
@@ -385,8 +386,71 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const std::vector<std:
       if (cmyk) CmykRowToBgr(cmykRows[i], width, bitmap.Row(first + i));
     }
   }
-  jpeg_finish_decompress(&info);
+  // Every row is in. Whatever follows in the file (up to the end marker, or
+  // junk in its place) is not read.
+  jpeg_abort_decompress(&info);
   return 0;
+}
+
+// Decodes `input` and words the outcome; `source` is the file's, if any.
+DecodeResult Decode(const Input& input, Bitmap& bitmap, const CancelCheck& cancel) {
+  DecodeResult result;
+  try {
+    Decompressor decoder;
+    Progress progress{{}, &cancel, false, nullptr, false};
+    ScanBudget budget;
+    const char* refusal = nullptr;
+    result.code = RunDecoder(decoder, progress, input, budget, bitmap, refusal);
+    const ErrorManager& errors = decoder.Errors();
+    result.cancelled = progress.cancelled;
+    if (result.code != 0) {
+      if (progress.cancelled) {
+        result.reason = "cancelled";
+      } else if (progress.overBudget) {
+        result.reason = "the scans ask for more decoding work than the picture needs";
+      } else if (input.file != nullptr && input.file->HeaderTooLong()) {
+        result.reason = "no JPEG header at the start of the file";
+      } else {
+        result.reason = refusal != nullptr ? refusal : errors.message;
+      }
+    }
+    result.warnings = errors.warnings;
+    if (errors.warnings > 0) result.warning = errors.firstWarning;
+  } catch (const std::bad_alloc&) {
+    // A failed Allocate can leave the bitmap without memory behind its size.
+    bitmap.Release();
+    result.code = -2;
+    result.reason = std::strerror(ENOMEM);
+  }
+  return result;
+}
+
+DecodeResult Refused(std::string reason) {
+  DecodeResult result;
+  result.code = -2;
+  result.reason = std::move(reason);
+  return result;
+}
+
+// The photo file at `path`, open for reading, with its size; a failure sets
+// `reason`. O_NONBLOCK keeps a FIFO given as a photo from blocking the open.
+FileDescriptor OpenPhoto(const std::string& path, std::uint64_t& size, std::string& reason) {
+  FileDescriptor file(OpenLongPath(path, O_RDONLY | O_NONBLOCK));
+  struct stat st {};
+  if (!file || ::fstat(file.Get(), &st) != 0) {
+    reason = std::strerror(errno);
+    return FileDescriptor();
+  }
+  if (!S_ISREG(st.st_mode)) {
+    reason = std::strerror(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    return FileDescriptor();
+  }
+  if (st.st_size == 0) {
+    reason = "the file is empty";
+    return FileDescriptor();
+  }
+  size = static_cast<std::uint64_t>(st.st_size);
+  return file;
 }
 
 bool RunEncoder(Compressor& encoder, const Bitmap& bitmap, int quality, const JpegExtras& extras) {
@@ -458,150 +522,35 @@ LastSeparator FindLastSeparator(const std::string& path, const PathSyntax& synta
   return found;
 }
 
-// A hidden name no photo has in `folder` (which ends in a separator, or is
-// empty for the current one), unique per process and call; O_EXCL settles
-// any clash.
-std::string TemporaryName(const std::string& folder, int attempt) {
-  static unsigned serial = 0;
-  const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-  char name[80];
-  std::snprintf(name, sizeof name, ".quorvale-%ld-%u-%d-%llx.tmp", static_cast<long>(::getpid()),
-                ++serial, attempt, static_cast<unsigned long long>(ticks) & 0xFFFFFFFFFFull);
-  return folder + name;
-}
-
-// A temporary file that is removed unless Commit renamed it into place.
-// Each failing call leaves errno set.
-class TemporaryFile {
- public:
-  TemporaryFile() = default;
-  ~TemporaryFile() {
-    if (!name_.empty()) ::unlink(name_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  // Created with mode 0666 so that the umask and the folder's default ACL
-  // shape it exactly as they would a plainly created file.
-  bool Create(const std::string& folder) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      std::string name = TemporaryName(folder, attempt);
-      file_.Reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-      if (file_.Get() >= 0) {
-        name_ = std::move(name);
-        return true;
-      }
-      if (errno != EEXIST) return false;
-    }
-    return false;
-  }
-
-  bool Write(const std::vector<std::uint8_t>& bytes) {
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-      const ssize_t n = ::write(file_.Get(), bytes.data() + written, bytes.size() - written);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return false;
-      if (n == 0) {
-        errno = ENOSPC;
-        return false;
-      }
-      written += static_cast<std::size_t>(n);
-    }
-    return true;
-  }
-
-  int Descriptor() const { return file_.Get(); }
-
-  // Closes the file (a late write error shows here) and renames it over `target`.
-  bool Commit(const std::string& target) {
-    if (!file_.Close()) return false;
-    if (::rename(name_.c_str(), target.c_str()) != 0) return false;
-    name_.clear();
-    return true;
-  }
-
- private:
-  std::string name_;
-  FileDescriptor file_;
-};
-
-// Writes `bytes` to the file `path`, whose folder part is `folder`, through
-// a temporary file in that folder, so the target is either the old file or
-// the complete new one. An existing target keeps its permission bits, as
-// when it is emptied and rewritten, and the new data reaches the disk before
-// it replaces the old. A target that is a folder, or a file nobody may write
-// (rename alone would replace it, and root ignores permission bits), is
-// refused. 0, or the errno of the failure.
-int WriteReplacing(const std::string& path, const std::string& folder,
-                   const std::vector<std::uint8_t>& bytes) {
-  struct stat st {};
-  bool exists = false;
-  if (::stat(path.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return EISDIR;
-    if (!S_ISREG(st.st_mode)) return EINVAL;
-    if ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) return EACCES;
-    exists = true;
-  } else if (errno != ENOENT) {
-    return errno;
-  }
-
-  TemporaryFile temporary;
-  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
-  if (!temporary.Create(prefix) || !temporary.Write(bytes)) {
-    return errno;
-  }
-  if (exists && (::fchmod(temporary.Descriptor(), st.st_mode & 0777) != 0 ||
-                 ::fsync(temporary.Descriptor()) != 0)) {
-    return errno;
-  }
-  return temporary.Commit(path) ? 0 : errno;
-}
-
 }  // namespace
 
 DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel) {
-  DecodeResult result;
-  try {
-    const std::optional<std::vector<std::uint8_t>> file = ReadWholeFile(path);
-    if (!file || file->empty()) {
-      result.code = -2;
-      result.reason = file ? "the file is empty" : std::strerror(errno);
-      return result;
-    }
-    Decompressor decoder;
-    Progress progress{{}, &cancel, false};
-    const char* refusal = nullptr;
-    result.code = RunDecoder(decoder, progress, *file, bitmap, refusal);
-    const ErrorManager& errors = decoder.Errors();
-    result.cancelled = progress.cancelled;
-    if (result.code != 0) {
-      result.reason = progress.cancelled ? "cancelled" : refusal ? refusal : errors.message;
-    }
-    result.warnings = errors.warnings;
-    if (errors.warnings > 0) result.warning = errors.firstWarning;
-  } catch (const std::bad_alloc&) {
-    // A failed Allocate can leave the bitmap without memory behind its size.
-    bitmap.Release();
-    result.code = -2;
-    result.reason = std::strerror(ENOMEM);
-  }
-  return result;
+  Input input;
+  std::string reason;
+  const FileDescriptor file = OpenPhoto(path, input.size, reason);
+  if (!file) return Refused(reason);
+  FileSource source(file.Get(), MaxHeaderSearchBytes);
+  input.file = &source;
+  return Decode(input, bitmap, cancel);
+}
+
+DecodeResult DecodeJpegMemory(std::span<const std::uint8_t> bytes, Bitmap& bitmap,
+                              const CancelCheck& cancel) {
+  if (bytes.empty()) return Refused("the file is empty");
+  return Decode(Input{nullptr, bytes, bytes.size()}, bitmap, cancel);
 }
 
 std::optional<PixelSize> ReadJpegSize(const std::string& path) {
-  FileDescriptor descriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (descriptor.Get() < 0) return std::nullopt;
-  std::FILE* file = ::fdopen(descriptor.Get(), "rb");
-  if (file == nullptr) return std::nullopt;
-  descriptor.Release();
-  const auto close = [](std::FILE* f) { std::fclose(f); };
-  std::unique_ptr<std::FILE, decltype(close)> owner(file, close);
+  std::uint64_t size = 0;
+  std::string reason;
+  const FileDescriptor file = OpenPhoto(path, size, reason);
+  if (!file) return std::nullopt;
+  FileSource source(file.Get(), MaxHeaderSearchBytes);
   Decompressor decoder;
   jpeg_decompress_struct& info = decoder.Info();
   if (setjmp(decoder.Jump()) != 0) return std::nullopt;
   jpeg_create_decompress(&info);
-  jpeg_stdio_src(&info, file);
+  source.Attach(&info);
   if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) return std::nullopt;
   return PixelSize{static_cast<std::int32_t>(info.image_width),
                    static_cast<std::int32_t>(info.image_height)};
@@ -663,7 +612,16 @@ SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quali
     result.error = errno;
     return result;
   }
-  result.error = WriteReplacing(path, result.folder, *bytes);
+  const FileDescriptor folder(
+      OpenLongPath(result.folder.empty() ? "." : result.folder, O_RDONLY | O_DIRECTORY));
+  if (!folder) {
+    result.code = -4;
+    result.error = errno;
+    return result;
+  }
+  const std::size_t last = FindLastSeparator(path, PathSyntax::Native()).index;
+  const std::string name = last == std::string::npos ? path : path.substr(last + 1);
+  result.error = WriteFileReplacing(folder.Get(), name, *bytes);
   if (result.error != 0) result.code = -4;
   return result;
 }

@@ -21,18 +21,30 @@ struct DecodeResult {
   std::string warning;     // the first of them, as libjpeg words it
 };
 
-// Decodes the JPEG file at `path` into `bitmap` at full size, 24 bits:
-// float inverse DCT, fancy upsampling, block smoothing, one pass. Grayscale
-// files go through the one-pass 236-level Floyd-Steinberg quantizer and are
-// expanded to equal R, G, B; 4-component files are converted as
-// R = C * K / 255 (likewise G from M, B from Y). Warnings do not fail the
-// decode; they are counted. Markers (Exif, ICC, comments) are not read.
-// -2 when the file cannot be read or decoded, its header claims more pixels
-// than the file could hold, its pixel memory cannot be had, or `cancel`
-// answered true (asked as rows are decoded, from the calling thread); the
-// bitmap's content is then unspecified.
+// Decodes the JPEG file at `path` (of any length) into `bitmap` at full
+// size, 24 bits: float inverse DCT, fancy upsampling, block smoothing, one
+// pass. Grayscale files go through the one-pass 236-level Floyd-Steinberg
+// quantizer and are expanded to equal R, G, B; 4-component files are
+// converted as R = C * K / 255 (likewise G from M, B from Y). Warnings about
+// the picture's data (it ended early, or was corrupt) do not fail the
+// decode; they are counted. Markers (Exif, ICC, comments) are skipped
+// unread. The file is read in pieces, header first: -2 before any pixel
+// memory is reserved when no header starts within its first megabyte, the
+// header claims more pixels than the file could hold (1024 per byte after
+// the header with Huffman coding, 2^24 with arithmetic coding), more than a
+// gigapixel, or more memory (bitmap and, for a file of several scans,
+// libjpeg's coefficient buffer) than half the physical memory. -2 too when
+// the file cannot be read or decoded, its scans ask for more than eight
+// passes' worth of work over the picture, its pixel memory cannot be had,
+// or `cancel` answered true (asked as the file is read and decoded, from the
+// calling thread); the bitmap's content is then unspecified. The end marker
+// and anything after the last row's data are not read.
 DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap,
                             const CancelCheck& cancel = {});
+
+// DecodeJpegFile for a file's bytes held in memory.
+DecodeResult DecodeJpegMemory(std::span<const std::uint8_t> bytes, Bitmap& bitmap,
+                              const CancelCheck& cancel = {});
 
 // Sets `bitmap` to 1 x 1 and decodes `path` into it; after a failure the
 // bitmap is at least 1 x 1 again.
@@ -84,10 +96,11 @@ struct SaveResult {
 
 // Encodes `bitmap` at `quality` and saves it to the full path `path`. The
 // folder part is created with every missing level once the photo is
-// encoded. The file is written to a temporary file beside the target and
-// renamed over it, so a failure never leaves a partial file and never harms
-// an existing one. A target that is a folder, or a file nobody may write,
-// is refused (-4, EISDIR or EACCES). Never reads or changes the current
+// encoded. The file is written to an unnamed file in the target's folder and
+// given its name only when complete (see WriteFileReplacing), so neither a
+// failure nor a kill leaves a partial or temporary file, and an existing
+// one is never harmed. A target that is a folder, or a file nobody may
+// write, is refused (-4, EISDIR or EACCES). Never changes the current
 // folder. `extras` are written as EncodeJpeg writes them.
 SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quality,
                         const JpegExtras& extras = {});

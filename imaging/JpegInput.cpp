@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <jerror.h>
@@ -116,7 +117,7 @@ WarningKind KindOfWarning(int messageCode) {
 ScanBudget::ScanBudget(const jpeg_decompress_struct& info) {
   std::uint64_t blocks = 0;
   for (int c = 0; c < info.num_components; ++c) blocks += BlocksOf(info.comp_info[c]);
-  budget_ = blocks * (DCTSIZE2 + BlockShare) * MaxPassesPerFile;
+  budget_ = std::max(blocks * (DCTSIZE2 + BlockShare) * MaxPassesPerFile, SmallPictureBudget);
 }
 
 bool ScanBudget::Charge(const jpeg_decompress_struct& info) {

@@ -67,12 +67,16 @@ WarningKind KindOfWarning(int messageCode);
 // spend MaxPassesPerFile times a full sequential pass over all its blocks:
 // real encoders spend one (sequential) to about four (progressive with
 // successive approximation). A few megabytes of repeated scans could
-// otherwise ask for minutes of decoding.
+// otherwise ask for minutes of decoding. A small picture may spend at least
+// SmallPictureBudget, some milliseconds of work, on any scan layout the
+// format allows (down to one coefficient and one bit per scan).
 class ScanBudget {
  public:
   static constexpr std::uint64_t BlockShare = 8;
   static constexpr std::uint64_t MaxPassesPerFile = 8;
+  static constexpr std::uint64_t SmallPictureBudget = std::uint64_t{1} << 24;
 
+  ScanBudget() = default;
   // Call after jpeg_read_header: sizes the budget from the components.
   explicit ScanBudget(const jpeg_decompress_struct& info);
   // Call whenever libjpeg reports progress: charges a scan the first time
