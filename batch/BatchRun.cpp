@@ -56,6 +56,19 @@ constexpr const char* kCannotCreate = "保存先フォルダを作成出来ま�
 constexpr const char* kOutOfMemory = "メモリが不足したため、処理を中断しました。\n\n";
 constexpr const char* kUnexpected = "予期しないエラーが発生したため、処理を中断しました。\n\n";
 
+// The record's words for damage passed over and for a declined high-quality
+// reduction; front ends without a log of their own (quorvale-batch) show
+// them, the window's log does not.
+std::string DamageWarning(const DecodeResult& decoded) {
+  return "the JPEG data ended early or was corrupt (" + std::to_string(decoded.warnings) +
+         (decoded.warnings == 1 ? " warning" : " warnings") + ", first: " + decoded.warning +
+         "); the rows it left out are grey";
+}
+
+std::string DeclinedWarning(const std::string& reason) {
+  return "the high-quality reduction declined, the plain one was used: " + reason;
+}
+
 // The box of a failed save: the stored text first, then the output path and
 // the system's reason, so the operator can tell a full disk from a
 // read-only folder.
@@ -141,7 +154,7 @@ class Run {
       return Problem(Question::Unreadable, kAskUnreadable + p, kLogUnreadable,
                      PhotoOutcome::Unreadable);
     }
-    if (decoded.warnings > 0) report_.warnings.push_back(decoded.warning);
+    if (decoded.warnings > 0) report_.warnings.push_back(DamageWarning(decoded));
     const JpegMetadata metadata = OrientPhoto(p, photo_, print);
     report_.decoded = {photo_.Width(), photo_.Height()};
     if (print.thumbnails) AttachThumbnail();
@@ -173,7 +186,7 @@ class Run {
         break;
     }
     if (prepared.tooSmall) Log(kLogNotReduced);
-    if (!prepared.reason.empty()) report_.warnings.push_back(prepared.reason);
+    if (!prepared.reason.empty()) report_.warnings.push_back(DeclinedWarning(prepared.reason));
 
     const std::optional<std::string> output =
         MapOutputPath(p, options_.inputFolder, options_.outputFolder);
@@ -344,7 +357,7 @@ RunOutcome RunBatch(const RunOptions& options, RunPort& port) {
   ScanCounts counts;
   CollectFilesRecursive(options.inputFolder,
                         ScanRules{options.subfolders, IdentifyFolder(options.outputFolder)}, list,
-                        counts);
+                        counts, PathSyntax::Native(), &outcome.unlistedFolders);
   if (counts.JpegCount <= 0) {
     port.Notify(Notice::NoJpegFiles, kNoJpegFiles);
     return outcome;

@@ -6,6 +6,7 @@
 
 #include "batch/RunOptions.h"
 #include "batch/RunPort.h"
+#include "folders/FolderScan.h"
 #include "platform/PathSyntax.h"
 
 namespace quorvale {
@@ -18,6 +19,9 @@ struct RunOutcome {
   std::int32_t ErrorCount = 0;
   std::int32_t SkipCount = 0;
   std::string summary;  // the summary text shown at the end, empty if not started
+  // Folders under the input folder that the scan could not list (their
+  // photos are in no count); the window's log does not show them.
+  UnlistedFolders unlistedFolders;
 };
 
 // The summary of a run: "作業が終了しました。保存ファイル数 %4d  エラー %4d

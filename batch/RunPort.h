@@ -56,7 +56,9 @@ struct PhotoReport {
   PixelSize decoded{0, 0};            // as turned upright, if it was; 0 x 0 when not decoded
   PixelSize crop{0, 0};               // the centred crop; the decoded size when not trimmed
   PixelSize saved{0, 0};              // 0 x 0 when not saved
-  std::vector<std::string> warnings;  // damage passed over, a declined reduction
+  // Damage passed over in the decode, a declined high-quality reduction: one
+  // English sentence each, for front ends that name them.
+  std::vector<std::string> warnings;
   // A small JPEG of the photo as decoded (and turned upright), when the run
   // is asked for thumbnails; empty otherwise.
   std::vector<std::uint8_t> thumbnail{};

@@ -2,6 +2,8 @@
 
 #include <signal.h>
 
+#include <cstring>
+
 #include <optional>
 #include <utility>
 #include <vector>
@@ -16,8 +18,20 @@ namespace {
 // Carriage return, then erase to the end of the line.
 constexpr const char* kEraseLine = "\r\033[K";
 
+constexpr int kCancelSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The handler stays installed only on the signals it was installed on;
+// sigaction is async-signal-safe.
+bool handled[NSIG] = {};
+
 extern "C" void OnInterrupt(int) {
   InterruptRequested.store(true);
+  struct sigaction fallback {};
+  fallback.sa_handler = SIG_DFL;
+  sigemptyset(&fallback.sa_mask);
+  for (int signal : kCancelSignals) {
+    if (handled[signal]) sigaction(signal, &fallback, nullptr);
+  }
 }
 
 }  // namespace
@@ -25,20 +39,25 @@ extern "C" void OnInterrupt(int) {
 std::atomic<bool> InterruptRequested{false};
 
 void InstallInterruptHandler() {
-  // A shell starts background jobs with SIGINT ignored; they stay deaf to it.
-  struct sigaction previous {};
-  if (sigaction(SIGINT, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) return;
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND | SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-  // A SIGINT blocked by whoever started us (and pending since) becomes a
+  for (int signal : kCancelSignals) sigaddset(&action.sa_mask, signal);
+  action.sa_flags = SA_RESTART;
+  sigset_t unblock;
+  sigemptyset(&unblock);
+  for (int signal : kCancelSignals) {
+    // A shell starts background jobs with SIGINT ignored, nohup ignores
+    // SIGHUP: such a signal stays ignored.
+    struct sigaction previous {};
+    if (sigaction(signal, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) continue;
+    handled[signal] = true;
+    sigaction(signal, &action, nullptr);
+    sigaddset(&unblock, signal);
+  }
+  // A signal blocked by whoever started us (and pending since) becomes a
   // Cancel now rather than a kill later.
-  sigset_t interrupt;
-  sigemptyset(&interrupt);
-  sigaddset(&interrupt, SIGINT);
-  sigprocmask(SIG_UNBLOCK, &interrupt, nullptr);
+  sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
 }
 
 ConsolePort::ConsolePort(const CommandLine& line, std::FILE* out, std::FILE* err,
@@ -76,6 +95,10 @@ void ConsolePort::PhotoDone(const PhotoReport& report) {
   pathNext_ = true;
   if (line_.json) WriteLine(out_, PhotoJson(report));
   if (report_ != nullptr) report_->Add(ReportEntryFor(report, line_.dryRun));
+  if (report.outcome != PhotoOutcome::Saved) return;
+  for (const std::string& warning : report.warnings) {
+    WriteLine(err_, ForStandardError("quorvale-batch: " + report.input + ": " + warning));
+  }
 }
 
 void ConsolePort::SetStatusText(const std::string& text) {
@@ -98,6 +121,13 @@ void ConsolePort::SetRunning(bool running) {
     pathNext_ = true;
   } else {
     ClearStatusLine();
+  }
+}
+
+void ConsolePort::NameUnlistedFolders(const UnlistedFolders& folders) {
+  for (const UnlistedFolder& folder : folders) {
+    WriteLine(err_, ForStandardError("quorvale-batch: cannot list the folder " + folder.path +
+                                     ": " + std::strerror(folder.error)));
   }
 }
 

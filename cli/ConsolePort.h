@@ -9,17 +9,19 @@
 #include "batch/Report.h"
 #include "batch/RunPort.h"
 #include "cli/CommandLine.h"
+#include "folders/FolderScan.h"
 
 namespace quorvale::cli {
 
-// Set by the SIGINT handler; the run takes it as a Cancel.
+// Set by the signal handler; the run takes it as a Cancel.
 extern std::atomic<bool> InterruptRequested;
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
-// Makes the first Ctrl-C set InterruptRequested and puts the default action
-// back, so that a second Ctrl-C ends the program as usual. SIGINT is
-// unblocked, so one that arrived blocked is acted on; an ignored SIGINT
-// (a background job) stays ignored.
+// Makes the first Ctrl-C (SIGINT), SIGTERM or SIGHUP set InterruptRequested
+// and puts the default action of all three back, so that a second one ends
+// the program as usual. They are unblocked, so one that arrived blocked is
+// acted on; one that is ignored (SIGINT in a background job, SIGHUP under
+// nohup) stays ignored.
 void InstallInterruptHandler();
 
 // What quorvale-batch's two streams are attached to, and the clock of the
@@ -43,7 +45,9 @@ struct ConsoleSetup {
 // other question by --on-problem. The status line is drawn on standard
 // error only when that is a terminal, a progress status followed by the
 // elapsed time, the rate and the time left (ProgressSuffix), and it is
-// cleared when the run goes idle.
+// cleared when the run goes idle. A photo saved with warnings (damaged data
+// passed over, a declined high-quality reduction) is named on standard
+// error with each.
 class ConsolePort : public RunPort {
  public:
   ConsolePort(const CommandLine& line, std::FILE* out, std::FILE* err, ConsoleSetup setup);
@@ -59,12 +63,17 @@ class ConsolePort : public RunPort {
   void SetStatusText(const std::string& text) override;
   void SetProgress(int) override {}
   void SetRunning(bool running) override;
-  // The photo's JSON line with --json, and its card in the report when one
-  // is written.
+  // The photo's JSON line with --json, its card in the report when one is
+  // written, and its warnings on standard error when it was saved.
   void PhotoDone(const PhotoReport& report) override;
 
   // Each photo done from now on gets a card in `report`, an open page.
   void WriteReportTo(ReportWriter* report) { report_ = report; }
+
+  // Names on standard error each folder the scan could not list, with the
+  // system's reason: the window's log has no line for them, and their
+  // photos would otherwise be missed unnoticed.
+  void NameUnlistedFolders(const UnlistedFolders& folders);
 
   // Removes the status line from the terminal, if one is drawn.
   void ClearStatusLine();

@@ -87,6 +87,7 @@ int Run(quorvale::cli::CommandLine& line) {
   cli::InstallInterruptHandler();
   const RunOutcome outcome = RunBatch(cli::RunOptionsFor(line), port);
   port.ClearStatusLine();
+  port.NameUnlistedFolders(outcome.unlistedFolders);
   if (report.IsOpen() && !report.Finish(outcome.summary)) {
     std::fprintf(stderr, "quorvale-batch: cannot write the report '%s'\n", line.reportPath.c_str());
   }

@@ -1,5 +1,6 @@
 #include "folders/FolderScan.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <optional>
 
@@ -21,6 +22,7 @@ struct Walk {
   ScanCounts& counts;
   const ScanRules& rules;
   const PathSyntax& syntax;
+  UnlistedFolders* unlisted;
   // The folders from the start down to the one being listed; a link that
   // leads to one of them would otherwise be walked until paths grow too long.
   std::vector<FolderId> ancestors;
@@ -28,7 +30,10 @@ struct Walk {
   void Enter(const std::string& folder) {
     const std::string prefix = WithSeparator(folder, syntax);
     const std::optional<std::vector<FolderEntry>> entries = ListFolder(prefix);
-    if (!entries) return;
+    if (!entries) {
+      if (unlisted != nullptr) unlisted->push_back({folder, errno});
+      return;
+    }
     for (const FolderEntry& entry : *entries) {
       if (entry.isFolder) {
         if (rules.excluded == entry.id) continue;
@@ -58,10 +63,11 @@ struct Walk {
 }  // namespace
 
 void CollectFilesRecursive(const std::string& folder, const ScanRules& rules, PathList& list,
-                           ScanCounts& counts, const PathSyntax& syntax) {
+                           ScanCounts& counts, const PathSyntax& syntax,
+                           UnlistedFolders* unlisted) {
   // An empty text would become a lone separator, the root of every file.
   if (folder.empty()) return;
-  Walk walk{list, counts, rules, syntax, {}};
+  Walk walk{list, counts, rules, syntax, unlisted, {}};
   if (const std::optional<FolderId> start = IdentifyFolder(folder)) {
     walk.ancestors.push_back(*start);
   }
@@ -70,7 +76,8 @@ void CollectFilesRecursive(const std::string& folder, const ScanRules& rules, Pa
 
 FolderListing ScanInputFolder(const std::string& folder, bool subfolders) {
   FolderListing listing;
-  CollectFilesRecursive(folder, ScanRules{subfolders, std::nullopt}, listing.files, listing.counts);
+  CollectFilesRecursive(folder, ScanRules{subfolders, std::nullopt}, listing.files, listing.counts,
+                        PathSyntax::Native(), &listing.unlisted);
   return listing;
 }
 

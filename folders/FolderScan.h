@@ -21,6 +21,14 @@ struct ScanCounts {
   std::int32_t JpegCount = 0;       // those of them whose name ends in ".jpg"
 };
 
+// A folder the scan met but could not list, and why (errno).
+struct UnlistedFolder {
+  std::string path;
+  int error = 0;
+  friend bool operator==(const UnlistedFolder&, const UnlistedFolder&) = default;
+};
+using UnlistedFolders = std::vector<UnlistedFolder>;
+
 // What a scan enters.
 struct ScanRules {
   bool subfolders = true;            // enter the folders below the start folder
@@ -35,15 +43,19 @@ struct ScanRules {
 // folder already on the current walk (a link back up the tree) is counted
 // but not entered, and the excluded folder (the output folder inside the
 // input tree) is passed over altogether. Every other entry adds to
-// FileCount, the listed ones to JpegCount too. A folder that cannot be
-// listed adds nothing.
+// FileCount, the listed ones to JpegCount too. Paths of any length are
+// walked (the system's path limit does not apply). A folder that cannot be
+// listed adds nothing to the counts and is appended to `unlisted`, when
+// given, spelled as the walk reached it.
 void CollectFilesRecursive(const std::string& folder, const ScanRules& rules, PathList& list,
-                           ScanCounts& counts, const PathSyntax& syntax = PathSyntax::Native());
+                           ScanCounts& counts, const PathSyntax& syntax = PathSyntax::Native(),
+                           UnlistedFolders* unlisted = nullptr);
 
 // A fresh scan of `folder` with zeroed counters, as the window lists it.
 struct FolderListing {
   PathList files;
   ScanCounts counts;
+  UnlistedFolders unlisted;
 };
 FolderListing ScanInputFolder(const std::string& folder, bool subfolders);
 

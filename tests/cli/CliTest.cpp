@@ -19,6 +19,7 @@
 #include "imaging/JpegFile.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
+#include "support/Unprivileged.h"
 
 namespace quorvale {
 namespace {
@@ -81,11 +82,12 @@ std::string FromBase64(const std::string& quoted) {
 // How the child is started besides its arguments.
 struct Launch {
   std::string cwd;                // empty: the test's own
-  bool pendingInterrupt = false;  // start with a Ctrl-C already blocked and pending
+  int pendingSignal = 0;          // start with it (SIGINT: a Ctrl-C) blocked and pending
   bool terminalOnStderr = false;  // standard error is a pseudo-terminal
   bool cwdRemoved = false;        // `cwd` is removed once the program is in it
   bool terminalOnStdout = false;  // standard output is a pseudo-terminal
   rlim_t fileSizeLimit = 0;       // non-zero: no file may grow past it, as on a full disk
+  std::string exe = {};           // empty: the program as built
 };
 
 class CliTest : public ::testing::Test {
@@ -97,7 +99,7 @@ class CliTest : public ::testing::Test {
     const std::string outPath = box.Path("stdout.txt");
     const std::string errPath = box.Path("stderr.txt");
     std::vector<char*> argv;
-    std::string exe = QUORVALE_BATCH_EXE;
+    std::string exe = launch.exe.empty() ? QUORVALE_BATCH_EXE : launch.exe;
     argv.push_back(exe.data());
     Strings copy = args;
     for (std::string& arg : copy) argv.push_back(arg.data());
@@ -141,14 +143,14 @@ class CliTest : public ::testing::Test {
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
         signal(SIGXFSZ, SIG_IGN);
       }
-      if (launch.pendingInterrupt) {
+      if (launch.pendingSignal != 0) {
         // Blocked signals stay pending across exec, so the program meets
-        // this Ctrl-C as soon as it is ready for one.
-        sigset_t interrupt;
-        sigemptyset(&interrupt);
-        sigaddset(&interrupt, SIGINT);
-        sigprocmask(SIG_BLOCK, &interrupt, nullptr);
-        raise(SIGINT);
+        // this one as soon as it is ready for it.
+        sigset_t pending;
+        sigemptyset(&pending);
+        sigaddset(&pending, launch.pendingSignal);
+        sigprocmask(SIG_BLOCK, &pending, nullptr);
+        raise(launch.pendingSignal);
       }
       execv(argv[0], argv.data());
       _exit(127);
@@ -480,18 +482,115 @@ TEST_F(CliTest, ListSizesShowsEveryRowWithItsPair) {
   EXPECT_NE(scaledLines[1].find(" 750 x  525  print"), std::string::npos) << scaledLines[1];
 }
 
-TEST_F(CliTest, CtrlCActsAsTheCancelButton) {
+// Ctrl-C acts as the Cancel button; so do SIGTERM and SIGHUP.
+TEST_F(CliTest, CtrlCTermAndHangUpActAsTheCancelButton) {
   Photo("in/a.jpg", 400, 300);
   Photo("in/b.jpg", 400, 300);
 
-  const Result r = RunCli({box.Path("in"), box.Path("out")}, {.cwd = {}, .pendingInterrupt = true});
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    const Result r =
+        RunCli({box.Path("in"), box.Path("out")}, {.cwd = {}, .pendingSignal = signal});
 
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Lines(r.out),
+              (Strings{box.Path("in/a.jpg"), "中断",
+                       "作業を中断しました。保存ファイル数    0  エラー    0   スキップ     0"}));
+    EXPECT_EQ(r.err, "中断しました。\n");
+    EXPECT_FALSE(fs::exists(box.Path("out/a.jpg")));
+  }
+}
+
+// Every photo of a tree deeper than the system's path limit gets its path
+// line and one outcome: saved while its output path fits in 2047 bytes, an
+// error after; none is missed.
+TEST_F(CliTest, PhotosBeyondThePathLimitEachGetAnOutcome) {
+  const std::string photo = MakeJpeg(400, 300, PhotoPixel, {.quality = 70});
+  std::vector<std::string> folders;
+  Strings expected;
+  int saved = 0;
+  for (int depth = 1; depth <= 20; ++depth) {
+    folders.push_back(std::string(240, static_cast<char>('q' + depth % 10)));
+    if (depth < 6) continue;
+    std::vector<std::string> steps = {"in"};
+    steps.insert(steps.end(), folders.begin(), folders.end());
+    const std::string input = box.WriteDeep(steps, "p.jpg", photo);
+    // Names sort before the folder beside them, so the walk meets them in
+    // this order.
+    expected.push_back(input);
+    const std::size_t outputLength = box.Path("out").size() + input.size() - box.Path("in").size();
+    if (outputLength > 2047) {
+      expected.push_back("ファイル名が長すぎます");
+    } else {
+      ++saved;
+    }
+  }
+  ASSERT_GT(expected[expected.size() - 2].size(), 4096u);
+  ASSERT_EQ(saved, 3);
+
+  const Result r = RunCli({box.Path("in"), box.Path("out")});
+
+  char summary[128];
+  std::snprintf(summary, sizeof summary,
+                "作業が終了しました。保存ファイル数 %4d  エラー %4d   スキップ  %4d", saved,
+                15 - saved, 0);
+  expected.push_back(summary);
   EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Lines(r.out), expected);
+  EXPECT_EQ(r.err, "");
+}
+
+// A subfolder that cannot be listed is named on standard error (the log
+// stays as the window shows it). Run as nobody, from a copy of the program
+// that nobody may run, when the tests run as root.
+TEST_F(CliTest, UnlistableSubfolderIsNamedOnStandardError) {
+  Photo("in/a.jpg", 400, 300);
+  Photo("in/locked/b.jpg", 400, 300);
+  fs::create_directories(box.Path("bin"));
+  fs::copy_file(QUORVALE_BATCH_EXE, box.Path("bin/quorvale-batch"));
+  fs::permissions(box.Path("in/locked"), fs::perms::owner_write);
+  testing::RunUnprivileged(box, [&] {
+    const Result r = RunCli({box.Path("in"), box.Path("out")},
+                            {.cwd = {}, .exe = box.Path("bin/quorvale-batch")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out),
+              (Strings{box.Path("in/a.jpg"),
+                       "作業が終了しました。保存ファイル数    1  エラー    0   スキップ     0"}));
+    EXPECT_EQ(r.err, "quorvale-batch: cannot list the folder " + box.Path("in/locked") +
+                         ": Permission denied\n");
+  });
+}
+
+// Photos saved despite damage, or reduced plainly when the high-quality
+// reduction declined, are named on standard error with the reason; the log
+// and the summary are as the window shows them.
+TEST_F(CliTest, DamageAndADeclinedReductionAreNamedOnStandardError) {
+  // 1000 x 700 has the aspect of L's 750 x 525; the wide one does not, and
+  // untrimmed the high-quality reduction declines it.
+  const std::string whole = MakeJpeg(1000, 700, PhotoPixel);
+  box.Write("in/cut.jpg", whole.substr(0, whole.size() / 2));
+  Photo("in/fine.jpg", 1000, 700);
+  Photo("in/wide.jpg", 2000, 600);
+
+  const Result r = RunCli(
+      {"--no-trim", "--reduce", "--high-quality", "--dpi", "150", box.Path("in"), box.Path("out")});
+
+  EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Lines(r.out),
-            (Strings{box.Path("in/a.jpg"), "中断",
-                     "作業を中断しました。保存ファイル数    0  エラー    0   スキップ     0"}));
-  EXPECT_EQ(r.err, "中断しました。\n");
-  EXPECT_FALSE(fs::exists(box.Path("out/a.jpg")));
+            (Strings{box.Path("in/cut.jpg"), box.Path("in/fine.jpg"), box.Path("in/wide.jpg"),
+                     "作業が終了しました。保存ファイル数    3  エラー    0   スキップ     0"}));
+  const Strings err = Lines(r.err);
+  ASSERT_EQ(err.size(), 2u) << r.err;
+  EXPECT_TRUE(err[0].starts_with("quorvale-batch: " + box.Path("in/cut.jpg") +
+                                 ": the JPEG data ended early or was corrupt ("))
+      << err[0];
+  EXPECT_TRUE(err[0].ends_with("first: Premature end of JPEG file); the rows it left out are grey"))
+      << err[0];
+  EXPECT_TRUE(err[1].starts_with("quorvale-batch: " + box.Path("in/wide.jpg") +
+                                 ": the high-quality reduction declined, the plain one was used: "))
+      << err[1];
+  EXPECT_TRUE(err[1].ends_with("比率が違うので高画質圧縮を中断しました。(幅 750  高さ525)"))
+      << err[1];
 }
 
 TEST_F(CliTest, StatusLineOnlyOnATerminal) {
@@ -499,7 +598,7 @@ TEST_F(CliTest, StatusLineOnlyOnATerminal) {
   Photo("in/b.jpg", 400, 300);
 
   const Result r = RunCli({box.Path("in"), box.Path("out")},
-                          {.cwd = {}, .pendingInterrupt = false, .terminalOnStderr = true});
+                          {.cwd = {}, .pendingSignal = 0, .terminalOnStderr = true});
 
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(Lines(r.out), (Strings{box.Path("in/a.jpg"), box.Path("in/b.jpg"), kSummaryClean}));

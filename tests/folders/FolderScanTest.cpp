@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -21,12 +22,13 @@ using testing::Sandbox;
 struct ScanResult {
   PathList list;
   ScanCounts counts;
+  UnlistedFolders unlisted;
 };
 
 ScanResult Scan(const std::string& folder, const ScanRules& rules = {},
                 const PathSyntax& syntax = PathSyntax::Native()) {
   ScanResult result;
-  CollectFilesRecursive(folder, rules, result.list, result.counts, syntax);
+  CollectFilesRecursive(folder, rules, result.list, result.counts, syntax, &result.unlisted);
   return result;
 }
 
@@ -210,7 +212,28 @@ TEST_F(FolderScan, UnlistableSubfolderIsStillCounted) {
     const ScanResult r = Scan(box.Path("in"));
     EXPECT_EQ(r.list, (PathList{box.Path("in/y.jpg")}));
     ExpectCounts(r.counts, 1, 1, 1);
+    EXPECT_EQ(r.unlisted, (UnlistedFolders{{box.Path("in/locked"), EACCES}}));
+    // The window's scan keeps them too.
+    EXPECT_EQ(ScanInputFolder(box.Path("in"), true).unlisted, r.unlisted);
   });
+}
+
+// Beyond the system's path limit (4096 bytes) every level is still listed:
+// photos at every depth, each spelled in full (a file before the folder
+// beside it, as its name sorts first).
+TEST_F(FolderScan, PathsBeyondThePathLimitAreListedAtEveryDepth) {
+  std::vector<std::string> folders;
+  PathList expected;
+  for (int depth = 1; depth <= 24; ++depth) {
+    folders.push_back(std::string(240, static_cast<char>('q' + depth % 10)));
+    if (depth % 4 == 0) expected.push_back(box.WriteDeep(folders, "p.jpg", "x"));
+  }
+  box.WriteDeep(folders, "notes.txt", "x");
+  ASSERT_GT(expected.back().size(), 5000u);
+  const ScanResult r = Scan(box.Root());
+  EXPECT_EQ(r.list, expected);
+  EXPECT_TRUE(r.unlisted.empty());
+  ExpectCounts(r.counts, 24, 7, 6);
 }
 
 TEST_F(FolderScan, CountersAndListAreOnlyAddedTo) {
