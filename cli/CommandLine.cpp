@@ -411,9 +411,11 @@ written to OUTPUT_FOLDER/sub/a.jpg.
 
 Standard output has one line per photo (its path), a line for each problem
 or skip, and the summary as the last line. Questions with the answer given,
-notices and, on a terminal, the progress line go to standard error. Ctrl-C
-stops the run after the photo in hand (one in the middle of a high-quality
-reduction is not saved); a second Ctrl-C ends the program.
+notices and, on a terminal, the progress line go to standard error, and
+so do the names of unlistable subfolders, of photos saved with damaged data
+and of photos the high-quality reduction declined. Ctrl-C, SIGTERM or
+SIGHUP stops the run after the photo in hand (one in the middle of a decode
+or a high-quality reduction is not saved); a second one ends the program.
 
 Exit status:
   0  the run finished with no error

@@ -44,13 +44,13 @@ void CheckRules(std::string_view path, const PathSyntax& syntax) {
     if (ends == 1) Require(path.back() == syntax.separator);
   }
 
+  // WithSeparator decides as EndsWithSeparator does, at any length.
   const std::string with = quorvale::WithSeparator(path, syntax);
-  if (ends == 1) {
-    Require(with == path);
-  } else {
-    Require(with.size() == path.size() + 1 && with.starts_with(path) &&
-            with.back() == syntax.separator);
-  }
+  const bool unchanged = with == path;
+  Require(unchanged || (with.size() == path.size() + 1 && with.starts_with(path) &&
+                        with.back() == syntax.separator));
+  if (ends >= 0) Require(unchanged == (ends == 1));
+  if (unchanged) Require(!path.empty() && path.back() == syntax.separator);
 
   for (std::string_view set : {quorvale::ForbiddenNameChars, std::string_view("/\\:")}) {
     const std::int32_t at = quorvale::HasForbiddenChar(path, set, syntax);
