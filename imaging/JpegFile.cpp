@@ -392,7 +392,7 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, Sc
   return 0;
 }
 
-// Decodes `input` and words the outcome; `source` is the file's, if any.
+// Decodes `input` and words the outcome.
 DecodeResult Decode(const Input& input, Bitmap& bitmap, const CancelCheck& cancel) {
   DecodeResult result;
   try {

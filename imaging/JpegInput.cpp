@@ -69,6 +69,11 @@ boolean FileSource::Fill(j_decompress_ptr info) {
   }
   source.pub_.next_input_byte = source.buffer_.data();
   source.pub_.bytes_in_buffer = static_cast<std::size_t>(n);
+  // libjpeg reports progress by rows and scans only; a long stretch of junk
+  // between markers is read without either, so the monitor (and through it
+  // a cancel) is asked for every piece too.
+  if (info->progress != nullptr)
+    (*info->progress->progress_monitor)(reinterpret_cast<j_common_ptr>(info));
   return TRUE;
 }
 

@@ -18,7 +18,8 @@ namespace quorvale {
 // never read. While the header is being looked for, at most `headerLimit`
 // bytes are read (markers skipped do not count): a large file that is not a
 // photo is refused after that much. The end of the file is met as libjpeg's
-// own sources meet it: a warning, then an EOI marker.
+// own sources meet it: a warning, then an EOI marker. The progress monitor,
+// if any, is called after every piece read.
 class FileSource {
  public:
   FileSource(int fd, std::size_t headerLimit);

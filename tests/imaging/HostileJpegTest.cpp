@@ -140,6 +140,24 @@ TEST(HostileJpeg, HugeFilesAreJudgedByTheirStartWithoutBeingReadWhole) {
   }
 }
 
+// A progressive file is read to its end before the first row comes out; a
+// long stretch of junk there is read piece by piece, each piece asking the
+// cancel check, so a cancel ends it at once.
+TEST(HostileJpeg, CancelIsAskedWhileJunkIsRead) {
+  const std::string photo = MakeJpeg(64, 48, testing::PhotoPixel, {.progressive = true});
+  Sandbox sandbox;
+  sandbox.Write("junk.jpg", photo.substr(0, photo.size() - 2));
+  ASSERT_EQ(truncate(sandbox.Path("junk.jpg").c_str(), off_t{1} << 30), 0);
+  int asked = 0;
+  const CancelCheck cancel = [&] { return ++asked > 40; };
+  const long long before = BytesRead();
+  Bitmap bitmap;
+  const DecodeResult result = DecodeJpegFile(sandbox.Path("junk.jpg"), bitmap, cancel);
+  EXPECT_LT(BytesRead() - before, 8LL << 20);
+  EXPECT_EQ(result.code, -2);
+  EXPECT_TRUE(result.cancelled);
+}
+
 // Arithmetic coding packs a flat picture into a few hundred bytes, which
 // decode; a header alone, with nothing coded after it, still cannot claim
 // millions of pixels, and neither can a Huffman file short of a byte per
