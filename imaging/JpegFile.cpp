@@ -38,15 +38,16 @@ constexpr unsigned MaxSide = 65535;
 // kilobytes is refused before the library or the bitmap reserves memory.
 constexpr std::uint64_t MaxPixelsPerHuffmanByte = 1024;
 
-// Arithmetic coding adapts its probabilities as it goes: in a flat picture
-// every block comes down to two binary decisions (DC unchanged, end of
-// block), and a decision the coder has learnt to expect costs as little as
-// about 1/45000 bit (its smallest probability estimate, 1/65536 of the
-// interval). A flat grey file can so reach about 11.6 million pixels per
-// byte of coded data (a 6000 x 4000 colour one fits in some 200 bytes in
-// all). 2^24 allows for that; past it a header claims more than its file
-// could hold. The gigapixel and memory bounds below still apply.
-constexpr std::uint64_t MaxPixelsPerArithmeticByte = std::uint64_t{1} << 24;
+// Arithmetic coding has no such floor: its coder drops trailing zero bytes
+// and the decoder reads zeros past the data, so a flat picture of any size
+// comes to a dozen coded bytes (a flat 6000 x 4000 colour file is about 200
+// bytes in all), and any header with a few bytes after it is a valid flat
+// picture. A file denser than Huffman coding can be is therefore taken as
+// such a picture only up to 64 megapixels, beyond any camera's frame: a few
+// hundred bytes cannot claim a gigapixel's memory and decoding time.
+// Arithmetic files of real photos are far below the Huffman floor and are
+// judged by it.
+constexpr std::uint64_t MaxDenseArithmeticPixels = std::uint64_t{1} << 26;
 
 // While the header is looked for, at most this much of the file is read;
 // marker segments passed over (Exif, ICC and other application data) are
@@ -262,9 +263,10 @@ const char* ImplausibleHeader(const jpeg_decompress_struct& info, std::uint64_t 
     return "the picture's sides are out of range";
   }
   const std::uint64_t pixels = width * height;
-  const std::uint64_t perByte =
-      info.arith_code ? MaxPixelsPerArithmeticByte : MaxPixelsPerHuffmanByte;
-  if (pixels > codedBytes * perByte) return "the header claims more pixels than the file holds";
+  if (codedBytes == 0 || (pixels > codedBytes * MaxPixelsPerHuffmanByte &&
+                          (!info.arith_code || pixels > MaxDenseArithmeticPixels))) {
+    return "the header claims more pixels than the file holds";
+  }
   if (pixels > MaxPixels || pixels * 3 + CoefficientBufferBytes(info) > MaxBitmapBytes()) {
     return "the picture is larger than the memory can hold";
   }

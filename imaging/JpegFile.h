@@ -31,8 +31,9 @@ struct DecodeResult {
 // unread. The file is read in pieces, header first: -2 before any pixel
 // memory is reserved when no header starts within its first megabyte, the
 // header claims more pixels than the file could hold (1024 per byte after
-// the header with Huffman coding, 2^24 with arithmetic coding), more than a
-// gigapixel, or more memory (bitmap and, for a file of several scans,
+// the header; arithmetic-coded files, which code flat pictures in a few
+// bytes, up to 64 megapixels whatever their size), more than a gigapixel,
+// or more memory (bitmap and, for a file of several scans,
 // libjpeg's coefficient buffer) than half the physical memory. -2 too when
 // the file cannot be read or decoded, its scans ask for more than eight
 // passes' worth of work over the picture, its pixel memory cannot be had,
