@@ -21,7 +21,7 @@ struct RunOutcome {
   std::string summary;  // the summary text shown at the end, empty if not started
   // Folders under the input folder that the scan could not list (their
   // photos are in no count); the window's log does not show them.
-  UnlistedFolders unlistedFolders;
+  UnlistedFolders unlistedFolders = {};
 };
 
 // The summary of a run: "作業が終了しました。保存ファイル数 %4d  エラー %4d

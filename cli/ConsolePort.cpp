@@ -3,7 +3,6 @@
 #include <signal.h>
 
 #include <cstring>
-
 #include <optional>
 #include <utility>
 #include <vector>
