@@ -9,6 +9,7 @@
 #include <map>
 
 #include "imaging/Exif.h"
+#include "platform/FileSystem.h"
 
 namespace quorvale {
 namespace {
@@ -64,8 +65,7 @@ bool StartsWith(std::span<const std::uint8_t> bytes, const void* prefix, std::si
 
 class FileReader {
  public:
-  explicit FileReader(const std::string& path)
-      : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {}
+  explicit FileReader(const std::string& path) : fd_(OpenLongPath(path, O_RDONLY | O_NONBLOCK)) {}
   ~FileReader() {
     if (fd_ >= 0) ::close(fd_);
   }

@@ -131,7 +131,7 @@ std::string ProgramFolder() {
 
 bool CopyModificationTime(const std::string& from, const std::string& to) {
   struct stat st {};
-  if (stat(from.c_str(), &st) != 0) return false;
+  if (!StatLongPath(from, st)) return false;
   const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
   return utimensat(AT_FDCWD, to.c_str(), times, 0) == 0;
 }

@@ -81,6 +81,18 @@ TEST(LongPaths, EveryWrapperWorksBeyondThePathLimit) {
   ASSERT_TRUE(entries.has_value());
   ASSERT_EQ(entries->size(), 1u);
   EXPECT_EQ((*entries)[0].name, "deep.jpg");
+  box.Fill({"short"});
+  const struct timespec past[2] = {{0, UTIME_OMIT}, {1000000000, 123456789}};
+  ASSERT_EQ(utimensat(AT_FDCWD, box.Path("short").c_str(), past, 0), 0);
+  ASSERT_TRUE(CopyModificationTime(file, box.Path("short")));
+  struct stat deep {};
+  struct stat copied {};
+  const int fd = OpenLongPath(file, O_RDONLY);
+  ASSERT_EQ(fstat(fd, &deep), 0);
+  close(fd);
+  ASSERT_EQ(stat(box.Path("short").c_str(), &copied), 0);
+  EXPECT_EQ(copied.st_mtim.tv_sec, deep.st_mtim.tv_sec);
+  EXPECT_EQ(copied.st_mtim.tv_nsec, deep.st_mtim.tv_nsec);
 
   // Relative to the current folder, and with doubled separators inside.
   ASSERT_EQ(chdir(box.Root().c_str()), 0);
