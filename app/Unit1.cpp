@@ -331,7 +331,7 @@ void TForm1::SetStatusText(const std::string& text) {
   ui_->StatusBar1->repaint();
 }
 
-void TForm1::SetProgress(int percent) {
+void TForm1::SetProgress(int percent, int, int) {
   ui_->ProgressBar1->setValue(percent);
 }
 

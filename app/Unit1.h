@@ -81,7 +81,7 @@ class TForm1 : public QWidget, public RunPort {
   void AppendLog(const std::string& line) override;
   void ClearLog() override;
   void SetStatusText(const std::string& text) override;
-  void SetProgress(int percent) override;
+  void SetProgress(int percent, int done, int total) override;
   void SetRunning(bool running) override;
 
   void setVisible(bool visible) override;

@@ -229,7 +229,7 @@ class Run {
     report_.saved = size;
     const auto count = static_cast<std::int64_t>(list_.size());
     const int percent = static_cast<int>((static_cast<std::int64_t>(i) * 100 + 100) / count);
-    port_.SetProgress(percent);
+    port_.SetProgress(percent, static_cast<int>(i + 1), static_cast<int>(count));
     char status[256];
     std::snprintf(status, sizeof status,
                   "処理中...　%3d%%     %5d / %5d  エラー %4d   スキップ  %4d", percent,
@@ -366,7 +366,7 @@ RunOutcome RunBatch(const RunOptions& options, RunPort& port) {
   outcome.started = true;
   port.SetRunning(true);
   port.ClearLog();
-  port.SetProgress(0);
+  port.SetProgress(0, 0, static_cast<int>(list.size()));
 
   Run run(options, port, list);
   run.ProcessAll();

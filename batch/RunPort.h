@@ -93,8 +93,9 @@ class RunPort {
   virtual void ClearLog() = 0;
   // Replaces the whole status line and shows it at once.
   virtual void SetStatusText(const std::string& text) = 0;
-  // Progress position, 0..100.
-  virtual void SetProgress(int percent) = 0;
+  // Progress position, 0..100, after `done` of `total` photos; the status
+  // text of that progress follows.
+  virtual void SetProgress(int percent, int done, int total) = 0;
   // Running: Run disabled, Cancel enabled, progress shown, folder choice
   // off; a cancel asked for before is forgotten. Idle: the reverse.
   virtual void SetRunning(bool running) = 0;

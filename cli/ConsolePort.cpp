@@ -103,7 +103,9 @@ void ConsolePort::PhotoDone(const PhotoReport& report) {
 void ConsolePort::SetStatusText(const std::string& text) {
   if (!setup_.errIsTerminal) return;
   status_ = text;
-  if (const std::optional<ProgressCount> count = ProgressCounts(text)) {
+  // Only the status that follows a progress step gets the times.
+  const std::optional<ProgressCount> count = std::exchange(counts_, std::nullopt);
+  if (count) {
     const int columns = setup_.columns ? setup_.columns() : 0;
     // The last column stays free, so that the line never wraps.
     const int room = (columns > 0 ? columns : 80) - 1 - DisplayWidth(text);

@@ -9,6 +9,7 @@
 #include "batch/Report.h"
 #include "batch/RunPort.h"
 #include "cli/CommandLine.h"
+#include "cli/TerminalText.h"
 #include "folders/FolderScan.h"
 
 namespace quorvale::cli {
@@ -61,7 +62,8 @@ class ConsolePort : public RunPort {
   void AppendLog(const std::string& line) override;
   void ClearLog() override {}
   void SetStatusText(const std::string& text) override;
-  void SetProgress(int) override {}
+  // Keeps the counts for the progress line that the status text draws next.
+  void SetProgress(int, int done, int total) override { counts_ = ProgressCount{done, total}; }
   void SetRunning(bool running) override;
   // The photo's JSON line with --json, its card in the report when one is
   // written, and its warnings on standard error when it was saved.
@@ -94,7 +96,8 @@ class ConsolePort : public RunPort {
   const ConsoleSetup setup_;
   ReportWriter* report_ = nullptr;
   bool statusShown_ = false;
-  std::string status_;  // with its progress suffix
+  std::string status_;                   // with its progress suffix
+  std::optional<ProgressCount> counts_;  // for the next status text
   std::chrono::steady_clock::time_point start_;
   bool pathNext_ = true;  // the next log line is a photo's path
   std::string photo_;     // the path of the photo in hand

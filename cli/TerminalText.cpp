@@ -118,33 +118,6 @@ int DisplayWidth(std::string_view text) {
   return width;
 }
 
-std::optional<ProgressCount> ProgressCounts(std::string_view status) {
-  if (!status.starts_with("処理中")) return std::nullopt;
-  const std::size_t slash = status.find(" / ");
-  if (slash == std::string_view::npos) return std::nullopt;
-  std::size_t begin = slash;
-  while (begin > 0 && status[begin - 1] == ' ') --begin;
-  std::size_t digitsBegin = begin;
-  while (digitsBegin > 0 && status[digitsBegin - 1] >= '0' && status[digitsBegin - 1] <= '9') {
-    --digitsBegin;
-  }
-  std::size_t after = slash + 3;
-  while (after < status.size() && status[after] == ' ') ++after;
-  std::size_t afterEnd = after;
-  while (afterEnd < status.size() && status[afterEnd] >= '0' && status[afterEnd] <= '9') {
-    ++afterEnd;
-  }
-  if (digitsBegin == begin || after == afterEnd || begin - digitsBegin > 9 ||
-      afterEnd - after > 9) {
-    return std::nullopt;
-  }
-  ProgressCount count;
-  for (std::size_t i = digitsBegin; i < begin; ++i) count.done = count.done * 10 + status[i] - '0';
-  for (std::size_t i = after; i < afterEnd; ++i) count.total = count.total * 10 + status[i] - '0';
-  if (count.done > count.total) return std::nullopt;
-  return count;
-}
-
 std::string ProgressSuffix(std::chrono::milliseconds elapsed, ProgressCount count, int room) {
   const std::int64_t ms = std::max<std::int64_t>(0, elapsed.count());
   const std::string spent = "  " + Clock(ms / 1000) + " elapsed";

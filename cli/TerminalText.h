@@ -29,13 +29,11 @@ std::string EscapeControlsInPaths(std::string_view text, const std::vector<std::
 // full-width characters, one for any other character (or stray byte).
 int DisplayWidth(std::string_view text);
 
-// The counts of a progress status ("処理中...　 50%      1 /     2 …"): the
-// photos done so far and in all. nullopt for any other status.
+// The photos done so far and in all.
 struct ProgressCount {
   int done = 0;
   int total = 0;
 };
-std::optional<ProgressCount> ProgressCounts(std::string_view status);
 
 // What the progress line adds after the status: the time since the run
 // began, photos per second and the time left at that rate,

@@ -69,7 +69,7 @@ class FakePort : public RunPort {
     statusTexts.push_back(text);
     events.push_back("status: " + text);
   }
-  void SetProgress(int percent) override {
+  void SetProgress(int percent, int, int) override {
     progress.push_back(percent);
     events.push_back("progress: " + std::to_string(percent));
   }
