@@ -98,8 +98,13 @@ class Run {
   // Every photo in turn; the work ahead is abandoned and joined before
   // this returns.
   void ProcessAll() {
-    DecodeAhead ahead(list_, Workers(options_.jobs), DecodeMemoryBudget(),
-                      [this] { return cancelFlag_.load() || port_.CancelSignalled(); });
+    // A photo that an existing output will skip is not worth decoding ahead.
+    DecodeAhead ahead(
+        list_, Workers(options_.jobs), DecodeMemoryBudget(),
+        [this] { return cancelFlag_.load() || port_.CancelSignalled(); },
+        [this](const std::string& p) {
+          return !options_.print.skipExisting || !ExistingOutput(p);
+        });
     ahead_ = &ahead;
     for (std::size_t i = 0; i < list_.size(); ++i) {
       ahead.Turn(i, photo_);
@@ -240,10 +245,20 @@ class Run {
 
   // With existing outputs skipped, a photo whose output is there is passed
   // over before it is decoded, so a run done again finishes the rest fast.
-  bool SkippedExisting(const std::string& p) {
-    const std::optional<std::string> output =
+  // The output path of `p` when a file is there already. Asked by the
+  // workers too, so it reads nothing that changes.
+  std::optional<std::string> ExistingOutput(const std::string& p) const {
+    std::optional<std::string> output =
         MapOutputPath(p, options_.inputFolder, options_.outputFolder);
-    if (!output || output->size() > MaxOutputPathLength || !FileExists(*output)) return false;
+    if (!output || output->size() > MaxOutputPathLength || !FileExists(*output)) {
+      return std::nullopt;
+    }
+    return output;
+  }
+
+  bool SkippedExisting(const std::string& p) {
+    const std::optional<std::string> output = ExistingOutput(p);
+    if (!output) return false;
     report_.output = *output;
     Log(kLogExists);
     report_.outcome = PhotoOutcome::SkippedExisting;

@@ -13,12 +13,14 @@ constexpr auto WaitSlice = std::chrono::milliseconds(10);
 }  // namespace
 
 DecodeAhead::DecodeAhead(const std::vector<std::string>& list, int workers,
-                         std::uint64_t memoryBudget, CancelCheck cancel)
+                         std::uint64_t memoryBudget, CancelCheck cancel,
+                         std::function<bool(const std::string&)> wanted)
     : list_(list),
       budget_(memoryBudget),
       ahead_(static_cast<std::size_t>(std::max(workers, 0))),
       cancel_(
           [this, cancel = std::move(cancel)] { return abandon_.load() || (cancel && cancel()); }),
+      wanted_(std::move(wanted)),
       slots_(list.size()) {
   for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { Work(); });
 }
@@ -120,6 +122,12 @@ void DecodeAhead::Work() {
     const std::string& path = list_[index];
     lock.unlock();
 
+    if (wanted_ && !wanted_(path)) {
+      lock.lock();
+      slot.state = State::Left;
+      changed_.notify_all();
+      continue;
+    }
     // Only a photo whose pixels fit beside those already held goes ahead;
     // a larger one waits for its turn.
     const std::optional<PixelSize> size = ReadJpegSize(path);

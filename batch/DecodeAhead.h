@@ -27,9 +27,11 @@ namespace quorvale {
 // thread. Work ahead is abandoned and joined when the object goes.
 class DecodeAhead {
  public:
-  // `cancel` is asked by every decode, on whichever thread it runs.
+  // `cancel` is asked by every decode, on whichever thread it runs; `wanted`
+  // by the workers before they decode a photo ahead (a photo it refuses is
+  // decoded at its turn, if it is taken then).
   DecodeAhead(const std::vector<std::string>& list, int workers, std::uint64_t memoryBudget,
-              CancelCheck cancel);
+              CancelCheck cancel, std::function<bool(const std::string& path)> wanted = nullptr);
   ~DecodeAhead();
   DecodeAhead(const DecodeAhead&) = delete;
   DecodeAhead& operator=(const DecodeAhead&) = delete;
@@ -82,6 +84,7 @@ class DecodeAhead {
 
   std::atomic<bool> abandon_{false};  // asked by the decodes, with the run's cancel
   const CancelCheck cancel_;
+  const std::function<bool(const std::string&)> wanted_;
 
   std::mutex mutex_;
   std::condition_variable changed_;
