@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -16,7 +15,7 @@
 #include "imaging/JpegFile.h"
 #include "imaging/SizeTable.h"
 #include "support/FakePort.h"
-#include "support/Sandbox.h"
+#include "support/RunFixture.h"
 #include "support/TestJpeg.h"
 
 namespace quorvale {
@@ -26,19 +25,12 @@ namespace fs = std::filesystem;
 using testing::CoordinatePixel;
 using testing::FakePort;
 using testing::MakeJpeg;
-using testing::Sandbox;
+using testing::Summary;
 using Strings = std::vector<std::string>;
 
 const std::string kSkipLine = "320px×240px以下なのでスキップ";
 const std::string kSmallerLine = "元画像が指定サイズより小さいので縮小は行われません";
 const std::string kNotFound = "入力フォルダにJPEGファイルが存在しません。";
-
-std::string Summary(const char* wording, int saved, int errors, int skipped) {
-  char text[256];
-  std::snprintf(text, sizeof text, "%s保存ファイル数 %4d  エラー %4d   スキップ  %4d", wording,
-                saved, errors, skipped);
-  return text;
-}
 
 std::string Finished(int saved, int errors, int skipped) {
   return Summary("作業が終了しました。", saved, errors, skipped);
@@ -48,16 +40,8 @@ std::string Stopped(int saved, int errors, int skipped) {
   return Summary("作業を中断しました。", saved, errors, skipped);
 }
 
-class BatchRunTest : public ::testing::Test {
+class BatchRunTest : public testing::RunFixture {
  protected:
-  void SetUp() override {
-    // One photo after another, so that polls come at fixed points; the
-    // decodes ahead have tests of their own.
-    options.jobs = 1;
-    options.inputFolder = box.Path("in") + "/";
-    options.outputFolder = box.Path("out");
-  }
-
   // A photo under the input folder; a plain colour keeps large ones cheap.
   void Photo(const std::string& relative, int width, int height) {
     box.Write("in/" + relative, MakeJpeg(width, height, CoordinatePixel));
@@ -67,8 +51,6 @@ class BatchRunTest : public ::testing::Test {
                 return testing::Rgb{90, 120, 150};
               }));
   }
-  std::string In(const std::string& relative) const { return box.Path("in/" + relative); }
-  std::string Out(const std::string& relative) const { return box.Path("out/" + relative); }
 
   // The pixel size of a written JPEG, nullopt when there is none.
   static std::optional<PixelSize> SizeOf(const std::string& path) {
@@ -84,15 +66,6 @@ class BatchRunTest : public ::testing::Test {
       if (window.log.size() == logLines && ++seen >= 2) window.cancel = true;
     };
   }
-
-  RunOutcome Run() {
-    options.photo = window.photo;
-    return RunBatch(options, window);
-  }
-
-  Sandbox box;
-  FakePort window;
-  RunOptions options;
 };
 
 // --- Before the loop ----------------------------------------------------

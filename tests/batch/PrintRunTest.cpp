@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -17,8 +16,8 @@
 #include "imaging/SizeTable.h"
 #include "support/ExifBlock.h"
 #include "support/Exiftool.h"
-#include "support/FakePort.h"
-#include "support/Sandbox.h"
+#include "support/Orientations.h"
+#include "support/RunFixture.h"
 #include "support/TestJpeg.h"
 
 namespace quorvale {
@@ -27,25 +26,17 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ExifBlock;
 using testing::ExiftoolValues;
-using testing::FakePort;
+using testing::ExifWithOrientation;
 using testing::MakeJpeg;
+using testing::Orientations;
 using testing::Rgb;
-using testing::Sandbox;
+using testing::ShownAt;
+using testing::ShownPixel;
+using testing::Stored;
+using testing::Summary;
 using Bytes = std::vector<std::uint8_t>;
 using Strings = std::vector<std::string>;
-
-constexpr std::uint16_t Make = 0x010F;
-constexpr std::uint16_t Orientation = 0x0112;
-constexpr std::uint16_t DateTimeOriginal = 0x9003;
-constexpr std::uint16_t PixelX = 0xA002;
-constexpr std::uint16_t PixelY = 0xA003;
-
-std::string Summary(const char* wording, int saved, int errors, int skipped) {
-  char text[256];
-  std::snprintf(text, sizeof text, "%s保存ファイル数 %4d  エラー %4d   スキップ  %4d", wording,
-                saved, errors, skipped);
-  return text;
-}
+using namespace testing::exif_tag;
 
 // A block as a camera writes it, with a thumbnail in IFD1.
 Bytes CameraExif(int orientation, int width, int height) {
@@ -55,9 +46,7 @@ Bytes CameraExif(int orientation, int width, int height) {
   b.exif = {b.Ascii(DateTimeOriginal, "2024:05:01 10:20:30"),
             b.Long(PixelX, static_cast<std::uint32_t>(width)),
             b.Long(PixelY, static_cast<std::uint32_t>(height))};
-  b.ifd1 = {b.Short(0x0103, 6)};
-  const std::string thumbnail = MakeJpeg(16, 12, testing::PhotoPixel);
-  b.thumbnail.assign(thumbnail.begin(), thumbnail.end());
+  b.AddJpegThumbnail();
   return b.Build();
 }
 
@@ -86,43 +75,19 @@ Bytes IccProfile() {
   return profile;
 }
 
-class PrintRunTest : public ::testing::Test {
+class PrintRunTest : public testing::RunFixture {
  protected:
   void SetUp() override {
-    options.jobs = 1;
-    options.inputFolder = box.Path("in") + "/";
-    options.outputFolder = box.Path("out");
-    port.photo.skipSmall = false;
+    RunFixture::SetUp();
+    window.photo.skipSmall = false;
   }
 
-  std::string In(const std::string& relative) const { return box.Path("in/" + relative); }
-  std::string Out(const std::string& relative) const { return box.Path("out/" + relative); }
-
+  // Runs with the log and the reports of this run alone.
   RunOutcome Run() {
-    options.photo = port.photo;
-    port.log.clear();
-    port.reports.clear();
-    return RunBatch(options, port);
+    window.log.clear();
+    window.reports.clear();
+    return RunFixture::Run();
   }
-
-  Sandbox box;
-  FakePort port;
-  RunOptions options;
-};
-
-enum class Side { Top, Bottom, Left, Right };
-
-// Along which side of the photo as shown the stored row 0 and column 0 lie,
-// for each Exif orientation.
-struct Stored {
-  int orientation;
-  Side row0;
-  Side column0;
-};
-constexpr Stored Orientations[] = {
-    {1, Side::Top, Side::Left},     {2, Side::Top, Side::Right},   {3, Side::Bottom, Side::Right},
-    {4, Side::Bottom, Side::Left},  {5, Side::Left, Side::Top},    {6, Side::Right, Side::Top},
-    {7, Side::Right, Side::Bottom}, {8, Side::Left, Side::Bottom},
 };
 
 // The photo as shown: red grows to the right, green downwards, so any turn
@@ -136,21 +101,15 @@ constexpr int ShownWidth = 96;
 constexpr int ShownHeight = 64;
 
 std::string StoredPhoto(const Stored& o) {
-  const bool across = o.row0 == Side::Top || o.row0 == Side::Bottom;
-  const int w = across ? ShownWidth : ShownHeight;
-  const int h = across ? ShownHeight : ShownWidth;
-  ExifBlock b(o.orientation % 2 == 0);
-  b.ifd0 = {b.Short(Orientation, static_cast<std::uint16_t>(o.orientation))};
-  return MakeJpeg(w, h,
-                  [&](int x, int y) {
-                    if (across) {
-                      return Shown(o.column0 == Side::Left ? x : ShownWidth - 1 - x,
-                                   o.row0 == Side::Top ? y : ShownHeight - 1 - y);
-                    }
-                    return Shown(o.row0 == Side::Left ? y : ShownWidth - 1 - y,
-                                 o.column0 == Side::Top ? x : ShownHeight - 1 - x);
-                  },
-                  {.quality = 95, .app1 = b.Build()});
+  const int w = o.RowsAcross() ? ShownWidth : ShownHeight;
+  const int h = o.RowsAcross() ? ShownHeight : ShownWidth;
+  const auto pixel = [&](int x, int y) {
+    const ShownPixel from = ShownAt(o, x, y, ShownWidth, ShownHeight);
+    return Shown(from.x, from.y);
+  };
+  return MakeJpeg(
+      w, h, pixel,
+      {.quality = 95, .app1 = ExifWithOrientation(o.orientation, o.orientation % 2 == 0)});
 }
 
 int LargestDifference(const Bitmap& a, const Bitmap& b) {
@@ -185,7 +144,7 @@ TEST_F(PrintRunTest, EveryOrientationGivesTheOutputOfThePhotoStoredUpright) {
     ASSERT_EQ(turned.Height(), upright.Height());
     EXPECT_LE(LargestDifference(turned, upright), 12);
   }
-  for (const PhotoReport& report : port.reports) {
+  for (const PhotoReport& report : window.reports) {
     EXPECT_EQ(report.decoded, (PixelSize{ShownWidth, ShownHeight})) << report.input;
   }
 
@@ -238,10 +197,10 @@ TEST_F(PrintRunTest, AMalformedExifBlockIsLeftOutWithAWarning) {
   ASSERT_EQ(Run().SavedCount, 1);
   EXPECT_EQ(ExiftoolValues(Out("a.jpg"), {"EXIF:Make", "ICC_Profile:ProfileCopyright"}),
             (Strings{"-", "Quorvale wide gamut"}));
-  ASSERT_EQ(port.reports.size(), 1u);
-  EXPECT_EQ(port.reports[0].warnings,
+  ASSERT_EQ(window.reports.size(), 1u);
+  EXPECT_EQ(window.reports[0].warnings,
             Strings{"Exif not copied: the photo's Exif block is malformed"});
-  EXPECT_EQ(port.log, Strings{In("a.jpg")}) << "the log is as without the option";
+  EXPECT_EQ(window.log, Strings{In("a.jpg")}) << "the log is as without the option";
 }
 
 TEST_F(PrintRunTest, OutputsTakeTheModificationTimesOfTheirPhotos) {
@@ -268,8 +227,8 @@ TEST_F(PrintRunTest, SkippingExistingOutputsFinishesAStoppedRun) {
   const Strings names = {"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
   for (const std::string& name : names)
     box.Write("in/" + name, MakeJpeg(64, 48, testing::PhotoPixel));
-  port.onPoll = [this] {
-    if (port.reports.size() == 2) port.cancel = true;
+  window.onPoll = [this] {
+    if (window.reports.size() == 2) window.cancel = true;
   };
   options.print.skipExisting = true;
   const RunOutcome first = Run();
@@ -286,18 +245,18 @@ TEST_F(PrintRunTest, SkippingExistingOutputsFinishesAStoppedRun) {
   }
   ASSERT_EQ(stat(Out("a.jpg").c_str(), &before), 0);
 
-  port.onPoll = nullptr;
+  window.onPoll = nullptr;
   const RunOutcome second = Run();
   EXPECT_FALSE(second.stopped);
   EXPECT_EQ(second.summary, Summary("作業が終了しました。", 2, 0, 2));
   const std::string skipLine = "同名のJPEGファイルが存在するのでスキップ";
-  EXPECT_EQ(port.log,
+  EXPECT_EQ(window.log,
             (Strings{In("a.jpg"), skipLine, In("b.jpg"), skipLine, In("c.jpg"), In("d.jpg")}));
-  EXPECT_TRUE(port.questions.empty()) << "skipping asks nothing";
-  ASSERT_EQ(port.reports.size(), 4u);
-  EXPECT_EQ(port.reports[0].outcome, PhotoOutcome::SkippedExisting);
-  EXPECT_EQ(port.reports[0].output, Out("a.jpg"));
-  EXPECT_EQ(port.reports[2].outcome, PhotoOutcome::Saved);
+  EXPECT_TRUE(window.questions.empty()) << "skipping asks nothing";
+  ASSERT_EQ(window.reports.size(), 4u);
+  EXPECT_EQ(window.reports[0].outcome, PhotoOutcome::SkippedExisting);
+  EXPECT_EQ(window.reports[0].output, Out("a.jpg"));
+  EXPECT_EQ(window.reports[2].outcome, PhotoOutcome::Saved);
   for (const char* name : {"a.jpg", "b.jpg"}) {
     struct stat after {};
     ASSERT_EQ(stat(Out(name).c_str(), &after), 0);
@@ -314,18 +273,18 @@ TEST_F(PrintRunTest, LargePhotosAreTrimmedAndReducedOnlyWhenAllowed) {
   box.Write("in/large.jpg", MakeJpeg(8064, 6048, [](int x, int y) {
               return Rgb{static_cast<std::uint8_t>(x / 32), static_cast<std::uint8_t>(y / 24), 90};
             }));
-  port.photo.reduce = true;
-  port.photo.highQuality = true;
+  window.photo.reduce = true;
+  window.photo.highQuality = true;
   const RunOutcome refused = Run();
   EXPECT_EQ(refused.ErrorCount, 1);
-  EXPECT_EQ(port.log, (Strings{In("large.jpg"), "トリミング失敗"}));
+  EXPECT_EQ(window.log, (Strings{In("large.jpg"), "トリミング失敗"}));
   EXPECT_FALSE(fs::exists(Out("large.jpg")));
 
   options.print.largePhotos = true;
   const RunOutcome reduced = Run();
   EXPECT_EQ(reduced.SavedCount, 1);
-  ASSERT_EQ(port.reports.size(), 1u);
-  const PhotoReport& report = port.reports[0];
+  ASSERT_EQ(window.reports.size(), 1u);
+  const PhotoReport& report = window.reports[0];
   EXPECT_EQ(report.crop, (PixelSize{8064, 5648}));
   EXPECT_EQ(report.saved, (PixelSize{2000, 1401}));
   EXPECT_TRUE(report.warnings.empty()) << "the high-quality reduction took it: "
@@ -340,7 +299,7 @@ TEST_F(PrintRunTest, ADryRunWritesNothingButReportsEverySizeAndThumbnail) {
   box.Write("in/a.jpg", MakeJpeg(400, 300, testing::PhotoPixel));
   box.Write("in/sub/b.jpg", MakeJpeg(300, 400, testing::PhotoPixel));
   box.Write("in/c.jpg", "not a photo");
-  port.photo.reduce = true;
+  window.photo.reduce = true;
   options.target = {200, 140};
   options.print.dryRun = true;
   options.print.thumbnails = true;
@@ -351,8 +310,8 @@ TEST_F(PrintRunTest, ADryRunWritesNothingButReportsEverySizeAndThumbnail) {
   EXPECT_EQ(outcome.ErrorCount, 1);
   EXPECT_FALSE(fs::exists(Out(""))) << "no folder is made";
 
-  ASSERT_EQ(port.reports.size(), 3u);
-  const PhotoReport& a = port.reports[0];
+  ASSERT_EQ(window.reports.size(), 3u);
+  const PhotoReport& a = window.reports[0];
   EXPECT_EQ(a.decoded, (PixelSize{400, 300}));
   EXPECT_EQ(a.crop, ComputeTrimSize(400, 300, options.target));
   EXPECT_EQ(a.saved, (PixelSize{200, 140}));
@@ -361,10 +320,10 @@ TEST_F(PrintRunTest, ADryRunWritesNothingButReportsEverySizeAndThumbnail) {
   EXPECT_EQ(a.thumbnail[0], 0xFF);
   EXPECT_EQ(a.thumbnail[1], 0xD8);
   // The files of a folder come before its subfolders.
-  EXPECT_EQ(port.reports[1].outcome, PhotoOutcome::Unreadable);
-  EXPECT_TRUE(port.reports[1].thumbnail.empty());
-  EXPECT_EQ(port.reports[2].input, In("sub/b.jpg"));
-  EXPECT_EQ(port.reports[2].thumbnailSize, (PixelSize{150, 200}));
+  EXPECT_EQ(window.reports[1].outcome, PhotoOutcome::Unreadable);
+  EXPECT_TRUE(window.reports[1].thumbnail.empty());
+  EXPECT_EQ(window.reports[2].input, In("sub/b.jpg"));
+  EXPECT_EQ(window.reports[2].thumbnailSize, (PixelSize{150, 200}));
 }
 
 // With every print option off, nothing the run does differs: no thumbnail
@@ -375,7 +334,7 @@ TEST_F(PrintRunTest, OffByDefault) {
             MakeJpeg(64, 48, testing::PhotoPixel,
                      {.quality = 90, .app1 = CameraExif(6, 64, 48), .icc = IccProfile()}));
   ASSERT_EQ(Run().SavedCount, 1);
-  EXPECT_TRUE(port.reports[0].thumbnail.empty());
+  EXPECT_TRUE(window.reports[0].thumbnail.empty());
   Bitmap photo;
   ASSERT_EQ(DecodeJpegFile(In("a.jpg"), photo).code, 0);
   const PixelSize crop = ComputeTrimSize(64, 48, options.target);

@@ -4,10 +4,8 @@
 // exactly the size IDs, resolutions and answers the program accepts.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -15,12 +13,15 @@
 #include <string>
 #include <vector>
 
+#include "RunCli.h"
 #include "imaging/SizeTable.h"
 #include "support/Sandbox.h"
 
 namespace quorvale {
 namespace {
 
+using testing::Lines;
+using testing::RunCli;
 using Strings = std::vector<std::string>;
 using StringSet = std::set<std::string>;
 
@@ -32,24 +33,6 @@ std::string ReadText(const std::string& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
-}
-
-// Standard output of a shell command.
-std::string Output(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return output;
-  char chunk[4096];
-  while (const std::size_t n = std::fread(chunk, 1, sizeof chunk, pipe)) output.append(chunk, n);
-  pclose(pipe);
-  return output;
-}
-
-Strings Lines(const std::string& text) {
-  Strings lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 Strings Split(const std::string& text) {
@@ -201,7 +184,8 @@ const OptionDoc* Find(const std::vector<OptionDoc>& docs, const std::string& key
 }
 
 std::vector<OptionDoc> ProgramOptions() {
-  return HelpOptions(Output(std::string("'") + QUORVALE_BATCH_EXE + "' --help"));
+  const quorvale::testing::Sandbox box;
+  return HelpOptions(RunCli(box, {"--help"}).out);
 }
 
 TEST(ManPage, DocumentsEveryOptionOfHelpAsHelpDoes) {
@@ -285,7 +269,8 @@ StringSet Complete(const Strings& words, const std::string& cwd = ".") {
   script += "_quorvale_batch\nprintf '%s\\n' \"${COMPREPLY[@]}\"\n";
   quorvale::testing::Sandbox box;
   { std::ofstream(box.Path("complete.sh")) << script; }
-  const Strings lines = Lines(Output("bash --norc --noprofile '" + box.Path("complete.sh") + "'"));
+  const Strings bashArgs = {"--norc", "--noprofile", box.Path("complete.sh")};
+  const Strings lines = Lines(RunCli(box, bashArgs, {.cwd = {}, .exe = "bash"}).out);
   StringSet offered;
   for (const std::string& line : lines) {
     if (!line.empty()) offered.insert(line);

@@ -2,9 +2,7 @@
 // the dry run, and the option errors.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -12,6 +10,7 @@
 
 #include <jpeglib.h>
 
+#include "RunCli.h"
 #include "imaging/SizeTable.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
@@ -20,51 +19,19 @@ namespace quorvale {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::FromBase64;
 using testing::MakeJpeg;
+using testing::Result;
 using testing::Sandbox;
 using Strings = std::vector<std::string>;
-
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
 
 class PrintOptionsTest : public ::testing::Test {
  protected:
   // Runs quorvale-batch with `args` from the sandbox, standard input empty.
-  Result Run(const Strings& args) {
-    std::string command = "cd '" + box.Root() + "' && '" QUORVALE_BATCH_EXE "'";
-    for (const std::string& arg : args) command += " '" + arg + "'";
-    command += " </dev/null >stdout.txt 2>stderr.txt";
-    const int status = std::system(command.c_str());
-    Result result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = box.Read("stdout.txt");
-    result.err = box.Read("stderr.txt");
-    return result;
-  }
+  Result Run(const Strings& args) { return testing::RunCli(box, args, {.cwd = box.Root()}); }
 
   Sandbox box;
 };
-
-std::string Base64Decode(const std::string& text) {
-  static const std::string alphabet =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string bytes;
-  unsigned value = 0;
-  int bits = 0;
-  for (char c : text) {
-    if (c == '=') break;
-    value = value << 6 | static_cast<unsigned>(alphabet.find(c));
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      bytes += static_cast<char>(value >> bits & 0xFF);
-    }
-  }
-  return bytes;
-}
 
 // The width and height a JPEG's header declares; 0 x 0 when unreadable.
 PixelSize JpegSize(const std::string& jpeg) {
@@ -104,7 +71,7 @@ std::vector<Card> Cards(const std::string& page) {
       card.outcome = m[1];
       card.path = m[2];
     }
-    if (std::regex_search(body, m, image)) card.thumbnail = JpegSize(Base64Decode(m[1]));
+    if (std::regex_search(body, m, image)) card.thumbnail = JpegSize(FromBase64(m[1]));
     if (std::regex_search(body, m, crop)) {
       for (int k = 0; k < 4; ++k) card.crop[k] = std::stod(m[k + 1]);
     }

@@ -11,7 +11,6 @@
 #include "support/ExifBlock.h"
 #include "support/Exiftool.h"
 #include "support/Sandbox.h"
-#include "support/TestJpeg.h"
 
 namespace quorvale {
 namespace {
@@ -20,17 +19,7 @@ using testing::ExifBlock;
 using testing::ExiftoolValues;
 using testing::Sandbox;
 using Block = std::vector<std::uint8_t>;
-
-constexpr std::uint16_t Make = 0x010F;
-constexpr std::uint16_t Orientation = 0x0112;
-constexpr std::uint16_t XResolution = 0x011A;
-constexpr std::uint16_t ExposureTime = 0x829A;
-constexpr std::uint16_t DateTimeOriginal = 0x9003;
-constexpr std::uint16_t MakerNote = 0x927C;
-constexpr std::uint16_t PixelX = 0xA002;
-constexpr std::uint16_t PixelY = 0xA003;
-constexpr std::uint16_t GpsLatitudeRef = 0x0001;
-constexpr std::uint16_t Compression = 0x0103;
+using namespace testing::exif_tag;
 
 enum class Dimensions { Short, Long, Absent, NoExifIfd };
 
@@ -62,11 +51,7 @@ Block Camera(const CameraBlock& c) {
     if (c.makerNote > 0) b.exif.push_back(b.Undefined(MakerNote, Block(c.makerNote, 0x5A)));
   }
   b.gps = {b.Ascii(GpsLatitudeRef, "N")};
-  if (c.thumbnail) {
-    b.ifd1 = {b.Short(Compression, 6)};
-    const std::string jpeg = testing::MakeJpeg(16, 12, testing::PhotoPixel);
-    b.thumbnail.assign(jpeg.begin(), jpeg.end());
-  }
+  if (c.thumbnail) b.AddJpegThumbnail();
   b.thumbnailFirst = c.thumbnailFirst;
   return b.Build();
 }

@@ -13,8 +13,8 @@
 #include "imaging/JpegMetadata.h"
 #include "support/ExifBlock.h"
 #include "support/Exiftool.h"
+#include "support/PhotoBitmap.h"
 #include "support/Sandbox.h"
-#include "support/TestJpeg.h"
 
 namespace quorvale {
 namespace {
@@ -23,25 +23,17 @@ using testing::ExiftoolValues;
 using testing::RunExiftool;
 using testing::Sandbox;
 using Bytes = std::vector<std::uint8_t>;
+using namespace testing::exif_tag;
 
 Bitmap Picture(int width, int height) {
-  Bitmap bitmap(width, height);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const testing::Rgb p = testing::PhotoPixel(x * 9, y * 7);
-      std::uint8_t* pixel = bitmap.Row(y) + 3 * x;
-      pixel[0] = p[2];
-      pixel[1] = p[1];
-      pixel[2] = p[0];
-    }
-  }
-  return bitmap;
+  return testing::PhotoBitmap(width, height, 9, 7);
 }
 
 Bytes CameraExif() {
   testing::ExifBlock b(true);
-  b.ifd0 = {b.Ascii(0x010F, "Quorvale Test Camera"), b.Short(0x0112, 1)};
-  b.exif = {b.Ascii(0x9003, "2024:05:01 10:20:30"), b.Short(0xA002, 48), b.Short(0xA003, 32)};
+  b.ifd0 = {b.Ascii(Make, "Quorvale Test Camera"), b.Short(Orientation, 1)};
+  b.exif = {b.Ascii(DateTimeOriginal, "2024:05:01 10:20:30"), b.Short(PixelX, 48),
+            b.Short(PixelY, 32)};
   return b.Build();
 }
 

@@ -16,6 +16,7 @@
 #include <jpeglib.h>
 
 #include "platform/FileSystem.h"
+#include "support/PhotoBitmap.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
 #include "support/Unprivileged.h"
@@ -28,17 +29,7 @@ using testing::Sandbox;
 using testing::TestJpegOptions;
 
 Bitmap PhotoBitmap(int width, int height) {
-  Bitmap bitmap(width, height);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const testing::Rgb p = testing::PhotoPixel(x * 7, y * 5);
-      std::uint8_t* pixel = bitmap.Row(y) + 3 * x;
-      pixel[0] = p[2];
-      pixel[1] = p[1];
-      pixel[2] = p[0];
-    }
-  }
-  return bitmap;
+  return testing::PhotoBitmap(width, height, 7, 5);
 }
 
 std::string Bytes(const std::vector<std::uint8_t>& bytes) {
@@ -442,38 +433,16 @@ TEST(DecodeJpegFile, AcceptsFlatPhotosWhateverTheirCompression) {
 // A grayscale progressive file whose AC coefficients are sent one by one,
 // each refined bit by bit: 1 DC scan plus 63 * (1 + refinements) AC scans.
 std::string ManyScanJpeg(int refinements) {
-  std::vector<jpeg_scan_info> script;
-  script.push_back({1, {0}, 0, 0, 0, 0});
+  std::vector<testing::JpegScan> script = {{{0}, 0, 0, 0, 0}};
   for (int k = 1; k <= 63; ++k) {
-    script.push_back({1, {0}, k, k, 0, refinements});
-    for (int al = refinements; al > 0; --al) script.push_back({1, {0}, k, k, al, al - 1});
+    script.push_back({{0}, k, k, 0, refinements});
+    for (int al = refinements; al > 0; --al) script.push_back({{0}, k, k, al, al - 1});
   }
-  jpeg_compress_struct info{};
-  jpeg_error_mgr error{};
-  info.err = jpeg_std_error(&error);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = 16;
-  info.image_height = 16;
-  info.input_components = 1;
-  info.in_color_space = JCS_GRAYSCALE;
-  jpeg_set_defaults(&info);
-  info.scan_info = script.data();
-  info.num_scans = static_cast<int>(script.size());
-  jpeg_start_compress(&info, TRUE);
-  std::vector<unsigned char> row(16);
-  for (int y = 0; y < 16; ++y) {
-    for (int x = 0; x < 16; ++x) row[x] = static_cast<unsigned char>(x * 16 + y);
-    JSAMPROW rows[] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  std::string bytes(reinterpret_cast<const char*>(buffer), size);
-  std::free(buffer);
-  return bytes;
+  const auto pixel = [](int x, int y) {
+    const auto gray = static_cast<std::uint8_t>(x * 16 + y);
+    return testing::Rgb{gray, gray, gray};
+  };
+  return MakeJpeg(16, 16, pixel, {.quality = 75, .grayscale = true, .scans = script});
 }
 
 // Each scan is a pass over the whole picture, so a file of endless tiny scans

@@ -2,19 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
-
 #include "support/ExifBlock.h"
 #include "support/Sandbox.h"
+#include "support/TestJpeg.h"
 
 namespace quorvale {
 namespace {
 
-using testing::ExifBlock;
+using testing::ExifWithOrientation;
 using testing::Sandbox;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -42,12 +40,6 @@ Bytes IccChunk(int sequence, int count, const Bytes& data) {
                    static_cast<std::uint8_t>(count)};
   payload.insert(payload.end(), data.begin(), data.end());
   return Segment(0xE2, payload);
-}
-
-Bytes ExifWithOrientation(int orientation, bool little = false) {
-  ExifBlock b(little);
-  b.ifd0 = {b.Short(0x0112, static_cast<std::uint16_t>(orientation))};
-  return b.Build();
 }
 
 const Bytes Jfif = {'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0};
@@ -196,29 +188,10 @@ TEST(ReadJpegMetadataFile, ReadsAHeadLongerThanOneReadFromAFileLibjpegWrote) {
   for (std::size_t i = 0; i < profile.size(); ++i) profile[i] = static_cast<std::uint8_t>(i * 7);
   const Bytes exif = ExifWithOrientation(3);
 
-  jpeg_compress_struct info{};
-  jpeg_error_mgr error{};
-  info.err = jpeg_std_error(&error);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = 16;
-  info.image_height = 8;
-  info.input_components = 3;
-  info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_start_compress(&info, TRUE);
-  jpeg_write_marker(&info, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
-  jpeg_write_icc_profile(&info, profile.data(), static_cast<unsigned>(profile.size()));
-  std::vector<JSAMPLE> row(16 * 3, 128);
-  JSAMPROW rows[] = {row.data()};
-  while (info.next_scanline < info.image_height) jpeg_write_scanlines(&info, rows, 1);
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
+  const auto gray = [](int, int) { return testing::Rgb{128, 128, 128}; };
   Sandbox sandbox;
-  sandbox.Write("photo.jpg", std::string(reinterpret_cast<char*>(buffer), size));
-  std::free(buffer);
+  sandbox.Write("photo.jpg",
+                testing::MakeJpeg(16, 8, gray, {.quality = 75, .app1 = exif, .icc = profile}));
 
   const std::optional<JpegMetadata> metadata = ReadJpegMetadataFile(sandbox.Path("photo.jpg"));
   ASSERT_TRUE(metadata);

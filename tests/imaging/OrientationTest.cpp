@@ -6,47 +6,26 @@
 #include <string>
 
 #include "support/CodedBitmap.h"
+#include "support/Orientations.h"
 
 namespace quorvale {
 namespace {
 
 using testing::CodedPhoto;
-
-enum class Side { Top, Bottom, Left, Right };
-
-// What each Exif orientation says of the stored pixels: along which side of
-// the picture as shown the stored row 0 lies, and along which the stored
-// column 0.
-struct Stored {
-  int orientation;
-  Side row0;
-  Side column0;
-};
-constexpr Stored Orientations[] = {
-    {1, Side::Top, Side::Left},     {2, Side::Top, Side::Right},   {3, Side::Bottom, Side::Right},
-    {4, Side::Bottom, Side::Left},  {5, Side::Left, Side::Top},    {6, Side::Right, Side::Top},
-    {7, Side::Right, Side::Bottom}, {8, Side::Left, Side::Bottom},
-};
+using testing::Orientations;
+using testing::ShownAt;
+using testing::ShownPixel;
+using testing::Stored;
 
 // The photo as a camera with orientation `o` stores the upright `shown`.
 Bitmap StoredAs(const Bitmap& shown, const Stored& o) {
-  const int W = shown.Width();
-  const int H = shown.Height();
-  const bool rowsAcross = o.row0 == Side::Top || o.row0 == Side::Bottom;
-  const int w = rowsAcross ? W : H;
-  const int h = rowsAcross ? H : W;
+  const int w = o.RowsAcross() ? shown.Width() : shown.Height();
+  const int h = o.RowsAcross() ? shown.Height() : shown.Width();
   Bitmap stored(w, h);
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
-      int X, Y;
-      if (rowsAcross) {
-        Y = o.row0 == Side::Top ? y : H - 1 - y;
-        X = o.column0 == Side::Left ? x : W - 1 - x;
-      } else {
-        X = o.row0 == Side::Left ? y : W - 1 - y;
-        Y = o.column0 == Side::Top ? x : H - 1 - x;
-      }
-      std::memcpy(stored.Row(y) + 3 * x, shown.Row(Y) + 3 * X, 3);
+      const ShownPixel from = ShownAt(o, x, y, shown.Width(), shown.Height());
+      std::memcpy(stored.Row(y) + 3 * x, shown.Row(from.y) + 3 * from.x, 3);
     }
   }
   return stored;

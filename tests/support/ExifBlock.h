@@ -5,7 +5,23 @@
 #include <string>
 #include <vector>
 
+#include "support/TestJpeg.h"
+
 namespace quorvale::testing {
+
+// The tags the tests write, by their Exif names.
+namespace exif_tag {
+inline constexpr std::uint16_t GpsLatitudeRef = 0x0001;
+inline constexpr std::uint16_t Compression = 0x0103;
+inline constexpr std::uint16_t Make = 0x010F;
+inline constexpr std::uint16_t Orientation = 0x0112;
+inline constexpr std::uint16_t XResolution = 0x011A;
+inline constexpr std::uint16_t ExposureTime = 0x829A;
+inline constexpr std::uint16_t DateTimeOriginal = 0x9003;
+inline constexpr std::uint16_t MakerNote = 0x927C;
+inline constexpr std::uint16_t PixelX = 0xA002;
+inline constexpr std::uint16_t PixelY = 0xA003;
+}  // namespace exif_tag
 
 // Builds Exif blocks ("Exif\0\0" and a TIFF structure) field by field, in
 // either byte order, the way cameras lay them out: header, IFD0 and its
@@ -38,6 +54,13 @@ class ExifBlock {
   }
   Field Undefined(std::uint16_t tag, const std::vector<std::uint8_t>& data) const {
     return {tag, 7, static_cast<std::uint32_t>(data.size()), data};
+  }
+
+  // IFD1 as cameras fill it: a 16 x 12 JPEG thumbnail.
+  void AddJpegThumbnail() {
+    ifd1 = {Short(exif_tag::Compression, 6)};
+    const std::string jpeg = MakeJpeg(16, 12, PhotoPixel);
+    thumbnail.assign(jpeg.begin(), jpeg.end());
   }
 
   std::vector<Field> ifd0;
@@ -156,5 +179,12 @@ class ExifBlock {
 
   bool little_;
 };
+
+// A block that holds nothing but IFD0's Orientation.
+inline std::vector<std::uint8_t> ExifWithOrientation(int orientation, bool littleEndian = false) {
+  ExifBlock b(littleEndian);
+  b.ifd0 = {b.Short(exif_tag::Orientation, static_cast<std::uint16_t>(orientation))};
+  return b.Build();
+}
 
 }  // namespace quorvale::testing

@@ -8,6 +8,8 @@
 
 #include <jpeglib.h>
 
+#include "support/ExifBlock.h"
+
 namespace quorvale::testing {
 
 namespace {
@@ -34,13 +36,27 @@ std::string Encode(int width, int height, int components, J_COLOR_SPACE space,
   if (options.progressive) jpeg_simple_progression(&cinfo);
   cinfo.arith_code = options.arithmetic ? TRUE : FALSE;
   cinfo.restart_in_rows = options.restartRows;
+  std::vector<jpeg_scan_info> script;
+  for (const JpegScan& scan : options.scans) {
+    jpeg_scan_info info{};
+    info.comps_in_scan =
+        static_cast<int>(std::min<std::size_t>(scan.components.size(), MAX_COMPS_IN_SCAN));
+    std::copy_n(scan.components.begin(), info.comps_in_scan, info.component_index);
+    info.Ss = scan.ss;
+    info.Se = scan.se;
+    info.Ah = scan.ah;
+    info.Al = scan.al;
+    script.push_back(info);
+  }
+  if (!script.empty()) {
+    cinfo.scan_info = script.data();
+    cinfo.num_scans = static_cast<int>(script.size());
+  }
   jpeg_start_compress(&cinfo, TRUE);
 
   if (options.exif) {
-    // "Exif\0\0", a big-endian TIFF header and one IFD entry: Orientation = 6.
-    const unsigned char exif[] = {'E',  'x',  'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1,
-                                  0x01, 0x12, 0,   3,   0, 0, 0,   1,   0, 6,  0, 0, 0, 0, 0, 0};
-    jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif, sizeof exif);
+    const std::vector<std::uint8_t> exif = ExifWithOrientation(6);
+    jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
   }
   if (!options.app1.empty()) {
     jpeg_write_marker(&cinfo, JPEG_APP0 + 1, options.app1.data(),

@@ -11,6 +11,17 @@ namespace quorvale::testing {
 using Rgb = std::array<std::uint8_t, 3>;
 using PixelFunction = std::function<Rgb(int x, int y)>;
 
+// One scan of a progressive file, as libjpeg's jpeg_scan_info has it: the
+// components it codes (by index), its band of coefficients (ss to se) and
+// the bit positions of successive approximation (ah, al).
+struct JpegScan {
+  std::vector<int> components;
+  int ss = 0;
+  int se = 0;
+  int ah = 0;
+  int al = 0;
+};
+
 struct TestJpegOptions {
   int quality = 95;
   bool grayscale = false;  // 1 component (the red value is the gray)
@@ -21,6 +32,7 @@ struct TestJpegOptions {
   std::vector<std::uint8_t> icc{};   // an ICC profile, in APP2 chunks, if any
   bool arithmetic = false;           // arithmetic coding instead of Huffman
   int restartRows = 0;               // a restart marker every this many MCU rows
+  std::vector<JpegScan> scans{};     // a scan script of one's own, if any
 };
 
 // A JPEG file's bytes, made by libjpeg itself (not by the code under test).
