@@ -195,8 +195,9 @@ class Run {
 
     const std::optional<std::string> output =
         MapOutputPath(p, options_.inputFolder, options_.outputFolder);
-    if (!output)
+    if (!output) {
       return Problem(Question::BadName, kAskBadName + p, kLogBadName, PhotoOutcome::BadName);
+    }
     report_.output = *output;
     // A cut path would write the photo somewhere the operator never asked
     // for, possibly over another file, so an overlong path is refused.
