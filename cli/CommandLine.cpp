@@ -68,8 +68,8 @@ constexpr LongOption kOptions[] = {
 };
 
 const LongOption* FindOption(const std::string& name) {
-  for (const LongOption& spec : kOptions) {
-    if (name == spec.name) return &spec;
+  for (const LongOption& known : kOptions) {
+    if (name == known.name) return &known;
   }
   return nullptr;
 }
@@ -287,13 +287,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     }
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    const LongOption* spec = arg.starts_with("--") ? FindOption(name) : nullptr;
-    if (spec == nullptr) {
+    const LongOption* known = arg.starts_with("--") ? FindOption(name) : nullptr;
+    if (known == nullptr) {
       result.error = "unknown option '" + name + "' (see --help)";
       return result;
     }
     std::string value;
-    if (spec->takesValue) {
+    if (known->takesValue) {
       if (equals != std::string::npos) {
         value = arg.substr(equals + 1);
       } else if (i + 1 < args.size()) {
@@ -306,7 +306,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       result.error = "option " + name + " takes no value";
       return result;
     }
-    result.error = Apply(spec->option, value, line, help, version, listSizes);
+    result.error = Apply(known->option, value, line, help, version, listSizes);
     if (!result.error.empty()) return result;
   }
 
