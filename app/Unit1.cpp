@@ -214,9 +214,13 @@ RunOptions TForm1::OptionsForRun() const {
   options.outputFolder = edit2Bytes_;
   options.target = ResolveTargetSize(SelectedRadioButtons());
   options.subfolders = !ui_->CheckBox4->isChecked();
-  options.photo = {ui_->CheckBox1->isChecked(), ui_->CheckBox5->isChecked(),
-                   ui_->CheckBox2->isChecked(), ui_->CheckBox3->isChecked(), Quality()};
+  options.photo = PhotoOptionsNow();
   return options;
+}
+
+PhotoOptions TForm1::PhotoOptionsNow() const {
+  return {ui_->CheckBox1->isChecked(), ui_->CheckBox5->isChecked(), ui_->CheckBox2->isChecked(),
+          ui_->CheckBox3->isChecked(), Quality()};
 }
 
 void TForm1::BitBtn2Click() {
@@ -292,7 +296,7 @@ void TForm1::ShowMessage(const std::string& text) {
 }
 
 PhotoOptions TForm1::OptionsForPhoto() {
-  return OptionsForRun().photo;
+  return PhotoOptionsNow();
 }
 
 void TForm1::Notify(Notice, const std::string& text) {

@@ -72,6 +72,7 @@ class TForm1 : public QWidget, public RunPort {
   const std::string& InputFolderText() const { return edit1Bytes_; }
   const std::string& OutputFolderText() const { return edit2Bytes_; }
   RunOptions OptionsForRun() const;
+  PhotoOptions PhotoOptionsNow() const;
 
   // RunPort.
   PhotoOptions OptionsForPhoto() override;

@@ -105,12 +105,10 @@ class Run {
         [this](const std::string& p) {
           return !options_.print.skipExisting || !ExistingOutput(p);
         });
-    ahead_ = &ahead;
     for (std::size_t i = 0; i < list_.size(); ++i) {
       ahead.Turn(i, photo_);
-      if (ProcessGuarded(i) == Next::Stop) break;
+      if (ProcessGuarded(i, ahead) == Next::Stop) break;
     }
-    ahead_ = nullptr;
   }
 
   bool Stopped() const { return cancelRequested_; }
@@ -123,12 +121,12 @@ class Run {
   // A failure the steps do not report by a result (out of memory, or any
   // other exception from below) ends the run the way a Cancel would, so the
   // summary is still shown and the front end gets back to idle.
-  Next ProcessGuarded(std::size_t i) {
+  Next ProcessGuarded(std::size_t i, DecodeAhead& ahead) {
     report_ = PhotoReport{};
     report_.input = list_[i];
     Next next;
     try {
-      next = ProcessFile(i);
+      next = ProcessFile(i, ahead);
     } catch (const std::bad_alloc&) {
       port_.Notify(Notice::OutOfMemory, kOutOfMemory + list_[i]);
       next = StopRule();
@@ -140,7 +138,7 @@ class Run {
     return next;
   }
 
-  Next ProcessFile(std::size_t i) {
+  Next ProcessFile(std::size_t i, DecodeAhead& ahead) {
     const std::string& p = list_[i];
     port_.AppendLog(p);
     if (PollCancel()) return CancelledAtTop();
@@ -153,7 +151,7 @@ class Run {
 
     // Waiting for a photo decoded ahead keeps the front end's events going,
     // so a Cancel is seen at once and ends the decode.
-    const DecodeResult decoded = ahead_->Take(i, photo_, [this] { PollCancel(); });
+    const DecodeResult decoded = ahead.Take(i, photo_, [this] { PollCancel(); });
     if (decoded.cancelled) return CancelledAtTop();
     if (decoded.code != 0) {
       return Problem(Question::Unreadable, kAskUnreadable + p, kLogUnreadable,
@@ -317,7 +315,6 @@ class Run {
   Bitmap photo_{10, 10};
   ReductionScratch scratch_;
   PhotoReport report_;
-  DecodeAhead* ahead_ = nullptr;
   bool sameNameAsked_ = false;
   bool cancelRequested_ = false;
   // What the decoder asks; set with cancelRequested_.

@@ -50,8 +50,6 @@ class DecodeAhead {
   // threw is thrown here.
   DecodeResult Take(std::size_t index, Bitmap& photo, const std::function<void()>& waiting);
 
-  int Workers() const { return static_cast<int>(threads_.size()); }
-
  private:
   // What identifies the content of a file: a change to it changes one of these.
   struct Stamp {

@@ -1,5 +1,7 @@
 #include "batch/Report.h"
 
+#include "platform/Utf8.h"
+
 namespace quorvale {
 namespace {
 
@@ -44,35 +46,6 @@ const char* ClassOf(ReportOutcome outcome) {
       return "stopped";
   }
   return "failed";
-}
-
-// The length of the valid UTF-8 sequence at bytes[i], or 0. Overlong forms,
-// surrogates and code points above U+10FFFF are not valid.
-std::size_t Utf8Length(std::string_view bytes, std::size_t i) {
-  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
-  const unsigned char lead = at(i);
-  std::size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (bytes.size() - i < length) return 0;
-  if (at(i + 1) < low || at(i + 1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k) {
-    if (at(i + k) < 0x80 || at(i + k) > 0xBF) return 0;
-  }
-  return length;
 }
 
 std::string Hex(const char* format, unsigned value) {
@@ -125,7 +98,7 @@ std::string Sizes(const ReportEntry& entry) {
   return "<p class=\"sizes\">" + text + "</p>\n";
 }
 
-const char* OutcomeWord(PhotoOutcome outcome, bool dryRun) {
+const char* CardWord(PhotoOutcome outcome, bool dryRun) {
   switch (outcome) {
     case PhotoOutcome::Saved:
       return dryRun ? "to be saved" : "saved";
@@ -172,7 +145,7 @@ ReportEntry ReportEntryFor(const PhotoReport& report, bool dryRun) {
   entry.inputPath = report.input;
   entry.outputPath = report.output;
   entry.outcome = OutcomeKind(report.outcome, dryRun);
-  entry.outcomeWord = OutcomeWord(report.outcome, dryRun);
+  entry.outcomeWord = CardWord(report.outcome, dryRun);
   for (const std::string& line : report.logLines)
     entry.log += (entry.log.empty() ? "" : "\n") + line;
   for (const std::string& warning : report.warnings) {
@@ -234,7 +207,7 @@ std::string EscapeHtml(std::string_view bytes) {
       }
       continue;
     }
-    const std::size_t length = Utf8Length(bytes, i);
+    const std::size_t length = DecodeUtf8At(bytes, i).length;
     if (length == 0) {
       raw += Hex("\\x%02X", byte);
       ++i;

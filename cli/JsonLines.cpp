@@ -7,48 +7,10 @@
 #include <vector>
 
 #include "batch/Report.h"
+#include "platform/Utf8.h"
 
 namespace quorvale::cli {
 namespace {
-
-struct Utf8Char {
-  std::size_t length = 0;  // 0: the byte at the position starts no well-formed character
-  char32_t code = 0;
-};
-
-// The character that starts at `at`, by the table of well-formed sequences
-// (Unicode 15, table 3-7), which leaves out overlong forms and surrogates.
-Utf8Char DecodeAt(std::string_view text, std::size_t at) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
-  const unsigned char first = byte(0);
-  if (first < 0x80) return {1, first};
-  std::size_t length;
-  char32_t code;
-  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
-  if (first >= 0xC2 && first <= 0xDF) {
-    length = 2;
-    code = first & 0x1F;
-  } else if (first >= 0xE0 && first <= 0xEF) {
-    length = 3;
-    code = first & 0x0F;
-    if (first == 0xE0) low = 0xA0;
-    if (first == 0xED) high = 0x9F;
-  } else if (first >= 0xF0 && first <= 0xF4) {
-    length = 4;
-    code = first & 0x07;
-    if (first == 0xF0) low = 0x90;
-    if (first == 0xF4) high = 0x8F;
-  } else {
-    return {};
-  }
-  if (text.size() - at < length) return {};
-  for (std::size_t i = 1; i < length; ++i) {
-    const unsigned char next = byte(i);
-    if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF)) return {};
-    code = (code << 6) | (next & 0x3F);
-  }
-  return {length, code};
-}
 
 std::string SizeJson(const PixelSize& size) {
   if (size.width == 0 && size.height == 0) return "null";
@@ -99,7 +61,7 @@ const char* OutcomeWord(PhotoOutcome outcome) {
 
 bool IsUtf8(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length = DecodeAt(text, i).length;
+    const std::size_t length = DecodeUtf8At(text, i).length;
     if (length == 0) return false;
     i += length;
   }
@@ -110,7 +72,7 @@ std::string JsonString(std::string_view text) {
   std::string json = "\"";
   json.reserve(text.size() + 2);
   for (std::size_t i = 0; i < text.size();) {
-    const Utf8Char c = DecodeAt(text, i);
+    const Utf8Char c = DecodeUtf8At(text, i);
     if (c.length == 0) {
       json += "\xEF\xBF\xBD";  // U+FFFD
       ++i;

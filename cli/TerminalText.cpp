@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/Utf8.h"
+
 namespace quorvale::cli {
 namespace {
 
@@ -98,22 +100,14 @@ std::string EscapeControlsInPaths(std::string_view text, const std::vector<std::
 int DisplayWidth(std::string_view text) {
   int width = 0;
   for (std::size_t i = 0; i < text.size();) {
-    const auto first = static_cast<unsigned char>(text[i]);
-    const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
-    char32_t code = length == 1 ? first : first & (0x3F >> (length - 1));
-    std::size_t k = 1;
-    for (; k < length && i + k < text.size(); ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) break;
-      code = (code << 6) | (next & 0x3F);
-    }
-    if (k < length) {  // a stray byte: one column, as a replacement character
+    const Utf8Char c = DecodeUtf8At(text, i);
+    if (c.length == 0) {  // a stray byte: one column, as a replacement character
       width += 1;
       i += 1;
       continue;
     }
-    width += IsWide(code) ? 2 : 1;
-    i += length;
+    width += IsWide(c.code) ? 2 : 1;
+    i += c.length;
   }
   return width;
 }

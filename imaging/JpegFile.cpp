@@ -562,10 +562,6 @@ std::uint64_t DecodeMemoryBudget() {
   return MaxBitmapBytes();
 }
 
-std::optional<std::vector<std::uint8_t>> EncodeJpeg(const Bitmap& bitmap, int quality) {
-  return EncodeJpeg(bitmap, quality, JpegExtras{});
-}
-
 std::optional<std::vector<std::uint8_t>> EncodeJpeg(const Bitmap& bitmap, int quality,
                                                     const JpegExtras& extras) {
   try {

@@ -58,12 +58,7 @@ std::optional<PixelSize> ReadJpegSize(const std::string& path);
 // The most decoded pixel memory a photo may take: half the physical memory.
 std::uint64_t DecodeMemoryBudget();
 
-// Encodes `bitmap` as a baseline JFIF 1.01 JPEG (density unit 0, 1:1, no
-// other marker): float forward DCT, 4:2:0, standard Huffman tables, quality
-// limited to 1..100 with force-baseline. nullopt on an encoder error.
-std::optional<std::vector<std::uint8_t>> EncodeJpeg(const Bitmap& bitmap, int quality);
-
-// What an encode may add to the plain file above; with none given the bytes
+// What an encode may add to the plain file below; with none given the bytes
 // are those of the plain encode.
 struct JpegExtras {
   // Above 0: the JFIF density in dots per inch (unit 1, X = Y = dpi, at most
@@ -76,8 +71,13 @@ struct JpegExtras {
   // (left out above the 255 chunks a file can number).
   std::span<const std::uint8_t> icc{};
 };
+
+// Encodes `bitmap` as a baseline JFIF 1.01 JPEG (density unit 0, 1:1, no
+// other marker unless `extras` add them): float forward DCT, 4:2:0, standard
+// Huffman tables, quality limited to 1..100 with force-baseline. nullopt on
+// an encoder error.
 std::optional<std::vector<std::uint8_t>> EncodeJpeg(const Bitmap& bitmap, int quality,
-                                                    const JpegExtras& extras);
+                                                    const JpegExtras& extras = {});
 
 // The folder part of `path`: up to its last single-byte separator (or drive
 // colon), that separator dropped unless it follows a separator or a colon,
