@@ -13,9 +13,6 @@
 
 namespace quorvale {
 
-// The largest side a JPEG can declare: the limit of a run for large photos.
-inline constexpr int MaxJpegSide = 65535;
-
 // At most 320 x 240 in either orientation: what a trimming run skips.
 bool IsSmallPhoto(int w, int h);
 

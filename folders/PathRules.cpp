@@ -3,17 +3,13 @@
 namespace quorvale {
 namespace {
 
-// The lowest second byte of a double-byte character in any code page we
-// support (Shift-JIS, GBK, UHC, Big5 all start at 0x40 or above).
-constexpr unsigned char LowestTrailByte = 0x40;
-
 // Whether the last character of `path` is a single-byte separator, at any
 // length. '/' is below every trail byte, so a last '/' always is one; a last
 // '\' may be the second half of 表, and the class of the last byte depends
 // on every pair before it, so then the walk has to start at the front.
 bool LastIsSeparator(std::string_view path, const PathSyntax& syntax) {
   if (path.empty() || path.back() != syntax.separator) return false;
-  if (static_cast<unsigned char>(syntax.separator) < LowestTrailByte) return true;
+  if (syntax.SeparatorStandsAlone()) return true;
   bool endsWithSeparator = false;
   ForEachSingleByte(path, syntax.leadBytes, [&](std::size_t i, unsigned char byte) {
     endsWithSeparator = i + 1 == path.size() && byte == syntax.separator;

@@ -26,8 +26,6 @@
 namespace quorvale {
 namespace {
 
-constexpr unsigned MaxSide = 65535;
-
 // Huffman coding spends at least one bit on every 8 x 8 block of every
 // component (its DC difference), which caps any Huffman-coded file at 1024
 // pixels per byte of coded data (reached only by the most lopsided sampling
@@ -259,7 +257,7 @@ struct Input {
 const char* ImplausibleHeader(const jpeg_decompress_struct& info, std::uint64_t codedBytes) {
   const std::uint64_t width = info.image_width;
   const std::uint64_t height = info.image_height;
-  if (width == 0 || height == 0 || width > MaxSide || height > MaxSide) {
+  if (width == 0 || height == 0 || width > MaxJpegSide || height > MaxJpegSide) {
     return "the picture's sides are out of range";
   }
   const std::uint64_t pixels = width * height;
@@ -505,7 +503,7 @@ LastSeparator FindLastSeparator(const std::string& path, const PathSyntax& synta
   LastSeparator found;
   // '/' is never the second byte of a double-byte character, so it needs no
   // walk over the lead bytes.
-  if (!syntax.driveColon && static_cast<unsigned char>(syntax.separator) < 0x40) {
+  if (!syntax.driveColon && syntax.SeparatorStandsAlone()) {
     const std::size_t index = path.rfind(syntax.separator);
     if (index != std::string::npos) {
       found = {index, index > 0 && path[index - 1] == syntax.separator};
@@ -522,6 +520,16 @@ LastSeparator FindLastSeparator(const std::string& path, const PathSyntax& synta
     return true;
   });
   return found;
+}
+
+// The folder part of `path` whose last separator is `last`: that separator
+// dropped unless it follows a separator or a colon, or is the root.
+std::string FolderBefore(const std::string& path, const LastSeparator& last,
+                         const PathSyntax& syntax) {
+  if (last.index == std::string::npos) return std::string();
+  const bool keep =
+      path[last.index] != syntax.separator || last.index == 0 || last.followsSeparator;
+  return path.substr(0, keep ? last.index + 1 : last.index);
 }
 
 }  // namespace
@@ -574,11 +582,7 @@ std::optional<std::vector<std::uint8_t>> EncodeJpeg(const Bitmap& bitmap, int qu
 }
 
 std::string FolderOfPath(const std::string& path, const PathSyntax& syntax) {
-  const LastSeparator last = FindLastSeparator(path, syntax);
-  if (last.index == std::string::npos) return std::string();
-  const bool keep =
-      path[last.index] != syntax.separator || last.index == 0 || last.followsSeparator;
-  return path.substr(0, keep ? last.index + 1 : last.index);
+  return FolderBefore(path, FindLastSeparator(path, syntax), syntax);
 }
 
 DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel) {
@@ -595,7 +599,8 @@ SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quali
     result.code = -1;
     return result;
   }
-  result.folder = FolderOfPath(path, PathSyntax::Native());
+  const LastSeparator last = FindLastSeparator(path, PathSyntax::Native());
+  result.folder = FolderBefore(path, last, PathSyntax::Native());
   const std::optional<std::vector<std::uint8_t>> bytes =
       path.back() == '/' ? std::nullopt : EncodeJpeg(bitmap, quality, extras);
   if (!bytes) {
@@ -603,22 +608,24 @@ SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quali
     if (path.back() == '/') result.error = EISDIR;
     return result;
   }
-  // A path without a folder part names a file in the current folder, which
-  // exists.
-  if (!result.folder.empty() && !CreateFolders(result.folder)) {
-    result.code = -2;
-    result.error = errno;
-    return result;
+  // A path without a folder part names a file in the current folder. The
+  // folder is made only when it cannot be opened as it is.
+  const std::string where = result.folder.empty() ? "." : result.folder;
+  FileDescriptor folder(OpenLongPath(where, O_RDONLY | O_DIRECTORY));
+  if (!folder) {
+    if (!CreateFolders(result.folder)) {
+      result.code = -2;
+      result.error = errno;
+      return result;
+    }
+    folder = FileDescriptor(OpenLongPath(where, O_RDONLY | O_DIRECTORY));
   }
-  const FileDescriptor folder(
-      OpenLongPath(result.folder.empty() ? "." : result.folder, O_RDONLY | O_DIRECTORY));
   if (!folder) {
     result.code = -4;
     result.error = errno;
     return result;
   }
-  const std::size_t last = FindLastSeparator(path, PathSyntax::Native()).index;
-  const std::string name = last == std::string::npos ? path : path.substr(last + 1);
+  const std::string name = last.index == std::string::npos ? path : path.substr(last.index + 1);
   result.error = WriteFileReplacing(folder.Get(), name, *bytes);
   if (result.error != 0) result.code = -4;
   return result;

@@ -51,6 +51,10 @@ DecodeResult DecodeJpegMemory(std::span<const std::uint8_t> bytes, Bitmap& bitma
 // bitmap is at least 1 x 1 again.
 DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel = {});
 
+// The largest side a JPEG can declare: also the limit of a run for large
+// photos.
+inline constexpr int MaxJpegSide = 65535;
+
 // The pixel size the header of the JPEG file at `path` declares, read
 // without decoding; nullopt when there is no readable header.
 std::optional<PixelSize> ReadJpegSize(const std::string& path);

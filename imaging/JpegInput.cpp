@@ -46,10 +46,7 @@ boolean FileSource::Fill(j_decompress_ptr info) {
   do {
     n = ::read(source.fd_, source.buffer_.data(), source.buffer_.size());
   } while (n < 0 && errno == EINTR);
-  if (n < 0) {
-    source.readFailed_ = true;
-    ERREXIT(info, JERR_FILE_READ);
-  }
+  if (n < 0) ERREXIT(info, JERR_FILE_READ);
   if (n == 0) {
     if (!source.anyRead_) ERREXIT(info, JERR_INPUT_EMPTY);
     // The library asks again after an EOI it was handed; the warning is
@@ -89,10 +86,7 @@ void FileSource::Skip(j_decompress_ptr info, long count) {
   // Past the end of the file the next read finds nothing: the EOF path.
   const off_t beyond = static_cast<off_t>(wanted - source.pub_.bytes_in_buffer);
   source.pub_.bytes_in_buffer = 0;
-  if (::lseek(source.fd_, beyond, SEEK_CUR) < 0) {
-    source.readFailed_ = true;
-    ERREXIT(info, JERR_FILE_READ);
-  }
+  if (::lseek(source.fd_, beyond, SEEK_CUR) < 0) ERREXIT(info, JERR_FILE_READ);
 }
 
 std::uint64_t FileSource::Consumed() const {

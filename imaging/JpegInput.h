@@ -35,7 +35,6 @@ class FileSource {
   // libjpeg excluded): after jpeg_read_header, the header's length.
   std::uint64_t Consumed() const;
   bool HeaderTooLong() const { return headerTooLong_; }
-  bool ReadFailed() const { return readFailed_; }
 
  private:
   static void Init(j_decompress_ptr info);
@@ -50,7 +49,6 @@ class FileSource {
   std::size_t headerRead_ = 0;
   bool anyRead_ = false;
   bool headerTooLong_ = false;
-  bool readFailed_ = false;
   std::vector<JOCTET> buffer_;
 };
 
@@ -83,9 +81,6 @@ class ScanBudget {
   // Call whenever libjpeg reports progress: charges a scan the first time
   // it is seen. False once the scans so far cost more than the budget.
   bool Charge(const jpeg_decompress_struct& info);
-
-  std::uint64_t Budget() const { return budget_; }
-  std::uint64_t Spent() const { return spent_; }
 
  private:
   std::uint64_t budget_ = 0;

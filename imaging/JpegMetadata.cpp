@@ -9,6 +9,7 @@
 #include <map>
 
 #include "imaging/Exif.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileSystem.h"
 
 namespace quorvale {
@@ -66,13 +67,8 @@ bool StartsWith(std::span<const std::uint8_t> bytes, const void* prefix, std::si
 class FileReader {
  public:
   explicit FileReader(const std::string& path) : fd_(OpenLongPath(path, O_RDONLY | O_NONBLOCK)) {}
-  ~FileReader() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileReader(const FileReader&) = delete;
-  FileReader& operator=(const FileReader&) = delete;
 
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return static_cast<bool>(fd_); }
 
   // Appends up to `bytes` more bytes; false on a read error. Fewer at the
   // end of the file.
@@ -81,7 +77,7 @@ class FileReader {
     into.resize(start + bytes);
     std::size_t filled = 0;
     while (filled < bytes) {
-      const ssize_t n = ::read(fd_, into.data() + start + filled, bytes - filled);
+      const ssize_t n = ::read(fd_.Get(), into.data() + start + filled, bytes - filled);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) return false;
       if (n == 0) break;
@@ -95,7 +91,7 @@ class FileReader {
   bool AtEnd() const { return atEnd_; }
 
  private:
-  int fd_;
+  FileDescriptor fd_;
   bool atEnd_ = false;
 };
 

@@ -55,13 +55,11 @@ void SweepStaleFiles(int folder) {
     const std::lock_guard lock(mutex);
     if (!swept.insert(key).second) return;
   }
-  const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (listing < 0) return;
-  DIR* dir = ::fdopendir(listing);
-  if (dir == nullptr) {
-    ::close(listing);
-    return;
-  }
+  FileDescriptor listing(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!listing) return;
+  DIR* dir = ::fdopendir(listing.Get());
+  if (dir == nullptr) return;
+  listing.Release();  // the listing owns it now
   while (const dirent* entry = ::readdir(dir)) {
     long pid = 0;
     if (!IsTemporaryFileName(entry->d_name, &pid) || pid == ::getpid()) continue;
@@ -103,7 +101,10 @@ class PendingFile {
   // 0 or errno. Mode 0666 so that the umask and the folder's default ACL
   // shape it exactly as they would a plainly created file.
   int Create(TemporaryFileKind kind) {
-    if (kind == TemporaryFileKind::Unnamed && ::access("/proc/self/fd", X_OK) == 0) {
+    // Naming an unnamed file goes through /proc/self/fd, which is either
+    // there for the whole run or not at all.
+    static const bool canName = ::access("/proc/self/fd", X_OK) == 0;
+    if (kind == TemporaryFileKind::Unnamed && canName) {
       file_.Reset(::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
       if (file_) return 0;
       // Only a file system without unnamed files falls back.

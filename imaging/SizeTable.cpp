@@ -56,19 +56,16 @@ LongShort ResolveTargetSize(const RadioSelection& selected) {
   for (const PrintResolution& resolution : Resolutions) {
     if (IsSelected(selected, resolution.button)) dpi = resolution.dpi;
   }
-  LongShort target{Presets[0].L, Presets[0].S};
+  // The first row is the default print size; a selected fixed size wins
+  // over every print size.
+  const SizePreset* chosen = &Presets[0];
   for (const SizePreset& preset : Presets) {
-    if (preset.kind == SizeKind::Print && IsSelected(selected, preset.button)) {
-      target = {preset.L, preset.S};
-    }
+    if (preset.kind == SizeKind::Print && IsSelected(selected, preset.button)) chosen = &preset;
   }
-  target = {target.L * dpi / 400, target.S * dpi / 400};
   for (const SizePreset& preset : Presets) {
-    if (preset.kind == SizeKind::Fixed && IsSelected(selected, preset.button)) {
-      target = {preset.L, preset.S};
-    }
+    if (preset.kind == SizeKind::Fixed && IsSelected(selected, preset.button)) chosen = &preset;
   }
-  return target;
+  return TargetSize(*chosen, dpi);
 }
 
 LongShort TargetSize(const SizePreset& size, std::int32_t dpi) {

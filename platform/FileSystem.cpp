@@ -20,6 +20,7 @@ struct DirCloser {
 };
 
 bool StatLongPath(const std::string& path, struct stat& st) {
+  if (path.size() < PATH_MAX) return stat(path.c_str(), &st) == 0;
   const FileDescriptor file(OpenLongPath(path, O_PATH));
   return file && fstat(file.Get(), &st) == 0;
 }
