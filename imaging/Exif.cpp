@@ -192,7 +192,7 @@ std::uint64_t EndOf(const std::vector<Range>& ranges) {
 
 // Writes one value into an entry as SHORT when it fits and the entry was a
 // SHORT, else as LONG; the value always sits inside the entry.
-void SetDimension(Tiff& tiff, const Entry& entry, std::uint32_t value) {
+void SetSingleValue(Tiff& tiff, const Entry& entry, std::uint32_t value) {
   const bool asShort = entry.type == TypeShort && value <= 0xFFFF;
   tiff.Put16(entry.at + 2, asShort ? TypeShort : TypeLong);
   tiff.Put32(entry.at + 4, 1);
@@ -249,13 +249,8 @@ std::uint32_t AppendIfd(Tiff& tiff, const Ifd* old, const std::vector<NewEntry>&
     }
     const NewEntry& entry = added[i - entries.size()];
     tiff.Put16(at, entry.tag);
-    if (entry.pointer) {
-      tiff.Put16(at + 2, TypeLong);
-      tiff.Put32(at + 4, 1);
-      tiff.Put32(at + 8, entry.value);
-    } else {
-      SetDimension(tiff, Entry{at, entry.tag, TypeShort, 1}, entry.value);
-    }
+    SetSingleValue(tiff, Entry{at, entry.tag, entry.pointer ? TypeLong : TypeShort, 1},
+                   entry.value);
   }
   return static_cast<std::uint32_t>(offset);
 }
@@ -324,10 +319,7 @@ std::optional<std::vector<std::uint8_t>> RewriteExif(std::span<const std::uint8_
 
   if (const Entry* orientation = Find(*ifd0, TagOrientation);
       orientation != nullptr && rewrite.resetOrientation) {
-    tiff->Put16(orientation->at + 2, TypeShort);
-    tiff->Put32(orientation->at + 4, 1);
-    tiff->Put16(orientation->at + 8, 1);
-    tiff->Put16(orientation->at + 10, 0);
+    SetSingleValue(*tiff, Entry{orientation->at, TagOrientation, TypeShort, 1}, 1);
   }
 
   std::vector<NewEntry> missing;
@@ -336,7 +328,7 @@ std::optional<std::vector<std::uint8_t>> RewriteExif(std::span<const std::uint8_
   for (const NewEntry& dimension : dimensions) {
     const Entry* entry = exif ? Find(*exif, dimension.tag) : nullptr;
     if (entry != nullptr) {
-      SetDimension(*tiff, *entry, dimension.value);
+      SetSingleValue(*tiff, *entry, dimension.value);
     } else {
       missing.push_back(dimension);
     }
