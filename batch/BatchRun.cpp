@@ -83,10 +83,9 @@ std::string SaveFailureText(const SaveResult& saved, const std::string& path) {
 
 enum class Next { NextFile, Stop };
 
-// Worker threads for `jobs` photos decoded at once: none for one at a time.
-int Workers(int jobs) {
-  if (jobs <= 0) jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  return jobs == 1 ? 0 : jobs;
+// Photos decoded at once: one per core unless told.
+int Jobs(int jobs) {
+  return jobs > 0 ? jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 // One press of Run from the start of processing to the end of the loop.
@@ -100,7 +99,7 @@ class Run {
   void ProcessAll() {
     // A photo that an existing output will skip is not worth decoding ahead.
     DecodeAhead ahead(
-        list_, Workers(options_.jobs), DecodeMemoryBudget(),
+        list_, Jobs(options_.jobs), DecodeMemoryBudget(),
         [this] { return cancelFlag_.load() || port_.CancelSignalled(); },
         [this](const std::string& p) {
           return !options_.print.skipExisting || !ExistingOutput(p);

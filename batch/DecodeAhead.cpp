@@ -12,17 +12,17 @@ constexpr auto WaitSlice = std::chrono::milliseconds(10);
 
 }  // namespace
 
-DecodeAhead::DecodeAhead(const std::vector<std::string>& list, int workers,
+DecodeAhead::DecodeAhead(const std::vector<std::string>& list, int jobs,
                          std::uint64_t memoryBudget, CancelCheck cancel,
                          std::function<bool(const std::string&)> wanted)
     : list_(list),
       budget_(memoryBudget),
-      ahead_(static_cast<std::size_t>(std::max(workers, 0))),
+      ahead_(jobs > 1 ? static_cast<std::size_t>(jobs) : 0),
       cancel_(
           [this, cancel = std::move(cancel)] { return abandon_.load() || (cancel && cancel()); }),
       wanted_(std::move(wanted)),
       slots_(list.size()) {
-  for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { Work(); });
+  for (int i = 1; i < jobs; ++i) threads_.emplace_back([this] { Work(); });
 }
 
 DecodeAhead::~DecodeAhead() {
@@ -49,7 +49,7 @@ DecodeAhead::Stamp DecodeAhead::StampOf(const std::string& path) {
 void DecodeAhead::Turn(std::size_t index, Bitmap& finished) {
   {
     std::lock_guard lock(mutex_);
-    spare_ = std::move(finished);
+    KeepSpare(std::move(finished));
     finished = Bitmap();
     for (std::size_t i = turn_; i < index && i < slots_.size(); ++i) Drop(i);
     turn_ = index;
@@ -63,26 +63,48 @@ void DecodeAhead::Drop(std::size_t index) {
   // A decode still running drops its own result once it sees the turn has passed.
   if (slot.state == State::Decoding) return;
   used_ -= slot.bytes;
-  if (spare_.Width() == 0) spare_ = std::move(slot.bitmap);
+  KeepSpare(std::move(slot.bitmap));
   slot = Slot{};
   slot.state = State::Taken;
 }
 
 Bitmap DecodeAhead::TakeSpare() {
-  Bitmap bitmap = std::move(spare_);
-  spare_ = Bitmap();
+  if (spares_.empty()) return Bitmap();
+  Bitmap bitmap = std::move(spares_.back());
+  spares_.pop_back();
   return bitmap;
+}
+
+void DecodeAhead::KeepSpare(Bitmap&& bitmap) {
+  // The photo in hand and those ahead are all that can be held at once.
+  if (bitmap.Width() > 0 && spares_.size() <= ahead_) spares_.push_back(std::move(bitmap));
 }
 
 DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
                                const std::function<void()>& waiting) {
   const std::string& path = list_[index];
+  // Decodes done here while the photo is still on a worker keep the front
+  // end's events going too.
+  auto lastCall = std::chrono::steady_clock::now();
+  const CancelCheck helping = [&] {
+    const auto now = std::chrono::steady_clock::now();
+    if (waiting && now - lastCall >= WaitSlice) {
+      lastCall = now;
+      waiting();
+    }
+    return cancel_();
+  };
   std::unique_lock lock(mutex_);
   Slot& slot = slots_[index];
   while (slot.state == State::Decoding) {
+    if (MayGoAhead()) {
+      DecodeNext(lock, helping);
+      continue;
+    }
     if (changed_.wait_for(lock, WaitSlice, [&] { return slot.state != State::Decoding; })) break;
     lock.unlock();
     if (waiting) waiting();
+    lastCall = std::chrono::steady_clock::now();
     lock.lock();
   }
   if (slot.state != State::Done) {
@@ -109,57 +131,64 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
   return std::move(done.result);
 }
 
+bool DecodeAhead::MayGoAhead() const {
+  return next_ < slots_.size() && next_ <= turn_ + ahead_;
+}
+
 void DecodeAhead::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    changed_.wait(lock,
-                  [&] { return stopping_ || (next_ < slots_.size() && next_ <= turn_ + ahead_); });
-    if (stopping_) return;
-    const std::size_t index = next_++;
-    Slot& slot = slots_[index];
-    if (slot.state != State::Open) continue;  // taken at its turn already
-    slot.state = State::Decoding;
-    const std::string& path = list_[index];
-    lock.unlock();
-
-    if (wanted_ && !wanted_(path)) {
-      lock.lock();
-      slot.state = State::Left;
-      changed_.notify_all();
-      continue;
-    }
-    // Only a photo whose pixels fit beside those already held goes ahead;
-    // a larger one waits for its turn.
-    const std::optional<PixelSize> size = ReadJpegSize(path);
-    const std::uint64_t bytes =
-        size ? static_cast<std::uint64_t>(RowBytes(size->width)) * size->height : 0;
-    lock.lock();
-    if (stopping_) return;
-    if (used_ + bytes > budget_ || index < turn_) {
-      slot.state = index < turn_ ? State::Taken : State::Left;
-      changed_.notify_all();
-      continue;
-    }
-    used_ += bytes;
-    slot.bytes = bytes;
-
-    Slot done;
-    done.bitmap = TakeSpare();
-    lock.unlock();
-    done.stamp = StampOf(path);
-    try {
-      done.result = LoadJpegFile(path, done.bitmap, cancel_);
-    } catch (...) {
-      done.error = std::current_exception();
-    }
-
-    lock.lock();
-    done.bytes = slot.bytes;
-    done.state = State::Done;
-    slot = std::move(done);
-    if (index < turn_) Drop(index);
-    changed_.notify_all();
+    changed_.wait(lock, [&] { return stopping_ || MayGoAhead(); });
+    if (stopping_ || !DecodeNext(lock, cancel_)) return;
   }
+}
+
+bool DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock, const CancelCheck& cancel) {
+  const std::size_t index = next_++;
+  Slot& slot = slots_[index];
+  if (slot.state != State::Open) return true;  // taken at its turn already
+  slot.state = State::Decoding;
+  const std::string& path = list_[index];
+  lock.unlock();
+
+  if (wanted_ && !wanted_(path)) {
+    lock.lock();
+    slot.state = State::Left;
+    changed_.notify_all();
+    return true;
+  }
+  // Only a photo whose pixels fit beside those already held goes ahead;
+  // a larger one waits for its turn.
+  const std::optional<PixelSize> size = ReadJpegSize(path);
+  const std::uint64_t bytes =
+      size ? static_cast<std::uint64_t>(RowBytes(size->width)) * size->height : 0;
+  lock.lock();
+  if (stopping_) return false;
+  if (used_ + bytes > budget_ || index < turn_) {
+    slot.state = index < turn_ ? State::Taken : State::Left;
+    changed_.notify_all();
+    return true;
+  }
+  used_ += bytes;
+  slot.bytes = bytes;
+
+  Slot done;
+  done.bitmap = TakeSpare();
+  lock.unlock();
+  done.stamp = StampOf(path);
+  try {
+    done.result = LoadJpegFile(path, done.bitmap, cancel);
+  } catch (...) {
+    done.error = std::current_exception();
+  }
+
+  lock.lock();
+  done.bytes = slot.bytes;
+  done.state = State::Done;
+  slot = std::move(done);
+  if (index < turn_) Drop(index);
+  changed_.notify_all();
+  return true;
 }
 
 }  // namespace quorvale

@@ -17,37 +17,41 @@
 
 namespace quorvale {
 
-// Decodes the photos of a run's list on worker threads ahead of their turn,
-// so that the calling thread finds each photo decoded when it gets to it.
+// Decodes the photos of a run's list ahead of their turn, `jobs` at a time:
+// jobs - 1 worker threads, and the calling thread itself whenever the photo
+// whose turn it is is still being decoded by a worker (it then decodes the
+// next photo ahead rather than wait). So `jobs` threads are busy, never more:
+// a third busy thread on two cores only waits for the system to move it.
 // The calling thread keeps the list's order: it announces each turn with
-// Turn and may then Take the photo. At most `workers` photos after the one
-// in hand are decoded ahead, and only while the decoded pixels of all of
-// them fit `memoryBudget` bytes; a photo that does not fit is decoded at its
-// turn. With no workers every photo is decoded at its turn, on the calling
+// Turn and may then Take the photo. At most `jobs` photos after the one in
+// hand are decoded ahead, and only while the decoded pixels of all of them
+// fit `memoryBudget` bytes; a photo that does not fit is decoded at its
+// turn. With one job every photo is decoded at its turn, on the calling
 // thread. Work ahead is abandoned and joined when the object goes.
 class DecodeAhead {
  public:
   // `cancel` is asked by every decode, on whichever thread it runs; `wanted`
   // by the workers before they decode a photo ahead (a photo it refuses is
   // decoded at its turn, if it is taken then).
-  DecodeAhead(const std::vector<std::string>& list, int workers, std::uint64_t memoryBudget,
+  DecodeAhead(const std::vector<std::string>& list, int jobs, std::uint64_t memoryBudget,
               CancelCheck cancel, std::function<bool(const std::string& path)> wanted = nullptr);
   ~DecodeAhead();
   DecodeAhead(const DecodeAhead&) = delete;
   DecodeAhead& operator=(const DecodeAhead&) = delete;
 
   // Photo `index` is in hand now: the earlier ones are done with, and the
-  // workers may go on up to `index` + workers. `finished`, the bitmap of the
+  // decodes may go on up to `index` + jobs. `finished`, the bitmap of the
   // photo before, gives its memory to the next decode (so that at most
-  // workers + 1 photos are held, and memory is reused rather than faulted
-  // in anew); it is left empty. Indices only grow.
+  // jobs + 1 photos are held, and memory is reused rather than faulted in
+  // anew); it is left empty. Indices only grow.
   void Turn(std::size_t index, Bitmap& finished);
 
   // Photo `index` (the one in hand) decoded into `photo`, as LoadJpegFile
   // would give it now: the one decoded ahead, unless the file changed since
-  // (then it is decoded again here). While a worker is still on it,
-  // `waiting` is called about every 10 ms. An exception a worker's decode
-  // threw is thrown here.
+  // (then it is decoded again here). While a worker is still on it, this
+  // thread decodes photos further ahead if they may go, and calls `waiting`
+  // about every 10 ms all the same. An exception thrown by the decode of
+  // this photo, on whatever thread, is thrown here.
   DecodeResult Take(std::size_t index, Bitmap& photo, const std::function<void()>& waiting);
 
  private:
@@ -71,10 +75,20 @@ class DecodeAhead {
   };
 
   void Work();
+  // Whether the next photo may be decoded ahead now; the lock is held.
+  bool MayGoAhead() const;
+  // Decodes the next photo ahead, or leaves it for its turn, with `cancel`.
+  // Called with the lock held and MayGoAhead true; returns with the lock
+  // held, false when the object is going.
+  bool DecodeNext(std::unique_lock<std::mutex>& lock, const CancelCheck& cancel);
   // Frees what slot `index` holds; the lock is held.
   void Drop(std::size_t index);
-  // The spare memory for a decode, or an empty bitmap; the lock is held.
+  // Memory for a decode, from a finished photo if one was handed back, or an
+  // empty bitmap; the lock is held.
   Bitmap TakeSpare();
+  // Keeps `bitmap`'s memory for a later decode, as long as no more bitmaps
+  // are kept than can be in use at once; the lock is held.
+  void KeepSpare(Bitmap&& bitmap);
 
   const std::vector<std::string>& list_;
   const std::uint64_t budget_;
@@ -87,7 +101,7 @@ class DecodeAhead {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Slot> slots_;
-  Bitmap spare_;            // memory for the next decode
+  std::vector<Bitmap> spares_;  // memory for the next decodes
   std::size_t turn_ = 0;    // the photo in hand
   std::size_t next_ = 0;    // the first photo no worker has looked at
   std::uint64_t used_ = 0;  // bytes of decoded pixels held ahead
