@@ -12,9 +12,8 @@ constexpr auto WaitSlice = std::chrono::milliseconds(10);
 
 }  // namespace
 
-DecodeAhead::DecodeAhead(const std::vector<std::string>& list, int jobs,
-                         std::uint64_t memoryBudget, CancelCheck cancel,
-                         std::function<bool(const std::string&)> wanted)
+DecodeAhead::DecodeAhead(const std::vector<std::string>& list, int jobs, std::uint64_t memoryBudget,
+                         CancelCheck cancel, std::function<bool(const std::string&)> wanted)
     : list_(list),
       budget_(memoryBudget),
       ahead_(jobs > 1 ? static_cast<std::size_t>(jobs) : 0),

@@ -102,9 +102,9 @@ class DecodeAhead {
   std::condition_variable changed_;
   std::vector<Slot> slots_;
   std::vector<Bitmap> spares_;  // memory for the next decodes
-  std::size_t turn_ = 0;    // the photo in hand
-  std::size_t next_ = 0;    // the first photo no worker has looked at
-  std::uint64_t used_ = 0;  // bytes of decoded pixels held ahead
+  std::size_t turn_ = 0;        // the photo in hand
+  std::size_t next_ = 0;        // the first photo no worker has looked at
+  std::uint64_t used_ = 0;      // bytes of decoded pixels held ahead
   bool stopping_ = false;
   std::vector<std::thread> threads_;
 };

@@ -1,0 +1,115 @@
+#include "batch/DecodeAhead.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "support/Sandbox.h"
+#include "support/TestJpeg.h"
+
+namespace quorvale {
+namespace {
+
+using testing::MakeJpeg;
+using testing::PhotoPixel;
+using testing::Sandbox;
+
+// Photos of different sizes, so that a mix-up shows.
+std::vector<std::string> Photos(const Sandbox& box, int count) {
+  std::vector<std::string> list;
+  for (int i = 0; i < count; ++i) {
+    const std::string name = "p" + std::to_string(i) + ".jpg";
+    box.Write(name, MakeJpeg(64 + 8 * i, 48 + 4 * i, PhotoPixel));
+    list.push_back(box.Path(name));
+  }
+  return list;
+}
+
+void ExpectAsLoaded(const std::string& path, const Bitmap& photo) {
+  Bitmap loaded;
+  ASSERT_EQ(LoadJpegFile(path, loaded, nullptr).code, 0);
+  ASSERT_EQ(photo.Width(), loaded.Width()) << path;
+  ASSERT_EQ(photo.Height(), loaded.Height()) << path;
+  for (int y = 0; y < loaded.Height(); ++y) {
+    ASSERT_EQ(
+        0, std::memcmp(photo.Row(y), loaded.Row(y), static_cast<std::size_t>(loaded.Width()) * 3))
+        << path << " row " << y;
+  }
+}
+
+TEST(DecodeAheadTest, EveryPhotoIsWhatLoadingItGivesWhateverTheJobs) {
+  const Sandbox box;
+  const std::vector<std::string> list = Photos(box, 7);
+  for (const int jobs : {1, 2, 3, 4}) {
+    SCOPED_TRACE(jobs);
+    DecodeAhead ahead(list, jobs, std::uint64_t{1} << 30, nullptr);
+    Bitmap photo;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      ahead.Turn(i, photo);
+      ASSERT_EQ(ahead.Take(i, photo, nullptr).code, 0);
+      ExpectAsLoaded(list[i], photo);
+    }
+  }
+}
+
+// While a worker holds the photo whose turn it is, the calling thread does
+// not sit idle: before it first waits, it has taken on every later photo
+// that may be decoded ahead.
+TEST(DecodeAheadTest, CallerDecodesFurtherPhotosWhileItsOwnIsOnAWorker) {
+  const Sandbox box;
+  const std::vector<std::string> list = Photos(box, 6);
+  const std::thread::id caller = std::this_thread::get_id();
+  std::mutex mutex;
+  std::condition_variable opened;
+  bool open = false;
+  std::set<std::string> byCaller, byWorker;
+  std::condition_variable claimed;
+
+  // The worker's decodes hold in their cancel check until the gate opens.
+  const CancelCheck gate = [&] {
+    if (std::this_thread::get_id() == caller) return false;
+    std::unique_lock lock(mutex);
+    opened.wait(lock, [&] { return open; });
+    return false;
+  };
+  const auto wanted = [&](const std::string& path) {
+    std::lock_guard lock(mutex);
+    (std::this_thread::get_id() == caller ? byCaller : byWorker).insert(path);
+    claimed.notify_all();
+    return true;
+  };
+  {
+    DecodeAhead ahead(list, 2, std::uint64_t{1} << 30, gate, wanted);
+    {
+      // The worker has the first photo before the caller's first turn.
+      std::unique_lock lock(mutex);
+      claimed.wait(lock, [&] { return !byWorker.empty(); });
+    }
+    Bitmap photo;
+    std::set<std::string> claimedByCallerAtFirstWait;
+    std::size_t waitedAt = list.size();
+    const auto waiting = [&](std::size_t turn) {
+      std::lock_guard lock(mutex);
+      if (open) return;
+      waitedAt = turn;
+      claimedByCallerAtFirstWait = byCaller;
+      open = true;
+      opened.notify_all();
+    };
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      ahead.Turn(i, photo);
+      ASSERT_EQ(ahead.Take(i, photo, [&] { waiting(i); }).code, 0);
+      ExpectAsLoaded(list[i], photo);
+    }
+
+    EXPECT_EQ(waitedAt, 0u);
+    EXPECT_EQ(claimedByCallerAtFirstWait, (std::set<std::string>{list[1], list[2]}));
+  }
+}
+
+}  // namespace
+}  // namespace quorvale
