@@ -107,8 +107,7 @@ void ReducePlain(benchmark::State& state) {
     state.PauseTiming();
     PrepareTrimmed(memory.photo);
     state.ResumeTiming();
-    ShrinkPlain(memory.photo, memory.scratch.WorkBitmap, ThePhoto().box.width,
-                ThePhoto().box.height);
+    ShrinkPlain(memory.photo, ThePhoto().box.width, ThePhoto().box.height);
   }
 }
 
@@ -441,7 +440,7 @@ std::string SetUpPhoto(const Options& options) {
   photo.box = ComputeReductionBox(photo.trim.width, photo.trim.height, SizeL);
   PathMemory memory;
   PrepareTrimmed(memory.photo);
-  ShrinkPlain(memory.photo, memory.scratch.WorkBitmap, photo.box.width, photo.box.height);
+  ShrinkPlain(memory.photo, photo.box.width, photo.box.height);
   photo.reduced = memory.photo;
   return folder;
 }

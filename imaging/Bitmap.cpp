@@ -1,8 +1,5 @@
 #include "imaging/Bitmap.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -10,36 +7,26 @@
 #include <vector>
 
 namespace quorvale {
-namespace {
 
-// A photo's pixel memory is written whole straight after it is had. In 4 KiB
-// pages the first photo of a run takes some 18000 page faults (a quarter of its
-// time); in 2 MiB pages, where the system allows them, a few dozen. Only the
-// whole pages inside the block are advised; the advice is a hint, so its
-// failure is of no concern.
-void AdviseHugePages(std::uint8_t* data, std::size_t bytes) {
-  static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-  const auto begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(page - 1);
-  if (bytes >= (std::size_t{4} << 20) && end > begin) {
-    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-  }
+Bitmap::Bitmap(int width, int height) {
+  SetSize(width, height);
 }
 
-}  // namespace
-
-Bitmap::Bitmap(int width, int height) { SetSize(width, height); }
-
-Bitmap::Bitmap(const Bitmap& other) { *this = other; }
+Bitmap::Bitmap(const Bitmap& other) {
+  *this = other;
+}
 
 Bitmap& Bitmap::operator=(const Bitmap& other) {
   if (this == &other) return *this;
   Allocate(other.width_, other.height_);
-  for (int y = 0; y < height_; ++y) std::memcpy(Row(y), other.Row(y), static_cast<std::size_t>(width_) * 3);
+  for (int y = 0; y < height_; ++y)
+    std::memcpy(Row(y), other.Row(y), static_cast<std::size_t>(width_) * 3);
   return *this;
 }
 
-Bitmap::Bitmap(Bitmap&& other) noexcept { *this = std::move(other); }
+Bitmap::Bitmap(Bitmap&& other) noexcept {
+  *this = std::move(other);
+}
 
 Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
   if (this == &other) return *this;
@@ -72,7 +59,6 @@ void Bitmap::Allocate(int width, int height) {
     data_.reset();
     capacity_ = 0;
     data_.reset(new std::uint8_t[std::max<std::size_t>(needed, 1)]);
-    AdviseHugePages(data_.get(), needed);
     capacity_ = needed;
   }
   origin_ = 0;
@@ -92,7 +78,6 @@ void Bitmap::Reallocate(int width, int height, bool keep) {
   const std::ptrdiff_t stride = RowBytes(width);
   const std::size_t needed = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
   std::unique_ptr<std::uint8_t[]> data(new std::uint8_t[std::max<std::size_t>(needed, 1)]);
-  AdviseHugePages(data.get(), needed);
   std::memset(data.get(), 0xFF, needed);
   if (keep) {
     const int rows = std::min(height, height_);
@@ -120,27 +105,57 @@ void Bitmap::CopyRect(const Bitmap& source, int sx, int sy, int width, int heigh
   }
 }
 
-void Bitmap::StretchFrom(const Bitmap& source, int width, int height) {
-  if (width <= 0 || height <= 0 || source.width_ <= 0 || source.height_ <= 0) return;
+void Bitmap::Shrink(int width, int height) {
+  width = std::clamp(width, 0, width_);
+  height = std::clamp(height, 0, height_);
+  if (width == 0 || height == 0) {
+    width_ = width;
+    height_ = height;
+    return;
+  }
   const auto pick = [](int target, int count, int sourceCount) {
     return static_cast<int>((2 * static_cast<std::int64_t>(target) + 1) * sourceCount /
                             (2 * static_cast<std::int64_t>(count)));
   };
   std::vector<std::ptrdiff_t> columnOffset(static_cast<std::size_t>(width));
-  for (int x = 0; x < width; ++x) columnOffset[x] = pick(x, width, source.width_) * 3;
+  for (int x = 0; x < width; ++x) columnOffset[x] = pick(x, width, width_) * 3;
   // Pixels move as 4-byte words, the fourth byte landing where the next
   // target pixel is written straight after; a word is read only where the
   // source pixel is not the last of its row, so no read passes the row's end.
-  const std::ptrdiff_t lastSource = static_cast<std::ptrdiff_t>(source.width_ - 1) * 3;
+  const std::ptrdiff_t lastSource = static_cast<std::ptrdiff_t>(width_ - 1) * 3;
   int wordColumns = 0;
   while (wordColumns < width - 1 && columnOffset[wordColumns] < lastSource) ++wordColumns;
+
+  // The result's rows are packed from the start of the memory, and no write
+  // spoils a pixel still to be read: every result pixel lies at or before
+  // the old pixel it takes (rows and columns are only ever dropped), the old
+  // pixels are read in the order the result is written, and a word's fourth
+  // byte lands on a pixel still to be read only when that pixel is where it
+  // already is, with its own value.
+  const std::ptrdiff_t stride = RowBytes(width);
+  // The source rows taken lie apart in memory, and the processor's own
+  // prefetching starts afresh on each; so the next one is asked for while
+  // this one is copied, a cache line for every chunk of result pixels.
+  constexpr std::ptrdiff_t Line = 64;
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width_) * 3;
+  const int lines = static_cast<int>((rowBytes + Line - 1) / Line);
+  const int chunk = std::max(1, width / lines);
   for (int y = 0; y < height; ++y) {
-    const std::uint8_t* from = source.Row(pick(y, height, source.height_));
-    std::uint8_t* to = Row(y);
+    const std::uint8_t* from = Row(pick(y, height, height_));
+    const std::uint8_t* next = Row(pick(std::min(y + 1, height - 1), height, height_));
+    std::uint8_t* to = data_.get() + static_cast<std::ptrdiff_t>(y) * stride;
     int x = 0;
-    for (; x < wordColumns; ++x, to += 3) std::memcpy(to, from + columnOffset[x], 4);
+    for (int line = 0; x < wordColumns; ++line) {
+      if (line < lines) __builtin_prefetch(next + line * Line);
+      const int end = std::min(x + chunk, wordColumns);
+      for (; x < end; ++x, to += 3) std::memcpy(to, from + columnOffset[x], 4);
+    }
     for (; x < width; ++x, to += 3) std::memcpy(to, from + columnOffset[x], 3);
   }
+  origin_ = 0;
+  stride_ = stride;
+  width_ = width;
+  height_ = height;
 }
 
 }  // namespace quorvale

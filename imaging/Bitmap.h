@@ -39,7 +39,9 @@ class Bitmap {
   // Releases the pixel memory; the bitmap becomes 0 x 0.
   void Release();
 
-  std::uint8_t* Row(int y) { return data_.get() + origin_ + static_cast<std::ptrdiff_t>(y) * stride_; }
+  std::uint8_t* Row(int y) {
+    return data_.get() + origin_ + static_cast<std::ptrdiff_t>(y) * stride_;
+  }
   const std::uint8_t* Row(int y) const {
     return data_.get() + origin_ + static_cast<std::ptrdiff_t>(y) * stride_;
   }
@@ -53,11 +55,11 @@ class Bitmap {
   // of this bitmap; both rectangles must lie inside their bitmaps.
   void CopyRect(const Bitmap& source, int sx, int sy, int width, int height, int dx, int dy);
 
-  // Draws all of `source` stretched into (0, 0, width, height) of this bitmap,
-  // nearest neighbour, with no blending: target column x takes source column
+  // Shrinks the bitmap to width x height (at most its size) in place,
+  // nearest neighbour, with no blending: column x takes old column
   // floor((2x + 1) * w / (2 * width)), rows likewise, so whole rows and
-  // columns are dropped (or repeated) evenly over the picture.
-  void StretchFrom(const Bitmap& source, int width, int height);
+  // columns are dropped evenly over the picture. The memory stays.
+  void Shrink(int width, int height);
 
  private:
   void Reallocate(int width, int height, bool keep);
@@ -71,6 +73,8 @@ class Bitmap {
 };
 
 // Bytes in one padded row of `width` 24-bit pixels.
-constexpr std::ptrdiff_t RowBytes(int width) { return (static_cast<std::ptrdiff_t>(width) * 3 + 3) & ~std::ptrdiff_t{3}; }
+constexpr std::ptrdiff_t RowBytes(int width) {
+  return (static_cast<std::ptrdiff_t>(width) * 3 + 3) & ~std::ptrdiff_t{3};
+}
 
 }  // namespace quorvale

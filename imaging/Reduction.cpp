@@ -15,17 +15,12 @@ ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, in
     if (result.code == -2) return {ReduceResult::Cancelled, std::move(result.reason)};
     declined = std::move(result.reason);
   }
-  ShrinkPlain(photo, scratch.WorkBitmap, width, height);
+  ShrinkPlain(photo, width, height);
   return {ReduceResult::Reduced, std::move(declined)};
 }
 
-void ShrinkPlain(Bitmap& photo, Bitmap& work, int width, int height) {
-  // Every pixel of the work bitmap is drawn, so it need not be cleared.
-  work.Allocate(width, height);
-  work.StretchFrom(photo, width, height);
-  photo.CopyRect(work, 0, 0, width, height, 0, 0);
-  photo.SetWidth(width);
-  photo.SetHeight(height);
+void ShrinkPlain(Bitmap& photo, int width, int height) {
+  photo.Shrink(width, height);
 }
 
 }  // namespace quorvale

@@ -8,10 +8,9 @@
 
 namespace quorvale {
 
-// The scratch memory of the reductions, kept from photo to photo: the work
-// bitmap of the plain stretch and the result plane of the high-quality one.
+// The scratch memory of the reductions, kept from photo to photo: the result
+// plane of the high-quality one (the plain one works in place).
 struct ReductionScratch {
-  Bitmap WorkBitmap{10, 10};
   Plane ResultPlane;  // reserved only; pages are committed where written
 };
 
@@ -36,7 +35,7 @@ ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, in
                          bool highQuality, const CancelPoll& cancel, int maxSource = MaxPlaneSide);
 
 // Plain nearest-neighbour reduction of `photo`, which must be at least
-// width x height, through `work`. Never fails.
-void ShrinkPlain(Bitmap& photo, Bitmap& work, int width, int height);
+// width x height, in place. Never fails.
+void ShrinkPlain(Bitmap& photo, int width, int height);
 
 }  // namespace quorvale
