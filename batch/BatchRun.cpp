@@ -105,6 +105,10 @@ class Run {
           return !options_.print.skipExisting || !ExistingOutput(p);
         });
     for (std::size_t i = 0; i < list_.size(); ++i) {
+      // A reduced photo's memory serves the next reduction; a whole one's
+      // goes to the next decode.
+      if (releasedPhoto_) scratch_.Reduced = std::move(photo_);
+      releasedPhoto_ = false;
       ahead.Turn(i, photo_);
       if (ProcessGuarded(i, ahead) == Next::Stop) break;
     }
@@ -186,6 +190,12 @@ class Run {
         return Next::Stop;
       case PreparedPhoto::Ready:
         break;
+    }
+    if (prepared.reduced) {
+      // The decoded photo's memory is free for the next decode while this
+      // one is encoded and saved.
+      ahead.Release(scratch_.Reduced);
+      releasedPhoto_ = true;
     }
     if (prepared.tooSmall) Log(kLogNotReduced);
     if (!prepared.reason.empty()) report_.warnings.push_back(DeclinedWarning(prepared.reason));
@@ -313,6 +323,7 @@ class Run {
   const PathList& list_;
   Bitmap photo_{10, 10};
   ReductionScratch scratch_;
+  bool releasedPhoto_ = false;  // photo_ is a reduced photo, its decoded memory given back
   PhotoReport report_;
   bool sameNameAsked_ = false;
   bool cancelRequested_ = false;

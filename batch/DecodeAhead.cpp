@@ -52,7 +52,18 @@ void DecodeAhead::Turn(std::size_t index, Bitmap& finished) {
     finished = Bitmap();
     for (std::size_t i = turn_; i < index && i < slots_.size(); ++i) Drop(i);
     turn_ = index;
+    released_ = false;
     if (next_ < index) next_ = index;
+  }
+  changed_.notify_all();
+}
+
+void DecodeAhead::Release(Bitmap& memory) {
+  {
+    std::lock_guard lock(mutex_);
+    KeepSpare(std::move(memory));
+    memory = Bitmap();
+    released_ = true;
   }
   changed_.notify_all();
 }
@@ -131,7 +142,7 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
 }
 
 bool DecodeAhead::MayGoAhead() const {
-  return next_ < slots_.size() && next_ <= turn_ + ahead_;
+  return next_ < slots_.size() && next_ <= turn_ + ahead_ + (released_ && ahead_ > 0 ? 1 : 0);
 }
 
 void DecodeAhead::Work() {

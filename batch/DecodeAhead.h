@@ -24,10 +24,10 @@ namespace quorvale {
 // a third busy thread on two cores only waits for the system to move it.
 // The calling thread keeps the list's order: it announces each turn with
 // Turn and may then Take the photo. At most `jobs` photos after the one in
-// hand are decoded ahead, and only while the decoded pixels of all of them
-// fit `memoryBudget` bytes; a photo that does not fit is decoded at its
-// turn. With one job every photo is decoded at its turn, on the calling
-// thread. Work ahead is abandoned and joined when the object goes.
+// hand are decoded ahead (one more once that one has Released its memory),
+// and only while the decoded pixels of all of them fit `memoryBudget`
+// bytes; a photo that does not fit is decoded at its turn. With one job every photo is decoded at
+// its turn, on the calling thread. Work ahead is abandoned and joined when the object goes.
 class DecodeAhead {
  public:
   // `cancel` is asked by every decode, on whichever thread it runs; `wanted`
@@ -45,6 +45,12 @@ class DecodeAhead {
   // jobs + 1 photos are held, and memory is reused rather than faulted in
   // anew); it is left empty. Indices only grow.
   void Turn(std::size_t index, Bitmap& finished);
+
+  // The photo in hand no longer needs the memory it was decoded into (it
+  // was reduced into a bitmap of its own): `memory` goes to the next
+  // decode, and one more photo may be decoded ahead, the in-hand one
+  // holding no decoded photo's memory any more. `memory` is left empty.
+  void Release(Bitmap& memory);
 
   // Photo `index` (the one in hand) decoded into `photo`, as LoadJpegFile
   // would give it now: the one decoded ahead, unless the file changed since
@@ -104,6 +110,7 @@ class DecodeAhead {
   std::vector<Bitmap> spares_;  // memory for the next decodes
   std::size_t turn_ = 0;        // the photo in hand
   std::size_t next_ = 0;        // the first photo no worker has looked at
+  bool released_ = false;       // the photo in hand gave its memory back
   std::uint64_t used_ = 0;      // bytes of decoded pixels held ahead
   bool stopping_ = false;
   std::vector<std::thread> threads_;

@@ -30,6 +30,7 @@ PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const Photo
     ReduceResult reduced =
         ReducePhoto(photo, scratch, box.width, box.height, options.highQuality, cancel, maxSide);
     prepared.tooSmall = reduced.kind == ReduceResult::TooSmall;
+    prepared.reduced = reduced.kind == ReduceResult::Reduced;
     prepared.reason = std::move(reduced.reason);
     if (reduced.kind == ReduceResult::Cancelled) prepared.kind = PreparedPhoto::Cancelled;
   }

@@ -28,7 +28,10 @@ struct PreparedPhoto {
   Kind kind = Ready;
   PixelSize crop{0, 0};   // the centred crop, or the whole photo when not trimmed
   bool tooSmall = false;  // reducing, but smaller than the box: left as it is
-  std::string reason;     // the reduction's decline reason, or what a cancel left
+  // Reduced: the photo is a new bitmap, and the scratch's `Reduced` holds
+  // the memory it was decoded into.
+  bool reduced = false;
+  std::string reason;  // the reduction's decline reason, or what a cancel left
 };
 
 // Trims `photo` about its centre to the aspect of `target` when

@@ -1,5 +1,7 @@
 #include "bench/PhotoPath.h"
 
+#include <utility>
+
 #include "batch/PhotoSteps.h"
 #include "imaging/JpegFile.h"
 
@@ -21,11 +23,13 @@ PathResult RunPhotoPath(PathMemory& memory, const std::string& photo, const Phot
   // A run polls the window between output pixels of the high-quality
   // reduction; here the poll only answers.
   const CancelPoll never = [] { return false; };
-  if (PreparePhoto(bitmap, memory.scratch, options, size, never).kind != PreparedPhoto::Ready) {
-    return result;
-  }
+  const PreparedPhoto prepared = PreparePhoto(bitmap, memory.scratch, options, size, never);
+  if (prepared.kind != PreparedPhoto::Ready) return result;
   result.saved = {bitmap.Width(), bitmap.Height()};
   const auto encoded = EncodeJpeg(bitmap, options.quality);
+  // As in a run, the photo's former memory serves the next decode and the
+  // reduced photo's the next reduction.
+  if (prepared.reduced) std::swap(bitmap, memory.scratch.Reduced);
   if (!encoded) return result;
   result.encodedBytes = encoded->size();
   result.ok = true;

@@ -105,45 +105,32 @@ void Bitmap::CopyRect(const Bitmap& source, int sx, int sy, int width, int heigh
   }
 }
 
-void Bitmap::Shrink(int width, int height) {
-  width = std::clamp(width, 0, width_);
-  height = std::clamp(height, 0, height_);
-  if (width == 0 || height == 0) {
-    width_ = width;
-    height_ = height;
-    return;
-  }
+void Bitmap::StretchFrom(const Bitmap& source, int width, int height) {
+  if (width <= 0 || height <= 0 || source.width_ <= 0 || source.height_ <= 0) return;
   const auto pick = [](int target, int count, int sourceCount) {
     return static_cast<int>((2 * static_cast<std::int64_t>(target) + 1) * sourceCount /
                             (2 * static_cast<std::int64_t>(count)));
   };
   std::vector<std::ptrdiff_t> columnOffset(static_cast<std::size_t>(width));
-  for (int x = 0; x < width; ++x) columnOffset[x] = pick(x, width, width_) * 3;
+  for (int x = 0; x < width; ++x) columnOffset[x] = pick(x, width, source.width_) * 3;
   // Pixels move as 4-byte words, the fourth byte landing where the next
   // target pixel is written straight after; a word is read only where the
   // source pixel is not the last of its row, so no read passes the row's end.
-  const std::ptrdiff_t lastSource = static_cast<std::ptrdiff_t>(width_ - 1) * 3;
+  const std::ptrdiff_t lastSource = static_cast<std::ptrdiff_t>(source.width_ - 1) * 3;
   int wordColumns = 0;
   while (wordColumns < width - 1 && columnOffset[wordColumns] < lastSource) ++wordColumns;
-
-  // The result's rows are packed from the start of the memory, and no write
-  // spoils a pixel still to be read: every result pixel lies at or before
-  // the old pixel it takes (rows and columns are only ever dropped), the old
-  // pixels are read in the order the result is written, and a word's fourth
-  // byte lands on a pixel still to be read only when that pixel is where it
-  // already is, with its own value.
-  const std::ptrdiff_t stride = RowBytes(width);
   // The source rows taken lie apart in memory, and the processor's own
   // prefetching starts afresh on each; so the next one is asked for while
-  // this one is copied, a cache line for every chunk of result pixels.
+  // this one is copied, a cache line for every chunk of target pixels.
   constexpr std::ptrdiff_t Line = 64;
-  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width_) * 3;
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(source.width_) * 3;
   const int lines = static_cast<int>((rowBytes + Line - 1) / Line);
   const int chunk = std::max(1, width / lines);
   for (int y = 0; y < height; ++y) {
-    const std::uint8_t* from = Row(pick(y, height, height_));
-    const std::uint8_t* next = Row(pick(std::min(y + 1, height - 1), height, height_));
-    std::uint8_t* to = data_.get() + static_cast<std::ptrdiff_t>(y) * stride;
+    const std::uint8_t* from = source.Row(pick(y, height, source.height_));
+    const std::uint8_t* next =
+        source.Row(pick(std::min(y + 1, height - 1), height, source.height_));
+    std::uint8_t* to = Row(y);
     int x = 0;
     for (int line = 0; x < wordColumns; ++line) {
       if (line < lines) __builtin_prefetch(next + line * Line);
@@ -152,10 +139,6 @@ void Bitmap::Shrink(int width, int height) {
     }
     for (; x < width; ++x, to += 3) std::memcpy(to, from + columnOffset[x], 3);
   }
-  origin_ = 0;
-  stride_ = stride;
-  width_ = width;
-  height_ = height;
 }
 
 }  // namespace quorvale

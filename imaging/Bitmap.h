@@ -55,11 +55,11 @@ class Bitmap {
   // of this bitmap; both rectangles must lie inside their bitmaps.
   void CopyRect(const Bitmap& source, int sx, int sy, int width, int height, int dx, int dy);
 
-  // Shrinks the bitmap to width x height (at most its size) in place,
-  // nearest neighbour, with no blending: column x takes old column
+  // Draws all of `source` stretched into (0, 0, width, height) of this bitmap,
+  // nearest neighbour, with no blending: target column x takes source column
   // floor((2x + 1) * w / (2 * width)), rows likewise, so whole rows and
-  // columns are dropped evenly over the picture. The memory stays.
-  void Shrink(int width, int height);
+  // columns are dropped (or repeated) evenly over the picture.
+  void StretchFrom(const Bitmap& source, int width, int height);
 
  private:
   void Reallocate(int width, int height, bool keep);

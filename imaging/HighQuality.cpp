@@ -451,8 +451,8 @@ void StoreRow(const std::uint32_t* pixels, int width, std::uint8_t* out) {
   }
 }
 
-// Sharpens ResultPlane into the top-left corner of `bitmap`. Neighbourhoods
-// are read from ResultPlane only, so the result does not depend on the order.
+// Sharpens ResultPlane into `bitmap`. Neighbourhoods are read from
+// ResultPlane only, so the result does not depend on the order.
 int Sharpen(const Plane& plane, MessagePump& pump, Bitmap& bitmap, int width, int height) {
   ComponentRow rows[3] = {ComponentRow(width), ComponentRow(width), ComponentRow(width)};
   ComponentRow* above = &rows[0];
@@ -490,9 +490,9 @@ __attribute__((format(printf, 1, 2))) HighQualityResult Decline(const char* form
 
 }  // namespace
 
-HighQualityResult ShrinkHighQuality(Bitmap& bitmap, Plane& plane, int width, int height,
-                                    const CancelPoll& cancel, int maxSource) {
-  const std::int64_t sw = bitmap.Width(), sh = bitmap.Height(), tw = width, th = height;
+HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane& plane, int width,
+                                    int height, const CancelPoll& cancel, int maxSource) {
+  const std::int64_t sw = source.Width(), sh = source.Height(), tw = width, th = height;
 
   // A zero side cannot come from the reduction step; the ratio test skips it
   // rather than divide by zero, and a later test refuses it.
@@ -507,7 +507,7 @@ HighQualityResult ShrinkHighQuality(Bitmap& bitmap, Plane& plane, int width, int
     return Decline(
         "元画像が大きすぎるので高画質圧縮を中断しました。(幅 %d  高さ%d)\n"
         "最大サイズは幅　%dpx　高さ%dpxです。",
-        bitmap.Width(), bitmap.Height(), maxSource, maxSource);
+        source.Width(), source.Height(), maxSource, maxSource);
   }
   if (tw > MaxPlaneSide || th > MaxPlaneSide) {
     return Decline(
@@ -520,15 +520,15 @@ HighQualityResult ShrinkHighQuality(Bitmap& bitmap, Plane& plane, int width, int
   }
   if (sw <= tw || sh <= th) return Decline("拡大なので高画質圧縮を中断しました。");
 
-  const Sizes size{bitmap.Width(), bitmap.Height(), width, height, sw * 100, sw * 100 / tw};
+  const Sizes size{source.Width(), source.Height(), width, height, sw * 100, sw * 100 / tw};
   MessagePump pump(cancel);
   const bool narrow = 255 * size.side * size.side <= std::numeric_limits<std::int32_t>::max();
-  const int resampled = narrow ? Resample<true>(plane, pump, bitmap, size)
-                               : Resample<false>(plane, pump, bitmap, size);
+  const int resampled = narrow ? Resample<true>(plane, pump, source, size)
+                               : Resample<false>(plane, pump, source, size);
   if (resampled != 0) return {resampled, {}};
-  if (Sharpen(plane, pump, bitmap, width, height) != 0) return {-2, {}};
-  bitmap.SetWidth(width);
-  bitmap.SetHeight(height);
+  // Every pixel of the result is stored, so it need not be cleared.
+  result.Allocate(width, height);
+  if (Sharpen(plane, pump, result, width, height) != 0) return {-2, {}};
   return {};
 }
 

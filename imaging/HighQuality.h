@@ -9,25 +9,27 @@
 namespace quorvale {
 
 struct HighQualityResult {
-  // 0  the bitmap is width x height, reduced and sharpened;
+  // 0  the result is width x height, reduced and sharpened;
   // -1 a precondition failed (ratio, same size, source above `maxSource`,
   //    target above 6200, more than 1/100, not a reduction in both
-  //    directions); the bitmap is untouched and `reason` says why;
-  // -2 the cancel poll answered true between output pixels; the bitmap
-  //    keeps its size but is partly overwritten.
+  //    directions); the result is untouched and `reason` says why;
+  // -2 the cancel poll answered true between output pixels; the result
+  //    is unfinished.
+  // The source is never changed.
   int code = 0;
   std::string reason;  // at most 2047 bytes
 };
 
-// Reduces `bitmap` to width x height by area averaging in hundredths of a
-// source pixel into `plane`, then sharpens the brightness with a 1-2-1 /
-// 2-0-2 / 1-2-1 kernel. Integer arithmetic, truncating divisions, 64-bit
+// Reduces `source` to width x height in `result`, by area averaging in
+// hundredths of a source pixel into `plane`, then sharpens the brightness
+// with a 1-2-1 / 2-0-2 / 1-2-1 kernel. Integer arithmetic, truncating divisions, 64-bit
 // products. `cancel` is polled at the first output pixel of each pass and
 // then at most about every 10 ms.
-// The source is read straight from the bitmap's rows and only the result
-// goes into the plane, so the source may be larger than the plane: by
+// The source is read straight from its rows and only the resampled pixels
+// go into the plane, so the source may be larger than the plane: by
 // default it is held to MaxPlaneSide like the result; `maxSource` lifts that.
-HighQualityResult ShrinkHighQuality(Bitmap& bitmap, Plane& plane, int width, int height,
-                                    const CancelPoll& cancel, int maxSource = MaxPlaneSide);
+HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane& plane, int width,
+                                    int height, const CancelPoll& cancel,
+                                    int maxSource = MaxPlaneSide);
 
 }  // namespace quorvale

@@ -8,9 +8,12 @@
 
 namespace quorvale {
 
-// The scratch memory of the reductions, kept from photo to photo: the result
-// plane of the high-quality one (the plain one works in place).
+// The scratch memory of the reductions, kept from photo to photo. A reduced
+// photo is made in `Reduced` and then traded with the photo, so after a
+// reduction `Reduced` holds the photo's former memory: kept, it serves the
+// next reduction; taken, it may serve the next decode.
 struct ReductionScratch {
+  Bitmap Reduced;
   Plane ResultPlane;  // reserved only; pages are committed where written
 };
 
@@ -35,7 +38,7 @@ ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, in
                          bool highQuality, const CancelPoll& cancel, int maxSource = MaxPlaneSide);
 
 // Plain nearest-neighbour reduction of `photo`, which must be at least
-// width x height, in place. Never fails.
-void ShrinkPlain(Bitmap& photo, int width, int height);
+// width x height, made in `work` and traded with the photo. Never fails.
+void ShrinkPlain(Bitmap& photo, Bitmap& work, int width, int height);
 
 }  // namespace quorvale

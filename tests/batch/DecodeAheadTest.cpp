@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -56,58 +58,94 @@ TEST(DecodeAheadTest, EveryPhotoIsWhatLoadingItGivesWhateverTheJobs) {
   }
 }
 
-// While a worker holds the photo whose turn it is, the calling thread does
-// not sit idle: before it first waits, it has taken on every later photo
-// that may be decoded ahead.
-TEST(DecodeAheadTest, CallerDecodesFurtherPhotosWhileItsOwnIsOnAWorker) {
+// Two jobs over six photos, whose worker holds each decode until the gate
+// opens, and a record of which thread claimed which photo ahead.
+class GatedDecodeAhead : public ::testing::Test {
+ protected:
+  GatedDecodeAhead() : list(Photos(box, 6)), ahead(list, 2, std::uint64_t{1} << 30, gate, wanted) {
+    // The worker has the first photo before the caller's first turn.
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return !byWorker.empty(); });
+  }
+
+  void Open() {
+    std::lock_guard lock(mutex);
+    open = true;
+    changed.notify_all();
+  }
+
+  bool ClaimedByWorker(std::size_t index) {
+    std::unique_lock lock(mutex);
+    // A bound only against a hang: the claim comes at once or never.
+    return changed.wait_for(lock, std::chrono::seconds(20),
+                            [&] { return byWorker.count(list[index]) == 1; });
+  }
+
   const Sandbox box;
-  const std::vector<std::string> list = Photos(box, 6);
+  const std::vector<std::string> list;
   const std::thread::id caller = std::this_thread::get_id();
   std::mutex mutex;
-  std::condition_variable opened;
+  std::condition_variable changed;
   bool open = false;
   std::set<std::string> byCaller, byWorker;
-  std::condition_variable claimed;
-
-  // The worker's decodes hold in their cancel check until the gate opens.
-  const CancelCheck gate = [&] {
+  const CancelCheck gate = [this] {
     if (std::this_thread::get_id() == caller) return false;
     std::unique_lock lock(mutex);
-    opened.wait(lock, [&] { return open; });
+    changed.wait(lock, [&] { return open; });
     return false;
   };
-  const auto wanted = [&](const std::string& path) {
+  const std::function<bool(const std::string&)> wanted = [this](const std::string& path) {
     std::lock_guard lock(mutex);
     (std::this_thread::get_id() == caller ? byCaller : byWorker).insert(path);
-    claimed.notify_all();
+    changed.notify_all();
     return true;
   };
-  {
-    DecodeAhead ahead(list, 2, std::uint64_t{1} << 30, gate, wanted);
-    {
-      // The worker has the first photo before the caller's first turn.
-      std::unique_lock lock(mutex);
-      claimed.wait(lock, [&] { return !byWorker.empty(); });
-    }
-    Bitmap photo;
-    std::set<std::string> claimedByCallerAtFirstWait;
-    std::size_t waitedAt = list.size();
-    const auto waiting = [&](std::size_t turn) {
-      std::lock_guard lock(mutex);
-      if (open) return;
-      waitedAt = turn;
-      claimedByCallerAtFirstWait = byCaller;
-      open = true;
-      opened.notify_all();
-    };
-    for (std::size_t i = 0; i < list.size(); ++i) {
-      ahead.Turn(i, photo);
-      ASSERT_EQ(ahead.Take(i, photo, [&] { waiting(i); }).code, 0);
-      ExpectAsLoaded(list[i], photo);
-    }
+  DecodeAhead ahead;
+  Bitmap photo;
+};
 
-    EXPECT_EQ(waitedAt, 0u);
-    EXPECT_EQ(claimedByCallerAtFirstWait, (std::set<std::string>{list[1], list[2]}));
+// While the worker holds the photo whose turn it is, the calling thread
+// does not sit idle: before it first waits, it has taken on every later
+// photo that may be decoded ahead.
+TEST_F(GatedDecodeAhead, CallerDecodesFurtherPhotosWhileItsOwnIsOnAWorker) {
+  std::set<std::string> claimedByCallerAtFirstWait;
+  std::size_t waitedAt = list.size();
+  const auto waiting = [&](std::size_t turn) {
+    if (waitedAt != list.size()) return;
+    waitedAt = turn;
+    std::lock_guard lock(mutex);
+    claimedByCallerAtFirstWait = byCaller;
+    open = true;
+    changed.notify_all();
+  };
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    ahead.Turn(i, photo);
+    ASSERT_EQ(ahead.Take(i, photo, [&] { waiting(i); }).code, 0);
+    ExpectAsLoaded(list[i], photo);
+  }
+
+  EXPECT_EQ(waitedAt, 0u);
+  EXPECT_EQ(claimedByCallerAtFirstWait, (std::set<std::string>{list[1], list[2]}));
+}
+
+// Once the photo in hand gives its decoded memory back, a third photo past
+// it may be decoded ahead; not before.
+TEST_F(GatedDecodeAhead, ReleasedMemoryLetsOneMorePhotoGoAhead) {
+  ahead.Turn(0, photo);
+  ASSERT_EQ(ahead.Take(0, photo, [&] { Open(); }).code, 0);  // the caller had 1 and 2
+  {
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(byWorker.count(list[3]), 0u);
+  }
+
+  ahead.Release(photo);
+
+  EXPECT_EQ(photo.Width(), 0);
+  EXPECT_TRUE(ClaimedByWorker(3));
+  for (std::size_t i = 1; i < list.size(); ++i) {
+    ahead.Turn(i, photo);
+    ASSERT_EQ(ahead.Take(i, photo, nullptr).code, 0);
+    ExpectAsLoaded(list[i], photo);
   }
 }
 

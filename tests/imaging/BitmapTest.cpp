@@ -63,10 +63,10 @@ TEST(Bitmap, CropAndCopyRectMovePixelsUnchanged) {
   EXPECT_TRUE(IsPixel(target, 2, 2, 255, 255, 255));
 }
 
-TEST(Bitmap, ShrinkPicksCentresOfEvenlySpreadPixels) {
+TEST(Bitmap, StretchPicksCentresOfEvenlySpreadSourcePixels) {
   struct Case {
-    int width, targetWidth;
-    std::vector<int> columns;  // old column of each new column
+    int sourceWidth, targetWidth;
+    std::vector<int> columns;  // source column of each target column
   };
   const Case cases[] = {
       {8, 4, {1, 3, 5, 7}},     // one out of each pair
@@ -75,54 +75,47 @@ TEST(Bitmap, ShrinkPicksCentresOfEvenlySpreadPixels) {
       {3, 1, {1}},
   };
   for (const Case& c : cases) {
-    Bitmap bitmap(c.width, c.width);
-    Paint(bitmap);
-    bitmap.Shrink(c.targetWidth, c.targetWidth);
-    ASSERT_EQ(bitmap.Width(), c.targetWidth);
+    Bitmap source(c.sourceWidth, c.sourceWidth);
+    Paint(source);
+    Bitmap target(c.targetWidth, c.targetWidth);
+    target.StretchFrom(source, c.targetWidth, c.targetWidth);
     for (int x = 0; x < c.targetWidth; ++x) {
-      EXPECT_TRUE(IsPixel(bitmap, x, x, c.columns[x], c.columns[x], 7))
-          << c.width << "->" << c.targetWidth << " at " << x;
+      EXPECT_TRUE(IsPixel(target, x, x, c.columns[x], c.columns[x], 7))
+          << c.sourceWidth << "->" << c.targetWidth << " at " << x;
     }
   }
 }
 
-// Every new pixel is the old pixel of the rule, though the result is written
-// over the same memory: whether rows or columns alone are dropped (a result
-// row then lies over the row it is read from), from a cropped bitmap whose
-// last column is the last of its memory, or from one cropped away from it.
-TEST(Bitmap, ShrinkInPlaceCopiesWholePixelsAndSpoilsNoneStillToBeRead) {
+// Every target pixel, on shrinking, enlarging and from a cropped source whose
+// last column is the last of its memory, is the source pixel of the rule.
+TEST(Bitmap, StretchCopiesWholePixelsAndStaysInsideTheSource) {
   struct Case {
-    int width, height, targetWidth, targetHeight;
-    int left, top;  // the crop taken first from a bitmap 4 wider and 2 higher, if any
-    bool crop;
+    int sourceWidth, sourceHeight, targetWidth, targetHeight;
+    bool crop;  // take the source's bottom-right part, up to its memory's end
   };
   const Case cases[] = {
-      {4, 4, 4, 4, 0, 0, false},    // 1:1
-      {9, 7, 2, 3, 0, 0, false},    // shrinking both ways
-      {12, 6, 12, 5, 0, 0, false},  // rows only
-      {16, 8, 5, 8, 0, 0, false},   // columns only
-      {7, 3, 6, 3, 0, 0, false},    // columns only, the first three kept where they are
-      {12, 6, 5, 6, 4, 2, true},    // cropped to the right edge of unpadded rows
-      {12, 6, 11, 5, 1, 1, true},   // cropped away from every edge
-      {1, 5, 1, 2, 0, 0, false},    // a single column
-      {16, 8, 16, 1, 4, 2, true},   // the last row of the memory
+      {4, 3, 7, 5, false},   // enlarging: 4 * 3 bytes per row, no padding to read into
+      {4, 4, 4, 4, false},   // 1:1
+      {9, 7, 2, 3, false},   // shrinking both ways
+      {12, 6, 5, 6, true},   // cropped to the right edge of unpadded rows
+      {1, 5, 3, 2, false},   // a single source column
+      {16, 8, 16, 1, true},  // the last row of the memory
   };
   for (const Case& c : cases) {
-    Bitmap bitmap(c.width + (c.crop ? 4 : 0), c.height + (c.crop ? 2 : 0));
-    Paint(bitmap);
-    if (c.crop) bitmap.Crop(c.left, c.top, c.width, c.height);
-    const Bitmap before = bitmap;
-    bitmap.Shrink(c.targetWidth, c.targetHeight);
-    ASSERT_EQ(bitmap.Width(), c.targetWidth);
-    ASSERT_EQ(bitmap.Height(), c.targetHeight);
+    Bitmap whole(c.sourceWidth + (c.crop ? 4 : 0), c.sourceHeight + (c.crop ? 2 : 0));
+    Paint(whole);
+    Bitmap source = whole;
+    if (c.crop) source.Crop(4, 2, c.sourceWidth, c.sourceHeight);
+    Bitmap target(c.targetWidth, c.targetHeight);
+    target.StretchFrom(source, c.targetWidth, c.targetHeight);
     for (int y = 0; y < c.targetHeight; ++y) {
-      const int sy = (2 * y + 1) * c.height / (2 * c.targetHeight);
+      const int sy = (2 * y + 1) * c.sourceHeight / (2 * c.targetHeight);
       for (int x = 0; x < c.targetWidth; ++x) {
-        const int sx = (2 * x + 1) * c.width / (2 * c.targetWidth);
-        const std::uint8_t* expected = before.Row(sy) + 3 * sx;
-        EXPECT_TRUE(IsPixel(bitmap, x, y, expected[0], expected[1], expected[2]))
-            << c.width << "x" << c.height << "->" << c.targetWidth << "x" << c.targetHeight
-            << " at " << x << "," << y;
+        const int sx = (2 * x + 1) * c.sourceWidth / (2 * c.targetWidth);
+        const std::uint8_t* expected = source.Row(sy) + 3 * sx;
+        EXPECT_TRUE(IsPixel(target, x, y, expected[0], expected[1], expected[2]))
+            << c.sourceWidth << "x" << c.sourceHeight << "->" << c.targetWidth << "x"
+            << c.targetHeight << " at " << x << "," << y;
       }
     }
   }

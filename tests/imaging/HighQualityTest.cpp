@@ -59,8 +59,12 @@ Plane& ThePlane() {
   return *plane;
 }
 
+// The reduction of `bitmap`, which becomes the result when there is one.
 HighQualityResult Shrink(Bitmap& bitmap, int width, int height, const CancelPoll& cancel = {}) {
-  return ShrinkHighQuality(bitmap, ThePlane(), width, height, cancel);
+  Bitmap reduced;
+  HighQualityResult result = ShrinkHighQuality(bitmap, reduced, ThePlane(), width, height, cancel);
+  if (result.code == 0) bitmap = std::move(reduced);
+  return result;
 }
 
 // A cancel poll that counts its questions and answers with `answer`.

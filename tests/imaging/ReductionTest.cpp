@@ -52,7 +52,7 @@ bool SamePixels(const Bitmap& a, const Bitmap& b) {
 
 TEST(ShrinkPlain, HalvingTakesOnePixelOfEachBlockUnblended) {
   Bitmap photo = CodedPhoto(4000, 2802);
-  ShrinkPlain(photo, 2000, 1401);
+  ShrinkPlain(photo, Scratch().Reduced, 2000, 1401);
   ASSERT_EQ(photo.Width(), 2000);
   ASSERT_EQ(photo.Height(), 1401);
   for (int y = 0; y < 1401; ++y) {
@@ -66,7 +66,7 @@ TEST(ShrinkPlain, HalvingTakesOnePixelOfEachBlockUnblended) {
 
 TEST(ShrinkPlain, DropsColumnsAndRowsEvenly) {
   Bitmap photo = CodedPhoto(103, 61);
-  ShrinkPlain(photo, 40, 30);
+  ShrinkPlain(photo, Scratch().Reduced, 40, 30);
   ASSERT_EQ(photo.Width(), 40);
   ASSERT_EQ(photo.Height(), 30);
   int previousX = -1, previousY = -1;
@@ -83,6 +83,37 @@ TEST(ShrinkPlain, DropsColumnsAndRowsEvenly) {
     const Origin origin = SourceOf(photo, 0, y, 103);
     EXPECT_GT(origin.y, previousY);
     previousY = origin.y;
+  }
+}
+
+// The work bitmap is scratch: what it held before, larger or smaller than
+// the box, leaves no trace in the result.
+TEST(ShrinkPlain, WorkBitmapOfAnySizeServes) {
+  Bitmap expected = CodedPhoto(103, 61);
+  Bitmap fresh;
+  ShrinkPlain(expected, fresh, 40, 30);
+  for (auto [width, height] : {std::pair{1, 1}, {40, 30}, {500, 400}}) {
+    Bitmap work(width, height);
+    Bitmap photo = CodedPhoto(103, 61);
+    ShrinkPlain(photo, work, 40, 30);
+    EXPECT_TRUE(SamePixels(photo, expected)) << width << " x " << height;
+  }
+}
+
+// Either reduction leaves the memory the photo was decoded into in the
+// scratch, whole, for the caller to hand on.
+TEST(ReducePhoto, TradesThePhotosMemoryIntoTheScratch) {
+  for (const bool highQuality : {false, true}) {
+    Bitmap photo = CodedPhoto(400, 280);
+    const std::uint8_t* decodedInto = photo.Row(0);
+    ReductionScratch& scratch = Scratch();
+    const ReduceResult result =
+        ReducePhoto(photo, scratch, 200, 140, highQuality, [] { return false; });
+    EXPECT_EQ(result.kind, ReduceResult::Reduced) << highQuality;
+    EXPECT_EQ(result.reason, "") << highQuality;
+    EXPECT_EQ(photo.Width(), 200);
+    EXPECT_EQ(scratch.Reduced.Row(0), decodedInto) << highQuality;
+    EXPECT_EQ(scratch.Reduced.Width(), 400) << highQuality;
   }
 }
 
