@@ -167,9 +167,12 @@ class Run {
     PollCancel();
 
     const PhotoOptions options = port_.OptionsForPhoto();
+    // The decoded photo's memory goes to the next decode as soon as the
+    // reduction is done reading it, while this photo is finished and saved.
     const PreparedPhoto prepared = PreparePhoto(
         photo_, scratch_, options, options_.target, [this] { return PollCancel(); },
-        print.largePhotos ? MaxJpegSide : MaxPlaneSide);
+        print.largePhotos ? MaxJpegSide : MaxPlaneSide,
+        [&ahead](Bitmap& memory) { ahead.Release(memory); });
     report_.crop = prepared.crop;
     switch (prepared.kind) {
       case PreparedPhoto::SkippedSmall:
@@ -191,12 +194,7 @@ class Run {
       case PreparedPhoto::Ready:
         break;
     }
-    if (prepared.reduced) {
-      // The decoded photo's memory is free for the next decode while this
-      // one is encoded and saved.
-      ahead.Release(scratch_.Reduced);
-      releasedPhoto_ = true;
-    }
+    releasedPhoto_ = prepared.reduced;
     if (prepared.tooSmall) Log(kLogNotReduced);
     if (!prepared.reason.empty()) report_.warnings.push_back(DeclinedWarning(prepared.reason));
 

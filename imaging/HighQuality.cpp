@@ -491,7 +491,8 @@ __attribute__((format(printf, 1, 2))) HighQualityResult Decline(const char* form
 }  // namespace
 
 HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane& plane, int width,
-                                    int height, const CancelPoll& cancel, int maxSource) {
+                                    int height, const CancelPoll& cancel, int maxSource,
+                                    const std::function<void()>& resampled) {
   const std::int64_t sw = source.Width(), sh = source.Height(), tw = width, th = height;
 
   // A zero side cannot come from the reduction step; the ratio test skips it
@@ -523,9 +524,10 @@ HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane&
   const Sizes size{source.Width(), source.Height(), width, height, sw * 100, sw * 100 / tw};
   MessagePump pump(cancel);
   const bool narrow = 255 * size.side * size.side <= std::numeric_limits<std::int32_t>::max();
-  const int resampled = narrow ? Resample<true>(plane, pump, source, size)
-                               : Resample<false>(plane, pump, source, size);
-  if (resampled != 0) return {resampled, {}};
+  const int resampling = narrow ? Resample<true>(plane, pump, source, size)
+                                : Resample<false>(plane, pump, source, size);
+  if (resampling != 0) return {resampling, {}};
+  if (resampled) resampled();
   // Every pixel of the result is stored, so it need not be cleared.
   result.Allocate(width, height);
   if (Sharpen(plane, pump, result, width, height) != 0) return {-2, {}};

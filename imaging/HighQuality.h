@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "imaging/Bitmap.h"
@@ -28,8 +29,11 @@ struct HighQualityResult {
 // The source is read straight from its rows and only the resampled pixels
 // go into the plane, so the source may be larger than the plane: by
 // default it is held to MaxPlaneSide like the result; `maxSource` lifts that.
+// `resampled`, if given, is called once the source is no longer read,
+// before the sharpening.
 HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane& plane, int width,
                                     int height, const CancelPoll& cancel,
-                                    int maxSource = MaxPlaneSide);
+                                    int maxSource = MaxPlaneSide,
+                                    const std::function<void()>& resampled = nullptr);
 
 }  // namespace quorvale

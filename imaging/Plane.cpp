@@ -13,6 +13,8 @@ Plane::Plane() {
   cells_ = static_cast<std::uint32_t*>(memory);
 }
 
-Plane::~Plane() { munmap(cells_, Bytes()); }
+Plane::~Plane() {
+  munmap(cells_, Bytes());
+}
 
 }  // namespace quorvale

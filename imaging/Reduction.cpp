@@ -7,12 +7,16 @@
 namespace quorvale {
 
 ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, int height,
-                         bool highQuality, const CancelPoll& cancel, int maxSource) {
+                         bool highQuality, const CancelPoll& cancel, int maxSource,
+                         const ReleaseMemory& release) {
   if (photo.Width() < width || photo.Height() < height) return {ReduceResult::TooSmall, {}};
   std::string declined;
   if (highQuality) {
+    const auto resampled = [&] {
+      if (release) release(photo);
+    };
     HighQualityResult result = ShrinkHighQuality(photo, scratch.Reduced, scratch.ResultPlane, width,
-                                                 height, cancel, maxSource);
+                                                 height, cancel, maxSource, resampled);
     if (result.code == 0) {
       std::swap(photo, scratch.Reduced);
       return {ReduceResult::Reduced, {}};
@@ -21,6 +25,7 @@ ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, in
     declined = std::move(result.reason);
   }
   ShrinkPlain(photo, scratch.Reduced, width, height);
+  if (release) release(scratch.Reduced);
   return {ReduceResult::Reduced, std::move(declined)};
 }
 

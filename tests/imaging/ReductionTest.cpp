@@ -100,20 +100,41 @@ TEST(ShrinkPlain, WorkBitmapOfAnySizeServes) {
   }
 }
 
-// Either reduction leaves the memory the photo was decoded into in the
-// scratch, whole, for the caller to hand on.
-TEST(ReducePhoto, TradesThePhotosMemoryIntoTheScratch) {
+// Either reduction hands on the memory the photo was decoded into, whole:
+// to `release` when given, the high-quality one before it sharpens (its
+// polls see the memory still held at the start of the resampling and gone
+// at the start of the sharpening), or else left in the scratch.
+TEST(ReducePhoto, HandsOnThePhotosMemoryOnceNoLongerRead) {
   for (const bool highQuality : {false, true}) {
-    Bitmap photo = CodedPhoto(400, 280);
-    const std::uint8_t* decodedInto = photo.Row(0);
-    ReductionScratch& scratch = Scratch();
-    const ReduceResult result =
-        ReducePhoto(photo, scratch, 200, 140, highQuality, [] { return false; });
-    EXPECT_EQ(result.kind, ReduceResult::Reduced) << highQuality;
-    EXPECT_EQ(result.reason, "") << highQuality;
-    EXPECT_EQ(photo.Width(), 200);
-    EXPECT_EQ(scratch.Reduced.Row(0), decodedInto) << highQuality;
-    EXPECT_EQ(scratch.Reduced.Width(), 400) << highQuality;
+    for (const bool releasing : {false, true}) {
+      SCOPED_TRACE(std::string(highQuality ? "high quality" : "plain") +
+                   (releasing ? ", released" : ""));
+      Bitmap photo = CodedPhoto(400, 280);
+      const std::uint8_t* decodedInto = photo.Row(0);
+      Bitmap released;
+      std::vector<bool> heldAtPolls;
+      const CancelPoll poll = [&] {
+        heldAtPolls.push_back(released.Width() == 0);
+        return false;
+      };
+      const ReleaseMemory release = [&](Bitmap& memory) { released = std::move(memory); };
+      ReductionScratch& scratch = Scratch();
+
+      const ReduceResult result = ReducePhoto(photo, scratch, 200, 140, highQuality, poll,
+                                              MaxPlaneSide, releasing ? release : nullptr);
+
+      EXPECT_EQ(result.kind, ReduceResult::Reduced);
+      EXPECT_EQ(result.reason, "");
+      EXPECT_EQ(photo.Width(), 200);
+      const Bitmap& former = releasing ? released : scratch.Reduced;
+      EXPECT_EQ(former.Row(0), decodedInto);
+      EXPECT_EQ(former.Width(), 400);
+      if (highQuality && releasing) {
+        ASSERT_GE(heldAtPolls.size(), 2u);
+        EXPECT_TRUE(heldAtPolls.front());
+        EXPECT_FALSE(heldAtPolls.back());
+      }
+    }
   }
 }
 
