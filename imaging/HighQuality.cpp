@@ -184,20 +184,25 @@ void SumRows(const Bitmap& bitmap, const Footprint& rows, std::size_t bytes, std
 }
 
 // Exact truncating division by D = f * f (at most 2901^2) for numerators
-// below 2^31, in double precision: (n + 0.5) / D lies at least 0.5 / D
-// (above 5e-8) from any integer, and (n + 0.5) * (1 / D) is within 1e-13 of
-// it, so its truncation is n / D. Floating point keeps these three divisions
-// per pixel off the integer multiplier, which the weighing already keeps busy.
+// below 2^31, by a multiply and a shift: with l = ceil(log2 D) and
+// m = floor(2^(31 + l) / D) + 1, 2^(31 + l) < m * D <= 2^(31 + l) + 2^l,
+// which makes floor(n * m / 2^(31 + l)) equal n / D for every n below 2^31
+// (Granlund and Montgomery); m is at most 2^32, so n * m fits 64 bits.
 class NarrowDivider {
  public:
-  explicit NarrowDivider(std::uint64_t divisor) : inverse_(1.0 / static_cast<double>(divisor)) {}
+  explicit NarrowDivider(std::uint64_t divisor) {
+    while ((std::uint64_t{1} << shift_) < divisor) ++shift_;
+    shift_ += 31;
+    multiplier_ = (std::uint64_t{1} << shift_) / divisor + 1;
+  }
 
   std::uint32_t operator()(std::uint32_t n) const {
-    return static_cast<std::uint32_t>((static_cast<std::int32_t>(n) + 0.5) * inverse_);
+    return static_cast<std::uint32_t>((n * multiplier_) >> shift_);
   }
 
  private:
-  double inverse_;
+  std::uint64_t multiplier_ = 0;
+  int shift_ = 0;
 };
 
 // Exact truncating division for any 64-bit numerator: the multiply-high by
