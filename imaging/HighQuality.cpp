@@ -139,9 +139,10 @@ struct RowGroup {
   }
 };
 
-// out[c] (+)= the weighted sum of byte c of the group's rows. Pair is the
-// type of each pair's sum: 16 bits halve the vector work.
-template <typename Pair, bool First>
+// out[c] (+)= the weighted sum of byte c of the group's rows, the first
+// `Rows` of them (2 or 4; the others weigh 0). Pair is the type of each
+// pair's sum: 16 bits halve the vector work.
+template <typename Pair, bool First, int Rows>
 void AddRows(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b,
              const std::uint8_t* __restrict c, const std::uint8_t* __restrict d,
              const std::uint32_t* __restrict w, std::size_t bytes, std::uint32_t* __restrict out) {
@@ -150,14 +151,14 @@ void AddRows(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b,
   std::size_t done = 0;
   for (; done + Block <= bytes; done += Block, a += Block, b += Block, c += Block, d += Block) {
     for (std::size_t i = 0; i < Block; ++i) {
-      const std::uint32_t sum =
-          static_cast<Pair>(wa * a[i] + wb * b[i]) + static_cast<Pair>(wc * c[i] + wd * d[i]);
+      std::uint32_t sum = static_cast<Pair>(wa * a[i] + wb * b[i]);
+      if constexpr (Rows == 4) sum += static_cast<Pair>(wc * c[i] + wd * d[i]);
       out[done + i] = First ? sum : out[done + i] + sum;
     }
   }
   for (std::size_t i = 0; done + i < bytes; ++i) {
-    const std::uint32_t sum =
-        static_cast<Pair>(wa * a[i] + wb * b[i]) + static_cast<Pair>(wc * c[i] + wd * d[i]);
+    std::uint32_t sum = static_cast<Pair>(wa * a[i] + wb * b[i]);
+    if constexpr (Rows == 4) sum += static_cast<Pair>(wc * c[i] + wd * d[i]);
     out[done + i] = First ? sum : out[done + i] + sum;
   }
 }
@@ -175,10 +176,18 @@ void SumRows(const Bitmap& bitmap, const Footprint& rows, std::size_t bytes, std
     const auto add = [&](auto kernel) {
       kernel(group.rows[0], group.rows[1], group.rows[2], group.rows[3], group.weights, bytes, out);
     };
-    if (group.narrow()) {
-      i == 0 ? add(AddRows<std::uint16_t, true>) : add(AddRows<std::uint16_t, false>);
+    // A group of one or two rows (a footprint of two, as a halving has, or
+    // the last of an odd count) skips the two that weigh nothing.
+    if (rows.count - i <= 2) {
+      if (group.narrow()) {
+        i == 0 ? add(AddRows<std::uint16_t, true, 2>) : add(AddRows<std::uint16_t, false, 2>);
+      } else {
+        i == 0 ? add(AddRows<std::uint32_t, true, 2>) : add(AddRows<std::uint32_t, false, 2>);
+      }
+    } else if (group.narrow()) {
+      i == 0 ? add(AddRows<std::uint16_t, true, 4>) : add(AddRows<std::uint16_t, false, 4>);
     } else {
-      i == 0 ? add(AddRows<std::uint32_t, true>) : add(AddRows<std::uint32_t, false>);
+      i == 0 ? add(AddRows<std::uint32_t, true, 4>) : add(AddRows<std::uint32_t, false, 4>);
     }
   }
 }
