@@ -41,15 +41,24 @@ using Clock = std::chrono::steady_clock;
 
 // The turns of the output pixels of a pass: before each pixel, the cancel
 // poll is asked when due. It is asked at the first pixel of a pass, then
-// whenever about 10 ms have passed; the clock is read only every few hundred
-// pixels, since reading it for each would cost more than the pixel. Between
-// polls the answer cannot change, so the pixels up to the next clock reading
-// pass without a test.
+// whenever about 10 ms have passed; the clock is read only every so many
+// pixels (some microseconds of work), since reading it for each would cost
+// more than the pixel. Between polls the answer cannot change, so the
+// pixels up to the next clock reading pass without a test.
 class MessagePump {
  public:
+  // The pixels between clock readings of a pass that reads `sourcePixels`
+  // source pixels (in ten-thousandths) for each output pixel.
+  static int ReadingInterval(std::int64_t sourcePixels) {
+    return static_cast<int>(std::clamp<std::int64_t>(
+        WorkPerClockReading * 10000 / std::max<std::int64_t>(sourcePixels, 1), 1,
+        WorkPerClockReading));
+  }
+
   explicit MessagePump(const CancelPoll& poll) : poll_(poll) {}
 
-  void StartPass() {
+  void StartPass(int readingInterval) {
+    interval_ = readingInterval;
     countdown_ = 1;
     forced_ = true;
   }
@@ -64,7 +73,7 @@ class MessagePump {
       pixels -= quiet;
       countdown_ -= quiet;
       if (pixels == 0) break;
-      countdown_ = ClockCheckInterval;
+      countdown_ = interval_;
       PollWhenDue();
       if (cancelled_) return false;
       --pixels;
@@ -73,7 +82,8 @@ class MessagePump {
   }
 
  private:
-  static constexpr int ClockCheckInterval = 256;
+  // About as much work as 4096 pixels of the sharpening.
+  static constexpr std::int64_t WorkPerClockReading = 4096;
   static constexpr Clock::duration PollInterval = std::chrono::milliseconds(10);
 
   void PollWhenDue() {
@@ -85,6 +95,7 @@ class MessagePump {
 
   const CancelPoll& poll_;
   Clock::time_point last_{};
+  int interval_ = 1;
   int countdown_ = 1;
   bool forced_ = true;
   bool cancelled_ = false;
@@ -315,7 +326,7 @@ int Resample(Plane& plane, MessagePump& pump, const Bitmap& bitmap, const Sizes&
   std::vector<std::uint32_t> rowSums(bytes);
   const auto divisor = static_cast<std::uint64_t>(size.side * size.side);
 
-  pump.StartPass();
+  pump.StartPass(MessagePump::ReadingInterval(size.side * size.side));
   for (int y = 0; y < size.targetHeight; ++y) {
     // The row's pixels take their turns before any of them is stored.
     if (!pump.Pixels(size.targetWidth)) return -2;
@@ -475,7 +486,7 @@ int Sharpen(const Plane& plane, MessagePump& pump, Bitmap& bitmap, int width, in
   std::vector<std::uint32_t> sharpened(ComponentRow::Padded(width));
   centre->Load(plane.Row(0), width);
 
-  pump.StartPass();
+  pump.StartPass(MessagePump::ReadingInterval(10000));
   for (int y = 0; y < height; ++y) {
     const std::uint32_t* cells = plane.Row(y);
     if (y + 1 < height) below->Load(plane.Row(y + 1), width);
