@@ -94,21 +94,33 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
                                const std::function<void()>& waiting) {
   const std::string& path = list_[index];
   // Decodes done here while the photo is still on a worker keep the front
-  // end's events going too.
-  auto lastCall = std::chrono::steady_clock::now();
+  // end's events going too, from their first cancel check on. The check
+  // runs inside libjpeg, which an exception must not cross: one from
+  // `waiting` ends that decode (it is done again at its turn) and is thrown
+  // once out of it.
+  auto lastCall = std::chrono::steady_clock::now() - WaitSlice;
+  std::exception_ptr waitingError;
   const CancelCheck helping = [&] {
     const auto now = std::chrono::steady_clock::now();
-    if (waiting && now - lastCall >= WaitSlice) {
+    if (waiting && !waitingError && now - lastCall >= WaitSlice) {
       lastCall = now;
-      waiting();
+      try {
+        waiting();
+      } catch (...) {
+        waitingError = std::current_exception();
+      }
     }
-    return cancel_();
+    return waitingError != nullptr || cancel_();
   };
   std::unique_lock lock(mutex_);
   Slot& slot = slots_[index];
   while (slot.state == State::Decoding) {
     if (MayGoAhead()) {
       DecodeNext(lock, helping);
+      if (waitingError) {
+        lock.unlock();
+        std::rethrow_exception(waitingError);
+      }
       continue;
     }
     if (changed_.wait_for(lock, WaitSlice, [&] { return slot.state != State::Decoding; })) break;
