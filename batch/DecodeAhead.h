@@ -26,8 +26,9 @@ namespace quorvale {
 // Turn and may then Take the photo. At most `jobs` photos after the one in
 // hand are decoded ahead (one more once that one has Released its memory),
 // and only while the decoded pixels of all of them fit `memoryBudget`
-// bytes; a photo that does not fit is decoded at its turn. With one job every photo is decoded at
-// its turn, on the calling thread. Work ahead is abandoned and joined when the object goes.
+// bytes; a photo that does not fit is decoded at its turn. With one job
+// every photo is decoded at its turn, on the calling thread. Work ahead is
+// abandoned and joined when the object goes.
 class DecodeAhead {
  public:
   // `cancel` is asked by every decode, on whichever thread it runs; `wanted`
@@ -57,7 +58,7 @@ class DecodeAhead {
   // (then it is decoded again here). While a worker is still on it, this
   // thread decodes photos further ahead if they may go, and calls `waiting`
   // about every 10 ms all the same. An exception thrown by the decode of
-  // this photo, on whatever thread, is thrown here.
+  // this photo, on whatever thread, is thrown here, as is one from `waiting`.
   DecodeResult Take(std::size_t index, Bitmap& photo, const std::function<void()>& waiting);
 
  private:

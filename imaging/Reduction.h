@@ -22,7 +22,8 @@ struct ReduceResult {
   enum Kind {
     Reduced,    // the photo is the box now
     TooSmall,   // smaller than the box in either direction: left as it is
-    Cancelled,  // the high-quality reduction saw a cancel; the photo is spoilt
+    Cancelled,  // the high-quality reduction saw a cancel; the photo is not to be
+                // saved (its memory may have gone to `release` already)
   };
   Kind kind = Reduced;
   // Why the high-quality reduction declined (the plain one ran instead), or
