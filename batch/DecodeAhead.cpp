@@ -1,9 +1,8 @@
 #include "batch/DecodeAhead.h"
 
-#include <sys/stat.h>
-
 #include <chrono>
-#include <optional>
+
+#include "platform/FileSystem.h"
 
 namespace quorvale {
 namespace {
@@ -36,7 +35,7 @@ DecodeAhead::~DecodeAhead() {
 
 DecodeAhead::Stamp DecodeAhead::StampOf(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return {};
+  if (!StatPath(path, st)) return {};
   return {true,
           static_cast<std::uint64_t>(st.st_dev),
           static_cast<std::uint64_t>(st.st_ino),
@@ -161,56 +160,51 @@ void DecodeAhead::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
     changed_.wait(lock, [&] { return stopping_ || MayGoAhead(); });
-    if (stopping_ || !DecodeNext(lock, cancel_)) return;
+    if (stopping_) return;
+    DecodeNext(lock, cancel_);
   }
 }
 
-bool DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock, const CancelCheck& cancel) {
+void DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock, const CancelCheck& cancel) {
   const std::size_t index = next_++;
   Slot& slot = slots_[index];
-  if (slot.state != State::Open) return true;  // taken at its turn already
+  if (slot.state != State::Open) return;  // taken at its turn already
   slot.state = State::Decoding;
   const std::string& path = list_[index];
-  lock.unlock();
-
-  if (wanted_ && !wanted_(path)) {
-    lock.lock();
-    slot.state = State::Left;
-    changed_.notify_all();
-    return true;
-  }
-  // Only a photo whose pixels fit beside those already held goes ahead;
-  // a larger one waits for its turn.
-  const std::optional<PixelSize> size = ReadJpegSize(path);
-  const std::uint64_t bytes =
-      size ? static_cast<std::uint64_t>(RowBytes(size->width)) * size->height : 0;
-  lock.lock();
-  if (stopping_) return false;
-  if (used_ + bytes > budget_ || index < turn_) {
-    slot.state = index < turn_ ? State::Taken : State::Left;
-    changed_.notify_all();
-    return true;
-  }
-  used_ += bytes;
-  slot.bytes = bytes;
-
   Slot done;
   done.bitmap = TakeSpare();
   lock.unlock();
-  done.stamp = StampOf(path);
-  try {
-    done.result = LoadJpegFile(path, done.bitmap, cancel);
-  } catch (...) {
-    done.error = std::current_exception();
+
+  bool left = wanted_ && !wanted_(path);
+  if (!left) {
+    done.stamp = StampOf(path);
+    // Only a photo whose pixels fit beside those already held goes ahead;
+    // a larger one waits for its turn, as does one whose turn has passed.
+    const DecodeAdmission admit = [&](std::uint64_t bytes) {
+      const std::lock_guard guard(mutex_);
+      if (stopping_ || index < turn_ || used_ + bytes > budget_) return false;
+      used_ += bytes;
+      done.bytes = bytes;
+      return true;
+    };
+    try {
+      done.result = LoadJpegFile(path, done.bitmap, cancel, admit);
+    } catch (...) {
+      done.error = std::current_exception();
+    }
+    left = done.result.declined;
   }
 
   lock.lock();
-  done.bytes = slot.bytes;
-  done.state = State::Done;
-  slot = std::move(done);
-  if (index < turn_) Drop(index);
+  if (left) {
+    KeepSpare(std::move(done.bitmap));
+    slot.state = index < turn_ ? State::Taken : State::Left;
+  } else {
+    done.state = State::Done;
+    slot = std::move(done);
+    if (index < turn_) Drop(index);
+  }
   changed_.notify_all();
-  return true;
 }
 
 }  // namespace quorvale

@@ -85,9 +85,8 @@ class DecodeAhead {
   // Whether the next photo may be decoded ahead now; the lock is held.
   bool MayGoAhead() const;
   // Decodes the next photo ahead, or leaves it for its turn, with `cancel`.
-  // Called with the lock held and MayGoAhead true; returns with the lock
-  // held, false when the object is going.
-  bool DecodeNext(std::unique_lock<std::mutex>& lock, const CancelCheck& cancel);
+  // Called with the lock held and MayGoAhead true; returns with it held.
+  void DecodeNext(std::unique_lock<std::mutex>& lock, const CancelCheck& cancel);
   // Frees what slot `index` holds; the lock is held.
   void Drop(std::size_t index);
   // Memory for a decode, from a finished photo if one was handed back, or an

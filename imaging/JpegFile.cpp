@@ -325,7 +325,7 @@ void CmykRowToBgr(const JSAMPLE* cmyk, int width, std::uint8_t* row) {
 // A refusal of ours that libjpeg has no message for leaves `refusal` set.
 // The budget lives in the caller's frame, as the longjmp skips this one's.
 int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, ScanBudget& budget,
-               Bitmap& bitmap, const char*& refusal) {
+               const DecodeAdmission& admit, Bitmap& bitmap, const char*& refusal, bool& declined) {
   jpeg_decompress_struct& info = decoder.Info();
   if (setjmp(decoder.Jump()) != 0) return -2;
 
@@ -356,6 +356,11 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, Sc
 
   const int width = static_cast<int>(info.output_width);
   const int height = static_cast<int>(info.output_height);
+  if (admit && !admit(static_cast<std::uint64_t>(RowBytes(width)) * height)) {
+    declined = true;
+    refusal = "not admitted";
+    return -2;
+  }
   bitmap.Allocate(width, height);
   jpeg_start_decompress(&info);
 
@@ -393,14 +398,16 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, Sc
 }
 
 // Decodes `input` and words the outcome.
-DecodeResult Decode(const Input& input, Bitmap& bitmap, const CancelCheck& cancel) {
+DecodeResult Decode(const Input& input, Bitmap& bitmap, const CancelCheck& cancel,
+                    const DecodeAdmission& admit = nullptr) {
   DecodeResult result;
   try {
     Decompressor decoder;
     Progress progress{{}, &cancel, false, nullptr, false};
     ScanBudget budget;
     const char* refusal = nullptr;
-    result.code = RunDecoder(decoder, progress, input, budget, bitmap, refusal);
+    result.code =
+        RunDecoder(decoder, progress, input, budget, admit, bitmap, refusal, result.declined);
     const ErrorManager& errors = decoder.Errors();
     result.cancelled = progress.cancelled;
     if (result.code != 0) {
@@ -532,38 +539,28 @@ std::string FolderBefore(const std::string& path, const LastSeparator& last,
   return path.substr(0, keep ? last.index + 1 : last.index);
 }
 
-}  // namespace
-
-DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel) {
+// DecodeJpegFile, asking `admit` before any pixel memory is had.
+DecodeResult DecodeFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
+                        const DecodeAdmission& admit) {
   Input input;
   std::string reason;
   const FileDescriptor file = OpenPhoto(path, input.size, reason);
   if (!file) return Refused(reason);
   FileSource source(file.Get(), MaxHeaderSearchBytes);
   input.file = &source;
-  return Decode(input, bitmap, cancel);
+  return Decode(input, bitmap, cancel, admit);
+}
+
+}  // namespace
+
+DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel) {
+  return DecodeFile(path, bitmap, cancel, nullptr);
 }
 
 DecodeResult DecodeJpegMemory(std::span<const std::uint8_t> bytes, Bitmap& bitmap,
                               const CancelCheck& cancel) {
   if (bytes.empty()) return Refused("the file is empty");
   return Decode(Input{nullptr, bytes, bytes.size()}, bitmap, cancel);
-}
-
-std::optional<PixelSize> ReadJpegSize(const std::string& path) {
-  std::uint64_t size = 0;
-  std::string reason;
-  const FileDescriptor file = OpenPhoto(path, size, reason);
-  if (!file) return std::nullopt;
-  FileSource source(file.Get(), MaxHeaderSearchBytes);
-  Decompressor decoder;
-  jpeg_decompress_struct& info = decoder.Info();
-  if (setjmp(decoder.Jump()) != 0) return std::nullopt;
-  jpeg_create_decompress(&info);
-  source.Attach(&info);
-  if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) return std::nullopt;
-  return PixelSize{static_cast<std::int32_t>(info.image_width),
-                   static_cast<std::int32_t>(info.image_height)};
 }
 
 std::uint64_t DecodeMemoryBudget() {
@@ -585,9 +582,10 @@ std::string FolderOfPath(const std::string& path, const PathSyntax& syntax) {
   return FolderBefore(path, FindLastSeparator(path, syntax), syntax);
 }
 
-DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel) {
+DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
+                          const DecodeAdmission& admit) {
   bitmap.SetSize(1, 1);
-  DecodeResult result = DecodeJpegFile(path, bitmap, cancel);
+  DecodeResult result = DecodeFile(path, bitmap, cancel, admit);
   if (result.code != 0 && (bitmap.Width() < 1 || bitmap.Height() < 1)) bitmap.SetSize(1, 1);
   return result;
 }

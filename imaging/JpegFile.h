@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,6 +17,7 @@ namespace quorvale {
 struct DecodeResult {
   int code = 0;            // 0, or -2 when the photo could not be had
   bool cancelled = false;  // -2 because the cancel check answered true
+  bool declined = false;   // -2 because the admission answered false
   std::string reason;      // libjpeg's message or the system's, with -2
   int warnings = 0;        // corrupt or missing data passed over (grey rows)
   std::string warning;     // the first of them, as libjpeg words it
@@ -47,17 +49,19 @@ DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap,
 DecodeResult DecodeJpegMemory(std::span<const std::uint8_t> bytes, Bitmap& bitmap,
                               const CancelCheck& cancel = {});
 
-// Sets `bitmap` to 1 x 1 and decodes `path` into it; after a failure the
-// bitmap is at least 1 x 1 again.
-DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel = {});
+// Asked once a header has been judged plausible, before any pixel memory is
+// had, with the bytes the decoded pixels take (rows padded as a Bitmap's):
+// false declines the decode, which then reads no further.
+using DecodeAdmission = std::function<bool(std::uint64_t pixelBytes)>;
+
+// Sets `bitmap` to 1 x 1 and decodes `path` into it, when `admit` (if given)
+// lets it; after a failure the bitmap is at least 1 x 1 again.
+DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel = {},
+                          const DecodeAdmission& admit = nullptr);
 
 // The largest side a JPEG can declare: also the limit of a run for large
 // photos.
 inline constexpr int MaxJpegSide = 65535;
-
-// The pixel size the header of the JPEG file at `path` declares, read
-// without decoding; nullopt when there is no readable header.
-std::optional<PixelSize> ReadJpegSize(const std::string& path);
 
 // The most decoded pixel memory a photo may take: half the physical memory.
 std::uint64_t DecodeMemoryBudget();

@@ -18,6 +18,13 @@ std::uint64_t BlocksOf(const jpeg_component_info& component) {
   return std::uint64_t{component.width_in_blocks} * component.height_in_blocks;
 }
 
+// The 8 x 8 blocks of all the picture's components.
+std::uint64_t BlocksOfPicture(const jpeg_decompress_struct& info) {
+  std::uint64_t blocks = 0;
+  for (int c = 0; c < info.num_components; ++c) blocks += BlocksOf(info.comp_info[c]);
+  return blocks;
+}
+
 }  // namespace
 
 FileSource::FileSource(int fd, std::size_t headerLimit)
@@ -114,9 +121,8 @@ WarningKind KindOfWarning(int messageCode) {
 }
 
 ScanBudget::ScanBudget(const jpeg_decompress_struct& info) {
-  std::uint64_t blocks = 0;
-  for (int c = 0; c < info.num_components; ++c) blocks += BlocksOf(info.comp_info[c]);
-  budget_ = std::max(blocks * (DCTSIZE2 + BlockShare) * MaxPassesPerFile, SmallPictureBudget);
+  budget_ = std::max(BlocksOfPicture(info) * (DCTSIZE2 + BlockShare) * MaxPassesPerFile,
+                     SmallPictureBudget);
 }
 
 bool ScanBudget::Charge(const jpeg_decompress_struct& info) {
@@ -135,9 +141,7 @@ bool ScanBudget::Charge(const jpeg_decompress_struct& info) {
 
 std::uint64_t CoefficientBufferBytes(const jpeg_decompress_struct& info) {
   if (!jpeg_has_multiple_scans(const_cast<j_decompress_ptr>(&info))) return 0;
-  std::uint64_t blocks = 0;
-  for (int c = 0; c < info.num_components; ++c) blocks += BlocksOf(info.comp_info[c]);
-  return blocks * DCTSIZE2 * sizeof(JCOEF);
+  return BlocksOfPicture(info) * DCTSIZE2 * sizeof(JCOEF);
 }
 
 }  // namespace quorvale

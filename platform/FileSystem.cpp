@@ -19,13 +19,13 @@ struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
 
-bool StatLongPath(const std::string& path, struct stat& st) {
+}  // namespace
+
+bool StatPath(const std::string& path, struct stat& st) {
   if (path.size() < PATH_MAX) return stat(path.c_str(), &st) == 0;
   const FileDescriptor file(OpenLongPath(path, O_PATH));
   return file && fstat(file.Get(), &st) == 0;
 }
-
-}  // namespace
 
 int OpenLongPath(const std::string& path, int flags, mode_t mode) {
   flags |= O_CLOEXEC;
@@ -81,7 +81,7 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
 
 std::optional<FolderId> IdentifyFolder(const std::string& path) {
   struct stat st {};
-  if (!StatLongPath(path, st) || !S_ISDIR(st.st_mode)) return std::nullopt;
+  if (!StatPath(path, st) || !S_ISDIR(st.st_mode)) return std::nullopt;
   return FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
@@ -119,7 +119,7 @@ bool IsUsableFolder(const std::string& folder) {
 
 bool FileExists(const std::string& path) {
   struct stat st {};
-  return StatLongPath(path, st) && !S_ISDIR(st.st_mode);
+  return StatPath(path, st) && !S_ISDIR(st.st_mode);
 }
 
 std::string ProgramFolder() {
@@ -132,7 +132,7 @@ std::string ProgramFolder() {
 
 bool CopyModificationTime(const std::string& from, const std::string& to) {
   struct stat st {};
-  if (!StatLongPath(from, st)) return false;
+  if (!StatPath(from, st)) return false;
   const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
   return utimensat(AT_FDCWD, to.c_str(), times, 0) == 0;
 }

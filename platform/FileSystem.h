@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -50,6 +51,10 @@ bool IsUsableFolder(const std::string& folder);
 // Creates `folder` and every missing folder above it, outermost first.
 // True when the folder exists afterwards; otherwise errno says why.
 bool CreateFolders(const std::string& folder);
+
+// stat(2) of `path` (links followed), also when it is longer than the
+// system's path limit; false with errno set when there is nothing to stat.
+bool StatPath(const std::string& path, struct stat& st);
 
 // True when something (not a folder) exists at `path` (any length).
 bool FileExists(const std::string& path);

@@ -44,17 +44,27 @@ void ExpectAsLoaded(const std::string& path, const Bitmap& photo) {
   }
 }
 
+// Takes photos `from` to the end of `list` in turn, each as loading it gives it.
+void TakeInTurn(DecodeAhead& ahead, const std::vector<std::string>& list, std::size_t from,
+                Bitmap& photo) {
+  for (std::size_t i = from; i < list.size(); ++i) {
+    ahead.Turn(i, photo);
+    ASSERT_EQ(ahead.Take(i, photo, nullptr).code, 0);
+    ExpectAsLoaded(list[i], photo);
+  }
+}
+
+// Whatever the jobs, and whether the photos fit the memory budget or each
+// must wait for its turn.
 TEST(DecodeAheadTest, EveryPhotoIsWhatLoadingItGivesWhateverTheJobs) {
   const Sandbox box;
   const std::vector<std::string> list = Photos(box, 7);
-  for (const int jobs : {1, 2, 3, 4}) {
-    SCOPED_TRACE(jobs);
-    DecodeAhead ahead(list, jobs, std::uint64_t{1} << 30, nullptr);
-    Bitmap photo;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-      ahead.Turn(i, photo);
-      ASSERT_EQ(ahead.Take(i, photo, nullptr).code, 0);
-      ExpectAsLoaded(list[i], photo);
+  for (const std::uint64_t budget : {std::uint64_t{1} << 30, std::uint64_t{1}}) {
+    for (const int jobs : {1, 2, 3, 4}) {
+      SCOPED_TRACE(std::to_string(jobs) + " jobs, budget " + std::to_string(budget));
+      DecodeAhead ahead(list, jobs, budget, nullptr);
+      Bitmap photo;
+      TakeInTurn(ahead, list, 0, photo);
     }
   }
 }
@@ -126,11 +136,7 @@ TEST_F(GatedDecodeAhead, CallerDecodesFurtherPhotosWhileItsOwnIsOnAWorker) {
     EXPECT_EQ(byCaller, (std::set<std::string>{list[1], list[2]}));
   }
   ExpectAsLoaded(list[0], photo);
-  for (std::size_t i = 1; i < list.size(); ++i) {
-    ahead.Turn(i, photo);
-    ASSERT_EQ(ahead.Take(i, photo, nullptr).code, 0);
-    ExpectAsLoaded(list[i], photo);
-  }
+  TakeInTurn(ahead, list, 1, photo);
 }
 
 // Once the photo in hand gives its decoded memory back, a third photo past
@@ -147,11 +153,7 @@ TEST_F(GatedDecodeAhead, ReleasedMemoryLetsOneMorePhotoGoAhead) {
 
   EXPECT_EQ(photo.Width(), 0);
   EXPECT_TRUE(ClaimedByWorker(3));
-  for (std::size_t i = 1; i < list.size(); ++i) {
-    ahead.Turn(i, photo);
-    ASSERT_EQ(ahead.Take(i, photo, nullptr).code, 0);
-    ExpectAsLoaded(list[i], photo);
-  }
+  TakeInTurn(ahead, list, 1, photo);
 }
 
 // What `waiting` throws while the caller decodes a photo ahead comes out
@@ -166,11 +168,7 @@ TEST_F(GatedDecodeAhead, ExceptionFromWaitingWhileDecodingAheadComesOutOfTake) {
     EXPECT_EQ(byCaller, std::set<std::string>{list[1]});
   }
   Open();
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    ahead.Turn(i, photo);
-    ASSERT_EQ(ahead.Take(i, photo, nullptr).code, 0);
-    ExpectAsLoaded(list[i], photo);
-  }
+  TakeInTurn(ahead, list, 0, photo);
 }
 
 }  // namespace

@@ -129,11 +129,19 @@ TEST(HostileJpeg, HugeFilesAreJudgedByTheirStartWithoutBeingReadWhole) {
     const long long before = BytesRead();
     Bitmap bitmap;
     const DecodeResult result = DecodeJpegFile(sandbox.Path(row.name), bitmap);
-    const std::optional<PixelSize> size = ReadJpegSize(sandbox.Path(row.name));
+    // Declined at its header, a photo is read no further.
+    std::uint64_t asked = 0;
+    Bitmap declined;
+    const DecodeResult header =
+        LoadJpegFile(sandbox.Path(row.name), declined, {}, [&](std::uint64_t bytes) {
+          asked = bytes;
+          return false;
+        });
     EXPECT_LT(BytesRead() - before, 3LL << 20);
     EXPECT_EQ(result.code, row.code);
     EXPECT_EQ(result.reason, row.reason);
-    EXPECT_EQ(size.has_value(), row.code == 0);
+    EXPECT_EQ(header.declined, row.code == 0);
+    EXPECT_EQ(asked, row.code == 0 ? static_cast<std::uint64_t>(RowBytes(64)) * 48 : 0);
     if (row.code == 0) {
       EXPECT_EQ(bitmap.Width(), 64);
     }
@@ -239,7 +247,12 @@ TEST(HostileJpeg, PhotosBeyondThePathLimitAreRead) {
   Bitmap bitmap;
   ASSERT_EQ(DecodeJpegFile(path, bitmap).code, 0);
   EXPECT_EQ(bitmap.Width(), 40);
-  EXPECT_EQ(ReadJpegSize(path), (PixelSize{40, 30}));
+  std::uint64_t asked = 0;
+  EXPECT_TRUE(LoadJpegFile(path, bitmap, {}, [&](std::uint64_t bytes) {
+                asked = bytes;
+                return false;
+              }).declined);
+  EXPECT_EQ(asked, static_cast<std::uint64_t>(RowBytes(40)) * 30);
 }
 
 }  // namespace
