@@ -9,6 +9,12 @@ namespace {
 
 constexpr auto WaitSlice = std::chrono::milliseconds(10);
 
+// A running estimate: a quarter of each new measure.
+template <typename T>
+T Blend(T estimate, T measured) {
+  return estimate == T{} ? measured : (3 * estimate + measured) / 4;
+}
+
 }  // namespace
 
 DecodeAhead::DecodeAhead(const std::vector<std::string>& list, int jobs, std::uint64_t memoryBudget,
@@ -47,6 +53,7 @@ DecodeAhead::Stamp DecodeAhead::StampOf(const std::string& path) {
 void DecodeAhead::Turn(std::size_t index, Bitmap& finished) {
   {
     std::lock_guard lock(mutex_);
+    EndHold();
     KeepSpare(std::move(finished));
     finished = Bitmap();
     for (std::size_t i = turn_; i < index && i < slots_.size(); ++i) Drop(i);
@@ -60,11 +67,17 @@ void DecodeAhead::Turn(std::size_t index, Bitmap& finished) {
 void DecodeAhead::Release(Bitmap& memory) {
   {
     std::lock_guard lock(mutex_);
+    EndHold();
     KeepSpare(std::move(memory));
     memory = Bitmap();
     released_ = true;
   }
   changed_.notify_all();
+}
+
+void DecodeAhead::EndHold() {
+  if (holding_) hold_ = Blend(hold_, Clock::now() - taken_);
+  holding_ = false;
 }
 
 void DecodeAhead::Drop(std::size_t index) {
@@ -114,7 +127,7 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
   std::unique_lock lock(mutex_);
   Slot& slot = slots_[index];
   while (slot.state == State::Decoding) {
-    if (MayGoAhead()) {
+    if (MayGoAhead() && WorthHelping(slot)) {
       DecodeNext(lock, helping);
       if (waitingError) {
         lock.unlock();
@@ -128,6 +141,8 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
     lastCall = std::chrono::steady_clock::now();
     lock.lock();
   }
+  taken_ = Clock::now();
+  holding_ = true;
   if (slot.state != State::Done) {
     slot.state = State::Taken;
     photo = TakeSpare();
@@ -156,6 +171,19 @@ bool DecodeAhead::MayGoAhead() const {
   return next_ < slots_.size() && next_ <= turn_ + ahead_ + (released_ && ahead_ > 0 ? 1 : 0);
 }
 
+// Helping, this thread is bound to its decode for a whole photo. The photo
+// whose turn it is then waits; its worker decodes one more photo after it
+// and must then wait for the memory of the photo in hand, which this thread
+// keeps for about `hold_` once it has taken it. So helping costs the worker
+// about hold_ - remaining, and waiting costs this thread the `remaining`
+// time of the worker's decode: help when that is the larger.
+bool DecodeAhead::WorthHelping(const Slot& slot) const {
+  if (slot.decoding == 0 || decodeNanosPerByte_ == 0 || hold_ == Clock::duration{}) return true;
+  const auto expected = std::chrono::nanoseconds(
+      static_cast<std::int64_t>(decodeNanosPerByte_ * static_cast<double>(slot.decoding)));
+  return slot.started + expected - Clock::now() > hold_ / 2;
+}
+
 void DecodeAhead::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
@@ -170,6 +198,7 @@ void DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock, const CancelChe
   Slot& slot = slots_[index];
   if (slot.state != State::Open) return;  // taken at its turn already
   slot.state = State::Decoding;
+  slot.started = Clock::now();
   const std::string& path = list_[index];
   Slot done;
   done.bitmap = TakeSpare();
@@ -184,7 +213,7 @@ void DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock, const CancelChe
       const std::lock_guard guard(mutex_);
       if (stopping_ || index < turn_ || used_ + bytes > budget_) return false;
       used_ += bytes;
-      done.bytes = bytes;
+      done.bytes = slots_[index].decoding = bytes;
       return true;
     };
     try {
@@ -196,6 +225,11 @@ void DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock, const CancelChe
   }
 
   lock.lock();
+  if (done.bytes > 0 && done.result.code == 0 && !done.error) {
+    const std::chrono::duration<double, std::nano> took = Clock::now() - slot.started;
+    decodeNanosPerByte_ =
+        Blend(decodeNanosPerByte_, took.count() / static_cast<double>(done.bytes));
+  }
   if (left) {
     KeepSpare(std::move(done.bitmap));
     slot.state = index < turn_ ? State::Taken : State::Left;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -71,6 +72,8 @@ class DecodeAhead {
   };
   static Stamp StampOf(const std::string& path);
 
+  using Clock = std::chrono::steady_clock;
+
   enum class State { Open, Decoding, Done, Left, Taken };
   struct Slot {
     State state = State::Open;
@@ -79,11 +82,21 @@ class DecodeAhead {
     Stamp stamp;
     std::exception_ptr error;
     std::uint64_t bytes = 0;  // of the budget, while the slot holds pixels
+    // While Decoding: when it began, and the photo's bytes once its header
+    // is read (0 before).
+    Clock::time_point started;
+    std::uint64_t decoding = 0;
   };
 
   void Work();
   // Whether the next photo may be decoded ahead now; the lock is held.
   bool MayGoAhead() const;
+  // Whether the calling thread, waiting for `slot` that a worker decodes,
+  // had better decode the next photo meanwhile than wait; the lock is held.
+  bool WorthHelping(const Slot& slot) const;
+  // The photo in hand stops holding its decoded memory (it was released, or
+  // its turn ended); the lock is held.
+  void EndHold();
   // Decodes the next photo ahead, or leaves it for its turn, with `cancel`.
   // Called with the lock held and MayGoAhead true; returns with it held.
   void DecodeNext(std::unique_lock<std::mutex>& lock, const CancelCheck& cancel);
@@ -111,7 +124,14 @@ class DecodeAhead {
   std::size_t turn_ = 0;        // the photo in hand
   std::size_t next_ = 0;        // the first photo no worker has looked at
   bool released_ = false;       // the photo in hand gave its memory back
-  std::uint64_t used_ = 0;      // bytes of decoded pixels held ahead
+  // How long decodes take per byte of pixels, and how long the photo in
+  // hand keeps its decoded memory after Take: running estimates, zero until
+  // measured.
+  double decodeNanosPerByte_ = 0;
+  Clock::duration hold_{};
+  Clock::time_point taken_;
+  bool holding_ = false;
+  std::uint64_t used_ = 0;  // bytes of decoded pixels held ahead
   bool stopping_ = false;
   std::vector<std::thread> threads_;
 };

@@ -39,29 +39,21 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The turns of the output pixels of a pass: before each pixel, the cancel
-// poll is asked when due. It is asked at the first pixel of a pass, then
-// whenever about 10 ms have passed; the clock is read only every so many
-// pixels (some microseconds of work), since reading it for each would cost
-// more than the pixel. Between polls the answer cannot change, so the
-// pixels up to the next clock reading pass without a test.
+// The turns of the output pixels: before each pixel, the cancel poll is
+// asked when due. It is asked at the first pixel, then whenever about 10 ms
+// have passed; the clock is read only every so many pixels (some
+// microseconds of work), since reading it for each would cost more than the
+// pixel. Between polls the answer cannot change, so the pixels up to the
+// next clock reading pass without a test.
 class MessagePump {
  public:
-  // The pixels between clock readings of a pass that reads `sourcePixels`
-  // source pixels (in ten-thousandths) for each output pixel.
-  static int ReadingInterval(std::int64_t sourcePixels) {
-    return static_cast<int>(std::clamp<std::int64_t>(
-        WorkPerClockReading * 10000 / std::max<std::int64_t>(sourcePixels, 1), 1,
-        WorkPerClockReading));
-  }
-
-  explicit MessagePump(const CancelPoll& poll) : poll_(poll) {}
-
-  void StartPass(int readingInterval) {
-    interval_ = readingInterval;
-    countdown_ = 1;
-    forced_ = true;
-  }
+  // For pixels that each cost about as much as reading `sourcePixels`
+  // source pixels (in ten-thousandths).
+  MessagePump(const CancelPoll& poll, std::int64_t sourcePixels)
+      : poll_(poll),
+        interval_(static_cast<int>(std::clamp<std::int64_t>(
+            WorkPerClockReading * 10000 / std::max<std::int64_t>(sourcePixels, 1), 1,
+            WorkPerClockReading))) {}
 
   // Takes the turns of the next `pixels` pixels. False when the poll asked
   // to cancel; the pixel it was asked before and those after it are not to
@@ -82,7 +74,7 @@ class MessagePump {
   }
 
  private:
-  // About as much work as 4096 pixels of the sharpening.
+  // About as much work as reading 4096 source pixels.
   static constexpr std::int64_t WorkPerClockReading = 4096;
   static constexpr Clock::duration PollInterval = std::chrono::milliseconds(10);
 
@@ -94,8 +86,8 @@ class MessagePump {
   }
 
   const CancelPoll& poll_;
+  const int interval_;
   Clock::time_point last_{};
-  int interval_ = 1;
   int countdown_ = 1;
   bool forced_ = true;
   bool cancelled_ = false;
@@ -313,30 +305,6 @@ void WeighColumns(const ColumnTaps& columns, const std::uint32_t* rowSums, int t
   }
 }
 
-// Area averaging into ResultPlane. A source pixel weighs its column weight
-// times its row weight, so each output row first sums its source rows with
-// the row weights (contiguous, vectorised) and each output pixel then weighs
-// a few of those sums with its column weights: the same integers, exactly.
-// The sums stay below 255 * f * f, under 2^31 whenever f is at most 2901,
-// which every box of the size table gives; beyond, they are 64-bit.
-template <bool Narrow>
-int Resample(Plane& plane, MessagePump& pump, const Bitmap& bitmap, const Sizes& size) {
-  const ColumnTaps columns(size);
-  const std::size_t bytes = static_cast<std::size_t>(size.sourceWidth) * 3;
-  std::vector<std::uint32_t> rowSums(bytes);
-  const auto divisor = static_cast<std::uint64_t>(size.side * size.side);
-
-  pump.StartPass(MessagePump::ReadingInterval(size.side * size.side));
-  for (int y = 0; y < size.targetHeight; ++y) {
-    // The row's pixels take their turns before any of them is stored.
-    if (!pump.Pixels(size.targetWidth)) return -2;
-    SumRows(bitmap, ComputeFootprint(size.hundredths, size.targetWidth, y, size.sourceHeight - 1),
-            bytes, rowSums.data());
-    WeighColumns<Narrow>(columns, rowSums.data(), size.targetWidth, divisor, plane.Row(y));
-  }
-  return 0;
-}
-
 // One row of ResultPlane split into its components, with room past the end
 // so that whole blocks can be computed beyond the row's interior.
 struct ComponentRow {
@@ -476,28 +444,66 @@ void StoreRow(const std::uint32_t* pixels, int width, std::uint8_t* out) {
   }
 }
 
-// Sharpens ResultPlane into `bitmap`. Neighbourhoods are read from
-// ResultPlane only, so the result does not depend on the order.
-int Sharpen(const Plane& plane, MessagePump& pump, Bitmap& bitmap, int width, int height) {
-  ComponentRow rows[3] = {ComponentRow(width), ComponentRow(width), ComponentRow(width)};
-  ComponentRow* above = &rows[0];
-  ComponentRow* centre = &rows[1];
-  ComponentRow* below = &rows[2];
-  std::vector<std::uint32_t> sharpened(ComponentRow::Padded(width));
-  centre->Load(plane.Row(0), width);
+// Sharpens the rows of ResultPlane into `bitmap` as they are resampled,
+// while they are still in cache: row y - 1 once row y is there. The
+// neighbourhoods are read from ResultPlane only, so the result does not
+// depend on the order.
+class Sharpener {
+ public:
+  Sharpener(Bitmap& bitmap, int width, int height)
+      : bitmap_(bitmap),
+        width_(width),
+        height_(height),
+        rows_{ComponentRow(width), ComponentRow(width), ComponentRow(width)},
+        sharpened_(ComponentRow::Padded(width)) {}
 
-  pump.StartPass(MessagePump::ReadingInterval(10000));
-  for (int y = 0; y < height; ++y) {
-    const std::uint32_t* cells = plane.Row(y);
-    if (y + 1 < height) below->Load(plane.Row(y + 1), width);
-    const bool border = y == 0 || y + 1 == height;
-    if (!border) SharpenRow(*above, *centre, *below, cells, width, sharpened.data());
+  // Row y of the plane has been resampled.
+  void Resampled(const Plane& plane, int y) {
+    ComponentRow& below = rows_[y % 3];
+    below.Load(plane.Row(y), width_);
+    if (y >= 2) {
+      const int row = y - 1;
+      SharpenRow(rows_[(row - 1) % 3], rows_[row % 3], below, plane.Row(row), width_,
+                 sharpened_.data());
+      StoreRow(sharpened_.data(), width_, bitmap_.Row(row));
+    }
+    // The first and last rows keep their resampled pixels.
+    if (y == 0 || y + 1 == height_) StoreRow(plane.Row(y), width_, bitmap_.Row(y));
+  }
+
+ private:
+  Bitmap& bitmap_;
+  int width_, height_;
+  ComponentRow rows_[3];  // row r of the plane in rows_[r % 3]
+  std::vector<std::uint32_t> sharpened_;
+};
+
+// Area averaging into ResultPlane, each row sharpened into `result` as soon
+// as the row below it is there. A source pixel weighs its column weight
+// times its row weight, so each output row first sums its source rows with
+// the row weights (contiguous, vectorised) and each output pixel then weighs
+// a few of those sums with its column weights: the same integers, exactly.
+// The sums stay below 255 * f * f, under 2^31 whenever f is at most 2901,
+// which every box of the size table gives; beyond, they are 64-bit.
+template <bool Narrow>
+int Reduce(Plane& plane, const CancelPoll& cancel, const Bitmap& source, Bitmap& result,
+           const Sizes& size) {
+  const ColumnTaps columns(size);
+  const std::size_t bytes = static_cast<std::size_t>(size.sourceWidth) * 3;
+  std::vector<std::uint32_t> rowSums(bytes);
+  const auto divisor = static_cast<std::uint64_t>(size.side * size.side);
+  Sharpener sharpener(result, size.targetWidth, size.targetHeight);
+  // An output pixel's work: its source pixels, and its sharpening (about
+  // as much as one source pixel).
+  MessagePump pump(cancel, size.side * size.side + 10000);
+  for (int y = 0; y < size.targetHeight; ++y) {
     // The row's pixels take their turns before any of them is stored, so a
     // cancel leaves whole result rows above the current one.
-    if (!pump.Pixels(width)) return -2;
-    StoreRow(border ? cells : sharpened.data(), width, bitmap.Row(y));
-    std::swap(above, centre);
-    std::swap(centre, below);
+    if (!pump.Pixels(size.targetWidth)) return -2;
+    SumRows(source, ComputeFootprint(size.hundredths, size.targetWidth, y, size.sourceHeight - 1),
+            bytes, rowSums.data());
+    WeighColumns<Narrow>(columns, rowSums.data(), size.targetWidth, divisor, plane.Row(y));
+    sharpener.Resampled(plane, y);
   }
   return 0;
 }
@@ -516,8 +522,7 @@ __attribute__((format(printf, 1, 2))) HighQualityResult Decline(const char* form
 }  // namespace
 
 HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane& plane, int width,
-                                    int height, const CancelPoll& cancel, int maxSource,
-                                    const std::function<void()>& resampled) {
+                                    int height, const CancelPoll& cancel, int maxSource) {
   const std::int64_t sw = source.Width(), sh = source.Height(), tw = width, th = height;
 
   // A zero side cannot come from the reduction step; the ratio test skips it
@@ -547,15 +552,12 @@ HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane&
   if (sw <= tw || sh <= th) return Decline("拡大なので高画質圧縮を中断しました。");
 
   const Sizes size{source.Width(), source.Height(), width, height, sw * 100, sw * 100 / tw};
-  MessagePump pump(cancel);
   const bool narrow = 255 * size.side * size.side <= std::numeric_limits<std::int32_t>::max();
-  const int resampling = narrow ? Resample<true>(plane, pump, source, size)
-                                : Resample<false>(plane, pump, source, size);
-  if (resampling != 0) return {resampling, {}};
-  if (resampled) resampled();
   // Every pixel of the result is stored, so it need not be cleared.
   result.Allocate(width, height);
-  if (Sharpen(plane, pump, result, width, height) != 0) return {-2, {}};
+  const int reducing = narrow ? Reduce<true>(plane, cancel, source, result, size)
+                              : Reduce<false>(plane, cancel, source, result, size);
+  if (reducing != 0) return {reducing, {}};
   return {};
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "imaging/Bitmap.h"
@@ -23,17 +22,15 @@ struct HighQualityResult {
 
 // Reduces `source` to width x height in `result`, by area averaging in
 // hundredths of a source pixel into `plane`, then sharpens the brightness
-// with a 1-2-1 / 2-0-2 / 1-2-1 kernel. Integer arithmetic, truncating divisions, 64-bit
-// products. `cancel` is polled at the first output pixel of each pass and
-// then at most about every 10 ms.
+// with a 1-2-1 / 2-0-2 / 1-2-1 kernel. Integer arithmetic, truncating
+// divisions, 64-bit products. The rows are sharpened as soon as the row
+// below them is resampled. `cancel` is polled at the first output pixel
+// and then at most about every 10 ms.
 // The source is read straight from its rows and only the resampled pixels
 // go into the plane, so the source may be larger than the plane: by
 // default it is held to MaxPlaneSide like the result; `maxSource` lifts that.
-// `resampled`, if given, is called once the source is no longer read,
-// before the sharpening.
 HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane& plane, int width,
                                     int height, const CancelPoll& cancel,
-                                    int maxSource = MaxPlaneSide,
-                                    const std::function<void()>& resampled = nullptr);
+                                    int maxSource = MaxPlaneSide);
 
 }  // namespace quorvale

@@ -12,12 +12,10 @@ ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, in
   if (photo.Width() < width || photo.Height() < height) return {ReduceResult::TooSmall, {}};
   std::string declined;
   if (highQuality) {
-    const auto resampled = [&] {
-      if (release) release(photo);
-    };
     HighQualityResult result = ShrinkHighQuality(photo, scratch.Reduced, scratch.ResultPlane, width,
-                                                 height, cancel, maxSource, resampled);
+                                                 height, cancel, maxSource);
     if (result.code == 0) {
+      if (release) release(photo);
       std::swap(photo, scratch.Reduced);
       return {ReduceResult::Reduced, {}};
     }

@@ -23,7 +23,7 @@ struct ReduceResult {
     Reduced,    // the photo is the box now
     TooSmall,   // smaller than the box in either direction: left as it is
     Cancelled,  // the high-quality reduction saw a cancel; the photo is not to be
-                // saved (its memory may have gone to `release` already)
+                // saved
   };
   Kind kind = Reduced;
   // Why the high-quality reduction declined (the plain one ran instead), or
@@ -39,9 +39,8 @@ using ReleaseMemory = std::function<void(Bitmap& memory)>;
 // reduction runs instead and the reason is returned. `cancel` is polled
 // between output pixels of the high-quality reduction, which takes photos
 // up to `maxSource` on either side. `release`, if given, gets the photo's
-// memory as soon as the reduction no longer reads it (before the
-// sharpening of the high-quality one); otherwise that memory is left in
-// `scratch.Reduced`.
+// memory as soon as the reduction no longer reads it; otherwise that memory
+// is left in `scratch.Reduced`.
 ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, int height,
                          bool highQuality, const CancelPoll& cancel, int maxSource = MaxPlaneSide,
                          const ReleaseMemory& release = nullptr);
