@@ -153,6 +153,14 @@ void AddRows(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b,
   const auto wc = static_cast<Pair>(w[2]), wd = static_cast<Pair>(w[3]);
   std::size_t done = 0;
   for (; done + Block <= bytes; done += Block, a += Block, b += Block, c += Block, d += Block) {
+    if (done % 64 == 0) {
+      __builtin_prefetch(a + 4096);
+      __builtin_prefetch(b + 4096);
+      if constexpr (Rows == 4) {
+        __builtin_prefetch(c + 4096);
+        __builtin_prefetch(d + 4096);
+      }
+    }
     for (std::size_t i = 0; i < Block; ++i) {
       std::uint32_t sum = static_cast<Pair>(wa * a[i] + wb * b[i]);
       if constexpr (Rows == 4) sum += static_cast<Pair>(wc * c[i] + wd * d[i]);
