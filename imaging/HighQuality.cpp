@@ -203,26 +203,22 @@ void SumRows(const Bitmap& bitmap, const Footprint& rows, std::size_t bytes, std
   }
 }
 
-// Exact truncating division by D = f * f (at most 2901^2) for numerators
-// below 2^31, by a multiply and a shift: with l = ceil(log2 D) and
-// m = floor(2^(31 + l) / D) + 1, 2^(31 + l) < m * D <= 2^(31 + l) + 2^l,
-// which makes floor(n * m / 2^(31 + l)) equal n / D for every n below 2^31
-// (Granlund and Montgomery); m is at most 2^32, so n * m fits 64 bits.
+// Exact truncating division by D = f * f (at least 100^2, at most 2901^2)
+// for numerators below 2^31, by the high half of one multiply: with
+// m = floor((2^64 - 1) / D) + 1, m * D = 2^64 + e for some e below D, so
+// n * m / 2^64 exceeds n / D by n * e / (D * 2^64), less than 2^-33, while
+// n / D lies at least 1 / D below the next integer.
 class NarrowDivider {
  public:
-  explicit NarrowDivider(std::uint64_t divisor) {
-    while ((std::uint64_t{1} << shift_) < divisor) ++shift_;
-    shift_ += 31;
-    multiplier_ = (std::uint64_t{1} << shift_) / divisor + 1;
-  }
+  explicit NarrowDivider(std::uint64_t divisor)
+      : multiplier_(std::numeric_limits<std::uint64_t>::max() / divisor + 1) {}
 
   std::uint32_t operator()(std::uint32_t n) const {
-    return static_cast<std::uint32_t>((n * multiplier_) >> shift_);
+    return static_cast<std::uint32_t>((static_cast<unsigned __int128>(n) * multiplier_) >> 64);
   }
 
  private:
-  std::uint64_t multiplier_ = 0;
-  int shift_ = 0;
+  std::uint64_t multiplier_;
 };
 
 // Exact truncating division for any 64-bit numerator: the multiply-high by
