@@ -20,9 +20,10 @@ namespace quorvale {
 
 // Decodes the photos of a run's list ahead of their turn, `jobs` at a time:
 // jobs - 1 worker threads, and the calling thread itself whenever the photo
-// whose turn it is is still being decoded by a worker (it then decodes the
-// next photo ahead rather than wait). So `jobs` threads are busy, never more:
-// a third busy thread on two cores only waits for the system to move it.
+// whose turn it is is still being decoded by a worker and has long enough to
+// go (it then decodes the next photo ahead rather than wait). So `jobs`
+// threads are busy, never more: a third busy thread on two cores only waits
+// for the system to move it.
 // The calling thread keeps the list's order: it announces each turn with
 // Turn and may then Take the photo. At most `jobs` photos after the one in
 // hand are decoded ahead (one more once that one has Released its memory),
@@ -57,9 +58,10 @@ class DecodeAhead {
   // Photo `index` (the one in hand) decoded into `photo`, as LoadJpegFile
   // would give it now: the one decoded ahead, unless the file changed since
   // (then it is decoded again here). While a worker is still on it, this
-  // thread decodes photos further ahead if they may go, and calls `waiting`
-  // about every 10 ms all the same. An exception thrown by the decode of
-  // this photo, on whatever thread, is thrown here, as is one from `waiting`.
+  // thread decodes photos further ahead if they may go and the wait is worth
+  // it, and calls `waiting` about every 10 ms all the same. An exception
+  // thrown by the decode of this photo, on whatever thread, is thrown here,
+  // as is one from `waiting`.
   DecodeResult Take(std::size_t index, Bitmap& photo, const std::function<void()>& waiting);
 
  private:
@@ -124,6 +126,8 @@ class DecodeAhead {
   std::size_t turn_ = 0;        // the photo in hand
   std::size_t next_ = 0;        // the first photo no worker has looked at
   bool released_ = false;       // the photo in hand gave its memory back
+  std::uint64_t used_ = 0;      // bytes of decoded pixels held ahead
+  bool stopping_ = false;
   // How long decodes take per byte of pixels, and how long the photo in
   // hand keeps its decoded memory after Take: running estimates, zero until
   // measured.
@@ -131,8 +135,6 @@ class DecodeAhead {
   Clock::duration hold_{};
   Clock::time_point taken_;
   bool holding_ = false;
-  std::uint64_t used_ = 0;  // bytes of decoded pixels held ahead
-  bool stopping_ = false;
   std::vector<std::thread> threads_;
 };
 
