@@ -153,6 +153,9 @@ void AddRows(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b,
   const auto wc = static_cast<Pair>(w[2]), wd = static_cast<Pair>(w[3]);
   std::size_t done = 0;
   for (; done + Block <= bytes; done += Block, a += Block, b += Block, c += Block, d += Block) {
+    // The source rows come from memory (another thread decoded them), and
+    // the processor's own prefetching starts afresh on each 4 KiB page; so
+    // the bytes a page ahead are asked for, a cache line at a time.
     if (done % 64 == 0) {
       __builtin_prefetch(a + 4096);
       __builtin_prefetch(b + 4096);
