@@ -141,8 +141,6 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
     lastCall = std::chrono::steady_clock::now();
     lock.lock();
   }
-  taken_ = Clock::now();
-  holding_ = true;
   if (slot.state != State::Done) {
     slot.state = State::Taken;
     photo = TakeSpare();
@@ -150,6 +148,10 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
     return LoadJpegFile(path, photo, cancel_);
   }
 
+  // How long the photo's memory is kept from here is timed; a photo decoded
+  // at its turn, above, would count its decode too, so it is not.
+  taken_ = Clock::now();
+  holding_ = true;
   Slot done = std::move(slot);
   slot = Slot{};
   slot.state = State::Taken;
