@@ -18,13 +18,15 @@ T Blend(T estimate, T measured) {
 }  // namespace
 
 DecodeAhead::DecodeAhead(const std::vector<std::string>& list, int jobs, std::uint64_t memoryBudget,
-                         CancelCheck cancel, std::function<bool(const std::string&)> wanted)
+                         CancelCheck cancel, std::function<bool(const std::string&)> wanted,
+                         Clock::time_point (*now)())
     : list_(list),
       budget_(memoryBudget),
       ahead_(jobs > 1 ? static_cast<std::size_t>(jobs) : 0),
       cancel_(
           [this, cancel = std::move(cancel)] { return abandon_.load() || (cancel && cancel()); }),
       wanted_(std::move(wanted)),
+      now_(now),
       slots_(list.size()) {
   for (int i = 1; i < jobs; ++i) threads_.emplace_back([this] { Work(); });
 }
@@ -76,7 +78,7 @@ void DecodeAhead::Release(Bitmap& memory) {
 }
 
 void DecodeAhead::EndHold() {
-  if (holding_) hold_ = Blend(hold_, Clock::now() - taken_);
+  if (holding_) hold_ = Blend(hold_, now_() - taken_);
   holding_ = false;
 }
 
@@ -128,7 +130,8 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
   Slot& slot = slots_[index];
   while (slot.state == State::Decoding) {
     if (MayGoAhead() && WorthHelping(slot)) {
-      DecodeNext(lock, helping);
+      // Not timed: these decodes also serve the front end's events.
+      DecodeNext(lock, helping, false);
       if (waitingError) {
         lock.unlock();
         std::rethrow_exception(waitingError);
@@ -150,7 +153,7 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
 
   // How long the photo's memory is kept from here is timed; a photo decoded
   // at its turn, above, would count its decode too, so it is not.
-  taken_ = Clock::now();
+  taken_ = now_();
   holding_ = true;
   Slot done = std::move(slot);
   slot = Slot{};
@@ -180,10 +183,11 @@ bool DecodeAhead::MayGoAhead() const {
 // about hold_ - remaining, and waiting costs this thread the `remaining`
 // time of the worker's decode: help when that is the larger.
 bool DecodeAhead::WorthHelping(const Slot& slot) const {
-  if (slot.decoding == 0 || decodeNanosPerByte_ == 0 || hold_ == Clock::duration{}) return true;
+  const std::uint64_t bytes = slot.decoding != 0 ? slot.decoding : lastBytes_;
+  if (bytes == 0 || decodeNanosPerByte_ == 0 || hold_ == Clock::duration{}) return true;
   const auto expected = std::chrono::nanoseconds(
-      static_cast<std::int64_t>(decodeNanosPerByte_ * static_cast<double>(slot.decoding)));
-  return slot.started + expected - Clock::now() > hold_ / 2;
+      static_cast<std::int64_t>(decodeNanosPerByte_ * static_cast<double>(bytes)));
+  return slot.started + expected - now_() > hold_ / 2;
 }
 
 void DecodeAhead::Work() {
@@ -191,16 +195,17 @@ void DecodeAhead::Work() {
   for (;;) {
     changed_.wait(lock, [&] { return stopping_ || MayGoAhead(); });
     if (stopping_) return;
-    DecodeNext(lock, cancel_);
+    DecodeNext(lock, cancel_, true);
   }
 }
 
-void DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock, const CancelCheck& cancel) {
+void DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock, const CancelCheck& cancel,
+                             bool timed) {
   const std::size_t index = next_++;
   Slot& slot = slots_[index];
   if (slot.state != State::Open) return;  // taken at its turn already
   slot.state = State::Decoding;
-  slot.started = Clock::now();
+  slot.started = now_();
   const std::string& path = list_[index];
   Slot done;
   done.bitmap = TakeSpare();
@@ -227,10 +232,11 @@ void DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock, const CancelChe
   }
 
   lock.lock();
-  if (done.bytes > 0 && done.result.code == 0 && !done.error) {
-    const std::chrono::duration<double, std::nano> took = Clock::now() - slot.started;
+  if (timed && done.bytes > 0 && done.result.code == 0 && !done.error) {
+    const std::chrono::duration<double, std::nano> took = now_() - slot.started;
     decodeNanosPerByte_ =
         Blend(decodeNanosPerByte_, took.count() / static_cast<double>(done.bytes));
+    lastBytes_ = done.bytes;
   }
   if (left) {
     KeepSpare(std::move(done.bitmap));

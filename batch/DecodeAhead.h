@@ -33,11 +33,15 @@ namespace quorvale {
 // abandoned and joined when the object goes.
 class DecodeAhead {
  public:
+  using Clock = std::chrono::steady_clock;
+
   // `cancel` is asked by every decode, on whichever thread it runs; `wanted`
   // by the workers before they decode a photo ahead (a photo it refuses is
-  // decoded at its turn, if it is taken then).
+  // decoded at its turn, if it is taken then). `now` tells the time by which
+  // the calling thread judges whether to help.
   DecodeAhead(const std::vector<std::string>& list, int jobs, std::uint64_t memoryBudget,
-              CancelCheck cancel, std::function<bool(const std::string& path)> wanted = nullptr);
+              CancelCheck cancel, std::function<bool(const std::string& path)> wanted = nullptr,
+              Clock::time_point (*now)() = Clock::now);
   ~DecodeAhead();
   DecodeAhead(const DecodeAhead&) = delete;
   DecodeAhead& operator=(const DecodeAhead&) = delete;
@@ -74,8 +78,6 @@ class DecodeAhead {
   };
   static Stamp StampOf(const std::string& path);
 
-  using Clock = std::chrono::steady_clock;
-
   enum class State { Open, Decoding, Done, Left, Taken };
   struct Slot {
     State state = State::Open;
@@ -99,9 +101,10 @@ class DecodeAhead {
   // The photo in hand stops holding its decoded memory (it was released, or
   // its turn ended); the lock is held.
   void EndHold();
-  // Decodes the next photo ahead, or leaves it for its turn, with `cancel`.
-  // Called with the lock held and MayGoAhead true; returns with it held.
-  void DecodeNext(std::unique_lock<std::mutex>& lock, const CancelCheck& cancel);
+  // Decodes the next photo ahead, or leaves it for its turn, with `cancel`;
+  // a `timed` decode adds to the estimate of decoding time. Called with the
+  // lock held and MayGoAhead true; returns with it held.
+  void DecodeNext(std::unique_lock<std::mutex>& lock, const CancelCheck& cancel, bool timed);
   // Frees what slot `index` holds; the lock is held.
   void Drop(std::size_t index);
   // Memory for a decode, from a finished photo if one was handed back, or an
@@ -118,6 +121,7 @@ class DecodeAhead {
   std::atomic<bool> abandon_{false};  // asked by the decodes, with the run's cancel
   const CancelCheck cancel_;
   const std::function<bool(const std::string&)> wanted_;
+  Clock::time_point (*const now_)();
 
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -130,8 +134,10 @@ class DecodeAhead {
   bool stopping_ = false;
   // How long decodes take per byte of pixels, and how long the photo in
   // hand keeps its decoded memory after Take: running estimates, zero until
-  // measured.
+  // measured. A photo whose header is not read yet is taken to be as large
+  // as the last one timed.
   double decodeNanosPerByte_ = 0;
+  std::uint64_t lastBytes_ = 0;
   Clock::duration hold_{};
   Clock::time_point taken_;
   bool holding_ = false;

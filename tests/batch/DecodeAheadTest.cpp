@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -69,21 +71,32 @@ TEST(DecodeAheadTest, EveryPhotoIsWhatLoadingItGivesWhateverTheJobs) {
   }
 }
 
+// The clock of the gated tests: it stands still unless a test moves it,
+// and each test starts at 0.
+std::atomic<std::int64_t> clockMilliseconds{0};
+DecodeAhead::Clock::time_point StillClock() {
+  return DecodeAhead::Clock::time_point(std::chrono::milliseconds(clockMilliseconds.load()));
+}
+
 // Two jobs over six photos, whose worker holds each decode until the gate
 // opens, and a record of which thread claimed which photo ahead.
 class GatedDecodeAhead : public ::testing::Test {
  protected:
-  GatedDecodeAhead() : list(Photos(box, 6)), ahead(list, 2, std::uint64_t{1} << 30, gate, wanted) {
+  GatedDecodeAhead()
+      : list(Photos(box, 6)), ahead(list, 2, std::uint64_t{1} << 30, gate, wanted, StillClock) {
     // The worker has the first photo before the caller's first turn.
     std::unique_lock lock(mutex);
     changed.wait(lock, [&] { return !byWorker.empty(); });
   }
+  ~GatedDecodeAhead() override { clockMilliseconds = 0; }
 
-  void Open() {
+  void Open(bool isOpen = true) {
     std::lock_guard lock(mutex);
-    open = true;
+    open = isOpen;
     changed.notify_all();
   }
+
+  bool CallerTakesOnPhoto4At(std::int64_t turn);
 
   bool ClaimedByWorker(std::size_t index) {
     std::unique_lock lock(mutex);
@@ -154,6 +167,59 @@ TEST_F(GatedDecodeAhead, ReleasedMemoryLetsOneMorePhotoGoAhead) {
   EXPECT_EQ(photo.Width(), 0);
   EXPECT_TRUE(ClaimedByWorker(3));
   TakeInTurn(ahead, list, 1, photo);
+}
+
+// Once it has timed the workers' decodes and how long it keeps a photo's
+// memory (20 ms here), the calling thread helps only while the photo a
+// worker has for it has more than half that time to go: a decode it takes
+// on ties it up for a whole photo. Whether it took on photo 4, with its
+// turn at `turn` ms.
+bool GatedDecodeAhead::CallerTakesOnPhoto4At(std::int64_t turn) {
+  // Photo 0 takes the worker 100 ms; the caller has 1 and 2 meanwhile.
+  ahead.Turn(0, photo);
+  const auto whenTheCallerHasTwo = [&] {
+    std::lock_guard lock(mutex);
+    if (byCaller.size() < 2 || open) return;
+    clockMilliseconds += 100;
+    open = true;
+    changed.notify_all();
+  };
+  EXPECT_EQ(ahead.Take(0, photo, whenTheCallerHasTwo).code, 0);
+  Open(false);
+  // Each photo is kept 20 ms; the first release lets photo 3 go ahead, at
+  // 120 ms.
+  for (std::size_t i = 1; i <= 3; ++i) {
+    clockMilliseconds += 20;
+    ahead.Release(photo);
+    if (i == 1) {
+      EXPECT_TRUE(ClaimedByWorker(3));
+    }
+    if (i == 3) break;
+    ahead.Turn(i, photo);
+    EXPECT_EQ(ahead.Take(i, photo, nullptr).code, 0);
+  }
+  clockMilliseconds = turn;
+  ahead.Turn(3, photo);
+  EXPECT_EQ(ahead.Take(3, photo, [&] { Open(); }).code, 0);
+  ExpectAsLoaded(list[3], photo);
+  bool tookOn = false;
+  {
+    std::lock_guard lock(mutex);
+    tookOn = byCaller.count(list[4]) == 1;
+  }
+  TakeInTurn(ahead, list, 4, photo);
+  return tookOn;
+}
+
+// Photo 3 should be done at 220 ms if it is taken to be as large as photo
+// 0, at 292 ms once its header says it is 1.72 times larger: either way
+// long after a turn at 200 ms, and not after one at 300 ms.
+TEST_F(GatedDecodeAhead, CallerHelpsWhileTheWaitIsLong) {
+  EXPECT_TRUE(CallerTakesOnPhoto4At(200));
+}
+
+TEST_F(GatedDecodeAhead, CallerWaitsForAPhotoNearlyDone) {
+  EXPECT_FALSE(CallerTakesOnPhoto4At(300));
 }
 
 // What `waiting` throws while the caller decodes a photo ahead comes out
