@@ -167,12 +167,12 @@ class Run {
     PollCancel();
 
     const PhotoOptions options = port_.OptionsForPhoto();
-    // The decoded photo's memory goes to the next decode as soon as the
-    // reduction is done reading it, while this photo is finished and saved.
     const PreparedPhoto prepared = PreparePhoto(
         photo_, scratch_, options, options_.target, [this] { return PollCancel(); },
-        print.largePhotos ? MaxJpegSide : MaxPlaneSide,
-        [&ahead](Bitmap& memory) { ahead.Release(memory); });
+        print.largePhotos ? MaxJpegSide : MaxPlaneSide);
+    // The decoded photo's memory goes to the next decode while this photo is
+    // finished and saved.
+    if (prepared.reduced) ahead.Release(scratch_.Reduced);
     report_.crop = prepared.crop;
     switch (prepared.kind) {
       case PreparedPhoto::SkippedSmall:

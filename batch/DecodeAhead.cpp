@@ -183,7 +183,7 @@ bool DecodeAhead::MayGoAhead() const {
 // about hold_ - remaining, and waiting costs this thread the `remaining`
 // time of the worker's decode: help when that is the larger.
 bool DecodeAhead::WorthHelping(const Slot& slot) const {
-  const std::uint64_t bytes = slot.decoding != 0 ? slot.decoding : lastBytes_;
+  const std::uint64_t bytes = slot.bytes != 0 ? slot.bytes : lastBytes_;
   if (bytes == 0 || decodeNanosPerByte_ == 0 || hold_ == Clock::duration{}) return true;
   const auto expected = std::chrono::nanoseconds(
       static_cast<std::int64_t>(decodeNanosPerByte_ * static_cast<double>(bytes)));
@@ -220,7 +220,7 @@ void DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock, const CancelChe
       const std::lock_guard guard(mutex_);
       if (stopping_ || index < turn_ || used_ + bytes > budget_) return false;
       used_ += bytes;
-      done.bytes = slots_[index].decoding = bytes;
+      done.bytes = slots_[index].bytes = bytes;
       return true;
     };
     try {

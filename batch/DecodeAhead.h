@@ -85,11 +85,9 @@ class DecodeAhead {
     DecodeResult result;
     Stamp stamp;
     std::exception_ptr error;
-    std::uint64_t bytes = 0;  // of the budget, while the slot holds pixels
-    // While Decoding: when it began, and the photo's bytes once its header
-    // is read (0 before).
-    Clock::time_point started;
-    std::uint64_t decoding = 0;
+    // Of the budget, from the moment the decode is admitted (its header read).
+    std::uint64_t bytes = 0;
+    Clock::time_point started;  // while Decoding
   };
 
   void Work();

@@ -11,8 +11,7 @@ bool IsSmallPhoto(int w, int h) {
 }
 
 PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const PhotoOptions& options,
-                           LongShort target, const CancelPoll& cancel, int maxSide,
-                           const ReleaseMemory& release) {
+                           LongShort target, const CancelPoll& cancel, int maxSide) {
   PreparedPhoto prepared;
   prepared.crop = {photo.Width(), photo.Height()};
   if (options.trim) {
@@ -28,8 +27,8 @@ PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const Photo
   }
   if (options.reduce) {
     const ReductionBox box = ComputeReductionBox(photo.Width(), photo.Height(), target);
-    ReduceResult reduced = ReducePhoto(photo, scratch, box.width, box.height, options.highQuality,
-                                       cancel, maxSide, release);
+    ReduceResult reduced =
+        ReducePhoto(photo, scratch, box.width, box.height, options.highQuality, cancel, maxSide);
     prepared.tooSmall = reduced.kind == ReduceResult::TooSmall;
     prepared.reduced = reduced.kind == ReduceResult::Reduced;
     prepared.reason = std::move(reduced.reason);

@@ -29,7 +29,7 @@ struct PreparedPhoto {
   PixelSize crop{0, 0};   // the centred crop, or the whole photo when not trimmed
   bool tooSmall = false;  // reducing, but smaller than the box: left as it is
   // Reduced: the photo is a new bitmap, and the memory it was decoded into
-  // went to `release`, or else is in the scratch's `Reduced`.
+  // is in the scratch's `Reduced`.
   bool reduced = false;
   std::string reason;  // the reduction's decline reason, or what a cancel left
 };
@@ -40,11 +40,8 @@ struct PreparedPhoto {
 // high-quality reduction first when `options.highQuality`. `cancel` is
 // polled inside the high-quality reduction. A crop, and a photo the
 // high-quality reduction takes, is at most `maxSide` on either side.
-// `release` gets the decoded photo's memory once the reduction is done
-// reading it (ReducePhoto).
 PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const PhotoOptions& options,
-                           LongShort target, const CancelPoll& cancel, int maxSide = MaxPlaneSide,
-                           const ReleaseMemory& release = nullptr);
+                           LongShort target, const CancelPoll& cancel, int maxSide = MaxPlaneSide);
 
 // The metadata of the photo file at `path`, read when `print` keeps it or
 // turns photos upright (none otherwise, or when the file's head cannot be

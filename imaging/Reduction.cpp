@@ -7,15 +7,13 @@
 namespace quorvale {
 
 ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, int height,
-                         bool highQuality, const CancelPoll& cancel, int maxSource,
-                         const ReleaseMemory& release) {
+                         bool highQuality, const CancelPoll& cancel, int maxSource) {
   if (photo.Width() < width || photo.Height() < height) return {ReduceResult::TooSmall, {}};
   std::string declined;
   if (highQuality) {
     HighQualityResult result = ShrinkHighQuality(photo, scratch.Reduced, scratch.ResultPlane, width,
                                                  height, cancel, maxSource);
     if (result.code == 0) {
-      if (release) release(photo);
       std::swap(photo, scratch.Reduced);
       return {ReduceResult::Reduced, {}};
     }
@@ -23,7 +21,6 @@ ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, in
     declined = std::move(result.reason);
   }
   ShrinkPlain(photo, scratch.Reduced, width, height);
-  if (release) release(scratch.Reduced);
   return {ReduceResult::Reduced, std::move(declined)};
 }
 

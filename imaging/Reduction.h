@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "imaging/Bitmap.h"
@@ -31,19 +30,14 @@ struct ReduceResult {
   std::string reason;
 };
 
-// Takes the memory of a photo that is no longer read, leaving it empty.
-using ReleaseMemory = std::function<void(Bitmap& memory)>;
-
 // Reduces `photo` to the box width x height. With `highQuality` the
 // high-quality reduction is tried first; when it declines, the plain
 // reduction runs instead and the reason is returned. `cancel` is polled
 // between output pixels of the high-quality reduction, which takes photos
-// up to `maxSource` on either side. `release`, if given, gets the photo's
-// memory as soon as the reduction no longer reads it; otherwise that memory
-// is left in `scratch.Reduced`.
+// up to `maxSource` on either side. Once reduced, the photo is a new
+// bitmap and the memory it was decoded into is in `scratch.Reduced`.
 ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, int height,
-                         bool highQuality, const CancelPoll& cancel, int maxSource = MaxPlaneSide,
-                         const ReleaseMemory& release = nullptr);
+                         bool highQuality, const CancelPoll& cancel, int maxSource = MaxPlaneSide);
 
 // Plain nearest-neighbour reduction of `photo`, which must be at least
 // width x height, made in `work` and traded with the photo. Never fails.

@@ -99,29 +99,22 @@ TEST(ShrinkPlain, WorkBitmapOfAnySizeServes) {
   }
 }
 
-// Either reduction hands on the memory the photo was decoded into, whole:
-// to `release` when given, or else left in the scratch.
+// Either reduction leaves the memory the photo was decoded into, whole, in
+// the scratch, for the next decode.
 TEST(ReducePhoto, HandsOnThePhotosMemoryOnceNoLongerRead) {
   for (const bool highQuality : {false, true}) {
-    for (const bool releasing : {false, true}) {
-      SCOPED_TRACE(std::string(highQuality ? "high quality" : "plain") +
-                   (releasing ? ", released" : ""));
-      Bitmap photo = CodedPhoto(400, 280);
-      const std::uint8_t* decodedInto = photo.Row(0);
-      Bitmap released;
-      const ReleaseMemory release = [&](Bitmap& memory) { released = std::move(memory); };
-      ReductionScratch& scratch = Scratch();
+    SCOPED_TRACE(highQuality ? "high quality" : "plain");
+    Bitmap photo = CodedPhoto(400, 280);
+    const std::uint8_t* decodedInto = photo.Row(0);
+    ReductionScratch& scratch = Scratch();
 
-      const ReduceResult result = ReducePhoto(photo, scratch, 200, 140, highQuality, {},
-                                              MaxPlaneSide, releasing ? release : nullptr);
+    const ReduceResult result = ReducePhoto(photo, scratch, 200, 140, highQuality, {});
 
-      EXPECT_EQ(result.kind, ReduceResult::Reduced);
-      EXPECT_EQ(result.reason, "");
-      EXPECT_EQ(photo.Width(), 200);
-      const Bitmap& former = releasing ? released : scratch.Reduced;
-      EXPECT_EQ(former.Row(0), decodedInto);
-      EXPECT_EQ(former.Width(), 400);
-    }
+    EXPECT_EQ(result.kind, ReduceResult::Reduced);
+    EXPECT_EQ(result.reason, "");
+    EXPECT_EQ(photo.Width(), 200);
+    EXPECT_EQ(scratch.Reduced.Row(0), decodedInto);
+    EXPECT_EQ(scratch.Reduced.Width(), 400);
   }
 }
 
