@@ -1,12 +1,9 @@
 #include "batch/BatchRun.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cstdio>
-#include <cstring>
+#include <cerrno>
 #include <exception>
 #include <new>
-#include <string_view>
 #include <thread>
 
 #include "batch/DecodeAhead.h"
@@ -21,66 +18,6 @@
 namespace quorvale {
 namespace {
 
-constexpr const char* kNoInputFolder = "入力フォルダが指定されていません。";
-constexpr const char* kNoOutputFolder = "出力フォルダが指定されていません。";
-constexpr const char* kNothingToDo = "縦横比変更か解像度縮小のどちらか１つはチェックしてください。";
-constexpr const char* kSameFolder = "出力フォルダに入力フォルダと同じフォルダは指定できません。";
-constexpr const char* kNoJpegFiles = "入力フォルダにJPEGファイルが存在しません。";
-constexpr const char* kCancelled = "中断しました。";
-constexpr const char* kStopLine = "中断";
-
-constexpr const char* kAskMissing = "入力フォルダにJPEGファイルが存在しません。中断しますか？\n\n";
-constexpr const char* kAskUnreadable = "JPEGファイルを読み込めませんでした。中断しますか？\n\n";
-constexpr const char* kAskTrim =
-    "JPEGファイルのトリミングが実行出来ませんでした。中断しますか？\n\n";
-constexpr const char* kAskBadName = "JPEGファイルのファイル名が不正です。中断しますか？\n\n";
-constexpr const char* kAskSameName = "既に同名のJPEGファイルが存在します。中断しますか？\n\n";
-constexpr const char* kAskSave = "JPEGファイルの保存が出来ませんでした。中断しますか？\n\n";
-
-constexpr const char* kLogMissing = "JPEGファイルが存在しません";
-constexpr const char* kLogUnreadable = "JPEGファイルを読み込めません";
-constexpr const char* kLogSmall = "320px×240px以下なのでスキップ";
-constexpr const char* kLogTrim = "トリミング失敗";
-constexpr const char* kLogNotReduced = "元画像が指定サイズより小さいので縮小は行われません";
-constexpr const char* kLogBadName = "ファイル名が不正";
-constexpr const char* kLogTooLong = "ファイル名が長すぎます";
-constexpr const char* kLogSave = "保存に失敗";
-constexpr const char* kLogExists = "同名のJPEGファイルが存在するのでスキップ";
-
-constexpr const char* kExifNotCopied = "Exif not copied: the photo's Exif block is malformed";
-constexpr const char* kTimeNotKept = "modification time not kept: ";
-
-constexpr const char* kNoSaveFolder = "保存先フォルダが指定されていません。";
-constexpr const char* kCannotCreate = "保存先フォルダを作成出来ません。";
-
-constexpr const char* kOutOfMemory = "メモリが不足したため、処理を中断しました。\n\n";
-constexpr const char* kUnexpected = "予期しないエラーが発生したため、処理を中断しました。\n\n";
-
-// The record's words for damage passed over and for a declined high-quality
-// reduction; front ends without a log of their own (quorvale-batch) show
-// them, the window's log does not.
-std::string DamageWarning(const DecodeResult& decoded) {
-  return "the JPEG data ended early or was corrupt (" + std::to_string(decoded.warnings) +
-         (decoded.warnings == 1 ? " warning" : " warnings") + ", first: " + decoded.warning +
-         "); the rows it left out are grey";
-}
-
-std::string DeclinedWarning(const std::string& reason) {
-  return "the high-quality reduction declined, the plain one was used: " + reason;
-}
-
-// The box of a failed save: the stored text first, then the output path and
-// the system's reason, so the operator can tell a full disk from a
-// read-only folder.
-std::string SaveFailureText(const SaveResult& saved, const std::string& path) {
-  if (saved.code == -1) return kNoSaveFolder;
-  std::string text = kCannotCreate;
-  if (saved.code == -2) text += "\n" + saved.folder;
-  text += "\n" + path;
-  if (saved.error != 0) text += "\n" + std::string(std::strerror(saved.error));
-  return text;
-}
-
 enum class Next { NextFile, Stop };
 
 // Photos decoded at once: one per core unless told.
@@ -91,16 +28,16 @@ int Jobs(int jobs) {
 // One press of Run from the start of processing to the end of the loop.
 class Run {
  public:
-  Run(const RunOptions& options, RunPort& port, const PathList& list)
-      : options_(options), port_(port), list_(list) {}
+  Run(const RunOptions& options, RunListener& listener, const PathList& list,
+      std::stop_token stop)
+      : options_(options), listener_(listener), list_(list), stop_(std::move(stop)) {}
 
   // Every photo in turn; the work ahead is abandoned and joined before
   // this returns.
   void ProcessAll() {
     // A photo that an existing output will skip is not worth decoding ahead.
     DecodeAhead ahead(
-        list_, Jobs(options_.jobs), DecodeMemoryBudget(),
-        [this] { return cancelFlag_.load() || port_.CancelSignalled(); },
+        list_, Jobs(options_.jobs), DecodeMemoryBudget(), cancel_,
         [this](const std::string& p) {
           return !options_.print.skipExisting || !ExistingOutput(p);
         });
@@ -114,11 +51,10 @@ class Run {
     }
   }
 
-  bool Stopped() const { return cancelRequested_; }
+  // A Yes, or a cancel at any time up to now.
+  bool Stopped() const { return answeredYes_ || stop_.stop_requested(); }
 
-  std::int32_t SavedCount = 0;
-  std::int32_t ErrorCount = 0;
-  std::int32_t SkipCount = 0;
+  RunCounts counts;
 
  private:
   // A failure the steps do not report by a result (out of memory, or any
@@ -126,95 +62,86 @@ class Run {
   // summary is still shown and the front end gets back to idle.
   Next ProcessGuarded(std::size_t i, DecodeAhead& ahead) {
     report_ = PhotoReport{};
+    report_.index = i;
     report_.input = list_[i];
     Next next;
     try {
       next = ProcessFile(i, ahead);
     } catch (const std::bad_alloc&) {
-      port_.Notify(Notice::OutOfMemory, kOutOfMemory + list_[i]);
-      next = StopRule();
+      next = Failed(Notice::OutOfMemory, StopCause::OutOfMemory, {});
     } catch (const std::exception& error) {
-      port_.Notify(Notice::Unexpected, kUnexpected + list_[i] + "\n" + error.what());
-      next = StopRule();
+      next = Failed(Notice::Unexpected, StopCause::Unexpected, error.what());
     }
-    port_.PhotoDone(report_);
+    listener_.PhotoFinished(report_);
     return next;
   }
 
   Next ProcessFile(std::size_t i, DecodeAhead& ahead) {
     const std::string& p = list_[i];
-    port_.AppendLog(p);
-    if (PollCancel()) return CancelledAtTop();
+    listener_.PhotoStarted(i, p);
+    if (stop_.stop_requested()) return CancelledAtTop();
 
-    if (!FileExists(p)) {
-      return Problem(Question::MissingFile, kAskMissing + p, kLogMissing, PhotoOutcome::Missing);
-    }
+    if (!FileExists(p)) return Problem(Question::MissingFile, p, PhotoOutcome::Missing);
     const PrintOptions& print = options_.print;
     if (print.skipExisting && SkippedExisting(p)) return Next::NextFile;
 
-    // Waiting for a photo decoded ahead keeps the front end's events going,
-    // so a Cancel is seen at once and ends the decode.
-    const DecodeResult decoded = ahead.Take(i, photo_, [this] { PollCancel(); });
-    if (decoded.cancelled) return CancelledAtTop();
-    if (decoded.code != 0) {
-      return Problem(Question::Unreadable, kAskUnreadable + p, kLogUnreadable,
-                     PhotoOutcome::Unreadable);
+    const DecodeResult decoded = ahead.Take(i, photo_);
+    switch (decoded.status) {
+      case DecodeStatus::Decoded:
+        break;
+      case DecodeStatus::Cancelled:
+        return CancelledAtTop();
+      case DecodeStatus::OutOfMemory:
+        throw std::bad_alloc();
+      case DecodeStatus::Failed:
+      case DecodeStatus::Declined:
+        return Problem(Question::Unreadable, p, PhotoOutcome::Unreadable);
     }
-    if (decoded.warnings > 0) report_.warnings.push_back(DamageWarning(decoded));
+    report_.warnings.damage = decoded.warnings;
+    report_.warnings.firstDamage = decoded.warning;
     const JpegMetadata metadata = OrientPhoto(p, photo_, print);
     report_.decoded = {photo_.Width(), photo_.Height()};
     if (print.thumbnails) AttachThumbnail();
-    PollCancel();
 
-    const PhotoOptions options = port_.OptionsForPhoto();
-    const PreparedPhoto prepared = PreparePhoto(
-        photo_, scratch_, options, options_.target, [this] { return PollCancel(); },
-        print.largePhotos ? MaxJpegSide : MaxPlaneSide);
+    const PhotoOptions options = listener_.OptionsForPhoto();
+    const PreparedPhoto prepared =
+        PreparePhoto(photo_, scratch_, options, options_.target, cancel_,
+                     print.largePhotos ? MaxJpegSide : MaxPlaneSide);
     // The decoded photo's memory goes to the next decode while this photo is
     // finished and saved.
     if (prepared.reduced) ahead.Release(scratch_.Reduced);
     report_.crop = prepared.crop;
     switch (prepared.kind) {
       case PreparedPhoto::SkippedSmall:
-        Log(kLogSmall);
         report_.outcome = PhotoOutcome::SkippedSmall;
-        ++SkipCount;
+        ++counts.skipped;
         return Next::NextFile;
       case PreparedPhoto::TrimFailed:
-        // The trim leaves no reason, so the question's reason line is empty.
-        return Problem(Question::TrimFailed, kAskTrim + std::string("\n") + p, kLogTrim,
-                       PhotoOutcome::TrimFailed);
+        return Problem(Question::TrimFailed, p, PhotoOutcome::TrimFailed);
       case PreparedPhoto::Cancelled:
-        // The reduction's cancel already set the flag: no question, no count.
-        Log(kStopLine);
-        Log(prepared.reason);
-        port_.SetStatusText(prepared.reason);
-        report_.outcome = PhotoOutcome::Stopped;
-        return Next::Stop;
+        // No question, no count: the cancel is the stop.
+        return Stopped(StopCause::InReduction);
       case PreparedPhoto::Ready:
         break;
     }
     releasedPhoto_ = prepared.reduced;
-    if (prepared.tooSmall) Log(kLogNotReduced);
-    if (!prepared.reason.empty()) report_.warnings.push_back(DeclinedWarning(prepared.reason));
+    report_.notReduced = prepared.tooSmall;
+    report_.warnings.declined = prepared.declined;
 
     const std::optional<std::string> output =
         MapOutputPath(p, options_.inputFolder, options_.outputFolder);
-    if (!output) {
-      return Problem(Question::BadName, kAskBadName + p, kLogBadName, PhotoOutcome::BadName);
-    }
+    if (!output) return Problem(Question::BadName, p, PhotoOutcome::BadName);
     report_.output = *output;
     // A cut path would write the photo somewhere the operator never asked
     // for, possibly over another file, so an overlong path is refused.
     if (output->size() > MaxOutputPathLength) {
-      Log(kLogTooLong);
       report_.outcome = PhotoOutcome::NameTooLong;
-      ++ErrorCount;
+      ++counts.errors;
       return Next::NextFile;
     }
 
     if (!sameNameAsked_ && FileExists(*output)) {
-      if (port_.Ask(Question::SameName, kAskSameName + *output)) return StopRule();
+      if (listener_.Ask({Question::SameName, *output})) return Answered();
       sameNameAsked_ = true;
     }
 
@@ -222,30 +149,25 @@ class Run {
     if (!print.dryRun) {
       bool malformed = false;
       const std::vector<std::uint8_t> exif = OutputExif(metadata, print, size, malformed);
-      if (malformed) report_.warnings.push_back(kExifNotCopied);
+      report_.warnings.exifMalformed = malformed;
       JpegExtras extras{print.dpi, exif};
       if (print.keepMetadata) extras.icc = metadata.icc;
       const SaveResult saved = SaveJpegFile(photo_, *output, options.quality, extras);
-      if (saved.code != 0) {
-        port_.Notify(Notice::SaveFailed, SaveFailureText(saved, *output));
-        return Problem(Question::SaveFailed, kAskSave + *output, kLogSave,
-                       PhotoOutcome::SaveFailed);
+      if (saved.status != SaveStatus::Saved) {
+        listener_.Notify({Notice::SaveFailed, *output, saved, {}});
+        return Problem(Question::SaveFailed, *output, PhotoOutcome::SaveFailed);
       }
       if (print.keepTimes && !CopyModificationTime(p, *output)) {
-        report_.warnings.push_back(kTimeNotKept + std::string(std::strerror(errno)));
+        report_.warnings.timeNotKept = errno;
       }
     }
 
-    ++SavedCount;
+    ++counts.saved;
     report_.saved = size;
     const auto count = static_cast<std::int64_t>(list_.size());
     const int percent = static_cast<int>((static_cast<std::int64_t>(i) * 100 + 100) / count);
-    port_.SetProgress(percent, static_cast<int>(i + 1), static_cast<int>(count));
-    char status[256];
-    std::snprintf(status, sizeof status,
-                  "処理中...　%3d%%     %5d / %5d  エラー %4d   スキップ  %4d", percent,
-                  static_cast<int>(i + 1), static_cast<int>(count), ErrorCount, SkipCount);
-    port_.SetStatusText(status);
+    listener_.Progress({percent, static_cast<int>(i + 1), static_cast<int>(count), counts.errors,
+                        counts.skipped});
     return Next::NextFile;
   }
 
@@ -266,9 +188,8 @@ class Run {
     const std::optional<std::string> output = ExistingOutput(p);
     if (!output) return false;
     report_.output = *output;
-    Log(kLogExists);
     report_.outcome = PhotoOutcome::SkippedExisting;
-    ++SkipCount;
+    ++counts.skipped;
     return true;
   }
 
@@ -279,81 +200,64 @@ class Run {
     report_.thumbnailSize = {thumbnail->width, thumbnail->height};
   }
 
-  // Pumps the front end's events; a cancel asked for there stays asked for.
-  bool PollCancel() {
-    if (port_.PollCancel()) cancelRequested_ = true;
-    if (cancelRequested_) cancelFlag_ = true;
-    return cancelRequested_;
-  }
-
-  void Log(const std::string& line) {
-    port_.AppendLog(line);
-    report_.logLines.push_back(line);
+  Next Stopped(StopCause cause) {
+    report_.outcome = PhotoOutcome::Stopped;
+    report_.stop = cause;
+    return Next::Stop;
   }
 
   Next CancelledAtTop() {
-    cancelRequested_ = true;
-    port_.Notify(Notice::Cancelled, kCancelled);
-    Log(kStopLine);
-    report_.outcome = PhotoOutcome::Stopped;
-    return Next::Stop;
+    listener_.Notify({Notice::Cancelled, report_.input, {}, {}});
+    return Stopped(StopCause::Cancelled);
   }
 
-  // A stop question: Yes stops the run, No logs the outcome and counts an error.
-  Next Problem(Question kind, const std::string& question, const char* logLine,
-               PhotoOutcome outcome) {
-    if (port_.Ask(kind, question)) return StopRule();
-    Log(logLine);
+  // Every Yes stops the run; the photo in hand is in no count.
+  Next Answered() {
+    answeredYes_ = true;
+    return Stopped(StopCause::Answered);
+  }
+
+  Next Failed(Notice notice, StopCause cause, std::string detail) {
+    listener_.Notify({notice, report_.input, {}, std::move(detail)});
+    answeredYes_ = true;
+    return Stopped(cause);
+  }
+
+  // A stop question: Yes stops the run, No counts an error and goes on.
+  Next Problem(Question kind, const std::string& path, PhotoOutcome outcome) {
+    if (listener_.Ask({kind, path})) return Answered();
     report_.outcome = outcome;
-    ++ErrorCount;
+    ++counts.errors;
     return Next::NextFile;
   }
 
-  Next StopRule() {
-    cancelRequested_ = true;
-    Log(kStopLine);
-    report_.outcome = PhotoOutcome::Stopped;
-    return Next::Stop;
-  }
-
   const RunOptions options_;  // a copy: nothing can change it under the run
-  RunPort& port_;
+  RunListener& listener_;
   const PathList& list_;
+  const std::stop_token stop_;
+  // What the decodes and the high-quality reduction ask, from any thread.
+  const CancelCheck cancel_ = [this] { return stop_.stop_requested(); };
   Bitmap photo_{10, 10};
   ReductionScratch scratch_;
   bool releasedPhoto_ = false;  // photo_ is a reduced photo, its decoded memory given back
   PhotoReport report_;
   bool sameNameAsked_ = false;
-  bool cancelRequested_ = false;
-  // What the decoder asks; set with cancelRequested_.
-  std::atomic<bool> cancelFlag_{false};
+  bool answeredYes_ = false;  // or the run stopped for a failure
 };
 
-// The first check of a run that fails: its notice and text.
-std::optional<std::pair<Notice, const char*>> FailedCheck(const RunOptions& options) {
-  if (options.inputFolder.empty()) return std::pair{Notice::NoInputFolder, kNoInputFolder};
-  if (options.outputFolder.empty()) return std::pair{Notice::NoOutputFolder, kNoOutputFolder};
-  if (!options.photo.trim && !options.photo.reduce) {
-    return std::pair{Notice::NothingToDo, kNothingToDo};
-  }
+// The first check of a run that fails.
+std::optional<Notice> FailedCheck(const RunOptions& options) {
+  if (options.inputFolder.empty()) return Notice::NoInputFolder;
+  if (options.outputFolder.empty()) return Notice::NoOutputFolder;
+  if (!options.photo.trim && !options.photo.reduce) return Notice::NothingToDo;
   // Saving into the folder the photos are read from would replace the
   // originals, however the two texts spell it.
   const std::optional<FolderId> input = IdentifyFolder(options.inputFolder);
-  if (input && input == IdentifyFolder(options.outputFolder)) {
-    return std::pair{Notice::SameFolder, kSameFolder};
-  }
+  if (input && input == IdentifyFolder(options.outputFolder)) return Notice::SameFolder;
   return std::nullopt;
 }
 
 }  // namespace
-
-std::string FormatSummary(bool stopped, std::int32_t saved, std::int32_t errors,
-                          std::int32_t skipped) {
-  char text[256];
-  std::snprintf(text, sizeof text, "%s保存ファイル数 %4d  エラー %4d   スキップ  %4d",
-                stopped ? "作業を中断しました。" : "作業が終了しました。", saved, errors, skipped);
-  return text;
-}
 
 std::optional<std::string> MapOutputPath(const std::string& inputPath,
                                          const std::string& inputFolder,
@@ -365,10 +269,10 @@ std::optional<std::string> MapOutputPath(const std::string& inputPath,
   return output;
 }
 
-RunOutcome RunBatch(const RunOptions& options, RunPort& port) {
+RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_token stop) {
   RunOutcome outcome;
-  if (const auto failed = FailedCheck(options)) {
-    port.Notify(failed->first, failed->second);
+  if (const std::optional<Notice> failed = FailedCheck(options)) {
+    listener.Notify({*failed, {}, {}, {}});
     return outcome;
   }
 
@@ -380,26 +284,17 @@ RunOutcome RunBatch(const RunOptions& options, RunPort& port) {
                         ScanRules{options.subfolders, IdentifyFolder(options.outputFolder)}, list,
                         counts, PathSyntax::Native(), &outcome.unlistedFolders);
   if (counts.JpegCount <= 0) {
-    port.Notify(Notice::NoJpegFiles, kNoJpegFiles);
+    listener.Notify({Notice::NoJpegFiles, {}, {}, {}});
     return outcome;
   }
 
   outcome.started = true;
-  port.SetRunning(true);
-  port.ClearLog();
-  port.SetProgress(0, 0, static_cast<int>(list.size()));
-
-  Run run(options, port, list);
+  listener.RunStarted(static_cast<int>(list.size()));
+  Run run(options, listener, list, std::move(stop));
   run.ProcessAll();
-
   outcome.stopped = run.Stopped();
-  outcome.SavedCount = run.SavedCount;
-  outcome.ErrorCount = run.ErrorCount;
-  outcome.SkipCount = run.SkipCount;
-  outcome.summary = FormatSummary(outcome.stopped, run.SavedCount, run.ErrorCount, run.SkipCount);
-  port.Notify(Notice::Summary, outcome.summary);
-  port.SetStatusText(outcome.summary);
-  port.SetRunning(false);
+  outcome.counts = run.counts;
+  listener.RunFinished(outcome.stopped, outcome.counts);
   return outcome;
 }
 

@@ -2,10 +2,11 @@
 
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 #include "batch/RunOptions.h"
-#include "batch/RunPort.h"
+#include "batch/RunEvents.h"
 #include "folders/FolderScan.h"
 #include "platform/PathSyntax.h"
 
@@ -15,19 +16,11 @@ namespace quorvale {
 struct RunOutcome {
   bool started = false;  // false: a check failed or there was no JPEG file
   bool stopped = false;  // cancelled, or a question answered Yes
-  std::int32_t SavedCount = 0;
-  std::int32_t ErrorCount = 0;
-  std::int32_t SkipCount = 0;
-  std::string summary;  // the summary text shown at the end, empty if not started
+  RunCounts counts;
   // Folders under the input folder that the scan could not list (their
   // photos are in no count); the window's log does not show them.
   UnlistedFolders unlistedFolders = {};
 };
-
-// The summary of a run: "作業が終了しました。保存ファイル数 %4d  エラー %4d
-// スキップ  %4d", or in its stopped wording "作業を中断しました。…".
-std::string FormatSummary(bool stopped, std::int32_t saved, std::int32_t errors,
-                          std::int32_t skipped);
 
 // The output path of `inputPath` for the input folder text `inputFolder` and
 // the output folder text `outputFolder`: the output folder with a separator,
@@ -40,11 +33,13 @@ std::optional<std::string> MapOutputPath(const std::string& inputPath,
                                          const PathSyntax& syntax = PathSyntax::Native());
 
 // The Run button: the checks, the scan, every photo in turn with its
-// questions, log lines and counters, progress, the summary, and the front
-// end back to idle. The folders and the size are those of `options`; the
-// per-photo options are asked of `port` for each photo. An unexpected
-// failure inside a photo (out of memory) is reported and ends the run with
-// its summary.
-RunOutcome RunBatch(const RunOptions& options, RunPort& port);
+// questions, counters and progress, told to `listener` as events. The
+// folders and the size are those of `options`; the per-photo options are
+// asked of `listener` for each photo. A stop requested through `stop` acts
+// as the Cancel button: the photo in hand is finished (a decode or a
+// high-quality reduction in progress is abandoned) and the run ends with its
+// summary. An unexpected failure inside a photo (out of memory) is reported
+// and ends the run with its summary.
+RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_token stop = {});
 
 }  // namespace quorvale

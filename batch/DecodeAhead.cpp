@@ -166,7 +166,7 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
   // A file that changed since, or a decode that gave up, is decoded again:
   // the photo is what the file holds at its turn.
   photo = std::move(done.bitmap);
-  if (done.result.cancelled || !done.stamp.valid || done.stamp != StampOf(path)) {
+  if (done.result.status == DecodeStatus::Cancelled || !done.stamp.valid || done.stamp != StampOf(path)) {
     return LoadJpegFile(path, photo, cancel_);
   }
   return std::move(done.result);
@@ -228,11 +228,11 @@ void DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock, const CancelChe
     } catch (...) {
       done.error = std::current_exception();
     }
-    left = done.result.declined;
+    left = done.result.status == DecodeStatus::Declined;
   }
 
   lock.lock();
-  if (timed && done.bytes > 0 && done.result.code == 0 && !done.error) {
+  if (timed && done.bytes > 0 && done.result.Ok() && !done.error) {
     const std::chrono::duration<double, std::nano> took = now_() - slot.started;
     decodeNanosPerByte_ =
         Blend(decodeNanosPerByte_, took.count() / static_cast<double>(done.bytes));

@@ -66,7 +66,7 @@ class DecodeAhead {
   // it, and calls `waiting` about every 10 ms all the same. An exception
   // thrown by the decode of this photo, on whatever thread, is thrown here,
   // as is one from `waiting`.
-  DecodeResult Take(std::size_t index, Bitmap& photo, const std::function<void()>& waiting);
+  DecodeResult Take(std::size_t index, Bitmap& photo, const std::function<void()>& waiting = {});
 
  private:
   // What identifies the content of a file: a change to it changes one of these.

@@ -11,7 +11,7 @@ bool IsSmallPhoto(int w, int h) {
 }
 
 PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const PhotoOptions& options,
-                           LongShort target, const CancelPoll& cancel, int maxSide) {
+                           LongShort target, const CancelCheck& cancel, int maxSide) {
   PreparedPhoto prepared;
   prepared.crop = {photo.Width(), photo.Height()};
   if (options.trim) {
@@ -20,7 +20,8 @@ PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const Photo
       return prepared;
     }
     prepared.crop = ComputeTrimSize(photo.Width(), photo.Height(), target);
-    if (TrimCenter(photo, prepared.crop.width, prepared.crop.height, maxSide) != 0) {
+    if (TrimCenter(photo, prepared.crop.width, prepared.crop.height, maxSide) !=
+        TrimStatus::Trimmed) {
       prepared.kind = PreparedPhoto::TrimFailed;
       return prepared;
     }
@@ -31,7 +32,7 @@ PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const Photo
         ReducePhoto(photo, scratch, box.width, box.height, options.highQuality, cancel, maxSide);
     prepared.tooSmall = reduced.kind == ReduceResult::TooSmall;
     prepared.reduced = reduced.kind == ReduceResult::Reduced;
-    prepared.reason = std::move(reduced.reason);
+    prepared.declined = reduced.declined;
     if (reduced.kind == ReduceResult::Cancelled) prepared.kind = PreparedPhoto::Cancelled;
   }
   return prepared;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,17 +32,18 @@ struct PreparedPhoto {
   // Reduced: the photo is a new bitmap, and the memory it was decoded into
   // is in the scratch's `Reduced`.
   bool reduced = false;
-  std::string reason;  // the reduction's decline reason, or what a cancel left
+  // Why the high-quality reduction declined, when the plain one ran instead.
+  std::optional<HighQualityDecline> declined{};
 };
 
 // Trims `photo` about its centre to the aspect of `target` when
 // `options.trim` (after the skip rule when `options.skipSmall`), then
 // reduces it to the box of `target` when `options.reduce`, trying the
 // high-quality reduction first when `options.highQuality`. `cancel` is
-// polled inside the high-quality reduction. A crop, and a photo the
+// asked inside the high-quality reduction. A crop, and a photo the
 // high-quality reduction takes, is at most `maxSide` on either side.
 PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const PhotoOptions& options,
-                           LongShort target, const CancelPoll& cancel, int maxSide = MaxPlaneSide);
+                           LongShort target, const CancelCheck& cancel, int maxSide = MaxPlaneSide);
 
 // The metadata of the photo file at `path`, read when `print` keeps it or
 // turns photos upright (none otherwise, or when the file's head cannot be

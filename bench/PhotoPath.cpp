@@ -22,7 +22,7 @@ PathResult RunPhotoPath(PathMemory& memory, const std::string& photo, const Phot
   result.decoded = {bitmap.Width(), bitmap.Height()};
   // A run polls the window between output pixels of the high-quality
   // reduction; here the poll only answers.
-  const CancelPoll never = [] { return false; };
+  const CancelCheck never = [] { return false; };
   const PreparedPhoto prepared = PreparePhoto(bitmap, memory.scratch, options, size, never);
   if (prepared.kind != PreparedPhoto::Ready) return result;
   result.saved = {bitmap.Width(), bitmap.Height()};

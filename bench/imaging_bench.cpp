@@ -116,7 +116,7 @@ void ReducePlain(benchmark::State& state) {
 void ReduceHighQuality(benchmark::State& state) {
   if (!Usable(state)) return;
   PathMemory memory;
-  const CancelPoll poll = NeverCancel;
+  const CancelCheck poll = NeverCancel;
   for (auto _ : state) {
     state.PauseTiming();
     PrepareTrimmed(memory.photo);

@@ -1,15 +1,17 @@
 #include "cli/ConsolePort.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
-#include <optional>
 #include <utility>
 #include <vector>
 
-#include "batch/BatchRun.h"
 #include "cli/JsonLines.h"
 #include "cli/TerminalText.h"
+#include "messages/Messages.h"
 
 namespace quorvale::cli {
 namespace {
@@ -19,25 +21,27 @@ constexpr const char* kEraseLine = "\r\033[K";
 
 constexpr int kCancelSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// The handler stays installed only on the signals it was installed on;
-// sigaction is async-signal-safe.
+// The handler stays installed only on the signals it was installed on. It
+// may run on any thread; write and sigaction are async-signal-safe.
 bool handled[NSIG] = {};
+int wakeFd = -1;  // the write end of the watcher's pipe
+
+constexpr char kInterrupt = 'i';
+constexpr char kQuit = 'q';
 
 extern "C" void OnInterrupt(int) {
-  InterruptRequested.store(true);
+  const int saved = errno;
+  [[maybe_unused]] const ssize_t written = ::write(wakeFd, &kInterrupt, 1);
   struct sigaction fallback {};
   fallback.sa_handler = SIG_DFL;
   sigemptyset(&fallback.sa_mask);
   for (int signal : kCancelSignals) {
     if (handled[signal]) sigaction(signal, &fallback, nullptr);
   }
+  errno = saved;
 }
 
-}  // namespace
-
-std::atomic<bool> InterruptRequested{false};
-
-void InstallInterruptHandler() {
+void InstallHandler() {
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
@@ -59,76 +63,100 @@ void InstallInterruptHandler() {
   sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
 }
 
+}  // namespace
+
+InterruptWatcher::InterruptWatcher(std::stop_source source) {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) return;
+  wakeFd = ends[1];
+  thread_ = std::thread([read = ends[0], source = std::move(source)]() mutable {
+    char byte = 0;
+    for (;;) {
+      const ssize_t got = ::read(read, &byte, 1);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0 || byte == kQuit) break;
+      source.request_stop();
+    }
+    ::close(read);
+  });
+  InstallHandler();
+}
+
+InterruptWatcher::~InterruptWatcher() {
+  if (!thread_.joinable()) return;
+  [[maybe_unused]] const ssize_t written = ::write(wakeFd, &kQuit, 1);
+  thread_.join();
+}
+
 ConsolePort::ConsolePort(const CommandLine& line, std::FILE* out, std::FILE* err,
                          ConsoleSetup setup)
     : line_(line), out_(out), err_(err), setup_(std::move(setup)), start_(setup_.now()) {}
 
-void ConsolePort::Notify(Notice kind, const std::string& text) {
-  if (kind == Notice::Summary) return;
-  WriteLine(err_, ForStandardError(text));
+void ConsolePort::RunStarted(int) {
+  start_ = setup_.now();
 }
 
-bool ConsolePort::Ask(Question kind, const std::string& text) {
+void ConsolePort::PhotoStarted(std::size_t, const std::string& path) {
+  if (line_.json) return;
+  WriteLine(out_, setup_.outIsTerminal ? EscapeControls(path, setup_.utf8) : path);
+}
+
+void ConsolePort::PhotoFinished(const PhotoReport& report) {
+  if (line_.json) {
+    WriteLine(out_, PhotoJson(report));
+  } else {
+    for (const std::string& line : PhotoLogLines(report)) {
+      WriteLine(out_, setup_.outIsTerminal ? EscapeControls(line, setup_.utf8) : line);
+    }
+  }
+  if (report_ != nullptr) report_->Add(ReportEntryFor(report, line_.dryRun));
+  if (report.outcome != PhotoOutcome::Saved) return;
+  for (const std::string& warning : WarningTexts(report.warnings)) {
+    WriteLine(err_, "quorvale-batch: " + ForStandardError(report.input) + ": " + warning);
+  }
+}
+
+void ConsolePort::Notify(const RunNotice& notice) {
+  RunNotice shown = notice;
+  shown.path = ForStandardError(notice.path);
+  shown.save.folder = ForStandardError(notice.save.folder);
+  WriteLine(err_, NoticeText(shown));
+}
+
+bool ConsolePort::Ask(const RunQuestion& question) {
   bool yes;
   const char* answer;
-  if (kind == Question::SameName) {
+  if (question.kind == Question::SameName) {
     yes = !line_.overwrite;
     answer = yes ? "=> Yes, stop (no --overwrite)" : "=> No, replace (--overwrite)";
   } else {
     yes = line_.stopOnProblem;
     answer = yes ? "=> Yes, stop (--on-problem stop)" : "=> No, continue (--on-problem continue)";
   }
-  WriteLine(err_, ForStandardError(text) + "\n" + answer);
+  WriteLine(err_, QuestionText({question.kind, ForStandardError(question.path)}) + "\n" + answer);
   return yes;
 }
 
-void ConsolePort::AppendLog(const std::string& line) {
-  // A photo's lines begin with its path; its report ends them.
-  if (pathNext_) photo_ = line;
-  pathNext_ = false;
-  if (line_.json) return;
-  WriteLine(out_, setup_.outIsTerminal ? EscapeControls(line, setup_.utf8) : line);
-}
-
-void ConsolePort::PhotoDone(const PhotoReport& report) {
-  pathNext_ = true;
-  if (line_.json) WriteLine(out_, PhotoJson(report));
-  if (report_ != nullptr) report_->Add(ReportEntryFor(report, line_.dryRun));
-  if (report.outcome != PhotoOutcome::Saved) return;
-  for (const std::string& warning : report.warnings) {
-    WriteLine(err_, ForStandardError("quorvale-batch: " + report.input + ": " + warning));
-  }
-}
-
-void ConsolePort::SetStatusText(const std::string& text) {
+void ConsolePort::Progress(const RunProgress& progress) {
   if (!setup_.errIsTerminal) return;
-  status_ = text;
-  // Only the status that follows a progress step gets the times.
-  const std::optional<ProgressCount> count = std::exchange(counts_, std::nullopt);
-  if (count) {
-    const int columns = setup_.columns ? setup_.columns() : 0;
-    // The last column stays free, so that the line never wraps.
-    const int room = (columns > 0 ? columns : 80) - 1 - DisplayWidth(text);
-    const auto elapsed =
-        std::chrono::duration_cast<std::chrono::milliseconds>(setup_.now() - start_);
-    status_ += ProgressSuffix(elapsed, *count, room);
-  }
+  status_ = ProgressText(progress);
+  const int columns = setup_.columns ? setup_.columns() : 0;
+  // The last column stays free, so that the line never wraps.
+  const int room = (columns > 0 ? columns : 80) - 1 - DisplayWidth(status_);
+  const auto elapsed =
+      std::chrono::duration_cast<std::chrono::milliseconds>(setup_.now() - start_);
+  status_ += ProgressSuffix(elapsed, ProgressCount{progress.done, progress.total}, room);
   DrawStatusLine();
 }
 
-void ConsolePort::SetRunning(bool running) {
-  if (running) {
-    start_ = setup_.now();
-    pathNext_ = true;
-  } else {
-    ClearStatusLine();
-  }
+void ConsolePort::RunFinished(bool, const RunCounts&) {
+  ClearStatusLine();
 }
 
 void ConsolePort::NameUnlistedFolders(const UnlistedFolders& folders) {
   for (const UnlistedFolder& folder : folders) {
-    WriteLine(err_, ForStandardError("quorvale-batch: cannot list the folder " + folder.path +
-                                     ": " + std::strerror(folder.error)));
+    WriteLine(err_, "quorvale-batch: cannot list the folder " + ForStandardError(folder.path) +
+                        ": " + std::strerror(folder.error));
   }
 }
 
@@ -148,19 +176,8 @@ void ConsolePort::WriteLine(std::FILE* stream, const std::string& text) {
   if (redraw) DrawStatusLine();
 }
 
-std::string ConsolePort::ForStandardError(const std::string& text) const {
-  if (!setup_.errIsTerminal) return text;
-  // The texts name the photo, its output path or a folder on the way to it.
-  std::vector<std::string> paths{photo_};
-  if (const std::optional<std::string> output =
-          MapOutputPath(photo_, line_.inputFolder, line_.outputFolder)) {
-    for (std::size_t slash = output->find('/', 1); slash != std::string::npos;
-         slash = output->find('/', slash + 1)) {
-      paths.push_back(output->substr(0, slash));
-    }
-    paths.push_back(*output);
-  }
-  return EscapeControlsInPaths(text, paths, setup_.utf8);
+std::string ConsolePort::ForStandardError(const std::string& path) const {
+  return setup_.errIsTerminal ? EscapeControls(path, setup_.utf8) : path;
 }
 
 void ConsolePort::DrawStatusLine() {

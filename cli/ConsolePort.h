@@ -1,29 +1,37 @@
 #pragma once
 
-#include <atomic>
+#include <stop_token>
+#include <thread>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
 
-#include "batch/Report.h"
-#include "batch/RunPort.h"
+#include "batch/RunEvents.h"
+#include "messages/Report.h"
 #include "cli/CommandLine.h"
 #include "cli/TerminalText.h"
 #include "folders/FolderScan.h"
 
 namespace quorvale::cli {
 
-// Set by the signal handler; the run takes it as a Cancel.
-extern std::atomic<bool> InterruptRequested;
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+// While it lives, the first Ctrl-C (SIGINT), SIGTERM or SIGHUP requests a
+// stop of `source`, as the Cancel button does, and puts the default action
+// of all three back, so that a second one ends the program as usual. They
+// are unblocked, so one that arrived blocked is acted on; one that is
+// ignored (SIGINT in a background job, SIGHUP under nohup) stays ignored.
+// The handler only writes to a pipe; a thread of the watcher's own turns
+// that into the stop request, which is not safe to make from a handler.
+class InterruptWatcher {
+ public:
+  explicit InterruptWatcher(std::stop_source source);
+  ~InterruptWatcher();
+  InterruptWatcher(const InterruptWatcher&) = delete;
+  InterruptWatcher& operator=(const InterruptWatcher&) = delete;
 
-// Makes the first Ctrl-C (SIGINT), SIGTERM or SIGHUP set InterruptRequested
-// and puts the default action of all three back, so that a second one ends
-// the program as usual. They are unblocked, so one that arrived blocked is
-// acted on; one that is ignored (SIGINT in a background job, SIGHUP under
-// nohup) stays ignored.
-void InstallInterruptHandler();
+ private:
+  std::thread thread_;
+};
 
 // What quorvale-batch's two streams are attached to, and the clock of the
 // progress line. The defaults are those of two files.
@@ -37,37 +45,32 @@ struct ConsoleSetup {
 };
 
 // The run's front end as quorvale-batch plays it. Standard output receives
-// the log lines and nothing else (ClearLog prints nothing), or with --json
-// one JSON object per photo (PhotoJson) instead; questions, notices and
-// errors go to standard error, the summary excepted, since the caller
-// prints it as the last line of standard output. Questions are answered by
-// their kind from the options and the answer is echoed: the same-name
-// question by --overwrite (No, replace) or its absence (Yes, stop), every
-// other question by --on-problem. The status line is drawn on standard
-// error only when that is a terminal, a progress status followed by the
-// elapsed time, the rate and the time left (ProgressSuffix), and it is
-// cleared when the run goes idle. A photo saved with warnings (damaged data
-// passed over, a declined high-quality reduction) is named on standard
-// error with each.
-class ConsolePort : public RunPort {
+// the log lines and nothing else, or with --json one JSON object per photo
+// (PhotoJson) instead; questions, notices and errors go to standard error,
+// the summary excepted, since the caller prints it as the last line of
+// standard output. Questions are answered by their kind from the options
+// and the answer is echoed: the same-name question by --overwrite (No,
+// replace) or its absence (Yes, stop), every other question by
+// --on-problem. The status line is drawn on standard error only when that
+// is a terminal: the progress text followed by the elapsed time, the rate
+// and the time left (ProgressSuffix); it is cleared when the run ends. A
+// photo saved with warnings (damaged data passed over, a declined
+// high-quality reduction) is named on standard error with each.
+class ConsolePort : public RunListener {
  public:
   ConsolePort(const CommandLine& line, std::FILE* out, std::FILE* err, ConsoleSetup setup);
 
   PhotoOptions OptionsForPhoto() override { return PhotoOptionsFor(line_); }
-  void Notify(Notice kind, const std::string& text) override;
-  bool Ask(Question kind, const std::string& text) override;
-  bool PollCancel() override { return InterruptRequested.load(); }
-  bool CancelSignalled() const override { return InterruptRequested.load(); }
-
-  void AppendLog(const std::string& line) override;
-  void ClearLog() override {}
-  void SetStatusText(const std::string& text) override;
-  // Keeps the counts for the progress line that the status text draws next.
-  void SetProgress(int, int done, int total) override { counts_ = ProgressCount{done, total}; }
-  void SetRunning(bool running) override;
-  // The photo's JSON line with --json, its card in the report when one is
-  // written, and its warnings on standard error when it was saved.
-  void PhotoDone(const PhotoReport& report) override;
+  void RunStarted(int total) override;
+  void PhotoStarted(std::size_t index, const std::string& path) override;
+  // The photo's log lines, or its JSON line with --json; its card in the
+  // report when one is written; its warnings on standard error when it was
+  // saved.
+  void PhotoFinished(const PhotoReport& report) override;
+  void Notify(const RunNotice& notice) override;
+  bool Ask(const RunQuestion& question) override;
+  void Progress(const RunProgress& progress) override;
+  void RunFinished(bool stopped, const RunCounts& counts) override;
 
   // Each photo done from now on gets a card in `report`, an open page.
   void WriteReportTo(ReportWriter* report) { report_ = report; }
@@ -77,18 +80,15 @@ class ConsolePort : public RunPort {
   // photos would otherwise be missed unnoticed.
   void NameUnlistedFolders(const UnlistedFolders& folders);
 
-  // Removes the status line from the terminal, if one is drawn.
-  void ClearStatusLine();
-
  private:
   // Writes `text` and a line end to `stream` without mixing it into the
   // status line, which is drawn again afterwards.
   void WriteLine(std::FILE* stream, const std::string& text);
   void DrawStatusLine();
-  // A question's or notice's text as standard error shows it: on a
-  // terminal, with the control characters of the paths of the photo in
-  // hand escaped.
-  std::string ForStandardError(const std::string& text) const;
+  void ClearStatusLine();
+  // A path as standard error shows it: on a terminal, its control
+  // characters escaped.
+  std::string ForStandardError(const std::string& path) const;
 
   const CommandLine& line_;
   std::FILE* out_;
@@ -96,11 +96,8 @@ class ConsolePort : public RunPort {
   const ConsoleSetup setup_;
   ReportWriter* report_ = nullptr;
   bool statusShown_ = false;
-  std::string status_;                   // with its progress suffix
-  std::optional<ProgressCount> counts_;  // for the next status text
+  std::string status_;  // with its progress suffix
   std::chrono::steady_clock::time_point start_;
-  bool pathNext_ = true;  // the next log line is a photo's path
-  std::string photo_;     // the path of the photo in hand
 };
 
 }  // namespace quorvale::cli

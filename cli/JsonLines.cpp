@@ -6,7 +6,8 @@
 #include <span>
 #include <vector>
 
-#include "batch/Report.h"
+#include "messages/Messages.h"
+#include "messages/Report.h"
 #include "platform/Utf8.h"
 
 namespace quorvale::cli {
@@ -127,17 +128,17 @@ std::string PathFields(const char* key, const std::string& path) {
 std::string PhotoJson(const PhotoReport& report) {
   return "{\"type\":\"photo\"," + PathFields("input", report.input) + "," +
          PathFields("output", report.output) + ",\"outcome\":\"" + OutcomeWord(report.outcome) +
-         "\",\"log\":" + ArrayJson(report.logLines) + ",\"decoded\":" + SizeJson(report.decoded) +
+         "\",\"log\":" + ArrayJson(PhotoLogLines(report)) + ",\"decoded\":" + SizeJson(report.decoded) +
          ",\"crop\":" + SizeJson(report.crop) + ",\"saved\":" + SizeJson(report.saved) +
-         ",\"warnings\":" + ArrayJson(report.warnings) + "}";
+         ",\"warnings\":" + ArrayJson(WarningTexts(report.warnings)) + "}";
 }
 
 std::string SummaryJson(const RunOutcome& outcome) {
-  return "{\"type\":\"summary\",\"saved\":" + std::to_string(outcome.SavedCount) +
-         ",\"errors\":" + std::to_string(outcome.ErrorCount) +
-         ",\"skipped\":" + std::to_string(outcome.SkipCount) +
+  return "{\"type\":\"summary\",\"saved\":" + std::to_string(outcome.counts.saved) +
+         ",\"errors\":" + std::to_string(outcome.counts.errors) +
+         ",\"skipped\":" + std::to_string(outcome.counts.skipped) +
          ",\"stopped\":" + (outcome.stopped ? "true" : "false") +
-         ",\"text\":" + JsonString(outcome.summary) + "}";
+         ",\"text\":" + JsonString(SummaryText(outcome.stopped, outcome.counts)) + "}";
 }
 
 }  // namespace quorvale::cli

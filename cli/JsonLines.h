@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "batch/BatchRun.h"
-#include "batch/RunPort.h"
+#include "batch/RunEvents.h"
 
 namespace quorvale::cli {
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <stop_token>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "cli/ConsolePort.h"
 #include "cli/JsonLines.h"
 #include "cli/TerminalText.h"
+#include "messages/Messages.h"
 #include "platform/CodePage.h"
 
 namespace {
@@ -84,11 +86,15 @@ int Run(quorvale::cli::CommandLine& line) {
     }
     port.WriteReportTo(&report);
   }
-  cli::InstallInterruptHandler();
-  const RunOutcome outcome = RunBatch(cli::RunOptionsFor(line), port);
-  port.ClearStatusLine();
+  std::stop_source stop;
+  RunOutcome outcome;
+  {
+    const cli::InterruptWatcher interrupts(stop);
+    outcome = RunBatch(cli::RunOptionsFor(line), port, stop.get_token());
+  }
   port.NameUnlistedFolders(outcome.unlistedFolders);
-  if (report.IsOpen() && !report.Finish(outcome.summary)) {
+  const std::string summary = SummaryText(outcome.stopped, outcome.counts);
+  if (report.IsOpen() && !report.Finish(summary)) {
     std::fprintf(stderr, "quorvale-batch: cannot write the report '%s'\n", line.reportPath.c_str());
   }
   if (line.dryRun && outcome.started) {
@@ -96,13 +102,13 @@ int Run(quorvale::cli::CommandLine& line) {
   }
   if (!outcome.started) return kNotStarted;
 
-  const std::string last = line.json ? cli::SummaryJson(outcome) : outcome.summary;
+  const std::string last = line.json ? cli::SummaryJson(outcome) : summary;
   std::printf("%s\n", last.c_str());
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "quorvale-batch: cannot write to standard output\n");
     return kFinishedWithProblems;
   }
-  return outcome.stopped || outcome.ErrorCount > 0 ? kFinishedWithProblems : kFinishedClean;
+  return outcome.stopped || outcome.counts.errors > 0 ? kFinishedWithProblems : kFinishedClean;
 }
 
 }  // namespace

@@ -4,13 +4,9 @@
 
 namespace quorvale {
 
-// Asked by long work whether to give up. An empty one never cancels.
-//  - A CancelPoll runs on the thread that drives the run and may handle
-//    pending window events before it answers (the Cancel button is clicked
-//    there).
-//  - A CancelCheck may be asked from any thread, so it only reads flags;
-//    it is asked from inside libjpeg, so it never throws.
-using CancelPoll = std::function<bool()>;
+// Asked by long work whether to give up; an empty one never does. It only
+// reads flags (the run's stop token), so it may be asked from any thread and
+// from inside libjpeg, and it never throws.
 using CancelCheck = std::function<bool()>;
 
 }  // namespace quorvale

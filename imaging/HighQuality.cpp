@@ -2,10 +2,7 @@
 
 #include <algorithm>
 #include <bit>
-#include <chrono>
-#include <cstdarg>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -36,62 +33,6 @@ Footprint ComputeFootprint(std::int64_t hundredths, int target, int index, int l
 }
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// The turns of the output pixels: before each pixel, the cancel poll is
-// asked when due. It is asked at the first pixel, then whenever about 10 ms
-// have passed; the clock is read only every so many pixels (some
-// microseconds of work), since reading it for each would cost more than the
-// pixel. Between polls the answer cannot change, so the pixels up to the
-// next clock reading pass without a test.
-class MessagePump {
- public:
-  // For pixels that each cost about as much as reading `sourcePixels`
-  // source pixels (in ten-thousandths).
-  MessagePump(const CancelPoll& poll, std::int64_t sourcePixels)
-      : poll_(poll),
-        interval_(static_cast<int>(std::clamp<std::int64_t>(
-            WorkPerClockReading * 10000 / std::max<std::int64_t>(sourcePixels, 1), 1,
-            WorkPerClockReading))) {}
-
-  // Takes the turns of the next `pixels` pixels. False when the poll asked
-  // to cancel; the pixel it was asked before and those after it are not to
-  // be made.
-  bool Pixels(int pixels) {
-    while (pixels > 0) {
-      if (cancelled_) return false;
-      const int quiet = std::min(pixels, countdown_ - 1);
-      pixels -= quiet;
-      countdown_ -= quiet;
-      if (pixels == 0) break;
-      countdown_ = interval_;
-      PollWhenDue();
-      if (cancelled_) return false;
-      --pixels;
-    }
-    return true;
-  }
-
- private:
-  // About as much work as reading 4096 source pixels.
-  static constexpr std::int64_t WorkPerClockReading = 4096;
-  static constexpr Clock::duration PollInterval = std::chrono::milliseconds(10);
-
-  void PollWhenDue() {
-    if (!forced_ && Clock::now() - last_ < PollInterval) return;
-    if (poll_ && poll_()) cancelled_ = true;
-    last_ = Clock::now();
-    forced_ = false;
-  }
-
-  const CancelPoll& poll_;
-  const int interval_;
-  Clock::time_point last_{};
-  int countdown_ = 1;
-  bool forced_ = true;
-  bool cancelled_ = false;
-};
 
 // Inner loops run over blocks of this many elements: a fixed trip count is
 // what lets the compiler vectorise them at -O2.
@@ -492,80 +433,64 @@ class Sharpener {
 // a few of those sums with its column weights: the same integers, exactly.
 // The sums stay below 255 * f * f, under 2^31 whenever f is at most 2901,
 // which every box of the size table gives; beyond, they are 64-bit.
+// False when the cancel check stopped it.
 template <bool Narrow>
-int Reduce(Plane& plane, const CancelPoll& cancel, const Bitmap& source, Bitmap& result,
+bool Reduce(Plane& plane, const CancelCheck& cancel, const Bitmap& source, Bitmap& result,
            const Sizes& size) {
   const ColumnTaps columns(size);
   const std::size_t bytes = static_cast<std::size_t>(size.sourceWidth) * 3;
   std::vector<std::uint32_t> rowSums(bytes);
   const auto divisor = static_cast<std::uint64_t>(size.side * size.side);
   Sharpener sharpener(result, size.targetWidth, size.targetHeight);
-  // An output pixel's work: its source pixels, and its sharpening (about
-  // as much as one source pixel).
-  MessagePump pump(cancel, size.side * size.side + 10000);
   for (int y = 0; y < size.targetHeight; ++y) {
-    // The row's pixels take their turns before any of them is stored, so a
-    // cancel leaves whole result rows above the current one.
-    if (!pump.Pixels(size.targetWidth)) return -2;
+    // The check only reads a flag, so once per row is cheap and still
+    // answers a cancel within a few milliseconds.
+    if (cancel && cancel()) return false;
     SumRows(source, ComputeFootprint(size.hundredths, size.targetWidth, y, size.sourceHeight - 1),
             bytes, rowSums.data());
     WeighColumns<Narrow>(columns, rowSums.data(), size.targetWidth, divisor, plane.Row(y));
     sharpener.Resampled(plane, y);
   }
-  return 0;
+  return true;
 }
 
-// The result of a declined reduction, the reason cut to the size of the
-// window's text buffer.
-__attribute__((format(printf, 1, 2))) HighQualityResult Decline(const char* format, ...) {
-  char text[2048];
-  va_list values;
-  va_start(values, format);
-  std::vsnprintf(text, sizeof text, format, values);
-  va_end(values);
-  return {-1, text};
+HighQualityResult Decline(HighQualityDecline::Kind kind, int width = 0, int height = 0,
+                          int limit = 0) {
+  return {HighQualityResult::Declined, {kind, width, height, limit}};
 }
 
 }  // namespace
 
 HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane& plane, int width,
-                                    int height, const CancelPoll& cancel, int maxSource) {
+                                    int height, const CancelCheck& cancel, int maxSource) {
   const std::int64_t sw = source.Width(), sh = source.Height(), tw = width, th = height;
 
   // A zero side cannot come from the reduction step; the ratio test skips it
   // rather than divide by zero, and a later test refuses it.
   if (sh > 0 && th > 0 && std::abs(sw * 100 / sh - tw * 100 / th) >= 4) {
-    return Decline("比率が違うので高画質圧縮を中断しました。(幅 %d  高さ%d)", width, height);
+    return Decline(HighQualityDecline::Ratio, width, height);
   }
   if (sw == tw && sh == th) {
-    return Decline("画像サイズが同じなので高画質圧縮を中断しました。(幅 %d  高さ%d)", width,
-                   height);
+    return Decline(HighQualityDecline::SameSize, width, height);
   }
   if (sw > maxSource || sh > maxSource) {
-    return Decline(
-        "元画像が大きすぎるので高画質圧縮を中断しました。(幅 %d  高さ%d)\n"
-        "最大サイズは幅　%dpx　高さ%dpxです。",
-        source.Width(), source.Height(), maxSource, maxSource);
+    return Decline(HighQualityDecline::SourceTooLarge, source.Width(), source.Height(), maxSource);
   }
   if (tw > MaxPlaneSide || th > MaxPlaneSide) {
-    return Decline(
-        "縮小後画像が大きすぎるので高画質圧縮を中断しました。(幅 %d  高さ%d)\n"
-        "最大サイズは幅　%dpx　高さ%dpxです。",
-        width, height, MaxPlaneSide, MaxPlaneSide);
+    return Decline(HighQualityDecline::TargetTooLarge, width, height, MaxPlaneSide);
   }
   if (tw * 100 < sw || th * 100 < sh) {
-    return Decline("縮小率が大きすぎるので高画質圧縮を中断しました。最大1/100です。");
+    return Decline(HighQualityDecline::TooFar);
   }
-  if (sw <= tw || sh <= th) return Decline("拡大なので高画質圧縮を中断しました。");
+  if (sw <= tw || sh <= th) return Decline(HighQualityDecline::NotReduction);
 
   const Sizes size{source.Width(), source.Height(), width, height, sw * 100, sw * 100 / tw};
   const bool narrow = 255 * size.side * size.side <= std::numeric_limits<std::int32_t>::max();
   // Every pixel of the result is stored, so it need not be cleared.
   result.Allocate(width, height);
-  const int reducing = narrow ? Reduce<true>(plane, cancel, source, result, size)
-                              : Reduce<false>(plane, cancel, source, result, size);
-  if (reducing != 0) return {reducing, {}};
-  return {};
+  const bool done = narrow ? Reduce<true>(plane, cancel, source, result, size)
+                           : Reduce<false>(plane, cancel, source, result, size);
+  return {done ? HighQualityResult::Reduced : HighQualityResult::Cancelled, {}};
 }
 
 }  // namespace quorvale

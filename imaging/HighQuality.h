@@ -8,29 +8,47 @@
 
 namespace quorvale {
 
+// Why the high-quality reduction declined a photo, with the sizes its
+// reason names.
+struct HighQualityDecline {
+  enum Kind {
+    Ratio,           // the aspects differ by 4/100 or more (the target's size)
+    SameSize,        // the target is the source's size (the target's size)
+    SourceTooLarge,  // the source is above the limit (the source's size, the limit)
+    TargetTooLarge,  // the target is above MaxPlaneSide (the target's size, the limit)
+    TooFar,          // more than 1/100 in either direction
+    NotReduction,    // not smaller in both directions
+  };
+  Kind kind = Ratio;
+  int width = 0;
+  int height = 0;
+  int limit = 0;  // the largest side allowed, with the TooLarge kinds
+  friend bool operator==(const HighQualityDecline&, const HighQualityDecline&) = default;
+};
+
 struct HighQualityResult {
-  // 0  the result is width x height, reduced and sharpened;
-  // -1 a precondition failed (ratio, same size, source above `maxSource`,
-  //    target above 6200, more than 1/100, not a reduction in both
-  //    directions); the result is untouched and `reason` says why;
-  // -2 the cancel poll answered true between output pixels; the result
-  //    is unfinished.
+  enum Kind {
+    Reduced,    // the result is width x height, reduced and sharpened
+    Declined,   // a precondition failed; the result is untouched, `decline` says why
+    Cancelled,  // the cancel check answered true between output pixels; the
+                // result is unfinished
+  };
+  Kind kind = Reduced;
+  HighQualityDecline decline{};
   // The source is never changed.
-  int code = 0;
-  std::string reason;  // at most 2047 bytes
 };
 
 // Reduces `source` to width x height in `result`, by area averaging in
 // hundredths of a source pixel into `plane`, then sharpens the brightness
 // with a 1-2-1 / 2-0-2 / 1-2-1 kernel. Integer arithmetic, truncating
 // divisions, 64-bit products. The rows are sharpened as soon as the row
-// below them is resampled. `cancel` is polled at the first output pixel
-// and then at most about every 10 ms.
+// below them is resampled. `cancel` is asked before each output row, so a
+// cancel leaves whole rows above the current one.
 // The source is read straight from its rows and only the resampled pixels
 // go into the plane, so the source may be larger than the plane: by
 // default it is held to MaxPlaneSide like the result; `maxSource` lifts that.
 HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane& plane, int width,
-                                    int height, const CancelPoll& cancel,
+                                    int height, const CancelCheck& cancel,
                                     int maxSource = MaxPlaneSide);
 
 }  // namespace quorvale

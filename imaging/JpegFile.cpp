@@ -83,6 +83,7 @@ struct ErrorManager {
   char message[JMSG_LENGTH_MAX];
   int warnings;
   char firstWarning[JMSG_LENGTH_MAX];
+  bool outOfMemory;  // libjpeg could not have the memory it asked for
 };
 
 ErrorManager& ErrorsOf(j_common_ptr info) {
@@ -92,6 +93,7 @@ ErrorManager& ErrorsOf(j_common_ptr info) {
 void ErrorExit(j_common_ptr info) {
   ErrorManager& errors = ErrorsOf(info);
   (*info->err->format_message)(info, errors.message);
+  errors.outOfMemory = info->err->msg_code == JERR_OUT_OF_MEMORY;
   std::longjmp(errors.jump, 1);
 }
 
@@ -406,18 +408,23 @@ DecodeResult Decode(const Input& input, Bitmap& bitmap, const CancelCheck& cance
     Progress progress{{}, &cancel, false, nullptr, false};
     ScanBudget budget;
     const char* refusal = nullptr;
-    result.code =
-        RunDecoder(decoder, progress, input, budget, admit, bitmap, refusal, result.declined);
+    bool declined = false;
+    const int code = RunDecoder(decoder, progress, input, budget, admit, bitmap, refusal, declined);
     const ErrorManager& errors = decoder.Errors();
-    result.cancelled = progress.cancelled;
-    if (result.code != 0) {
+    if (code != 0) {
+      result.status = DecodeStatus::Failed;
       if (progress.cancelled) {
+        result.status = DecodeStatus::Cancelled;
         result.reason = "cancelled";
+      } else if (declined) {
+        result.status = DecodeStatus::Declined;
+        result.reason = refusal;
       } else if (progress.overBudget) {
         result.reason = "the scans ask for more decoding work than the picture needs";
       } else if (input.file != nullptr && input.file->HeaderTooLong()) {
         result.reason = "no JPEG header at the start of the file";
       } else {
+        if (errors.outOfMemory) result.status = DecodeStatus::OutOfMemory;
         result.reason = refusal != nullptr ? refusal : errors.message;
       }
     }
@@ -426,7 +433,7 @@ DecodeResult Decode(const Input& input, Bitmap& bitmap, const CancelCheck& cance
   } catch (const std::bad_alloc&) {
     // A failed Allocate can leave the bitmap without memory behind its size.
     bitmap.Release();
-    result.code = -2;
+    result.status = DecodeStatus::OutOfMemory;
     result.reason = std::strerror(ENOMEM);
   }
   return result;
@@ -434,7 +441,7 @@ DecodeResult Decode(const Input& input, Bitmap& bitmap, const CancelCheck& cance
 
 DecodeResult Refused(std::string reason) {
   DecodeResult result;
-  result.code = -2;
+  result.status = DecodeStatus::Failed;
   result.reason = std::move(reason);
   return result;
 }
@@ -586,7 +593,7 @@ DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelC
                           const DecodeAdmission& admit) {
   bitmap.SetSize(1, 1);
   DecodeResult result = DecodeFile(path, bitmap, cancel, admit);
-  if (result.code != 0 && (bitmap.Width() < 1 || bitmap.Height() < 1)) bitmap.SetSize(1, 1);
+  if (!result.Ok() && (bitmap.Width() < 1 || bitmap.Height() < 1)) bitmap.SetSize(1, 1);
   return result;
 }
 
@@ -594,7 +601,7 @@ SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quali
                         const JpegExtras& extras) {
   SaveResult result;
   if (path.size() <= 2) {
-    result.code = -1;
+    result.status = SaveStatus::NoPath;
     return result;
   }
   const LastSeparator last = FindLastSeparator(path, PathSyntax::Native());
@@ -602,7 +609,7 @@ SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quali
   const std::optional<std::vector<std::uint8_t>> bytes =
       path.back() == '/' ? std::nullopt : EncodeJpeg(bitmap, quality, extras);
   if (!bytes) {
-    result.code = -4;
+    result.status = SaveStatus::WriteFailed;
     if (path.back() == '/') result.error = EISDIR;
     return result;
   }
@@ -612,20 +619,20 @@ SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quali
   FileDescriptor folder(OpenLongPath(where, O_RDONLY | O_DIRECTORY));
   if (!folder) {
     if (!CreateFolders(result.folder)) {
-      result.code = -2;
+      result.status = SaveStatus::FolderNotCreated;
       result.error = errno;
       return result;
     }
     folder = FileDescriptor(OpenLongPath(where, O_RDONLY | O_DIRECTORY));
   }
   if (!folder) {
-    result.code = -4;
+    result.status = SaveStatus::WriteFailed;
     result.error = errno;
     return result;
   }
   const std::string name = last.index == std::string::npos ? path : path.substr(last.index + 1);
   result.error = WriteFileReplacing(folder.Get(), name, *bytes);
-  if (result.error != 0) result.code = -4;
+  if (result.error != 0) result.status = SaveStatus::WriteFailed;
   return result;
 }
 

@@ -14,13 +14,20 @@
 
 namespace quorvale {
 
+enum class DecodeStatus {
+  Decoded,
+  Failed,       // the file cannot be read or decoded, or its header is refused
+  Cancelled,    // the cancel check answered true
+  Declined,     // the admission answered false
+  OutOfMemory,  // the pixel memory (or the decoder's) could not be had
+};
+
 struct DecodeResult {
-  int code = 0;            // 0, or -2 when the photo could not be had
-  bool cancelled = false;  // -2 because the cancel check answered true
-  bool declined = false;   // -2 because the admission answered false
-  std::string reason;      // libjpeg's message or the system's, with -2
-  int warnings = 0;        // corrupt or missing data passed over (grey rows)
-  std::string warning;     // the first of them, as libjpeg words it
+  DecodeStatus status = DecodeStatus::Decoded;
+  std::string reason;  // libjpeg's message or the system's, when not decoded
+  int warnings = 0;    // corrupt or missing data passed over (grey rows)
+  std::string warning; // the first of them, as libjpeg words it
+  bool Ok() const { return status == DecodeStatus::Decoded; }
 };
 
 // Decodes the JPEG file at `path` (of any length) into `bitmap` at full
@@ -30,17 +37,18 @@ struct DecodeResult {
 // converted as R = C * K / 255 (likewise G from M, B from Y). Warnings about
 // the picture's data (it ended early, or was corrupt) do not fail the
 // decode; they are counted. Markers (Exif, ICC, comments) are skipped
-// unread. The file is read in pieces, header first: -2 before any pixel
+// unread. The file is read in pieces, header first: Failed before any pixel
 // memory is reserved when no header starts within its first megabyte, the
 // header claims more pixels than the file could hold (1024 per byte after
 // the header; arithmetic-coded files, which code flat pictures in a few
 // bytes, up to 64 megapixels whatever their size), more than a gigapixel,
 // or more memory (bitmap and, for a file of several scans,
-// libjpeg's coefficient buffer) than half the physical memory. -2 too when
-// the file cannot be read or decoded, its scans ask for more than eight
-// passes' worth of work over the picture, its pixel memory cannot be had,
-// or `cancel` answered true (asked as the file is read and decoded, from the
-// calling thread); the bitmap's content is then unspecified. The end marker
+// libjpeg's coefficient buffer) than half the physical memory. Failed too
+// when the file cannot be read or decoded or its scans ask for more than
+// eight passes' worth of work over the picture; OutOfMemory when its pixel
+// memory or the decoder's cannot be had; Cancelled when `cancel` answered
+// true (asked as the file is read and decoded, from the calling thread). The
+// bitmap's content is then unspecified. The end marker
 // and anything after the last row's data are not read.
 DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap,
                             const CancelCheck& cancel = {});
@@ -93,12 +101,15 @@ std::optional<std::vector<std::uint8_t>> EncodeJpeg(const Bitmap& bitmap, int qu
 // /out/a.jpg gives /out and /a.jpg gives /.
 std::string FolderOfPath(const std::string& path, const PathSyntax& syntax);
 
+enum class SaveStatus {
+  Saved,
+  NoPath,            // the path holds at most 2 bytes
+  FolderNotCreated,  // the folder part (`folder`) cannot be created
+  WriteFailed,       // the photo cannot be encoded, or the file cannot be written
+};
+
 struct SaveResult {
-  //  0 saved
-  // -1 the path holds at most 2 bytes
-  // -2 the folder part cannot be created (`folder`)
-  // -4 the photo cannot be encoded, or the file cannot be written
-  int code = 0;
+  SaveStatus status = SaveStatus::Saved;
   int error = 0;       // errno of the call that failed; 0 for an encoder error
   std::string folder;  // the folder part of the path
 };
@@ -109,7 +120,7 @@ struct SaveResult {
 // given its name only when complete (see WriteFileReplacing), so neither a
 // failure nor a kill leaves a partial or temporary file, and an existing
 // one is never harmed. A target that is a folder, or a file nobody may
-// write, is refused (-4, EISDIR or EACCES). Never changes the current
+// write, is refused (WriteFailed, EISDIR or EACCES). Never changes the current
 // folder. `extras` are written as EncodeJpeg writes them.
 SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quality,
                         const JpegExtras& extras = {});

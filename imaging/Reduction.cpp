@@ -7,21 +7,21 @@
 namespace quorvale {
 
 ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, int height,
-                         bool highQuality, const CancelPoll& cancel, int maxSource) {
-  if (photo.Width() < width || photo.Height() < height) return {ReduceResult::TooSmall, {}};
-  std::string declined;
+                         bool highQuality, const CancelCheck& cancel, int maxSource) {
+  if (photo.Width() < width || photo.Height() < height) return {ReduceResult::TooSmall};
+  std::optional<HighQualityDecline> declined;
   if (highQuality) {
-    HighQualityResult result = ShrinkHighQuality(photo, scratch.Reduced, scratch.ResultPlane, width,
-                                                 height, cancel, maxSource);
-    if (result.code == 0) {
+    const HighQualityResult result = ShrinkHighQuality(photo, scratch.Reduced, scratch.ResultPlane,
+                                                       width, height, cancel, maxSource);
+    if (result.kind == HighQualityResult::Reduced) {
       std::swap(photo, scratch.Reduced);
-      return {ReduceResult::Reduced, {}};
+      return {ReduceResult::Reduced};
     }
-    if (result.code == -2) return {ReduceResult::Cancelled, std::move(result.reason)};
-    declined = std::move(result.reason);
+    if (result.kind == HighQualityResult::Cancelled) return {ReduceResult::Cancelled};
+    declined = result.decline;
   }
   ShrinkPlain(photo, scratch.Reduced, width, height);
-  return {ReduceResult::Reduced, std::move(declined)};
+  return {ReduceResult::Reduced, declined};
 }
 
 void ShrinkPlain(Bitmap& photo, Bitmap& work, int width, int height) {

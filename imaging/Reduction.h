@@ -1,9 +1,10 @@
 #pragma once
 
-#include <string>
+#include <optional>
 
 #include "imaging/Bitmap.h"
 #include "imaging/Cancel.h"
+#include "imaging/HighQuality.h"
 #include "imaging/Plane.h"
 
 namespace quorvale {
@@ -25,19 +26,18 @@ struct ReduceResult {
                 // saved
   };
   Kind kind = Reduced;
-  // Why the high-quality reduction declined (the plain one ran instead), or
-  // what it left when cancelled (empty: it leaves nothing). Empty otherwise.
-  std::string reason;
+  // Why the high-quality reduction declined, when the plain one ran instead.
+  std::optional<HighQualityDecline> declined{};
 };
 
 // Reduces `photo` to the box width x height. With `highQuality` the
 // high-quality reduction is tried first; when it declines, the plain
-// reduction runs instead and the reason is returned. `cancel` is polled
-// between output pixels of the high-quality reduction, which takes photos
+// reduction runs instead and the reason is returned. `cancel` is asked
+// between output rows of the high-quality reduction, which takes photos
 // up to `maxSource` on either side. Once reduced, the photo is a new
 // bitmap and the memory it was decoded into is in `scratch.Reduced`.
 ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, int height,
-                         bool highQuality, const CancelPoll& cancel, int maxSource = MaxPlaneSide);
+                         bool highQuality, const CancelCheck& cancel, int maxSource = MaxPlaneSide);
 
 // Plain nearest-neighbour reduction of `photo`, which must be at least
 // width x height, made in `work` and traded with the photo. Never fails.

@@ -60,7 +60,7 @@ Plane& ThePlane() {
 }
 
 // The reduction of `bitmap`, which becomes the result when there is one.
-HighQualityResult Shrink(Bitmap& bitmap, int width, int height, const CancelPoll& cancel = {}) {
+HighQualityResult Shrink(Bitmap& bitmap, int width, int height, const CancelCheck& cancel = {}) {
   Bitmap reduced;
   HighQualityResult result = ShrinkHighQuality(bitmap, reduced, ThePlane(), width, height, cancel);
   if (result.code == 0) bitmap = std::move(reduced);
@@ -71,7 +71,7 @@ HighQualityResult Shrink(Bitmap& bitmap, int width, int height, const CancelPoll
 struct CountingPoll {
   int questions = 0;
   std::function<bool()> answer = [] { return false; };
-  CancelPoll Poll() {
+  CancelCheck Poll() {
     return [this] {
       ++questions;
       return answer();
@@ -549,7 +549,7 @@ TEST(ShrinkHighQuality, CancelPartWayLeavesThePhoto) {
 TEST(ShrinkHighQuality, AsksAtMostAboutEveryTenMilliseconds) {
   using Clock = std::chrono::steady_clock;
   std::vector<Clock::time_point> asked;
-  const CancelPoll poll = [&] {
+  const CancelCheck poll = [&] {
     asked.push_back(Clock::now());
     return false;
   };

@@ -31,7 +31,7 @@ ReductionScratch& Scratch() {
 struct CountingPoll {
   int questions = 0;
   bool answer = false;
-  CancelPoll Poll() {
+  CancelCheck Poll() {
     return [this] {
       ++questions;
       return answer;

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/RunPort.h"
+#include "batch/RunEvents.h"
 
 namespace quorvale {
 

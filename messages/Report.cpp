@@ -1,4 +1,6 @@
-#include "batch/Report.h"
+#include "messages/Report.h"
+
+#include "messages/Messages.h"
 
 #include "platform/Utf8.h"
 
@@ -146,11 +148,9 @@ ReportEntry ReportEntryFor(const PhotoReport& report, bool dryRun) {
   entry.outputPath = report.output;
   entry.outcome = OutcomeKind(report.outcome, dryRun);
   entry.outcomeWord = CardWord(report.outcome, dryRun);
-  for (const std::string& line : report.logLines)
-    entry.log += (entry.log.empty() ? "" : "\n") + line;
-  for (const std::string& warning : report.warnings) {
-    entry.log += (entry.log.empty() ? "" : "\n") + warning;
-  }
+  std::vector<std::string> lines = PhotoLogLines(report);
+  for (std::string& warning : WarningTexts(report.warnings)) lines.push_back(std::move(warning));
+  for (const std::string& line : lines) entry.log += (entry.log.empty() ? "" : "\n") + line;
   entry.sourceWidth = report.decoded.width;
   entry.sourceHeight = report.decoded.height;
   // The trim keeps the centre, the odd pixel of a surplus going right and

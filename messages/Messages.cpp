@@ -1,0 +1,182 @@
+#include "messages/Messages.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace quorvale {
+namespace {
+
+constexpr const char* kStopLine = "中断";
+
+// printf into a string of at most 2047 bytes, as the window's texts are.
+__attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...) {
+  char text[2048];
+  va_list values;
+  va_start(values, format);
+  std::vsnprintf(text, sizeof text, format, values);
+  va_end(values);
+  return text;
+}
+
+// The box of a failed save: the stored text first, then the output path and
+// the system's reason, so the operator can tell a full disk from a
+// read-only folder.
+std::string SaveFailureText(const SaveResult& saved, const std::string& path) {
+  if (saved.status == SaveStatus::NoPath) return "保存先フォルダが指定されていません。";
+  std::string text = "保存先フォルダを作成出来ません。";
+  if (saved.status == SaveStatus::FolderNotCreated) text += "\n" + saved.folder;
+  text += "\n" + path;
+  if (saved.error != 0) text += "\n" + std::string(std::strerror(saved.error));
+  return text;
+}
+
+const char* OutcomeLine(const PhotoReport& report) {
+  switch (report.outcome) {
+    case PhotoOutcome::Saved:
+      return nullptr;
+    case PhotoOutcome::SkippedSmall:
+      return "320px×240px以下なのでスキップ";
+    case PhotoOutcome::SkippedExisting:
+      return "同名のJPEGファイルが存在するのでスキップ";
+    case PhotoOutcome::Missing:
+      return "JPEGファイルが存在しません";
+    case PhotoOutcome::Unreadable:
+      return "JPEGファイルを読み込めません";
+    case PhotoOutcome::TrimFailed:
+      return "トリミング失敗";
+    case PhotoOutcome::BadName:
+      return "ファイル名が不正";
+    case PhotoOutcome::NameTooLong:
+      return "ファイル名が長すぎます";
+    case PhotoOutcome::SaveFailed:
+      return "保存に失敗";
+    case PhotoOutcome::Stopped:
+      return kStopLine;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::string NoticeText(const RunNotice& notice) {
+  switch (notice.kind) {
+    case Notice::NoInputFolder:
+      return "入力フォルダが指定されていません。";
+    case Notice::NoOutputFolder:
+      return "出力フォルダが指定されていません。";
+    case Notice::NothingToDo:
+      return "縦横比変更か解像度縮小のどちらか１つはチェックしてください。";
+    case Notice::SameFolder:
+      return "出力フォルダに入力フォルダと同じフォルダは指定できません。";
+    case Notice::NoJpegFiles:
+      return "入力フォルダにJPEGファイルが存在しません。";
+    case Notice::Cancelled:
+      return "中断しました。";
+    case Notice::SaveFailed:
+      return SaveFailureText(notice.save, notice.path);
+    case Notice::OutOfMemory:
+      return "メモリが不足したため、処理を中断しました。\n\n" + notice.path;
+    case Notice::Unexpected:
+      return "予期しないエラーが発生したため、処理を中断しました。\n\n" + notice.path + "\n" +
+             notice.detail;
+  }
+  return {};
+}
+
+std::string QuestionText(const RunQuestion& question) {
+  const char* text = "";
+  switch (question.kind) {
+    case Question::MissingFile:
+      text = "入力フォルダにJPEGファイルが存在しません。中断しますか？\n\n";
+      break;
+    case Question::Unreadable:
+      text = "JPEGファイルを読み込めませんでした。中断しますか？\n\n";
+      break;
+    case Question::TrimFailed:
+      // The trim leaves no reason, so the question's reason line is empty.
+      text = "JPEGファイルのトリミングが実行出来ませんでした。中断しますか？\n\n\n";
+      break;
+    case Question::BadName:
+      text = "JPEGファイルのファイル名が不正です。中断しますか？\n\n";
+      break;
+    case Question::SameName:
+      text = "既に同名のJPEGファイルが存在します。中断しますか？\n\n";
+      break;
+    case Question::SaveFailed:
+      text = "JPEGファイルの保存が出来ませんでした。中断しますか？\n\n";
+      break;
+  }
+  return text + question.path;
+}
+
+std::vector<std::string> PhotoLogLines(const PhotoReport& report) {
+  std::vector<std::string> lines;
+  if (report.notReduced) lines.emplace_back("元画像が指定サイズより小さいので縮小は行われません");
+  if (const char* line = OutcomeLine(report)) lines.emplace_back(line);
+  // A cancelled high-quality reduction leaves no reason: an empty line.
+  if (report.outcome == PhotoOutcome::Stopped && report.stop == StopCause::InReduction) {
+    lines.emplace_back();
+  }
+  return lines;
+}
+
+std::string ProgressText(const RunProgress& progress) {
+  return Format("処理中...　%3d%%     %5d / %5d  エラー %4d   スキップ  %4d", progress.percent,
+                progress.done, progress.total, progress.errors, progress.skipped);
+}
+
+std::string SummaryText(bool stopped, const RunCounts& counts) {
+  return Format("%s保存ファイル数 %4d  エラー %4d   スキップ  %4d",
+                stopped ? "作業を中断しました。" : "作業が終了しました。", counts.saved,
+                counts.errors, counts.skipped);
+}
+
+std::string DeclineText(const HighQualityDecline& decline) {
+  const int w = decline.width, h = decline.height, limit = decline.limit;
+  switch (decline.kind) {
+    case HighQualityDecline::Ratio:
+      return Format("比率が違うので高画質圧縮を中断しました。(幅 %d  高さ%d)", w, h);
+    case HighQualityDecline::SameSize:
+      return Format("画像サイズが同じなので高画質圧縮を中断しました。(幅 %d  高さ%d)", w, h);
+    case HighQualityDecline::SourceTooLarge:
+      return Format(
+          "元画像が大きすぎるので高画質圧縮を中断しました。(幅 %d  高さ%d)\n"
+          "最大サイズは幅　%dpx　高さ%dpxです。",
+          w, h, limit, limit);
+    case HighQualityDecline::TargetTooLarge:
+      return Format(
+          "縮小後画像が大きすぎるので高画質圧縮を中断しました。(幅 %d  高さ%d)\n"
+          "最大サイズは幅　%dpx　高さ%dpxです。",
+          w, h, limit, limit);
+    case HighQualityDecline::TooFar:
+      return "縮小率が大きすぎるので高画質圧縮を中断しました。最大1/100です。";
+    case HighQualityDecline::NotReduction:
+      return "拡大なので高画質圧縮を中断しました。";
+  }
+  return {};
+}
+
+std::vector<std::string> WarningTexts(const PhotoWarnings& warnings) {
+  std::vector<std::string> texts;
+  if (warnings.damage > 0) {
+    texts.push_back("the JPEG data ended early or was corrupt (" +
+                    std::to_string(warnings.damage) +
+                    (warnings.damage == 1 ? " warning" : " warnings") +
+                    ", first: " + warnings.firstDamage + "); the rows it left out are grey");
+  }
+  if (warnings.declined) {
+    texts.push_back("the high-quality reduction declined, the plain one was used: " +
+                    DeclineText(*warnings.declined));
+  }
+  if (warnings.exifMalformed) {
+    texts.emplace_back("Exif not copied: the photo's Exif block is malformed");
+  }
+  if (warnings.timeNotKept != 0) {
+    texts.push_back("modification time not kept: " +
+                    std::string(std::strerror(warnings.timeNotKept)));
+  }
+  return texts;
+}
+
+}  // namespace quorvale

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "batch/RunEvents.h"
+#include "imaging/HighQuality.h"
+
+namespace quorvale {
+
+// The texts of a run, made from its events: the same bytes in the window's
+// boxes and log and in quorvale-batch's output. Paths stand in them as the
+// events carry them; a front end that shows paths otherwise (escaped on a
+// terminal) changes the event's paths before it asks for the text.
+
+// An OK box's text.
+std::string NoticeText(const RunNotice& notice);
+
+// A stop question's text, ending in the path after a blank line.
+std::string QuestionText(const RunQuestion& question);
+
+// The log lines a photo adds after its path line (none for a plain save).
+std::vector<std::string> PhotoLogLines(const PhotoReport& report);
+
+// The status line after a saved photo: "処理中...　%3d%%     %5d / %5d  エラー
+// %4d   スキップ  %4d".
+std::string ProgressText(const RunProgress& progress);
+
+// The summary of a run: "作業が終了しました。保存ファイル数 %4d  エラー %4d
+// スキップ  %4d", or in its stopped wording "作業を中断しました。…".
+std::string SummaryText(bool stopped, const RunCounts& counts);
+
+// Why the high-quality reduction declined, as the window words it.
+std::string DeclineText(const HighQualityDecline& decline);
+
+// What was passed over in a photo, one English sentence each, for the front
+// ends that name warnings (standard error, JSON, the report page).
+std::vector<std::string> WarningTexts(const PhotoWarnings& warnings);
+
+}  // namespace quorvale
