@@ -18,7 +18,7 @@ PathResult RunPhotoPath(PathMemory& memory, const std::string& photo, const Phot
                         LongShort size) {
   PathResult result;
   Bitmap& bitmap = memory.photo;
-  if (LoadJpegFile(photo, bitmap).code != 0) return result;
+  if (LoadJpegFile(photo, bitmap).status != DecodeStatus::Decoded) return result;
   result.decoded = {bitmap.Width(), bitmap.Height()};
   // A run polls the window between output pixels of the high-quality
   // reduction; here the poll only answers.

@@ -78,7 +78,7 @@ void Decode(benchmark::State& state) {
   if (!Usable(state)) return;
   Bitmap bitmap;
   for (auto _ : state) {
-    if (DecodeJpegFile(ThePhoto().path, bitmap).code != 0) {
+    if (DecodeJpegFile(ThePhoto().path, bitmap).status != DecodeStatus::Decoded) {
       state.SkipWithError("decode failed");
       break;
     }
@@ -93,7 +93,7 @@ void Trim(benchmark::State& state) {
     state.PauseTiming();
     bitmap = photo.decoded;
     state.ResumeTiming();
-    if (TrimCenter(bitmap, photo.trim.width, photo.trim.height) != 0) {
+    if (TrimCenter(bitmap, photo.trim.width, photo.trim.height) != TrimStatus::Trimmed) {
       state.SkipWithError("trim refused");
       break;
     }
@@ -124,8 +124,8 @@ void ReduceHighQuality(benchmark::State& state) {
     const HighQualityResult result =
         ShrinkHighQuality(memory.photo, memory.scratch.Reduced, memory.scratch.ResultPlane,
                           ThePhoto().box.width, ThePhoto().box.height, poll);
-    if (result.code != 0) {
-      state.SkipWithError(("high-quality reduction declined: " + result.reason).c_str());
+    if (result.kind != HighQualityResult::Reduced) {
+      state.SkipWithError("high-quality reduction declined");
       break;
     }
   }
@@ -145,7 +145,7 @@ void Encode(benchmark::State& state) {
 
 // Decode of the photo plus encode of its reduced result; false on a failure.
 bool FloorOnce(Bitmap& bitmap) {
-  if (DecodeJpegFile(ThePhoto().path, bitmap).code != 0) return false;
+  if (DecodeJpegFile(ThePhoto().path, bitmap).status != DecodeStatus::Decoded) return false;
   const auto bytes = EncodeJpeg(ThePhoto().reduced, Quality);
   benchmark::DoNotOptimize(bytes);
   return bytes.has_value();
@@ -434,7 +434,7 @@ std::string SetUpPhoto(const Options& options) {
   } else {
     photo.path = options.photo;
   }
-  if (DecodeJpegFile(photo.path, photo.decoded).code != 0) {
+  if (DecodeJpegFile(photo.path, photo.decoded).status != DecodeStatus::Decoded) {
     photo.error = "cannot decode " + photo.path;
     return folder;
   }

@@ -7,12 +7,8 @@
 #include "platform/Utf8.h"
 
 namespace quorvale::cli {
-namespace {
 
-// Escapes the control characters of `text`; a line end at an offset for
-// which `keepLineEnd` is true stays as it is.
-template <typename KeepLineEnd>
-std::string Escape(std::string_view text, bool utf8, KeepLineEnd keepLineEnd) {
+std::string EscapeControls(std::string_view text, bool utf8) {
   std::string shown;
   shown.reserve(text.size());
   const auto hex = [&](unsigned char byte) {
@@ -22,9 +18,7 @@ std::string Escape(std::string_view text, bool utf8, KeepLineEnd keepLineEnd) {
   };
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte == '\n' && keepLineEnd(i)) {
-      shown += '\n';
-    } else if (byte == '\n') {
+    if (byte == '\n') {
       shown += "\\n";
     } else if (byte == '\t') {
       shown += "\\t";
@@ -43,6 +37,8 @@ std::string Escape(std::string_view text, bool utf8, KeepLineEnd keepLineEnd) {
   }
   return shown;
 }
+
+namespace {
 
 // m:ss, or h:mm:ss from an hour on.
 std::string Clock(std::int64_t seconds) {
@@ -79,23 +75,6 @@ bool IsWide(char32_t c) {
 }
 
 }  // namespace
-
-std::string EscapeControls(std::string_view text, bool utf8) {
-  return Escape(text, utf8, [](std::size_t) { return false; });
-}
-
-std::string EscapeControlsInPaths(std::string_view text, const std::vector<std::string>& paths,
-                                  bool utf8) {
-  std::vector<bool> inPath(text.size(), false);
-  for (const std::string& path : paths) {
-    if (path.empty()) continue;
-    for (std::size_t at = text.find(path); at != std::string_view::npos;
-         at = text.find(path, at + 1)) {
-      std::fill(inPath.begin() + at, inPath.begin() + at + path.size(), true);
-    }
-  }
-  return Escape(text, utf8, [&](std::size_t i) { return !inPath[i]; });
-}
 
 int DisplayWidth(std::string_view text) {
   int width = 0;

@@ -18,13 +18,6 @@ namespace quorvale::cli {
 // included, stands as it is.
 std::string EscapeControls(std::string_view text, bool utf8);
 
-// EscapeControls for a text of several lines that names paths (a question,
-// a notice): a line end that is not inside one of `paths` where it occurs
-// in `text` is the text's own and stays; inside a path it is escaped with
-// every other control character.
-std::string EscapeControlsInPaths(std::string_view text, const std::vector<std::string>& paths,
-                                  bool utf8);
-
 // The columns a UTF-8 text takes on a terminal: two for East Asian wide and
 // full-width characters, one for any other character (or stray byte).
 int DisplayWidth(std::string_view text);

@@ -20,8 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   quorvale::Bitmap bitmap;
   const quorvale::DecodeResult result =
       quorvale::DecodeJpegMemory(std::span(data, size), bitmap, cancel);
-  if (result.cancelled != (result.code != 0 && calls > MaxProgressCalls)) std::abort();
-  if (result.code == 0) {
+  using quorvale::DecodeStatus;
+  const bool cancelled = result.status == DecodeStatus::Cancelled;
+  if (cancelled != (!result.Ok() && calls > MaxProgressCalls)) std::abort();
+  if (result.Ok()) {
     if (bitmap.Width() < 1 || bitmap.Height() < 1) std::abort();
     // Touch the last row: a bitmap smaller than it claims shows up here.
     volatile std::uint8_t sink = 0;

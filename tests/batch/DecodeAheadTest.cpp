@@ -36,7 +36,7 @@ std::vector<std::string> Photos(const Sandbox& box, int count) {
 
 void ExpectAsLoaded(const std::string& path, const Bitmap& photo) {
   Bitmap loaded;
-  ASSERT_EQ(LoadJpegFile(path, loaded, nullptr).code, 0);
+  ASSERT_TRUE(LoadJpegFile(path, loaded, nullptr).Ok());
   ASSERT_EQ(photo.Width(), loaded.Width()) << path;
   ASSERT_EQ(photo.Height(), loaded.Height()) << path;
   for (int y = 0; y < loaded.Height(); ++y) {
@@ -51,7 +51,7 @@ void TakeInTurn(DecodeAhead& ahead, const std::vector<std::string>& list, std::s
                 Bitmap& photo) {
   for (std::size_t i = from; i < list.size(); ++i) {
     ahead.Turn(i, photo);
-    ASSERT_EQ(ahead.Take(i, photo, nullptr).code, 0);
+    ASSERT_EQ(ahead.Take(i, photo, nullptr).Ok(), true);
     ExpectAsLoaded(list[i], photo);
   }
 }
@@ -141,7 +141,7 @@ TEST_F(GatedDecodeAhead, CallerDecodesFurtherPhotosWhileItsOwnIsOnAWorker) {
     changed.notify_all();
   };
   ahead.Turn(0, photo);
-  ASSERT_EQ(ahead.Take(0, photo, waiting).code, 0);
+  ASSERT_EQ(ahead.Take(0, photo, waiting).Ok(), true);
 
   EXPECT_LE(calls, 100);
   {
@@ -167,7 +167,7 @@ bool GatedDecodeAhead::CallerTakesOnPhoto4At(std::int64_t turn) {
     open = true;
     changed.notify_all();
   };
-  EXPECT_EQ(ahead.Take(0, photo, whenTheCallerHasTwo).code, 0);
+  EXPECT_EQ(ahead.Take(0, photo, whenTheCallerHasTwo).Ok(), true);
   Open(false);
   {
     std::lock_guard lock(mutex);
@@ -184,11 +184,11 @@ bool GatedDecodeAhead::CallerTakesOnPhoto4At(std::int64_t turn) {
     }
     if (i == 3) break;
     ahead.Turn(i, photo);
-    EXPECT_EQ(ahead.Take(i, photo, nullptr).code, 0);
+    EXPECT_EQ(ahead.Take(i, photo, nullptr).Ok(), true);
   }
   clockMilliseconds = turn;
   ahead.Turn(3, photo);
-  EXPECT_EQ(ahead.Take(3, photo, [&] { Open(); }).code, 0);
+  EXPECT_TRUE(ahead.Take(3, photo, [&] { Open(); }).Ok());
   ExpectAsLoaded(list[3], photo);
   bool tookOn = false;
   {

@@ -57,7 +57,7 @@ class CliTest : public ::testing::Test {
 
   static std::optional<std::pair<int, int>> SizeOf(const std::string& path) {
     Bitmap bitmap;
-    if (DecodeJpegFile(path, bitmap).code != 0) return std::nullopt;
+    if (DecodeJpegFile(path, bitmap).status != DecodeStatus::Decoded) return std::nullopt;
     return std::pair{bitmap.Width(), bitmap.Height()};
   }
 

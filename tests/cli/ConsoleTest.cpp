@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -60,26 +62,34 @@ TEST(JsonLines, PhotoAndSummaryObjects) {
   PhotoReport missing;
   missing.input = "/in/gone.jpg";
   missing.outcome = PhotoOutcome::Missing;
-  missing.logLines = {"JPEGファイルが存在しません"};
   EXPECT_EQ(PhotoJson(missing),
             R"({"type":"photo","input":"/in/gone.jpg","output":null,"outcome":"missing",)"
             R"("log":["JPEGファイルが存在しません"],"decoded":null,"crop":null,"saved":null,)"
             R"("warnings":[]})");
 
-  PhotoReport saved{"/in/\xFF.jpg", "/out/\xFF.jpg", PhotoOutcome::Saved,       {}, {640, 480},
-                    {640, 448},     {400, 280},      {"Corrupt JPEG data", "x"}};
+  PhotoReport saved;
+  saved.input = "/in/\xFF.jpg";
+  saved.output = "/out/\xFF.jpg";
+  saved.decoded = {640, 480};
+  saved.crop = {640, 448};
+  saved.saved = {400, 280};
+  saved.warnings.damage = 2;
+  saved.warnings.firstDamage = "Corrupt JPEG data";
+  saved.warnings.exifMalformed = true;
   EXPECT_EQ(
       PhotoJson(saved),
       "{\"type\":\"photo\",\"input\":\"/in/\xEF\xBF\xBD.jpg\",\"input_base64\":\"L2luL/8uanBn\","
       "\"output\":\"/out/\xEF\xBF\xBD.jpg\",\"output_base64\":\"L291dC//LmpwZw==\","
       "\"outcome\":\"saved\",\"log\":[],\"decoded\":{\"width\":640,\"height\":480},"
       "\"crop\":{\"width\":640,\"height\":448},\"saved\":{\"width\":400,\"height\":280},"
-      "\"warnings\":[\"Corrupt JPEG data\",\"x\"]}");
+      "\"warnings\":[\"the JPEG data ended early or was corrupt (2 warnings, first: Corrupt JPEG "
+      "data); the rows it left out are grey\",\"Exif not copied: the photo's Exif block is "
+      "malformed\"]}");
 
-  RunOutcome outcome{true, true, 3, 1, 2, "作業を中断しました。"};
+  RunOutcome outcome{true, true, {3, 1, 2}, {}};
   EXPECT_EQ(SummaryJson(outcome),
             R"({"type":"summary","saved":3,"errors":1,"skipped":2,"stopped":true,)"
-            R"("text":"作業を中断しました。"})");
+            R"("text":"作業を中断しました。保存ファイル数    3  エラー    1   スキップ     2"})");
 }
 
 TEST(TerminalText, ControlsAreShownEscaped) {
@@ -90,9 +100,6 @@ TEST(TerminalText, ControlsAreShownEscaped) {
                            true),
             "\\xc2\\x9b1m \xC2\xA0 \xC2");
   EXPECT_EQ(EscapeControls("\xC2\x9B", false), "\xC2\x9B");  // two-byte locales
-  // In a question, the path's line end is escaped and the text's own stay.
-  EXPECT_EQ(EscapeControlsInPaths("問\n\n/o/a\nb/c.jpg\n/o/a\nb\nNo space\x1b", {"/o/a\nb"}, true),
-            "問\n\n/o/a\\nb/c.jpg\n/o/a\\nb\nNo space\\x1b");
 }
 
 TEST(TerminalText, DisplayWidth) {
@@ -154,27 +161,27 @@ struct PortOnFiles {
   std::unique_ptr<ConsolePort> port;
 };
 
+// A question's or notice's own line ends stay; those in its paths are escaped.
 TEST(ConsolePort, TerminalsGetEscapedPathsAndTheTimedProgressLine) {
   PortOnFiles files;
   ConsolePort& port = *files.port;
   files.now = 100s;
-  port.SetRunning(true);
-  port.AppendLog("/in/a\nb.jpg");
+  port.RunStarted(2);
+  port.PhotoStarted(0, "/in/a\nb.jpg");
   files.now = 104s;
-  port.SetProgress(50, 1, 2);
-  port.SetStatusText("処理中...　 50%         1 /     2  エラー    0   スキップ     0");
-  port.PhotoDone({});
-  port.AppendLog("/in/s\nub\x1b/c.jpg");
-  port.Notify(Notice::SaveFailed,
-              "作成出来ません。\n/out/s\nub\x1b\n/out/s\nub\x1b/c.jpg\nNo space");
+  port.Progress({50, 1, 2, 0, 0});
+  port.PhotoFinished({});
+  port.PhotoStarted(1, "/in/s\nub\x1b/c.jpg");
+  SaveResult failed{SaveStatus::FolderNotCreated, ENOSPC, "/out/s\nub\x1b"};
+  port.Notify({Notice::SaveFailed, "/out/s\nub\x1b/c.jpg", failed, {}});
 
   EXPECT_EQ(PortOnFiles::Read(files.out), "/in/a\\nb.jpg\n/in/s\\nub\\x1b/c.jpg\n");
   const std::string line =
       "\r\033[K処理中...　 50%         1 /     2  エラー    0   スキップ     0"
       "  0:04 elapsed  0.25 photos/s  0:04 left";
   EXPECT_EQ(PortOnFiles::Read(files.err),
-            line + "\r\033[K" + line + "\r\033[K" +
-                "作成出来ません。\n/out/s\\nub\\x1b\n/out/s\\nub\\x1b/c.jpg\nNo space\n" + line);
+            line + "\r\033[K" + line + "\r\033[K" + "保存先フォルダを作成出来ません。\n/out/s\\nub\\x1b\n" +
+                "/out/s\\nub\\x1b/c.jpg\n" + std::strerror(ENOSPC) + "\n" + line);
 }
 
 }  // namespace

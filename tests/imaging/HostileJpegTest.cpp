@@ -91,8 +91,8 @@ TEST(HostileJpeg, RepeatedScansAreDecodedWithinTheBudgetOrRefused) {
     const DecodeResult onDisk = DecodeJpegFile(sandbox.Path("scans.jpg"), fromFile);
     const DecodeResult inMemory = DecodeJpegMemory(Bytes(file), fromMemory);
     for (const DecodeResult& result : {onDisk, inMemory}) {
-      EXPECT_EQ(result.code, row.code);
-      EXPECT_FALSE(result.cancelled);
+      EXPECT_EQ(result.Ok(), row.code == 0);
+      EXPECT_NE(result.status, DecodeStatus::Cancelled);
       if (row.code != 0) {
         EXPECT_EQ(result.reason, "the scans ask for more decoding work than the picture needs");
       }
@@ -138,9 +138,9 @@ TEST(HostileJpeg, HugeFilesAreJudgedByTheirStartWithoutBeingReadWhole) {
           return false;
         });
     EXPECT_LT(BytesRead() - before, 3LL << 20);
-    EXPECT_EQ(result.code, row.code);
+    EXPECT_EQ(result.Ok(), row.code == 0);
     EXPECT_EQ(result.reason, row.reason);
-    EXPECT_EQ(header.declined, row.code == 0);
+    EXPECT_EQ(header.status == DecodeStatus::Declined, row.code == 0);
     EXPECT_EQ(asked, row.code == 0 ? static_cast<std::uint64_t>(RowBytes(64)) * 48 : 0);
     if (row.code == 0) {
       EXPECT_EQ(bitmap.Width(), 64);
@@ -162,8 +162,8 @@ TEST(HostileJpeg, CancelIsAskedWhileJunkIsRead) {
   Bitmap bitmap;
   const DecodeResult result = DecodeJpegFile(sandbox.Path("junk.jpg"), bitmap, cancel);
   EXPECT_LT(BytesRead() - before, 8LL << 20);
-  EXPECT_EQ(result.code, -2);
-  EXPECT_TRUE(result.cancelled);
+  EXPECT_NE(result.status, DecodeStatus::Decoded);
+  EXPECT_EQ(result.status, DecodeStatus::Cancelled);
 }
 
 // Arithmetic coding packs a flat picture of any size into a dozen coded
@@ -197,11 +197,11 @@ TEST(HostileJpeg, ArithmeticCodingsDensityIsAllowedAndHeaderBombsAreNot) {
     sandbox.Write("a.jpg", row.file);
     Bitmap bitmap(3, 2);
     const DecodeResult result = DecodeJpegFile(sandbox.Path("a.jpg"), bitmap);
-    EXPECT_EQ(result.code, row.code) << result.reason;
+    EXPECT_EQ(result.Ok(), row.code == 0) << result.reason;
     EXPECT_EQ(bitmap.Width(), row.width);
   }
   Bitmap decoded;
-  ASSERT_EQ(DecodeJpegMemory(Bytes(arithmetic), decoded).code, 0);
+  ASSERT_EQ(DecodeJpegMemory(Bytes(arithmetic), decoded).status, DecodeStatus::Decoded);
   EXPECT_EQ(decoded.Height(), 4000);
   const std::uint8_t* middle = decoded.Row(2000) + 3 * 3000;
   EXPECT_NEAR(middle[2], 120, 2);
@@ -232,7 +232,7 @@ TEST(HostileJpeg, OnlyDataWarningsAreCounted) {
     SCOPED_TRACE(row.name);
     Bitmap bitmap;
     const DecodeResult result = DecodeJpegMemory(Bytes(row.file), bitmap);
-    EXPECT_EQ(result.code, 0) << result.reason;
+    EXPECT_EQ(result.status, DecodeStatus::Decoded) << result.reason;
     EXPECT_EQ(result.warnings > 0, row.warned);
     EXPECT_TRUE(result.warning.starts_with(row.words)) << result.warning;
   }
@@ -245,13 +245,13 @@ TEST(HostileJpeg, PhotosBeyondThePathLimitAreRead) {
       sandbox.WriteDeep(folders, "deep.jpg", MakeJpeg(40, 30, testing::PhotoPixel));
   ASSERT_GT(path.size(), static_cast<std::size_t>(PATH_MAX));
   Bitmap bitmap;
-  ASSERT_EQ(DecodeJpegFile(path, bitmap).code, 0);
+  ASSERT_EQ(DecodeJpegFile(path, bitmap).status, DecodeStatus::Decoded);
   EXPECT_EQ(bitmap.Width(), 40);
   std::uint64_t asked = 0;
   EXPECT_TRUE(LoadJpegFile(path, bitmap, {}, [&](std::uint64_t bytes) {
                 asked = bytes;
                 return false;
-              }).declined);
+              }).status == DecodeStatus::Declined);
   EXPECT_EQ(asked, static_cast<std::uint64_t>(RowBytes(40)) * 30);
 }
 

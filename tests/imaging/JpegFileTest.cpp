@@ -267,7 +267,7 @@ TEST(DecodeJpegFile, GivesThePixelsOfDjpegWithFloatDct) {
     ASSERT_EQ(status, row.keepPercent == 100 ? 0 : 2);
     Bitmap bitmap;
     const DecodeResult result = DecodeJpegFile(sandbox.Path("in.jpg"), bitmap);
-    ASSERT_EQ(result.code, 0) << result.reason;
+    ASSERT_EQ(result.status, DecodeStatus::Decoded) << result.reason;
     EXPECT_EQ(Difference(bitmap, ParsePnm(sandbox.Read("ref.ppm"))), "");
     // What djpeg warns about is counted, and only that.
     EXPECT_EQ(result.warnings > 0, row.keepPercent != 100);
@@ -289,7 +289,7 @@ TEST(DecodeJpegFile, QuantizesGrayscaleToEvenlySpacedLevelsLikeDjpegOnePass) {
                         Quoted(sandbox.Path("ref.pgm")) + " " + Quoted(sandbox.Path("in.jpg"))),
                 0);
       Bitmap bitmap;
-      ASSERT_EQ(DecodeJpegFile(sandbox.Path("in.jpg"), bitmap).code, 0);
+      ASSERT_EQ(DecodeJpegFile(sandbox.Path("in.jpg"), bitmap).status, DecodeStatus::Decoded);
       const Pnm reference = ParsePnm(sandbox.Read("ref.pgm"));
       EXPECT_EQ(reference.channels, 1);
       EXPECT_EQ(Difference(bitmap, reference), "");
@@ -334,7 +334,7 @@ TEST(DecodeJpegFile, ConvertsCmykWithBlackAsAMultiplier) {
   Sandbox sandbox;
   sandbox.Write("cmyk.jpg", jpeg);
   Bitmap bitmap;
-  ASSERT_EQ(DecodeJpegFile(sandbox.Path("cmyk.jpg"), bitmap).code, 0);
+  ASSERT_EQ(DecodeJpegFile(sandbox.Path("cmyk.jpg"), bitmap).status, DecodeStatus::Decoded);
   ASSERT_EQ(bitmap.Width(), width);
   ASSERT_EQ(bitmap.Height(), height);
   const std::vector<std::uint8_t> cmyk = DecodeCmyk(jpeg);
@@ -363,8 +363,8 @@ TEST(DecodeJpegFile, RefusesWhatIsNotAReadablePhotoAndSaysWhy) {
     sandbox.Write(name, bytes);
     Bitmap bitmap(2, 2);
     const DecodeResult result = DecodeJpegFile(sandbox.Path(name), bitmap);
-    EXPECT_EQ(result.code, -2) << name;
-    EXPECT_FALSE(result.cancelled) << name;
+    EXPECT_NE(result.status, DecodeStatus::Decoded) << name;
+    EXPECT_NE(result.status, DecodeStatus::Cancelled) << name;
     EXPECT_NE(result.reason, "") << name;
   }
   // Files that cannot be read at all are named by the system's words.
@@ -374,7 +374,7 @@ TEST(DecodeJpegFile, RefusesWhatIsNotAReadablePhotoAndSaysWhy) {
   for (const auto& [name, error] : unreadable) {
     Bitmap bitmap;
     const DecodeResult result = DecodeJpegFile(sandbox.Path(name), bitmap);
-    EXPECT_EQ(result.code, -2) << name;
+    EXPECT_NE(result.status, DecodeStatus::Decoded) << name;
     EXPECT_EQ(result.reason, std::strerror(error)) << name;
   }
 }
@@ -393,7 +393,7 @@ TEST(DecodeJpegFile, RefusesImplausibleDimensionsBeforeAllocating) {
     SCOPED_TRACE(std::to_string(row.width) + "x" + std::to_string(row.height));
     sandbox.Write("patched.jpg", WithDimensions(photo, row.width, row.height));
     Bitmap bitmap(3, 2);
-    EXPECT_EQ(DecodeJpegFile(sandbox.Path("patched.jpg"), bitmap).code, row.result);
+    EXPECT_EQ(DecodeJpegFile(sandbox.Path("patched.jpg"), bitmap).Ok(), row.result == 0);
     EXPECT_EQ(bitmap.Width(), row.result == 0 ? row.width : 3);
     EXPECT_EQ(bitmap.Height(), row.result == 0 ? row.height : 2);
   }
@@ -410,7 +410,7 @@ TEST(DecodeJpegFile, RefusesMoreThanAGigapixelWhateverTheFileSize) {
   padded.append(std::size_t{side} * side / 1024, '\0');
   sandbox.Write("huge.jpg", padded);
   Bitmap bitmap(3, 2);
-  EXPECT_EQ(DecodeJpegFile(sandbox.Path("huge.jpg"), bitmap).code, -2);
+  EXPECT_NE(DecodeJpegFile(sandbox.Path("huge.jpg"), bitmap).status, DecodeStatus::Decoded);
   EXPECT_EQ(bitmap.Width(), 3);
 }
 
@@ -424,7 +424,7 @@ TEST(DecodeJpegFile, AcceptsFlatPhotosWhateverTheirCompression) {
   for (const TestJpegOptions& kind : kinds) {
     sandbox.Write("flat.jpg", MakeJpeg(1600, 1200, flat, kind));
     Bitmap bitmap;
-    EXPECT_EQ(DecodeJpegFile(sandbox.Path("flat.jpg"), bitmap).code, 0)
+    EXPECT_EQ(DecodeJpegFile(sandbox.Path("flat.jpg"), bitmap).status, DecodeStatus::Decoded)
         << kind.grayscale << kind.progressive;
     EXPECT_EQ(bitmap.Width(), 1600);
   }
@@ -456,7 +456,7 @@ TEST(DecodeJpegFile, RefusesProgressiveFilesWithAbsurdlyManyScans) {
   for (const auto& row : rows) {
     sandbox.Write("scans.jpg", ManyScanJpeg(row.refinements));
     Bitmap bitmap;
-    EXPECT_EQ(DecodeJpegFile(sandbox.Path("scans.jpg"), bitmap).code, row.result)
+    EXPECT_EQ(DecodeJpegFile(sandbox.Path("scans.jpg"), bitmap).Ok(), row.result == 0)
         << row.refinements;
   }
 }
@@ -482,8 +482,8 @@ TEST(DecodeJpegFile, CountsTheWarningsOfAFileCutShort) {
     sandbox.Write("in.jpg", jpeg);
     Bitmap bitmap;
     const DecodeResult result = DecodeJpegFile(sandbox.Path("in.jpg"), bitmap);
-    EXPECT_EQ(result.code, 0) << result.reason;
-    EXPECT_FALSE(result.cancelled);
+    EXPECT_EQ(result.status, DecodeStatus::Decoded) << result.reason;
+    EXPECT_NE(result.status, DecodeStatus::Cancelled);
     EXPECT_EQ(result.reason, "");
     EXPECT_EQ(bitmap.Width(), 240);
     EXPECT_EQ(bitmap.Height(), 160);
@@ -520,13 +520,13 @@ TEST(DecodeJpegFile, CancelCheckThatAnswersTrueEndsTheDecode) {
     Bitmap bitmap;
     const DecodeResult result = DecodeJpegFile(sandbox.Path(row.file), bitmap, cancel);
     if (row.trueAtQuestion == 0) {
-      EXPECT_EQ(result.code, 0);
-      EXPECT_FALSE(result.cancelled);
+      EXPECT_EQ(result.status, DecodeStatus::Decoded);
+      EXPECT_NE(result.status, DecodeStatus::Cancelled);
       // Asked again and again, not once for the whole photo.
       EXPECT_GT(questions, 10);
     } else {
-      EXPECT_EQ(result.code, -2);
-      EXPECT_TRUE(result.cancelled);
+      EXPECT_NE(result.status, DecodeStatus::Decoded);
+      EXPECT_EQ(result.status, DecodeStatus::Cancelled);
       EXPECT_NE(result.reason, "");
       EXPECT_EQ(questions, row.trueAtQuestion);
     }
@@ -576,7 +576,7 @@ class JpegFileSave : public ::testing::Test {
 TEST_F(JpegFileSave, RefusesPathsOfAtMostTwoBytes) {
   for (const std::string path : {"", "a", "ab"}) {
     const SaveResult result = SaveJpegFile(photo, path, 90);
-    EXPECT_EQ(result.code, -1) << path;
+    EXPECT_EQ(result.status, SaveStatus::NoPath) << path;
     EXPECT_EQ(result.error, 0) << path;
   }
   EXPECT_TRUE(Listing(sandbox.Root()).empty());
@@ -586,14 +586,14 @@ TEST_F(JpegFileSave, CreatesMissingFoldersAndLeavesTheCurrentFolderAlone) {
   const std::filesystem::path before = std::filesystem::current_path();
   const std::string folder = sandbox.Path("new1/new2");
   const SaveResult result = SaveJpegFile(photo, folder + "/a.jpg", 90);
-  ASSERT_EQ(result.code, 0);
+  ASSERT_EQ(result.status, SaveStatus::Saved);
   EXPECT_EQ(result.error, 0);
   EXPECT_EQ(result.folder, folder);
   EXPECT_EQ(std::filesystem::current_path(), before);
   EXPECT_EQ(Listing(folder), std::set<std::string>{"a.jpg"});
   EXPECT_EQ(sandbox.Read("new1/new2/a.jpg"), Bytes(*EncodeJpeg(photo, 90)));
   Bitmap decoded;
-  ASSERT_EQ(DecodeJpegFile(folder + "/a.jpg", decoded).code, 0);
+  ASSERT_EQ(DecodeJpegFile(folder + "/a.jpg", decoded).status, DecodeStatus::Decoded);
   EXPECT_EQ(decoded.Width(), 45);
   EXPECT_EQ(decoded.Height(), 31);
 }
@@ -606,14 +606,14 @@ TEST_F(JpegFileSave, NeverChangesTheCurrentFolder) {
   const std::filesystem::path here = std::filesystem::current_path();
   for (const std::string& path :
        {sandbox.Path("there/a.jpg"), sandbox.Path("there/deep/b.jpg"), sandbox.Path("c.jpg")}) {
-    ASSERT_EQ(SaveJpegFile(photo, path, 90).code, 0) << path;
+    ASSERT_EQ(SaveJpegFile(photo, path, 90).status, SaveStatus::Saved) << path;
     EXPECT_EQ(std::filesystem::current_path(), here) << path;
     EXPECT_TRUE(FileExists(path)) << path;
   }
   EXPECT_TRUE(Listing(sandbox.Path("here")).empty());
 
-  ASSERT_EQ(SaveJpegFile(photo, "rel/sub/d.jpg", 90).code, 0);
-  ASSERT_EQ(SaveJpegFile(photo, "e.jpg", 90).code, 0);
+  ASSERT_EQ(SaveJpegFile(photo, "rel/sub/d.jpg", 90).status, SaveStatus::Saved);
+  ASSERT_EQ(SaveJpegFile(photo, "e.jpg", 90).status, SaveStatus::Saved);
   EXPECT_EQ(std::filesystem::current_path(), here);
   EXPECT_EQ(Listing(sandbox.Path("here/rel/sub")), std::set<std::string>{"d.jpg"});
   EXPECT_EQ(Listing(sandbox.Path("here")), (std::set<std::string>{"e.jpg", "rel"}));
@@ -637,7 +637,7 @@ TEST_F(JpegFileSave, ReportsTheFolderThatCannotBeCreatedWithTheReason) {
     SCOPED_TRACE(row.folder.substr(sandbox.Root().size()));
     if (row.needsPermissions && geteuid() == 0) continue;
     const SaveResult result = SaveJpegFile(photo, row.folder + "/a.jpg", 90);
-    EXPECT_EQ(result.code, -2);
+    EXPECT_EQ(result.status, SaveStatus::FolderNotCreated);
     EXPECT_EQ(result.error, row.error) << std::strerror(result.error);
     EXPECT_EQ(result.folder, row.folder);
   }
@@ -650,7 +650,7 @@ TEST_F(JpegFileSave, ReportsTheFolderThatCannotBeCreatedWithTheReason) {
 TEST_F(JpegFileSave, EncoderErrorCreatesNoFolder) {
   photo.SetSize(0, 31);
   const SaveResult result = SaveJpegFile(photo, sandbox.Path("new1/new2/a.jpg"), 90);
-  EXPECT_EQ(result.code, -4);
+  EXPECT_EQ(result.status, SaveStatus::WriteFailed);
   EXPECT_EQ(result.error, 0);
   EXPECT_EQ(result.folder, sandbox.Path("new1/new2"));
   EXPECT_TRUE(Listing(sandbox.Root()).empty());
@@ -658,7 +658,7 @@ TEST_F(JpegFileSave, EncoderErrorCreatesNoFolder) {
 
 TEST_F(JpegFileSave, EncodesAtTheQualityOfEachCall) {
   for (int quality : {0, 100, 37}) {
-    ASSERT_EQ(SaveJpegFile(photo, sandbox.Path("q.jpg"), quality).code, 0);
+    ASSERT_EQ(SaveJpegFile(photo, sandbox.Path("q.jpg"), quality).status, SaveStatus::Saved);
     EXPECT_EQ(sandbox.Read("q.jpg"), Bytes(*EncodeJpeg(photo, quality))) << quality;
   }
 }
@@ -666,7 +666,7 @@ TEST_F(JpegFileSave, EncodesAtTheQualityOfEachCall) {
 TEST_F(JpegFileSave, ReplacesAWritableFileKeepingItsPermissions) {
   sandbox.Write("out.jpg", "old contents");
   ASSERT_EQ(chmod(sandbox.Path("out.jpg").c_str(), 0640), 0);
-  ASSERT_EQ(SaveJpegFile(photo, sandbox.Path("out.jpg"), 90).code, 0);
+  ASSERT_EQ(SaveJpegFile(photo, sandbox.Path("out.jpg"), 90).status, SaveStatus::Saved);
   EXPECT_EQ(sandbox.Read("out.jpg"), Bytes(*EncodeJpeg(photo, 90)));
   struct stat st {};
   ASSERT_EQ(stat(sandbox.Path("out.jpg").c_str(), &st), 0);
@@ -678,7 +678,7 @@ TEST_F(JpegFileSave, GivesANewFileThePermissionsOfAPlainCreate) {
   const mode_t previous = umask(027);
   const SaveResult result = SaveJpegFile(photo, sandbox.Path("new.jpg"), 90);
   umask(previous);
-  ASSERT_EQ(result.code, 0);
+  ASSERT_EQ(result.status, SaveStatus::Saved);
   struct stat st {};
   ASSERT_EQ(stat(sandbox.Path("new.jpg").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -702,7 +702,7 @@ TEST_F(JpegFileSave, FailureKeepsTheOldFileAndLeavesNoTemporaryFile) {
     ASSERT_EQ(chmod(sandbox.Path(row.name).c_str(), row.mode), 0);
     photo.SetSize(row.width, 31);
     const SaveResult result = SaveJpegFile(photo, sandbox.Path(row.name), 90);
-    EXPECT_EQ(result.code, -4);
+    EXPECT_EQ(result.status, SaveStatus::WriteFailed);
     EXPECT_EQ(result.error, row.error) << std::strerror(result.error);
     EXPECT_EQ(result.folder, sandbox.Root());
     EXPECT_EQ(sandbox.Read(row.name), "old contents");
@@ -715,7 +715,7 @@ TEST_F(JpegFileSave, RefusesATargetThatIsAFolder) {
   for (const std::string& path :
        {sandbox.Path("out.jpg"), sandbox.Path("out.jpg/"), sandbox.Path("missing/")}) {
     const SaveResult result = SaveJpegFile(photo, path, 90);
-    EXPECT_EQ(result.code, -4) << path;
+    EXPECT_EQ(result.status, SaveStatus::WriteFailed) << path;
     EXPECT_EQ(result.error, EISDIR) << path;
   }
   EXPECT_EQ(Listing(sandbox.Path("out.jpg")), std::set<std::string>{"inner.txt"});
@@ -727,7 +727,7 @@ TEST_F(JpegFileSave, ReadOnlyFolderGivesMinusFourAndNoFile) {
   ASSERT_EQ(chmod(sandbox.Path("locked").c_str(), 0555), 0);
   testing::RunUnprivileged(sandbox, [&] {
     const SaveResult result = SaveJpegFile(photo, sandbox.Path("locked/a.jpg"), 90);
-    EXPECT_EQ(result.code, -4);
+    EXPECT_EQ(result.status, SaveStatus::WriteFailed);
     EXPECT_EQ(result.error, EACCES);
   });
   EXPECT_TRUE(Listing(sandbox.Path("locked")).empty());
@@ -740,7 +740,7 @@ TEST(LoadJpegFile, DecodesIntoTheBitmapWhateverItHeldBefore) {
   Bitmap bitmap(10, 10);
   for (auto [name, width, height] : {std::tuple{"big.jpg", 300, 200}, {"small.jpg", 40, 10}}) {
     const DecodeResult result = LoadJpegFile(sandbox.Path(name), bitmap);
-    ASSERT_EQ(result.code, 0) << name;
+    ASSERT_EQ(result.status, DecodeStatus::Decoded) << name;
     EXPECT_EQ(result.warnings, 0) << name;
     EXPECT_EQ(bitmap.Width(), width);
     EXPECT_EQ(bitmap.Height(), height);
@@ -761,8 +761,8 @@ TEST(LoadJpegFile, FailureLeavesAtLeastAOnePixelBitmap) {
     Bitmap bitmap(300, 200);
     const DecodeResult result =
         LoadJpegFile(sandbox.Path(row.name), bitmap, row.cancel ? cancel : CancelCheck());
-    EXPECT_EQ(result.code, -2);
-    EXPECT_EQ(result.cancelled, row.cancel);
+    EXPECT_NE(result.status, DecodeStatus::Decoded);
+    EXPECT_EQ(result.status == DecodeStatus::Cancelled, row.cancel);
     EXPECT_GE(bitmap.Width(), 1);
     EXPECT_GE(bitmap.Height(), 1);
   }
@@ -777,8 +777,8 @@ TEST(LoadJpegFile, SavedPhotoIsAlwaysPlainBaseline) {
     Sandbox sandbox;
     sandbox.Write("in.jpg", MakeJpeg(50, 30, testing::PhotoPixel, input));
     Bitmap bitmap;
-    ASSERT_EQ(LoadJpegFile(sandbox.Path("in.jpg"), bitmap).code, 0);
-    ASSERT_EQ(SaveJpegFile(bitmap, sandbox.Path("out.jpg"), 90).code, 0);
+    ASSERT_EQ(LoadJpegFile(sandbox.Path("in.jpg"), bitmap).status, DecodeStatus::Decoded);
+    ASSERT_EQ(SaveJpegFile(bitmap, sandbox.Path("out.jpg"), 90).status, SaveStatus::Saved);
     const std::string out = sandbox.Read("out.jpg");
     EXPECT_EQ(MarkerSet(out), (std::set<int>{0xD8, 0xE0, 0xDB, 0xC0, 0xC4, 0xDA, 0xD9}));
     for (const Segment& s : Segments(out)) {
@@ -787,7 +787,7 @@ TEST(LoadJpegFile, SavedPhotoIsAlwaysPlainBaseline) {
       }
     }
     Bitmap decoded;
-    ASSERT_EQ(DecodeJpegFile(sandbox.Path("out.jpg"), decoded).code, 0);
+    ASSERT_EQ(DecodeJpegFile(sandbox.Path("out.jpg"), decoded).status, DecodeStatus::Decoded);
     EXPECT_EQ(decoded.Width(), 50);
     EXPECT_EQ(decoded.Height(), 30);
   }

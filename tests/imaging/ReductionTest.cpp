@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <cstdint>
 #include <set>
 #include <string>
@@ -18,8 +20,6 @@ using testing::SourceOf;
 
 // Why the high-quality reduction declines a photo of the box's size, and
 // one whose height already is the box's.
-const std::string SameSize = "画像サイズが同じなので高画質圧縮を中断しました。(幅 200  高さ140)";
-const std::string NotSmaller = "拡大なので高画質圧縮を中断しました。";
 
 // The plane is large; one scratch serves every test of this file.
 ReductionScratch& Scratch() {
@@ -111,7 +111,7 @@ TEST(ReducePhoto, HandsOnThePhotosMemoryOnceNoLongerRead) {
     const ReduceResult result = ReducePhoto(photo, scratch, 200, 140, highQuality, {});
 
     EXPECT_EQ(result.kind, ReduceResult::Reduced);
-    EXPECT_EQ(result.reason, "");
+    EXPECT_FALSE(result.declined);
     EXPECT_EQ(photo.Width(), 200);
     EXPECT_EQ(scratch.Reduced.Row(0), decodedInto);
     EXPECT_EQ(scratch.Reduced.Width(), 400);
@@ -134,7 +134,7 @@ TEST(ReducePhoto, SmallerPhotoIsKeptAsItIs) {
       const ReduceResult result =
           ReducePhoto(photo, Scratch(), box.width, box.height, highQuality, poll.Poll());
       EXPECT_EQ(result.kind, ReduceResult::TooSmall);
-      EXPECT_EQ(result.reason, "");
+      EXPECT_FALSE(result.declined);
       EXPECT_EQ(poll.questions, 0);
       EXPECT_TRUE(SamePixels(photo, original));
     }
@@ -144,14 +144,14 @@ TEST(ReducePhoto, SmallerPhotoIsKeptAsItIs) {
 TEST(ReducePhoto, PhotoOfTheBoxSizeIsKeptEitherWay) {
   const struct {
     bool highQuality;
-    std::string reason;
-  } rows[] = {{false, ""}, {true, SameSize}};
+    std::optional<HighQualityDecline> declined;
+  } rows[] = {{false, std::nullopt}, {true, HighQualityDecline{HighQualityDecline::SameSize, 200, 140}}};
   for (const auto& row : rows) {
     Bitmap photo = CodedPhoto(200, 140);
     const Bitmap original = photo;
     const ReduceResult result = ReducePhoto(photo, Scratch(), 200, 140, row.highQuality, {});
     EXPECT_EQ(result.kind, ReduceResult::Reduced) << row.highQuality;
-    EXPECT_EQ(result.reason, row.reason) << row.highQuality;
+    EXPECT_EQ(result.declined, row.declined) << row.highQuality;
     EXPECT_TRUE(SamePixels(photo, original)) << row.highQuality;
   }
 }
@@ -163,7 +163,7 @@ TEST(ReducePhoto, DeclinedHighQualityFallsBackToPlainAndSaysWhy) {
   Bitmap photo = CodedPhoto(2001, 1500);
   const PixelSize crop = ComputeTrimSize(2001, 1500, {2000, 1401});
   ASSERT_EQ(crop, (PixelSize{2001, 1401}));
-  ASSERT_EQ(TrimCenter(photo, crop.width, crop.height), 0);
+  ASSERT_EQ(TrimCenter(photo, crop.width, crop.height), TrimStatus::Trimmed);
   const ReductionBox box = ComputeReductionBox(2001, 1401, {2000, 1401});
   ASSERT_EQ(box, (ReductionBox{2000, 1401, true}));
 
@@ -171,7 +171,8 @@ TEST(ReducePhoto, DeclinedHighQualityFallsBackToPlainAndSaysWhy) {
   const ReduceResult result =
       ReducePhoto(photo, Scratch(), box.width, box.height, true, poll.Poll());
   EXPECT_EQ(result.kind, ReduceResult::Reduced);
-  EXPECT_EQ(result.reason, NotSmaller);
+  ASSERT_TRUE(result.declined);
+  EXPECT_EQ(result.declined->kind, HighQualityDecline::NotReduction);
   EXPECT_EQ(poll.questions, 0);
   ASSERT_EQ(photo.Width(), 2000);
   ASSERT_EQ(photo.Height(), 1401);
@@ -200,7 +201,7 @@ TEST(ReducePhoto, HighQualityOnlyWhenAsked) {
     const ReduceResult result =
         ReducePhoto(photo, Scratch(), 100, 50, row.highQuality, poll.Poll());
     EXPECT_EQ(result.kind, ReduceResult::Reduced);
-    EXPECT_EQ(result.reason, "");
+    EXPECT_FALSE(result.declined);
     ASSERT_EQ(photo.Width(), 100);
     ASSERT_EQ(photo.Height(), 50);
     EXPECT_EQ(photo.Row(10)[30], row.value);
@@ -214,7 +215,7 @@ TEST(ReducePhoto, CancelInsideHighQualityStops) {
   Bitmap photo(200, 100);
   const ReduceResult result = ReducePhoto(photo, Scratch(), 100, 50, true, poll.Poll());
   EXPECT_EQ(result.kind, ReduceResult::Cancelled);
-  EXPECT_EQ(result.reason, "");
+  EXPECT_FALSE(result.declined);
   EXPECT_EQ(poll.questions, 1);
   // Not reduced plainly instead: the size is the photo's own.
   EXPECT_EQ(photo.Width(), 200);

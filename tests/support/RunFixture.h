@@ -6,7 +6,7 @@
 #include <string>
 
 #include "batch/BatchRun.h"
-#include "support/FakePort.h"
+#include "support/RecordingListener.h"
 #include "support/Sandbox.h"
 
 namespace quorvale::testing {
@@ -24,7 +24,7 @@ inline std::string Summary(const char* wording, int saved, int errors, int skipp
 class RunFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    // One photo after another, so that polls come at fixed points; the
+    // One photo after another, so that a cancel comes at a fixed point; the
     // decodes ahead have tests of their own.
     options.jobs = 1;
     options.inputFolder = box.Path("in") + "/";
@@ -34,14 +34,16 @@ class RunFixture : public ::testing::Test {
   std::string In(const std::string& relative) const { return box.Path("in/" + relative); }
   std::string Out(const std::string& relative) const { return box.Path("out/" + relative); }
 
-  // Runs with the per-photo options the window shows.
+  // Runs with the per-photo options the window shows; each run has a
+  // Cancel of its own, as the window's has.
   RunOutcome Run() {
     options.photo = window.photo;
-    return RunBatch(options, window);
+    window.stop = std::stop_source();
+    return RunBatch(options, window, window.stop.get_token());
   }
 
   Sandbox box;
-  FakePort window;
+  RecordingListener window;
   RunOptions options;
 };
 

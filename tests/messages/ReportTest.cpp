@@ -1,4 +1,4 @@
-#include "batch/Report.h"
+#include "messages/Report.h"
 
 #include <gtest/gtest.h>
 
