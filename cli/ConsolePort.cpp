@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -25,12 +26,15 @@ constexpr int kCancelSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // may run on any thread; write and sigaction are async-signal-safe.
 bool handled[NSIG] = {};
 int wakeFd = -1;  // the write end of the watcher's pipe
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
 constexpr char kInterrupt = 'i';
 constexpr char kQuit = 'q';
 
 extern "C" void OnInterrupt(int) {
   const int saved = errno;
+  interrupted.store(true);
   [[maybe_unused]] const ssize_t written = ::write(wakeFd, &kInterrupt, 1);
   struct sigaction fallback {};
   fallback.sa_handler = SIG_DFL;
@@ -69,7 +73,7 @@ InterruptWatcher::InterruptWatcher(std::stop_source source) {
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC) != 0) return;
   wakeFd = ends[1];
-  thread_ = std::thread([read = ends[0], source = std::move(source)]() mutable {
+  thread_ = std::thread([read = ends[0], source]() mutable {
     char byte = 0;
     for (;;) {
       const ssize_t got = ::read(read, &byte, 1);
@@ -80,6 +84,9 @@ InterruptWatcher::InterruptWatcher(std::stop_source source) {
     ::close(read);
   });
   InstallHandler();
+  // A signal that was pending ran the handler as it was unblocked, above:
+  // the run must not start before its stop is requested.
+  if (interrupted.load()) source.request_stop();
 }
 
 InterruptWatcher::~InterruptWatcher() {

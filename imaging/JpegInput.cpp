@@ -110,7 +110,6 @@ WarningKind KindOfWarning(int messageCode) {
       return WarningKind::EndedEarly;
     case JWRN_ARITH_BAD_CODE:
     case JWRN_BOGUS_PROGRESSION:
-    case JWRN_EXTRANEOUS_DATA:
     case JWRN_HUFF_BAD_CODE:
     case JWRN_MUST_RESYNC:
     case JWRN_NOT_SEQUENTIAL:

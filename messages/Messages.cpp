@@ -112,6 +112,9 @@ std::string QuestionText(const RunQuestion& question) {
 
 std::vector<std::string> PhotoLogLines(const PhotoReport& report) {
   std::vector<std::string> lines;
+  if (report.outcome == PhotoOutcome::Saved && report.warnings.damage > 0) {
+    lines.emplace_back("破損したデータを補って保存しました");
+  }
   if (report.notReduced) lines.emplace_back("元画像が指定サイズより小さいので縮小は行われません");
   if (const char* line = OutcomeLine(report)) lines.emplace_back(line);
   // A cancelled high-quality reduction leaves no reason: an empty line.

@@ -19,7 +19,8 @@ std::string NoticeText(const RunNotice& notice);
 // A stop question's text, ending in the path after a blank line.
 std::string QuestionText(const RunQuestion& question);
 
-// The log lines a photo adds after its path line (none for a plain save).
+// The log lines a photo adds after its path line (none for a plain save;
+// one for a photo saved from damaged data, whose missing parts are grey).
 std::vector<std::string> PhotoLogLines(const PhotoReport& report);
 
 // The status line after a saved photo: "処理中...　%3d%%     %5d / %5d  エラー

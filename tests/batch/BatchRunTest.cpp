@@ -335,6 +335,21 @@ TEST_F(BatchRunTest, FoldersAndSizeAreFixedAtRunButPhotoOptionsAreNot) {
   EXPECT_EQ(SizeOf(Out("b.jpg")), (PixelSize{400, 300}));
 }
 
+// A photo cut short is saved with its missing rows grey and says so; stray
+// bytes before a marker lose nothing and are not damage.
+TEST_F(BatchRunTest, DamagedPhotosAreSavedWithALine) {
+  const std::string whole = MakeJpeg(400, 300, CoordinatePixel);
+  box.Write("in/cut.jpg", whole.substr(0, whole.size() / 2));
+  // Three stray bytes between the JFIF segment (2 + 18 bytes) and the next.
+  box.Write("in/stray.jpg", whole.substr(0, 20) + std::string("\x01\x02\x03") + whole.substr(20));
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.log, (Strings{In("cut.jpg"), "破損したデータを補って保存しました",
+                                 In("stray.jpg")}));
+  EXPECT_EQ(outcome.counts.saved, 2);
+}
+
 TEST_F(BatchRunTest, EachPhotoIsReportedOnceWithItsOutcome) {
   Photo("a.jpg", 400, 300);
   Photo("b.jpg", 300, 200);

@@ -455,7 +455,8 @@ TEST_F(CliTest, DamageAndADeclinedReductionAreNamedOnStandardError) {
 
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Lines(r.out),
-            (Strings{box.Path("in/cut.jpg"), box.Path("in/fine.jpg"), box.Path("in/wide.jpg"),
+            (Strings{box.Path("in/cut.jpg"), "破損したデータを補って保存しました",
+                     box.Path("in/fine.jpg"), box.Path("in/wide.jpg"),
                      "作業が終了しました。保存ファイル数    3  エラー    0   スキップ     0"}));
   const Strings err = Lines(r.err);
   ASSERT_EQ(err.size(), 2u) << r.err;

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -80,7 +80,8 @@ TEST(JsonLines, PhotoAndSummaryObjects) {
       PhotoJson(saved),
       "{\"type\":\"photo\",\"input\":\"/in/\xEF\xBF\xBD.jpg\",\"input_base64\":\"L2luL/8uanBn\","
       "\"output\":\"/out/\xEF\xBF\xBD.jpg\",\"output_base64\":\"L291dC//LmpwZw==\","
-      "\"outcome\":\"saved\",\"log\":[],\"decoded\":{\"width\":640,\"height\":480},"
+      "\"outcome\":\"saved\",\"log\":[\"破損したデータを補って保存しました\"],"
+      "\"decoded\":{\"width\":640,\"height\":480},"
       "\"crop\":{\"width\":640,\"height\":448},\"saved\":{\"width\":400,\"height\":280},"
       "\"warnings\":[\"the JPEG data ended early or was corrupt (2 warnings, first: Corrupt JPEG "
       "data); the rows it left out are grey\",\"Exif not copied: the photo's Exif block is "
@@ -180,7 +181,8 @@ TEST(ConsolePort, TerminalsGetEscapedPathsAndTheTimedProgressLine) {
       "\r\033[K処理中...　 50%         1 /     2  エラー    0   スキップ     0"
       "  0:04 elapsed  0.25 photos/s  0:04 left";
   EXPECT_EQ(PortOnFiles::Read(files.err),
-            line + "\r\033[K" + line + "\r\033[K" + "保存先フォルダを作成出来ません。\n/out/s\\nub\\x1b\n" +
+            line + "\r\033[K" + line + "\r\033[K" +
+                "保存先フォルダを作成出来ません。\n/out/s\\nub\\x1b\n" +
                 "/out/s\\nub\\x1b/c.jpg\n" + std::strerror(ENOSPC) + "\n" + line);
 }
 
