@@ -478,7 +478,9 @@ TEST(ShrinkHighQuality, PreconditionsInOrderWithTheirMessages) {
     Set(bitmap, c.sw - 1, c.sh - 1, {10, 20, 30});
     const HighQualityResult result = Shrink(bitmap, c.tw, c.th, poll.Poll());
     EXPECT_EQ(result.kind, accepted ? HighQualityResult::Cancelled : HighQualityResult::Declined);
-    if (!accepted) EXPECT_EQ(DeclineText(result.decline), c.message);
+    if (!accepted) {
+      EXPECT_EQ(DeclineText(result.decline), c.message);
+    }
     EXPECT_EQ(bitmap.Width(), c.sw);
     EXPECT_EQ(bitmap.Height(), c.sh);
     EXPECT_EQ(At(bitmap, c.sw - 1, c.sh - 1), (Pixel{10, 20, 30}));
