@@ -351,7 +351,7 @@ TEST_F(CliTest, ListSizesShowsEveryRowWithItsPair) {
     return it == lines.end() ? std::string() : *it;
   };
   EXPECT_NE(row("L").find("2000 x 1401  print"), std::string::npos) << row("L");
-  EXPECT_NE(row("sxga-2048").find("2048 x 1356  fixed"), std::string::npos) << row("sxga-2048");
+  EXPECT_NE(row("sxga-2048").find("2048 x 1536  fixed"), std::string::npos) << row("sxga-2048");
   EXPECT_NE(row("vga").find("640 x  480  fixed"), std::string::npos) << row("vga");
 
   const Result scaled = RunCli({"--list-sizes", "--dpi", "150"});
