@@ -562,6 +562,7 @@ HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane&
   const bool narrow = 255 * size.side * size.side <= std::numeric_limits<std::int32_t>::max();
   // Every pixel of the result is stored, so it need not be cleared.
   result.Allocate(width, height);
+  plane.Reserve(width, height);
   const int reducing = narrow ? Reduce<true>(plane, cancel, source, result, size)
                               : Reduce<false>(plane, cancel, source, result, size);
   if (reducing != 0) return {reducing, {}};

@@ -19,6 +19,7 @@
 
 #include "imaging/Exif.h"
 #include "imaging/JpegInput.h"
+#include "imaging/JpegMetadata.h"
 #include "imaging/OutputFile.h"
 #include "platform/FileDescriptor.h"
 #include "platform/FileSystem.h"
@@ -46,12 +47,6 @@ constexpr std::uint64_t MaxPixelsPerHuffmanByte = 1024;
 // Arithmetic files of real photos are far below the Huffman floor and are
 // judged by it.
 constexpr std::uint64_t MaxDenseArithmeticPixels = std::uint64_t{1} << 26;
-
-// While the header is looked for, at most this much of the file is read;
-// marker segments passed over (Exif, ICC and other application data) are
-// skipped unread and do not count. A large file that is not a photo is so
-// refused after one megabyte, not read whole.
-constexpr std::size_t MaxHeaderSearchBytes = std::size_t{1} << 20;
 
 // The system promises memory it may not have: a bitmap larger than the
 // machine can hold would be killed while the decoder fills it, not refused.
@@ -546,7 +541,10 @@ DecodeResult DecodeFile(const std::string& path, Bitmap& bitmap, const CancelChe
   std::string reason;
   const FileDescriptor file = OpenPhoto(path, input.size, reason);
   if (!file) return Refused(reason);
-  FileSource source(file.Get(), MaxHeaderSearchBytes);
+  // A large file that is not a photo is refused after a megabyte, not read
+  // whole; the marker segments passed over (Exif, ICC and other application
+  // data) have their own budget, as a valid ICC profile alone may be 16 MB.
+  FileSource source(file.Get(), MaxHeaderOtherBytes, MaxMetadataSegmentBytes);
   input.file = &source;
   return Decode(input, bitmap, cancel, admit);
 }

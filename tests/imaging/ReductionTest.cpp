@@ -1,13 +1,20 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <new>
 #include <set>
 #include <string>
 
+#include "imaging/JpegFile.h"
 #include "imaging/Reduction.h"
 #include "imaging/SizeTable.h"
 #include "imaging/TrimCenter.h"
 #include "support/CodedBitmap.h"
+#include "support/TestJpeg.h"
 
 namespace quorvale {
 namespace {
@@ -21,7 +28,7 @@ using testing::SourceOf;
 const std::string SameSize = "画像サイズが同じなので高画質圧縮を中断しました。(幅 200  高さ140)";
 const std::string NotSmaller = "拡大なので高画質圧縮を中断しました。";
 
-// The plane is large; one scratch serves every test of this file.
+// One scratch serves every test of this file.
 ReductionScratch& Scratch() {
   static ReductionScratch* scratch = new ReductionScratch;
   return *scratch;
@@ -219,6 +226,47 @@ TEST(ReducePhoto, CancelInsideHighQualityStops) {
   // Not reduced plainly instead: the size is the photo's own.
   EXPECT_EQ(photo.Width(), 200);
   EXPECT_EQ(photo.Height(), 100);
+}
+
+// The process's address space now, in bytes (VmSize).
+rlim_t AddressSpaceInUse() {
+  std::FILE* statm = std::fopen("/proc/self/statm", "re");
+  unsigned long pages = 0;
+  if (statm != nullptr) {
+    if (std::fscanf(statm, "%lu", &pages) != 1) pages = 0;
+    std::fclose(statm);
+  }
+  return static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Under a modest `ulimit -v` a small photo is decoded and reduced with a
+// fresh scratch: nothing is reserved for photos larger than the one in hand.
+// The limit is set in a child, so this process keeps its own.
+TEST(ReducePhoto, SmallPhotoGoesThroughUnderAnAddressSpaceLimit) {
+  const std::string jpeg = testing::MakeJpeg(640, 480, testing::PhotoPixel);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const rlimit limit{AddressSpaceInUse() + (rlim_t{64} << 20), RLIM_INFINITY};
+    if (limit.rlim_cur <= (rlim_t{64} << 20) || setrlimit(RLIMIT_AS, &limit) != 0) _exit(3);
+    try {
+      ReductionScratch scratch;
+      Bitmap photo;
+      const auto* bytes = reinterpret_cast<const std::uint8_t*>(jpeg.data());
+      if (DecodeJpegMemory({bytes, jpeg.size()}, photo).code != 0) _exit(4);
+      const ReduceResult reduced = ReducePhoto(photo, scratch, 400, 300, true, {});
+      _exit(reduced.kind == ReduceResult::Reduced && reduced.reason.empty() &&
+                    photo.Width() == 400 && photo.Height() == 300
+                ? 0
+                : 5);
+    } catch (const std::bad_alloc&) {
+      _exit(6);
+    }
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "3 no limit, 4 not decoded, 5 not reduced, 6 out of memory";
 }
 
 }  // namespace
