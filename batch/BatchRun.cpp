@@ -223,8 +223,12 @@ class Run {
       bool malformed = false;
       const std::vector<std::uint8_t> exif = OutputExif(metadata, print, size, malformed);
       if (malformed) report_.warnings.push_back(kExifNotCopied);
-      JpegExtras extras{print.dpi, exif};
-      if (print.keepMetadata) extras.icc = metadata.icc;
+      std::string droppedIcc;
+      const JpegExtras extras{print.dpi, exif, OutputIcc(metadata, print, droppedIcc)};
+      if (!droppedIcc.empty()) {
+        report_.warnings.push_back("ICC profile not copied: its colour space is " + droppedIcc +
+                                   ", the output's is RGB");
+      }
       const SaveResult saved = SaveJpegFile(photo_, *output, options.quality, extras);
       if (saved.code != 0) {
         port_.Notify(Notice::SaveFailed, SaveFailureText(saved, *output));

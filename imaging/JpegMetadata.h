@@ -28,6 +28,11 @@ struct JpegMetadata {
   bool complete = false;
 };
 
+// The colour space an ICC profile's header names (its bytes 16 to 19, such
+// as "RGB ", "CMYK" or "GRAY"); empty when the profile is shorter than the
+// 128-byte header.
+std::string IccColourSpace(std::span<const std::uint8_t> profile);
+
 // Walks the marker segments of `head`, the first bytes of a JPEG file, from
 // SOI up to the first SOS, never reading past the bytes given. Any bytes are
 // safe: a bad marker, a segment length below 2 or past the end ends the walk.

@@ -50,8 +50,9 @@ Bytes CameraExif(int orientation, int width, int height) {
   return b.Build();
 }
 
-// An ICC profile exiftool reads: an RGB display header and a copyright.
-Bytes IccProfile() {
+// An ICC profile exiftool reads: a display header for `space` and a
+// copyright.
+Bytes IccProfile(const std::string& space = "RGB ") {
   const std::string copyright = "Quorvale wide gamut";
   Bytes profile(200, 0);
   const auto put32 = [&](std::size_t at, std::uint32_t value) {
@@ -63,7 +64,7 @@ Bytes IccProfile() {
   put32(0, 200);
   put32(8, 0x02100000);
   put(12, "mntr");
-  put(16, "RGB ");
+  put(16, space);
   put(20, "XYZ ");
   put(36, "acsp");
   put32(128, 1);
@@ -173,12 +174,13 @@ TEST_F(PrintRunTest, KeepsExifAndTheProfileAsExiftoolReadsThem) {
       "File:ImageWidth",          "File:ImageHeight",       "IFD0:Make",
       "ExifIFD:DateTimeOriginal", "IFD1:ThumbnailLength",   "ICC_Profile:ProfileCopyright",
       "JFIF:ResolutionUnit",      "JFIF:XResolution",       "JFIF:YResolution",
+      "IFD0:ResolutionUnit",      "IFD0:XResolution",       "IFD0:YResolution",
       "ExifTool:Warning"};
   const std::string width = std::to_string(crop.width);
   const std::string height = std::to_string(crop.height);
   EXPECT_EQ(ExiftoolValues(Out("phone.jpg"), tags),
             (Strings{"1", width, height, width, height, "Quorvale Test Camera",
-                     "2024:05:01 10:20:30", "-", "Quorvale wide gamut", "1", "300", "300", "-"}));
+                     "2024:05:01 10:20:30", "-", "Quorvale wide gamut", "1", "300", "300", "2", "300", "300", "-"}));
 
   // Not turned, the photo keeps its orientation for the viewer to apply.
   options.print.autoOrient = false;
@@ -201,6 +203,40 @@ TEST_F(PrintRunTest, AMalformedExifBlockIsLeftOutWithAWarning) {
   EXPECT_EQ(window.reports[0].warnings,
             Strings{"Exif not copied: the photo's Exif block is malformed"});
   EXPECT_EQ(window.log, Strings{In("a.jpg")}) << "the log is as without the option";
+}
+
+// Every output is RGB: a profile for other data would make colour-managed
+// viewers reject it or misread its colours.
+TEST_F(PrintRunTest, OnlyAnRgbProfileIsKept) {
+  Bytes shortProfile = IccProfile();
+  shortProfile.resize(100);
+  box.Write("in/a-rgb.jpg", MakeJpeg(64, 48, testing::PhotoPixel, {.icc = IccProfile()}));
+  box.Write("in/b-gray.jpg",
+            MakeJpeg(64, 48, testing::PhotoPixel, {.grayscale = true, .icc = IccProfile("GRAY")}));
+  box.Write("in/c-cmyk.jpg", MakeJpeg(64, 48, testing::PhotoPixel,
+                                      {.cmyk = true, .icc = IccProfile("CMYK")}));
+  box.Write("in/d-short.jpg", MakeJpeg(64, 48, testing::PhotoPixel, {.icc = shortProfile}));
+  options.print.keepMetadata = true;
+  ASSERT_EQ(Run().SavedCount, 4);
+  const struct {
+    const char* name;
+    const char* copyright;
+    const char* space;
+  } rows[] = {{"a-rgb.jpg", "Quorvale wide gamut", nullptr},
+              {"b-gray.jpg", "-", "GRAY"},
+              {"c-cmyk.jpg", "-", "CMYK"},
+              {"d-short.jpg", "-", "unreadable"}};
+  ASSERT_EQ(window.reports.size(), std::size(rows));
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(rows[i].name);
+    EXPECT_EQ(ExiftoolValues(Out(rows[i].name), {"ICC_Profile:ProfileCopyright"}),
+              Strings{rows[i].copyright});
+    const Strings warnings =
+        rows[i].space == nullptr ? Strings{}
+                                 : Strings{"ICC profile not copied: its colour space is " +
+                                           std::string(rows[i].space) + ", the output's is RGB"};
+    EXPECT_EQ(window.reports[i].warnings, warnings);
+  }
 }
 
 TEST_F(PrintRunTest, OutputsTakeTheModificationTimesOfTheirPhotos) {
