@@ -213,10 +213,11 @@ class Run {
       return Next::NextFile;
     }
 
-    if (!sameNameAsked_ && FileExists(*output)) {
-      if (port_.Ask(Question::SameName, kAskSameName + *output)) return StopRule();
-      sameNameAsked_ = true;
-    }
+    // Skipping existing outputs, one still here was cut short: it is made
+    // again without a question, unless it has been completed since.
+    const bool exists = FileExists(*output);
+    if (!print.skipExisting && exists && AskedToStopForSameName(*output)) return StopRule();
+    const bool replace = exists && !(print.skipExisting && EndsWithEndOfImage(*output));
 
     const PixelSize size{photo_.Width(), photo_.Height()};
     if (!print.dryRun) {
@@ -229,7 +230,13 @@ class Run {
         report_.warnings.push_back("ICC profile not copied: its colour space is " + droppedIcc +
                                    ", the output's is RGB");
       }
-      const SaveResult saved = SaveJpegFile(photo_, *output, options.quality, extras);
+      SaveResult saved = SaveJpegFile(photo_, *output, options.quality, extras, replace);
+      // Another writer took the name since it was looked at.
+      if (saved.code == -3 && print.skipExisting) return SkipExisting(*output);
+      if (saved.code == -3) {
+        if (AskedToStopForSameName(*output)) return StopRule();
+        saved = SaveJpegFile(photo_, *output, options.quality, extras, true);
+      }
       if (saved.code != 0) {
         port_.Notify(Notice::SaveFailed, SaveFailureText(saved, *output));
         return Problem(Question::SaveFailed, kAskSave + *output, kLogSave,
@@ -260,7 +267,9 @@ class Run {
   std::optional<std::string> ExistingOutput(const std::string& p) const {
     std::optional<std::string> output =
         MapOutputPath(p, options_.inputFolder, options_.outputFolder);
-    if (!output || output->size() > MaxOutputPathLength || !FileExists(*output)) {
+    // An output cut short (a power cut while it was written) is not done.
+    if (!output || output->size() > MaxOutputPathLength || !FileExists(*output) ||
+        !EndsWithEndOfImage(*output)) {
       return std::nullopt;
     }
     return output;
@@ -269,11 +278,24 @@ class Run {
   bool SkippedExisting(const std::string& p) {
     const std::optional<std::string> output = ExistingOutput(p);
     if (!output) return false;
-    report_.output = *output;
+    SkipExisting(*output);
+    return true;
+  }
+
+  Next SkipExisting(const std::string& output) {
+    report_.output = output;
     Log(kLogExists);
     report_.outcome = PhotoOutcome::SkippedExisting;
     ++SkipCount;
-    return true;
+    return Next::NextFile;
+  }
+
+  // The same-name question, asked once per run: true when answered Yes.
+  bool AskedToStopForSameName(const std::string& output) {
+    if (sameNameAsked_) return false;
+    if (port_.Ask(Question::SameName, kAskSameName + output)) return true;
+    sameNameAsked_ = true;
+    return false;
   }
 
   void AttachThumbnail() {

@@ -589,7 +589,7 @@ DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelC
 }
 
 SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quality,
-                        const JpegExtras& extras) {
+                        const JpegExtras& extras, bool replace) {
   SaveResult result;
   if (path.size() <= 2) {
     result.code = -1;
@@ -622,9 +622,20 @@ SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quali
     return result;
   }
   const std::string name = last.index == std::string::npos ? path : path.substr(last.index + 1);
-  result.error = WriteFileReplacing(folder.Get(), name, *bytes);
-  if (result.error != 0) result.code = -4;
+  result.error = WriteFileReplacing(folder.Get(), name, *bytes, TemporaryFileKind::Unnamed, replace);
+  if (result.error != 0) result.code = result.error == EEXIST && !replace ? -3 : -4;
   return result;
+}
+
+bool EndsWithEndOfImage(const std::string& path) {
+  const FileDescriptor file(OpenLongPath(path, O_RDONLY | O_NONBLOCK));
+  struct stat st {};
+  if (!file || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 2) {
+    return false;
+  }
+  std::uint8_t end[2] = {};
+  return ::pread(file.Get(), end, sizeof end, st.st_size - 2) == 2 && end[0] == 0xFF &&
+         end[1] == JPEG_EOI;
 }
 
 }  // namespace quorvale

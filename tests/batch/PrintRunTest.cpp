@@ -305,6 +305,44 @@ TEST_F(PrintRunTest, SkippingExistingOutputsFinishesAStoppedRun) {
 }
 
 // 8064 x 6048, as 48-megapixel phones take them: the crop is 8064 wide.
+// An output cut short (a power cut before its data reached the disk) is no
+// finished photo: a run skipping existing outputs makes it again, asking
+// nothing.
+TEST_F(PrintRunTest, SkippingExistingOutputsRedoesOneCutShort) {
+  const std::string photo = MakeJpeg(64, 48, testing::PhotoPixel);
+  box.Write("in/a.jpg", photo);
+  box.Write("out/a.jpg", photo.substr(0, photo.size() / 2));
+  options.print.skipExisting = true;
+  EXPECT_EQ(Run().SavedCount, 1);
+  EXPECT_TRUE(window.questions.empty());
+  EXPECT_TRUE(EndsWithEndOfImage(Out("a.jpg")));
+}
+
+// A name taken by another writer at the moment of the link (here a dangling
+// link, which no existence check sees) is never replaced in silence: it is
+// the same-name question, or a skip when existing outputs are skipped.
+TEST_F(PrintRunTest, ANameTakenAtTheLinkIsTheSameNameQuestionOrASkip) {
+  box.Write("in/a.jpg", MakeJpeg(64, 48, testing::PhotoPixel));
+  fs::create_directories(Out(""));
+  ASSERT_EQ(symlink("elsewhere.jpg", Out("a.jpg").c_str()), 0);
+  const auto untouched = [&] { return fs::is_symlink(Out("a.jpg")); };
+
+  window.answers = {true};
+  EXPECT_TRUE(Run().stopped);
+  EXPECT_EQ(window.questionKinds, std::vector<Question>{Question::SameName});
+  EXPECT_TRUE(untouched());
+
+  options.print.skipExisting = true;
+  EXPECT_EQ(Run().SkipCount, 1);
+  EXPECT_EQ(window.reports.at(0).outcome, PhotoOutcome::SkippedExisting);
+  EXPECT_TRUE(untouched());
+
+  options.print.skipExisting = false;
+  window.answers = {false};
+  EXPECT_EQ(Run().SavedCount, 1) << "answered No, the run goes on and replaces it";
+  EXPECT_FALSE(untouched());
+}
+
 TEST_F(PrintRunTest, LargePhotosAreTrimmedAndReducedOnlyWhenAllowed) {
   box.Write("in/large.jpg", MakeJpeg(8064, 6048, [](int x, int y) {
               return Rgb{static_cast<std::uint8_t>(x / 32), static_cast<std::uint8_t>(y / 24), 90};
