@@ -402,9 +402,11 @@ RunOutcome RunBatch(const RunOptions& options, RunPort& port) {
   // neither listed nor counted.
   PathList list;
   ScanCounts counts;
-  CollectFilesRecursive(options.inputFolder,
-                        ScanRules{options.subfolders, IdentifyFolder(options.outputFolder)}, list,
-                        counts, PathSyntax::Native(), &outcome.unlistedFolders);
+  CollectFilesRecursive(
+      options.inputFolder,
+      ScanRules{options.subfolders, IdentifyFolder(options.outputFolder), options.allJpegNames},
+      list, counts, PathSyntax::Native(), &outcome.unlistedFolders);
+  outcome.otherJpegNames = counts.OtherJpegNameCount;
   if (counts.JpegCount <= 0) {
     port.Notify(Notice::NoJpegFiles, kNoJpegFiles);
     return outcome;

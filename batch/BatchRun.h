@@ -19,6 +19,9 @@ struct RunOutcome {
   std::int32_t ErrorCount = 0;
   std::int32_t SkipCount = 0;
   std::string summary;  // the summary text shown at the end, empty if not started
+  // Files ending in ".jpeg", ".jpe" or ".jfif" the scan passed over (see
+  // RunOptions::allJpegNames); counted also when the run did not start.
+  std::int32_t otherJpegNames = 0;
   // Folders under the input folder that the scan could not list (their
   // photos are in no count); the window's log does not show them.
   UnlistedFolders unlistedFolders = {};

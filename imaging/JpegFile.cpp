@@ -622,7 +622,8 @@ SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quali
     return result;
   }
   const std::string name = last.index == std::string::npos ? path : path.substr(last.index + 1);
-  result.error = WriteFileReplacing(folder.Get(), name, *bytes, TemporaryFileKind::Unnamed, replace);
+  result.error =
+      WriteFileReplacing(folder.Get(), name, *bytes, TemporaryFileKind::Unnamed, replace);
   if (result.error != 0) result.code = result.error == EEXIST && !replace ? -3 : -4;
   return result;
 }

@@ -94,8 +94,8 @@ void FileSource::Skip(j_decompress_ptr info, long count) {
       source.headerTooLong_ = true;
       ERREXIT(info, JERR_NO_SOI);
     }
-    source.headerRead_ -= std::min(source.headerRead_,
-                                   std::min(wanted, source.pub_.bytes_in_buffer));
+    source.headerRead_ -=
+        std::min(source.headerRead_, std::min(wanted, source.pub_.bytes_in_buffer));
   }
   if (wanted <= source.pub_.bytes_in_buffer) {
     source.pub_.next_input_byte += wanted;

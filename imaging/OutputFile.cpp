@@ -37,10 +37,10 @@ std::string TemporaryName() {
   std::uint64_t random = 0;
   if (::getrandom(&random, sizeof random, GRND_NONBLOCK) != sizeof random) {
     static std::atomic<std::uint64_t> serial{0};
-    random = static_cast<std::uint64_t>(
-                 std::chrono::steady_clock::now().time_since_epoch().count()) *
-                 0x9E3779B97F4A7C15ull +
-             ++serial;
+    random =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) *
+            0x9E3779B97F4A7C15ull +
+        ++serial;
   }
   char name[96];
   std::snprintf(name, sizeof name, "%s%ld-%016llx%s", TemporaryPrefix,

@@ -30,9 +30,7 @@ class Plane {
   int Height() const { return height_; }
 
   std::uint32_t* Row(int y) { return cells_ + static_cast<std::ptrdiff_t>(y) * width_; }
-  const std::uint32_t* Row(int y) const {
-    return cells_ + static_cast<std::ptrdiff_t>(y) * width_;
-  }
+  const std::uint32_t* Row(int y) const { return cells_ + static_cast<std::ptrdiff_t>(y) * width_; }
   std::uint32_t& At(int x, int y) { return Row(y)[x]; }
   std::uint32_t At(int x, int y) const { return Row(y)[x]; }
 

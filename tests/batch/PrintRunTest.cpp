@@ -178,9 +178,10 @@ TEST_F(PrintRunTest, KeepsExifAndTheProfileAsExiftoolReadsThem) {
       "ExifTool:Warning"};
   const std::string width = std::to_string(crop.width);
   const std::string height = std::to_string(crop.height);
-  EXPECT_EQ(ExiftoolValues(Out("phone.jpg"), tags),
-            (Strings{"1", width, height, width, height, "Quorvale Test Camera",
-                     "2024:05:01 10:20:30", "-", "Quorvale wide gamut", "1", "300", "300", "2", "300", "300", "-"}));
+  EXPECT_EQ(
+      ExiftoolValues(Out("phone.jpg"), tags),
+      (Strings{"1", width, height, width, height, "Quorvale Test Camera", "2024:05:01 10:20:30",
+               "-", "Quorvale wide gamut", "1", "300", "300", "2", "300", "300", "-"}));
 
   // Not turned, the photo keeps its orientation for the viewer to apply.
   options.print.autoOrient = false;
@@ -213,8 +214,8 @@ TEST_F(PrintRunTest, OnlyAnRgbProfileIsKept) {
   box.Write("in/a-rgb.jpg", MakeJpeg(64, 48, testing::PhotoPixel, {.icc = IccProfile()}));
   box.Write("in/b-gray.jpg",
             MakeJpeg(64, 48, testing::PhotoPixel, {.grayscale = true, .icc = IccProfile("GRAY")}));
-  box.Write("in/c-cmyk.jpg", MakeJpeg(64, 48, testing::PhotoPixel,
-                                      {.cmyk = true, .icc = IccProfile("CMYK")}));
+  box.Write("in/c-cmyk.jpg",
+            MakeJpeg(64, 48, testing::PhotoPixel, {.cmyk = true, .icc = IccProfile("CMYK")}));
   box.Write("in/d-short.jpg", MakeJpeg(64, 48, testing::PhotoPixel, {.icc = shortProfile}));
   options.print.keepMetadata = true;
   ASSERT_EQ(Run().SavedCount, 4);
@@ -231,8 +232,8 @@ TEST_F(PrintRunTest, OnlyAnRgbProfileIsKept) {
     SCOPED_TRACE(rows[i].name);
     EXPECT_EQ(ExiftoolValues(Out(rows[i].name), {"ICC_Profile:ProfileCopyright"}),
               Strings{rows[i].copyright});
-    const Strings warnings =
-        rows[i].space == nullptr ? Strings{}
+    const Strings warnings = rows[i].space == nullptr
+                                 ? Strings{}
                                  : Strings{"ICC profile not copied: its colour space is " +
                                            std::string(rows[i].space) + ", the output's is RGB"};
     EXPECT_EQ(window.reports[i].warnings, warnings);

@@ -156,11 +156,16 @@ TEST(TemporaryFileName, RecognisesOnlyItsOwnPattern) {
     const char* name;
     long pid;  // 0: not of the pattern
   } cases[] = {
-      {".quorvale-123-0123456789abcdef.tmp", 123}, {".quorvale-9-ffffffffffffffff.tmp", 9},
-      {".quorvale-123-4-0-1a2b.tmp", 0},           {".quorvale-123-0123456789abcde.tmp", 0},
-      {".quorvale-123-0123456789ABCDEF.tmp", 0},   {".quorvale-0-0123456789abcdef.tmp", 0},
-      {".quorvale--0123456789abcdef.tmp", 0},      {".quorvale-12a-0123456789abcdef.tmp", 0},
-      {".quorvale-123-0123456789abcdef.tmpx", 0},  {"quorvale-123-0123456789abcdef.tmp", 0},
+      {".quorvale-123-0123456789abcdef.tmp", 123},
+      {".quorvale-9-ffffffffffffffff.tmp", 9},
+      {".quorvale-123-4-0-1a2b.tmp", 0},
+      {".quorvale-123-0123456789abcde.tmp", 0},
+      {".quorvale-123-0123456789ABCDEF.tmp", 0},
+      {".quorvale-0-0123456789abcdef.tmp", 0},
+      {".quorvale--0123456789abcdef.tmp", 0},
+      {".quorvale-12a-0123456789abcdef.tmp", 0},
+      {".quorvale-123-0123456789abcdef.tmpx", 0},
+      {"quorvale-123-0123456789abcdef.tmp", 0},
       {".quorvale-12345678901-0123456789abcdef.tmp", 0},
   };
   for (const auto& c : cases) {
