@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <initializer_list>
 #include <string>
 
@@ -78,27 +75,6 @@ TEST(SizeTable, HoldsTheEighteenRowsInTestOrder) {
     EXPECT_EQ(row.L, expected.L);
     EXPECT_EQ(row.S, expected.S);
     EXPECT_EQ(std::string(row.id), expected.id);
-  }
-}
-
-// A fixed size writes the pixels its caption names, and its label is that
-// pair's aspect to two places.
-TEST(SizeTable, FixedPairsMatchTheirCaptionsAndLabels) {
-  for (const SizePreset& row : SizeTable()) {
-    if (row.kind != SizeKind::Fixed) continue;
-    SCOPED_TRACE(row.id);
-    const std::string caption = row.caption;
-    const std::size_t times = caption.find("px" TIMES);
-    ASSERT_NE(times, std::string::npos);
-    std::size_t digits = times;
-    while (digits > 0 && std::isdigit(static_cast<unsigned char>(caption[digits - 1]))) --digits;
-    const int captionL = std::stoi(caption.substr(digits, times - digits));
-    const int captionS = std::stoi(caption.substr(times + std::strlen("px" TIMES)));
-    EXPECT_EQ(row.L, captionL);
-    EXPECT_EQ(row.S, captionS);
-    char aspect[16];
-    std::snprintf(aspect, sizeof aspect, "%.2f", static_cast<double>(row.L) / row.S);
-    EXPECT_EQ(std::string(row.aspectLabel), aspect);
   }
 }
 
