@@ -108,6 +108,7 @@ package: package-deps
 	appstreamcli validate --no-net resources/example.tessaly.quorvale.metainfo.xml
 	desktop-file-validate resources/quorvale.desktop
 	lintian --fail-on error $(PACKAGE_BUILD)/quorvale_*.deb
+	@dpkg-deb --field $(PACKAGE_BUILD)/quorvale_*.deb Depends | sed 's/^/Depends: /'
 	@ls $(PACKAGE_BUILD)/quorvale_*.deb
 
 format:

@@ -140,19 +140,26 @@ class Run {
       return Next::NextFile;
     }
 
-    if (!sameNameAsked_ && FileExists(*output)) {
-      if (listener_.Ask({Question::SameName, *output})) return Answered();
-      sameNameAsked_ = true;
-    }
+    // Skipping existing outputs, one still here was cut short: it is made
+    // again without a question, unless it has been completed since.
+    const bool exists = FileExists(*output);
+    if (!print.skipExisting && exists && AskedToStopForSameName(*output)) return Answered();
+    const bool replace = exists && !(print.skipExisting && EndsWithEndOfImage(*output));
 
     const PixelSize size{photo_.Width(), photo_.Height()};
     if (!print.dryRun) {
       bool malformed = false;
       const std::vector<std::uint8_t> exif = OutputExif(metadata, print, size, malformed);
       report_.warnings.exifMalformed = malformed;
-      JpegExtras extras{print.dpi, exif};
-      if (print.keepMetadata) extras.icc = metadata.icc;
-      const SaveResult saved = SaveJpegFile(photo_, *output, options.quality, extras);
+      const JpegExtras extras{print.dpi, exif,
+                              OutputIcc(metadata, print, report_.warnings.iccDropped)};
+      SaveResult saved = SaveJpegFile(photo_, *output, options.quality, extras, replace);
+      // Another writer took the name since it was looked at.
+      if (saved.status == SaveStatus::Exists && print.skipExisting) return SkipExisting(*output);
+      if (saved.status == SaveStatus::Exists) {
+        if (AskedToStopForSameName(*output)) return Answered();
+        saved = SaveJpegFile(photo_, *output, options.quality, extras, true);
+      }
       if (saved.status != SaveStatus::Saved) {
         listener_.Notify({Notice::SaveFailed, *output, saved, {}});
         return Problem(Question::SaveFailed, *output, PhotoOutcome::SaveFailed);
@@ -178,7 +185,9 @@ class Run {
   std::optional<std::string> ExistingOutput(const std::string& p) const {
     std::optional<std::string> output =
         MapOutputPath(p, options_.inputFolder, options_.outputFolder);
-    if (!output || output->size() > MaxOutputPathLength || !FileExists(*output)) {
+    // An output cut short (a power cut while it was written) is not done.
+    if (!output || output->size() > MaxOutputPathLength || !FileExists(*output) ||
+        !EndsWithEndOfImage(*output)) {
       return std::nullopt;
     }
     return output;
@@ -187,10 +196,23 @@ class Run {
   bool SkippedExisting(const std::string& p) {
     const std::optional<std::string> output = ExistingOutput(p);
     if (!output) return false;
-    report_.output = *output;
+    SkipExisting(*output);
+    return true;
+  }
+
+  Next SkipExisting(const std::string& output) {
+    report_.output = output;
     report_.outcome = PhotoOutcome::SkippedExisting;
     ++counts.skipped;
-    return true;
+    return Next::NextFile;
+  }
+
+  // The same-name question, asked once per run: true when answered Yes.
+  bool AskedToStopForSameName(const std::string& output) {
+    if (sameNameAsked_) return false;
+    if (listener_.Ask({Question::SameName, output})) return true;
+    sameNameAsked_ = true;
+    return false;
   }
 
   void AttachThumbnail() {
@@ -280,9 +302,11 @@ RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_
   // neither listed nor counted.
   PathList list;
   ScanCounts counts;
-  CollectFilesRecursive(options.inputFolder,
-                        ScanRules{options.subfolders, IdentifyFolder(options.outputFolder)}, list,
-                        counts, PathSyntax::Native(), &outcome.unlistedFolders);
+  CollectFilesRecursive(
+      options.inputFolder,
+      ScanRules{options.subfolders, IdentifyFolder(options.outputFolder), options.allJpegNames},
+      list, counts, PathSyntax::Native(), &outcome.unlistedFolders);
+  outcome.otherJpegNames = counts.OtherJpegNameCount;
   if (counts.JpegCount <= 0) {
     listener.Notify({Notice::NoJpegFiles, {}, {}, {}});
     return outcome;

@@ -17,6 +17,9 @@ struct RunOutcome {
   bool started = false;  // false: a check failed or there was no JPEG file
   bool stopped = false;  // cancelled, or a question answered Yes
   RunCounts counts;
+  // Files ending in ".jpeg", ".jpe" or ".jfif" the scan passed over (see
+  // RunOptions::allJpegNames); counted also when the run did not start.
+  std::int32_t otherJpegNames = 0;
   // Folders under the input folder that the scan could not list (their
   // photos are in no count); the window's log does not show them.
   UnlistedFolders unlistedFolders = {};

@@ -1,5 +1,7 @@
 #include "batch/PhotoSteps.h"
 
+#include <algorithm>
+
 #include "imaging/Exif.h"
 #include "imaging/Orientation.h"
 #include "imaging/TrimCenter.h"
@@ -45,6 +47,18 @@ JpegMetadata OrientPhoto(const std::string& path, Bitmap& photo, const PrintOpti
   return metadata;
 }
 
+std::span<const std::uint8_t> OutputIcc(const JpegMetadata& metadata, const PrintOptions& print,
+                                        std::string& dropped) {
+  dropped.clear();
+  if (!print.keepMetadata || metadata.icc.empty()) return {};
+  const std::string space = IccColourSpace(metadata.icc);
+  if (space == "RGB ") return metadata.icc;
+  // A CMYK or grey profile over 3-component data makes colour-managed
+  // viewers and printers reject the file or misread its colours.
+  dropped = space.empty() ? "unreadable" : space.substr(0, space.find_last_not_of(' ') + 1);
+  return {};
+}
+
 std::vector<std::uint8_t> OutputExif(const JpegMetadata& metadata, const PrintOptions& print,
                                      PixelSize size, bool& malformed) {
   malformed = false;
@@ -52,7 +66,8 @@ std::vector<std::uint8_t> OutputExif(const JpegMetadata& metadata, const PrintOp
   // Turned pixels are upright, so the orientation they carry becomes 1.
   std::optional<std::vector<std::uint8_t>> exif =
       RewriteExif(metadata.exif, {print.autoOrient, static_cast<std::uint32_t>(size.width),
-                                  static_cast<std::uint32_t>(size.height)});
+                                  static_cast<std::uint32_t>(size.height),
+                                  static_cast<std::uint32_t>(std::max(print.dpi, 0))});
   malformed = !exif;
   return exif ? std::move(*exif) : std::vector<std::uint8_t>{};
 }

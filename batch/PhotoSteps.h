@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,13 @@ JpegMetadata OrientPhoto(const std::string& path, Bitmap& photo, const PrintOpti
 // photo's, rewritten for the output (imaging/Exif.h). Empty when metadata is
 // not kept or the photo had none; empty with `malformed` set when the
 // photo's block could not be read.
+// The ICC profile an output carries when `print.keepMetadata`: the photo's
+// when it describes RGB data, as every output holds; otherwise none, and
+// `dropped` names the profile's colour space ("CMYK", "GRAY", or
+// "unreadable" for one too short for its header).
+std::span<const std::uint8_t> OutputIcc(const JpegMetadata& metadata, const PrintOptions& print,
+                                        std::string& dropped);
+
 std::vector<std::uint8_t> OutputExif(const JpegMetadata& metadata, const PrintOptions& print,
                                      PixelSize size, bool& malformed);
 

@@ -85,9 +85,9 @@ struct PhotoWarnings {
   std::optional<HighQualityDecline> declined{};  // the plain reduction ran instead
   bool exifMalformed = false;                    // the Exif block was not copied
   int timeNotKept = 0;  // errno of a modification time that could not be given
-  bool Any() const {
-    return damage > 0 || declined || exifMalformed || timeNotKept != 0;
-  }
+  // The colour space of an ICC profile left out because it does not
+  // describe the output's RGB data ("CMYK", "GRAY", "unreadable").
+  std::string iccDropped;
 };
 
 // One photo's record, given once it is done, in the log's order.

@@ -52,6 +52,7 @@ struct RunOptions {
   std::string outputFolder;      // path bytes, as the window holds them
   LongShort target{2000, 1401};  // (L, S) of the size at its resolution
   bool subfolders = true;        // scan the subfolders too (CheckBox4 off)
+  bool allJpegNames = false;     // take ".jpeg", ".jpe" and ".jfif" files besides ".jpg"
   // Photos decoded at once: up to this many are decoded ahead of the one in
   // hand on worker threads; 1 decodes each at its turn, 0 takes one per core.
   int jobs = 0;

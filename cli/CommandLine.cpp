@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 
 namespace quorvale::cli {
@@ -17,6 +18,7 @@ enum class Option {
   Quality,
   Jobs,
   NoSubfolders,
+  AllJpegNames,
   KeepSmall,
   NoTrim,
   OnProblem,
@@ -49,6 +51,7 @@ constexpr LongOption kOptions[] = {
     {"--quality", Option::Quality, true},
     {"--jobs", Option::Jobs, true},
     {"--no-subfolders", Option::NoSubfolders, false},
+    {"--all-jpeg-names", Option::AllJpegNames, false},
     {"--keep-small", Option::KeepSmall, false},
     {"--no-trim", Option::NoTrim, false},
     {"--on-problem", Option::OnProblem, true},
@@ -158,6 +161,9 @@ std::string Apply(Option option, const std::string& value, CommandLine& line, bo
     case Option::NoSubfolders:
       line.noSubfolders = true;
       break;
+    case Option::AllJpegNames:
+      line.allJpegNames = true;
+      break;
     case Option::KeepSmall:
       line.keepSmall = true;
       break;
@@ -232,6 +238,7 @@ RunOptions RunOptionsFor(const CommandLine& line) {
   options.outputFolder = line.outputFolder;
   options.target = TargetSize(*line.size, line.dpi);
   options.subfolders = !line.noSubfolders;
+  options.allJpegNames = line.allJpegNames;
   options.jobs = line.jobs;
   options.photo = PhotoOptionsFor(line);
   PrintOptions& print = options.print;
@@ -258,6 +265,53 @@ std::string CheckFolders(const CommandLine& line) {
       !S_ISDIR(st.st_mode)) {
     return "OUTPUT_FOLDER '" + line.outputFolder + "' exists and is not a folder";
   }
+  return std::string();
+}
+
+namespace {
+
+// `path` with every link in its folders resolved (the last name as it is);
+// the folders as given when they cannot be resolved (they do not exist).
+std::string ResolvedPath(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+  char* resolved = ::realpath(folder.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string result = resolved;
+  std::free(resolved);
+  if (result.back() != '/') result += '/';
+  return result + path.substr(slash + 1);
+}
+
+// `path` resolved, and `folder` itself resolved when it exists: true when
+// the one is the other or inside it.
+bool IsInTree(const std::string& path, const std::string& folder) {
+  std::string tree = folder;
+  while (tree.size() > 1 && tree.back() == '/') tree.pop_back();
+  if (char* resolved = ::realpath(tree.c_str(), nullptr)) {
+    tree = resolved;
+    std::free(resolved);
+  } else {
+    tree = ResolvedPath(tree);
+  }
+  if (tree == "/") return true;
+  return path == tree || path.starts_with(tree + "/");
+}
+
+}  // namespace
+
+std::string CheckReportPath(const CommandLine& line, const std::string& currentFolder) {
+  if (line.reportPath.empty()) return std::string();
+  const std::string& given = line.reportPath;
+  const std::string absolute = given.front() == '/' ? given : currentFolder + "/" + given;
+  const std::string refused = "refusing to write the report '" + given + "': ";
+  struct stat st {};
+  if (given.back() == '/' || (::lstat(absolute.c_str(), &st) == 0 && !S_ISREG(st.st_mode))) {
+    return refused + "it is not a regular file";
+  }
+  const std::string resolved = ResolvedPath(absolute);
+  if (IsInTree(resolved, line.inputFolder)) return refused + "it is inside INPUT_FOLDER";
+  if (IsInTree(resolved, line.outputFolder)) return refused + "it is inside OUTPUT_FOLDER";
   return std::string();
 }
 
@@ -374,6 +428,9 @@ Options:
                        strictly one photo after another
   --no-subfolders      take only the photos directly in INPUT_FOLDER
                        (default: all subfolders too)
+  --all-jpeg-names     take files ending in .jpeg, .jpe and .jfif too, each
+                       output keeping its photo's name (default: .jpg alone;
+                       the others passed over are counted on standard error)
   --keep-small         keep photos of at most 320x240 (default: a trimming run
                        skips them)
   --no-trim            do not trim to the aspect (needs --reduce; default: trim)
@@ -398,7 +455,8 @@ Options:
   --large-photos       trim and reduce photos whose crop is more than 6200
                        pixels on a side (default: their trim fails)
   --report FILE        write an HTML page with a thumbnail of every photo,
-                       its crop, output size and outcome
+                       its crop, output size and outcome; FILE must be a
+                       regular file or a new name outside both folders
   --dry-run            write nothing but the --report page: no folder, no
                        photo
   --list-sizes         list the sizes with their IDs and exit
@@ -420,7 +478,8 @@ or a high-quality reduction is not saved); a second one ends the program.
 Exit status:
   0  the run finished with no error
   1  the run finished with errors, or was stopped
-  2  the run did not start (usage error, a failed check, no JPEG files)
+  2  the run did not start (usage error, a failed check, no JPEG files), or
+     the --report page could not be written
 
 Example:
   quorvale-batch --size 2L --dpi 300 --reduce --high-quality photos prints

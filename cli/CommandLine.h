@@ -19,6 +19,7 @@ struct CommandLine {
   bool reduce = false;         // CheckBox2
   bool highQuality = false;    // CheckBox3
   bool noSubfolders = false;   // CheckBox4
+  bool allJpegNames = false;   // --all-jpeg-names
   bool keepSmall = false;      // CheckBox5 off
   bool noTrim = false;         // CheckBox1 off
   int quality = 90;            // TrackBar1
@@ -62,6 +63,15 @@ PhotoOptions PhotoOptionsFor(const CommandLine& line);
 // a folder. One line naming the folder, or empty when both are fine. The
 // folders are those of `line`, made absolute.
 std::string CheckFolders(const CommandLine& line);
+
+// What would make the --report page a danger to the photos, refused before
+// anything is touched: a path that is, or resolves to (through links in
+// its folders), the input folder's tree (an input photo above all) or the
+// output folder's, or that names anything but a regular file (a folder, a
+// device, a link). One line naming it, or empty when it is fine or there is
+// no report. The folders are those of `line`, made absolute; a relative
+// report path is taken against `currentFolder`.
+std::string CheckReportPath(const CommandLine& line, const std::string& currentFolder);
 
 // The absolute, tidied form of a folder argument: relative to `currentFolder`
 // unless it starts with '/', with empty and "." components dropped (".." is

@@ -59,12 +59,16 @@ int Run(quorvale::cli::CommandLine& line) {
   const auto relative = [](const std::string& folder) {
     return !folder.empty() && folder.front() != '/';
   };
-  const bool needsCurrent = relative(line.inputFolder) || relative(line.outputFolder);
+  const bool needsCurrent =
+      relative(line.inputFolder) || relative(line.outputFolder) || relative(line.reportPath);
   const std::string current = needsCurrent ? CurrentFolder() : std::string();
   if (needsCurrent && current.empty()) return Fail("cannot determine the current folder");
   line.inputFolder = cli::AbsoluteFolder(line.inputFolder, current, true);
   line.outputFolder = cli::AbsoluteFolder(line.outputFolder, current, false);
   if (const std::string refused = cli::CheckFolders(line); !refused.empty()) return Fail(refused);
+  if (const std::string refused = cli::CheckReportPath(line, current); !refused.empty()) {
+    return Fail(refused);
+  }
 
   cli::ConsoleSetup setup;
   setup.outIsTerminal = isatty(STDOUT_FILENO) == 1;
@@ -75,8 +79,8 @@ int Run(quorvale::cli::CommandLine& line) {
     return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? static_cast<int>(size.ws_col) : 0;
   };
   cli::ConsolePort port(line, stdout, stderr, std::move(setup));
-  // The page is made before the run, so that a name that cannot be written
-  // stops it before any photo is touched.
+  // The page is started before the run, so that a name that cannot be
+  // written stops it before any photo is touched.
   ReportWriter report;
   if (!line.reportPath.empty()) {
     const std::string title = "Quorvale: " + line.inputFolder + " → " + line.outputFolder +
@@ -94,8 +98,18 @@ int Run(quorvale::cli::CommandLine& line) {
   }
   port.NameUnlistedFolders(outcome.unlistedFolders);
   const std::string summary = SummaryText(outcome.stopped, outcome.counts);
-  if (report.IsOpen() && !report.Finish(summary)) {
-    std::fprintf(stderr, "quorvale-batch: cannot write the report '%s'\n", line.reportPath.c_str());
+  // The photos stay as saved, but a page that was asked for and is missing
+  // is a failure a script must see.
+  const bool reportFailed = report.IsOpen() && !report.Finish(summary);
+  if (reportFailed) {
+    std::fprintf(stderr, "quorvale-batch: cannot write the report '%s': %s\n",
+                 line.reportPath.c_str(), std::strerror(errno));
+  }
+  if (outcome.otherJpegNames > 0) {
+    std::fprintf(stderr,
+                 "quorvale-batch: %d file(s) ending in .jpeg, .jpe or .jfif passed over "
+                 "(--all-jpeg-names takes them)\n",
+                 static_cast<int>(outcome.otherJpegNames));
   }
   if (line.dryRun && outcome.started) {
     std::fprintf(stderr, "quorvale-batch: --dry-run: no folder and no photo were written\n");
@@ -108,6 +122,7 @@ int Run(quorvale::cli::CommandLine& line) {
     std::fprintf(stderr, "quorvale-batch: cannot write to standard output\n");
     return kFinishedWithProblems;
   }
+  if (reportFailed) return kNotStarted;
   return outcome.stopped || outcome.counts.errors > 0 ? kFinishedWithProblems : kFinishedClean;
 }
 

@@ -59,7 +59,7 @@ _quorvale_batch()
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--size --dpi --reduce --high-quality --quality --jobs
-                                 --no-subfolders --keep-small --no-trim
+                                 --no-subfolders --all-jpeg-names --keep-small --no-trim
                                  --on-problem --overwrite --existing --json
                                  --auto-orient --keep-metadata --write-dpi
                                  --keep-times --large-photos --report --dry-run

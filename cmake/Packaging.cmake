@@ -45,7 +45,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tessaly.example/")
-# Depends comes from the libraries the two programs link (dpkg-shlibdeps).
+# Depends comes from the libraries the two programs link (dpkg-shlibdeps),
+# and from what the window needs but does not link: a Japanese font (without
+# one its labels are cut off) and Qt's own Japanese texts for the stock
+# buttons and the folder dialog. CPack appends the computed list to this one.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic | fonts-noto-cjk, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)

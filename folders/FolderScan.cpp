@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <optional>
+#include <string_view>
 
 #include "folders/PathRules.h"
 #include "platform/FileSystem.h"
@@ -10,11 +11,19 @@
 namespace quorvale {
 namespace {
 
-bool EndsInJpg(const std::string& name) {
-  if (name.size() < 4) return false;
-  const char* tail = name.data() + name.size() - 4;
-  return tail[0] == '.' && (tail[1] == 'j' || tail[1] == 'J') &&
-         (tail[2] == 'p' || tail[2] == 'P') && (tail[3] == 'g' || tail[3] == 'G');
+bool EndsIn(const std::string& name, std::string_view extension) {
+  if (name.size() < extension.size()) return false;
+  const char* tail = name.data() + name.size() - extension.size();
+  for (std::size_t i = 0; i < extension.size(); ++i) {
+    const char c =
+        tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] - 'A' + 'a') : tail[i];
+    if (c != extension[i]) return false;
+  }
+  return true;
+}
+
+bool HasOtherJpegName(const std::string& name) {
+  return EndsIn(name, ".jpeg") || EndsIn(name, ".jpe") || EndsIn(name, ".jfif");
 }
 
 struct Walk {
@@ -43,9 +52,12 @@ struct Walk {
         Enter(prefix + entry.name);
         ancestors.pop_back();
       } else {
-        if (EndsInJpg(entry.name)) {
+        const bool other = HasOtherJpegName(entry.name);
+        if (EndsIn(entry.name, ".jpg") || (other && rules.allJpegNames)) {
           list.push_back(prefix + entry.name);
           ++counts.JpegCount;
+        } else if (other) {
+          ++counts.OtherJpegNameCount;
         }
         ++counts.FileCount;
       }

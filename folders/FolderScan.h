@@ -18,7 +18,10 @@ using PathList = std::vector<std::string>;
 struct ScanCounts {
   std::int32_t SubfolderCount = 0;  // folder entries met below the start folder
   std::int32_t FileCount = 0;       // every other entry met
-  std::int32_t JpegCount = 0;       // those of them whose name ends in ".jpg"
+  std::int32_t JpegCount = 0;       // those of them that were listed
+  // Files ending in ".jpeg", ".jpe" or ".jfif" (any case) that were passed
+  // over because the rules take ".jpg" alone.
+  std::int32_t OtherJpegNameCount = 0;
 };
 
 // A folder the scan met but could not list, and why (errno).
@@ -33,10 +36,12 @@ using UnlistedFolders = std::vector<UnlistedFolder>;
 struct ScanRules {
   bool subfolders = true;            // enter the folders below the start folder
   std::optional<FolderId> excluded;  // a folder neither entered nor counted
+  bool allJpegNames = false;         // list ".jpeg", ".jpe" and ".jfif" files too
 };
 
 // Walks `folder` depth first and appends to `list` the path of every file
-// whose name ends in ".jpg" (any case), each spelled as WithSeparator(folder)
+// whose name ends in ".jpg" (any case; with `rules.allJpegNames` also
+// ".jpeg", ".jpe" and ".jfif", which are counted otherwise), each spelled as WithSeparator(folder)
 // followed by the subfolder names and the file name. Each folder's entries
 // are taken in name-byte order; hidden entries count. Every folder entry
 // adds to SubfolderCount and is entered when `rules.subfolders` says so; a

@@ -14,6 +14,9 @@ constexpr std::size_t TiffHeaderBytes = 8;
 constexpr std::size_t EntryBytes = 12;
 
 constexpr std::uint16_t TagOrientation = 0x0112;
+constexpr std::uint16_t TagXResolution = 0x011A;
+constexpr std::uint16_t TagYResolution = 0x011B;
+constexpr std::uint16_t TagResolutionUnit = 0x0128;
 constexpr std::uint16_t TagThumbnailOffset = 0x0201;
 constexpr std::uint16_t TagThumbnailLength = 0x0202;
 constexpr std::uint16_t TagExifIfd = 0x8769;
@@ -24,7 +27,10 @@ constexpr std::uint16_t TagInteropIfd = 0xA005;
 
 constexpr std::uint16_t TypeShort = 3;
 constexpr std::uint16_t TypeLong = 4;
+constexpr std::uint16_t TypeRational = 5;
 constexpr std::uint16_t TypeIfd = 13;
+
+constexpr std::uint16_t UnitInches = 2;
 
 // Bytes of one value of a TIFF field type; 0 for a type TIFF does not know,
 // whose entries readers skip.
@@ -204,13 +210,47 @@ void SetSingleValue(Tiff& tiff, const Entry& entry, std::uint32_t value) {
   }
 }
 
-// A new entry of one value: a pointer (LONG), or a dimension (SHORT when it
-// fits, else LONG).
+// A new entry of one value: a pointer (LONG), a dimension (SHORT when it
+// fits, else LONG), or a RATIONAL whose 8 bytes are at offset `value`.
 struct NewEntry {
   std::uint16_t tag;
   std::uint32_t value;
   bool pointer = false;
+  bool rational = false;
 };
+
+// Appends `numerator`/1 at an even offset and returns that offset.
+std::uint32_t AppendRational(Tiff& tiff, std::uint32_t numerator) {
+  std::vector<std::uint8_t>& bytes = tiff.Bytes();
+  if (bytes.size() % 2 != 0) bytes.push_back(0);
+  const std::size_t offset = bytes.size();
+  bytes.resize(offset + 8);
+  tiff.Put32(offset, numerator);
+  tiff.Put32(offset + 4, 1);
+  return static_cast<std::uint32_t>(offset);
+}
+
+// Sets a RATIONAL entry of IFD0 to `value`/1: in place when it is one
+// RATIONAL already (its value lies among the kept ranges), else pointed at
+// new bytes at the end. Missing, it joins `missing`.
+void SetResolution(Tiff& tiff, const Ifd& ifd0, std::uint16_t tag, std::uint32_t value,
+                   std::vector<NewEntry>& missing) {
+  const Entry* entry = Find(ifd0, tag);
+  if (entry != nullptr && entry->type == TypeRational && entry->count == 1) {
+    const std::uint32_t at = tiff.Get32(entry->at + 8);
+    tiff.Put32(at, value);
+    tiff.Put32(at + 4, 1);
+    return;
+  }
+  const std::uint32_t at = AppendRational(tiff, value);
+  if (entry == nullptr) {
+    missing.push_back({tag, at, false, true});
+    return;
+  }
+  tiff.Put16(entry->at + 2, TypeRational);
+  tiff.Put32(entry->at + 4, 1);
+  tiff.Put32(entry->at + 8, at);
+}
 
 // Appends, at an even offset, an IFD holding the 12 bytes of each entry of
 // `old` (when given) and the new entries, ordered by tag as TIFF asks, with
@@ -249,6 +289,12 @@ std::uint32_t AppendIfd(Tiff& tiff, const Ifd* old, const std::vector<NewEntry>&
     }
     const NewEntry& entry = added[i - entries.size()];
     tiff.Put16(at, entry.tag);
+    if (entry.rational) {
+      tiff.Put16(at + 2, TypeRational);
+      tiff.Put32(at + 4, 1);
+      tiff.Put32(at + 8, entry.value);
+      continue;
+    }
     SetSingleValue(tiff, Entry{at, entry.tag, entry.pointer ? TypeLong : TypeShort, 1},
                    entry.value);
   }
@@ -336,13 +382,25 @@ std::optional<std::vector<std::uint8_t>> RewriteExif(std::span<const std::uint8_
 
   DropThumbnail(*tiff, *ifd0, EndOf(kept), extentKnown);
 
+  // Entries IFD0 lacks go into one copy of it, appended after what the
+  // thumbnail's cut left.
+  std::vector<NewEntry> missingInIfd0;
+  if (rewrite.dpi > 0) {
+    SetResolution(*tiff, *ifd0, TagXResolution, rewrite.dpi, missingInIfd0);
+    SetResolution(*tiff, *ifd0, TagYResolution, rewrite.dpi, missingInIfd0);
+    if (const Entry* unit = Find(*ifd0, TagResolutionUnit)) {
+      SetSingleValue(*tiff, Entry{unit->at, TagResolutionUnit, TypeShort, 1}, UnitInches);
+    } else {
+      missingInIfd0.push_back({TagResolutionUnit, UnitInches});
+    }
+  }
   if (!missing.empty() && exif) {
     const std::uint32_t moved = AppendIfd(*tiff, &*exif, missing);
     tiff->Put32(Find(*ifd0, TagExifIfd)->at + 8, moved);
   } else if (!missing.empty()) {
-    const std::uint32_t created = AppendIfd(*tiff, nullptr, missing);
-    tiff->Put32(4, AppendIfd(*tiff, &*ifd0, {{TagExifIfd, created, true}}));
+    missingInIfd0.push_back({TagExifIfd, AppendIfd(*tiff, nullptr, missing), true});
   }
+  if (!missingInIfd0.empty()) tiff->Put32(4, AppendIfd(*tiff, &*ifd0, missingInIfd0));
 
   if (ExifHeaderBytes + tiff->Size() > MaxExifBlockBytes) return std::nullopt;
   std::vector<std::uint8_t> result(std::begin(ExifHeader), std::end(ExifHeader));

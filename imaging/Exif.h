@@ -30,13 +30,17 @@ struct ExifRewrite {
   bool resetOrientation = false;  // set Orientation to 1 (the pixels were turned upright)
   std::uint32_t width = 0;        // PixelXDimension (0xA002) of the output
   std::uint32_t height = 0;       // PixelYDimension (0xA003) of the output
+  // Above 0: IFD0's XResolution and YResolution set to dpi/1 and its
+  // ResolutionUnit to inches, as the output's JFIF header says.
+  std::uint32_t dpi = 0;
 };
 
 // The block for an output photo made from the one that carried `block`:
 // Orientation set to 1 when asked (an absent tag already means 1), the pixel
 // dimensions in the Exif sub-IFD set to the output's (written as SHORT when
 // they were SHORT and fit, else LONG; added, with a sub-IFD when there is
-// none, when missing), and IFD1 unlinked. IFD1 and its thumbnail are cut
+// none, when missing), the resolution set when asked (added when missing),
+// and IFD1 unlinked. IFD1 and its thumbnail are cut
 // off when nothing that is kept lies behind their start; otherwise they stay
 // as unreferenced bytes. Every other byte keeps its place, so offsets inside
 // maker notes stay valid; entries that must grow go into a copy of their IFD

@@ -488,6 +488,7 @@ HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane&
   const bool narrow = 255 * size.side * size.side <= std::numeric_limits<std::int32_t>::max();
   // Every pixel of the result is stored, so it need not be cleared.
   result.Allocate(width, height);
+  plane.Reserve(width, height);
   const bool done = narrow ? Reduce<true>(plane, cancel, source, result, size)
                            : Reduce<false>(plane, cancel, source, result, size);
   return {done ? HighQualityResult::Reduced : HighQualityResult::Cancelled, {}};

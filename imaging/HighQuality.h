@@ -39,7 +39,8 @@ struct HighQualityResult {
 };
 
 // Reduces `source` to width x height in `result`, by area averaging in
-// hundredths of a source pixel into `plane`, then sharpens the brightness
+// hundredths of a source pixel into `plane` (grown to width x height when
+// smaller: std::bad_alloc when it cannot be), then sharpens the brightness
 // with a 1-2-1 / 2-0-2 / 1-2-1 kernel. Integer arithmetic, truncating
 // divisions, 64-bit products. The rows are sharpened as soon as the row
 // below them is resampled. `cancel` is asked before each output row, so a

@@ -19,6 +19,7 @@
 
 #include "imaging/Exif.h"
 #include "imaging/JpegInput.h"
+#include "imaging/JpegMetadata.h"
 #include "imaging/OutputFile.h"
 #include "platform/FileDescriptor.h"
 #include "platform/FileSystem.h"
@@ -46,12 +47,6 @@ constexpr std::uint64_t MaxPixelsPerHuffmanByte = 1024;
 // Arithmetic files of real photos are far below the Huffman floor and are
 // judged by it.
 constexpr std::uint64_t MaxDenseArithmeticPixels = std::uint64_t{1} << 26;
-
-// While the header is looked for, at most this much of the file is read;
-// marker segments passed over (Exif, ICC and other application data) are
-// skipped unread and do not count. A large file that is not a photo is so
-// refused after one megabyte, not read whole.
-constexpr std::size_t MaxHeaderSearchBytes = std::size_t{1} << 20;
 
 // The system promises memory it may not have: a bitmap larger than the
 // machine can hold would be killed while the decoder fills it, not refused.
@@ -553,7 +548,10 @@ DecodeResult DecodeFile(const std::string& path, Bitmap& bitmap, const CancelChe
   std::string reason;
   const FileDescriptor file = OpenPhoto(path, input.size, reason);
   if (!file) return Refused(reason);
-  FileSource source(file.Get(), MaxHeaderSearchBytes);
+  // A large file that is not a photo is refused after a megabyte, not read
+  // whole; the marker segments passed over (Exif, ICC and other application
+  // data) have their own budget, as a valid ICC profile alone may be 16 MB.
+  FileSource source(file.Get(), MaxHeaderOtherBytes, MaxMetadataSegmentBytes);
   input.file = &source;
   return Decode(input, bitmap, cancel, admit);
 }
@@ -598,7 +596,7 @@ DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelC
 }
 
 SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quality,
-                        const JpegExtras& extras) {
+                        const JpegExtras& extras, bool replace) {
   SaveResult result;
   if (path.size() <= 2) {
     result.status = SaveStatus::NoPath;
@@ -631,9 +629,23 @@ SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quali
     return result;
   }
   const std::string name = last.index == std::string::npos ? path : path.substr(last.index + 1);
-  result.error = WriteFileReplacing(folder.Get(), name, *bytes);
-  if (result.error != 0) result.status = SaveStatus::WriteFailed;
+  result.error =
+      WriteFileReplacing(folder.Get(), name, *bytes, TemporaryFileKind::Unnamed, replace);
+  if (result.error != 0) {
+    result.status = result.error == EEXIST && !replace ? SaveStatus::Exists : SaveStatus::WriteFailed;
+  }
   return result;
+}
+
+bool EndsWithEndOfImage(const std::string& path) {
+  const FileDescriptor file(OpenLongPath(path, O_RDONLY | O_NONBLOCK));
+  struct stat st {};
+  if (!file || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 2) {
+    return false;
+  }
+  std::uint8_t end[2] = {};
+  return ::pread(file.Get(), end, sizeof end, st.st_size - 2) == 2 && end[0] == 0xFF &&
+         end[1] == JPEG_EOI;
 }
 
 }  // namespace quorvale

@@ -105,6 +105,8 @@ enum class SaveStatus {
   Saved,
   NoPath,            // the path holds at most 2 bytes
   FolderNotCreated,  // the folder part (`folder`) cannot be created
+  Exists,            // a file of that name exists and replacing was not asked
+                     // (EEXIST); it is untouched
   WriteFailed,       // the photo cannot be encoded, or the file cannot be written
 };
 
@@ -116,13 +118,20 @@ struct SaveResult {
 
 // Encodes `bitmap` at `quality` and saves it to the full path `path`. The
 // folder part is created with every missing level once the photo is
-// encoded. The file is written to an unnamed file in the target's folder and
-// given its name only when complete (see WriteFileReplacing), so neither a
-// failure nor a kill leaves a partial or temporary file, and an existing
-// one is never harmed. A target that is a folder, or a file nobody may
-// write, is refused (WriteFailed, EISDIR or EACCES). Never changes the current
-// folder. `extras` are written as EncodeJpeg writes them.
+// encoded. The file is written to an unnamed file in the target's folder,
+// flushed to the disk and given its name only when complete (see
+// WriteFileReplacing), so neither a failure, a kill nor a power cut leaves a
+// partial or temporary file, and an existing one is never harmed. An
+// existing file, even one made by another writer after the caller looked,
+// is replaced only with `replace` (else Exists). A target that is a folder,
+// or a file nobody may write, is refused (WriteFailed, EISDIR or EACCES).
+// Never changes the current folder. `extras` are written as EncodeJpeg
+// writes them.
 SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quality,
-                        const JpegExtras& extras = {});
+                        const JpegExtras& extras = {}, bool replace = true);
+
+// True when the file at `path` ends with the end-of-image marker (FF D9),
+// as every complete JPEG does: one cut short by a power cut does not.
+bool EndsWithEndOfImage(const std::string& path);
 
 }  // namespace quorvale

@@ -27,8 +27,8 @@ std::uint64_t BlocksOfPicture(const jpeg_decompress_struct& info) {
 
 }  // namespace
 
-FileSource::FileSource(int fd, std::size_t headerLimit)
-    : fd_(fd), headerLimit_(headerLimit), buffer_(PieceBytes) {
+FileSource::FileSource(int fd, std::size_t headerLimit, std::size_t metadataLimit)
+    : fd_(fd), headerLimit_(headerLimit), metadataLimit_(metadataLimit), buffer_(PieceBytes) {
   pub_.init_source = Init;
   pub_.fill_input_buffer = Fill;
   pub_.skip_input_data = Skip;
@@ -85,6 +85,18 @@ void FileSource::Skip(j_decompress_ptr info, long count) {
   if (count <= 0) return;
   FileSource& source = Of(info);
   const auto wanted = static_cast<std::size_t>(count);
+  // Before the header is complete, libjpeg skips only APPn and COM segments.
+  // The part of them already read is taken back off the header's count and
+  // charged to the segments' own budget instead.
+  if (source.headerLimit_ != 0) {
+    source.metadataSkipped_ += wanted;
+    if (source.metadataSkipped_ > source.metadataLimit_) {
+      source.headerTooLong_ = true;
+      ERREXIT(info, JERR_NO_SOI);
+    }
+    source.headerRead_ -=
+        std::min(source.headerRead_, std::min(wanted, source.pub_.bytes_in_buffer));
+  }
   if (wanted <= source.pub_.bytes_in_buffer) {
     source.pub_.next_input_byte += wanted;
     source.pub_.bytes_in_buffer -= wanted;

@@ -16,13 +16,15 @@ namespace quorvale {
 // file is never held whole and a header is looked at before the rest is
 // read. Skipped marker segments (Exif, ICC …) are passed over with lseek,
 // never read. While the header is being looked for, at most `headerLimit`
-// bytes are read (markers skipped do not count): a large file that is not a
-// photo is refused after that much. The end of the file is met as libjpeg's
-// own sources meet it: a warning, then an EOI marker. The progress monitor,
-// if any, is called after every piece read.
+// bytes other than skipped segments are read, and at most `metadataLimit`
+// bytes of segments are skipped: a large file that is not a photo is
+// refused after that much, one carrying a large ICC profile is not. The end
+// of the file is met as libjpeg's own sources meet it: a warning, then an
+// EOI marker. The progress monitor, if any, is called after every piece
+// read.
 class FileSource {
  public:
-  FileSource(int fd, std::size_t headerLimit);
+  FileSource(int fd, std::size_t headerLimit, std::size_t metadataLimit);
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
 
@@ -46,7 +48,9 @@ class FileSource {
   jpeg_source_mgr pub_{};  // first, so libjpeg's pointer is this object's
   int fd_;
   std::size_t headerLimit_;
+  std::size_t metadataLimit_;
   std::size_t headerRead_ = 0;
+  std::size_t metadataSkipped_ = 0;
   bool anyRead_ = false;
   bool headerTooLong_ = false;
   std::vector<JOCTET> buffer_;

@@ -97,6 +97,13 @@ class FileReader {
 
 }  // namespace
 
+std::string IccColourSpace(std::span<const std::uint8_t> profile) {
+  constexpr std::size_t HeaderBytes = 128;
+  constexpr std::size_t SpaceAt = 16;
+  if (profile.size() < HeaderBytes) return std::string();
+  return std::string(profile.begin() + SpaceAt, profile.begin() + SpaceAt + 4);
+}
+
 JpegMetadata ReadJpegMetadata(std::span<const std::uint8_t> head) {
   JpegMetadata metadata;
   IccChunks icc;

@@ -28,14 +28,28 @@ struct JpegMetadata {
   bool complete = false;
 };
 
+// The colour space an ICC profile's header names (its bytes 16 to 19, such
+// as "RGB ", "CMYK" or "GRAY"); empty when the profile is shorter than the
+// 128-byte header.
+std::string IccColourSpace(std::span<const std::uint8_t> profile);
+
 // Walks the marker segments of `head`, the first bytes of a JPEG file, from
 // SOI up to the first SOS, never reading past the bytes given. Any bytes are
 // safe: a bad marker, a segment length below 2 or past the end ends the walk.
 JpegMetadata ReadJpegMetadata(std::span<const std::uint8_t> head);
 
-// The most of a file's head that ReadJpegMetadataFile reads (the segments
-// before the first scan are rarely more than a few hundred kilobytes).
-inline constexpr std::size_t MaxJpegHeadBytes = std::size_t{16} << 20;
+// The most bytes of marker segments (APPn, COM) a file's head may carry
+// before its first scan: the largest ICC profile a JPEG can hold, 255 full
+// APP2 segments, their markers included.
+inline constexpr std::size_t MaxMetadataSegmentBytes = std::size_t{255} * (65535 + 2);
+
+// The most of a file's head other than those segments: the tables and the
+// frame, with room for junk between markers.
+inline constexpr std::size_t MaxHeaderOtherBytes = std::size_t{1} << 20;
+
+// The most of a file's head that ReadJpegMetadataFile reads, and the bound
+// within which every file must reach its first scan.
+inline constexpr std::size_t MaxJpegHeadBytes = MaxMetadataSegmentBytes + MaxHeaderOtherBytes;
 
 // Reads the head of the file at `path` (as much as the segments before the
 // first scan need, at most MaxJpegHeadBytes) and its metadata. nullopt when

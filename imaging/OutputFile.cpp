@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <mutex>
 #include <set>
+#include <string_view>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -23,25 +25,38 @@ namespace {
 
 constexpr char TemporaryPrefix[] = ".quorvale-";
 constexpr char TemporarySuffix[] = ".tmp";
+constexpr std::size_t RandomDigits = 16;
 
-// A hidden name unique per process and call: pid, serial, attempt and a
-// clock reading. O_EXCL (or linkat's EEXIST) settles any clash.
-std::string TemporaryName(int attempt) {
-  static std::atomic<unsigned> serial{0};
-  const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+// When this process started, near enough: a hidden file changed since then
+// may be one another run is filling right now.
+const auto ProcessStart = std::chrono::system_clock::now();
+
+// A hidden name of this process with 64 random bits, so that a user's own
+// file is never taken for one. O_EXCL (or linkat's EEXIST) settles any clash.
+std::string TemporaryName() {
+  std::uint64_t random = 0;
+  if (::getrandom(&random, sizeof random, GRND_NONBLOCK) != sizeof random) {
+    static std::atomic<std::uint64_t> serial{0};
+    random =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) *
+            0x9E3779B97F4A7C15ull +
+        ++serial;
+  }
   char name[96];
-  std::snprintf(name, sizeof name, "%s%ld-%u-%d-%llx%s", TemporaryPrefix,
-                static_cast<long>(::getpid()), ++serial, attempt,
-                static_cast<unsigned long long>(ticks) & 0xFFFFFFFFFFull, TemporarySuffix);
+  std::snprintf(name, sizeof name, "%s%ld-%016llx%s", TemporaryPrefix,
+                static_cast<long>(::getpid()), static_cast<unsigned long long>(random),
+                TemporarySuffix);
   return name;
 }
 
 constexpr int MaxNameAttempts = 100;
 
-// Removes, once per folder and process, the hidden files whose process is
-// gone: they were left by a run killed between creating and renaming one.
-// A process that still exists, even an unrelated one that took the pid,
-// keeps its files.
+// Removes, once per folder and process, the hidden files that a run killed
+// between creating and renaming one left behind: only where the file system
+// has no unnamed files (elsewhere no run leaves any), and only files of the
+// exact pattern, of a process that no longer exists (a process that has
+// the pid, even an unrelated one, keeps them), owned by this user and last
+// changed before this process started.
 // Folders are told apart by device, inode and birth time, as a folder that
 // was removed and made again may get the same inode.
 void SweepStaleFiles(int folder) {
@@ -60,13 +75,14 @@ void SweepStaleFiles(int folder) {
   DIR* dir = ::fdopendir(listing.Get());
   if (dir == nullptr) return;
   listing.Release();  // the listing owns it now
+  const auto started = std::chrono::system_clock::to_time_t(ProcessStart);
   while (const dirent* entry = ::readdir(dir)) {
     long pid = 0;
     if (!IsTemporaryFileName(entry->d_name, &pid) || pid == ::getpid()) continue;
     if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
     struct stat file {};
     if (::fstatat(folder, entry->d_name, &file, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(file.st_mode)) {
+        S_ISREG(file.st_mode) && file.st_uid == ::geteuid() && file.st_mtime < started) {
       ::unlinkat(folder, entry->d_name, 0);
     }
   }
@@ -110,8 +126,9 @@ class PendingFile {
       // Only a file system without unnamed files falls back.
       if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
     }
+    SweepStaleFiles(folder_);
     for (int attempt = 0; attempt < MaxNameAttempts; ++attempt) {
-      std::string name = TemporaryName(attempt);
+      std::string name = TemporaryName();
       file_.Reset(::openat(folder_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
       if (file_) {
         name_ = std::move(name);
@@ -125,19 +142,30 @@ class PendingFile {
   int Descriptor() const { return file_.Get(); }
 
   // Closes the file (a late write error shows here) and gives it the name
-  // `target`: an unnamed file is linked in directly when nothing is there,
-  // else through a hidden name and a rename over the target. 0 or errno.
-  int Commit(const std::string& target) {
+  // `target`. A new file is linked in (an unnamed one directly), which
+  // fails with EEXIST when something has taken the name meanwhile; with
+  // `replace` an existing target is renamed over, through a hidden link
+  // for an unnamed file. 0 or errno.
+  int Commit(const std::string& target, bool replace) {
     if (name_.empty()) {
       const std::string self = "/proc/self/fd/" + std::to_string(file_.Get());
       if (::linkat(AT_FDCWD, self.c_str(), folder_, target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
         return file_.Close() ? 0 : Undo(target);
       }
-      if (errno != EEXIST) return errno;
+      if (errno != EEXIST || !replace) return errno;
       if (const int error = LinkHidden(self)) return error;
     }
     if (!file_.Close()) return errno;
-    if (::renameat(folder_, name_.c_str(), folder_, target.c_str()) != 0) return errno;
+    if (replace) {
+      if (::renameat(folder_, name_.c_str(), folder_, target.c_str()) != 0) return errno;
+    } else if (::renameat2(folder_, name_.c_str(), folder_, target.c_str(), RENAME_NOREPLACE) !=
+               0) {
+      // A file system without RENAME_NOREPLACE still refuses a link over a
+      // name; the hidden one then goes with the destructor.
+      if (errno != EINVAL && errno != ENOSYS) return errno;
+      if (::linkat(folder_, name_.c_str(), folder_, target.c_str(), 0) != 0) return errno;
+      return 0;
+    }
     name_.clear();
     return 0;
   }
@@ -145,7 +173,7 @@ class PendingFile {
  private:
   int LinkHidden(const std::string& self) {
     for (int attempt = 0; attempt < MaxNameAttempts; ++attempt) {
-      std::string name = TemporaryName(attempt);
+      std::string name = TemporaryName();
       if (::linkat(AT_FDCWD, self.c_str(), folder_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
         name_ = std::move(name);
         return 0;
@@ -171,30 +199,36 @@ class PendingFile {
 }  // namespace
 
 bool IsTemporaryFileName(const std::string& name, long* pid) {
-  const std::string prefix = TemporaryPrefix;
-  const std::string suffix = TemporarySuffix;
-  if (name.size() <= prefix.size() + suffix.size() || !name.starts_with(prefix) ||
-      !name.ends_with(suffix)) {
+  const std::string_view prefix = TemporaryPrefix;
+  const std::string_view suffix = TemporarySuffix;
+  if (!name.starts_with(prefix) || !name.ends_with(suffix)) return false;
+  const std::string_view middle =
+      std::string_view(name).substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  const std::size_t dash = middle.find('-');
+  if (dash == 0 || dash > 10 || dash == std::string_view::npos ||
+      middle.size() - dash - 1 != RandomDigits) {
     return false;
   }
-  std::size_t at = prefix.size();
   long value = 0;
-  const std::size_t digits = at;
-  while (at < name.size() && name[at] >= '0' && name[at] <= '9' && at - digits < 10) {
-    value = value * 10 + (name[at] - '0');
-    ++at;
+  for (const char c : middle.substr(0, dash)) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
   }
-  if (at == digits || at >= name.size() || name[at] != '-' || value <= 0) return false;
+  for (const char c : middle.substr(dash + 1)) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  if (value <= 0) return false;
   if (pid != nullptr) *pid = value;
   return true;
 }
 
 int WriteFileReplacing(int folder, const std::string& name, std::span<const std::uint8_t> bytes,
-                       TemporaryFileKind kind) {
+                       TemporaryFileKind kind, bool replace) {
   struct stat st {};
   bool exists = false;
   if (::fstatat(folder, name.c_str(), &st, 0) == 0) {
     if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!replace) return EEXIST;
     if (!S_ISREG(st.st_mode)) return EINVAL;
     if ((st.st_mode & 0222) == 0 || ::faccessat(folder, name.c_str(), W_OK, 0) != 0) {
       return EACCES;
@@ -204,15 +238,14 @@ int WriteFileReplacing(int folder, const std::string& name, std::span<const std:
     return errno;
   }
 
-  SweepStaleFiles(folder);
   PendingFile pending(folder);
   if (const int error = pending.Create(kind)) return error;
   if (!WriteAll(pending.Descriptor(), bytes)) return errno;
-  if (exists && (::fchmod(pending.Descriptor(), st.st_mode & 0777) != 0 ||
-                 ::fsync(pending.Descriptor()) != 0)) {
-    return errno;
-  }
-  return pending.Commit(name);
+  if (exists && ::fchmod(pending.Descriptor(), st.st_mode & 0777) != 0) return errno;
+  // The data reaches the disk before the name does, so that after a power
+  // cut a name holds either its old bytes or the whole new file.
+  if (::fdatasync(pending.Descriptor()) != 0) return errno;
+  return pending.Commit(name, replace);
 }
 
 }  // namespace quorvale

@@ -15,7 +15,7 @@ namespace quorvale {
 // next reduction; taken, it may serve the next decode.
 struct ReductionScratch {
   Bitmap Reduced;
-  Plane ResultPlane;  // reserved only; pages are committed where written
+  Plane ResultPlane;  // sized by the reduction; pages are committed where written
 };
 
 struct ReduceResult {

@@ -6,8 +6,8 @@ namespace quorvale {
 namespace {
 
 // The print pairs are stored at 400 dpi as the form shows them, not derived
-// from the millimetres in the captions; RadioButton22 keeps its short side
-// of 1356 although its caption reads 1536.
+// from the millimetres in the captions. The fixed pairs follow their
+// captions, and each label is the pair's own aspect.
 constexpr std::array<SizePreset, 18> Presets{{
     {1, 1, "L　     89mm×127mm", 1, "1.42", SizeKind::Print, 2000, 1401, "L"},
     {2, 2, "はがき 102mm×152mm", 2, "1.49", SizeKind::Print, 2394, 1606, "hagaki"},
@@ -22,10 +22,10 @@ constexpr std::array<SizePreset, 18> Presets{{
     {15, 11, "16Base 3072px×2048px", 11, "1.50", SizeKind::Fixed, 3072, 2048, "16base"},
     {17, 14, "SVGA    800px× 600px", 12, "1.33", SizeKind::Fixed, 800, 600, "svga"},
     {18, 15, "XGA    1024px× 768px", 13, "1.33", SizeKind::Fixed, 1024, 768, "xga"},
-    {19, 16, "SXGA   1280px×1024px", 14, "1.33", SizeKind::Fixed, 1280, 1024, "sxga"},
+    {19, 16, "SXGA   1280px×1024px", 14, "1.25", SizeKind::Fixed, 1280, 1024, "sxga"},
     {20, 12, "QVGA    320px× 240px", 15, "1.33", SizeKind::Fixed, 320, 240, "qvga"},
     {21, 17, "SXGA   1600px×1200px", 16, "1.33", SizeKind::Fixed, 1600, 1200, "sxga-1600"},
-    {22, 18, "SXGA   2048px×1536px", 17, "1.33", SizeKind::Fixed, 2048, 1356, "sxga-2048"},
+    {22, 18, "SXGA   2048px×1536px", 17, "1.33", SizeKind::Fixed, 2048, 1536, "sxga-2048"},
     {23, 13, "VGA     640px× 480px", 18, "1.33", SizeKind::Fixed, 640, 480, "vga"},
 }};
 

@@ -175,6 +175,10 @@ std::vector<std::string> WarningTexts(const PhotoWarnings& warnings) {
   if (warnings.exifMalformed) {
     texts.emplace_back("Exif not copied: the photo's Exif block is malformed");
   }
+  if (!warnings.iccDropped.empty()) {
+    texts.push_back("ICC profile not copied: its colour space is " + warnings.iccDropped +
+                    ", the output's is RGB");
+  }
   if (warnings.timeNotKept != 0) {
     texts.push_back("modification time not kept: " +
                     std::string(std::strerror(warnings.timeNotKept)));

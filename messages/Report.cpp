@@ -2,6 +2,14 @@
 
 #include "messages/Messages.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
 #include "platform/Utf8.h"
 
 namespace quorvale {
@@ -276,16 +284,35 @@ std::string ReportTail(std::string_view summary) {
 }
 
 ReportWriter::~ReportWriter() {
-  if (file_ != nullptr) std::fclose(file_);
+  Discard();
 }
 
 bool ReportWriter::Open(const std::string& path, std::string_view title) {
-  if (file_ != nullptr) std::fclose(file_);
-  file_ = std::fopen(path.c_str(), "wbe");
+  Discard();
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string temporary = folder + "." + name + ".XXXXXX";
+  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  // mkostemp makes the file private; the page gets the mode of any new file.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
+  file_ = ::fdopen(fd, "wb");
+  if (file_ == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    ::unlink(temporary.c_str());
+    errno = error;
+    return false;
+  }
+  path_ = path;
+  temporary_ = std::move(temporary);
   count_ = 0;
-  failed_ = file_ == nullptr;
-  if (file_ != nullptr) Write(ReportHead(title));
-  return file_ != nullptr;
+  error_ = 0;
+  Write(ReportHead(title));
+  return true;
 }
 
 void ReportWriter::Add(const ReportEntry& entry) {
@@ -295,13 +322,34 @@ void ReportWriter::Add(const ReportEntry& entry) {
 bool ReportWriter::Finish(std::string_view summary) {
   if (file_ == nullptr) return false;
   Write(ReportTail(summary));
+  if (error_ == 0 && (std::fflush(file_) != 0 || ::fdatasync(::fileno(file_)) != 0)) {
+    error_ = errno;
+  }
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
-  return closed && !failed_;
+  if (error_ == 0 && !closed) error_ = errno;
+  if (error_ == 0 && std::rename(temporary_.c_str(), path_.c_str()) != 0) error_ = errno;
+  if (error_ != 0) {
+    ::unlink(temporary_.c_str());
+    errno = error_;
+    return false;
+  }
+  temporary_.clear();
+  return true;
 }
 
 void ReportWriter::Write(const std::string& text) {
-  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) failed_ = true;
+  errno = 0;
+  if (error_ == 0 && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+    error_ = errno != 0 ? errno : EIO;
+  }
+}
+
+void ReportWriter::Discard() {
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
+  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+  temporary_.clear();
 }
 
 }  // namespace quorvale

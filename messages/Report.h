@@ -62,7 +62,8 @@ std::string ReportCard(const ReportEntry& entry, int number);
 std::string ReportTail(std::string_view summary);
 
 // Writes a report page as the run goes, one card per photo, so that no
-// thumbnail is kept after it is written. The page is self-contained: its
+// thumbnail is kept after it is written, into a temporary file that takes
+// the page's name only when the page is complete. The page is self-contained: its
 // style is inline, the thumbnails are data: URIs, and it has no script and
 // loads nothing. A photo's card costs a thumbnail of at most a few kilobytes
 // and is laid out only when scrolled into view, so a page of thousands of
@@ -74,20 +75,26 @@ class ReportWriter {
   ReportWriter& operator=(const ReportWriter&) = delete;
   ~ReportWriter();
 
-  // Creates (or replaces) the page at `path` and writes its head. False
-  // when the file cannot be created.
+  // Starts the page for `path`: a hidden temporary file in the same folder,
+  // with the head written. False, with errno set, when it cannot be created.
   bool Open(const std::string& path, std::string_view title);
   bool IsOpen() const { return file_ != nullptr; }
   void Add(const ReportEntry& entry);
-  // Writes the summary and closes the page; false when any write failed.
+  // Writes the summary, flushes the page to the disk and renames it to its
+  // path, so that the path holds either what it held before or the whole
+  // page. False, with errno set, when any write failed; the temporary file
+  // is then removed and the path left as it was.
   bool Finish(std::string_view summary);
 
  private:
   void Write(const std::string& text);
+  void Discard();
 
   std::FILE* file_ = nullptr;
+  std::string path_;
+  std::string temporary_;
   int count_ = 0;
-  bool failed_ = false;
+  int error_ = 0;  // errno of the first failed write
 };
 
 }  // namespace quorvale

@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <algorithm>
-#include <fstream>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -17,17 +14,17 @@
 #include "folders/PathRules.h"
 #include "imaging/JpegFile.h"
 #include "imaging/SizeTable.h"
+#include "support/Child.h"
 #include "support/RunFixture.h"
 #include "support/TestJpeg.h"
-#include "support/Unprivileged.h"
 
 namespace quorvale {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::CoordinatePixel;
-using testing::RecordingListener;
 using testing::MakeJpeg;
+using testing::RecordingListener;
 using testing::Summary;
 using Strings = std::vector<std::string>;
 
@@ -100,7 +97,7 @@ TEST_P(BatchRunChecks, FailingCheckShowsOneBoxAndChangesNothing) {
   EXPECT_EQ(window.log, Strings{"earlier line"});
   EXPECT_EQ(window.notices.size(), 1u);
   EXPECT_FALSE(outcome.started);
-    EXPECT_FALSE(fs::exists(Out("")));
+  EXPECT_FALSE(fs::exists(Out("")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -345,8 +342,8 @@ TEST_F(BatchRunTest, DamagedPhotosAreSavedWithALine) {
 
   const RunOutcome outcome = Run();
 
-  EXPECT_EQ(window.log, (Strings{In("cut.jpg"), "破損したデータを補って保存しました",
-                                 In("stray.jpg")}));
+  EXPECT_EQ(window.log,
+            (Strings{In("cut.jpg"), "破損したデータを補って保存しました", In("stray.jpg")}));
   EXPECT_EQ(outcome.counts.saved, 2);
 }
 
@@ -591,23 +588,13 @@ TEST_F(BatchRunTest, CancelInsideHighQualityReductionDropsThePhoto) {
 // Run in a child process whose address space leaves no room for the second
 // photo's pixels. The sanitizers reserve far more address space than that.
 TEST_F(BatchRunTest, OutOfMemoryInsideAFileEndsTheRunCleanly) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-  GTEST_SKIP() << "an address space limit cannot be set under the sanitizers";
-#endif
+  QUORVALE_SKIP_UNDER_SANITIZERS();
   Photo("a.jpg", 400, 300);
   PlainPhoto("b.jpg", 9000, 9000);  // 243 MB of pixels
   Photo("c.jpg", 400, 300);
   testing::RunInChild(
-      [] {
-        std::ifstream status("/proc/self/status");
-        std::string key;
-        std::uint64_t kilobytes = 0;
-        while (status >> key && key != "VmSize:") status.ignore(1 << 20, '\n');
-        status >> kilobytes;
-        // Room for the run's own memory, not for the photo.
-        const rlimit limit{(kilobytes + 180 * 1024) * 1024, RLIM_INFINITY};
-        return kilobytes > 0 && ::setrlimit(RLIMIT_AS, &limit) == 0;
-      },
+      // Room for the run's own memory, not for the photo.
+      [] { return testing::LimitAddressSpace(rlim_t{180} << 20); },
       [this] {
         const RunOutcome outcome = Run();
         EXPECT_EQ(window.log, (Strings{In("a.jpg"), In("b.jpg"), "中断"}));

@@ -50,8 +50,9 @@ Bytes CameraExif(int orientation, int width, int height) {
   return b.Build();
 }
 
-// An ICC profile exiftool reads: an RGB display header and a copyright.
-Bytes IccProfile() {
+// An ICC profile exiftool reads: a display header for `space` and a
+// copyright.
+Bytes IccProfile(const std::string& space = "RGB ") {
   const std::string copyright = "Quorvale wide gamut";
   Bytes profile(200, 0);
   const auto put32 = [&](std::size_t at, std::uint32_t value) {
@@ -63,7 +64,7 @@ Bytes IccProfile() {
   put32(0, 200);
   put32(8, 0x02100000);
   put(12, "mntr");
-  put(16, "RGB ");
+  put(16, space);
   put(20, "XYZ ");
   put(36, "acsp");
   put32(128, 1);
@@ -173,12 +174,14 @@ TEST_F(PrintRunTest, KeepsExifAndTheProfileAsExiftoolReadsThem) {
       "File:ImageWidth",          "File:ImageHeight",       "IFD0:Make",
       "ExifIFD:DateTimeOriginal", "IFD1:ThumbnailLength",   "ICC_Profile:ProfileCopyright",
       "JFIF:ResolutionUnit",      "JFIF:XResolution",       "JFIF:YResolution",
+      "IFD0:ResolutionUnit",      "IFD0:XResolution",       "IFD0:YResolution",
       "ExifTool:Warning"};
   const std::string width = std::to_string(crop.width);
   const std::string height = std::to_string(crop.height);
-  EXPECT_EQ(ExiftoolValues(Out("phone.jpg"), tags),
-            (Strings{"1", width, height, width, height, "Quorvale Test Camera",
-                     "2024:05:01 10:20:30", "-", "Quorvale wide gamut", "1", "300", "300", "-"}));
+  EXPECT_EQ(
+      ExiftoolValues(Out("phone.jpg"), tags),
+      (Strings{"1", width, height, width, height, "Quorvale Test Camera", "2024:05:01 10:20:30",
+               "-", "Quorvale wide gamut", "1", "300", "300", "2", "300", "300", "-"}));
 
   // Not turned, the photo keeps its orientation for the viewer to apply.
   options.print.autoOrient = false;
@@ -200,6 +203,36 @@ TEST_F(PrintRunTest, AMalformedExifBlockIsLeftOutWithAWarning) {
   ASSERT_EQ(window.reports.size(), 1u);
   EXPECT_TRUE(window.reports[0].warnings.exifMalformed);
   EXPECT_EQ(window.log, Strings{In("a.jpg")}) << "the log is as without the option";
+}
+
+// Every output is RGB: a profile for other data would make colour-managed
+// viewers reject it or misread its colours.
+TEST_F(PrintRunTest, OnlyAnRgbProfileIsKept) {
+  Bytes shortProfile = IccProfile();
+  shortProfile.resize(100);
+  box.Write("in/a-rgb.jpg", MakeJpeg(64, 48, testing::PhotoPixel, {.icc = IccProfile()}));
+  box.Write("in/b-gray.jpg",
+            MakeJpeg(64, 48, testing::PhotoPixel, {.grayscale = true, .icc = IccProfile("GRAY")}));
+  box.Write("in/c-cmyk.jpg",
+            MakeJpeg(64, 48, testing::PhotoPixel, {.cmyk = true, .icc = IccProfile("CMYK")}));
+  box.Write("in/d-short.jpg", MakeJpeg(64, 48, testing::PhotoPixel, {.icc = shortProfile}));
+  options.print.keepMetadata = true;
+  ASSERT_EQ(Run().counts.saved, 4);
+  const struct {
+    const char* name;
+    const char* copyright;
+    const char* space;
+  } rows[] = {{"a-rgb.jpg", "Quorvale wide gamut", nullptr},
+              {"b-gray.jpg", "-", "GRAY"},
+              {"c-cmyk.jpg", "-", "CMYK"},
+              {"d-short.jpg", "-", "unreadable"}};
+  ASSERT_EQ(window.reports.size(), std::size(rows));
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(rows[i].name);
+    EXPECT_EQ(ExiftoolValues(Out(rows[i].name), {"ICC_Profile:ProfileCopyright"}),
+              Strings{rows[i].copyright});
+    EXPECT_EQ(window.reports[i].warnings.iccDropped, rows[i].space ? rows[i].space : "");
+  }
 }
 
 TEST_F(PrintRunTest, OutputsTakeTheModificationTimesOfTheirPhotos) {
@@ -268,6 +301,44 @@ TEST_F(PrintRunTest, SkippingExistingOutputsFinishesAStoppedRun) {
 }
 
 // 8064 x 6048, as 48-megapixel phones take them: the crop is 8064 wide.
+// An output cut short (a power cut before its data reached the disk) is no
+// finished photo: a run skipping existing outputs makes it again, asking
+// nothing.
+TEST_F(PrintRunTest, SkippingExistingOutputsRedoesOneCutShort) {
+  const std::string photo = MakeJpeg(64, 48, testing::PhotoPixel);
+  box.Write("in/a.jpg", photo);
+  box.Write("out/a.jpg", photo.substr(0, photo.size() / 2));
+  options.print.skipExisting = true;
+  EXPECT_EQ(Run().counts.saved, 1);
+  EXPECT_TRUE(window.questions.empty());
+  EXPECT_TRUE(EndsWithEndOfImage(Out("a.jpg")));
+}
+
+// A name taken by another writer at the moment of the link (here a dangling
+// link, which no existence check sees) is never replaced in silence: it is
+// the same-name question, or a skip when existing outputs are skipped.
+TEST_F(PrintRunTest, ANameTakenAtTheLinkIsTheSameNameQuestionOrASkip) {
+  box.Write("in/a.jpg", MakeJpeg(64, 48, testing::PhotoPixel));
+  fs::create_directories(Out(""));
+  ASSERT_EQ(symlink("elsewhere.jpg", Out("a.jpg").c_str()), 0);
+  const auto untouched = [&] { return fs::is_symlink(Out("a.jpg")); };
+
+  window.answers = {true};
+  EXPECT_TRUE(Run().stopped);
+  EXPECT_EQ(window.questionKinds, std::vector<Question>{Question::SameName});
+  EXPECT_TRUE(untouched());
+
+  options.print.skipExisting = true;
+  EXPECT_EQ(Run().counts.skipped, 1);
+  EXPECT_EQ(window.reports.at(0).outcome, PhotoOutcome::SkippedExisting);
+  EXPECT_TRUE(untouched());
+
+  options.print.skipExisting = false;
+  window.answers = {false};
+  EXPECT_EQ(Run().counts.saved, 1) << "answered No, the run goes on and replaces it";
+  EXPECT_FALSE(untouched());
+}
+
 TEST_F(PrintRunTest, LargePhotosAreTrimmedAndReducedOnlyWhenAllowed) {
   box.Write("in/large.jpg", MakeJpeg(8064, 6048, [](int x, int y) {
               return Rgb{static_cast<std::uint8_t>(x / 32), static_cast<std::uint8_t>(y / 24), 90};

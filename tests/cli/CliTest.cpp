@@ -217,6 +217,25 @@ TEST_F(CliTest, SubfolderAndSmallPhotoOptions) {
   EXPECT_EQ(SizeOf(box.Path("out2/small.jpg")), (std::pair{285, 200}));
 }
 
+// Other JPEG names are counted on standard error, also when nothing else is
+// there to do; --all-jpeg-names takes them, each output keeping its name.
+TEST_F(CliTest, OtherJpegNamesAreCountedOrTakenWhenAsked) {
+  for (const char* name : {"a.jpeg", "b.JPE", "c.jfif"}) Photo(std::string("in/") + name, 400, 300);
+  const Result passed = RunCli({box.Path("in"), box.Path("out")});
+  EXPECT_EQ(passed.status, 2);
+  EXPECT_EQ(passed.err,
+            "入力フォルダにJPEGファイルが存在しません。\n"
+            "quorvale-batch: 3 file(s) ending in .jpeg, .jpe or .jfif passed over "
+            "(--all-jpeg-names takes them)\n");
+
+  const Result taken = RunCli({"--all-jpeg-names", box.Path("in"), box.Path("out")});
+  EXPECT_EQ(taken.status, 0) << taken.err;
+  EXPECT_EQ(taken.err, "");
+  for (const char* name : {"a.jpeg", "b.JPE", "c.jfif"}) {
+    EXPECT_TRUE(SizeOf(box.Path(std::string("out/") + name))) << name;
+  }
+}
+
 TEST_F(CliTest, RunThatDoesNotStartExitsTwo) {
   struct Case {
     Strings args;
@@ -351,7 +370,7 @@ TEST_F(CliTest, ListSizesShowsEveryRowWithItsPair) {
     return it == lines.end() ? std::string() : *it;
   };
   EXPECT_NE(row("L").find("2000 x 1401  print"), std::string::npos) << row("L");
-  EXPECT_NE(row("sxga-2048").find("2048 x 1356  fixed"), std::string::npos) << row("sxga-2048");
+  EXPECT_NE(row("sxga-2048").find("2048 x 1536  fixed"), std::string::npos) << row("sxga-2048");
   EXPECT_NE(row("vga").find("640 x  480  fixed"), std::string::npos) << row("vga");
 
   const Result scaled = RunCli({"--list-sizes", "--dpi", "150"});

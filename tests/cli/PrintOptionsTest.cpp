@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -150,22 +151,24 @@ TEST_F(PrintOptionsTest, ADryRunWritesOnlyTheReport) {
 
 TEST_F(PrintOptionsTest, ExistingTakesStopOverwriteOrSkipAndTheLastSpellingWins) {
   box.Write("in/a.jpg", MakeJpeg(400, 300, testing::PhotoPixel));
-  box.Write("out/a.jpg", "earlier output");
+  // A complete JPEG, as only those count as done when skipping.
+  const std::string earlier = MakeJpeg(8, 8, testing::PhotoPixel);
+  box.Write("out/a.jpg", earlier);
   const Result stopped = Run({"--existing", "stop", "in", "out"});
   EXPECT_EQ(stopped.status, 1);
   EXPECT_NE(stopped.err.find("=> Yes, stop (no --overwrite)"), std::string::npos);
-  EXPECT_EQ(box.Read("out/a.jpg"), "earlier output");
+  EXPECT_EQ(box.Read("out/a.jpg"), earlier);
 
   const Result skipped = Run({"--overwrite", "--existing=skip", "in", "out"});
   EXPECT_EQ(skipped.status, 0) << skipped.err;
   EXPECT_EQ(skipped.out,
             box.Path("in/a.jpg") + "\n同名のJPEGファイルが存在するのでスキップ\n" +
                 "作業が終了しました。保存ファイル数    0  エラー    0   スキップ     1\n");
-  EXPECT_EQ(box.Read("out/a.jpg"), "earlier output");
+  EXPECT_EQ(box.Read("out/a.jpg"), earlier);
 
   const Result replaced = Run({"--existing", "skip", "--existing", "overwrite", "in", "out"});
   EXPECT_EQ(replaced.status, 0) << replaced.err;
-  EXPECT_NE(box.Read("out/a.jpg"), "earlier output");
+  EXPECT_NE(box.Read("out/a.jpg"), earlier);
 }
 
 TEST_F(PrintOptionsTest, BadValuesAndAnUnwritableReportStopBeforeAnyPhoto) {
@@ -191,6 +194,55 @@ TEST_F(PrintOptionsTest, BadValuesAndAnUnwritableReportStopBeforeAnyPhoto) {
     EXPECT_EQ(result.out, "");
     EXPECT_FALSE(fs::exists(box.Path("out")));
   }
+}
+
+// A report path that is, or leads to, a photo or anything in either tree, or
+// that is no regular file, is refused before anything is touched.
+TEST_F(PrintOptionsTest, AReportPathThatEndangersAPhotoIsRefused) {
+  const std::string photo = MakeJpeg(64, 48, testing::PhotoPixel);
+  box.Write("in/a.jpg", photo);
+  box.Write("out/b.jpg", "an earlier output");
+  ASSERT_EQ(symlink("in", box.Path("alias").c_str()), 0);
+  ASSERT_EQ(symlink("in/a.jpg", box.Path("link.html").c_str()), 0);
+  const struct {
+    std::string report;
+    std::string reason;
+  } cases[] = {
+      {"in/a.jpg", "it is inside INPUT_FOLDER"},   {"alias/new.html", "it is inside INPUT_FOLDER"},
+      {"out/b.jpg", "it is inside OUTPUT_FOLDER"}, {"out", "it is not a regular file"},
+      {"link.html", "it is not a regular file"},   {"/dev/full", "it is not a regular file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.report);
+    const Result result = Run({"--dry-run", "--overwrite", "--report", c.report, "in", "out"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, "quorvale-batch: refusing to write the report '" + c.report +
+                              "': " + c.reason + "\n");
+    EXPECT_EQ(result.out, "");
+  }
+  EXPECT_EQ(box.Read("in/a.jpg"), photo);
+  EXPECT_EQ(box.Read("out/b.jpg"), "an earlier output");
+  EXPECT_FALSE(fs::exists(box.Path("alias/new.html")));
+}
+
+// A page that cannot be written whole (a full disk, here a file size limit
+// the small photos stay under) is an error, exit status 2, and leaves the
+// earlier page as it was; the photos stay saved.
+TEST_F(PrintOptionsTest, AReportThatCannotBeWrittenIsAnErrorAndLeavesTheOldPage) {
+  for (int i = 0; i < 12; ++i)
+    box.Write("in/" + std::to_string(i) + ".jpg", MakeJpeg(64, 48, testing::PhotoPixel));
+  box.Write("r.html", "the earlier page");
+  const Result result = testing::RunCli(box, {"--keep-small", "--report", "r.html", "in", "out"},
+                                        {.cwd = box.Root(), .fileSizeLimit = 8192});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.err, "quorvale-batch: cannot write the report 'r.html': File too large\n");
+  EXPECT_EQ(box.Read("r.html"), "the earlier page");
+  EXPECT_TRUE(fs::exists(box.Path("out/11.jpg")));
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(box.Root()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (Strings{"in", "out", "r.html"}));
 }
 
 }  // namespace

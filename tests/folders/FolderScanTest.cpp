@@ -78,25 +78,38 @@ TEST_F(FolderScan, EntriesBeginWithTheFolderTextByteForByte) {
   EXPECT_EQ(r.list, (PathList{given + "/a.jpg"}));
 }
 
-TEST_F(FolderScan, ExtensionIsAPlainTestOfTheLastFourBytes) {
+// ".jpg" is the rule; ".jpeg", ".jpe" and ".jfif" are counted as passed
+// over, and listed too when the rules take every JPEG name.
+TEST_F(FolderScan, ExtensionIsJpgAloneUnlessEveryJpegNameIsTaken) {
   struct Case {
     const char* name;
     bool listed;
+    bool other;  // another JPEG name
   };
   // In name-byte order, as the listing delivers them.
   const std::vector<Case> cases = {
-      {".JPG", true},    {".Jpg", true},  {".jpe", false},      {".jpeg", false},
-      {".jpg", true},    {"a.jp", false}, {"a.jpg.txt", false}, {"b.jPg", true},
-      {"c.jpeg", false}, {"jpg", false},  {"photo jpg", false}, {"x.gif", false},
+      {".JPG", true, false},  {".Jpg", true, false},       {".jpe", false, true},
+      {".jpeg", false, true}, {".jpg", true, false},       {"a.JFIF", false, true},
+      {"a.jp", false, false}, {"a.jpg.txt", false, false}, {"a.jpgx", false, false},
+      {"b.jPg", true, false}, {"c.JPEG", false, true},     {"d.jfi", false, false},
+      {"jpg", false, false},  {"photo jpg", false, false}, {"x.gif", false, false},
   };
   for (const Case& c : cases) box.Fill({std::string("in/") + c.name});
-  const ScanResult r = Scan(box.Path("in"));
-  PathList expected;
-  for (const Case& c : cases) {
-    if (c.listed) expected.push_back(box.Path(std::string("in/") + c.name));
+  for (const bool all : {false, true}) {
+    SCOPED_TRACE(all ? "all JPEG names" : ".jpg alone");
+    const ScanResult r =
+        Scan(box.Path("in"),
+             ScanRules{.subfolders = true, .excluded = std::nullopt, .allJpegNames = all});
+    PathList expected;
+    int others = 0;
+    for (const Case& c : cases) {
+      if (c.listed || (all && c.other)) expected.push_back(box.Path(std::string("in/") + c.name));
+      if (!all && c.other) ++others;
+    }
+    EXPECT_EQ(r.list, expected);
+    ExpectCounts(r.counts, 0, static_cast<int>(cases.size()), static_cast<int>(expected.size()));
+    EXPECT_EQ(r.counts.OtherJpegNameCount, others);
   }
-  EXPECT_EQ(r.list, expected);
-  ExpectCounts(r.counts, 0, static_cast<int>(cases.size()), static_cast<int>(expected.size()));
 }
 
 TEST_F(FolderScan, FolderNamedLikeAPhotoIsEnteredNeverListed) {

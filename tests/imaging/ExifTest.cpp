@@ -178,6 +178,24 @@ TEST(RewriteExif, GivesTheOutputsOrientationAndSizeWithoutTheThumbnailAsExiftool
   }
 }
 
+// The resolution the JFIF header is given: XResolution (72/1 in the
+// camera's block) rewritten, YResolution and ResolutionUnit added, also
+// when IFD0 gains an Exif sub-IFD in the same rewrite.
+TEST(RewriteExif, SetsTheResolutionInInchesWhenAsked) {
+  const CameraBlock blocks[] = {{}, {.little = true}, {.dimensions = Dimensions::NoExifIfd}};
+  Sandbox sandbox;
+  for (const CameraBlock& block : blocks) {
+    SCOPED_TRACE(std::string(block.little ? "II" : "MM") +
+                 (block.dimensions == Dimensions::NoExifIfd ? ", no Exif sub-IFD" : ""));
+    const std::optional<Block> rewritten = RewriteExif(Camera(block), {true, 2000, 1401, 300});
+    ASSERT_TRUE(rewritten);
+    EXPECT_EQ(ReadBack(sandbox, *rewritten,
+                       {"IFD0:XResolution", "IFD0:YResolution", "IFD0:ResolutionUnit",
+                        "ExifIFD:ExifImageWidth", "IFD0:Make", "ExifTool:Warning"}),
+              (std::vector<std::string>{"300", "300", "2", "2000", "Quorvale Test Camera", "-"}));
+  }
+}
+
 TEST(RewriteExif, CutsOffATrailingThumbnailAndKeepsEveryOtherByteInPlace) {
   for (const bool little : {false, true}) {
     SCOPED_TRACE(little ? "II" : "MM");

@@ -46,10 +46,10 @@ constexpr ExpectedRow ExpectedRows[] = {
     {15, 11, "16Base 3072px" TIMES "2048px", 11, "1.50", SizeKind::Fixed, 3072, 2048, "16base"},
     {17, 14, "SVGA    800px" TIMES " 600px", 12, "1.33", SizeKind::Fixed, 800, 600, "svga"},
     {18, 15, "XGA    1024px" TIMES " 768px", 13, "1.33", SizeKind::Fixed, 1024, 768, "xga"},
-    {19, 16, "SXGA   1280px" TIMES "1024px", 14, "1.33", SizeKind::Fixed, 1280, 1024, "sxga"},
+    {19, 16, "SXGA   1280px" TIMES "1024px", 14, "1.25", SizeKind::Fixed, 1280, 1024, "sxga"},
     {20, 12, "QVGA    320px" TIMES " 240px", 15, "1.33", SizeKind::Fixed, 320, 240, "qvga"},
     {21, 17, "SXGA   1600px" TIMES "1200px", 16, "1.33", SizeKind::Fixed, 1600, 1200, "sxga-1600"},
-    {22, 18, "SXGA   2048px" TIMES "1536px", 17, "1.33", SizeKind::Fixed, 2048, 1356, "sxga-2048"},
+    {22, 18, "SXGA   2048px" TIMES "1536px", 17, "1.33", SizeKind::Fixed, 2048, 1536, "sxga-2048"},
     {23, 13, "VGA     640px" TIMES " 480px", 18, "1.33", SizeKind::Fixed, 640, 480, "vga"},
 };
 
@@ -107,8 +107,8 @@ TEST(ResolveTargetSize, WorkedExamples) {
       {Select({3, 14}), {1401, 1000}},  // 2803 / 2 = 1401.5
       {Select({8, 16}), {3741, 2645}},
       {Select({10, 12}), {4346, 3000}},
-      {Select({22, 11}), {2048, 1356}},
-      {Select({22, 16}), {2048, 1356}},
+      {Select({22, 11}), {2048, 1536}},
+      {Select({22, 16}), {2048, 1536}},
       {Select({23, 11}), {640, 480}},
   };
   for (const auto& c : cases) {

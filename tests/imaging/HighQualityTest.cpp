@@ -53,7 +53,7 @@ std::string Describe(Pixel p) {
   return "(" + std::to_string(p.b) + ", " + std::to_string(p.g) + ", " + std::to_string(p.r) + ")";
 }
 
-// The plane is large; one serves every test of this file.
+// One plane serves every test of this file, grown as they need.
 Plane& ThePlane() {
   static Plane* plane = new Plane;
   return *plane;

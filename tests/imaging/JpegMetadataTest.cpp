@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/JpegFile.h"
 #include "support/ExifBlock.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
@@ -181,10 +182,11 @@ TEST(ReadJpegMetadata, CutHeadsAreSafe) {
   }
 }
 
-// A file whose markers libjpeg wrote: a profile of several chunks that makes
-// the head longer than the first read.
-TEST(ReadJpegMetadataFile, ReadsAHeadLongerThanOneReadFromAFileLibjpegWrote) {
-  Bytes profile(300000);
+// A file whose markers libjpeg wrote: the largest profile a file can carry
+// (255 full chunks) makes the head far longer than the first read and than
+// the megabyte the rest of a head may take; the photo still decodes.
+TEST(ReadJpegMetadataFile, ReadsTheLargestProfileAndThePhotoStillDecodes) {
+  Bytes profile(std::size_t{255} * 65519);
   for (std::size_t i = 0; i < profile.size(); ++i) profile[i] = static_cast<std::uint8_t>(i * 7);
   const Bytes exif = ExifWithOrientation(3);
 
@@ -199,6 +201,10 @@ TEST(ReadJpegMetadataFile, ReadsAHeadLongerThanOneReadFromAFileLibjpegWrote) {
   EXPECT_EQ(metadata->orientation, 3);
   EXPECT_EQ(metadata->exif, exif);
   EXPECT_EQ(metadata->icc, profile);
+  Bitmap bitmap;
+  const DecodeResult decoded = DecodeJpegFile(sandbox.Path("photo.jpg"), bitmap);
+  EXPECT_EQ(decoded.status, DecodeStatus::Decoded) << decoded.reason;
+  EXPECT_EQ(bitmap.Width(), 16);
 
   EXPECT_FALSE(ReadJpegMetadataFile(sandbox.Path("missing.jpg")));
   sandbox.Write("short.jpg", "\xFF\xD8\xFF");

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -106,44 +107,71 @@ TEST_P(OutputFile, WriteFailureKeepsTheOldFileAndLeavesNothing) {
   EXPECT_EQ(Listing(box.Root()), std::set<std::string>{"a.jpg"});
 }
 
-// Hidden files of a process that is gone are removed by the first write into
-// their folder; those of a live process, and look-alikes, are not.
-TEST_P(OutputFile, FirstWriteRemovesStaleFilesOfDeadProcessesOnly) {
+// A name that is taken, also at the moment of the link (a dangling link,
+// which no existence check sees), is left as it is unless replacing.
+TEST_P(OutputFile, WithoutReplaceATakenNameIsLeftAlone) {
+  box.Write("a.jpg", "theirs");
+  ASSERT_EQ(symlink("nowhere", box.Path("link.jpg").c_str()), 0);
+  const FileDescriptor folder(open(box.Root().c_str(), O_RDONLY | O_DIRECTORY));
+  for (const char* name : {"a.jpg", "link.jpg"}) {
+    EXPECT_EQ(WriteFileReplacing(folder.Get(), name, Bytes("mine"), GetParam(), false), EEXIST)
+        << name;
+  }
+  EXPECT_EQ(box.Read("a.jpg"), "theirs");
+  char target[16] = {};
+  EXPECT_EQ(readlink(box.Path("link.jpg").c_str(), target, sizeof target), 7);
+  EXPECT_EQ(WriteFileReplacing(folder.Get(), "new.jpg", Bytes("mine"), GetParam(), false), 0);
+  EXPECT_EQ(Listing(box.Root()), (std::set<std::string>{"a.jpg", "link.jpg", "new.jpg"}));
+}
+
+// Where the file system has no unnamed files (Named), the first write into
+// a folder removes the hidden files a killed run left: of the exact
+// pattern, of a process that is gone, older than this process. Look-alikes,
+// recent files and those of a live process stay, and where unnamed files
+// are made (Unnamed) nothing is swept at all.
+TEST_P(OutputFile, SweepRemovesOnlyOldHiddenFilesOfDeadProcesses) {
   const pid_t gone = fork();
   ASSERT_GE(gone, 0);
   if (gone == 0) _exit(0);
   ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
-  const std::string dead = ".quorvale-" + std::to_string(gone) + "-1-0-abc.tmp";
-  const std::string live = ".quorvale-" + std::to_string(getppid()) + "-1-0-abc.tmp";
-  box.Fill({dead, live, ".quorvale-notes.tmp", ".quorvale-" + std::to_string(gone) + "-1.txt"});
-  box.Fill({"sub/" + dead});
+  const std::string dead = ".quorvale-" + std::to_string(gone) + "-0123456789abcdef.tmp";
+  const std::string recent = ".quorvale-" + std::to_string(gone) + "-fedcba9876543210.tmp";
+  const std::string live = ".quorvale-" + std::to_string(getppid()) + "-0123456789abcdef.tmp";
+  const std::string oldStyle = ".quorvale-" + std::to_string(gone) + "-1-0-abc.tmp";
+  box.Fill({dead, recent, live, oldStyle, "sub/" + dead});
+  const timespec hourAgo[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+  for (const std::string& name : {dead, live, oldStyle, "sub/" + dead}) {
+    ASSERT_EQ(utimensat(AT_FDCWD, box.Path(name).c_str(), hourAgo, 0), 0);
+  }
 
   EXPECT_EQ(Write("a.jpg", "new"), 0);
-  EXPECT_EQ(Listing(box.Root()),
-            (std::set<std::string>{"a.jpg", live, ".quorvale-notes.tmp",
-                                   ".quorvale-" + std::to_string(gone) + "-1.txt", "sub"}));
+  std::set<std::string> kept = {"a.jpg", recent, live, oldStyle, "sub"};
+  if (GetParam() == TemporaryFileKind::Unnamed) kept.insert(dead);
+  EXPECT_EQ(Listing(box.Root()), kept);
   EXPECT_EQ(Listing(box.Path("sub")), std::set<std::string>{dead});
 }
 
 TEST(TemporaryFileName, RecognisesOnlyItsOwnPattern) {
-  struct Case {
+  const struct {
     const char* name;
-    bool matches;
-    long pid;
+    long pid;  // 0: not of the pattern
+  } cases[] = {
+      {".quorvale-123-0123456789abcdef.tmp", 123},
+      {".quorvale-9-ffffffffffffffff.tmp", 9},
+      {".quorvale-123-4-0-1a2b.tmp", 0},
+      {".quorvale-123-0123456789abcde.tmp", 0},
+      {".quorvale-123-0123456789ABCDEF.tmp", 0},
+      {".quorvale-0-0123456789abcdef.tmp", 0},
+      {".quorvale--0123456789abcdef.tmp", 0},
+      {".quorvale-12a-0123456789abcdef.tmp", 0},
+      {".quorvale-123-0123456789abcdef.tmpx", 0},
+      {"quorvale-123-0123456789abcdef.tmp", 0},
+      {".quorvale-12345678901-0123456789abcdef.tmp", 0},
   };
-  const Case cases[] = {
-      {".quorvale-123-4-0-1a2b.tmp", true, 123}, {".quorvale-9-x.tmp", true, 9},
-      {".quorvale-123.tmp", false, 0},           {".quorvale--1-0.tmp", false, 0},
-      {".quorvale-0-1.tmp", false, 0},           {".quorvale-12a-1.tmp", false, 0},
-      {".quorvale-123-4-0-1a2b.tmpx", false, 0}, {"quorvale-123-4.tmp", false, 0},
-      {".quorvale-12345678901-1.tmp", false, 0},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     long pid = 0;
-    EXPECT_EQ(IsTemporaryFileName(c.name, &pid), c.matches) << c.name;
-    if (c.matches) {
-      EXPECT_EQ(pid, c.pid) << c.name;
-    }
+    EXPECT_EQ(IsTemporaryFileName(c.name, &pid), c.pid != 0) << c.name;
+    EXPECT_EQ(pid, c.pid) << c.name;
   }
 }
 

@@ -1,15 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <optional>
-
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 
+#include "imaging/JpegFile.h"
 #include "imaging/Reduction.h"
 #include "imaging/SizeTable.h"
 #include "imaging/TrimCenter.h"
 #include "support/CodedBitmap.h"
+#include "support/Child.h"
+#include "support/TestJpeg.h"
 
 namespace quorvale {
 namespace {
@@ -21,7 +23,7 @@ using testing::SourceOf;
 // Why the high-quality reduction declines a photo of the box's size, and
 // one whose height already is the box's.
 
-// The plane is large; one scratch serves every test of this file.
+// One scratch serves every test of this file.
 ReductionScratch& Scratch() {
   static ReductionScratch* scratch = new ReductionScratch;
   return *scratch;
@@ -145,7 +147,8 @@ TEST(ReducePhoto, PhotoOfTheBoxSizeIsKeptEitherWay) {
   const struct {
     bool highQuality;
     std::optional<HighQualityDecline> declined;
-  } rows[] = {{false, std::nullopt}, {true, HighQualityDecline{HighQualityDecline::SameSize, 200, 140}}};
+  } rows[] = {{false, std::nullopt},
+              {true, HighQualityDecline{HighQualityDecline::SameSize, 200, 140}}};
   for (const auto& row : rows) {
     Bitmap photo = CodedPhoto(200, 140);
     const Bitmap original = photo;
@@ -220,6 +223,26 @@ TEST(ReducePhoto, CancelInsideHighQualityStops) {
   // Not reduced plainly instead: the size is the photo's own.
   EXPECT_EQ(photo.Width(), 200);
   EXPECT_EQ(photo.Height(), 100);
+}
+
+// Under a modest `ulimit -v` a small photo is decoded and reduced with a
+// fresh scratch: nothing is reserved for photos larger than the one in hand.
+// The limit is set in a child, so this process keeps its own.
+TEST(ReducePhoto, SmallPhotoGoesThroughUnderAnAddressSpaceLimit) {
+  QUORVALE_SKIP_UNDER_SANITIZERS();
+  const std::string jpeg = testing::MakeJpeg(640, 480, testing::PhotoPixel);
+  testing::RunInChild([] { return testing::LimitAddressSpace(rlim_t{64} << 20); },
+                      [&] {
+                        ReductionScratch scratch;
+                        Bitmap photo;
+                        const auto* bytes = reinterpret_cast<const std::uint8_t*>(jpeg.data());
+                        ASSERT_TRUE(DecodeJpegMemory({bytes, jpeg.size()}, photo).Ok());
+                        const ReduceResult reduced =
+                            ReducePhoto(photo, scratch, 400, 300, true, {});
+                        EXPECT_EQ(reduced.kind, ReduceResult::Reduced);
+                        EXPECT_FALSE(reduced.declined);
+                        EXPECT_EQ(photo.Width(), 400);
+                      });
 }
 
 }  // namespace

@@ -11,36 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Child.h"
 #include "support/Sandbox.h"
 
 namespace quorvale::testing {
-
-// Runs `body` in a child process once `setup` (run there first) has
-// succeeded; the child's failed expectations are printed by the child and
-// fail the test here through its exit status.
-inline void RunInChild(const std::function<bool()>& setup, const std::function<void()>& body) {
-  std::fflush(nullptr);
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    if (!setup()) {
-      std::fputs("the child's set-up failed\n", stderr);
-      ::_exit(3);
-    }
-    try {
-      body();
-    } catch (const std::exception& error) {
-      std::fprintf(stderr, "the child threw: %s\n", error.what());
-      ::_exit(4);
-    }
-    std::fflush(nullptr);
-    ::_exit(::testing::Test::HasFailure() ? 1 : 0);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-      << "the part run in a child process failed (its messages are above)";
-}
 
 // The user and group that permission checks are made against when the tests
 // run as root (as CI does): Debian's nobody and nogroup.
