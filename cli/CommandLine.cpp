@@ -503,7 +503,7 @@ std::string SizeListText(int dpi) {
     const LongShort pair = TargetSize(*row, dpi);
     std::snprintf(line, sizeof line, "%-*s  %4d x %4d  %-5s  %s\n", static_cast<int>(idWidth),
                   row->id, pair.L, pair.S, row->kind == SizeKind::Print ? "print" : "fixed",
-                  row->caption);
+                  SizeCaption(*row));
     text += line;
   }
   std::snprintf(line, sizeof line,

@@ -12,12 +12,12 @@ enum class SizeKind { Print, Fixed };
 // RadioButtonN is selected (N = 1..23; bit 0 is unused).
 using RadioSelection = std::bitset<24>;
 
-// One row of the size table. Captions and labels are display text only; the
-// geometry uses L and S alone. For print sizes L and S are the 400-dpi values.
+// One row of the size table (its button's caption is in messages/). The
+// label is display text only; the geometry uses L and S alone. For print
+// sizes L and S are the 400-dpi values.
 struct SizePreset {
   int button;               // N of RadioButtonN
   int screenRow;            // 1-based row on screen, top to bottom
-  const char* caption;      // the button's caption, exactly as shown
   int label;                // N of StaticTextN, the aspect label beside it
   const char* aspectLabel;  // that label's text
   SizeKind kind;

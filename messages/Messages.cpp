@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 namespace quorvale {
 namespace {
@@ -58,6 +60,33 @@ const char* OutcomeLine(const PhotoReport& report) {
 }
 
 }  // namespace
+
+const char* SizeCaption(const SizePreset& size) {
+  static constexpr std::pair<std::string_view, const char*> Captions[] = {
+    {"L", "L　     89mm×127mm"},
+    {"hagaki", "はがき 102mm×152mm"},
+    {"2L", "2L　   127mm×178mm"},
+    {"yatsugiri", "八切　 165mm×216mm"},
+    {"mutsugiri", "六切　 203mm×254mm"},
+    {"w-mutsugiri", "W六切　203mm×305mm"},
+    {"A4", "A4　   210mm×297mm"},
+    {"yotsugiri", "四切　 254mm×305mm"},
+    {"w-yotsugiri", "W四切　254mm×368mm"},
+    {"4base", "4Base　1536px×1024px"},
+    {"16base", "16Base 3072px×2048px"},
+    {"svga", "SVGA    800px× 600px"},
+    {"xga", "XGA    1024px× 768px"},
+    {"sxga", "SXGA   1280px×1024px"},
+    {"qvga", "QVGA    320px× 240px"},
+    {"sxga-1600", "SXGA   1600px×1200px"},
+    {"sxga-2048", "SXGA   2048px×1536px"},
+    {"vga", "VGA     640px× 480px"},
+  };
+  for (const auto& [id, caption] : Captions) {
+    if (id == size.id) return caption;
+  }
+  return "";
+}
 
 std::string NoticeText(const RunNotice& notice) {
   switch (notice.kind) {

@@ -5,6 +5,7 @@
 
 #include "batch/RunEvents.h"
 #include "imaging/HighQuality.h"
+#include "imaging/SizeTable.h"
 
 namespace quorvale {
 
@@ -37,5 +38,8 @@ std::string DeclineText(const HighQualityDecline& decline);
 // What was passed over in a photo, one English sentence each, for the front
 // ends that name warnings (standard error, JSON, the report page).
 std::vector<std::string> WarningTexts(const PhotoWarnings& warnings);
+
+// The caption of a size's button, exactly as the window shows it.
+const char* SizeCaption(const SizePreset& size);
 
 }  // namespace quorvale
