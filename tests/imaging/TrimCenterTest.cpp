@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
 #include "imaging/Bitmap.h"
 #include "imaging/TrimCenter.h"
+#include "imaging/TrimPosition.h"
 #include "support/CodedBitmap.h"
 
 namespace quorvale {
@@ -124,6 +126,55 @@ TEST(TrimCenter, MarginsAddUpOverRepeatedTrims) {
   ASSERT_EQ(TrimCenter(bitmap, 10, 4), 0);   // of those, columns 3..12, rows 3..6
   EXPECT_EQ(SourceOf(bitmap, 0, 0, 20), (Origin{5, 4}));
   EXPECT_EQ(SourceOf(bitmap, 9, 3, 20), (Origin{14, 7}));
+}
+
+}  // namespace
+}  // namespace quorvale
+
+namespace quorvale {
+namespace {
+
+TEST(TrimOffset, RoundsHalvesDownSoThatTheCentreTruncates) {
+  const struct {
+    std::int32_t surplus;
+    double position;
+    std::int32_t offset;
+  } cases[] = {
+      {7, 0.0, 0},   {7, 1.0, 7},   {7, 0.5, 3},   {8, 0.5, 4}, {1, 0.5, 0},   {1, 1.0, 1},
+      {10, 0.25, 2}, {10, 0.35, 3}, {10, 0.75, 7}, {3, 0.5, 1}, {4, 0.125, 0}, {4, 0.375, 1},
+      {7, -2.0, 0},  {7, 3.0, 7},   {7, NAN, 3},   {0, 1.0, 0}, {-5, 0.5, 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TrimOffset(c.surplus, c.position), c.offset) << c.surplus << " at " << c.position;
+  }
+}
+
+// At 0.5 the rectangle is where TrimCenter cuts; at 0 and 1 it touches the
+// edges; the axis that is not too long stays whole whatever the position.
+TEST(ComputeTrimRect, PlacesTheCropAlongTheFreeAxis) {
+  for (const SizePreset& size : SizeTable()) {
+    for (const int dpi : {400, 150}) {
+      const LongShort target = TargetSize(size, dpi);
+      for (const PixelSize photo : {PixelSize{6000, 4000}, PixelSize{4000, 6000},
+                                    PixelSize{4032, 3024}, PixelSize{1001, 999}}) {
+        SCOPED_TRACE(std::string(size.id) + " " + std::to_string(dpi) + " " +
+                     std::to_string(photo.width) + "x" + std::to_string(photo.height));
+        const PixelSize crop = ComputeTrimSize(photo.width, photo.height, target);
+        Bitmap bitmap = CodedPhoto(photo.width, 2);
+        Bitmap column = CodedPhoto(2, photo.height);
+        ASSERT_EQ(TrimCenter(bitmap, crop.width, 2, 65535), 0);
+        ASSERT_EQ(TrimCenter(column, 2, crop.height, 65535), 0);
+        const PixelRect centre = ComputeTrimRect(photo.width, photo.height, target);
+        EXPECT_EQ(centre, (PixelRect{SourceOf(bitmap, 0, 0, photo.width).x,
+                                     SourceOf(column, 0, 0, 2).y, crop.width, crop.height}));
+        const PixelRect first = ComputeTrimRect(photo.width, photo.height, target, 0);
+        const PixelRect last = ComputeTrimRect(photo.width, photo.height, target, 1);
+        EXPECT_EQ(first, (PixelRect{0, 0, crop.width, crop.height}));
+        EXPECT_EQ(last, (PixelRect{photo.width - crop.width, photo.height - crop.height, crop.width,
+                                   crop.height}));
+      }
+    }
+  }
 }
 
 }  // namespace
