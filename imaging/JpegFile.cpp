@@ -464,9 +464,10 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, Sc
   // Every row needed is in. Whatever follows in the file (the rows below, up
   // to the end marker, or junk in its place) is not read.
   jpeg_abort_decompress(&info);
-  if (wanted)
+  if (wanted) {
     bitmap.Crop(wanted->left - window.left, wanted->top - window.top, wanted->width,
                 wanted->height);
+  }
   return 0;
 }
 
