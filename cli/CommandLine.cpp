@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <optional>
 
+#include "messages/Messages.h"
+
 namespace quorvale::cli {
 namespace {
 

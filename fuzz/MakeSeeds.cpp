@@ -1,7 +1,9 @@
 // Writes the fuzzers' seed corpus: small JPEG files of every kind the
 // decoder meets (baseline, progressive, grey, CMYK, restart markers,
-// arithmetic coding, Exif, tiny and cut-short ones) and path texts in both
-// syntaxes. Usage: make_seeds FOLDER; makes FOLDER/jpeg and FOLDER/path_rules.
+// arithmetic coding, Exif, tiny and cut-short ones), the same behind the
+// rectangles of the region fuzzer, and path texts in both syntaxes.
+// Usage: make_seeds FOLDER; makes FOLDER/jpeg, FOLDER/region and
+// FOLDER/path_rules.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -40,6 +42,7 @@ int main(int argc, char** argv) {
   }
   const fs::path root = argv[1];
   fs::create_directories(root / "jpeg");
+  fs::create_directories(root / "region");
   fs::create_directories(root / "path_rules");
 
   const JpegSeed jpegs[] = {
@@ -55,11 +58,27 @@ int main(int argc, char** argv) {
       {"one-pixel", 1, 1, {.quality = 90}},
       {"one-row", 9, 1, {.quality = 90, .grayscale = true}},
       {"one-column", 1, 17, {.quality = 90, .progressive = true}},
+      {"large", 200, 136, {.quality = 50, .restartRows = 2}},
+      {"large-progressive-444",
+       160,
+       120,
+       {.quality = 50, .progressive = true, .lumaH = 1, .lumaV = 1}},
+  };
+  // Left, top, width and height as 16-bit fractions: the whole picture, its
+  // middle, a strip at the bottom right and one at the left.
+  const std::pair<const char*, std::string> rects[] = {
+      {"whole", std::string("\x00\x00\x00\x00\xff\xff\xff\xff", 8)},
+      {"middle", std::string("\x40\x00\x40\x00\x80\x00\x80\x00", 8)},
+      {"bottom-right", std::string("\xc0\x00\xe0\x00\xff\xff\xff\xff", 8)},
+      {"left", std::string("\x00\x00\x00\x00\x20\x00\xff\xff", 8)},
   };
   bool ok = true;
   for (const JpegSeed& seed : jpegs) {
     const std::string bytes = MakeJpeg(seed.width, seed.height, PhotoPixel, seed.options);
     ok &= WriteFile(root / "jpeg" / (std::string(seed.name) + ".jpg"), bytes);
+    for (const auto& [name, rect] : rects) {
+      ok &= WriteFile(root / "region" / (std::string(seed.name) + "-" + name), rect + bytes);
+    }
     if (std::string(seed.name) == "baseline" || std::string(seed.name) == "progressive") {
       ok &= WriteFile(root / "jpeg" / (std::string(seed.name) + "-cut.jpg"),
                       bytes.substr(0, bytes.size() / 2));

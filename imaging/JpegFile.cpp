@@ -316,13 +316,62 @@ void CmykRowToBgr(const JSAMPLE* cmyk, int width, std::uint8_t* row) {
   }
 }
 
+// The part of the picture the decoder works through to give a region: the
+// columns [left, left + width) and the rows [top, bottom).
+struct DecodeWindow {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int bottom = 0;
+};
+
+int RoundDown(int value, int step) {
+  return value / step * step;
+}
+
+// The window that gives every pixel of `region` as the whole decode does.
+// Fancy upsampling takes each chroma sample's neighbours in both directions,
+// and the decoder treats the first rows after a skip and the edges of a
+// crop as edges of the picture, so a margin of one iMCU (the unit a skip
+// and a crop work in) is kept on every side. Block smoothing, which fills
+// in the missing coefficients of a progressive file cut short, estimates
+// them from the DC values of blocks up to two away, and at a crop's edge
+// takes the edge block's for those beyond it: the first two blocks of a
+// crop come out unlike the whole decode's, and the upsampling reads one
+// more. A chroma component of half width has one block per iMCU column, so
+// progressive files keep three.
+DecodeWindow PlanWindow(const jpeg_decompress_struct& info, const PixelRect& region) {
+  const int width = static_cast<int>(info.output_width);
+  DecodeWindow window{0, 0, width, region.top + region.height};
+  // The error diffusion of the grey quantizer runs along each row, in turn
+  // rightwards and leftwards, and down: every pixel depends on all those
+  // decoded before it.
+  if (info.quantize_colors) return window;
+  const int margin = info.progressive_mode ? 3 : 1;
+  const int columns = info.min_DCT_scaled_size * info.max_h_samp_factor;
+  const int rows = info.min_DCT_scaled_size * info.max_v_samp_factor;
+  window.left = std::max(0, RoundDown(region.left, columns) - margin * columns);
+  const int right = RoundDown(region.left + region.width + columns - 1, columns) + margin * columns;
+  window.width = std::min(width, right) - window.left;
+  // Skipping rows of a single-scan file entropy-decodes them into no blocks,
+  // which the arithmetic decoder does not allow for.
+  if (!info.arith_code) window.top = std::max(0, RoundDown(region.top, rows) - margin * rows);
+  return window;
+}
+
+bool InsidePicture(const PixelRect& region, int width, int height) {
+  return region.width >= 1 && region.height >= 1 && region.left >= 0 && region.top >= 0 &&
+         region.left <= width - region.width && region.top <= height - region.height;
+}
+
 // Drives the decoder under its setjmp. Nothing here has a destructor, so the
 // longjmp from libjpeg skips no cleanup; the Decompressor outside owns it.
 // Bitmap::Allocate may throw std::bad_alloc, which unwinds normally.
 // A refusal of ours that libjpeg has no message for leaves `refusal` set.
 // The budget lives in the caller's frame, as the longjmp skips this one's.
 int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, ScanBudget& budget,
-               const DecodeAdmission& admit, Bitmap& bitmap, const char*& refusal, bool& declined) {
+               const DecodeAdmission& admit, const DecodeRegion& region, Bitmap& bitmap,
+               const char*& refusal, bool& declined) {
   jpeg_decompress_struct& info = decoder.Info();
   if (setjmp(decoder.Jump()) != 0) return -2;
 
@@ -351,8 +400,18 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, Sc
   progress.budget = &budget;
   jpeg_calc_output_dimensions(&info);
 
-  const int width = static_cast<int>(info.output_width);
-  const int height = static_cast<int>(info.output_height);
+  const int fullWidth = static_cast<int>(info.output_width);
+  const int fullHeight = static_cast<int>(info.output_height);
+  const std::optional<PixelRect> wanted =
+      region ? region(fullWidth, fullHeight) : std::optional<PixelRect>();
+  if (wanted && !InsidePicture(*wanted, fullWidth, fullHeight)) {
+    refusal = "the region asked for lies outside the picture";
+    return -2;
+  }
+  const DecodeWindow window =
+      wanted ? PlanWindow(info, *wanted) : DecodeWindow{0, 0, fullWidth, fullHeight};
+  const int width = window.width;
+  const int height = window.bottom - window.top;
   if (admit && !admit(static_cast<std::uint64_t>(RowBytes(width)) * height)) {
     declined = true;
     refusal = "not admitted";
@@ -360,6 +419,17 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, Sc
   }
   bitmap.Allocate(width, height);
   jpeg_start_decompress(&info);
+  if (width < fullWidth) {
+    auto left = static_cast<JDIMENSION>(window.left);
+    auto cropped = static_cast<JDIMENSION>(width);
+    jpeg_crop_scanline(&info, &left, &cropped);
+    if (left != static_cast<JDIMENSION>(window.left) || cropped != info.output_width ||
+        cropped != static_cast<JDIMENSION>(width)) {
+      refusal = "the decoder cannot crop the picture's columns";
+      return -2;
+    }
+  }
+  if (window.top > 0) jpeg_skip_scanlines(&info, static_cast<JDIMENSION>(window.top));
 
   const bool gray = info.out_color_space == JCS_GRAYSCALE;
   const bool cmyk = info.out_color_space == JCS_CMYK;
@@ -373,8 +443,8 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, Sc
            : nullptr;
 
   JSAMPROW rows[RowBatch];
-  while (info.output_scanline < info.output_height) {
-    const int first = static_cast<int>(info.output_scanline);
+  while (static_cast<int>(info.output_scanline) < window.bottom) {
+    const int first = static_cast<int>(info.output_scanline) - window.top;
     const int count = std::min(RowBatch, height - first);
     for (int i = 0; i < count; ++i) rows[i] = cmyk ? cmykRows[i] : bitmap.Row(first + i);
     const int done =
@@ -388,15 +458,19 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, Sc
       if (cmyk) CmykRowToBgr(cmykRows[i], width, bitmap.Row(first + i));
     }
   }
-  // Every row is in. Whatever follows in the file (up to the end marker, or
-  // junk in its place) is not read.
+  // Every row needed is in. Whatever follows in the file (the rows below, up
+  // to the end marker, or junk in its place) is not read.
   jpeg_abort_decompress(&info);
+  if (wanted) {
+    bitmap.Crop(wanted->left - window.left, wanted->top - window.top, wanted->width,
+                wanted->height);
+  }
   return 0;
 }
 
 // Decodes `input` and words the outcome.
 DecodeResult Decode(const Input& input, Bitmap& bitmap, const CancelCheck& cancel,
-                    const DecodeAdmission& admit = nullptr) {
+                    const DecodeAdmission& admit, const DecodeRegion& region) {
   DecodeResult result;
   try {
     Decompressor decoder;
@@ -404,7 +478,8 @@ DecodeResult Decode(const Input& input, Bitmap& bitmap, const CancelCheck& cance
     ScanBudget budget;
     const char* refusal = nullptr;
     bool declined = false;
-    const int code = RunDecoder(decoder, progress, input, budget, admit, bitmap, refusal, declined);
+    const int code = RunDecoder(decoder, progress, input, budget, admit, region, bitmap, refusal,
+                                declined);
     const ErrorManager& errors = decoder.Errors();
     if (code != 0) {
       result.status = DecodeStatus::Failed;
@@ -543,7 +618,7 @@ std::string FolderBefore(const std::string& path, const LastSeparator& last,
 
 // DecodeJpegFile, asking `admit` before any pixel memory is had.
 DecodeResult DecodeFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
-                        const DecodeAdmission& admit) {
+                        const DecodeAdmission& admit, const DecodeRegion& region) {
   Input input;
   std::string reason;
   const FileDescriptor file = OpenPhoto(path, input.size, reason);
@@ -553,19 +628,20 @@ DecodeResult DecodeFile(const std::string& path, Bitmap& bitmap, const CancelChe
   // data) have their own budget, as a valid ICC profile alone may be 16 MB.
   FileSource source(file.Get(), MaxHeaderOtherBytes, MaxMetadataSegmentBytes);
   input.file = &source;
-  return Decode(input, bitmap, cancel, admit);
+  return Decode(input, bitmap, cancel, admit, region);
 }
 
 }  // namespace
 
-DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel) {
-  return DecodeFile(path, bitmap, cancel, nullptr);
+DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
+                            const DecodeRegion& region) {
+  return DecodeFile(path, bitmap, cancel, nullptr, region);
 }
 
 DecodeResult DecodeJpegMemory(std::span<const std::uint8_t> bytes, Bitmap& bitmap,
-                              const CancelCheck& cancel) {
+                              const CancelCheck& cancel, const DecodeRegion& region) {
   if (bytes.empty()) return Refused("the file is empty");
-  return Decode(Input{nullptr, bytes, bytes.size()}, bitmap, cancel);
+  return Decode(Input{nullptr, bytes, bytes.size()}, bitmap, cancel, nullptr, region);
 }
 
 std::uint64_t DecodeMemoryBudget() {
@@ -588,9 +664,9 @@ std::string FolderOfPath(const std::string& path, const PathSyntax& syntax) {
 }
 
 DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
-                          const DecodeAdmission& admit) {
+                          const DecodeAdmission& admit, const DecodeRegion& region) {
   bitmap.SetSize(1, 1);
-  DecodeResult result = DecodeFile(path, bitmap, cancel, admit);
+  DecodeResult result = DecodeFile(path, bitmap, cancel, admit, region);
   if (!result.Ok() && (bitmap.Width() < 1 || bitmap.Height() < 1)) bitmap.SetSize(1, 1);
   return result;
 }

@@ -10,6 +10,7 @@
 #include "imaging/Bitmap.h"
 #include "imaging/Cancel.h"
 #include "imaging/SizeTable.h"
+#include "imaging/TrimPosition.h"
 #include "platform/PathSyntax.h"
 
 namespace quorvale {
@@ -50,22 +51,39 @@ struct DecodeResult {
 // true (asked as the file is read and decoded, from the calling thread). The
 // bitmap's content is then unspecified. The end marker
 // and anything after the last row's data are not read.
-DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap,
-                            const CancelCheck& cancel = {});
+//
+// With a `region` that answers a rectangle, the bitmap holds that rectangle
+// of the picture alone, every byte as the whole decode would have it. Only
+// as much of the picture is decoded as that needs: nothing below its last
+// row, and for colour pictures the rows above it are skipped and the
+// columns beside it left out, but for a margin of one block row and column
+// (two for progressive files) whose neighbours the upsampling and the block
+// smoothing read. Grey pictures, whose error diffusion carries every pixel
+// into those after it, are decoded from the top and full width down to the
+// region's last row; arithmetic-coded ones from the top. Warnings then
+// concern only what was read. A rectangle that does not lie inside the
+// picture fails the decode (-2).
+using DecodeRegion = std::function<std::optional<PixelRect>(int width, int height)>;
+
+DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel = {},
+                            const DecodeRegion& region = nullptr);
 
 // DecodeJpegFile for a file's bytes held in memory.
 DecodeResult DecodeJpegMemory(std::span<const std::uint8_t> bytes, Bitmap& bitmap,
-                              const CancelCheck& cancel = {});
+                              const CancelCheck& cancel = {}, const DecodeRegion& region = nullptr);
 
 // Asked once a header has been judged plausible, before any pixel memory is
-// had, with the bytes the decoded pixels take (rows padded as a Bitmap's):
-// false declines the decode, which then reads no further.
+// had, with the bytes the decoded pixels take (rows padded as a Bitmap's;
+// for a region, those the decoder fills, margins included): false declines
+// the decode, which then reads no further.
 using DecodeAdmission = std::function<bool(std::uint64_t pixelBytes)>;
 
-// Sets `bitmap` to 1 x 1 and decodes `path` into it, when `admit` (if given)
-// lets it; after a failure the bitmap is at least 1 x 1 again.
+// Sets `bitmap` to 1 x 1 and decodes `path` (or its `region`) into it, when
+// `admit` (if given) lets it; after a failure the bitmap is at least 1 x 1
+// again.
 DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel = {},
-                          const DecodeAdmission& admit = nullptr);
+                          const DecodeAdmission& admit = nullptr,
+                          const DecodeRegion& region = nullptr);
 
 // The largest side a JPEG can declare: also the limit of a run for large
 // photos.

@@ -1,5 +1,7 @@
 #include "imaging/TrimCenter.h"
 
+#include "imaging/TrimPosition.h"
+
 namespace quorvale {
 
 TrimStatus TrimCenter(Bitmap& bitmap, int width, int height, int maxSide) {
@@ -13,7 +15,7 @@ TrimStatus TrimCenter(Bitmap& bitmap, int width, int height, int maxSide) {
   // not hold. A caller whose reduction is sized to the photo lifts it.
   if (width > maxSide || height > maxSide) return TrimStatus::AboveLimit;
   // Cropping in place moves only the bitmap's origin: no pixel is copied.
-  bitmap.Crop((w - width) / 2, (h - height) / 2, width, height);
+  bitmap.Crop(TrimOffset(w - width), TrimOffset(h - height), width, height);
   return TrimStatus::Trimmed;
 }
 

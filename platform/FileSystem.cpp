@@ -65,10 +65,16 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
     FolderEntry out{name, false, {}};
+    // The listing gives each entry's type on most file systems, so only the
+    // entries that may be folders are looked at: folders themselves, whose
+    // device and inode the listing cannot give for a mount point, links,
+    // and entries whose type the file system does not say.
+    const unsigned char type = entry->d_type;
     struct stat st {};
     // Relative to the open folder, so paths longer than PATH_MAX still work;
     // links are followed, so a link to a folder is a folder, as the walk wants.
-    if (fstatat(dirfd(dir.get()), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)) {
+    if ((type == DT_DIR || type == DT_LNK || type == DT_UNKNOWN) &&
+        fstatat(dirfd(dir.get()), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)) {
       out.isFolder = true;
       out.id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     }

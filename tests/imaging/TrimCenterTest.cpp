@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
 #include "imaging/Bitmap.h"
 #include "imaging/TrimCenter.h"
+#include "imaging/TrimPosition.h"
 #include "support/CodedBitmap.h"
 
 namespace quorvale {
@@ -124,6 +126,42 @@ TEST(TrimCenter, MarginsAddUpOverRepeatedTrims) {
   ASSERT_EQ(TrimCenter(bitmap, 10, 4), TrimStatus::Trimmed);   // of those, columns 3..12, rows 3..6
   EXPECT_EQ(SourceOf(bitmap, 0, 0, 20), (Origin{5, 4}));
   EXPECT_EQ(SourceOf(bitmap, 9, 3, 20), (Origin{14, 7}));
+}
+
+}  // namespace
+}  // namespace quorvale
+
+namespace quorvale {
+namespace {
+
+TEST(TrimOffset, RoundsHalvesDownSoThatTheCentreTruncates) {
+  const struct {
+    std::int32_t surplus;
+    double position;
+    std::int32_t offset;
+  } cases[] = {{7, 0.0, 0},   {7, 1.0, 7},   {7, 0.5, 3},   {8, 0.5, 4},  {1, 0.5, 0},
+               {10, 0.35, 3}, {10, 0.75, 7}, {4, 0.375, 1}, {7, -2.0, 0}, {7, 3.0, 7},
+               {7, NAN, 3},   {0, 1.0, 0},   {-5, 0.5, 0}};
+  for (const auto& c : cases) EXPECT_EQ(TrimOffset(c.surplus, c.position), c.offset) << c.position;
+}
+
+// At 0.5 the rectangle is where TrimCenter cuts; at 0 and 1 it touches the
+// edges of the free axis.
+TEST(ComputeTrimRect, PlacesTheCropAlongTheFreeAxis) {
+  for (const SizePreset& size : SizeTable()) {
+    for (const auto& [w, h] : {std::pair{600, 400}, {400, 600}, {403, 302}, {101, 99}}) {
+      const LongShort target = TargetSize(size, 150);
+      const PixelSize crop = ComputeTrimSize(w, h, target);
+      Bitmap photo = CodedPhoto(w, h);
+      ASSERT_EQ(TrimCenter(photo, crop.width, crop.height, 65535), TrimStatus::Trimmed);
+      const Origin centre = SourceOf(photo, 0, 0, w);
+      EXPECT_EQ(ComputeTrimRect(w, h, target),
+                (PixelRect{centre.x, centre.y, crop.width, crop.height}));
+      EXPECT_EQ(ComputeTrimRect(w, h, target, 0), (PixelRect{0, 0, crop.width, crop.height}));
+      EXPECT_EQ(ComputeTrimRect(w, h, target, 1),
+                (PixelRect{w - crop.width, h - crop.height, crop.width, crop.height}));
+    }
+  }
 }
 
 }  // namespace

@@ -36,6 +36,8 @@ std::string Encode(int width, int height, int components, J_COLOR_SPACE space,
   if (options.progressive) jpeg_simple_progression(&cinfo);
   cinfo.arith_code = options.arithmetic ? TRUE : FALSE;
   cinfo.restart_in_rows = options.restartRows;
+  if (options.lumaH > 0) cinfo.comp_info[0].h_samp_factor = options.lumaH;
+  if (options.lumaV > 0) cinfo.comp_info[0].v_samp_factor = options.lumaV;
   std::vector<jpeg_scan_info> script;
   for (const JpegScan& scan : options.scans) {
     jpeg_scan_info info{};

@@ -33,6 +33,7 @@ struct TestJpegOptions {
   bool arithmetic = false;           // arithmetic coding instead of Huffman
   int restartRows = 0;               // a restart marker every this many MCU rows
   std::vector<JpegScan> scans{};     // a scan script of one's own, if any
+  int lumaH = 0, lumaV = 0;          // the first component's sampling factors (0: libjpeg's)
 };
 
 // A JPEG file's bytes, made by libjpeg itself (not by the code under test).

@@ -1,0 +1,66 @@
+// Decodes a region of arbitrary bytes and the whole of them, and checks the
+// region against the same rectangle of the whole decode: byte for byte when
+// the whole decode succeeds, which the region's must then do too (it reads
+// less, so it may also succeed where the whole fails). The first 8 bytes
+// place the rectangle: its left, top, width and height as 16-bit fractions
+// of what the picture leaves; the rest is the file. Cancels cap the work of
+// one input as in the load fuzzer; an input either decode cancels is not
+// compared.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <span>
+
+#include "imaging/Bitmap.h"
+#include "imaging/JpegFile.h"
+#include "imaging/TrimPosition.h"
+
+namespace {
+
+constexpr std::size_t RectBytes = 8;
+
+int Fraction(const std::uint8_t* data, int of) {
+  const int share = data[0] << 8 | data[1];
+  return static_cast<int>(static_cast<std::int64_t>(share) * of >> 16);
+}
+
+quorvale::PixelRect Place(const std::uint8_t* data, int width, int height) {
+  const int left = Fraction(data, width);
+  const int top = Fraction(data + 2, height);
+  return {left, top, 1 + Fraction(data + 4, width - left), 1 + Fraction(data + 6, height - top)};
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size <= RectBytes) return 0;
+  const std::span<const std::uint8_t> jpeg(data + RectBytes, size - RectBytes);
+  constexpr int MaxProgressCalls = 4096;
+  int calls = 0;
+  const quorvale::CancelCheck cancel = [&] { return ++calls > MaxProgressCalls; };
+
+  quorvale::PixelRect rect{};
+  quorvale::Bitmap region;
+  const quorvale::DecodeResult part = quorvale::DecodeJpegMemory(
+      jpeg, region, cancel, [&](int width, int height) -> std::optional<quorvale::PixelRect> {
+        rect = Place(data, width, height);
+        return rect;
+      });
+  if (part.status == DecodeStatus::Cancelled) return 0;
+  calls = 0;
+  quorvale::Bitmap full;
+  const quorvale::DecodeResult whole = quorvale::DecodeJpegMemory(jpeg, full, cancel);
+  if (whole.status == DecodeStatus::Cancelled || whole.status != DecodeStatus::Decoded) return 0;
+
+  if (part.status != DecodeStatus::Decoded) std::abort();
+  if (region.Width() != rect.width || region.Height() != rect.height) std::abort();
+  for (int y = 0; y < rect.height; ++y) {
+    const std::uint8_t* want = full.Row(rect.top + y) + 3 * static_cast<std::ptrdiff_t>(rect.left);
+    if (std::memcmp(region.Row(y), want, 3 * static_cast<std::size_t>(rect.width)) != 0) {
+      std::abort();
+    }
+  }
+  return 0;
+}
