@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <exception>
 #include <new>
+#include <set>
 #include <thread>
 
 #include "batch/DecodeAhead.h"
@@ -19,6 +20,26 @@ namespace quorvale {
 namespace {
 
 enum class Next { NextFile, Stop };
+
+// The bytes of a listed photo's path after its input folder, the key of
+// its crop position.
+std::string RelativePath(const std::string& path, const std::string& inputFolder) {
+  const std::string folder = WithSeparator(inputFolder, PathSyntax::Native());
+  return path.starts_with(folder) ? path.substr(folder.size()) : path;
+}
+
+// The crop positions given for photos the scan did not list.
+std::vector<std::string> UnknownCrops(const CropPositions& crops, const PathList& list,
+                                      const std::string& inputFolder) {
+  std::vector<std::string> unknown;
+  if (crops.byPath.empty()) return unknown;
+  std::set<std::string> listed;
+  for (const std::string& path : list) listed.insert(RelativePath(path, inputFolder));
+  for (const auto& [path, position] : crops.byPath) {
+    if (!listed.contains(path)) unknown.push_back(path);
+  }
+  return unknown;
+}
 
 // Photos decoded at once: one per core unless told.
 int Jobs(int jobs) {
@@ -104,13 +125,15 @@ class Run {
     if (print.thumbnails) AttachThumbnail();
 
     const PhotoOptions options = listener_.OptionsForPhoto();
+    report_.position = options_.crops.For(RelativePath(p, options_.inputFolder));
     const PreparedPhoto prepared =
-        PreparePhoto(photo_, scratch_, options, options_.target, cancel_,
+        PreparePhoto(photo_, scratch_, options, options_.target, report_.position, cancel_,
                      print.largePhotos ? MaxJpegSide : MaxPlaneSide);
     // The decoded photo's memory goes to the next decode while this photo is
     // finished and saved.
     if (prepared.reduced) ahead.Release(scratch_.Reduced);
     report_.crop = prepared.crop;
+    report_.fitted = prepared.fitted;
     switch (prepared.kind) {
       case PreparedPhoto::SkippedSmall:
         report_.outcome = PhotoOutcome::SkippedSmall;
@@ -271,7 +294,9 @@ class Run {
 std::optional<Notice> FailedCheck(const RunOptions& options) {
   if (options.inputFolder.empty()) return Notice::NoInputFolder;
   if (options.outputFolder.empty()) return Notice::NoOutputFolder;
-  if (!options.photo.trim && !options.photo.reduce) return Notice::NothingToDo;
+  if (!options.photo.trim && !options.photo.reduce && options.photo.fit == Fit::Trim) {
+    return Notice::NothingToDo;
+  }
   // Saving into the folder the photos are read from would replace the
   // originals, however the two texts spell it.
   const std::optional<FolderId> input = IdentifyFolder(options.inputFolder);
@@ -312,6 +337,7 @@ RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_
     return outcome;
   }
 
+  outcome.unknownCrops = UnknownCrops(options.crops, list, options.inputFolder);
   outcome.started = true;
   listener.RunStarted(static_cast<int>(list.size()));
   Run run(options, listener, list, std::move(stop));

@@ -4,6 +4,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 #include "batch/RunOptions.h"
 #include "batch/RunEvents.h"
@@ -23,6 +24,9 @@ struct RunOutcome {
   // Folders under the input folder that the scan could not list (their
   // photos are in no count); the window's log does not show them.
   UnlistedFolders unlistedFolders = {};
+  // The paths of `options.crops.byPath` that name no photo of the run, in
+  // their order there.
+  std::vector<std::string> unknownCrops = {};
 };
 
 // The output path of `inputPath` for the input folder text `inputFolder` and

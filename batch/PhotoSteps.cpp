@@ -12,17 +12,56 @@ bool IsSmallPhoto(int w, int h) {
   return (w <= 320 && h <= 240) || (w <= 240 && h <= 320);
 }
 
-PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const PhotoOptions& options,
-                           LongShort target, const CancelCheck& cancel, int maxSide) {
+namespace {
+
+// The whole photo, reduced as asked to its place on the box, on a white
+// canvas of the box.
+PreparedPhoto FitWithBorder(Bitmap& photo, ReductionScratch& scratch, const PhotoOptions& options,
+                            LongShort target, const CancelCheck& cancel, int maxSide) {
   PreparedPhoto prepared;
   prepared.crop = {photo.Width(), photo.Height()};
-  if (options.trim) {
+  const PixelRect fitted = ComputeFitRect(photo.Width(), photo.Height(), target);
+  const bool reducing = fitted.width < photo.Width() || fitted.height < photo.Height();
+  if (reducing) {
+    const ReduceResult reduced = ReducePhoto(photo, scratch, fitted.width, fitted.height,
+                                             options.highQuality, cancel, maxSide);
+    prepared.declined = reduced.declined;
+    if (reduced.kind == ReduceResult::Cancelled) {
+      prepared.kind = PreparedPhoto::Cancelled;
+      return prepared;
+    }
+  }
+  const ReductionBox box = ComputeReductionBox(prepared.crop.width, prepared.crop.height, target);
+  prepared.tooSmall = !box.reducible && !reducing;
+  Bitmap canvas(box.width, box.height);
+  canvas.CopyRect(photo, 0, 0, fitted.width, fitted.height, fitted.left, fitted.top);
+  // The decoded memory goes where a reduction would have left it, so the
+  // run hands it on the same way.
+  if (!reducing) scratch.Reduced = std::move(photo);
+  photo = std::move(canvas);
+  prepared.reduced = true;
+  prepared.fitted = fitted;
+  return prepared;
+}
+
+}  // namespace
+
+PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const PhotoOptions& options,
+                           LongShort target, double position, const CancelCheck& cancel,
+                           int maxSide) {
+  PreparedPhoto prepared;
+  prepared.crop = {photo.Width(), photo.Height()};
+  const bool border = options.fit == Fit::Border;
+  if (options.trim || border) {
     if (options.skipSmall && IsSmallPhoto(photo.Width(), photo.Height())) {
       prepared.kind = PreparedPhoto::SkippedSmall;
       return prepared;
     }
+  }
+  if (border) return FitWithBorder(photo, scratch, options, target, cancel, maxSide);
+  if (options.trim) {
     prepared.crop = ComputeTrimSize(photo.Width(), photo.Height(), target);
-    if (TrimCenter(photo, prepared.crop.width, prepared.crop.height, maxSide) !=
+    if (TrimAt(photo, prepared.crop.width, prepared.crop.height, position, maxSide) !=
         TrimStatus::Trimmed) {
       prepared.kind = PreparedPhoto::TrimFailed;
       return prepared;

@@ -22,29 +22,35 @@ bool IsSmallPhoto(int w, int h);
 // and the save.
 struct PreparedPhoto {
   enum Kind {
-    Ready,         // trimmed and reduced as asked; to be saved
-    SkippedSmall,  // at most 320 x 240 in a trimming run that skips them
-    TrimFailed,    // the centre trim refused the photo; it is untouched
+    Ready,         // trimmed (or fitted) and reduced as asked; to be saved
+    SkippedSmall,  // at most 320 x 240 in a trimming or bordering run that skips them
+    TrimFailed,    // the trim refused the photo; it is untouched
     Cancelled,     // the high-quality reduction saw a cancel; not to be saved
   };
   Kind kind = Ready;
-  PixelSize crop{0, 0};   // the centred crop, or the whole photo when not trimmed
+  PixelSize crop{0, 0};   // the crop, or the whole photo when not trimmed
   bool tooSmall = false;  // reducing, but smaller than the box: left as it is
-  // Reduced: the photo is a new bitmap, and the memory it was decoded into
-  // is in the scratch's `Reduced`.
+  // The photo is a new bitmap (reduced, or on a border's canvas), and the
+  // memory it was decoded into is in the scratch's `Reduced`.
   bool reduced = false;
+  // With a border: where the picture lies on the canvas; 0 x 0 otherwise.
+  PixelRect fitted{0, 0, 0, 0};
   // Why the high-quality reduction declined, when the plain one ran instead.
   std::optional<HighQualityDecline> declined{};
 };
 
-// Trims `photo` about its centre to the aspect of `target` when
-// `options.trim` (after the skip rule when `options.skipSmall`), then
-// reduces it to the box of `target` when `options.reduce`, trying the
-// high-quality reduction first when `options.highQuality`. `cancel` is
-// asked inside the high-quality reduction. A crop, and a photo the
-// high-quality reduction takes, is at most `maxSide` on either side.
+// With Fit::Trim: trims `photo` to the aspect of `target` when
+// `options.trim` (after the skip rule when `options.skipSmall`), its crop
+// at `position` along the axis the trim shortens (TrimAt), then reduces it
+// to the box of `target` when `options.reduce`, trying the high-quality
+// reduction first when `options.highQuality`.
+// With Fit::Border: after the skip rule, reduces the whole photo as asked
+// to ComputeFitRect and puts it there on a white canvas of the box.
+// `cancel` is asked inside the high-quality reduction. A crop, and a photo
+// the high-quality reduction takes, is at most `maxSide` on either side.
 PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const PhotoOptions& options,
-                           LongShort target, const CancelCheck& cancel, int maxSide = MaxPlaneSide);
+                           LongShort target, double position, const CancelCheck& cancel,
+                           int maxSide = MaxPlaneSide);
 
 // The metadata of the photo file at `path`, read when `print` keeps it or
 // turns photos upright (none otherwise, or when the file's head cannot be

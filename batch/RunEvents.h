@@ -99,7 +99,10 @@ struct PhotoReport {
   StopCause stop = StopCause::Cancelled;  // with Stopped
   bool notReduced = false;  // smaller than the box, so left unreduced
   PixelSize decoded{0, 0};  // as turned upright, if it was; 0 x 0 when not decoded
-  PixelSize crop{0, 0};     // the centred crop; the decoded size when not trimmed
+  PixelSize crop{0, 0};     // the crop; the decoded size when not trimmed
+  double position = 0.5;    // where the crop sits along the axis the trim shortens (TrimAt)
+  // With a border: the picture's place on the canvas; 0 x 0 otherwise.
+  PixelRect fitted{0, 0, 0, 0};
   PixelSize saved{0, 0};    // 0 x 0 when not saved
   PhotoWarnings warnings;
   // A small JPEG of the photo as decoded (and turned upright), when the run

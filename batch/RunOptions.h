@@ -1,11 +1,21 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "imaging/SizeTable.h"
 
 namespace quorvale {
+
+// How a photo meets the size's aspect.
+enum class Fit {
+  Trim,    // cut to the aspect (borderless), as `trim` and `reduce` say
+  Border,  // the whole photo fitted inside the size's box (reduced, never
+           // enlarged), centred on a white canvas of exactly the box; the
+           // small-photo skip rule applies as in a trimming run, and
+           // `trim` and `reduce` are not looked at
+};
 
 // The options a run takes afresh for each photo, so that a change made
 // during a run applies from the next photo on.
@@ -15,6 +25,7 @@ struct PhotoOptions {
   bool reduce = false;       // reduce to the target box (CheckBox2)
   bool highQuality = false;  // try the high-quality reduction first (CheckBox3)
   int quality = 90;          // JPEG quality 0..100 (TrackBar1)
+  Fit fit = Fit::Trim;
   friend bool operator==(const PhotoOptions&, const PhotoOptions&) = default;
 };
 
@@ -44,6 +55,20 @@ struct PrintOptions {
   friend bool operator==(const PrintOptions&, const PrintOptions&) = default;
 };
 
+// Where each photo's trim sits along the axis it shortens: 0 at the top
+// (or left) edge, 1 at the bottom (or right), 0.5 in the centre, every byte
+// as a centred trim. Fixed for the whole run.
+struct CropPositions {
+  double general = 0.5;  // for every photo not in `byPath`
+  // By the photo's path relative to the input folder ("sub/a.jpg"), bytes.
+  std::map<std::string, double> byPath;
+  double For(const std::string& relativePath) const {
+    const auto found = byPath.find(relativePath);
+    return found != byPath.end() ? found->second : general;
+  }
+  friend bool operator==(const CropPositions&, const CropPositions&) = default;
+};
+
 // The options of one press of Run. The folders, the size and the scan's
 // reach are fixed for the whole run; `photo` holds the per-photo options as
 // they stood at the press, which the run's checks look at.
@@ -58,6 +83,7 @@ struct RunOptions {
   int jobs = 0;
   PhotoOptions photo;
   PrintOptions print;
+  CropPositions crops;
 };
 
 }  // namespace quorvale

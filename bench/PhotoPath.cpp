@@ -23,7 +23,7 @@ PathResult RunPhotoPath(PathMemory& memory, const std::string& photo, const Phot
   // A run polls the window between output pixels of the high-quality
   // reduction; here the poll only answers.
   const CancelCheck never = [] { return false; };
-  const PreparedPhoto prepared = PreparePhoto(bitmap, memory.scratch, options, size, never);
+  const PreparedPhoto prepared = PreparePhoto(bitmap, memory.scratch, options, size, 0.5, never);
   if (prepared.kind != PreparedPhoto::Ready) return result;
   result.saved = {bitmap.Width(), bitmap.Height()};
   const auto encoded = EncodeJpeg(bitmap, options.quality);

@@ -3,10 +3,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 
+#include "batch/CropFile.h"
 #include "messages/Messages.h"
 
 namespace quorvale::cli {
@@ -34,6 +37,9 @@ enum class Option {
   LargePhotos,
   Report,
   DryRun,
+  CropPosition,
+  Crops,
+  Fit,
   Help,
   Version,
   ListSizes,
@@ -67,6 +73,9 @@ constexpr LongOption kOptions[] = {
     {"--large-photos", Option::LargePhotos, false},
     {"--report", Option::Report, true},
     {"--dry-run", Option::DryRun, false},
+    {"--crop-position", Option::CropPosition, true},
+    {"--crops", Option::Crops, true},
+    {"--fit", Option::Fit, true},
     {"--help", Option::Help, false},
     {"--version", Option::Version, false},
     {"--list-sizes", Option::ListSizes, false},
@@ -205,6 +214,25 @@ std::string Apply(Option option, const std::string& value, CommandLine& line, bo
     case Option::DryRun:
       line.dryRun = true;
       break;
+    case Option::CropPosition: {
+      const std::optional<double> position = ParseCropPosition(value);
+      if (!position) {
+        return InvalidValue(value, "--crop-position",
+                            "top, centre, bottom, left, right or a number from 0 to 1");
+      }
+      line.cropPosition = *position;
+      break;
+    }
+    case Option::Crops:
+      if (value.empty()) return "option --crops needs a file name";
+      line.cropsPath = value;
+      break;
+    case Option::Fit:
+      if (value != "trim" && value != "border") {
+        return InvalidValue(value, "--fit", "trim or border");
+      }
+      line.fit = value == "border" ? Fit::Border : Fit::Trim;
+      break;
     case Option::Json:
       line.json = true;
       break;
@@ -231,7 +259,7 @@ const SizePreset* FindSize(const std::string& id) {
 }
 
 PhotoOptions PhotoOptionsFor(const CommandLine& line) {
-  return {!line.noTrim, !line.keepSmall, line.reduce, line.highQuality, line.quality};
+  return {!line.noTrim, !line.keepSmall, line.reduce, line.highQuality, line.quality, line.fit};
 }
 
 RunOptions RunOptionsFor(const CommandLine& line) {
@@ -253,6 +281,8 @@ RunOptions RunOptionsFor(const CommandLine& line) {
   print.largePhotos = line.largePhotos;
   print.dryRun = line.dryRun;
   print.thumbnails = !line.reportPath.empty();
+  options.crops.general = line.cropPosition;
+  options.crops.byPath = line.crops;
   return options;
 }
 
@@ -377,8 +407,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                                    : "missing OUTPUT_FOLDER (see --help)";
   } else if (folders.size() > 2) {
     result.error = "unexpected argument '" + folders[2] + "' (see --help)";
-  } else if (line.highQuality && !line.reduce) {
+  } else if (line.highQuality && !line.reduce && line.fit != Fit::Border) {
     result.error = "option --high-quality needs --reduce";
+  } else if (line.noTrim && line.fit == Fit::Border) {
+    result.error = "option --no-trim cannot be used with --fit border";
   } else if (line.noTrim && !line.reduce) {
     result.error = "option --no-trim needs --reduce";
   } else {
@@ -386,6 +418,57 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     line.outputFolder = folders[1];
   }
   return result;
+}
+
+std::string LoadCrops(CommandLine& line) {
+  if (line.cropsPath.empty()) return std::string();
+  const std::string named = "--crops '" + line.cropsPath + "'";
+  std::FILE* file = std::fopen(line.cropsPath.c_str(), "rbe");
+  if (file == nullptr) return "cannot read " + named + ": " + std::strerror(errno);
+  std::string text;
+  char buffer[65536];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  const bool failed = std::ferror(file) != 0;
+  const int error = errno;
+  std::fclose(file);
+  if (failed) return "cannot read " + named + ": " + std::strerror(error);
+
+  CropFile crops = ParseCropFile(text);
+  if (!crops.error) {
+    line.crops = std::move(crops.positions);
+    return std::string();
+  }
+  const char* why = "";
+  switch (crops.error->kind) {
+    case CropFileError::ExpectedObject:
+      why = "expected a JSON object '{'";
+      break;
+    case CropFileError::ExpectedPath:
+      why = "expected a photo's path in double quotes";
+      break;
+    case CropFileError::ExpectedColon:
+      why = "expected ':' after the path";
+      break;
+    case CropFileError::ExpectedComma:
+      why = "expected ',' or '}'";
+      break;
+    case CropFileError::TrailingText:
+      why = "unexpected text after the object";
+      break;
+    case CropFileError::BadString:
+      why = "a control character, a bad escape or a missing closing quote in a string";
+      break;
+    case CropFileError::BadPosition:
+      why =
+          "a position is a number from 0 to 1 or \"top\", \"centre\", \"center\", "
+          "\"bottom\", \"left\" or \"right\"";
+      break;
+    case CropFileError::DuplicatePath:
+      why = "the path is given twice";
+      break;
+  }
+  return named + " line " + std::to_string(crops.error->line) + ": " + why;
 }
 
 std::string AbsoluteFolder(const std::string& folder, const std::string& currentFolder,
@@ -411,9 +494,10 @@ std::string AbsoluteFolder(const std::string& folder, const std::string& current
 std::string HelpText() {
   return R"(Usage: quorvale-batch [OPTION]... INPUT_FOLDER OUTPUT_FOLDER
 
-Trims every .jpg photo under INPUT_FOLDER about its centre to the aspect of a
-print or pixel size, optionally reduces it to that size (never enlarging), and
-writes it as a new baseline JPEG at the same relative place under
+Trims every .jpg photo under INPUT_FOLDER to the aspect of a print or pixel
+size (about its centre unless told otherwise) or fits it inside that size
+with a white border, optionally reduces it to that size (never enlarging),
+and writes it as a new baseline JPEG at the same relative place under
 OUTPUT_FOLDER, creating folders as needed.
 
 Options:
@@ -422,8 +506,9 @@ Options:
   --dpi N              print resolution: 150, 200, 300, 320 or 400 (default 400);
                        fixed pixel sizes ignore it
   --reduce             also reduce each photo to the size (default: trim only)
-  --high-quality       reduce by area averaging and sharpening (needs --reduce;
-                       default: plain nearest-neighbour reduction)
+  --high-quality       reduce by area averaging and sharpening (needs --reduce
+                       or --fit border; default: plain nearest-neighbour
+                       reduction)
   --quality N          JPEG quality 0 to 100 (default 90)
   --jobs N             decode up to N photos at once, ahead of the one being
                        finished (1 to 64; default: one per core); 1 works
@@ -461,9 +546,23 @@ Options:
                        regular file or a new name outside both folders
   --dry-run            write nothing but the --report page: no folder, no
                        photo
+  --crop-position POS  where the trim keeps its crop along the side it
+                       shortens: top, centre (or center), bottom, left,
+                       right, or a number from 0 (top or left) to 1 (bottom
+                       or right) (default: centre)
+  --crops FILE         a JSON object giving the position of photos by their
+                       path under INPUT_FOLDER ({"sub/a.jpg": 0.2, "b.jpg":
+                       "top"}); the other photos take --crop-position
+  --fit MODE           trim to the size's aspect (default), or border: the
+                       whole photo fitted inside the size (never enlarged)
+                       and centred on a white canvas of exactly the size
   --list-sizes         list the sizes with their IDs and exit
   -h, --help           show this help and exit
       --version        show the version and exit
+
+A --crops file that is not such an object is refused, naming its line,
+before anything is touched; a path in it that names no photo of the run is
+named on standard error.
 
 Both folders are made absolute against the current folder before the run;
 INPUT_FOLDER is taken with a trailing '/', so INPUT_FOLDER/sub/a.jpg is

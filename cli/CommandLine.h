@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,10 @@ struct CommandLine {
   bool largePhotos = false;
   bool dryRun = false;
   std::string reportPath;    // --report; empty for none
+  double cropPosition = 0.5;            // --crop-position
+  std::string cropsPath;                // --crops; empty for none
+  std::map<std::string, double> crops;  // read from `cropsPath` by LoadCrops
+  Fit fit = Fit::Trim;                  // --fit
   std::string inputFolder;   // as given
   std::string outputFolder;  // as given
 };
@@ -72,6 +77,11 @@ std::string CheckFolders(const CommandLine& line);
 // no report. The folders are those of `line`, made absolute; a relative
 // report path is taken against `currentFolder`.
 std::string CheckReportPath(const CommandLine& line, const std::string& currentFolder);
+
+// Reads the --crops file of `line` into its `crops`. One line naming the
+// file and the line of the file that is wrong, or empty when all is well
+// (or there is no such file to read).
+std::string LoadCrops(CommandLine& line);
 
 // The absolute, tidied form of a folder argument: relative to `currentFolder`
 // unless it starts with '/', with empty and "." components dropped (".." is

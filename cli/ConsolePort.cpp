@@ -167,6 +167,13 @@ void ConsolePort::NameUnlistedFolders(const UnlistedFolders& folders) {
   }
 }
 
+void ConsolePort::NameUnknownCrops(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    WriteLine(err_,
+              "quorvale-batch: --crops: no photo '" + ForStandardError(path) + "' in this run");
+  }
+}
+
 void ConsolePort::ClearStatusLine() {
   if (!statusShown_) return;
   std::fputs(kEraseLine, err_);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "batch/RunEvents.h"
 #include "messages/Report.h"
@@ -79,6 +80,8 @@ class ConsolePort : public RunListener {
   // system's reason: the window's log has no line for them, and their
   // photos would otherwise be missed unnoticed.
   void NameUnlistedFolders(const UnlistedFolders& folders);
+  // Names the --crops paths that no photo of the run has.
+  void NameUnknownCrops(const std::vector<std::string>& paths);
 
  private:
   // Writes `text` and a line end to `stream` without mixing it into the

@@ -69,6 +69,7 @@ int Run(quorvale::cli::CommandLine& line) {
   if (const std::string refused = cli::CheckReportPath(line, current); !refused.empty()) {
     return Fail(refused);
   }
+  if (const std::string refused = cli::LoadCrops(line); !refused.empty()) return Fail(refused);
 
   cli::ConsoleSetup setup;
   setup.outIsTerminal = isatty(STDOUT_FILENO) == 1;
@@ -97,6 +98,7 @@ int Run(quorvale::cli::CommandLine& line) {
     outcome = RunBatch(cli::RunOptionsFor(line), port, stop.get_token());
   }
   port.NameUnlistedFolders(outcome.unlistedFolders);
+  port.NameUnknownCrops(outcome.unknownCrops);
   const std::string summary = SummaryText(outcome.stopped, outcome.counts);
   // The photos stay as saved, but a page that was asked for and is missing
   // is a failure a script must see.

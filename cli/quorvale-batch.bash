@@ -1,8 +1,9 @@
 # bash completion for quorvale-batch                       -*- shell-script -*-
 #
 # Completes the option names, the values of --size (the IDs of
-# `quorvale-batch --list-sizes`), --dpi, --on-problem and --existing, files
-# for --report, and folders for the two folder arguments. Needs nothing from
+# `quorvale-batch --list-sizes`), --dpi, --on-problem, --existing,
+# --crop-position (its words) and --fit, files for --report and --crops,
+# and folders for the two folder arguments. Needs nothing from
 # the bash-completion package.
 
 _quorvale_batch()
@@ -34,8 +35,10 @@ _quorvale_batch()
         --dpi) values='150 200 300 320 400' ;;
         --on-problem) values='continue stop' ;;
         --existing) values='stop overwrite skip' ;;
+        --crop-position) values='top centre center bottom left right' ;;
+        --fit) values='trim border' ;;
         --quality|--jobs) return 0 ;;
-        --report)
+        --report|--crops)
             local IFS=$'\n'
             COMPREPLY=($(compgen -f -- "$cur"))
             return 0
@@ -63,6 +66,7 @@ _quorvale_batch()
                                  --on-problem --overwrite --existing --json
                                  --auto-orient --keep-metadata --write-dpi
                                  --keep-times --large-photos --report --dry-run
+                                 --crop-position --crops --fit
                                  --list-sizes --help --version -h --' -- "$cur"))
         return 0
     fi

@@ -1,5 +1,6 @@
 #include "imaging/SizeTable.h"
 
+#include <algorithm>
 #include <array>
 
 namespace quorvale {
@@ -88,6 +89,22 @@ PixelSize ComputeTrimSize(std::int32_t w, std::int32_t h, LongShort target) {
 ReductionBox ComputeReductionBox(std::int32_t w, std::int32_t h, LongShort target) {
   const PixelSize box = w > h ? PixelSize{target.L, target.S} : PixelSize{target.S, target.L};
   return {box.width, box.height, w >= box.width && h >= box.height};
+}
+
+PixelRect ComputeFitRect(std::int32_t w, std::int32_t h, LongShort target) {
+  const ReductionBox box = ComputeReductionBox(w, h, target);
+  const std::int64_t W = w, H = h, BW = box.width, BH = box.height;
+  PixelSize fitted{w, h};
+  if (w > box.width || h > box.height) {
+    // W / H against BW / BH decides which side meets the box.
+    if (W * BH >= H * BW) {
+      fitted = {box.width, static_cast<std::int32_t>(std::max<std::int64_t>(1, H * BW / W))};
+    } else {
+      fitted = {static_cast<std::int32_t>(std::max<std::int64_t>(1, W * BH / H)), box.height};
+    }
+  }
+  return {(box.width - fitted.width) / 2, (box.height - fitted.height) / 2, fitted.width,
+          fitted.height};
 }
 
 }  // namespace quorvale

@@ -49,6 +49,15 @@ struct PixelSize {
   friend bool operator==(const PixelSize&, const PixelSize&) = default;
 };
 
+// A rectangle of a picture: its top-left pixel and its size.
+struct PixelRect {
+  std::int32_t left;
+  std::int32_t top;
+  std::int32_t width;
+  std::int32_t height;
+  friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
 struct ReductionBox {
   std::int32_t width;
   std::int32_t height;
@@ -76,5 +85,14 @@ PixelSize ComputeTrimSize(std::int32_t w, std::int32_t h, LongShort target);
 // The box a w x h photo is reduced to: L x S when w > h, else S x L.
 // Reducible when the photo is at least the box in both directions.
 ReductionBox ComputeReductionBox(std::int32_t w, std::int32_t h, LongShort target);
+
+// Where a whole w x h photo (w, h >= 1) lies on a canvas of its reduction
+// box when fitted inside it with a border. A photo that fits already keeps
+// its size; a larger one is reduced, never enlarged, so that the side that
+// is longer for the box takes the box's side and the other keeps the
+// photo's aspect: other x box side / photo side, 64-bit products,
+// truncating, at least 1. The picture is centred, the odd pixel of a margin
+// going right or down (left = (box width - width) / 2, likewise top).
+PixelRect ComputeFitRect(std::int32_t w, std::int32_t h, LongShort target);
 
 }  // namespace quorvale

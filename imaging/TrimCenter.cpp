@@ -4,7 +4,7 @@
 
 namespace quorvale {
 
-TrimStatus TrimCenter(Bitmap& bitmap, int width, int height, int maxSide) {
+TrimStatus TrimAt(Bitmap& bitmap, int width, int height, double position, int maxSide) {
   const int w = bitmap.Width();
   const int h = bitmap.Height();
   // A zero side would carry an empty photo on to an empty output file.
@@ -15,8 +15,12 @@ TrimStatus TrimCenter(Bitmap& bitmap, int width, int height, int maxSide) {
   // not hold. A caller whose reduction is sized to the photo lifts it.
   if (width > maxSide || height > maxSide) return TrimStatus::AboveLimit;
   // Cropping in place moves only the bitmap's origin: no pixel is copied.
-  bitmap.Crop(TrimOffset(w - width), TrimOffset(h - height), width, height);
+  bitmap.Crop(TrimOffset(w - width, position), TrimOffset(h - height, position), width, height);
   return TrimStatus::Trimmed;
+}
+
+TrimStatus TrimCenter(Bitmap& bitmap, int width, int height, int maxSide) {
+  return TrimAt(bitmap, width, height, 0.5, maxSide);
 }
 
 }  // namespace quorvale

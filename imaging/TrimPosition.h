@@ -6,15 +6,6 @@
 
 namespace quorvale {
 
-// A rectangle of a picture: its top-left pixel and its size.
-struct PixelRect {
-  std::int32_t left;
-  std::int32_t top;
-  std::int32_t width;
-  std::int32_t height;
-  friend bool operator==(const PixelRect&, const PixelRect&) = default;
-};
-
 // The margin before a crop that leaves `surplus` columns (or rows) of the
 // photo out, for a crop placed at `position` along that axis: 0 puts it at
 // the left (top) edge, 1 at the right (bottom) edge. The margin is

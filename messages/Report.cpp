@@ -1,5 +1,8 @@
 #include "messages/Report.h"
 
+#include <algorithm>
+
+#include "imaging/TrimPosition.h"
 #include "messages/Messages.h"
 
 #include <fcntl.h>
@@ -30,6 +33,8 @@ main{display:flex;flex-wrap:wrap;gap:12px;padding:12px}
 .pic{position:relative;overflow:hidden;background:#ddd}
 .pic img{display:block}
 .crop{position:absolute;box-sizing:border-box;border:2px solid #ffd21f;box-shadow:0 0 0 400px rgba(0,0,0,.5)}
+.pic.canvas{background:#fff;outline:1px solid #bbb}
+.canvas img{position:absolute}
 .none{width:200px;height:150px;display:flex;align-items:center;justify-content:center;color:#888}
 .card p{margin:2px 0}
 .outcome{font-weight:600;color:var(--c)}
@@ -74,17 +79,37 @@ std::string Size(int width, int height) {
   return std::to_string(width) + " × " + std::to_string(height);
 }
 
+// The photo placed on its canvas as the border left it, the canvas drawn at
+// most as large as a thumbnail.
+std::string OnCanvas(const ReportEntry& entry, const std::string& image) {
+  const ReportRect& fitted = *entry.fitted;
+  const int longer = std::max(entry.outputWidth, entry.outputHeight);
+  const int scale = std::min(longer, 200);
+  const int width = std::max(1, entry.outputWidth * scale / longer);
+  const int height = std::max(1, entry.outputHeight * scale / longer);
+  return "<div class=\"frame\"><div class=\"pic canvas\" style=\"width:" + std::to_string(width) +
+         "px;height:" + std::to_string(height) +
+         "px\"><img style=\"left:" + Percent(fitted.left, entry.outputWidth) +
+         ";top:" + Percent(fitted.top, entry.outputHeight) +
+         ";width:" + Percent(fitted.width, entry.outputWidth) +
+         ";height:" + Percent(fitted.height, entry.outputHeight) + "\"" + image + "></div></div>\n";
+}
+
 std::string Picture(const ReportEntry& entry) {
   if (entry.thumbnail.empty() || entry.thumbnailWidth <= 0 || entry.thumbnailHeight <= 0) {
     return "<div class=\"frame\"><div class=\"pic none\">no picture</div></div>\n";
   }
+  const std::string image =
+      " alt=\"\" decoding=\"async\" loading=\"lazy\" src=\"data:image/jpeg;base64," +
+      Base64(entry.thumbnail) + "\"";
+  if (entry.fitted && entry.outputWidth > 0 && entry.outputHeight > 0) {
+    return OnCanvas(entry, image);
+  }
   const std::string width = std::to_string(entry.thumbnailWidth);
   const std::string height = std::to_string(entry.thumbnailHeight);
-  std::string html =
-      "<div class=\"frame\"><div class=\"pic\" style=\"width:" + width + "px;height:" + height +
-      "px\"><img width=\"" + width + "\" height=\"" + height +
-      "\" alt=\"\" decoding=\"async\" loading=\"lazy\" src=\"data:image/jpeg;base64," +
-      Base64(entry.thumbnail) + "\">";
+  std::string html = "<div class=\"frame\"><div class=\"pic\" style=\"width:" + width +
+                     "px;height:" + height + "px\"><img width=\"" + width + "\" height=\"" +
+                     height + "\"" + image + ">";
   if (entry.crop && entry.sourceWidth > 0 && entry.sourceHeight > 0) {
     const ReportRect& crop = *entry.crop;
     html += "<div class=\"crop\" style=\"left:" + Percent(crop.left, entry.sourceWidth) +
@@ -99,8 +124,16 @@ std::string Sizes(const ReportEntry& entry) {
   if (entry.sourceWidth <= 0 || entry.sourceHeight <= 0) return std::string();
   std::string text = Size(entry.sourceWidth, entry.sourceHeight);
   if (entry.crop) {
+    char position[32];
+    std::snprintf(position, sizeof position, "%.3g", entry.position);
     text += " → crop " + Size(entry.crop->width, entry.crop->height) + " at " +
-            std::to_string(entry.crop->left) + ", " + std::to_string(entry.crop->top);
+            std::to_string(entry.crop->left) + ", " + std::to_string(entry.crop->top) +
+            " (position " + position + ")";
+  }
+  if (entry.fitted) {
+    text += " → fitted " + Size(entry.fitted->width, entry.fitted->height) + " at " +
+            std::to_string(entry.fitted->left) + ", " + std::to_string(entry.fitted->top) +
+            " with a border";
   }
   if (entry.outputWidth > 0 && entry.outputHeight > 0) {
     text += " → " + Size(entry.outputWidth, entry.outputHeight);
@@ -161,13 +194,19 @@ ReportEntry ReportEntryFor(const PhotoReport& report, bool dryRun) {
   for (const std::string& line : lines) entry.log += (entry.log.empty() ? "" : "\n") + line;
   entry.sourceWidth = report.decoded.width;
   entry.sourceHeight = report.decoded.height;
-  // The trim keeps the centre, the odd pixel of a surplus going right and
-  // down, so the crop's place follows from the two sizes.
+  // The crop's place follows from the two sizes and its position as the
+  // trim placed it.
   const PixelSize& crop = report.crop;
   if (crop.width > 0 && crop.height > 0 && crop.width <= report.decoded.width &&
       crop.height <= report.decoded.height && !(crop == report.decoded)) {
-    entry.crop = ReportRect{(report.decoded.width - crop.width) / 2,
-                            (report.decoded.height - crop.height) / 2, crop.width, crop.height};
+    entry.crop = ReportRect{TrimOffset(report.decoded.width - crop.width, report.position),
+                            TrimOffset(report.decoded.height - crop.height, report.position),
+                            crop.width, crop.height};
+    entry.position = report.position;
+  }
+  const PixelRect& fitted = report.fitted;
+  if (fitted.width > 0 && fitted.height > 0) {
+    entry.fitted = ReportRect{fitted.left, fitted.top, fitted.width, fitted.height};
   }
   entry.outputWidth = report.saved.width;
   entry.outputHeight = report.saved.height;

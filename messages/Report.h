@@ -33,7 +33,11 @@ struct ReportEntry {
   int sourceWidth = 0;      // the photo as decoded (and turned upright); 0 when not decoded
   int sourceHeight = 0;
   std::optional<ReportRect> crop;  // the trim, in the photo's pixels
-  int outputWidth = 0;             // the picture written (or that would be); 0 when none
+  double position = 0.5;           // the crop's position along the axis the trim shortens
+  // With a border: the whole photo's place on the canvas, which is the
+  // output's size.
+  std::optional<ReportRect> fitted;
+  int outputWidth = 0;  // the picture written (or that would be); 0 when none
   int outputHeight = 0;
   std::vector<std::uint8_t> thumbnail;  // a small JPEG of the whole photo; empty when none
   int thumbnailWidth = 0;
@@ -41,7 +45,8 @@ struct ReportEntry {
 };
 
 // The card of a photo a run reported: its outcome in a word, the log lines
-// and warnings, the centred crop drawn when the trim cut something. With
+// and warnings, the crop at its position drawn when the trim cut something,
+// or the photo on its canvas when it was fitted with a border. With
 // `dryRun` a photo that would have been saved is a planned one.
 ReportEntry ReportEntryFor(const PhotoReport& report, bool dryRun);
 

@@ -143,7 +143,29 @@ TEST(ReportCard, DrawsTheCropOverTheThumbnailInTheSourcesProportions) {
   EXPECT_NE(card.find("7. saved"), std::string::npos);
   EXPECT_NE(card.find("/in/夏/a.jpg"), std::string::npos);
   EXPECT_NE(card.find("→\u00a0/out/夏/a.jpg"), std::string::npos);
-  EXPECT_NE(card.find("4000 × 3000 → crop 3710 × 3000 at 145, 0 → 2000 × 1617"), std::string::npos);
+  EXPECT_NE(card.find("4000 × 3000 → crop 3710 × 3000 at 145, 0 (position 0.5) → 2000 × 1617"),
+            std::string::npos);
+}
+
+// A crop is placed where its position put it; a bordered photo is drawn
+// on its canvas instead.
+TEST(ReportCard, ShowsTheCropsPositionOrTheBordersFittedRectangle) {
+  PhotoReport report;
+  report.decoded = {601, 300};
+  report.crop = {428, 300};
+  report.position = 1;
+  EXPECT_NE(ReportCard(ReportEntryFor(report, false), 1).find("at 173, 0 (position 1)"),
+            std::string::npos);
+  report.crop = report.decoded;
+  report.fitted = {699, 550, 601, 300};
+  report.saved = {2000, 1401};
+  report.thumbnail = {0xFF, 0xD8, 0xFF, 0xD9};
+  report.thumbnailSize = {200, 100};
+  const std::string card = ReportCard(ReportEntryFor(report, false), 1);
+  EXPECT_NE(card.find("class=\"pic canvas\" style=\"width:200px;height:140px\"><img "
+                      "style=\"left:34.950%;top:39.258%;width:30.050%;height:21.413%\""),
+            std::string::npos)
+      << card;
 }
 
 TEST(ReportCard, APhotoThatWasNotDecodedHasNoPictureAndNoSizes) {

@@ -1,0 +1,242 @@
+#include "batch/CropFile.h"
+
+#include <charconv>
+#include <cstdint>
+
+namespace quorvale {
+namespace {
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// The length of the JSON number at the start of `text`, or 0:
+// -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?
+std::size_t NumberLength(std::string_view text) {
+  std::size_t i = 0;
+  const auto digits = [&] {
+    const std::size_t start = i;
+    while (i < text.size() && IsDigit(text[i])) ++i;
+    return i > start;
+  };
+  if (i < text.size() && text[i] == '-') ++i;
+  if (i < text.size() && text[i] == '0') {
+    ++i;
+  } else if (!digits()) {
+    return 0;
+  }
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    if (!digits()) return 0;
+  }
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    if (!digits()) return 0;
+  }
+  return i;
+}
+
+std::optional<double> PositionWord(std::string_view word) {
+  if (word == "top" || word == "left") return 0.0;
+  if (word == "centre" || word == "center") return 0.5;
+  if (word == "bottom" || word == "right") return 1.0;
+  return std::nullopt;
+}
+
+// A number that is all of `text`, from 0 to 1.
+std::optional<double> PositionNumber(std::string_view text) {
+  if (text.empty() || NumberLength(text) != text.size()) return std::nullopt;
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (!(value >= 0 && value <= 1)) return std::nullopt;
+  return value;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | cp >> 6);
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | cp >> 12);
+    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | cp >> 18);
+    out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+class Reader {
+ public:
+  explicit Reader(std::string_view text) : text_(text) {}
+
+  CropFile Read() {
+    CropFile file;
+    if (text_.starts_with("\xEF\xBB\xBF")) at_ = 3;
+    if (!Take('{')) return Refuse(CropFileError::ExpectedObject);
+    if (!Take('}')) {
+      do {
+        SkipBlanks();
+        const int keyLine = line_;
+        if (Peek() != '"') return Refuse(CropFileError::ExpectedPath);
+        std::optional<std::string> path = String();
+        if (!path) return Refuse(CropFileError::BadString);
+        if (!Take(':')) return Refuse(CropFileError::ExpectedColon);
+        SkipBlanks();
+        const std::optional<double> position = Value();
+        if (!position) return Refuse(error_);
+        if (!file.positions.emplace(std::move(*path), *position).second) {
+          line_ = keyLine;
+          return Refuse(CropFileError::DuplicatePath);
+        }
+      } while (Take(','));
+      if (!Take('}')) return Refuse(CropFileError::ExpectedComma);
+    }
+    SkipBlanks();
+    if (at_ != text_.size()) return Refuse(CropFileError::TrailingText);
+    return file;
+  }
+
+ private:
+  CropFile Refuse(CropFileError::Kind kind) { return {{}, CropFileError{kind, line_}}; }
+
+  char Peek() const { return at_ < text_.size() ? text_[at_] : '\0'; }
+
+  void SkipBlanks() {
+    for (; at_ < text_.size(); ++at_) {
+      const char c = text_[at_];
+      if (c == '\n') {
+        ++line_;
+      } else if (c != ' ' && c != '\t' && c != '\r') {
+        return;
+      }
+    }
+  }
+
+  // The next character after blanks, taken when it is `c`.
+  bool Take(char c) {
+    SkipBlanks();
+    if (at_ >= text_.size() || text_[at_] != c) return false;
+    ++at_;
+    return true;
+  }
+
+  // A position: a number, or a word as a string. Sets error_ when not.
+  std::optional<double> Value() {
+    error_ = CropFileError::BadPosition;
+    if (Peek() == '"') {
+      const std::optional<std::string> word = String();
+      if (!word) error_ = CropFileError::BadString;
+      return word ? PositionWord(*word) : std::nullopt;
+    }
+    // Whatever stands there up to the next delimiter is the value's text, so
+    // that "true" or "1.5" are named as a bad position, not as bad syntax.
+    std::size_t end = at_;
+    while (end < text_.size() &&
+           std::string_view(",}] \t\r\n").find(text_[end]) == std::string_view::npos) {
+      ++end;
+    }
+    const std::string_view token = text_.substr(at_, end - at_);
+    at_ = end;
+    return PositionNumber(token);
+  }
+
+  // The string starting at the quote under the cursor, its escapes undone.
+  std::optional<std::string> String() {
+    std::string out;
+    ++at_;
+    while (at_ < text_.size()) {
+      const char c = text_[at_++];
+      if (c == '"') return out;
+      if (static_cast<unsigned char>(c) < 0x20) return std::nullopt;
+      if (c != '\\') {
+        out += c;
+        continue;
+      }
+      if (at_ >= text_.size()) return std::nullopt;
+      const char e = text_[at_++];
+      switch (e) {
+        case '"':
+        case '\\':
+        case '/':
+          out += e;
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
+        case 'n':
+          out += '\n';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 't':
+          out += '\t';
+          break;
+        case 'u': {
+          std::optional<std::uint32_t> cp = Hex4();
+          if (!cp || (*cp >= 0xDC00 && *cp <= 0xDFFF)) return std::nullopt;
+          if (*cp >= 0xD800 && *cp <= 0xDBFF) {
+            // A high surrogate must be followed by its low one.
+            if (!text_.substr(at_).starts_with("\\u")) return std::nullopt;
+            at_ += 2;
+            const std::optional<std::uint32_t> low = Hex4();
+            if (!low || *low < 0xDC00 || *low > 0xDFFF) return std::nullopt;
+            cp = 0x10000 + ((*cp - 0xD800) << 10) + (*low - 0xDC00);
+          }
+          AppendUtf8(out, *cp);
+          break;
+        }
+        default:
+          return std::nullopt;
+      }
+    }
+    return std::nullopt;
+  }
+
+  std::optional<std::uint32_t> Hex4() {
+    if (text_.size() - at_ < 4) return std::nullopt;
+    std::uint32_t value = 0;
+    for (int k = 0; k < 4; ++k) {
+      const char c = text_[at_++];
+      value <<= 4;
+      if (IsDigit(c)) {
+        value |= static_cast<std::uint32_t>(c - '0');
+      } else if (c >= 'a' && c <= 'f') {
+        value |= static_cast<std::uint32_t>(c - 'a' + 10);
+      } else if (c >= 'A' && c <= 'F') {
+        value |= static_cast<std::uint32_t>(c - 'A' + 10);
+      } else {
+        return std::nullopt;
+      }
+    }
+    return value;
+  }
+
+  std::string_view text_;
+  std::size_t at_ = 0;
+  int line_ = 1;
+  CropFileError::Kind error_ = CropFileError::BadPosition;
+};
+
+}  // namespace
+
+std::optional<double> ParseCropPosition(std::string_view text) {
+  if (std::optional<double> word = PositionWord(text)) return word;
+  return PositionNumber(text);
+}
+
+CropFile ParseCropFile(std::string_view text) {
+  return Reader(text).Read();
+}
+
+}  // namespace quorvale

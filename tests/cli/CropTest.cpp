@@ -1,0 +1,152 @@
+// quorvale-batch's crop positions and borders end to end: where the crop
+// sits in each output against a crop cut here from the photo's decode, the
+// --crops file with its stale and malformed entries, a bordered output.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "RunCli.h"
+#include "imaging/JpegFile.h"
+#include "support/Sandbox.h"
+#include "support/TestJpeg.h"
+
+namespace quorvale {
+namespace {
+
+using testing::Result;
+using Strings = std::vector<std::string>;
+
+// Every column and row differs sharply from its neighbours, so a crop one
+// pixel off matches far worse than the right one.
+testing::Rgb Striped(int x, int y) {
+  return {static_cast<std::uint8_t>(x * 53), static_cast<std::uint8_t>(y * 53),
+          static_cast<std::uint8_t>((x + y) * 7)};
+}
+
+// Trimmed to L, 601 x 300 and 300 x 601 keep 428 of their 601 pixels: a
+// surplus of 173 along x for the first, along y for the second.
+struct Shot {
+  const char* name;
+  int width, height;
+};
+const Shot kShots[] = {{"wide.jpg", 601, 300}, {"sub/tall.jpg", 300, 601}};
+
+class CropTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const Shot& s : kShots)
+      box.Write("in/" + std::string(s.name), testing::MakeJpeg(s.width, s.height, Striped));
+  }
+
+  Result Run(Strings args) {
+    args.insert(args.begin(), {"--quality", "100"});
+    return testing::RunCli(box, args, {.cwd = box.Root()});
+  }
+
+  // The offset along the free axis, within 3 of `near`, at which the output
+  // `out/<name>` matches the photo's own crop best; -1 for a wrong size.
+  int BestOffset(const std::string& out, const Shot& shot, int near) {
+    Bitmap photo, output;
+    DecodeJpegFile(box.Path("in/" + std::string(shot.name)), photo);
+    DecodeJpegFile(box.Path(out + "/" + shot.name), output);
+    const bool alongX = shot.width > shot.height;
+    if (output.Width() != (alongX ? 428 : shot.width) ||
+        output.Height() != (alongX ? shot.height : 428))
+      return -1;
+    int best = -1;
+    long bestError = 0;
+    for (int offset = std::max(0, near - 3); offset <= std::min(near + 3, 173); ++offset) {
+      long error = 0;
+      for (int y = 0; y < output.Height(); ++y) {
+        const std::uint8_t* source = photo.Row(alongX ? y : y + offset) + (alongX ? 3 * offset : 0);
+        for (int i = 0; i < 3 * output.Width(); ++i)
+          error += std::abs(output.Row(y)[i] - source[i]);
+      }
+      if (best < 0 || error < bestError) best = offset, bestError = error;
+    }
+    return best;
+  }
+
+  testing::Sandbox box;
+};
+
+TEST_F(CropTest, PositionsMoveTheCropAlongTheFreeAxisOfEitherOrientation) {
+  const std::pair<const char*, int> cases[] = {{"top", 0}, {"0.5", 86}, {"1", 173}, {"0.25", 43}};
+  for (const auto& [position, offset] : cases) {
+    const std::string out = std::string("out-") + position;
+    ASSERT_EQ(Run({"--crop-position", position, "in", out}).status, 0);
+    for (const Shot& shot : kShots) EXPECT_EQ(BestOffset(out, shot, offset), offset) << out;
+  }
+  ASSERT_EQ(Run({"in", "today"}).status, 0);
+  for (const Shot& s : kShots)
+    EXPECT_EQ(box.Read("out-0.5/" + std::string(s.name)), box.Read("today/" + std::string(s.name)));
+}
+
+// Photos the file names take its position, the others the general one;
+// entries for photos not in the run are named, and the run goes on.
+TEST_F(CropTest, TheCropsFileGivesPositionsByRelativePathAndNamesStaleEntries) {
+  box.Write("in/café.jpg", testing::MakeJpeg(601, 300, Striped));
+  box.Write("crops.json",
+            "\xEF\xBB\xBF{\n  \"wide.jpg\": \"right\",\n  \"gone.jpg\": 0.3,\n"
+            "  \"caf\\u00e9.jpg\": 5e-1,\n  \"tall.jpg\": 1\n}\n");
+  const Result result = Run({"--crop-position", "top", "--crops", "crops.json", "in", "out"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(BestOffset("out", kShots[0], 173), 173);
+  EXPECT_EQ(BestOffset("out", kShots[1], 0), 0) << "not in the file: the general position";
+  EXPECT_EQ(BestOffset("out", {"café.jpg", 601, 300}, 86), 86);
+  EXPECT_EQ(result.err,
+            "quorvale-batch: --crops: no photo 'gone.jpg' in this run\n"
+            "quorvale-batch: --crops: no photo 'tall.jpg' in this run\n");
+}
+
+TEST_F(CropTest, AMalformedCropsFileIsRefusedBeforeAnythingIsTouchedNamingItsLine) {
+  const std::pair<const char*, int> cases[] = {
+      {"", 1},
+      {"[0.5]", 1},
+      {"{\"a\": 0.5,\n \"b\": 1.5}", 2},
+      {"{\"a\": 0.5\n \"b\": 1}", 2},
+      {"{\"a\": \"middle\"}", 1},
+      {"{\"a\": true}", 1},
+      {"{\n\"a\": 0,\n\"a\": 1\n}", 3},
+      {"{\"a\": 0.5,}", 1},
+      {"{\"a\": 0.5}\n{}", 2},
+      {"{\"a\tb\": 0}", 1},
+      {"{\"\\ud800\": 0}", 1},
+      {"{\n\n\"a\": 0.5", 3},
+  };
+  for (const auto& [text, line] : cases) {
+    box.Write("bad.json", text);
+    const Result result = Run({"--crops", "bad.json", "in", "out"});
+    EXPECT_EQ(result.status, 2) << text;
+    EXPECT_TRUE(result.err.starts_with("quorvale-batch: --crops 'bad.json' line " +
+                                       std::to_string(line) + ": ") &&
+                testing::Lines(result.err).size() == 1)
+        << text << "\n"
+        << result.err;
+  }
+  EXPECT_EQ(Run({"--crops", "none.json", "in", "out"}).err,
+            "quorvale-batch: cannot read --crops 'none.json': No such file or directory\n");
+  EXPECT_EQ(Run({"--crop-position", "1.5", "in", "out"}).status, 2);
+  EXPECT_EQ(Run({"--fit", "border", "--no-trim", "--reduce", "in", "out"}).status, 2);
+  EXPECT_FALSE(std::filesystem::exists(box.Path("out")));
+}
+
+// The border needs the box even without --reduce; a photo smaller than it
+// is not enlarged. The pixel rules are the batch tests'.
+TEST_F(CropTest, ABorderGivesTheBoxAndTheReportDrawsIt) {
+  ASSERT_EQ(Run({"--fit", "border", "--report", "report.html", "in", "out"}).status, 0);
+  Bitmap wide, tall;
+  DecodeJpegFile(box.Path("out/wide.jpg"), wide);
+  DecodeJpegFile(box.Path("out/sub/tall.jpg"), tall);
+  EXPECT_EQ((std::pair{wide.Width(), wide.Height()}), (std::pair{2000, 1401}));
+  EXPECT_EQ((std::pair{tall.Width(), tall.Height()}), (std::pair{1401, 2000}));
+  EXPECT_NE(box.Read("report.html")
+                .find("601 × 300 → fitted 601 × 300 at 699, 550 with a border → 2000 × 1401"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace quorvale
