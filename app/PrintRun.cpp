@@ -46,6 +46,17 @@ PrintRun::PrintRun(const PrintSettings& settings, const RadioSelection& selected
 
 std::string PrintRun::OpenReport(const RunOptions& run) {
   if (!options_.thumbnails) return std::string();
+  const std::string& path = settings_.reportPath;
+  switch (CheckReportPlace(path, run.inputFolder, run.outputFolder)) {
+    case ReportPlace::Safe:
+      break;
+    case ReportPlace::NotAFile:
+      return "トリミングレポートの保存先がファイルではありません。\n" + path;
+    case ReportPlace::InInput:
+      return "トリミングレポートは入力フォルダの中に作成できません。\n" + path;
+    case ReportPlace::InOutput:
+      return "トリミングレポートは出力フォルダの中に作成できません。\n" + path;
+  }
   const std::string title = "Quorvale: " + run.inputFolder + " → " + run.outputFolder;
   errno = 0;
   if (report_.Open(settings_.reportPath, title)) return std::string();

@@ -29,8 +29,9 @@ class PrintRun {
   const PrintOptions& Options() const { return options_; }
 
   // Creates the report page for a run of `run` when one is asked for. The
-  // text of the box that refuses the run when it cannot be created (it
-  // names the path and the system's reason); empty otherwise.
+  // text of the box that refuses the run when the page would be written
+  // into either folder's tree or over anything but a file, or cannot be
+  // created (naming the path and the system's reason); empty otherwise.
   std::string OpenReport(const RunOptions& run);
 
   // The answer to `question` without a box: No (replace the file) to the

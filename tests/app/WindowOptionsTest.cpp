@@ -173,10 +173,25 @@ TEST(PrintRun, TheReportPageIsWrittenAndItsUrlEscapesThePathsBytes) {
   EXPECT_NE(page.find("/in/a.jpg"), std::string::npos);
   EXPECT_NE(page.find("作業が終了しました。"), std::string::npos);
 
-  settings.reportPath = box.Path("no/such/folder/r.html");
-  PrintRun refused(settings, {});
-  EXPECT_EQ(refused.OpenReport(options), "トリミングレポートを書き込めません。\n" +
-                                             settings.reportPath + "\nNo such file or directory");
+  // An input photo is never written over, nor a page put among the outputs.
+  box.Write("in/a.jpg", "photo");
+  options.inputFolder = box.Path("in/");
+  options.outputFolder = box.Path("out");
+  const struct {
+    std::string path;
+    std::string refusal;
+  } refused[] = {
+      {box.Path("in/a.jpg"), "トリミングレポートは入力フォルダの中に作成できません。\n"},
+      {box.Path("out/r.html"), "トリミングレポートは出力フォルダの中に作成できません。\n"},
+      {box.Path("in"), "トリミングレポートの保存先がファイルではありません。\n"},
+      {box.Path("no/r.html"), "トリミングレポートを書き込めません。\n"},
+  };
+  for (const auto& r : refused) {
+    settings.reportPath = r.path;
+    PrintRun refusing(settings, {});
+    EXPECT_EQ(refusing.OpenReport(options).rfind(r.refusal + r.path, 0), 0u) << r.path;
+  }
+  EXPECT_EQ(box.Read("in/a.jpg"), "photo");
 }
 
 class WindowMenusTest : public ::testing::Test {
