@@ -20,6 +20,11 @@ class Dialogs {
   // operator cancelled.
   virtual std::string BrowseFolder() = 0;
 
+  // The save dialog for an HTML page, opening at `suggested` (path bytes;
+  // the home folder when empty). The chosen path as bytes, ending in ".html"
+  // when the operator gave no extension; empty when cancelled.
+  virtual std::string SaveFilePath(const std::string& caption, const std::string& suggested) = 0;
+
   // A one-line text prompt with an empty initial value whose entry field
   // takes at most `maxChars` characters. The typed text in the locale's
   // bytes, or nullopt when cancelled.

@@ -70,6 +70,16 @@ std::string QtDialogs::BrowseFolder() {
   return folder.isEmpty() ? std::string() : PathBytes(folder);
 }
 
+std::string QtDialogs::SaveFilePath(const std::string& caption, const std::string& suggested) {
+  QFileDialog dialog(owner_, DisplayText(caption),
+                     suggested.empty() ? QDir::homePath() : DisplayText(suggested),
+                     QStringLiteral("HTML (*.html *.htm)"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(QStringLiteral("html"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::string();
+  return PathBytes(dialog.selectedFiles().front());
+}
+
 std::optional<std::string> QtDialogs::PromptText(const std::string& caption,
                                                  const std::string& prompt, int maxChars) {
   QDialog dialog(owner_);

@@ -11,6 +11,7 @@
 
 #include "batch/CropFile.h"
 #include "messages/Messages.h"
+#include "messages/Report.h"
 
 namespace quorvale::cli {
 namespace {
@@ -300,50 +301,22 @@ std::string CheckFolders(const CommandLine& line) {
   return std::string();
 }
 
-namespace {
-
-// `path` with every link in its folders resolved (the last name as it is);
-// the folders as given when they cannot be resolved (they do not exist).
-std::string ResolvedPath(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
-  char* resolved = ::realpath(folder.c_str(), nullptr);
-  if (resolved == nullptr) return path;
-  std::string result = resolved;
-  std::free(resolved);
-  if (result.back() != '/') result += '/';
-  return result + path.substr(slash + 1);
-}
-
-// `path` resolved, and `folder` itself resolved when it exists: true when
-// the one is the other or inside it.
-bool IsInTree(const std::string& path, const std::string& folder) {
-  std::string tree = folder;
-  while (tree.size() > 1 && tree.back() == '/') tree.pop_back();
-  if (char* resolved = ::realpath(tree.c_str(), nullptr)) {
-    tree = resolved;
-    std::free(resolved);
-  } else {
-    tree = ResolvedPath(tree);
-  }
-  if (tree == "/") return true;
-  return path == tree || path.starts_with(tree + "/");
-}
-
-}  // namespace
-
 std::string CheckReportPath(const CommandLine& line, const std::string& currentFolder) {
   if (line.reportPath.empty()) return std::string();
   const std::string& given = line.reportPath;
   const std::string absolute = given.front() == '/' ? given : currentFolder + "/" + given;
   const std::string refused = "refusing to write the report '" + given + "': ";
-  struct stat st {};
-  if (given.back() == '/' || (::lstat(absolute.c_str(), &st) == 0 && !S_ISREG(st.st_mode))) {
-    return refused + "it is not a regular file";
+  switch (given.back() == '/' ? ReportPlace::NotAFile
+                              : CheckReportPlace(absolute, line.inputFolder, line.outputFolder)) {
+    case ReportPlace::Safe:
+      break;
+    case ReportPlace::NotAFile:
+      return refused + "it is not a regular file";
+    case ReportPlace::InInput:
+      return refused + "it is inside INPUT_FOLDER";
+    case ReportPlace::InOutput:
+      return refused + "it is inside OUTPUT_FOLDER";
   }
-  const std::string resolved = ResolvedPath(absolute);
-  if (IsInTree(resolved, line.inputFolder)) return refused + "it is inside INPUT_FOLDER";
-  if (IsInTree(resolved, line.outputFolder)) return refused + "it is inside OUTPUT_FOLDER";
   return std::string();
 }
 

@@ -1,7 +1,5 @@
 #include "cli/TerminalText.h"
 
-#include <algorithm>
-#include <cstdint>
 #include <cstdio>
 
 #include "platform/Utf8.h"
@@ -40,30 +38,6 @@ std::string EscapeControls(std::string_view text, bool utf8) {
 
 namespace {
 
-// m:ss, or h:mm:ss from an hour on.
-std::string Clock(std::int64_t seconds) {
-  char text[32];
-  if (seconds >= 3600) {
-    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
-                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-  } else {
-    std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
-                  static_cast<long long>(seconds % 60));
-  }
-  return text;
-}
-
-// Two significant figures for slow runs, whole photos for fast ones.
-std::string Rate(double perSecond) {
-  char text[32];
-  std::snprintf(text, sizeof text,
-                perSecond >= 100 ? "%.0f"
-                : perSecond >= 1 ? "%.1f"
-                                 : "%.2f",
-                perSecond);
-  return text;
-}
-
 bool IsWide(char32_t c) {
   return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) ||
          (c >= 0x3041 && c <= 0x33FF) || (c >= 0x3400 && c <= 0x4DBF) ||
@@ -92,16 +66,11 @@ int DisplayWidth(std::string_view text) {
 }
 
 std::string ProgressSuffix(std::chrono::milliseconds elapsed, ProgressCount count, int room) {
-  const std::int64_t ms = std::max<std::int64_t>(0, elapsed.count());
-  const std::string spent = "  " + Clock(ms / 1000) + " elapsed";
-  if (ms == 0 || count.done <= 0) {
-    return static_cast<int>(spent.size()) <= room ? spent : std::string();
-  }
-  // At the rate so far, rounded to the nearest second.
-  const std::int64_t remaining = count.total - count.done;
-  const std::int64_t leftSeconds = (remaining * ms + count.done * 500) / (count.done * 1000);
-  const std::string left = "  " + Clock(leftSeconds) + " left";
-  const std::string rate = "  " + Rate(count.done * 1000.0 / static_cast<double>(ms)) + " photos/s";
+  const RunTimes times = TimesOf(elapsed, count);
+  const std::string spent = "  " + ClockText(times.elapsedSeconds) + " elapsed";
+  if (!times.leftSeconds) return static_cast<int>(spent.size()) <= room ? spent : std::string();
+  const std::string left = "  " + ClockText(*times.leftSeconds) + " left";
+  const std::string rate = "  " + RateText(*times.perSecond) + " photos/s";
   for (const std::string& suffix : {spent + rate + left, spent + left, left}) {
     if (static_cast<int>(suffix.size()) <= room) return suffix;
   }

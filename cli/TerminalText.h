@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "messages/RunClock.h"
+
 namespace quorvale::cli {
 
 // `text` made safe to show on a terminal: each control character is shown
@@ -21,12 +23,6 @@ std::string EscapeControls(std::string_view text, bool utf8);
 // The columns a UTF-8 text takes on a terminal: two for East Asian wide and
 // full-width characters, one for any other character (or stray byte).
 int DisplayWidth(std::string_view text);
-
-// The photos done so far and in all.
-struct ProgressCount {
-  int done = 0;
-  int total = 0;
-};
 
 // What the progress line adds after the status: the time since the run
 // began, photos per second and the time left at that rate,

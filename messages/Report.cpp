@@ -322,6 +322,49 @@ std::string ReportTail(std::string_view summary) {
   return "</main>\n<p class=\"summary\">" + EscapeHtml(summary) + "</p>\n</body>\n</html>\n";
 }
 
+namespace {
+
+// `path` with every link in its folders resolved (the last name as it is);
+// the folders as given when they cannot be resolved (they do not exist).
+std::string ResolvedPath(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+  char* resolved = ::realpath(folder.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string result = resolved;
+  std::free(resolved);
+  if (result.back() != '/') result += '/';
+  return result + path.substr(slash + 1);
+}
+
+// `path` resolved, and `folder` itself resolved when it exists: true when
+// the one is the other or inside it.
+bool IsInTree(const std::string& path, const std::string& folder) {
+  std::string tree = folder;
+  while (tree.size() > 1 && tree.back() == '/') tree.pop_back();
+  if (char* resolved = ::realpath(tree.c_str(), nullptr)) {
+    tree = resolved;
+    std::free(resolved);
+  } else {
+    tree = ResolvedPath(tree);
+  }
+  if (tree == "/") return true;
+  return path == tree || path.starts_with(tree + "/");
+}
+
+}  // namespace
+
+ReportPlace CheckReportPlace(const std::string& path, const std::string& inputFolder,
+                             const std::string& outputFolder) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return ReportPlace::NotAFile;
+  const std::string resolved = ResolvedPath(path);
+  // A folder not chosen yet holds nothing.
+  if (!inputFolder.empty() && IsInTree(resolved, inputFolder)) return ReportPlace::InInput;
+  if (!outputFolder.empty() && IsInTree(resolved, outputFolder)) return ReportPlace::InOutput;
+  return ReportPlace::Safe;
+}
+
 ReportWriter::~ReportWriter() {
   Discard();
 }

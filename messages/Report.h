@@ -66,6 +66,15 @@ std::string ReportHead(std::string_view title);
 std::string ReportCard(const ReportEntry& entry, int number);
 std::string ReportTail(std::string_view summary);
 
+// Where a report page would be written, for a run between two folders
+// (absolute paths): a path that is, or resolves to through links in its
+// folders, the input folder's tree (an input photo above all) or the output
+// folder's, or that names anything but a regular file (a folder, a device,
+// a link), would endanger the photos. An empty folder is none.
+enum class ReportPlace { Safe, NotAFile, InInput, InOutput };
+ReportPlace CheckReportPlace(const std::string& path, const std::string& inputFolder,
+                             const std::string& outputFolder);
+
 // Writes a report page as the run goes, one card per photo, so that no
 // thumbnail is kept after it is written, into a temporary file that takes
 // the page's name only when the page is complete. The page is self-contained: its

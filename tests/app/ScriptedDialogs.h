@@ -32,6 +32,8 @@ class ScriptedDialogs : public Dialogs {
   std::deque<std::string> folders;
   std::deque<std::optional<std::string>> typed;
   std::deque<bool> answers;
+  // Save dialogs answer from `savePaths` (cancelled when it runs out).
+  std::deque<std::string> savePaths;
   // Runs as each box is shown, with the box already recorded.
   std::function<void(const Box&)> onBox;
   // Runs in place of the modal loop of a dialog shown modally.
@@ -41,6 +43,7 @@ class ScriptedDialogs : public Dialogs {
   std::vector<Box> boxes;
   std::vector<Prompt> prompts;
   std::vector<std::string> urls;
+  std::vector<std::string> saveCaptions;
   std::vector<QDialog*> modals;
   int browses = 0;
 
@@ -50,6 +53,13 @@ class ScriptedDialogs : public Dialogs {
     std::string folder = folders.front();
     folders.pop_front();
     return folder;
+  }
+  std::string SaveFilePath(const std::string& caption, const std::string&) override {
+    saveCaptions.push_back(caption);
+    if (savePaths.empty()) return std::string();
+    std::string path = savePaths.front();
+    savePaths.pop_front();
+    return path;
   }
   std::optional<std::string> PromptText(const std::string& caption, const std::string& prompt,
                                         int maxChars) override {

@@ -24,9 +24,10 @@ namespace quorvale {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ExifBlock;
+using testing::CameraExif;
 using testing::ExiftoolValues;
 using testing::ExifWithOrientation;
+using testing::IccProfile;
 using testing::MakeJpeg;
 using testing::Orientations;
 using testing::Rgb;
@@ -37,44 +38,6 @@ using testing::Summary;
 using Bytes = std::vector<std::uint8_t>;
 using Strings = std::vector<std::string>;
 using namespace testing::exif_tag;
-
-// A block as a camera writes it, with a thumbnail in IFD1.
-Bytes CameraExif(int orientation, int width, int height) {
-  ExifBlock b(true);
-  b.ifd0 = {b.Ascii(Make, "Quorvale Test Camera"),
-            b.Short(Orientation, static_cast<std::uint16_t>(orientation))};
-  b.exif = {b.Ascii(DateTimeOriginal, "2024:05:01 10:20:30"),
-            b.Long(PixelX, static_cast<std::uint32_t>(width)),
-            b.Long(PixelY, static_cast<std::uint32_t>(height))};
-  b.AddJpegThumbnail();
-  return b.Build();
-}
-
-// An ICC profile exiftool reads: a display header for `space` and a
-// copyright.
-Bytes IccProfile(const std::string& space = "RGB ") {
-  const std::string copyright = "Quorvale wide gamut";
-  Bytes profile(200, 0);
-  const auto put32 = [&](std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) profile[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-  };
-  const auto put = [&](std::size_t at, const std::string& text) {
-    std::copy(text.begin(), text.end(), profile.begin() + static_cast<std::ptrdiff_t>(at));
-  };
-  put32(0, 200);
-  put32(8, 0x02100000);
-  put(12, "mntr");
-  put(16, space);
-  put(20, "XYZ ");
-  put(36, "acsp");
-  put32(128, 1);
-  put(132, "cprt");
-  put32(136, 144);
-  put32(140, static_cast<std::uint32_t>(8 + copyright.size() + 1));
-  put(144, "text");
-  put(152, copyright);
-  return profile;
-}
 
 class PrintRunTest : public testing::RunFixture {
  protected:
@@ -140,7 +103,8 @@ TEST_F(PrintRunTest, EveryOrientationGivesTheOutputOfThePhotoStoredUpright) {
   for (const Stored& o : Orientations) {
     SCOPED_TRACE(o.orientation);
     Bitmap turned;
-    ASSERT_EQ(DecodeJpegFile(Out("o" + std::to_string(o.orientation) + ".jpg"), turned).status, DecodeStatus::Decoded);
+    ASSERT_EQ(DecodeJpegFile(Out("o" + std::to_string(o.orientation) + ".jpg"), turned).status,
+              DecodeStatus::Decoded);
     ASSERT_EQ(turned.Width(), upright.Width());
     ASSERT_EQ(turned.Height(), upright.Height());
     EXPECT_LE(LargestDifference(turned, upright), 12);

@@ -187,4 +187,42 @@ inline std::vector<std::uint8_t> ExifWithOrientation(int orientation, bool littl
   return b.Build();
 }
 
+// A block as a camera writes it, with a thumbnail in IFD1.
+inline std::vector<std::uint8_t> CameraExif(int orientation, int width, int height) {
+  ExifBlock b(true);
+  b.ifd0 = {b.Ascii(exif_tag::Make, "Quorvale Test Camera"),
+            b.Short(exif_tag::Orientation, static_cast<std::uint16_t>(orientation))};
+  b.exif = {b.Ascii(exif_tag::DateTimeOriginal, "2024:05:01 10:20:30"),
+            b.Long(exif_tag::PixelX, static_cast<std::uint32_t>(width)),
+            b.Long(exif_tag::PixelY, static_cast<std::uint32_t>(height))};
+  b.AddJpegThumbnail();
+  return b.Build();
+}
+
+// An ICC profile exiftool reads: a display header for `space` and a
+// copyright.
+inline std::vector<std::uint8_t> IccProfile(const std::string& space = "RGB ") {
+  const std::string copyright = "Quorvale wide gamut";
+  std::vector<std::uint8_t> profile(200, 0);
+  const auto put32 = [&](std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) profile[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+  };
+  const auto put = [&](std::size_t at, const std::string& text) {
+    std::copy(text.begin(), text.end(), profile.begin() + static_cast<std::ptrdiff_t>(at));
+  };
+  put32(0, 200);
+  put32(8, 0x02100000);
+  put(12, "mntr");
+  put(16, space);
+  put(20, "XYZ ");
+  put(36, "acsp");
+  put32(128, 1);
+  put(132, "cprt");
+  put32(136, 144);
+  put32(140, static_cast<std::uint32_t>(8 + copyright.size() + 1));
+  put(144, "text");
+  put(152, copyright);
+  return profile;
+}
+
 }  // namespace quorvale::testing

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QObject>
+#include <string>
+
+#include "app/Dialogs.h"
+#include "app/WindowSettings.h"
+
+class QAction;
+class QMenu;
+class QMenuBar;
+
+namespace quorvale {
+
+// The program's name, version and the versions of the libraries it runs
+// on, as バージョン情報 shows them.
+std::string VersionText();
+
+// The main window's menus, filled into its menu bar: オプション with the
+// print options as checkable items (what to do with an existing output as
+// three exclusive ones), 前回の設定で開く and 設定を初期状態に戻す; ヘルプ
+// with バージョン情報. Turning the report on asks for its path in a save
+// dialog and stays off when that is cancelled. The items' object names end
+// in "Action" ("autoOrientAction", "existingSkipAction", ...).
+class WindowMenus : public QObject {
+  Q_OBJECT
+
+ public:
+  // Boxes and the save dialog go through `dialogs`, captioned `caption`.
+  WindowMenus(QMenuBar& bar, Dialogs& dialogs, std::string caption);
+
+  // Sets the items as `print` and `reopenLast` say, without a Changed.
+  void Show(const PrintSettings& print, bool reopenLast);
+  const PrintSettings& Print() const { return print_; }
+  bool ReopenLast() const;
+  // The options are fixed at the press of Run: オプション is off until the
+  // run has ended.
+  void SetRunning(bool running);
+
+ signals:
+  // The operator changed an option or the switch.
+  void Changed();
+  // The operator asked for every setting to be as at a first start, and
+  // said Yes when asked again.
+  void ResetRequested();
+
+ private:
+  QAction* Item(QMenu& menu, const char* name, const char* text, bool checkable);
+  void ChooseReport(bool on);
+  void ShowAbout();
+  void Take();
+
+  Dialogs& dialogs_;
+  std::string caption_;
+  PrintSettings print_;
+  QMenu* options_ = nullptr;
+  QAction* autoOrient_ = nullptr;
+  QAction* keepMetadata_ = nullptr;
+  QAction* writeDpi_ = nullptr;
+  QAction* keepTimes_ = nullptr;
+  QAction* existingAsk_ = nullptr;
+  QAction* existingOverwrite_ = nullptr;
+  QAction* existingSkip_ = nullptr;
+  QAction* largePhotos_ = nullptr;
+  QAction* writeReport_ = nullptr;
+  QAction* openReport_ = nullptr;
+  QAction* reopenLast_ = nullptr;
+};
+
+}  // namespace quorvale

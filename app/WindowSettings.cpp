@@ -1,0 +1,178 @@
+#include "app/WindowSettings.h"
+
+#include <QByteArray>
+#include <QSettings>
+#include <QVariant>
+#include <algorithm>
+#include <optional>
+
+#include "imaging/SizeTable.h"
+
+namespace quorvale {
+namespace {
+
+constexpr const char* Organisation = "Tessaly";
+constexpr const char* Application = "Quorvale";
+constexpr const char* FormatKey = "format";
+
+// INI files hold every value as text, so each reader takes the text forms
+// QSettings writes and nothing looser: QVariant's own toBool() would read
+// any word but "false" as true.
+std::optional<bool> Bool(const QVariant& value) {
+  if (value.typeId() == QMetaType::Bool) return value.toBool();
+  const QString text = value.toString();
+  if (text == QLatin1String("true")) return true;
+  if (text == QLatin1String("false")) return false;
+  return std::nullopt;
+}
+
+std::optional<int> Int(const QVariant& value) {
+  bool ok = false;
+  const int number = value.toString().toInt(&ok);
+  return ok ? std::optional<int>(number) : std::nullopt;
+}
+
+class Reader {
+ public:
+  explicit Reader(QSettings& settings) : settings_(settings) {}
+
+  void Flag(const char* key, bool& into) {
+    if (const auto value = Bool(settings_.value(key))) into = *value;
+  }
+  void Number(const char* key, int& into, int low, int high) {
+    const auto value = Int(settings_.value(key));
+    if (value && *value >= low && *value <= high) into = *value;
+  }
+  // Path bytes as QSettings writes a QByteArray; text typed into the file
+  // by hand is taken as UTF-8.
+  void Bytes(const char* key, std::string& into) {
+    const QVariant value = settings_.value(key);
+    if (value.typeId() == QMetaType::QByteArray) {
+      into = value.toByteArray().toStdString();
+    } else if (value.typeId() == QMetaType::QString) {
+      into = value.toString().toStdString();
+    }
+  }
+  template <typename T, std::size_t N>
+  void Word(const char* key, T& into, const std::pair<const char*, T> (&words)[N]) {
+    const QString text = settings_.value(key).toString();
+    for (const auto& [word, meaning] : words) {
+      if (text == QLatin1String(word)) into = meaning;
+    }
+  }
+  QSettings& settings_;
+};
+
+constexpr std::pair<const char*, ExistingOutput> ExistingWords[] = {
+    {"ask", ExistingOutput::Ask},
+    {"overwrite", ExistingOutput::Overwrite},
+    {"skip", ExistingOutput::Skip},
+};
+
+const char* ExistingWord(ExistingOutput existing) {
+  for (const auto& [word, meaning] : ExistingWords) {
+    if (meaning == existing) return word;
+  }
+  return "ask";
+}
+
+bool IsSizeId(const std::string& id) {
+  return std::any_of(SizeTable().begin(), SizeTable().end(),
+                     [&](const SizePreset& row) { return id == row.id; });
+}
+
+bool IsResolution(int dpi) {
+  return std::any_of(PrintResolutions().begin(), PrintResolutions().end(),
+                     [&](const PrintResolution& r) { return r.dpi == dpi; });
+}
+
+// The format the file says it has: 0 for a new file, -1 for one that
+// cannot be told.
+int FileFormat(QSettings& settings) {
+  const QVariant value = settings.value(FormatKey);
+  if (!value.isValid()) return 0;
+  return Int(value).value_or(-1);
+}
+
+}  // namespace
+
+std::unique_ptr<QSettings> OpenWindowSettings() {
+  return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, Organisation,
+                                     Application);
+}
+
+WindowSettings LoadWindowSettings(QSettings& settings, const WindowSettings& initial) {
+  WindowSettings loaded = initial;
+  const int format = FileFormat(settings);
+  if (settings.status() != QSettings::NoError || format < 0 || format > WindowSettingsFormat) {
+    return loaded;
+  }
+  Reader read(settings);
+  PrintSettings& print = loaded.print;
+  read.Flag("print/autoOrient", print.autoOrient);
+  read.Flag("print/keepMetadata", print.keepMetadata);
+  read.Flag("print/writeDpi", print.writeDpi);
+  read.Flag("print/keepTimes", print.keepTimes);
+  read.Word("print/existing", print.existing, ExistingWords);
+  read.Flag("print/largePhotos", print.largePhotos);
+  read.Bytes("print/reportPath", print.reportPath);
+  read.Flag("print/writeReport", print.writeReport);
+  read.Flag("print/openReport", print.openReport);
+  // A report is written only to a path.
+  if (print.reportPath.empty()) print.writeReport = false;
+
+  read.Flag("window/reopenLast", loaded.reopenLast);
+  WindowControls& last = loaded.last;
+  read.Bytes("window/inputFolder", last.inputFolder);
+  read.Bytes("window/outputFolder", last.outputFolder);
+  std::string size = last.size;
+  read.Bytes("window/size", size);
+  if (IsSizeId(size)) last.size = size;
+  int dpi = last.dpi;
+  read.Number("window/dpi", dpi, 0, 10000);
+  if (IsResolution(dpi)) last.dpi = dpi;
+  read.Flag("window/trim", last.trim);
+  read.Flag("window/reduce", last.reduce);
+  read.Flag("window/highQuality", last.highQuality);
+  read.Number("window/quality", last.quality, 0, 100);
+  read.Flag("window/noSubfolders", last.noSubfolders);
+  read.Flag("window/skipSmall", last.skipSmall);
+  return loaded;
+}
+
+bool SaveWindowSettings(QSettings& settings, const WindowSettings& values) {
+  if (FileFormat(settings) > WindowSettingsFormat) return false;
+  // What Qt could not parse holds nothing of ours: it is written over
+  // rather than kept beside the values.
+  if (settings.status() == QSettings::FormatError) settings.clear();
+  const auto bytes = [](const std::string& path) { return QByteArray::fromStdString(path); };
+  const PrintSettings& print = values.print;
+  settings.setValue(FormatKey, WindowSettingsFormat);
+  settings.setValue("print/autoOrient", print.autoOrient);
+  settings.setValue("print/keepMetadata", print.keepMetadata);
+  settings.setValue("print/writeDpi", print.writeDpi);
+  settings.setValue("print/keepTimes", print.keepTimes);
+  settings.setValue("print/existing", ExistingWord(print.existing));
+  settings.setValue("print/largePhotos", print.largePhotos);
+  settings.setValue("print/writeReport", print.writeReport);
+  settings.setValue("print/reportPath", bytes(print.reportPath));
+  settings.setValue("print/openReport", print.openReport);
+
+  const WindowControls& last = values.last;
+  settings.setValue("window/reopenLast", values.reopenLast);
+  settings.setValue("window/inputFolder", bytes(last.inputFolder));
+  settings.setValue("window/outputFolder", bytes(last.outputFolder));
+  settings.setValue("window/size", QString::fromStdString(last.size));
+  settings.setValue("window/dpi", last.dpi);
+  settings.setValue("window/trim", last.trim);
+  settings.setValue("window/reduce", last.reduce);
+  settings.setValue("window/highQuality", last.highQuality);
+  settings.setValue("window/quality", last.quality);
+  settings.setValue("window/noSubfolders", last.noSubfolders);
+  settings.setValue("window/skipSmall", last.skipSmall);
+  settings.sync();
+  // A format error stays reported for the file as it was read.
+  return settings.status() != QSettings::AccessError;
+}
+
+}  // namespace quorvale

@@ -1,0 +1,281 @@
+// The window's print options, remembered settings and menus, apart from the
+// window: what is kept in the settings file and what is read back from a
+// damaged one, the run options the menu gives, and the menu's own rules.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMenuBar>
+#include <QSettings>
+#include <QtGlobal>
+#include <memory>
+
+#include "app/PrintRun.h"
+#include "app/ScriptedDialogs.h"
+#include "app/WindowMenus.h"
+#include "app/WindowSettings.h"
+#include "support/Sandbox.h"
+
+namespace quorvale::testing {
+namespace {
+
+class WindowSettingsTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<QSettings> File() {
+    return std::make_unique<QSettings>(QString::fromStdString(box.Path("quorvale.conf")),
+                                       QSettings::IniFormat);
+  }
+  WindowSettings Load() { return LoadWindowSettings(*File()); }
+
+  Sandbox box;
+};
+
+WindowSettings Changed() {
+  WindowSettings s;
+  s.print = {true, true, true, true, ExistingOutput::Skip, true, true, "/r/\xFF report.html", true};
+  s.reopenLast = true;
+  s.last = {"/in/\xE9t\xE9", "/out", "sxga-1600", 150, false, true, true, 0, true, false};
+  return s;
+}
+
+TEST_F(WindowSettingsTest, RoundTripKeepsEveryValueAndPathBytes) {
+  EXPECT_EQ(Load(), WindowSettings{}) << "a first start has the initial values";
+  ASSERT_TRUE(SaveWindowSettings(*File(), Changed()));
+  EXPECT_EQ(Load(), Changed());
+  for (ExistingOutput existing : {ExistingOutput::Ask, ExistingOutput::Overwrite}) {
+    WindowSettings s = Changed();
+    s.print.existing = existing;
+    ASSERT_TRUE(SaveWindowSettings(*File(), s));
+    EXPECT_EQ(Load().print.existing, existing);
+  }
+}
+
+// Each value is checked alone: one out of range, of the wrong kind or
+// missing takes its initial value and leaves the others as written.
+TEST_F(WindowSettingsTest, AValueOutOfRangeTakesItsInitialValueAlone) {
+  struct Case {
+    const char* key;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"window/quality", "101"},   {"window/quality", "-1"},
+      {"window/quality", "high"},  {"window/dpi", "250"},
+      {"window/size", "XL"},       {"window/size", ""},
+      {"print/existing", "maybe"}, {"print/autoOrient", "yes"},
+      {"window/trim", "1"},        {"window/reopenLast", "@Invalid()"},
+  };
+  const WindowSettings initial;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + "=" + c.text);
+    ASSERT_TRUE(SaveWindowSettings(*File(), Changed()));
+    File()->setValue(c.key, QString::fromUtf8(c.text));
+    const WindowSettings loaded = Load();
+    WindowSettings expected = Changed();
+    const std::string key = c.key;
+    if (key == "window/quality") expected.last.quality = initial.last.quality;
+    if (key == "window/dpi") expected.last.dpi = initial.last.dpi;
+    if (key == "window/size") expected.last.size = initial.last.size;
+    if (key == "print/existing") expected.print.existing = initial.print.existing;
+    if (key == "print/autoOrient") expected.print.autoOrient = initial.print.autoOrient;
+    if (key == "window/trim") expected.last.trim = initial.last.trim;
+    if (key == "window/reopenLast") expected.reopenLast = initial.reopenLast;
+    EXPECT_EQ(loaded, expected);
+  }
+  // A report without its path is not written.
+  ASSERT_TRUE(SaveWindowSettings(*File(), Changed()));
+  File()->remove("print/reportPath");
+  EXPECT_FALSE(Load().print.writeReport);
+}
+
+TEST_F(WindowSettingsTest, ACorruptOrNewerFileGivesTheInitialValues) {
+  box.Write("quorvale.conf", std::string("\x00\xFF[\x01=\n\x89PNG\r\n[print\nautoOrient=\"", 24));
+  EXPECT_EQ(Load(), WindowSettings{});
+  ASSERT_TRUE(SaveWindowSettings(*File(), Changed()));
+  EXPECT_EQ(Load(), Changed()) << "a corrupt file is written over";
+
+  // A newer version's file is read as nothing and kept for that version.
+  File()->setValue("format", WindowSettingsFormat + 1);
+  EXPECT_EQ(Load(), WindowSettings{});
+  const std::string newer = box.Read("quorvale.conf");
+  EXPECT_FALSE(SaveWindowSettings(*File(), WindowSettings{}));
+  EXPECT_EQ(box.Read("quorvale.conf"), newer);
+
+  File()->setValue("format", "two");
+  EXPECT_EQ(Load(), WindowSettings{});
+}
+
+TEST(PrintOptionsFor, GivesTheCommandLinesRunOptions) {
+  const auto selection = [](std::initializer_list<int> buttons) {
+    RadioSelection selected;
+    for (int n : buttons) selected[n] = true;
+    return selected;
+  };
+  const SizePreset& l = SizeTable()[0];
+  const SizePreset* vga = nullptr;
+  for (const SizePreset& size : SizeTable()) {
+    if (std::string(size.id) == "vga") vga = &size;
+  }
+  ASSERT_NE(vga, nullptr);
+  const PrintResolution& dpi150 = PrintResolutions()[0];
+
+  EXPECT_EQ(PrintOptionsFor({}, selection({l.button})), PrintOptions{});
+  PrintSettings all = Changed().print;
+  all.existing = ExistingOutput::Overwrite;
+  PrintOptions expected;
+  expected.autoOrient = expected.keepMetadata = expected.keepTimes = expected.largePhotos = true;
+  expected.thumbnails = true;
+  expected.dpi = 400;
+  EXPECT_EQ(PrintOptionsFor(all, selection({l.button})), expected) << "400 dpi when none is chosen";
+  expected.dpi = dpi150.dpi;
+  EXPECT_EQ(PrintOptionsFor(all, selection({l.button, dpi150.button})), expected);
+  expected.dpi = 0;
+  EXPECT_EQ(PrintOptionsFor(all, selection({vga->button, dpi150.button})), expected)
+      << "fixed pixel sizes write no dpi";
+  all.existing = ExistingOutput::Skip;
+  all.reportPath.clear();
+  expected.skipExisting = true;
+  expected.thumbnails = false;
+  EXPECT_EQ(PrintOptionsFor(all, selection({vga->button})), expected);
+}
+
+TEST(PrintRun, AnswersOnlyTheSameNameQuestionAndOnlyWhenOverwriting) {
+  PrintSettings settings;
+  for (ExistingOutput existing :
+       {ExistingOutput::Ask, ExistingOutput::Overwrite, ExistingOutput::Skip}) {
+    settings.existing = existing;
+    const PrintRun run(settings, {});
+    const auto answer = run.Answer({Question::SameName, "/out/a.jpg"});
+    EXPECT_EQ(answer,
+              existing == ExistingOutput::Overwrite ? std::optional<bool>(false) : std::nullopt);
+    EXPECT_EQ(run.Answer({Question::SaveFailed, "/out/a.jpg"}), std::nullopt);
+  }
+}
+
+TEST(PrintRun, TheReportPageIsWrittenAndItsUrlEscapesThePathsBytes) {
+  Sandbox box;
+  PrintSettings settings;
+  settings.writeReport = settings.openReport = true;
+  settings.reportPath = box.Path("r \xFF.html");
+  RunOptions options;
+  options.inputFolder = "/in/";
+  options.outputFolder = "/out";
+  PrintRun run(settings, {});
+  ASSERT_EQ(run.OpenReport(options), "");
+  PhotoReport photo;
+  photo.input = "/in/a.jpg";
+  run.PhotoFinished(photo);
+  const PrintRun::End end = run.Finish("作業が終了しました。");
+  EXPECT_EQ(end.error, "");
+  const std::string root =
+      QByteArray::fromStdString(box.Root()).toPercentEncoding("/").toStdString();
+  EXPECT_EQ(end.url, "file://" + root + "/r%20%FF.html");
+  const std::string page = box.Read("r \xFF.html");
+  EXPECT_NE(page.find("/in/a.jpg"), std::string::npos);
+  EXPECT_NE(page.find("作業が終了しました。"), std::string::npos);
+
+  // An input photo is never written over, nor a page put among the outputs.
+  box.Write("in/a.jpg", "photo");
+  options.inputFolder = box.Path("in/");
+  options.outputFolder = box.Path("out");
+  const struct {
+    std::string path;
+    std::string refusal;
+  } refused[] = {
+      {box.Path("in/a.jpg"), "トリミングレポートは入力フォルダの中に作成できません。\n"},
+      {box.Path("out/r.html"), "トリミングレポートは出力フォルダの中に作成できません。\n"},
+      {box.Path("in"), "トリミングレポートの保存先がファイルではありません。\n"},
+      {box.Path("no/r.html"), "トリミングレポートを書き込めません。\n"},
+  };
+  for (const auto& r : refused) {
+    settings.reportPath = r.path;
+    PrintRun refusing(settings, {});
+    EXPECT_EQ(refusing.OpenReport(options).rfind(r.refusal + r.path, 0), 0u) << r.path;
+  }
+  EXPECT_EQ(box.Read("in/a.jpg"), "photo");
+}
+
+class WindowMenusTest : public ::testing::Test {
+ protected:
+  QAction* Action(const char* name) {
+    auto* action = bar.findChild<QAction*>(name);
+    EXPECT_NE(action, nullptr) << name;
+    return action;
+  }
+
+  ScriptedDialogs dialogs;
+  QMenuBar bar;
+  WindowMenus menus{bar, dialogs, "Quorvale"};
+  int changes = 0;
+  int resets = 0;
+  void SetUp() override {
+    QObject::connect(&menus, &WindowMenus::Changed, [this] { ++changes; });
+    QObject::connect(&menus, &WindowMenus::ResetRequested, [this] { ++resets; });
+  }
+};
+
+TEST_F(WindowMenusTest, EachItemSetsItsOption) {
+  EXPECT_EQ(menus.Print(), PrintSettings{});
+  for (const char* name : {"autoOrientAction", "keepMetadataAction", "writeDpiAction",
+                           "keepTimesAction", "largePhotosAction", "existingSkipAction"}) {
+    Action(name)->trigger();
+  }
+  PrintSettings expected;
+  expected.autoOrient = expected.keepMetadata = expected.writeDpi = expected.keepTimes = true;
+  expected.largePhotos = true;
+  expected.existing = ExistingOutput::Skip;
+  EXPECT_EQ(menus.Print(), expected);
+  Action("existingOverwriteAction")->trigger();
+  EXPECT_FALSE(Action("existingSkipAction")->isChecked()) << "one answer at a time";
+  EXPECT_EQ(menus.Print().existing, ExistingOutput::Overwrite);
+  Action("reopenLastAction")->trigger();
+  EXPECT_TRUE(menus.ReopenLast());
+  EXPECT_EQ(changes, 8);
+
+  menus.Show(PrintSettings{}, false);
+  EXPECT_EQ(menus.Print(), PrintSettings{});
+  EXPECT_FALSE(Action("autoOrientAction")->isChecked());
+  EXPECT_FALSE(menus.ReopenLast());
+  EXPECT_EQ(changes, 8) << "showing settings is no change";
+}
+
+TEST_F(WindowMenusTest, TheReportTakesItsPathFromTheSaveDialog) {
+  EXPECT_FALSE(Action("openReportAction")->isEnabled());
+  Action("writeReportAction")->trigger();  // cancelled
+  EXPECT_FALSE(Action("writeReportAction")->isChecked());
+  EXPECT_FALSE(menus.Print().writeReport);
+  EXPECT_EQ(changes, 0);
+
+  dialogs.savePaths = {"/home/op/report.html"};
+  Action("writeReportAction")->trigger();
+  Action("openReportAction")->trigger();
+  EXPECT_EQ(dialogs.saveCaptions.size(), 2u);
+  EXPECT_TRUE(menus.Print().writeReport);
+  EXPECT_TRUE(menus.Print().openReport);
+  EXPECT_EQ(menus.Print().reportPath, "/home/op/report.html");
+  Action("writeReportAction")->trigger();
+  EXPECT_FALSE(menus.Print().writeReport);
+  EXPECT_EQ(menus.Print().reportPath, "/home/op/report.html") << "kept for the next time";
+  EXPECT_FALSE(Action("openReportAction")->isEnabled());
+}
+
+TEST_F(WindowMenusTest, ResetAsksFirstAndAboutNamesTheVersions) {
+  dialogs.answers = {false, true};
+  Action("resetSettingsAction")->trigger();
+  Action("resetSettingsAction")->trigger();
+  EXPECT_EQ(resets, 1);
+  EXPECT_EQ(dialogs.Texts("yesno").size(), 2u);
+
+  Action("aboutAction")->trigger();
+  ASSERT_EQ(dialogs.Texts("message").size(), 1u);
+  const std::string about = dialogs.Texts("message")[0];
+  EXPECT_EQ(about.rfind("Quorvale ", 0), 0u) << about;
+  EXPECT_NE(about.find("libjpeg-turbo 2."), std::string::npos) << about;
+  EXPECT_NE(about.find(std::string("Qt ") + qVersion()), std::string::npos) << about;
+
+  menus.SetRunning(true);
+  EXPECT_FALSE(bar.findChild<QMenu*>("optionsMenu")->isEnabled());
+  EXPECT_TRUE(bar.findChild<QMenu*>("helpMenu")->isEnabled());
+}
+
+}  // namespace
+}  // namespace quorvale::testing
