@@ -83,9 +83,11 @@ std::string SaveFailureText(const SaveResult& saved, const std::string& path) {
 
 enum class Next { NextFile, Stop };
 
-// Photos decoded at once: one per core unless told.
+// Photos decoded at once: one per core unless told, and never more than the
+// cores, where one more only holds one more decoded photo.
 int Jobs(int jobs) {
-  return jobs > 0 ? jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  return jobs > 0 ? std::min(jobs, cores) : cores;
 }
 
 // One press of Run from the start of processing to the end of the loop.
@@ -98,12 +100,13 @@ class Run {
   // this returns.
   void ProcessAll() {
     // A photo that an existing output will skip is not worth decoding ahead.
+    const int jobs = Jobs(options_.jobs);
     DecodeAhead ahead(
-        list_, Jobs(options_.jobs), DecodeMemoryBudget(),
-        [this] { return cancelFlag_.load() || port_.CancelSignalled(); },
+        list_, jobs, pool_, [this] { return cancelFlag_.load() || port_.CancelSignalled(); },
         [this](const std::string& p) {
           return !options_.print.skipExisting || !ExistingOutput(p);
         });
+    if (ahead.Workers() < jobs - 1) port_.DecodeThreadsShort(ahead.Workers(), jobs - 1);
     for (std::size_t i = 0; i < list_.size(); ++i) {
       // A reduced photo's memory serves the next reduction; a whole one's
       // goes to the next decode.
@@ -152,9 +155,7 @@ class Run {
     const PrintOptions& print = options_.print;
     if (print.skipExisting && SkippedExisting(p)) return Next::NextFile;
 
-    // Waiting for a photo decoded ahead keeps the front end's events going,
-    // so a Cancel is seen at once and ends the decode.
-    const DecodeResult decoded = ahead.Take(i, photo_, [this] { PollCancel(); });
+    const DecodeResult decoded = ahead.Take(i, photo_);
     if (decoded.cancelled) return CancelledAtTop();
     if (decoded.code != 0) {
       return Problem(Question::Unreadable, kAskUnreadable + p, kLogUnreadable,
@@ -319,6 +320,7 @@ class Run {
   const RunOptions options_;  // a copy: nothing can change it under the run
   RunPort& port_;
   const PathList& list_;
+  BitmapPool pool_{DecodeMemoryBudget()};  // the decoded photos' memory
   Bitmap photo_{10, 10};
   ReductionScratch scratch_;
   bool releasedPhoto_ = false;  // photo_ is a reduced photo, its decoded memory given back

@@ -102,6 +102,9 @@ class RunPort {
 
   // A photo is done; by default nothing is made of it.
   virtual void PhotoDone(const PhotoReport&) {}
+  // The system let only `started` of the `wanted` threads that decode
+  // ahead start; the run goes on with those. By default nothing is said.
+  virtual void DecodeThreadsShort(int /*started*/, int /*wanted*/) {}
 };
 
 }  // namespace quorvale

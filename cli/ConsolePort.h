@@ -68,6 +68,10 @@ class ConsolePort : public RunPort {
   // The photo's JSON line with --json, its card in the report when one is
   // written, and its warnings on standard error when it was saved.
   void PhotoDone(const PhotoReport& report) override;
+  void DecodeThreadsShort(int started, int wanted) override {
+    WriteLine(err_, "quorvale-batch: could only start " + std::to_string(started) + " of " +
+                        std::to_string(wanted) + " decode threads");
+  }
 
   // Each photo done from now on gets a card in `report`, an open page.
   void WriteReportTo(ReportWriter* report) { report_ = report; }

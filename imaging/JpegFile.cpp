@@ -356,7 +356,9 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, Sc
 
   const int width = static_cast<int>(info.output_width);
   const int height = static_cast<int>(info.output_height);
-  if (admit && !admit(static_cast<std::uint64_t>(RowBytes(width)) * height)) {
+  const std::uint64_t pixelBytes = static_cast<std::uint64_t>(RowBytes(width)) * height;
+  if (admit && !admit(std::max<std::uint64_t>(pixelBytes, bitmap.Capacity()) +
+                      CoefficientBufferBytes(info))) {
     declined = true;
     refusal = "not admitted";
     return -2;
@@ -419,6 +421,7 @@ DecodeResult Decode(const Input& input, Bitmap& bitmap, const CancelCheck& cance
         result.reason = "no JPEG header at the start of the file";
       } else {
         result.reason = refusal != nullptr ? refusal : errors.message;
+        result.outOfMemory = refusal == nullptr && errors.pub.msg_code == JERR_OUT_OF_MEMORY;
       }
     }
     result.warnings = errors.warnings;
@@ -427,6 +430,7 @@ DecodeResult Decode(const Input& input, Bitmap& bitmap, const CancelCheck& cance
     // A failed Allocate can leave the bitmap without memory behind its size.
     bitmap.Release();
     result.code = -2;
+    result.outOfMemory = true;
     result.reason = std::strerror(ENOMEM);
   }
   return result;

@@ -15,12 +15,13 @@
 namespace quorvale {
 
 struct DecodeResult {
-  int code = 0;            // 0, or -2 when the photo could not be had
-  bool cancelled = false;  // -2 because the cancel check answered true
-  bool declined = false;   // -2 because the admission answered false
-  std::string reason;      // libjpeg's message or the system's, with -2
-  int warnings = 0;        // corrupt or missing data passed over (grey rows)
-  std::string warning;     // the first of them, as libjpeg words it
+  int code = 0;              // 0, or -2 when the photo could not be had
+  bool cancelled = false;    // -2 because the cancel check answered true
+  bool declined = false;     // -2 because the admission answered false
+  bool outOfMemory = false;  // -2 because memory for the decode could not be had
+  std::string reason;        // libjpeg's message or the system's, with -2
+  int warnings = 0;          // corrupt or missing data passed over (grey rows)
+  std::string warning;       // the first of them, as libjpeg words it
 };
 
 // Decodes the JPEG file at `path` (of any length) into `bitmap` at full
@@ -38,8 +39,8 @@ struct DecodeResult {
 // or more memory (bitmap and, for a file of several scans,
 // libjpeg's coefficient buffer) than half the physical memory. -2 too when
 // the file cannot be read or decoded, its scans ask for more than eight
-// passes' worth of work over the picture, its pixel memory cannot be had,
-// or `cancel` answered true (asked as the file is read and decoded, from the
+// passes' worth of work over the picture, its memory cannot be had (then
+// with `outOfMemory`), or `cancel` answered true (asked as the file is read and decoded, from the
 // calling thread); the bitmap's content is then unspecified. The end marker
 // and anything after the last row's data are not read.
 DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap,
@@ -50,9 +51,12 @@ DecodeResult DecodeJpegMemory(std::span<const std::uint8_t> bytes, Bitmap& bitma
                               const CancelCheck& cancel = {});
 
 // Asked once a header has been judged plausible, before any pixel memory is
-// had, with the bytes the decoded pixels take (rows padded as a Bitmap's):
-// false declines the decode, which then reads no further.
-using DecodeAdmission = std::function<bool(std::uint64_t pixelBytes)>;
+// had, with the bytes the decode holds: the bitmap's memory (the decoded
+// pixels, rows padded as a Bitmap's, or the capacity the bitmap already has
+// when that is larger) and, for a file of several scans, libjpeg's
+// coefficient buffer. False declines the decode, which then reads no
+// further.
+using DecodeAdmission = std::function<bool(std::uint64_t bytes)>;
 
 // Sets `bitmap` to 1 x 1 and decodes `path` into it, when `admit` (if given)
 // lets it; after a failure the bitmap is at least 1 x 1 again.
