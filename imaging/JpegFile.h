@@ -15,13 +15,14 @@
 namespace quorvale {
 
 struct DecodeResult {
-  int code = 0;              // 0, or -2 when the photo could not be had
-  bool cancelled = false;    // -2 because the cancel check answered true
-  bool declined = false;     // -2 because the admission answered false
-  bool outOfMemory = false;  // -2 because memory for the decode could not be had
-  std::string reason;        // libjpeg's message or the system's, with -2
-  int warnings = 0;          // corrupt or missing data passed over (grey rows)
-  std::string warning;       // the first of them, as libjpeg words it
+  int code = 0;            // 0, or -2 when the photo could not be had
+  bool cancelled = false;  // -2 because the cancel check answered true
+  bool declined = false;   // -2 because the admission answered false
+  std::string reason;      // libjpeg's message or the system's, with -2
+  int warnings = 0;        // corrupt or missing data passed over (grey rows)
+  std::string warning;     // the first of them, as libjpeg words it
+  // -2 because memory for the decode could not be had
+  bool outOfMemory = false;
 };
 
 // Decodes the JPEG file at `path` (of any length) into `bitmap` at full
@@ -40,9 +41,10 @@ struct DecodeResult {
 // libjpeg's coefficient buffer) than half the physical memory. -2 too when
 // the file cannot be read or decoded, its scans ask for more than eight
 // passes' worth of work over the picture, its memory cannot be had (then
-// with `outOfMemory`), or `cancel` answered true (asked as the file is read and decoded, from the
-// calling thread); the bitmap's content is then unspecified. The end marker
-// and anything after the last row's data are not read.
+// with `outOfMemory`), or `cancel` answered true (asked as the file is read
+// and decoded, from the calling thread); the bitmap's content is then
+// unspecified. The end marker and anything after the last row's data are
+// not read.
 DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap,
                             const CancelCheck& cancel = {});
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <set>
 #include <sstream>
 
@@ -531,6 +532,43 @@ TEST(DecodeJpegFile, CancelCheckThatAnswersTrueEndsTheDecode) {
       EXPECT_EQ(questions, row.trueAtQuestion);
     }
   }
+}
+
+// The admission is asked for all that the decode holds: the whole of a
+// bitmap larger than the photo, and for a file of several scans libjpeg's
+// buffer of 64 two-byte coefficients per block. Memory that cannot be had
+// there is out of memory, not a photo that cannot be read.
+TEST(LoadJpegFile, AdmissionIsAskedForAllTheDecodeHolds) {
+  Sandbox sandbox;
+  sandbox.Write("plain.jpg", MakeJpeg(64, 48, testing::PhotoPixel));
+  sandbox.Write("progressive.jpg", MakeJpeg(64, 48, testing::PhotoPixel, {.progressive = true}));
+  const std::uint64_t pixels = static_cast<std::uint64_t>(RowBytes(64)) * 48;
+  const std::uint64_t larger = static_cast<std::uint64_t>(RowBytes(400)) * 300;
+  const std::uint64_t coefficients = (8 * 6 + 2 * 4 * 3) * 64 * 2;  // 4:2:0
+  const struct Row {
+    const char* file;
+    int side;  // of the bitmap decoded into
+    std::uint64_t asked;
+  } rows[] = {{"plain.jpg", 0, pixels},
+              {"plain.jpg", 400, larger},
+              {"progressive.jpg", 0, pixels + coefficients},
+              {"progressive.jpg", 400, larger + coefficients}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.file) + " into " + std::to_string(row.side));
+    Bitmap bitmap(row.side, row.side * 3 / 4);
+    std::uint64_t asked = 0;
+    const DecodeResult result = LoadJpegFile(sandbox.Path(row.file), bitmap, {}, [&](auto bytes) {
+      asked = bytes;
+      return true;
+    });
+    EXPECT_EQ(result.code, 0);
+    EXPECT_EQ(asked, row.asked);
+  }
+  Bitmap bitmap;
+  const DecodeResult result = LoadJpegFile(sandbox.Path("plain.jpg"), bitmap, {},
+                                           [](auto) -> bool { throw std::bad_alloc(); });
+  EXPECT_EQ(result.code, -2);
+  EXPECT_TRUE(result.outOfMemory);
 }
 
 TEST(FolderOfPath, TakesTheTextBeforeTheLastSingleByteSeparator) {
