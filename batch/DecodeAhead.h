@@ -43,8 +43,8 @@ class DecodeAhead {
   }
 
   // `cancel`, which only reads flags, is asked by every decode, on whichever
-  // thread it runs; `wanted` by the workers before they decode a photo ahead
-  // (a photo it refuses is decoded at its turn, if it is taken then).
+  // thread it runs; `wanted` before a photo is decoded ahead (a photo it
+  // refuses is decoded at its turn, if it is taken then).
   // `start` starts each worker; one it cannot start (it throws) leaves the
   // run with fewer. `decode` decodes a photo as LoadJpegFile does.
   DecodeAhead(const std::vector<std::string>& list, int jobs, BitmapPool& pool, CancelCheck cancel,
