@@ -99,8 +99,8 @@ class Run {
   // Every photo in turn; the work ahead is abandoned and joined before
   // this returns.
   void ProcessAll() {
-    // A photo that an existing output will skip is not worth decoding ahead.
     const int jobs = Jobs(options_.jobs);
+    // A photo that an existing output will skip is not worth decoding ahead.
     DecodeAhead ahead(
         list_, jobs, pool_, [this] { return cancelFlag_.load() || port_.CancelSignalled(); },
         [this](const std::string& p) {
