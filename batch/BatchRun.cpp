@@ -7,6 +7,7 @@
 #include <set>
 #include <thread>
 
+#include "batch/BitmapPool.h"
 #include "batch/DecodeAhead.h"
 #include "batch/PhotoSteps.h"
 #include "folders/FolderScan.h"
@@ -41,9 +42,11 @@ std::vector<std::string> UnknownCrops(const CropPositions& crops, const PathList
   return unknown;
 }
 
-// Photos decoded at once: one per core unless told.
+// Photos decoded at once: one per core unless told, and never more than the
+// cores, where one more only holds one more decoded photo.
 int Jobs(int jobs) {
-  return jobs > 0 ? jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  return jobs > 0 ? std::min(jobs, cores) : cores;
 }
 
 // One press of Run from the start of processing to the end of the loop.
@@ -56,12 +59,12 @@ class Run {
   // Every photo in turn; the work ahead is abandoned and joined before
   // this returns.
   void ProcessAll() {
+    const int jobs = Jobs(options_.jobs);
     // A photo that an existing output will skip is not worth decoding ahead.
-    DecodeAhead ahead(
-        list_, Jobs(options_.jobs), DecodeMemoryBudget(), cancel_,
-        [this](const std::string& p) {
-          return !options_.print.skipExisting || !ExistingOutput(p);
-        });
+    DecodeAhead ahead(list_, jobs, pool_, cancel_, [this](const std::string& p) {
+      return !options_.print.skipExisting || !ExistingOutput(p);
+    });
+    if (ahead.Workers() < jobs - 1) listener_.DecodeThreadsShort(ahead.Workers(), jobs - 1);
     for (std::size_t i = 0; i < list_.size(); ++i) {
       // A reduced photo's memory serves the next reduction; a whole one's
       // goes to the next decode.
@@ -282,6 +285,7 @@ class Run {
   const std::stop_token stop_;
   // What the decodes and the high-quality reduction ask, from any thread.
   const CancelCheck cancel_ = [this] { return stop_.stop_requested(); };
+  BitmapPool pool_{DecodeMemoryBudget()};  // the decoded photos' memory
   Bitmap photo_{10, 10};
   ReductionScratch scratch_;
   bool releasedPhoto_ = false;  // photo_ is a reduced photo, its decoded memory given back

@@ -1,34 +1,32 @@
 #include "batch/DecodeAhead.h"
 
-#include <chrono>
+#include <new>
 
 #include "platform/FileSystem.h"
 
 namespace quorvale {
-namespace {
 
-constexpr auto WaitSlice = std::chrono::milliseconds(10);
-
-// A running estimate: a quarter of each new measure.
-template <typename T>
-T Blend(T estimate, T measured) {
-  return estimate == T{} ? measured : (3 * estimate + measured) / 4;
-}
-
-}  // namespace
-
-DecodeAhead::DecodeAhead(const std::vector<std::string>& list, int jobs, std::uint64_t memoryBudget,
+DecodeAhead::DecodeAhead(const std::vector<std::string>& list, int jobs, BitmapPool& pool,
                          CancelCheck cancel, std::function<bool(const std::string&)> wanted,
-                         Clock::time_point (*now)())
+                         ThreadStarter start, Decoder decode)
     : list_(list),
-      budget_(memoryBudget),
-      ahead_(jobs > 1 ? static_cast<std::size_t>(jobs) : 0),
+      pool_(pool),
+      decode_(std::move(decode)),
       cancel_(
           [this, cancel = std::move(cancel)] { return abandon_.load() || (cancel && cancel()); }),
       wanted_(std::move(wanted)),
-      now_(now),
       slots_(list.size()) {
-  for (int i = 1; i < jobs; ++i) threads_.emplace_back([this] { Work(); });
+  // The workers wait for the lock until ahead_ says how far they may go.
+  std::lock_guard lock(mutex_);
+  threads_.reserve(jobs > 1 ? static_cast<std::size_t>(jobs - 1) : 0);
+  for (int i = 1; i < jobs; ++i) {
+    try {
+      threads_.push_back(start([this] { Work(); }));
+    } catch (const std::exception&) {
+      break;  // out of threads or memory: the run goes on with those it has
+    }
+  }
+  ahead_ = threads_.empty() ? 0 : threads_.size() + 1;
 }
 
 DecodeAhead::~DecodeAhead() {
@@ -55,9 +53,8 @@ DecodeAhead::Stamp DecodeAhead::StampOf(const std::string& path) {
 void DecodeAhead::Turn(std::size_t index, Bitmap& finished) {
   {
     std::lock_guard lock(mutex_);
-    EndHold();
-    KeepSpare(std::move(finished));
-    finished = Bitmap();
+    GiveBack(finished, handCharge_);
+    handCharge_ = 0;
     for (std::size_t i = turn_; i < index && i < slots_.size(); ++i) Drop(i);
     turn_ = index;
     released_ = false;
@@ -69,125 +66,102 @@ void DecodeAhead::Turn(std::size_t index, Bitmap& finished) {
 void DecodeAhead::Release(Bitmap& memory) {
   {
     std::lock_guard lock(mutex_);
-    EndHold();
-    KeepSpare(std::move(memory));
-    memory = Bitmap();
+    GiveBack(memory, handCharge_);
+    handCharge_ = 0;
     released_ = true;
   }
   changed_.notify_all();
 }
 
-void DecodeAhead::EndHold() {
-  if (holding_) hold_ = Blend(hold_, now_() - taken_);
-  holding_ = false;
+void DecodeAhead::GiveBack(Bitmap& bitmap, std::uint64_t charge) {
+  // The photo in hand and those ahead are all that can be held at once.
+  pool_.GiveBack(std::move(bitmap), charge, ahead_ + 1);
+  bitmap = Bitmap();
 }
 
-void DecodeAhead::Drop(std::size_t index) {
+void DecodeAhead::Drop(std::size_t index, State state) {
   Slot& slot = slots_[index];
   // A decode still running drops its own result once it sees the turn has passed.
   if (slot.state == State::Decoding) return;
-  used_ -= slot.bytes;
-  KeepSpare(std::move(slot.bitmap));
+  GiveBack(slot.bitmap, slot.charge);
   slot = Slot{};
-  slot.state = State::Taken;
+  slot.state = state;
 }
 
-Bitmap DecodeAhead::TakeSpare() {
-  if (spares_.empty()) return Bitmap();
-  Bitmap bitmap = std::move(spares_.back());
-  spares_.pop_back();
-  return bitmap;
-}
-
-void DecodeAhead::KeepSpare(Bitmap&& bitmap) {
-  // The photo in hand and those ahead are all that can be held at once.
-  if (bitmap.Width() > 0 && spares_.size() <= ahead_) spares_.push_back(std::move(bitmap));
-}
-
-DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
-                               const std::function<void()>& waiting) {
+DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo) {
   const std::string& path = list_[index];
-  // Decodes done here while the photo is still on a worker keep the front
-  // end's events going too, from their first cancel check on. The check
-  // runs inside libjpeg, which an exception must not cross: one from
-  // `waiting` ends that decode (it is done again at its turn) and is thrown
-  // once out of it.
-  auto lastCall = std::chrono::steady_clock::now() - WaitSlice;
-  std::exception_ptr waitingError;
-  const CancelCheck helping = [&] {
-    const auto now = std::chrono::steady_clock::now();
-    if (waiting && !waitingError && now - lastCall >= WaitSlice) {
-      lastCall = now;
-      try {
-        waiting();
-      } catch (...) {
-        waitingError = std::current_exception();
-      }
-    }
-    return waitingError != nullptr || cancel_();
-  };
   std::unique_lock lock(mutex_);
   Slot& slot = slots_[index];
   while (slot.state == State::Decoding) {
-    if (MayGoAhead() && WorthHelping(slot)) {
-      // Not timed: these decodes also serve the front end's events.
-      DecodeNext(lock, helping, false);
-      if (waitingError) {
-        lock.unlock();
-        std::rethrow_exception(waitingError);
-      }
-      continue;
+    if (MayGoAhead()) {
+      DecodeNext(lock);
+    } else {
+      changed_.wait(lock);
     }
-    if (changed_.wait_for(lock, WaitSlice, [&] { return slot.state != State::Decoding; })) break;
-    lock.unlock();
-    if (waiting) waiting();
-    lastCall = std::chrono::steady_clock::now();
-    lock.lock();
   }
   if (slot.state != State::Done) {
     slot.state = State::Taken;
-    photo = TakeSpare();
-    lock.unlock();
-    return LoadJpegFile(path, photo, cancel_);
+    photo = pool_.Lend();
+    handCharge_ = photo.Capacity();
+    return DecodeInHand(lock, path, photo, false);
   }
 
-  // How long the photo's memory is kept from here is timed; a photo decoded
-  // at its turn, above, would count its decode too, so it is not.
-  taken_ = now_();
-  holding_ = true;
   Slot done = std::move(slot);
   slot = Slot{};
   slot.state = State::Taken;
-  used_ -= done.bytes;
+  photo = std::move(done.bitmap);
+  handCharge_ = done.charge;
   lock.unlock();
   changed_.notify_all();
 
   if (done.error) std::rethrow_exception(done.error);
   // A file that changed since, or a decode that gave up, is decoded again:
   // the photo is what the file holds at its turn.
-  photo = std::move(done.bitmap);
-  if (done.result.status == DecodeStatus::Cancelled || !done.stamp.valid || done.stamp != StampOf(path)) {
-    return LoadJpegFile(path, photo, cancel_);
+  const DecodeResult& result = done.result;
+  if (result.status != DecodeStatus::Cancelled && result.status != DecodeStatus::OutOfMemory && done.stamp.valid && done.stamp == StampOf(path)) {
+    return std::move(done.result);
   }
-  return std::move(done.result);
+  lock.lock();
+  return DecodeInHand(lock, path, photo, result.status == DecodeStatus::OutOfMemory);
+}
+
+DecodeResult DecodeAhead::DecodeInHand(std::unique_lock<std::mutex>& lock, const std::string& path,
+                                       Bitmap& photo, bool makeRoom) {
+  for (;;) {
+    if (makeRoom) MakeRoom(lock);
+    lock.unlock();
+    DecodeResult result;
+    try {
+      result = decode_(path, photo, cancel_, nullptr);
+    } catch (const std::bad_alloc&) {
+      result.status = DecodeStatus::OutOfMemory;
+    }
+    lock.lock();
+    pool_.Recharge(handCharge_, photo.Capacity());
+    handCharge_ = photo.Capacity();
+    if (result.status != DecodeStatus::OutOfMemory) {
+      holding_ = false;
+      changed_.notify_all();
+      return result;
+    }
+    if (makeRoom) throw std::bad_alloc();
+    makeRoom = true;
+  }
+}
+
+void DecodeAhead::MakeRoom(std::unique_lock<std::mutex>& lock) {
+  holding_ = true;
+  abandon_ = true;
+  changed_.wait(lock, [&] { return inFlight_ == 0; });
+  abandon_ = false;
+  for (std::size_t i = turn_ + 1; i < next_ && i < slots_.size(); ++i) Drop(i, State::Open);
+  if (next_ > turn_ + 1) next_ = turn_ + 1;
+  pool_.FreeSpares();
 }
 
 bool DecodeAhead::MayGoAhead() const {
-  return next_ < slots_.size() && next_ <= turn_ + ahead_ + (released_ && ahead_ > 0 ? 1 : 0);
-}
-
-// Helping, this thread is bound to its decode for a whole photo. The photo
-// whose turn it is then waits; its worker decodes one more photo after it
-// and must then wait for the memory of the photo in hand, which this thread
-// keeps for about `hold_` once it has taken it. So helping costs the worker
-// about hold_ - remaining, and waiting costs this thread the `remaining`
-// time of the worker's decode: help when that is the larger.
-bool DecodeAhead::WorthHelping(const Slot& slot) const {
-  const std::uint64_t bytes = slot.bytes != 0 ? slot.bytes : lastBytes_;
-  if (bytes == 0 || decodeNanosPerByte_ == 0 || hold_ == Clock::duration{}) return true;
-  const auto expected = std::chrono::nanoseconds(
-      static_cast<std::int64_t>(decodeNanosPerByte_ * static_cast<double>(bytes)));
-  return slot.started + expected - now_() > hold_ / 2;
+  return !holding_ && next_ < slots_.size() &&
+         next_ <= turn_ + ahead_ + (released_ && ahead_ > 0 ? 1 : 0);
 }
 
 void DecodeAhead::Work() {
@@ -195,51 +169,53 @@ void DecodeAhead::Work() {
   for (;;) {
     changed_.wait(lock, [&] { return stopping_ || MayGoAhead(); });
     if (stopping_) return;
-    DecodeNext(lock, cancel_, true);
+    DecodeNext(lock);
   }
 }
 
-void DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock, const CancelCheck& cancel,
-                             bool timed) {
+void DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock) {
   const std::size_t index = next_++;
   Slot& slot = slots_[index];
   if (slot.state != State::Open) return;  // taken at its turn already
   slot.state = State::Decoding;
-  slot.started = now_();
+  ++inFlight_;
   const std::string& path = list_[index];
   Slot done;
-  done.bitmap = TakeSpare();
+  done.bitmap = pool_.Lend();
+  done.charge = done.bitmap.Capacity();
   lock.unlock();
 
-  bool left = wanted_ && !wanted_(path);
-  if (!left) {
-    done.stamp = StampOf(path);
-    // Only a photo whose pixels fit beside those already held goes ahead;
-    // a larger one waits for its turn, as does one whose turn has passed.
-    const DecodeAdmission admit = [&](std::uint64_t bytes) {
-      const std::lock_guard guard(mutex_);
-      if (stopping_ || index < turn_ || used_ + bytes > budget_) return false;
-      used_ += bytes;
-      done.bytes = slots_[index].bytes = bytes;
-      return true;
-    };
-    try {
-      done.result = LoadJpegFile(path, done.bitmap, cancel, admit);
-    } catch (...) {
-      done.error = std::current_exception();
+  // Nothing may leave a worker: a failure is the photo's, reported at its turn.
+  bool left = false;
+  try {
+    left = wanted_ && !wanted_(path);
+    if (!left) {
+      done.stamp = StampOf(path);
+      // Only a photo that fits beside what is held already goes ahead; a
+      // larger one waits for its turn, as does one whose turn has passed.
+      const DecodeAdmission admit = [&](std::uint64_t bytes) {
+        const std::lock_guard guard(mutex_);
+        const std::uint64_t more = bytes > done.charge ? bytes - done.charge : 0;
+        if (stopping_ || index < turn_ || !pool_.Admit(more)) return false;
+        done.charge += more;
+        return true;
+      };
+      done.result = decode_(path, done.bitmap, cancel_, admit);
+      left = done.result.status == DecodeStatus::Declined;
     }
-    left = done.result.status == DecodeStatus::Declined;
+  } catch (const std::bad_alloc&) {
+    done.result.status = DecodeStatus::OutOfMemory;
+  } catch (...) {
+    done.error = std::current_exception();
   }
 
   lock.lock();
-  if (timed && done.bytes > 0 && done.result.Ok() && !done.error) {
-    const std::chrono::duration<double, std::nano> took = now_() - slot.started;
-    decodeNanosPerByte_ =
-        Blend(decodeNanosPerByte_, took.count() / static_cast<double>(done.bytes));
-    lastBytes_ = done.bytes;
-  }
+  --inFlight_;
+  // The decode's buffers are gone; the bitmap holds what it holds.
+  pool_.Recharge(done.charge, done.bitmap.Capacity());
+  done.charge = done.bitmap.Capacity();
   if (left) {
-    KeepSpare(std::move(done.bitmap));
+    GiveBack(done.bitmap, done.charge);
     slot.state = index < turn_ ? State::Taken : State::Left;
   } else {
     done.state = State::Done;

@@ -148,6 +148,9 @@ class RunListener {
   virtual bool Ask(const RunQuestion& question) = 0;
   virtual void Progress(const RunProgress& progress) = 0;
   virtual void RunFinished(bool stopped, const RunCounts& counts) = 0;
+  // The system let only `started` of the `wanted` threads that decode ahead
+  // start; the run goes on with those.
+  virtual void DecodeThreadsShort(int /*started*/, int /*wanted*/) {}
 };
 
 }  // namespace quorvale

@@ -484,8 +484,10 @@ Options:
                        reduction)
   --quality N          JPEG quality 0 to 100 (default 90)
   --jobs N             decode up to N photos at once, ahead of the one being
-                       finished (1 to 64; default: one per core); 1 works
-                       strictly one photo after another
+                       finished (1 to 64; default: one per core); never more
+                       than the cores whatever N, as each one more holds one
+                       more decoded photo; 1 works strictly one photo after
+                       another
   --no-subfolders      take only the photos directly in INPUT_FOLDER
                        (default: all subfolders too)
   --all-jpeg-names     take files ending in .jpeg, .jpe and .jfif too, each

@@ -160,6 +160,11 @@ void ConsolePort::RunFinished(bool, const RunCounts&) {
   ClearStatusLine();
 }
 
+void ConsolePort::DecodeThreadsShort(int started, int wanted) {
+  WriteLine(err_, "quorvale-batch: could only start " + std::to_string(started) + " of " +
+                      std::to_string(wanted) + " decode threads");
+}
+
 void ConsolePort::NameUnlistedFolders(const UnlistedFolders& folders) {
   for (const UnlistedFolder& folder : folders) {
     WriteLine(err_, "quorvale-batch: cannot list the folder " + ForStandardError(folder.path) +

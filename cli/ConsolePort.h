@@ -72,6 +72,7 @@ class ConsolePort : public RunListener {
   bool Ask(const RunQuestion& question) override;
   void Progress(const RunProgress& progress) override;
   void RunFinished(bool stopped, const RunCounts& counts) override;
+  void DecodeThreadsShort(int started, int wanted) override;
 
   // Each photo done from now on gets a card in `report`, an open page.
   void WriteReportTo(ReportWriter* report) { report_ = report; }

@@ -22,6 +22,8 @@ class Bitmap {
 
   int Width() const { return width_; }
   int Height() const { return height_; }
+  // Bytes of pixel memory held, which may be more than the pixels need.
+  std::size_t Capacity() const { return capacity_; }
 
   // Resizing keeps the pixels of the top-left area that the old and new
   // sizes share and fills any new area with white. Shrinking never moves or

@@ -412,7 +412,9 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, Sc
       wanted ? PlanWindow(info, *wanted) : DecodeWindow{0, 0, fullWidth, fullHeight};
   const int width = window.width;
   const int height = window.bottom - window.top;
-  if (admit && !admit(static_cast<std::uint64_t>(RowBytes(width)) * height)) {
+  const std::uint64_t pixelBytes = static_cast<std::uint64_t>(RowBytes(width)) * height;
+  if (admit && !admit(std::max<std::uint64_t>(pixelBytes, bitmap.Capacity()) +
+                      CoefficientBufferBytes(info))) {
     declined = true;
     refusal = "not admitted";
     return -2;

@@ -62,7 +62,7 @@ struct DecodeResult {
 // into those after it, are decoded from the top and full width down to the
 // region's last row; arithmetic-coded ones from the top. Warnings then
 // concern only what was read. A rectangle that does not lie inside the
-// picture fails the decode (-2).
+// picture fails the decode (Failed).
 using DecodeRegion = std::function<std::optional<PixelRect>(int width, int height)>;
 
 DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel = {},
@@ -73,10 +73,12 @@ DecodeResult DecodeJpegMemory(std::span<const std::uint8_t> bytes, Bitmap& bitma
                               const CancelCheck& cancel = {}, const DecodeRegion& region = nullptr);
 
 // Asked once a header has been judged plausible, before any pixel memory is
-// had, with the bytes the decoded pixels take (rows padded as a Bitmap's;
-// for a region, those the decoder fills, margins included): false declines
-// the decode, which then reads no further.
-using DecodeAdmission = std::function<bool(std::uint64_t pixelBytes)>;
+// had, with the bytes the decode holds: the bitmap's memory (the decoded
+// pixels, rows padded as a Bitmap's, for a region those the decoder fills,
+// margins included; or the capacity the bitmap already has when that is
+// larger) and, for a file of several scans, libjpeg's coefficient buffer.
+// False declines the decode, which then reads no further.
+using DecodeAdmission = std::function<bool(std::uint64_t bytes)>;
 
 // Sets `bitmap` to 1 x 1 and decodes `path` (or its `region`) into it, when
 // `admit` (if given) lets it; after a failure the bitmap is at least 1 x 1

@@ -676,21 +676,6 @@ TEST_F(DecodingAhead, EveryOutcomeIsTheSameAsOnePhotoAfterAnother) {
   EXPECT_EQ(RunWithJobs(2), sequential);
 }
 
-TEST_F(DecodingAhead, CancelWithDecodesInFlightStopsAtOnce) {
-  for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg", "f.jpg"}) {
-    Photo(name, 640, 480);
-  }
-  options.jobs = 4;
-  window.onPhotoStarted = [this] { window.stop.request_stop(); };
-
-  const RunOutcome outcome = Run();
-
-  EXPECT_EQ(window.log, (Strings{In("a.jpg"), "中断"}));
-  EXPECT_EQ(window.messages, (Strings{"中断しました。", Stopped(0, 0, 0)}));
-  EXPECT_TRUE(outcome.stopped);
-  EXPECT_FALSE(fs::exists(Out("")));
-}
-
 TEST_F(DecodingAhead, PhotosChangedOrRemovedBeforeTheirTurnAreTakenAsTheyAreThen) {
   Photo("a.jpg", 400, 300);
   Photo("b.jpg", 400, 300);

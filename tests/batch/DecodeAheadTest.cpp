@@ -2,15 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <mutex>
+#include <new>
 #include <set>
-#include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include "support/Sandbox.h"
@@ -22,6 +26,11 @@ namespace {
 using testing::MakeJpeg;
 using testing::PhotoPixel;
 using testing::Sandbox;
+
+constexpr std::uint64_t Plenty = std::uint64_t{1} << 30;
+
+// A bound only against a hang: what is waited for comes at once or never.
+constexpr auto HangBound = std::chrono::seconds(20);
 
 // Photos of different sizes, so that a mix-up shows.
 std::vector<std::string> Photos(const Sandbox& box, int count) {
@@ -46,183 +55,210 @@ void ExpectAsLoaded(const std::string& path, const Bitmap& photo) {
   }
 }
 
-// Takes photos `from` to the end of `list` in turn, each as loading it gives it.
+// Takes photos `from` to `to` (the end of `list`) in turn, each as loading
+// it gives it.
 void TakeInTurn(DecodeAhead& ahead, const std::vector<std::string>& list, std::size_t from,
-                Bitmap& photo) {
-  for (std::size_t i = from; i < list.size(); ++i) {
+                Bitmap& photo, std::size_t to = SIZE_MAX) {
+  for (std::size_t i = from; i < list.size() && i < to; ++i) {
     ahead.Turn(i, photo);
-    ASSERT_EQ(ahead.Take(i, photo, nullptr).Ok(), true);
+    ASSERT_TRUE(ahead.Take(i, photo).Ok());
     ExpectAsLoaded(list[i], photo);
   }
 }
 
-// Whatever the jobs, and whether the photos fit the memory budget or each
-// must wait for its turn.
-TEST(DecodeAheadTest, EveryPhotoIsWhatLoadingItGivesWhateverTheJobs) {
+// Whatever the jobs, however many worker threads the system lets start
+// (with none, every photo is decoded at its turn, as with one job), and
+// whether the photos fit the memory budget or each must wait for its turn.
+TEST(DecodeAheadTest, EveryPhotoIsWhatLoadingItGivesWhateverTheJobsAndThreads) {
   const Sandbox box;
   const std::vector<std::string> list = Photos(box, 7);
-  for (const std::uint64_t budget : {std::uint64_t{1} << 30, std::uint64_t{1}}) {
+  for (const std::uint64_t budget : {Plenty, std::uint64_t{1}}) {
     for (const int jobs : {1, 2, 3, 4}) {
-      SCOPED_TRACE(std::to_string(jobs) + " jobs, budget " + std::to_string(budget));
-      DecodeAhead ahead(list, jobs, budget, nullptr);
-      Bitmap photo;
-      TakeInTurn(ahead, list, 0, photo);
+      for (const int allowed : {0, 1, 3}) {
+        SCOPED_TRACE(std::to_string(jobs) + " jobs, " + std::to_string(allowed) +
+                     " threads allowed, budget " + std::to_string(budget));
+        int started = 0;
+        const DecodeAhead::ThreadStarter start = [&](std::function<void()> work) {
+          if (started == allowed) throw std::system_error(EAGAIN, std::generic_category());
+          ++started;
+          return std::thread(std::move(work));
+        };
+        std::atomic<int> decodedAhead{0};
+        const auto wanted = [&](const std::string&) { return ++decodedAhead, true; };
+        BitmapPool pool(budget);
+        DecodeAhead ahead(list, jobs, pool, nullptr, wanted, start);
+        EXPECT_EQ(ahead.Workers(), std::min(jobs - 1, allowed));
+        Bitmap photo;
+        TakeInTurn(ahead, list, 0, photo);
+        EXPECT_TRUE(ahead.Workers() > 0 || decodedAhead == 0);
+      }
     }
   }
 }
 
-// The clock of the gated tests: it stands still unless a test moves it,
-// and each test starts at 0.
-std::atomic<std::int64_t> clockMilliseconds{0};
-DecodeAhead::Clock::time_point StillClock() {
-  return DecodeAhead::Clock::time_point(std::chrono::milliseconds(clockMilliseconds.load()));
-}
-
-// Two jobs over six photos, whose worker holds each decode until the gate
-// opens, and a record of which thread claimed which photo ahead.
-class GatedDecodeAhead : public ::testing::Test {
- protected:
-  GatedDecodeAhead()
-      : list(Photos(box, 6)), ahead(list, 2, std::uint64_t{1} << 30, gate, wanted, StillClock) {
-    // The worker has the first photo before the caller's first turn.
-    std::unique_lock lock(mutex);
-    changed.wait(lock, [&] { return !byWorker.empty(); });
-  }
-  ~GatedDecodeAhead() override { clockMilliseconds = 0; }
-
-  void Open(bool isOpen = true) {
-    std::lock_guard lock(mutex);
-    open = isOpen;
-    changed.notify_all();
-  }
-
-  bool CallerTakesOnPhoto4At(std::int64_t turn);
-
-  bool ClaimedByWorker(std::size_t index) {
-    std::unique_lock lock(mutex);
-    // A bound only against a hang: the claim comes at once or never.
-    return changed.wait_for(lock, std::chrono::seconds(20),
-                            [&] { return byWorker.count(list[index]) == 1; });
-  }
-
-  const Sandbox box;
-  const std::vector<std::string> list;
-  const std::thread::id caller = std::this_thread::get_id();
+// What a test's decoder saw, shared with the threads it runs on.
+struct DecodeLog {
   std::mutex mutex;
   std::condition_variable changed;
-  bool open = false;
-  std::set<std::string> byCaller, byWorker;
-  const CancelCheck gate = [this] {
-    if (std::this_thread::get_id() == caller) return false;
-    std::unique_lock lock(mutex);
-    changed.wait(lock, [&] { return open; });
-    return false;
-  };
-  const std::function<bool(const std::string&)> wanted = [this](const std::string& path) {
+  std::map<std::string, bool> admitted;  // the admission's answer, by path
+  int inFlight = 0;                      // decodes ahead that have begun
+
+  // Makes `change` under the lock and wakes whoever waits.
+  void Note(const std::function<void()>& change) {
     std::lock_guard lock(mutex);
-    (std::this_thread::get_id() == caller ? byCaller : byWorker).insert(path);
+    change();
     changed.notify_all();
-    return true;
-  };
-  DecodeAhead ahead;
-  Bitmap photo;
+  }
+  // Waits until `done` holds; false if it never does.
+  bool WaitFor(const std::function<bool()>& done) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, HangBound, done);
+  }
 };
 
-// While the worker holds the photo whose turn it is, the calling thread
-// does not sit idle: it takes on every later photo that may be decoded
-// ahead (the worker's gate opens once it has, or, should it never, after
-// some hundred calls of `waiting`), and keeps calling `waiting` meanwhile.
-TEST_F(GatedDecodeAhead, CallerDecodesFurtherPhotosWhileItsOwnIsOnAWorker) {
-  int calls = 0;
-  const auto waiting = [&] {
-    ++calls;
-    std::lock_guard lock(mutex);
-    if (byCaller.size() == 2 || calls > 100) open = true;
-    changed.notify_all();
+// The memory budget charges a bitmap by all the memory it holds: a small
+// photo decoded into a large bitmap handed back earlier holds the large one.
+TEST(DecodeAheadTest, BudgetChargesEachBitmapByItsCapacity) {
+  const Sandbox box;
+  const std::vector<std::string> list = Photos(box, 4);
+  const std::uint64_t large = static_cast<std::uint64_t>(RowBytes(400)) * 300;
+  // Room for the large bitmap and photo 1 beside it, not for photo 2 too.
+  BitmapPool pool(large + static_cast<std::uint64_t>(RowBytes(72)) * 52 + 100);
+  pool.GiveBack(Bitmap(400, 300), 0, 1);
+  DecodeLog log;
+  const DecodeAhead::Decoder recording = [&](const std::string& path, Bitmap& bitmap,
+                                             const CancelCheck& cancel,
+                                             const DecodeAdmission& admit) {
+    if (!admit) return LoadJpegFile(path, bitmap, cancel, admit);
+    return LoadJpegFile(path, bitmap, cancel, [&](std::uint64_t bytes) {
+      const bool yes = admit(bytes);
+      log.Note([&] { log.admitted[path] = yes; });
+      return yes;
+    });
   };
-  ahead.Turn(0, photo);
-  ASSERT_EQ(ahead.Take(0, photo, waiting).Ok(), true);
+  DecodeAhead ahead(list, 2, pool, nullptr, nullptr, DecodeAhead::StartThread, recording);
+  // Before the first turn, the worker goes up to photo 2.
+  ASSERT_TRUE(log.WaitFor([&] { return log.admitted.size() == 3; }));
+  EXPECT_EQ(log.admitted,
+            (std::map<std::string, bool>{{list[0], true}, {list[1], true}, {list[2], false}}));
+  Bitmap photo;
+  TakeInTurn(ahead, list, 0, photo);
+}
 
-  EXPECT_LE(calls, 100);
+// A decode ahead that runs out of memory (an allocation failure on a
+// worker) is done again at its turn once nothing is held ahead; if that too
+// runs out, Take throws std::bad_alloc, and it never says the photo cannot
+// be read.
+TEST(DecodeAheadTest, OutOfMemoryAheadIsTriedAgainAtItsTurnWithNothingAhead) {
+  const Sandbox box;
+  const std::vector<std::string> list = Photos(box, 5);
+  for (const bool failsAtItsTurnToo : {false, true}) {
+    SCOPED_TRACE(failsAtItsTurnToo ? "fails at its turn too" : "fails ahead only");
+    BitmapPool pool(Plenty);
+    DecodeLog log;
+    bool failedAhead = false;
+    bool roomMade = false;
+    const DecodeAhead::Decoder failing = [&](const std::string& path, Bitmap& bitmap,
+                                             const CancelCheck& cancel,
+                                             const DecodeAdmission& admit) {
+      if (path == list[2]) {
+        // At its turn, on this thread, the workers hold off.
+        if (admit) log.Note([&] { failedAhead = true; });
+        if (!admit) roomMade = pool.Charged() == bitmap.Capacity();
+        if (admit || failsAtItsTurnToo) throw std::bad_alloc();
+      }
+      return LoadJpegFile(path, bitmap, cancel, admit);
+    };
+    DecodeAhead ahead(list, 2, pool, nullptr, nullptr, DecodeAhead::StartThread, failing);
+    ASSERT_TRUE(log.WaitFor([&] { return failedAhead; }));
+    Bitmap photo;
+    TakeInTurn(ahead, list, 0, photo, 2);
+    if (failsAtItsTurnToo) {
+      ahead.Turn(2, photo);
+      EXPECT_THROW(ahead.Take(2, photo), std::bad_alloc);
+    } else {
+      TakeInTurn(ahead, list, 2, photo);
+    }
+    EXPECT_TRUE(roomMade);
+  }
+}
+
+// While a worker has the photo whose turn it is, the calling thread does
+// not sit idle: it decodes every later photo that may go ahead (two, with
+// two jobs; the worker's gate opens once it has).
+TEST(DecodeAheadTest, CallerDecodesFurtherPhotosWhileItsOwnIsOnAWorker) {
+  const Sandbox box;
+  const std::vector<std::string> list = Photos(box, 6);
+  const std::thread::id caller = std::this_thread::get_id();
+  DecodeLog log;
+  std::set<std::string> byCaller;
+  bool open = false;
+  const CancelCheck gate = [&] {
+    std::unique_lock lock(log.mutex);
+    if (std::this_thread::get_id() != caller) log.changed.wait(lock, [&] { return open; });
+    return false;
+  };
+  const auto wanted = [&](const std::string& path) {
+    std::lock_guard lock(log.mutex);
+    if (std::this_thread::get_id() == caller) byCaller.insert(path);
+    ++log.inFlight;
+    open = open || byCaller.size() == 2;
+    log.changed.notify_all();
+    return true;
+  };
+  BitmapPool pool(Plenty);
+  DecodeAhead ahead(list, 2, pool, gate, wanted);
+  // The worker has the first photo before the caller's first turn.
+  ASSERT_TRUE(log.WaitFor([&] { return log.inFlight == 1; }));
+  Bitmap photo;
+  TakeInTurn(ahead, list, 0, photo, 1);
   {
-    std::lock_guard lock(mutex);
+    std::lock_guard lock(log.mutex);
     EXPECT_EQ(byCaller, (std::set<std::string>{list[1], list[2]}));
   }
-  ExpectAsLoaded(list[0], photo);
   TakeInTurn(ahead, list, 1, photo);
 }
 
-// Once it has timed the workers' decodes and how long it keeps a photo's
-// memory (20 ms here), the calling thread helps only while the photo a
-// worker has for it has more than half that time to go: a decode it takes
-// on ties it up for a whole photo. Whether it took on photo 4, with its
-// turn at `turn` ms.
-bool GatedDecodeAhead::CallerTakesOnPhoto4At(std::int64_t turn) {
-  // Photo 0 takes the worker 100 ms; the caller has 1 and 2 meanwhile.
-  ahead.Turn(0, photo);
-  const auto whenTheCallerHasTwo = [&] {
-    std::lock_guard lock(mutex);
-    if (byCaller.size() < 2 || open) return;
-    clockMilliseconds += 100;
-    open = true;
-    changed.notify_all();
-  };
-  EXPECT_EQ(ahead.Take(0, photo, whenTheCallerHasTwo).Ok(), true);
-  Open(false);
-  {
-    std::lock_guard lock(mutex);
-    EXPECT_EQ(byWorker.count(list[3]), 0u);
-  }
-  // Each photo is kept 20 ms. The first release gives the photo's memory
-  // back, and with it a third photo past it may go ahead: photo 3, at 120 ms.
-  for (std::size_t i = 1; i <= 3; ++i) {
-    clockMilliseconds += 20;
-    ahead.Release(photo);
-    if (i == 1) {
-      EXPECT_EQ(photo.Width(), 0);
-      EXPECT_TRUE(ClaimedByWorker(3));
+// Decodes in flight end as soon as the run is cancelled, or stops (a
+// question answered Yes) and lets the decoding go: none decodes on. Each
+// decode ahead here goes on until its cancel check says to stop.
+TEST(DecodeAheadTest, CancelWithDecodesInFlightStopsAtOnce) {
+  const Sandbox box;
+  const std::vector<std::string> list = Photos(box, 6);
+  for (const bool cancelled : {true, false}) {
+    SCOPED_TRACE(cancelled ? "cancelled" : "stopped");
+    DecodeLog log;
+    std::atomic<bool> cancel{false};
+    std::atomic<int> decodedOn{0};
+    const DecodeAhead::Decoder endless = [&](const std::string& path, Bitmap& bitmap,
+                                             const CancelCheck& check,
+                                             const DecodeAdmission& admit) {
+      if (admit) {
+        log.Note([&] { ++log.inFlight; });
+        for (const auto bound = std::chrono::steady_clock::now() + HangBound; !check();) {
+          if (std::chrono::steady_clock::now() > bound) {
+            ++decodedOn;
+            break;
+          }
+          std::this_thread::yield();
+        }
+      }
+      return LoadJpegFile(path, bitmap, check, admit);
+    };
+    {
+      BitmapPool pool(Plenty);
+      DecodeAhead ahead(
+          list, 4, pool, [&] { return cancel.load(); }, nullptr, DecodeAhead::StartThread, endless);
+      ASSERT_TRUE(log.WaitFor([&] { return log.inFlight == 3; }));
+      if (cancelled) {
+        cancel = true;
+        Bitmap photo;
+        ahead.Turn(0, photo);
+        EXPECT_EQ(ahead.Take(0, photo).status, DecodeStatus::Cancelled);
+      }
     }
-    if (i == 3) break;
-    ahead.Turn(i, photo);
-    EXPECT_EQ(ahead.Take(i, photo, nullptr).Ok(), true);
+    EXPECT_EQ(decodedOn.load(), 0);
   }
-  clockMilliseconds = turn;
-  ahead.Turn(3, photo);
-  EXPECT_TRUE(ahead.Take(3, photo, [&] { Open(); }).Ok());
-  ExpectAsLoaded(list[3], photo);
-  bool tookOn = false;
-  {
-    std::lock_guard lock(mutex);
-    tookOn = byCaller.count(list[4]) == 1;
-  }
-  TakeInTurn(ahead, list, 4, photo);
-  return tookOn;
-}
-
-// Photo 3 should be done at 220 ms if it is taken to be as large as photo
-// 0, at 292 ms once its header says it is 1.72 times larger: either way
-// long after a turn at 200 ms, and not after one at 300 ms.
-TEST_F(GatedDecodeAhead, CallerHelpsWhileTheWaitIsLong) {
-  EXPECT_TRUE(CallerTakesOnPhoto4At(200));
-}
-
-TEST_F(GatedDecodeAhead, CallerWaitsForAPhotoNearlyDone) {
-  EXPECT_FALSE(CallerTakesOnPhoto4At(300));
-}
-
-// What `waiting` throws while the caller decodes a photo ahead comes out
-// of Take, not through the decoder, and that photo is decoded anew at its
-// turn.
-TEST_F(GatedDecodeAhead, ExceptionFromWaitingWhileDecodingAheadComesOutOfTake) {
-  ahead.Turn(0, photo);
-  EXPECT_THROW(ahead.Take(0, photo, [] { throw std::runtime_error("window gone"); }),
-               std::runtime_error);
-  {
-    std::lock_guard lock(mutex);
-    EXPECT_EQ(byCaller, std::set<std::string>{list[1]});
-  }
-  Open();
-  TakeInTurn(ahead, list, 0, photo);
 }
 
 }  // namespace

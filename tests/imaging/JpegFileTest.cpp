@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <set>
 #include <sstream>
 
@@ -531,6 +532,23 @@ TEST(DecodeJpegFile, CancelCheckThatAnswersTrueEndsTheDecode) {
       EXPECT_EQ(questions, row.trueAtQuestion);
     }
   }
+}
+
+// The admission is asked for all that the decode holds: the whole of a
+// bitmap larger than the photo, and for a file of several scans libjpeg's
+// buffer of 64 two-byte coefficients per block (here 4:2:0, 8 x 6 luma
+// blocks and twice 4 x 3). Memory that cannot be had there is out of
+// memory, not a photo that cannot be read.
+TEST(LoadJpegFile, AdmissionIsAskedForAllTheDecodeHolds) {
+  Sandbox sandbox;
+  sandbox.Write("progressive.jpg", MakeJpeg(64, 48, testing::PhotoPixel, {.progressive = true}));
+  const std::string path = sandbox.Path("progressive.jpg");
+  Bitmap bitmap(400, 300);
+  std::uint64_t asked = 0;
+  EXPECT_TRUE(LoadJpegFile(path, bitmap, {}, [&](auto bytes) { return asked = bytes, true; }).Ok());
+  EXPECT_EQ(asked, static_cast<std::uint64_t>(RowBytes(400)) * 300 + (8 * 6 + 2 * 4 * 3) * 64 * 2);
+  EXPECT_EQ(LoadJpegFile(path, bitmap, {}, [](auto) -> bool { throw std::bad_alloc(); }).status,
+            DecodeStatus::OutOfMemory);
 }
 
 TEST(FolderOfPath, TakesTheTextBeforeTheLastSingleByteSeparator) {
