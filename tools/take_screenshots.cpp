@@ -11,8 +11,8 @@
 
 #include "app/Application.h"
 #include "app/Dialogs.h"
-#include "app/Unit1.h"
-#include "app/Unit2.h"
+#include "app/MainWindow.h"
+#include "app/SplashScreen.h"
 #include "platform/CodePage.h"
 
 namespace {
@@ -68,12 +68,12 @@ int main(int argc, char** argv) {
 
   DemoDialogs dialogs;
   dialogs.folders = {input, output};
-  quorvale::TForm1 form(dialogs);
-  form.BitBtn8Click();
-  form.BitBtn1Click();
-  quorvale::TForm2 splash(dialogs, &form);
+  quorvale::MainWindow window(dialogs);
+  window.BrowseInputFolder();
+  window.BrowseOutputFolder();
+  quorvale::SplashScreen splash(dialogs, &window);
 
   const bool saved =
-      Save(form, docs.filePath("main-window.png")) && Save(splash, docs.filePath("splash.png"));
+      Save(window, docs.filePath("main-window.png")) && Save(splash, docs.filePath("splash.png"));
   return saved ? 0 : 1;
 }
