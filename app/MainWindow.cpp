@@ -235,10 +235,10 @@ void MainWindow::SetGlyphs() {
   const QIcon folder = Glyph("open-folder.xpm");
   ui_->browseInputButton->setIcon(folder);
   ui_->browseOutputButton->setIcon(folder);
-  ui_->createSubfolderButton->setIcon(Glyph("new-folder.xpm"));
+  ui_->newSubfolderButton->setIcon(Glyph("new-folder.xpm"));
   ui_->cancelButton->setIcon(Glyph("stop.xpm"));
   for (QPushButton* button :
-       {ui_->browseInputButton, ui_->browseOutputButton, ui_->createSubfolderButton}) {
+       {ui_->browseInputButton, ui_->browseOutputButton, ui_->newSubfolderButton}) {
     button->setIconSize(QSize(16, 16));
   }
   ui_->cancelButton->setIconSize(QSize(32, 32));
@@ -261,7 +261,7 @@ void MainWindow::ConnectHandlers() {
   }
   connect(ui_->browseInputButton, &QPushButton::clicked, this, [this] { BrowseInputFolder(); });
   connect(ui_->browseOutputButton, &QPushButton::clicked, this, [this] { BrowseOutputFolder(); });
-  connect(ui_->createSubfolderButton, &QPushButton::clicked, this, [this] { CreateSubfolder(); });
+  connect(ui_->newSubfolderButton, &QPushButton::clicked, this, [this] { CreateSubfolder(); });
   connect(ui_->runButton, &QPushButton::clicked, this, [this] { StartRun(); });
   connect(ui_->cancelButton, &QPushButton::clicked, this, [this] { CancelRun(); });
 }
@@ -329,7 +329,7 @@ void MainWindow::BrowseOutputFolder() {
   if (!choice.message.empty()) ShowMessage(choice.message);
   if (!choice.folder) return;
   SetOutputFolder(*choice.folder);
-  ui_->createSubfolderButton->setEnabled(true);
+  ui_->newSubfolderButton->setEnabled(true);
 }
 
 void MainWindow::CreateSubfolder() {
@@ -484,14 +484,14 @@ void MainWindow::SetStatus(const QString& text) {
 
 void MainWindow::SetRunning(bool running) {
   if (running == running_) return;
-  if (running) subfolderButtonWasEnabled_ = ui_->createSubfolderButton->isEnabled();
+  if (running) subfolderButtonWasEnabled_ = ui_->newSubfolderButton->isEnabled();
   running_ = running;
   ui_->runButton->setEnabled(!running);
   ui_->cancelButton->setEnabled(running);
   ui_->progressBar->setVisible(running);
   ui_->browseInputButton->setEnabled(!running);
   ui_->browseOutputButton->setEnabled(!running);
-  ui_->createSubfolderButton->setEnabled(!running && subfolderButtonWasEnabled_);
+  ui_->newSubfolderButton->setEnabled(!running && subfolderButtonWasEnabled_);
   for (QAbstractButton* button : ui_->sizeButtons->buttons()) button->setEnabled(!running);
 }
 

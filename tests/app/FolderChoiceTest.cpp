@@ -34,14 +34,14 @@ TEST_F(Browsing, OutputFolderEnablesSubfolderButtonAndTouchesNothingElse) {
   BrowseOutput(box.Path("out"));
   EXPECT_EQ(window.OutputFolderText(), box.Path("out") + "/");
   EXPECT_EQ(EditText("outputFolderEdit"), box.Path("out") + "/");
-  EXPECT_TRUE(Enabled("createSubfolderButton"));
+  EXPECT_TRUE(Enabled("newSubfolderButton"));
   EXPECT_EQ(LogLines(), std::vector<std::string>{box.Path("in/a.jpg")});
   EXPECT_EQ(Status(), "サブフォルダ数 0  全ファイル数 1   JPEGファイル数 1");
   EXPECT_EQ(window.LastScan().JpegCount, 1);
 
   // A later failed choice leaves the button enabled.
   BrowseOutput(box.Path("missing"));
-  EXPECT_TRUE(Enabled("createSubfolderButton"));
+  EXPECT_TRUE(Enabled("newSubfolderButton"));
 }
 
 TEST_F(Browsing, CancelChangesNothingAndShowsNothing) {
@@ -71,7 +71,7 @@ TEST_F(Browsing, AFolderThatCannotBeEnteredIsRefusedWithTheSameMessageForBoth) {
   }
   EXPECT_EQ(window.InputFolderText(), box.Path("in") + "/");
   EXPECT_EQ(window.OutputFolderText(), "");
-  EXPECT_FALSE(Enabled("createSubfolderButton"));
+  EXPECT_FALSE(Enabled("newSubfolderButton"));
   EXPECT_EQ(LogLines(), std::vector<std::string>{box.Path("in/a.jpg")});
 }
 
@@ -157,7 +157,7 @@ class Subfolder : public WindowTest {
   // Types `name` into the prompt of the subfolder button.
   void Create(const std::optional<std::string>& name) {
     dialogs.typed.push_back(name);
-    Button("createSubfolderButton")->click();
+    Button("newSubfolderButton")->click();
   }
   std::string out;
 };
@@ -187,7 +187,7 @@ TEST_F(Subfolder, CreatedFoldersBecomeTheOutputFolder) {
     EXPECT_TRUE(fs::is_directory(out + row.made)) << row.typed;
     EXPECT_EQ(window.OutputFolderText(), out + row.shown) << row.typed;
     EXPECT_EQ(EditText("outputFolderEdit"), out + row.shown) << row.typed;
-    EXPECT_TRUE(Enabled("createSubfolderButton"));
+    EXPECT_TRUE(Enabled("newSubfolderButton"));
   }
   EXPECT_TRUE(dialogs.boxes.empty());
 }

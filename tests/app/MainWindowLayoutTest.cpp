@@ -36,34 +36,20 @@ TEST_F(MainWindowLayout, EveryControlHasItsStoredPlaceAndSize) {
     const char* name;
     QRect geometry;
   } rows[] = {
-      {"inputFolderEdit", {88, 8, 313, 20}},
-      {"outputFolderEdit", {88, 40, 249, 20}},
-      {"sizeGroup", {8, 128, 233, 401}},
-      {"trimCheck", {256, 132, 97, 17}},
-      {"reduceCheck", {256, 148, 185, 17}},
-      {"reductionGroup", {256, 168, 209, 113}},
-      {"browseInputButton", {408, 2, 25, 25}},
-      {"browseOutputButton", {344, 34, 25, 25}},
-      {"runButton", {248, 480, 105, 41}},
-      {"logView", {256, 288, 209, 185}},
-      {"progressBar", {3, 536, 465, 17}},
-      {"cancelButton", {360, 480, 105, 41}},
-      {"createSubfolderButton", {374, 34, 97, 25}},
-      {"noSubfoldersCheck", {88, 64, 153, 17}},
-      {"skipSmallCheck", {248, 64, 225, 17}},
-      {"qualitySlider", {80, 80, 297, 25}},
-      {"inputFolderLabel", {8, 16, 67, 12}},
-      {"outputFolderLabel", {8, 48, 67, 12}},
-      {"qualityLabel", {8, 88, 49, 12}},
-      {"statusLine", {0, 555, 473, 34}},
-      {"fixedSizesHeading", {8, 200, 111, 12}},
-      {"sizeLButton", {8, 16, 137, 17}},
-      {"size2LButton", {8, 56, 145, 17}},
-      {"sizeSxga2048Button", {8, 378, 153, 17}},
-      {"size16baseAspect", {168, 236, 49, 16}},
-      {"dpi150Button", {16, 16, 65, 17}},
-      {"dpi320Button", {104, 40, 65, 17}},
-      {"highQualityCheck", {16, 88, 97, 17}},
+      {"inputFolderEdit", {88, 8, 313, 20}},     {"outputFolderEdit", {88, 40, 249, 20}},
+      {"sizeGroup", {8, 128, 233, 401}},         {"trimCheck", {256, 132, 97, 17}},
+      {"reduceCheck", {256, 148, 185, 17}},      {"reductionGroup", {256, 168, 209, 113}},
+      {"browseInputButton", {408, 2, 25, 25}},   {"browseOutputButton", {344, 34, 25, 25}},
+      {"runButton", {248, 480, 105, 41}},        {"logView", {256, 288, 209, 185}},
+      {"progressBar", {3, 536, 465, 17}},        {"cancelButton", {360, 480, 105, 41}},
+      {"newSubfolderButton", {374, 34, 97, 25}}, {"noSubfoldersCheck", {88, 64, 153, 17}},
+      {"skipSmallCheck", {248, 64, 225, 17}},    {"qualitySlider", {80, 80, 297, 25}},
+      {"inputFolderLabel", {8, 16, 67, 12}},     {"outputFolderLabel", {8, 48, 67, 12}},
+      {"qualityLabel", {8, 88, 49, 12}},         {"statusLine", {0, 555, 473, 34}},
+      {"fixedSizesHeading", {8, 200, 111, 12}},  {"sizeLButton", {8, 16, 137, 17}},
+      {"size2LButton", {8, 56, 145, 17}},        {"sizeSxga2048Button", {8, 378, 153, 17}},
+      {"size16baseAspect", {168, 236, 49, 16}},  {"dpi150Button", {16, 16, 65, 17}},
+      {"dpi320Button", {104, 40, 65, 17}},       {"highQualityCheck", {16, 88, 97, 17}},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(Control<QWidget>(row.name)->geometry(), row.geometry) << row.name;
@@ -80,7 +66,7 @@ TEST_F(MainWindowLayout, CaptionsAreStoredByteForByte) {
   } rows[] = {
       {"runButton", "　　実　行"},
       {"cancelButton", "　　中　断"},
-      {"createSubfolderButton", "フォルダ作成"},
+      {"newSubfolderButton", "フォルダ作成"},
       {"sizeGroup", "　　サイズ　　　　寸法　　　　　　　縦横比"},
       {"reductionGroup", "縮小後サイズ"},
       {"trimCheck", "縦横比変更"},
@@ -148,9 +134,9 @@ TEST_F(MainWindowLayout, OnlyTheTwoReductionOptionsShowTooltips) {
 
 TEST_F(MainWindowLayout, TabOrderFollowsTheStoredOrder) {
   const std::vector<std::string> expected = {
-      "inputFolderEdit",   "outputFolderEdit",      "trimCheck",         "reduceCheck",
-      "browseInputButton", "browseOutputButton",    "runButton",         "logView",
-      "cancelButton",      "createSubfolderButton", "noSubfoldersCheck", "skipSmallCheck",
+      "inputFolderEdit",   "outputFolderEdit",   "trimCheck",         "reduceCheck",
+      "browseInputButton", "browseOutputButton", "runButton",         "logView",
+      "cancelButton",      "newSubfolderButton", "noSubfoldersCheck", "skipSmallCheck",
       "qualitySlider"};
   std::vector<std::string> order;
   QWidget* widget = Control<QWidget>("inputFolderEdit");
@@ -166,7 +152,7 @@ TEST_F(MainWindowLayout, OpensWithTheStoredInitialStates) {
   EXPECT_FALSE(Button("reduceCheck")->isChecked());
   for (const char* name :
        {"reductionGroup", "dpi150Button", "dpi300Button", "dpi400Button", "dpi200Button",
-        "dpi320Button", "highQualityCheck", "cancelButton", "createSubfolderButton"}) {
+        "dpi320Button", "highQualityCheck", "cancelButton", "newSubfolderButton"}) {
     EXPECT_FALSE(Enabled(name)) << name;
   }
   EXPECT_TRUE(Enabled("runButton"));

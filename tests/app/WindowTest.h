@@ -57,8 +57,7 @@ class WindowTest : public ::testing::Test {
     dialogs.folders.push_back(folder);
     Button("browseOutputButton")->click();
   }
-  // Presses Run and waits for the run to end, its boxes answered; the test
-  // fails when it has not ended within a minute.
+  // Presses Run and waits for the run to end; fails after a minute.
   void PressRunAndWait() {
     QSignalSpy ended(&window, &MainWindow::RunEnded);
     Button("runButton")->click();
