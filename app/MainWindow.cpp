@@ -14,8 +14,10 @@
 #include <QStyle>
 #include <QUrl>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <type_traits>
 
 #include "app/Application.h"
 #include "app/DisplayText.h"
