@@ -8,6 +8,7 @@
 #include "app/SplashScreen.h"
 #include "app/WindowTest.h"
 #include "imaging/SizeTable.h"
+#include "messages/Messages.h"
 
 namespace quorvale::testing {
 namespace {
@@ -95,7 +96,7 @@ TEST_F(MainWindowLayout, SizeButtonsAndAspectLabelsMatchTheSizeTable) {
   for (const SizePreset& preset : SizeTable()) {
     const QByteArray button = SizeButtonName(preset).toUtf8();
     const QByteArray label = AspectLabelName(preset).toUtf8();
-    EXPECT_EQ(Caption(Control<QWidget>(button)).toStdString(), preset.caption);
+    EXPECT_EQ(Caption(Control<QWidget>(button)).toStdString(), SizeCaption(preset));
     EXPECT_EQ(Caption(Control<QWidget>(label)).toStdString(), preset.aspectLabel);
   }
 }
