@@ -92,6 +92,7 @@ bench: build
 	$(BUILD)/bench/imaging_bench
 	bench/folder_bench.sh $(BUILD)
 	BATCH_JOBS=2 bench/folder_bench.sh $(BUILD)
+	bench/window_bench.sh $(BUILD)
 
 # A build of its own with Debian's hardening flags and no tests, packed by
 # CPack, then the metadata and the package checked. Lintian's warnings are

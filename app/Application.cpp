@@ -4,8 +4,8 @@
 #include <new>
 #include <stdexcept>
 
+#include "app/MainWindow.h"
 #include "app/Resources.h"
-#include "app/Unit1.h"
 #include "platform/CodePage.h"
 
 namespace quorvale {
@@ -67,11 +67,11 @@ void Application::ReportError(std::exception_ptr error) {
   dialogs_->ErrorBox(ApplicationTitle, ErrorBoxText(EscapedErrorText(error)));
 }
 
-int RunProgram(Application& app, const std::function<std::unique_ptr<TForm1>()>& createForm) {
+int RunProgram(Application& app, const std::function<std::unique_ptr<MainWindow>()>& createWindow) {
   try {
     InitActiveCodePage();
-    std::unique_ptr<TForm1> form = createForm();
-    form->show();
+    std::unique_ptr<MainWindow> window = createWindow();
+    window->show();
     app.exec();
   } catch (...) {
     app.ReportError(std::current_exception());

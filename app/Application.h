@@ -13,7 +13,7 @@
 
 namespace quorvale {
 
-class TForm1;
+class MainWindow;
 
 // The application title, and the caption of the error box.
 inline constexpr const char* ApplicationTitle = "Quorvale";
@@ -65,9 +65,9 @@ class Application : public QApplication {
 };
 
 // The program after the application object exists: fixes the active code
-// page, creates the main window with `createForm`, shows it and runs the
+// page, creates the main window with `createWindow`, shows it and runs the
 // event loop. An error on the way is shown in the error box. Returns 0 in
 // every case.
-int RunProgram(Application& app, const std::function<std::unique_ptr<TForm1>()>& createForm);
+int RunProgram(Application& app, const std::function<std::unique_ptr<MainWindow>()>& createWindow);
 
 }  // namespace quorvale

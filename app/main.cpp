@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "app/Application.h"
+#include "app/MainWindow.h"
 #include "app/QtDialogs.h"
-#include "app/Unit1.h"
 
 namespace {
 
@@ -26,8 +26,8 @@ int main(int argc, char** argv) {
   qInstallMessageHandler(previous);
   app.SetDialogs(&dialogs);
   return quorvale::RunProgram(app, [&dialogs] {
-    auto form = std::make_unique<quorvale::TForm1>(dialogs);
-    dialogs.SetOwner(form.get());
-    return form;
+    auto window = std::make_unique<quorvale::MainWindow>(dialogs);
+    dialogs.SetOwner(window.get());
+    return window;
   });
 }

@@ -11,8 +11,8 @@
 
 #include "app/Application.h"
 #include "app/Dialogs.h"
-#include "app/Unit1.h"
-#include "app/Unit2.h"
+#include "app/MainWindow.h"
+#include "app/SplashScreen.h"
 #include "platform/CodePage.h"
 
 namespace {
@@ -25,6 +25,7 @@ class DemoDialogs : public quorvale::Dialogs {
   std::string BrowseFolder() override {
     return folders.isEmpty() ? std::string() : folders.takeFirst().toStdString();
   }
+  std::string SaveFilePath(const std::string&, const std::string&) override { return {}; }
   std::optional<std::string> PromptText(const std::string&, const std::string&, int) override {
     return std::nullopt;
   }
@@ -68,12 +69,12 @@ int main(int argc, char** argv) {
 
   DemoDialogs dialogs;
   dialogs.folders = {input, output};
-  quorvale::TForm1 form(dialogs);
-  form.BitBtn8Click();
-  form.BitBtn1Click();
-  quorvale::TForm2 splash(dialogs, &form);
+  quorvale::MainWindow window(dialogs);
+  window.BrowseInputFolder();
+  window.BrowseOutputFolder();
+  quorvale::SplashScreen splash(dialogs, &window);
 
   const bool saved =
-      Save(form, docs.filePath("main-window.png")) && Save(splash, docs.filePath("splash.png"));
+      Save(window, docs.filePath("main-window.png")) && Save(splash, docs.filePath("splash.png"));
   return saved ? 0 : 1;
 }

@@ -11,7 +11,7 @@
 
 #include "app/Application.h"
 #include "app/QtDialogs.h"
-#include "app/Unit2.h"
+#include "app/SplashScreen.h"
 #include "app/WindowTest.h"
 #include "support/TestJpeg.h"
 
@@ -80,13 +80,13 @@ using WindowIcons = WindowTest;
 TEST_F(WindowIcons, EveryWindowShowsTheApplicationIcon) {
   const qint64 application = QApplication::windowIcon().cacheKey();
   ASSERT_FALSE(QApplication::windowIcon().isNull());
-  TForm2 splash{dialogs, &form};
-  EXPECT_EQ(form.windowIcon().cacheKey(), application);
+  SplashScreen splash{dialogs, &window};
+  EXPECT_EQ(window.windowIcon().cacheKey(), application);
   EXPECT_EQ(splash.windowIcon().cacheKey(), application);
 
   // The boxes and the folder dialog of a real session.
   QtDialogs real;
-  real.SetOwner(&form);
+  real.SetOwner(&window);
   std::vector<qint64> shown;
   const auto recordAndClose = [&shown] {
     QWidget* window = QApplication::activeModalWidget();
@@ -141,28 +141,29 @@ TEST_F(EscapedErrors, DuringARunLeaveTheWindowIdleAndUsable) {
   box.Fill({"out/a.jpg"});
   BrowseInput(box.Path("in"));
   BrowseOutput(box.Path("out"));
-  form.show();
+  window.show();
 
   // The same-name question fails in a way the run does not expect.
   dialogs.onBox = [](const ScriptedDialogs::Box& shown) {
     if (shown.kind == "yesno") throw 13;
   };
-  QTest::mouseClick(Button("BitBtn2"), Qt::LeftButton);
+  PressRunAndWait();
   EXPECT_EQ(dialogs.Texts("error"), std::vector<std::string>{""});
-  EXPECT_TRUE(Enabled("BitBtn2"));
-  EXPECT_FALSE(Enabled("BitBtn3"));
-  EXPECT_TRUE(Control<QProgressBar>("ProgressBar1")->isHidden());
-  EXPECT_FALSE(form.RunActive());
+  EXPECT_TRUE(Enabled("runButton"));
+  EXPECT_FALSE(Enabled("cancelButton"));
+  EXPECT_TRUE(Control<QProgressBar>("progressBar")->isHidden());
+  EXPECT_FALSE(window.RunActive());
 
   dialogs.onBox = nullptr;
   dialogs.answers = {false};
-  QTest::mouseClick(Button("BitBtn2"), Qt::LeftButton);
+  PressRunAndWait();
   EXPECT_EQ(Status(), "作業が終了しました。保存ファイル数    1  エラー    0   スキップ     0");
   EXPECT_NE(box.Read("out/a.jpg").substr(0, 2), "no");
 }
 
 TEST_F(EscapedErrors, AWindowThatCannotBeHadIsReportedAndTheProgramReturnsZero) {
-  const int code = RunProgram(App(), []() -> std::unique_ptr<TForm1> { throw std::bad_alloc(); });
+  const int code =
+      RunProgram(App(), []() -> std::unique_ptr<MainWindow> { throw std::bad_alloc(); });
   EXPECT_EQ(code, 0);
   EXPECT_EQ(dialogs.Texts("error"), std::vector<std::string>{"Out of memory."});
 }

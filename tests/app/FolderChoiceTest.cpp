@@ -19,10 +19,9 @@ using Browsing = WindowTest;
 TEST_F(Browsing, InputFolderIsScannedAndSummarised) {
   box.Fill({"in/a.jpg", "in/sub/b.JPG", "in/notes.txt"});
   BrowseInput(box.Path("in"));
-  EXPECT_EQ(form.InputFolderText(), box.Path("in") + "/");
-  EXPECT_EQ(EditText("Edit1"), box.Path("in") + "/");
-  EXPECT_EQ(MemoLines(),
-            (std::vector<std::string>{box.Path("in/a.jpg"), box.Path("in/sub/b.JPG")}));
+  EXPECT_EQ(window.InputFolderText(), box.Path("in") + "/");
+  EXPECT_EQ(EditText("inputFolderEdit"), box.Path("in") + "/");
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{box.Path("in/a.jpg"), box.Path("in/sub/b.JPG")}));
   EXPECT_EQ(Status(), "サブフォルダ数 1  全ファイル数 3   JPEGファイル数 2");
   // Choosing a folder never changes the current folder.
   EXPECT_NE(fs::current_path(), fs::path(box.Path("in")));
@@ -33,28 +32,28 @@ TEST_F(Browsing, OutputFolderEnablesSubfolderButtonAndTouchesNothingElse) {
   box.Fill({"in/a.jpg", "out/"});
   BrowseInput(box.Path("in"));
   BrowseOutput(box.Path("out"));
-  EXPECT_EQ(form.OutputFolderText(), box.Path("out") + "/");
-  EXPECT_EQ(EditText("Edit2"), box.Path("out") + "/");
-  EXPECT_TRUE(Enabled("BitBtn4"));
-  EXPECT_EQ(MemoLines(), std::vector<std::string>{box.Path("in/a.jpg")});
+  EXPECT_EQ(window.OutputFolderText(), box.Path("out") + "/");
+  EXPECT_EQ(EditText("outputFolderEdit"), box.Path("out") + "/");
+  EXPECT_TRUE(Enabled("newSubfolderButton"));
+  EXPECT_EQ(LogLines(), std::vector<std::string>{box.Path("in/a.jpg")});
   EXPECT_EQ(Status(), "サブフォルダ数 0  全ファイル数 1   JPEGファイル数 1");
-  EXPECT_EQ(form.LastScan().JpegCount, 1);
+  EXPECT_EQ(window.LastScan().JpegCount, 1);
 
   // A later failed choice leaves the button enabled.
   BrowseOutput(box.Path("missing"));
-  EXPECT_TRUE(Enabled("BitBtn4"));
+  EXPECT_TRUE(Enabled("newSubfolderButton"));
 }
 
 TEST_F(Browsing, CancelChangesNothingAndShowsNothing) {
   box.Fill({"in/a.jpg", "out/"});
   BrowseInput(box.Path("in"));
   BrowseOutput(box.Path("out"));
-  Button("BitBtn8")->click();  // the script has no folder left: cancelled
-  Button("BitBtn1")->click();
+  Button("browseInputButton")->click();  // the script has no folder left: cancelled
+  Button("browseOutputButton")->click();
   EXPECT_EQ(dialogs.browses, 4);
-  EXPECT_EQ(form.InputFolderText(), box.Path("in") + "/");
-  EXPECT_EQ(form.OutputFolderText(), box.Path("out") + "/");
-  EXPECT_EQ(MemoLines(), std::vector<std::string>{box.Path("in/a.jpg")});
+  EXPECT_EQ(window.InputFolderText(), box.Path("in") + "/");
+  EXPECT_EQ(window.OutputFolderText(), box.Path("out") + "/");
+  EXPECT_EQ(LogLines(), std::vector<std::string>{box.Path("in/a.jpg")});
   EXPECT_EQ(Status(), "サブフォルダ数 0  全ファイル数 1   JPEGファイル数 1");
   EXPECT_TRUE(dialogs.boxes.empty());
 }
@@ -70,30 +69,30 @@ TEST_F(Browsing, AFolderThatCannotBeEnteredIsRefusedWithTheSameMessageForBoth) {
     EXPECT_EQ(shown.caption, Caption);
     EXPECT_EQ(shown.text, Unusable);
   }
-  EXPECT_EQ(form.InputFolderText(), box.Path("in") + "/");
-  EXPECT_EQ(form.OutputFolderText(), "");
-  EXPECT_FALSE(Enabled("BitBtn4"));
-  EXPECT_EQ(MemoLines(), std::vector<std::string>{box.Path("in/a.jpg")});
+  EXPECT_EQ(window.InputFolderText(), box.Path("in") + "/");
+  EXPECT_EQ(window.OutputFolderText(), "");
+  EXPECT_FALSE(Enabled("newSubfolderButton"));
+  EXPECT_EQ(LogLines(), std::vector<std::string>{box.Path("in/a.jpg")});
 }
 
 TEST_F(Browsing, APathThatIsNotUtf8KeepsItsBytes) {
   const std::string name = "\xff\xfe-photos";
   box.Fill({name + "/a.jpg"});
   BrowseInput(box.Path(name));
-  EXPECT_EQ(form.InputFolderText(), box.Path(name) + "/");
-  EXPECT_EQ(form.LastScan().JpegCount, 1);
-  EXPECT_EQ(MemoLines().size(), 1u);
-  EXPECT_NE(EditText("Edit1").find("-photos/"), std::string::npos);
+  EXPECT_EQ(window.InputFolderText(), box.Path(name) + "/");
+  EXPECT_EQ(window.LastScan().JpegCount, 1);
+  EXPECT_EQ(LogLines().size(), 1u);
+  EXPECT_NE(EditText("inputFolderEdit").find("-photos/"), std::string::npos);
 }
 
 using Dropping = WindowTest;
 
 TEST_F(Dropping, OnlyTheFirstItemIsScannedAndTakenWithItsSeparator) {
   box.Fill({"one/a.jpg", "one/b.jpg", "two/c.jpg", "three/d.jpg"});
-  form.WMDropFiles({box.Path("one"), box.Path("two"), box.Path("three")});
-  EXPECT_EQ(form.InputFolderText(), box.Path("one") + "/");
-  EXPECT_EQ(EditText("Edit1"), box.Path("one") + "/");
-  EXPECT_EQ(MemoLines(), (std::vector<std::string>{box.Path("one/a.jpg"), box.Path("one/b.jpg")}));
+  window.DropFolders({box.Path("one"), box.Path("two"), box.Path("three")});
+  EXPECT_EQ(window.InputFolderText(), box.Path("one") + "/");
+  EXPECT_EQ(EditText("inputFolderEdit"), box.Path("one") + "/");
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{box.Path("one/a.jpg"), box.Path("one/b.jpg")}));
   EXPECT_EQ(Status(), "サブフォルダ数 0  全ファイル数 2   JPEGファイル数 2");
   EXPECT_NE(fs::current_path(), fs::path(box.Path("one")));
 }
@@ -101,9 +100,9 @@ TEST_F(Dropping, OnlyTheFirstItemIsScannedAndTakenWithItsSeparator) {
 TEST_F(Dropping, AFileIsTakenAsItIsAndFindsNothing) {
   box.Fill({"in/a.jpg", "photo.jpg"});
   BrowseInput(box.Path("in"));
-  form.WMDropFiles({box.Path("photo.jpg")});
-  EXPECT_EQ(form.InputFolderText(), box.Path("photo.jpg") + "/");
-  EXPECT_TRUE(MemoLines().empty());
+  window.DropFolders({box.Path("photo.jpg")});
+  EXPECT_EQ(window.InputFolderText(), box.Path("photo.jpg") + "/");
+  EXPECT_TRUE(LogLines().empty());
   EXPECT_EQ(Status(), "サブフォルダ数 0  全ファイル数 0   JPEGファイル数 0");
 }
 
@@ -113,12 +112,12 @@ TEST_F(Dropping, FileUrlsDroppedOnTheWindowArriveAsLocalPaths) {
   data.setUrls({QUrl::fromLocalFile(QString::fromStdString(box.Path("in"))),
                 QUrl::fromLocalFile(QString::fromStdString(box.Path("other")))});
   QDragEnterEvent enter(QPoint(200, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&form, &enter);
+  QCoreApplication::sendEvent(&window, &enter);
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(200, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&form, &drop);
-  EXPECT_EQ(form.InputFolderText(), box.Path("in") + "/");
-  EXPECT_EQ(MemoLines(), std::vector<std::string>{box.Path("in/a.jpg")});
+  QCoreApplication::sendEvent(&window, &drop);
+  EXPECT_EQ(window.InputFolderText(), box.Path("in") + "/");
+  EXPECT_EQ(LogLines(), std::vector<std::string>{box.Path("in/a.jpg")});
 }
 
 TEST_F(Dropping, ADroppedPathThatIsNotUtf8KeepsItsBytes) {
@@ -129,23 +128,23 @@ TEST_F(Dropping, ADroppedPathThatIsNotUtf8KeepsItsBytes) {
   data.setData(
       "text/uri-list",
       "file://" + QByteArray::fromStdString(box.Path(name)).toPercentEncoding("/") + "\r\n");
-  // Dropped on Edit1, which passes it on to the window.
+  // Dropped on the input folder's edit, which passes it on to the window.
   QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(Control<QWidget>("Edit1"), &enter);
+  QCoreApplication::sendEvent(Control<QWidget>("inputFolderEdit"), &enter);
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(Control<QWidget>("Edit1"), &drop);
-  EXPECT_EQ(form.InputFolderText(), box.Path(name) + "/");
-  EXPECT_EQ(form.LastScan().JpegCount, 1);
-  EXPECT_EQ(MemoLines().size(), 1u);
+  QCoreApplication::sendEvent(Control<QWidget>("inputFolderEdit"), &drop);
+  EXPECT_EQ(window.InputFolderText(), box.Path(name) + "/");
+  EXPECT_EQ(window.LastScan().JpegCount, 1);
+  EXPECT_EQ(LogLines().size(), 1u);
 }
 
 TEST_F(Dropping, NothingDroppedChangesNothing) {
   box.Fill({"in/a.jpg"});
   BrowseInput(box.Path("in"));
-  form.WMDropFiles({});
-  EXPECT_EQ(form.InputFolderText(), box.Path("in") + "/");
-  EXPECT_EQ(MemoLines(), std::vector<std::string>{box.Path("in/a.jpg")});
+  window.DropFolders({});
+  EXPECT_EQ(window.InputFolderText(), box.Path("in") + "/");
+  EXPECT_EQ(LogLines(), std::vector<std::string>{box.Path("in/a.jpg")});
 }
 
 class Subfolder : public WindowTest {
@@ -155,10 +154,10 @@ class Subfolder : public WindowTest {
     BrowseOutput(box.Path("out"));
     out = box.Path("out") + "/";
   }
-  // Types `name` into the prompt of BitBtn4.
+  // Types `name` into the prompt of the subfolder button.
   void Create(const std::optional<std::string>& name) {
     dialogs.typed.push_back(name);
-    Button("BitBtn4")->click();
+    Button("newSubfolderButton")->click();
   }
   std::string out;
 };
@@ -175,26 +174,25 @@ TEST_F(Subfolder, CreatedFoldersBecomeTheOutputFolder) {
   const struct {
     const char* typed;
     const char* made;   // the folder that exists afterwards
-    const char* edit2;  // Edit2 after out/
+    const char* shown;  // the output folder's edit after out/
   } rows[] = {
-      {"2008", "2008", "2008/"},
-      {"2009/", "2009", "2009/"},  // never a doubled separator
-      {"a/b", "a/b", "a/b/"},       // every missing level is made
-      {"   ", "   ", "   /"},       // blanks are a name
+      {"2008", "2008", "2008/"}, {"2009/", "2009", "2009/"},  // never a doubled separator
+      {"a/b", "a/b", "a/b/"},                                 // every missing level is made
+      {"   ", "   ", "   /"},                                 // blanks are a name
       {"写真", "写真", "写真/"},
   };
   for (const auto& row : rows) {
     BrowseOutput(box.Path("out"));
     Create(row.typed);
     EXPECT_TRUE(fs::is_directory(out + row.made)) << row.typed;
-    EXPECT_EQ(form.OutputFolderText(), out + row.edit2) << row.typed;
-    EXPECT_EQ(EditText("Edit2"), out + row.edit2) << row.typed;
-    EXPECT_TRUE(Enabled("BitBtn4"));
+    EXPECT_EQ(window.OutputFolderText(), out + row.shown) << row.typed;
+    EXPECT_EQ(EditText("outputFolderEdit"), out + row.shown) << row.typed;
+    EXPECT_TRUE(Enabled("newSubfolderButton"));
   }
   EXPECT_TRUE(dialogs.boxes.empty());
 }
 
-TEST_F(Subfolder, RefusalsLeaveEdit2AndTheDiskAlone) {
+TEST_F(Subfolder, RefusalsLeaveTheOutputFolderAndTheDiskAlone) {
   const struct {
     std::string typed;
     std::string message;
@@ -213,7 +211,7 @@ TEST_F(Subfolder, RefusalsLeaveEdit2AndTheDiskAlone) {
     ASSERT_EQ(dialogs.boxes.size(), 1u) << row.typed;
     EXPECT_EQ(dialogs.boxes[0].text, row.message);
     EXPECT_EQ(dialogs.boxes[0].caption, Caption);
-    EXPECT_EQ(form.OutputFolderText(), out) << row.typed;
+    EXPECT_EQ(window.OutputFolderText(), out) << row.typed;
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
 }
@@ -224,13 +222,13 @@ TEST_F(Subfolder, AFolderThatCannotBeMadeIsReported) {
   ASSERT_EQ(dialogs.boxes.size(), 1u);
   EXPECT_EQ(dialogs.boxes[0].text,
             "出力先フォルダが作成出来ませんでした。\n" + out + "blocker/inner");
-  EXPECT_EQ(form.OutputFolderText(), out);
+  EXPECT_EQ(window.OutputFolderText(), out);
 }
 
 TEST_F(Subfolder, CancelChangesNothing) {
   Create(std::nullopt);
   EXPECT_TRUE(dialogs.boxes.empty());
-  EXPECT_EQ(form.OutputFolderText(), out);
+  EXPECT_EQ(window.OutputFolderText(), out);
   EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
 }
 

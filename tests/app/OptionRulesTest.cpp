@@ -7,11 +7,11 @@
 namespace quorvale::testing {
 namespace {
 
-const char* const ResolutionButtons[] = {"RadioButton11", "RadioButton12", "RadioButton13",
-                                         "RadioButton14", "RadioButton16"};
-const char* const FixedSizes[] = {"RadioButton4",  "RadioButton15", "RadioButton17",
-                                  "RadioButton18", "RadioButton19", "RadioButton20",
-                                  "RadioButton21", "RadioButton22", "RadioButton23"};
+const char* const ResolutionButtons[] = {"dpi150Button", "dpi300Button", "dpi400Button",
+                                         "dpi200Button", "dpi320Button"};
+const char* const FixedSizes[] = {"size4baseButton",    "size16baseButton",   "sizeSvgaButton",
+                                  "sizeXgaButton",      "sizeSxgaButton",     "sizeQvgaButton",
+                                  "sizeSxga1600Button", "sizeSxga2048Button", "sizeVgaButton"};
 
 class OptionRules : public WindowTest {
  protected:
@@ -23,9 +23,9 @@ class OptionRules : public WindowTest {
   }
   // The rules that hold after every event.
   void ExpectRulesHold(const std::string& after) {
-    const bool reduce = Button("CheckBox2")->isChecked();
-    EXPECT_EQ(Enabled("GroupBox2"), reduce) << after;
-    EXPECT_EQ(Enabled("CheckBox3"), reduce) << after;
+    const bool reduce = Button("reduceCheck")->isChecked();
+    EXPECT_EQ(Enabled("reductionGroup"), reduce) << after;
+    EXPECT_EQ(Enabled("highQualityCheck"), reduce) << after;
     for (const char* name : ResolutionButtons) {
       EXPECT_EQ(Enabled(name), reduce && !FixedSizeSelected()) << name << " after " << after;
     }
@@ -34,89 +34,90 @@ class OptionRules : public WindowTest {
 
 struct Sequence {
   std::vector<const char*> clicks;  // each a click on that control
-  bool reduce;                      // CheckBox2 afterwards
+  bool reduce;                      // the reduction check afterwards
   bool resolutionsEnabled;
   const char* size;  // the selected size button afterwards
 };
 
 TEST_F(OptionRules, ClickSequencesKeepGroupAndOptionsConsistent) {
   const Sequence sequences[] = {
-      {{}, false, false, "RadioButton1"},
-      {{"CheckBox2"}, true, true, "RadioButton1"},
-      {{"CheckBox2", "CheckBox2"}, false, false, "RadioButton1"},
-      {{"RadioButton17"}, true, false, "RadioButton17"},
-      {{"RadioButton17", "RadioButton8"}, true, true, "RadioButton8"},
-      {{"RadioButton2"}, false, false, "RadioButton2"},
-      {{"RadioButton17", "CheckBox2"}, false, false, "RadioButton17"},
-      {{"RadioButton17", "CheckBox2", "CheckBox2"}, true, false, "RadioButton17"},
-      {{"RadioButton4", "RadioButton22", "RadioButton1"}, true, true, "RadioButton1"},
-      {{"CheckBox2", "RadioButton20"}, true, false, "RadioButton20"},
-      {{"CheckBox2", "RadioButton20", "RadioButton10"}, true, true, "RadioButton10"},
-      {{"RadioButton1"}, false, false, "RadioButton1"},
-      {{"RadioButton23", "RadioButton23"}, true, false, "RadioButton23"},
+      {{}, false, false, "sizeLButton"},
+      {{"reduceCheck"}, true, true, "sizeLButton"},
+      {{"reduceCheck", "reduceCheck"}, false, false, "sizeLButton"},
+      {{"sizeSvgaButton"}, true, false, "sizeSvgaButton"},
+      {{"sizeSvgaButton", "sizeA4Button"}, true, true, "sizeA4Button"},
+      {{"sizeHagakiButton"}, false, false, "sizeHagakiButton"},
+      {{"sizeSvgaButton", "reduceCheck"}, false, false, "sizeSvgaButton"},
+      {{"sizeSvgaButton", "reduceCheck", "reduceCheck"}, true, false, "sizeSvgaButton"},
+      {{"size4baseButton", "sizeSxga2048Button", "sizeLButton"}, true, true, "sizeLButton"},
+      {{"reduceCheck", "sizeQvgaButton"}, true, false, "sizeQvgaButton"},
+      {{"reduceCheck", "sizeQvgaButton", "sizeWYotsugiriButton"},
+       true,
+       true,
+       "sizeWYotsugiriButton"},
+      {{"sizeLButton"}, false, false, "sizeLButton"},
+      {{"sizeVgaButton", "sizeVgaButton"}, true, false, "sizeVgaButton"},
   };
   for (const Sequence& sequence : sequences) {
     ScriptedDialogs sequenceDialogs;
-    TForm1 window(sequenceDialogs);
+    MainWindow window(sequenceDialogs);
     std::string done = "start";
     for (const char* name : sequence.clicks) {
       window.findChild<QAbstractButton*>(name)->click();
       done += std::string(", ") + name;
     }
-    const bool reduce = window.findChild<QAbstractButton*>("CheckBox2")->isChecked();
+    const bool reduce = window.findChild<QAbstractButton*>("reduceCheck")->isChecked();
     EXPECT_EQ(reduce, sequence.reduce) << done;
-    EXPECT_EQ(window.findChild<QWidget*>("GroupBox2")->isEnabled(), sequence.reduce) << done;
-    EXPECT_EQ(window.findChild<QWidget*>("CheckBox3")->isEnabled(), sequence.reduce) << done;
+    EXPECT_EQ(window.findChild<QWidget*>("reductionGroup")->isEnabled(), sequence.reduce) << done;
+    EXPECT_EQ(window.findChild<QWidget*>("highQualityCheck")->isEnabled(), sequence.reduce) << done;
     for (const char* name : ResolutionButtons) {
       EXPECT_EQ(window.findChild<QWidget*>(name)->isEnabled(), sequence.resolutionsEnabled)
           << name << " after " << done;
     }
-    EXPECT_TRUE(window.SelectedRadioButtons().test(
-        std::stoi(std::string(sequence.size).substr(std::string("RadioButton").size()))))
-        << done;
+    EXPECT_TRUE(window.findChild<QAbstractButton*>(sequence.size)->isChecked()) << done;
   }
 }
 
 TEST_F(OptionRules, HoldAfterEveryClickOverAllSizes) {
-  Button("CheckBox2")->click();
-  ExpectRulesHold("ticking CheckBox2");
-  for (QAbstractButton* size : Control<QWidget>("GroupBox1")->findChildren<QRadioButton*>()) {
+  Button("reduceCheck")->click();
+  ExpectRulesHold("ticking the reduction check");
+  for (QAbstractButton* size : Control<QWidget>("sizeGroup")->findChildren<QRadioButton*>()) {
     size->click();
     ExpectRulesHold(size->objectName().toStdString());
-    EXPECT_TRUE(Button("CheckBox2")->isChecked());
-    Button("CheckBox2")->click();
+    EXPECT_TRUE(Button("reduceCheck")->isChecked());
+    Button("reduceCheck")->click();
     ExpectRulesHold("unticking with " + size->objectName().toStdString());
-    Button("CheckBox2")->click();
+    Button("reduceCheck")->click();
     ExpectRulesHold("ticking with " + size->objectName().toStdString());
   }
 }
 
-TEST_F(OptionRules, SettingCheckBox2FromTheProgramRunsItsHandlerToo) {
-  Button("CheckBox2")->setChecked(true);
-  EXPECT_TRUE(Enabled("GroupBox2"));
-  EXPECT_TRUE(Enabled("RadioButton12"));
-  Button("CheckBox2")->setChecked(false);
-  EXPECT_FALSE(Enabled("GroupBox2"));
-  EXPECT_FALSE(Enabled("RadioButton12"));
+TEST_F(OptionRules, SettingTheReductionCheckFromTheProgramRunsItsHandlerToo) {
+  Button("reduceCheck")->setChecked(true);
+  EXPECT_TRUE(Enabled("reductionGroup"));
+  EXPECT_TRUE(Enabled("dpi300Button"));
+  Button("reduceCheck")->setChecked(false);
+  EXPECT_FALSE(Enabled("reductionGroup"));
+  EXPECT_FALSE(Enabled("dpi300Button"));
 }
 
 TEST_F(OptionRules, DisablingNeverChangesASelection) {
-  Button("CheckBox2")->click();
-  Button("RadioButton12")->click();
-  Button("CheckBox3")->click();
-  Button("RadioButton18")->click();  // a fixed size: resolutions disabled
-  EXPECT_FALSE(Enabled("RadioButton12"));
-  EXPECT_TRUE(Button("RadioButton12")->isChecked());
-  Button("CheckBox2")->click();  // reduction off: the whole group disabled
-  EXPECT_FALSE(Enabled("CheckBox3"));
-  EXPECT_TRUE(Button("CheckBox3")->isChecked());
-  EXPECT_TRUE(form.OptionsForRun().photo.highQuality);
-  EXPECT_EQ(form.SelectedRadioButtons(), RadioSelection().set(12).set(18));
+  Button("reduceCheck")->click();
+  Button("dpi300Button")->click();
+  Button("highQualityCheck")->click();
+  Button("sizeXgaButton")->click();  // a fixed size: resolutions disabled
+  EXPECT_FALSE(Enabled("dpi300Button"));
+  EXPECT_TRUE(Button("dpi300Button")->isChecked());
+  Button("reduceCheck")->click();  // reduction off: the whole group disabled
+  EXPECT_FALSE(Enabled("highQualityCheck"));
+  EXPECT_TRUE(Button("highQualityCheck")->isChecked());
+  EXPECT_TRUE(window.OptionsForRun().photo.highQuality);
+  EXPECT_EQ(window.SelectedRadioButtons(), RadioSelection().set(12).set(18));
 }
 
 TEST_F(OptionRules, ADisabledResolutionButtonCannotBeClicked) {
-  Button("RadioButton12")->click();
-  EXPECT_EQ(form.SelectedRadioButtons(), RadioSelection().set(1).set(13));
+  Button("dpi300Button")->click();
+  EXPECT_EQ(window.SelectedRadioButtons(), RadioSelection().set(1).set(13));
 }
 
 }  // namespace

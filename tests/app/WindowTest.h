@@ -7,12 +7,13 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QStringList>
 #include <string>
 #include <vector>
 
+#include "app/MainWindow.h"
 #include "app/ScriptedDialogs.h"
-#include "app/Unit1.h"
 #include "support/Sandbox.h"
 
 namespace quorvale::testing {
@@ -24,37 +25,43 @@ class WindowTest : public ::testing::Test {
  protected:
   Sandbox box;
   ScriptedDialogs dialogs;
-  TForm1 form{dialogs};
+  MainWindow window{dialogs};
 
   // The control of that object name; the test fails when there is none.
   template <typename T>
   T* Control(const char* name) {
-    T* control = form.findChild<T*>(name);
+    T* control = window.findChild<T*>(name);
     EXPECT_NE(control, nullptr) << name;
     return control;
   }
   QAbstractButton* Button(const char* name) { return Control<QAbstractButton>(name); }
   bool Enabled(const char* name) { return Control<QWidget>(name)->isEnabled(); }
 
-  // Memo1, line by line; no lines when it is empty.
-  std::vector<std::string> MemoLines() {
-    const QString text = Control<QPlainTextEdit>("Memo1")->toPlainText();
+  // The log, line by line; no lines when it is empty.
+  std::vector<std::string> LogLines() {
+    const QString text = Control<QPlainTextEdit>("logView")->toPlainText();
     std::vector<std::string> lines;
     if (text.isEmpty()) return lines;
     for (const QString& line : text.split('\n')) lines.push_back(line.toStdString());
     return lines;
   }
   std::string EditText(const char* name) { return Control<QLineEdit>(name)->text().toStdString(); }
-  std::string Status() { return form.StatusText().toStdString(); }
+  std::string Status() { return window.StatusText().toStdString(); }
 
-  // Browses to `folder` with BitBtn8 (input) or BitBtn1 (output).
+  // Browses to `folder` for the input or the output folder.
   void BrowseInput(const std::string& folder) {
     dialogs.folders.push_back(folder);
-    Button("BitBtn8")->click();
+    Button("browseInputButton")->click();
   }
   void BrowseOutput(const std::string& folder) {
     dialogs.folders.push_back(folder);
-    Button("BitBtn1")->click();
+    Button("browseOutputButton")->click();
+  }
+  // Presses Run and waits for the run to end; fails after a minute.
+  void PressRunAndWait() {
+    QSignalSpy ended(&window, &MainWindow::RunEnded);
+    Button("runButton")->click();
+    EXPECT_TRUE(ended.wait(60000)) << "the run did not end";
   }
 };
 

@@ -7,7 +7,7 @@
 #include "app/Dialogs.h"
 
 namespace Ui {
-class TForm2;
+class SplashScreen;
 }
 
 namespace quorvale {
@@ -19,24 +19,23 @@ inline constexpr const char* AuthorPageAddress = "https://tessaly.example/";
 inline constexpr int SplashMilliseconds = 10000;
 
 // The splash window: a frameless 800 x 600 picture centred on the screen,
-// with a red line of text along its foot. Showing it starts Timer1; when the
-// timer fires the splash closes itself, which ends a modal showing. A click
-// on the picture or the text opens AuthorPageAddress and changes nothing
-// else. The operator cannot close it early.
-class TForm2 : public QDialog {
+// with a red line of text along its foot. Showing it starts the close timer;
+// when the timer fires the splash closes itself, which ends a modal showing.
+// A click on the picture or the text opens AuthorPageAddress and changes
+// nothing else. The operator cannot close it early.
+class SplashScreen : public QDialog {
   Q_OBJECT
 
  public:
-  TForm2(Dialogs& dialogs, QWidget* owner);
-  ~TForm2() override;
+  SplashScreen(Dialogs& dialogs, QWidget* owner);
+  ~SplashScreen() override;
 
-  // Timer1 as stored: 5000 ms, not running.
-  QTimer& Timer1() { return timer1_; }
+  // As stored: 5000 ms, not running, until the splash is shown.
+  QTimer& CloseTimer() { return closeTimer_; }
 
-  void FormShow();
-  void Timer1Timer();
-  void Image1Click();
-  void Label2Click();
+  // The close timer has fired: the splash closes and the timer stays stopped.
+  void TimeUp();
+  void OpenAuthorPage();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -45,13 +44,10 @@ class TForm2 : public QDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  std::unique_ptr<Ui::TForm2> ui_;
+  std::unique_ptr<Ui::SplashScreen> ui_;
   Dialogs& dialogs_;
-  QTimer timer1_;
-  bool timerFired_ = false;
+  QTimer closeTimer_;
+  bool timeUp_ = false;
 };
-
-// The splash being shown, as the main window's FormShow stored it.
-extern TForm2* Form2;
 
 }  // namespace quorvale

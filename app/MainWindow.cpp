@@ -1,0 +1,500 @@
+#include "app/MainWindow.h"
+
+#include <unistd.h>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QIcon>
+#include <QMimeData>
+#include <QPixmap>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStringList>
+#include <QStyle>
+#include <QUrl>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <type_traits>
+
+#include "app/Application.h"
+#include "app/DisplayText.h"
+#include "app/Fonts.h"
+#include "app/Resources.h"
+#include "app/SplashScreen.h"
+#include "batch/BatchRun.h"
+#include "batch/RunEvents.h"
+#include "folders/FolderChoice.h"
+#include "folders/FolderScan.h"
+#include "messages/Messages.h"
+#include "platform/FileSystem.h"
+#include "ui_MainWindow.h"
+
+namespace quorvale {
+
+namespace {
+
+constexpr const char* MainCaption = "Quorvale（Tessaly付属ツール）";
+constexpr const char* SubfolderPromptCaption = "サブフォルダの作成";
+constexpr const char* SubfolderPromptText = "作成するサブフォルダ名";
+constexpr int SubfolderNameMaxChars = 255;
+
+QIcon Glyph(const char* name) {
+  return QIcon(QPixmap(QString(":/quorvale/") + name));
+}
+
+QString CapitalisedId(const char* id) {
+  QString word;
+  bool capital = true;
+  for (const char* c = id; *c != '\0'; ++c) {
+    if (*c == '-') {
+      capital = true;
+      continue;
+    }
+    word += capital ? QChar(*c).toUpper() : QChar(*c);
+    capital = false;
+  }
+  return word;
+}
+
+}  // namespace
+
+QString SizeButtonName(const SizePreset& size) {
+  return "size" + CapitalisedId(size.id) + "Button";
+}
+
+QString AspectLabelName(const SizePreset& size) {
+  return "size" + CapitalisedId(size.id) + "Aspect";
+}
+
+QString ResolutionButtonName(const PrintResolution& resolution) {
+  return QStringLiteral("dpi%1Button").arg(resolution.dpi);
+}
+
+// The window's listener of a run. It is called on the run's thread and
+// hands every event to the GUI thread: what only changes the window is
+// queued, and what needs an answer (a box, the options of a photo) waits
+// until the GUI thread has given it. Events queued to the window keep
+// their order, so a log line always precedes the box that follows it.
+class MainWindow::Relay final : public RunListener {
+ public:
+  explicit Relay(MainWindow& window) : window_(window) {}
+
+  // The window is going away: every hand-off waiting or still to come is
+  // answered at once, a question with Yes (stop).
+  void Abandon() {
+    {
+      std::lock_guard lock(mutex_);
+      abandoned_ = true;
+    }
+    answered_.notify_all();
+  }
+
+  // What OptionsForPhoto answers once abandoned; set before each run starts.
+  PhotoOptions optionsAtStart;
+
+  PhotoOptions OptionsForPhoto() override {
+    return HandOff([this] { return window_.PhotoOptionsNow(); }, optionsAtStart);
+  }
+
+  void RunStarted(int) override {
+    Post([this] { window_.EnterRun(); });
+  }
+
+  void PhotoStarted(std::size_t, const std::string& path) override {
+    Post([this, line = DisplayText(path)] { window_.AppendLog(line); });
+  }
+
+  void PhotoFinished(const PhotoReport& report) override {
+    QStringList lines;
+    for (const std::string& line : PhotoLogLines(report)) lines << DisplayText(line);
+    // A stop inside the high-quality reduction clears the status line.
+    const bool clearStatus =
+        report.outcome == PhotoOutcome::Stopped && report.stop == StopCause::InReduction;
+    if (lines.isEmpty() && !clearStatus) return;
+    Post([this, lines, clearStatus] {
+      for (const QString& line : lines) window_.AppendLog(line);
+      if (clearStatus) window_.SetStatus(QString());
+    });
+  }
+
+  void Notify(const RunNotice& notice) override {
+    HandOff(
+        [this, text = NoticeText(notice)] {
+          window_.ShowMessage(text);
+          return true;
+        },
+        true);
+  }
+
+  bool Ask(const RunQuestion& question) override {
+    return HandOff(
+        [this, text = QuestionText(question)] {
+          return window_.dialogs_.YesNo(window_.captionText_, text);
+        },
+        true);
+  }
+
+  void Progress(const RunProgress& progress) override {
+    Post([this, percent = progress.percent, status = DisplayText(ProgressText(progress))] {
+      window_.ui_->progressBar->setValue(percent);
+      window_.SetStatus(status);
+    });
+  }
+
+  void RunFinished(bool stopped, const RunCounts& counts) override {
+    HandOff(
+        [this, summary = SummaryText(stopped, counts)] {
+          window_.FinishRun(summary);
+          return true;
+        },
+        true);
+  }
+
+ private:
+  template <typename Work>
+  void Post(Work work) {
+    QMetaObject::invokeMethod(&window_, std::move(work), Qt::QueuedConnection);
+  }
+
+  // Runs `work` on the GUI thread and returns its answer, or throws what it
+  // threw; `otherwise` once the window is going away.
+  template <typename Work, typename T = std::invoke_result_t<Work>>
+  T HandOff(Work work, T otherwise) {
+    struct Answer {
+      std::optional<T> value;
+      std::exception_ptr error;
+    };
+    // Shared with the queued call, which may outlive a wait cut short.
+    auto answer = std::make_shared<Answer>();
+    Post([this, answer, work = std::move(work)] {
+      Answer given;
+      try {
+        given.value = work();
+      } catch (...) {
+        given.error = std::current_exception();
+      }
+      {
+        std::lock_guard lock(mutex_);
+        *answer = std::move(given);
+      }
+      answered_.notify_all();
+    });
+    std::unique_lock lock(mutex_);
+    answered_.wait(lock, [&] { return answer->value || answer->error || abandoned_; });
+    if (answer->error) std::rethrow_exception(answer->error);
+    return answer->value ? *answer->value : otherwise;
+  }
+
+  MainWindow& window_;
+  std::mutex mutex_;
+  std::condition_variable answered_;
+  bool abandoned_ = false;
+};
+
+MainWindow::MainWindow(Dialogs& dialogs)
+    : ui_(new Ui::MainWindow), dialogs_(dialogs), relay_(std::make_unique<Relay>(*this)) {
+  InitResources();
+  ui_->setupUi(this);
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                 Qt::MSWindowsFixedSizeDialogHint);
+  setFixedSize(size());
+
+  setFont(WindowFont());
+  for (const SizePreset& preset : SizeTable()) {
+    radio_[preset.button] = findChild<QRadioButton*>(SizeButtonName(preset));
+  }
+  for (const PrintResolution& resolution : PrintResolutions()) {
+    radio_[resolution.button] = findChild<QRadioButton*>(ResolutionButtonName(resolution));
+  }
+  ui_->sizeGroup->setFont(ColumnHeadingFont());
+  for (QLabel* label : ui_->sizeGroup->findChildren<QLabel*>()) label->setFont(WindowFont());
+  ui_->fixedSizesHeading->setFont(ColumnHeadingFont());
+  for (QAbstractButton* button : ui_->sizeButtons->buttons()) button->setFont(FixedPitchFont());
+  SetGlyphs();
+  ConnectHandlers();
+
+  setAcceptDrops(true);
+  programFolder_ = ProgramFolder();
+  // As the program always has; nothing relies on it, the core works by
+  // full paths.
+  [[maybe_unused]] const int entered = ::chdir(programFolder_.c_str());
+  captionText_ = MainCaption;
+  setWindowTitle(DisplayText(captionText_));
+}
+
+MainWindow::~MainWindow() {
+  if (!runThread_.joinable()) return;
+  stop_.request_stop();
+  relay_->Abandon();
+  runThread_.join();
+}
+
+void MainWindow::SetGlyphs() {
+  const QIcon folder = Glyph("open-folder.xpm");
+  ui_->browseInputButton->setIcon(folder);
+  ui_->browseOutputButton->setIcon(folder);
+  ui_->newSubfolderButton->setIcon(Glyph("new-folder.xpm"));
+  ui_->cancelButton->setIcon(Glyph("stop.xpm"));
+  for (QPushButton* button :
+       {ui_->browseInputButton, ui_->browseOutputButton, ui_->newSubfolderButton}) {
+    button->setIconSize(QSize(16, 16));
+  }
+  ui_->cancelButton->setIconSize(QSize(32, 32));
+
+  // One strip holds the enabled picture and, beside it, the disabled one.
+  const QPixmap strip(":/quorvale/run.xpm");
+  QIcon run;
+  run.addPixmap(strip.copy(0, 0, 18, 18), QIcon::Normal);
+  run.addPixmap(strip.copy(18, 0, 18, 18), QIcon::Disabled);
+  ui_->runButton->setIcon(run);
+  ui_->runButton->setIconSize(QSize(18, 18));
+}
+
+void MainWindow::ConnectHandlers() {
+  connect(ui_->reduceCheck, &QCheckBox::toggled, this, [this] { ReductionToggled(); });
+  for (QAbstractButton* button : ui_->sizeButtons->buttons()) {
+    connect(button, &QAbstractButton::toggled, this, [this](bool selected) {
+      if (selected) SizeChosen();
+    });
+  }
+  connect(ui_->browseInputButton, &QPushButton::clicked, this, [this] { BrowseInputFolder(); });
+  connect(ui_->browseOutputButton, &QPushButton::clicked, this, [this] { BrowseOutputFolder(); });
+  connect(ui_->newSubfolderButton, &QPushButton::clicked, this, [this] { CreateSubfolder(); });
+  connect(ui_->runButton, &QPushButton::clicked, this, [this] { StartRun(); });
+  connect(ui_->cancelButton, &QPushButton::clicked, this, [this] { CancelRun(); });
+}
+
+void MainWindow::setVisible(bool visible) {
+  // The splash is shown, and closes, before the main window first appears.
+  if (visible && !splashShown_) {
+    splashShown_ = true;
+    SplashScreen splash(dialogs_, this);
+    dialogs_.RunModal(splash);
+    if (const QScreen* where = screen()) {
+      // The client area is centred; the frame is the window manager's.
+      setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), where->geometry()));
+    }
+  }
+  QWidget::setVisible(visible);
+}
+
+bool MainWindow::AnyFixedSizeSelected() const {
+  for (const SizePreset& preset : SizeTable()) {
+    if (preset.kind == SizeKind::Fixed && radio_[preset.button]->isChecked()) return true;
+  }
+  return false;
+}
+
+void MainWindow::EnableResolutionButtons(bool enabled) {
+  for (const PrintResolution& resolution : PrintResolutions()) {
+    radio_[resolution.button]->setEnabled(enabled);
+  }
+}
+
+void MainWindow::ReductionToggled() {
+  const bool reduce = ui_->reduceCheck->isChecked();
+  ui_->reductionGroup->setEnabled(reduce);
+  EnableResolutionButtons(reduce && !AnyFixedSizeSelected());
+  ui_->highQualityCheck->setEnabled(reduce);
+}
+
+void MainWindow::SizeChosen() {
+  if (AnyFixedSizeSelected()) {
+    ui_->reduceCheck->setChecked(true);
+    if (ui_->reduceCheck->isChecked()) EnableResolutionButtons(false);
+  } else if (ui_->reduceCheck->isChecked()) {
+    EnableResolutionButtons(true);
+  }
+}
+
+void MainWindow::ShowListing(const FolderListing& listing) {
+  lastScan_ = listing.counts;
+  ui_->logView->clear();
+  for (const std::string& path : listing.files) AppendLog(DisplayText(path));
+  SetStatus(DisplayText(ScanSummaryText(listing.counts)));
+}
+
+void MainWindow::BrowseInputFolder() {
+  const FolderChoice choice = AcceptBrowsedFolder(dialogs_.BrowseFolder());
+  if (!choice.message.empty()) ShowMessage(choice.message);
+  if (!choice.folder) return;
+  SetInputFolder(*choice.folder);
+  ShowListing(ScanInputFolder(InputFolderText(), !ui_->noSubfoldersCheck->isChecked()));
+}
+
+void MainWindow::BrowseOutputFolder() {
+  const FolderChoice choice = AcceptBrowsedFolder(dialogs_.BrowseFolder());
+  if (!choice.message.empty()) ShowMessage(choice.message);
+  if (!choice.folder) return;
+  SetOutputFolder(*choice.folder);
+  ui_->newSubfolderButton->setEnabled(true);
+}
+
+void MainWindow::CreateSubfolder() {
+  const std::optional<std::string> typed =
+      dialogs_.PromptText(SubfolderPromptCaption, SubfolderPromptText, SubfolderNameMaxChars);
+  if (!typed) return;
+  const FolderChoice choice = CreateOutputSubfolder(OutputFolderText(), *typed);
+  if (!choice.message.empty()) ShowMessage(choice.message);
+  if (choice.folder) SetOutputFolder(*choice.folder);
+}
+
+void MainWindow::DropFolders(const std::vector<std::string>& items) {
+  raise();
+  activateWindow();
+  // The folders of a run are fixed when Run is pressed.
+  if (runActive_) return;
+  const std::optional<std::string> first = FirstDroppedFolder(items);
+  if (!first) return;
+  SetInputFolder(*first);
+  ShowListing(ScanInputFolder(InputFolderText(), !ui_->noSubfoldersCheck->isChecked()));
+}
+
+RunOptions MainWindow::OptionsForRun() const {
+  RunOptions options;
+  options.inputFolder = inputFolder_;
+  options.outputFolder = outputFolder_;
+  options.target = ResolveTargetSize(SelectedRadioButtons());
+  options.subfolders = !ui_->noSubfoldersCheck->isChecked();
+  options.photo = PhotoOptionsNow();
+  return options;
+}
+
+PhotoOptions MainWindow::PhotoOptionsNow() const {
+  return {ui_->trimCheck->isChecked(), ui_->skipSmallCheck->isChecked(),
+          ui_->reduceCheck->isChecked(), ui_->highQualityCheck->isChecked(), Quality()};
+}
+
+void MainWindow::StartRun() {
+  // The checks and the scan run on the run's thread too; until they have
+  // passed the window shows no change, but a second press waits its turn.
+  if (runActive_) return;
+  const RunOptions options = OptionsForRun();
+  stop_ = std::stop_source();
+  relay_->optionsAtStart = options.photo;
+  runThread_ = std::thread([this, options, stop = stop_.get_token()] {
+    std::exception_ptr error;
+    try {
+      RunBatch(options, *relay_, stop);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    QMetaObject::invokeMethod(
+        this, [this, error] { RunThreadEnded(error); }, Qt::QueuedConnection);
+  });
+  runActive_ = true;
+}
+
+void MainWindow::CancelRun() {
+  stop_.request_stop();
+}
+
+void MainWindow::EnterRun() {
+  SetRunning(true);
+  ui_->logView->clear();
+  ui_->progressBar->setValue(0);
+}
+
+void MainWindow::FinishRun(const std::string& summary) {
+  ShowMessage(summary);
+  SetStatus(DisplayText(summary));
+  SetRunning(false);
+}
+
+void MainWindow::RunThreadEnded(std::exception_ptr error) {
+  runThread_.join();
+  runActive_ = false;
+  if (error) {
+    // As for an error escaping any handler: the application's error box.
+    SetRunning(false);
+    if (auto* application = dynamic_cast<Application*>(QCoreApplication::instance())) {
+      application->ReportError(error);
+    }
+  }
+  if (closePending_) close();
+  emit RunEnded();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // A close during a run stops it, and is carried out once the run (with
+  // its questions and its summary) has ended.
+  if (runActive_) {
+    closePending_ = true;
+    stop_.request_stop();
+    event->ignore();
+    return;
+  }
+  QWidget::closeEvent(event);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  std::vector<std::string> items;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) items.push_back(LocalFileBytes(url));
+  }
+  event->acceptProposedAction();
+  DropFolders(items);
+}
+
+void MainWindow::SetInputFolder(const std::string& bytes) {
+  inputFolder_ = bytes;
+  ui_->inputFolderEdit->setText(DisplayText(bytes));
+}
+
+void MainWindow::SetOutputFolder(const std::string& bytes) {
+  outputFolder_ = bytes;
+  ui_->outputFolderEdit->setText(DisplayText(bytes));
+}
+
+QString MainWindow::StatusText() const {
+  return ui_->statusLine->text();
+}
+
+void MainWindow::ShowMessage(const std::string& text) {
+  dialogs_.Message(captionText_, text);
+}
+
+RadioSelection MainWindow::SelectedRadioButtons() const {
+  RadioSelection selected;
+  for (std::size_t n = 1; n < radio_.size(); ++n) selected[n] = radio_[n] && radio_[n]->isChecked();
+  return selected;
+}
+
+int MainWindow::Quality() const {
+  return ui_->qualitySlider->value();
+}
+
+void MainWindow::AppendLog(const QString& line) {
+  ui_->logView->appendPlainText(line);
+}
+
+void MainWindow::SetStatus(const QString& text) {
+  ui_->statusLine->setText(text);
+}
+
+void MainWindow::SetRunning(bool running) {
+  if (running == running_) return;
+  if (running) subfolderButtonWasEnabled_ = ui_->newSubfolderButton->isEnabled();
+  running_ = running;
+  ui_->runButton->setEnabled(!running);
+  ui_->cancelButton->setEnabled(running);
+  ui_->progressBar->setVisible(running);
+  ui_->browseInputButton->setEnabled(!running);
+  ui_->browseOutputButton->setEnabled(!running);
+  ui_->newSubfolderButton->setEnabled(!running && subfolderButtonWasEnabled_);
+  for (QAbstractButton* button : ui_->sizeButtons->buttons()) button->setEnabled(!running);
+}
+
+}  // namespace quorvale

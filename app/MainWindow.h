@@ -1,0 +1,147 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <exception>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/Dialogs.h"
+#include "batch/RunOptions.h"
+#include "folders/FolderScan.h"
+#include "imaging/SizeTable.h"
+
+class QRadioButton;
+
+namespace Ui {
+class MainWindow;
+}
+
+namespace quorvale {
+
+// The object names of the size, aspect and resolution controls in the
+// stored layout, made from the size table: "size" and the size's id with its
+// first letter and each letter after a hyphen capitalised and the hyphens
+// dropped, then "Button" or "Aspect" ("sizeSxga1600Button"); "dpi150Button".
+QString SizeButtonName(const SizePreset& size);
+QString AspectLabelName(const SizePreset& size);
+QString ResolutionButtonName(const PrintResolution& resolution);
+
+// The main window: a fixed 473 x 589 dialog-style window built from the
+// stored layout (MainWindow.ui). Handlers read the controls, call the core
+// and show what comes back; ReductionToggled and SizeChosen keep the options
+// consistent. Every box goes through `dialogs`, which must outlive the
+// window.
+//
+// Run starts the batch on a thread of its own and the window stays live:
+// the run's events come back to the GUI thread, which fills the log, the
+// status line and the progress bar, and shows the run's boxes while the run
+// waits for the answer. While a run is on, the folder buttons, the subfolder
+// button, drops and the size buttons are off: the folders and the size are
+// fixed at the press of Run. Cancel, and a close of the window, request a
+// stop of the run; a close is carried out once the run has ended.
+class MainWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(Dialogs& dialogs);
+  // A run still going is stopped, its questions answered Yes unseen, and
+  // waited for.
+  ~MainWindow() override;
+
+  // The window's caption and that of every box.
+  const std::string& CaptionText() const { return captionText_; }
+  // The counts of the last scan of the input folder.
+  const ScanCounts& LastScan() const { return lastScan_; }
+  // A stop has been requested of the current (or the last) run.
+  bool CancelRequested() const { return stop_.stop_requested(); }
+  // The folder of the program file, ending in '/', made current at start.
+  const std::string& ProgramFolderText() const { return programFolder_; }
+  // From the press of Run until its thread has ended and RunEnded is sent.
+  bool RunActive() const { return runActive_; }
+  QString StatusText() const;
+
+  // Option rules: the reduction check and the size buttons.
+  void ReductionToggled();
+  void SizeChosen();
+
+  // Folders: browse for the input and the output folder, create an output
+  // subfolder, and a drop of `items` (local paths) on the window.
+  void BrowseInputFolder();
+  void BrowseOutputFolder();
+  void CreateSubfolder();
+  void DropFolders(const std::vector<std::string>& items);
+
+  // Run and Cancel. StartRun returns at once; a press while a run is active
+  // is ignored.
+  void StartRun();
+  void CancelRun();
+
+  // The controls as a press of Run would take them.
+  RadioSelection SelectedRadioButtons() const;
+  int Quality() const;
+  const std::string& InputFolderText() const { return inputFolder_; }
+  const std::string& OutputFolderText() const { return outputFolder_; }
+  RunOptions OptionsForRun() const;
+  PhotoOptions PhotoOptionsNow() const;
+
+  // The first showing shows the splash modally, then centres the window.
+  void setVisible(bool visible) override;
+
+ signals:
+  // The run of the last press of Run has ended: its boxes were answered, an
+  // error that escaped it was reported and the window is idle again.
+  void RunEnded();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  class Relay;
+
+  void SetInputFolder(const std::string& bytes);
+  void SetOutputFolder(const std::string& bytes);
+  void SetGlyphs();
+  void ConnectHandlers();
+  bool AnyFixedSizeSelected() const;
+  void EnableResolutionButtons(bool enabled);
+  void ShowMessage(const std::string& text);
+  void ShowListing(const FolderListing& listing);
+  void AppendLog(const QString& line);
+  void SetStatus(const QString& text);
+
+  // The run's events as the GUI thread shows them.
+  void EnterRun();
+  void FinishRun(const std::string& summary);
+  void RunThreadEnded(std::exception_ptr error);
+  // Running: Run off, Cancel on, progress shown, folder choice and size
+  // buttons off. Idle: the reverse, the subfolder button as it was.
+  void SetRunning(bool running);
+
+  std::unique_ptr<Ui::MainWindow> ui_;
+  Dialogs& dialogs_;
+  std::string captionText_;
+  ScanCounts lastScan_;
+  std::string programFolder_;
+  // The folder edits show their paths decoded; these are the bytes.
+  std::string inputFolder_;
+  std::string outputFolder_;
+  std::array<QRadioButton*, 24> radio_{};  // at the size table's button numbers; 0 unused
+  bool splashShown_ = false;
+  bool running_ = false;
+  bool subfolderButtonWasEnabled_ = false;
+  bool runActive_ = false;
+  bool closePending_ = false;
+  std::stop_source stop_;  // a fresh one for each run
+  std::unique_ptr<Relay> relay_;
+  std::thread runThread_;
+};
+
+}  // namespace quorvale
