@@ -25,7 +25,7 @@ enum class Next { NextFile, Stop };
 // The bytes of a listed photo's path after its input folder, the key of
 // its crop position.
 std::string RelativePath(const std::string& path, const std::string& inputFolder) {
-  const std::string folder = WithSeparator(inputFolder, PathSyntax::Native());
+  const std::string folder = WithSeparator(inputFolder);
   return path.starts_with(folder) ? path.substr(folder.size()) : path;
 }
 
@@ -312,10 +312,9 @@ std::optional<Notice> FailedCheck(const RunOptions& options) {
 
 std::optional<std::string> MapOutputPath(const std::string& inputPath,
                                          const std::string& inputFolder,
-                                         const std::string& outputFolder,
-                                         const PathSyntax& syntax) {
+                                         const std::string& outputFolder) {
   if (inputFolder.size() > inputPath.size()) return std::nullopt;
-  std::string output = WithSeparator(outputFolder, syntax);
+  std::string output = WithSeparator(outputFolder);
   output.append(inputPath, inputFolder.size(), std::string::npos);
   return output;
 }
@@ -334,7 +333,7 @@ RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_
   CollectFilesRecursive(
       options.inputFolder,
       ScanRules{options.subfolders, IdentifyFolder(options.outputFolder), options.allJpegNames},
-      list, counts, PathSyntax::Native(), &outcome.unlistedFolders);
+      list, counts, &outcome.unlistedFolders);
   outcome.otherJpegNames = counts.OtherJpegNameCount;
   if (counts.JpegCount <= 0) {
     listener.Notify({Notice::NoJpegFiles, {}, {}, {}});

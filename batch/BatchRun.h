@@ -9,7 +9,6 @@
 #include "batch/RunOptions.h"
 #include "batch/RunEvents.h"
 #include "folders/FolderScan.h"
-#include "platform/PathSyntax.h"
 
 namespace quorvale {
 
@@ -36,8 +35,7 @@ struct RunOutcome {
 // result may exceed MaxOutputPathLength; the caller refuses such a path.
 std::optional<std::string> MapOutputPath(const std::string& inputPath,
                                          const std::string& inputFolder,
-                                         const std::string& outputFolder,
-                                         const PathSyntax& syntax = PathSyntax::Native());
+                                         const std::string& outputFolder);
 
 // The Run button: the checks, the scan, every photo in turn with its
 // questions, counters and progress, told to `listener` as events. The

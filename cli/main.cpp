@@ -35,7 +35,7 @@ constexpr int kNotStarted = 2;
 int Fail(const std::string& message) {
   const std::string shown =
       isatty(STDERR_FILENO) == 1
-          ? quorvale::cli::EscapeControls(message, quorvale::ActiveLeadBytes().Empty())
+          ? quorvale::cli::EscapeControls(message, !quorvale::ActiveCodePageIsDoubleByte())
           : message;
   std::fprintf(stderr, "quorvale-batch: %s\n", shown.c_str());
   return kNotStarted;
@@ -74,7 +74,7 @@ int Run(quorvale::cli::CommandLine& line) {
   cli::ConsoleSetup setup;
   setup.outIsTerminal = isatty(STDOUT_FILENO) == 1;
   setup.errIsTerminal = isatty(STDERR_FILENO) == 1;
-  setup.utf8 = ActiveLeadBytes().Empty();
+  setup.utf8 = !ActiveCodePageIsDoubleByte();
   setup.columns = [] {
     winsize size{};
     return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? static_cast<int>(size.ws_col) : 0;

@@ -30,14 +30,13 @@ struct Walk {
   PathList& list;
   ScanCounts& counts;
   const ScanRules& rules;
-  const PathSyntax& syntax;
   UnlistedFolders* unlisted;
   // The folders from the start down to the one being listed; a link that
   // leads to one of them would otherwise be walked until paths grow too long.
   std::vector<FolderId> ancestors;
 
   void Enter(const std::string& folder) {
-    const std::string prefix = WithSeparator(folder, syntax);
+    const std::string prefix = WithSeparator(folder);
     const std::optional<std::vector<FolderEntry>> entries = ListFolder(prefix);
     if (!entries) {
       if (unlisted != nullptr) unlisted->push_back({folder, errno});
@@ -75,11 +74,10 @@ struct Walk {
 }  // namespace
 
 void CollectFilesRecursive(const std::string& folder, const ScanRules& rules, PathList& list,
-                           ScanCounts& counts, const PathSyntax& syntax,
-                           UnlistedFolders* unlisted) {
+                           ScanCounts& counts, UnlistedFolders* unlisted) {
   // An empty text would become a lone separator, the root of every file.
   if (folder.empty()) return;
-  Walk walk{list, counts, rules, syntax, unlisted, {}};
+  Walk walk{list, counts, rules, unlisted, {}};
   if (const std::optional<FolderId> start = IdentifyFolder(folder)) {
     walk.ancestors.push_back(*start);
   }
@@ -89,7 +87,7 @@ void CollectFilesRecursive(const std::string& folder, const ScanRules& rules, Pa
 FolderListing ScanInputFolder(const std::string& folder, bool subfolders) {
   FolderListing listing;
   CollectFilesRecursive(folder, ScanRules{subfolders, std::nullopt}, listing.files, listing.counts,
-                        PathSyntax::Native(), &listing.unlisted);
+                        &listing.unlisted);
   return listing;
 }
 

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
-#include "platform/PathSyntax.h"
 
 namespace quorvale {
 
@@ -53,8 +52,7 @@ struct ScanRules {
 // listed adds nothing to the counts and is appended to `unlisted`, when
 // given, spelled as the walk reached it.
 void CollectFilesRecursive(const std::string& folder, const ScanRules& rules, PathList& list,
-                           ScanCounts& counts, const PathSyntax& syntax = PathSyntax::Native(),
-                           UnlistedFolders* unlisted = nullptr);
+                           ScanCounts& counts, UnlistedFolders* unlisted = nullptr);
 
 // A fresh scan of `folder` with zeroed counters, as the window lists it.
 struct FolderListing {

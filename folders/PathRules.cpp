@@ -1,48 +1,29 @@
 #include "folders/PathRules.h"
 
+#include <algorithm>
+
 namespace quorvale {
-namespace {
 
-// Whether the last character of `path` is a single-byte separator, at any
-// length. '/' is below every trail byte, so a last '/' always is one; a last
-// '\' may be the second half of 表, and the class of the last byte depends
-// on every pair before it, so then the walk has to start at the front.
-bool LastIsSeparator(std::string_view path, const PathSyntax& syntax) {
-  if (path.empty() || path.back() != syntax.separator) return false;
-  if (syntax.SeparatorStandsAlone()) return true;
-  bool endsWithSeparator = false;
-  ForEachSingleByte(path, syntax.leadBytes, [&](std::size_t i, unsigned char byte) {
-    endsWithSeparator = i + 1 == path.size() && byte == syntax.separator;
-    return true;
-  });
-  return endsWithSeparator;
-}
+// Byte-by-byte search is sound only while this holds (see the header).
+static_assert(std::ranges::all_of(ForbiddenNameChars, [](char c) {
+  return c > 0 && c < 0x40 && !(c >= '0' && c <= '9');
+}));
 
-}  // namespace
-
-std::int32_t EndsWithSeparator(std::string_view path, const PathSyntax& syntax) {
+std::int32_t EndsWithSeparator(std::string_view path) {
   if (path.size() > MaxExaminedPathLength) return -2;
   if (path.empty()) return -3;
-  return LastIsSeparator(path, syntax) ? 1 : 0;
+  return path.back() == '/' ? 1 : 0;
 }
 
-std::string WithSeparator(std::string_view path, const PathSyntax& syntax) {
+std::string WithSeparator(std::string_view path) {
   std::string result(path);
-  if (!LastIsSeparator(path, syntax)) result += syntax.separator;
+  if (!result.ends_with('/')) result += '/';
   return result;
 }
 
-std::int32_t HasForbiddenChar(std::string_view name, std::string_view set,
-                              const PathSyntax& syntax) {
-  std::int32_t found = -1;
-  ForEachSingleByte(name, syntax.leadBytes, [&](std::size_t i, unsigned char byte) {
-    if (byte < 0x80 && set.find(static_cast<char>(byte)) != std::string_view::npos) {
-      found = static_cast<std::int32_t>(i);
-      return false;
-    }
-    return true;
-  });
-  return found;
+std::int32_t HasForbiddenChar(std::string_view name) {
+  const std::size_t at = name.find_first_of(ForbiddenNameChars);
+  return at == std::string_view::npos ? -1 : static_cast<std::int32_t>(at);
 }
 
 }  // namespace quorvale

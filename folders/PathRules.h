@@ -4,8 +4,6 @@
 #include <string>
 #include <string_view>
 
-#include "platform/PathSyntax.h"
-
 namespace quorvale {
 
 // Length limits of path texts, in bytes.
@@ -19,23 +17,24 @@ inline constexpr std::size_t MaxOutputPathLength = 2047;
 // and ']' is an ordinary name character.
 inline constexpr std::string_view ForbiddenNameChars = "<>'=?*;:\"";
 
-// 1 when the last character of `path` is a single-byte separator; 0 when it
-// is not (also when the last byte is the second byte of a double-byte
-// character); -2 when `path` is 2048 bytes or longer; -3 when it is empty.
-// '/' is below every second byte of the code pages we support, so a last
-// '/' is always a separator; only a '\' needs the lead bytes before it.
-std::int32_t EndsWithSeparator(std::string_view path, const PathSyntax& syntax);
+// Paths are spelled with '/' and have no drive part. They are bytes in the
+// locale's code set, which may have multibyte characters (Shift-JIS, GBK,
+// GB18030, UHC, Big5), but '/' and the forbidden name characters are ASCII
+// symbols below 0x40, and a byte after the first of such a character is
+// 0x40 or above (or a digit, in GB18030's four-byte ones). So a byte these
+// rules look for is always a character of its own, wherever it stands, and
+// no rule walks the text from its front to find where characters begin.
 
-// `path` unchanged when its last character is a single-byte separator (as
-// EndsWithSeparator decides, but at any length, so a long text never gets a
-// second one), else `path` and one separator (so an empty text becomes a
-// lone separator).
-std::string WithSeparator(std::string_view path, const PathSyntax& syntax);
+// 1 when `path` ends in '/'; 0 when it does not; -2 when `path` is 2048
+// bytes or longer; -3 when it is empty.
+std::int32_t EndsWithSeparator(std::string_view path);
 
-// The byte offset of the first single-byte character of `name` below 0x80
-// that is in `set`, or -1. A lead byte with a byte after it starts a
-// two-byte character, which never counts.
-std::int32_t HasForbiddenChar(std::string_view name, std::string_view set,
-                              const PathSyntax& syntax);
+// `path` unchanged when it ends in '/' (at any length, so a long text never
+// gets a second one), else `path` and one '/' (so an empty text becomes the
+// root).
+std::string WithSeparator(std::string_view path);
+
+// The byte offset of the first of ForbiddenNameChars in `name`, or -1.
+std::int32_t HasForbiddenChar(std::string_view name);
 
 }  // namespace quorvale

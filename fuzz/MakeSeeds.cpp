@@ -1,7 +1,7 @@
 // Writes the fuzzers' seed corpus: small JPEG files of every kind the
 // decoder meets (baseline, progressive, grey, CMYK, restart markers,
 // arithmetic coding, Exif, tiny and cut-short ones), the same behind the
-// rectangles of the region fuzzer, and path texts in both syntaxes.
+// rectangles of the region fuzzer, and path texts.
 // Usage: make_seeds FOLDER; makes FOLDER/jpeg, FOLDER/region and
 // FOLDER/path_rules.
 #include <cstdio>
@@ -85,24 +85,10 @@ int main(int argc, char** argv) {
     }
   }
 
-  // The first byte picks the syntax: 0 '/' plain, 1 '/' Shift-JIS,
-  // 2 '\' Shift-JIS, 3 '\' wide East Asian lead bytes.
   const std::vector<std::pair<const char*, std::string>> paths = {
-      {"native", std::string("\x00/home/user/photos/", 19)},
-      {"native-sjis", std::string("\x01/photos/\x95\x5c/", 12)},
-      {"windows",
-       "\x02"
-       "D:\\out\\sub\\a.jpg"},
-      {"windows-trail",
-       "\x02"
-       "D:\\\x95\x5c"},
-      {"windows-lone-lead",
-       "\x02"
-       "C:\\a\x81"},
-      {"forbidden",
-       "\x03"
-       "C:\\<name>?*;=\"'"},
-      {"long", "\x02" + std::string(2047, 'a')},
+      {"folder", "/home/user/photos/"},       {"photo", "/out//sub/a.jpg"},
+      {"shift-jis", "/photos/\x95\x5c/\x95"}, {"forbidden", "<name>?*;=\"':"},
+      {"long", std::string(2047, 'a') + "/"},
   };
   for (const auto& [name, text] : paths) ok &= WriteFile(root / "path_rules" / name, text);
   return ok ? 0 : 1;

@@ -19,6 +19,8 @@
 
 namespace {
 
+using quorvale::DecodeStatus;
+
 constexpr std::size_t RectBytes = 8;
 
 int Fraction(const std::uint8_t* data, int of) {

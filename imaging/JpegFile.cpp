@@ -578,46 +578,6 @@ bool RunEncoder(Compressor& encoder, const Bitmap& bitmap, int quality, const Jp
   return true;
 }
 
-// Where the last single-byte separator (or drive colon) of a path is, and
-// whether the character just before it is one too.
-struct LastSeparator {
-  std::size_t index = std::string::npos;
-  bool followsSeparator = false;
-};
-
-LastSeparator FindLastSeparator(const std::string& path, const PathSyntax& syntax) {
-  LastSeparator found;
-  // '/' is never the second byte of a double-byte character, so it needs no
-  // walk over the lead bytes.
-  if (!syntax.driveColon && syntax.SeparatorStandsAlone()) {
-    const std::size_t index = path.rfind(syntax.separator);
-    if (index != std::string::npos) {
-      found = {index, index > 0 && path[index - 1] == syntax.separator};
-    }
-    return found;
-  }
-  ForEachSingleByte(path, syntax.leadBytes, [&](std::size_t i, unsigned char byte) {
-    if (byte == static_cast<unsigned char>(syntax.separator) ||
-        (syntax.driveColon && byte == ':')) {
-      // Only a separator right before this one, not a two-byte character.
-      const bool follows = found.index != std::string::npos && found.index + 1 == i;
-      found = {i, follows};
-    }
-    return true;
-  });
-  return found;
-}
-
-// The folder part of `path` whose last separator is `last`: that separator
-// dropped unless it follows a separator or a colon, or is the root.
-std::string FolderBefore(const std::string& path, const LastSeparator& last,
-                         const PathSyntax& syntax) {
-  if (last.index == std::string::npos) return std::string();
-  const bool keep =
-      path[last.index] != syntax.separator || last.index == 0 || last.followsSeparator;
-  return path.substr(0, keep ? last.index + 1 : last.index);
-}
-
 // DecodeJpegFile, asking `admit` before any pixel memory is had.
 DecodeResult DecodeFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
                         const DecodeAdmission& admit, const DecodeRegion& region) {
@@ -661,8 +621,11 @@ std::optional<std::vector<std::uint8_t>> EncodeJpeg(const Bitmap& bitmap, int qu
   }
 }
 
-std::string FolderOfPath(const std::string& path, const PathSyntax& syntax) {
-  return FolderBefore(path, FindLastSeparator(path, syntax), syntax);
+std::string FolderOfPath(const std::string& path) {
+  const std::size_t last = path.rfind('/');
+  if (last == std::string::npos) return std::string();
+  const bool keep = last == 0 || path[last - 1] == '/';
+  return path.substr(0, keep ? last + 1 : last);
 }
 
 DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
@@ -680,8 +643,7 @@ SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quali
     result.status = SaveStatus::NoPath;
     return result;
   }
-  const LastSeparator last = FindLastSeparator(path, PathSyntax::Native());
-  result.folder = FolderBefore(path, last, PathSyntax::Native());
+  result.folder = FolderOfPath(path);
   const std::optional<std::vector<std::uint8_t>> bytes =
       path.back() == '/' ? std::nullopt : EncodeJpeg(bitmap, quality, extras);
   if (!bytes) {
@@ -706,7 +668,7 @@ SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quali
     result.error = errno;
     return result;
   }
-  const std::string name = last.index == std::string::npos ? path : path.substr(last.index + 1);
+  const std::string name = path.substr(path.rfind('/') + 1);
   result.error =
       WriteFileReplacing(folder.Get(), name, *bytes, TemporaryFileKind::Unnamed, replace);
   if (result.error != 0) {

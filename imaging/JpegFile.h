@@ -11,7 +11,6 @@
 #include "imaging/Cancel.h"
 #include "imaging/SizeTable.h"
 #include "imaging/TrimPosition.h"
-#include "platform/PathSyntax.h"
 
 namespace quorvale {
 
@@ -25,9 +24,9 @@ enum class DecodeStatus {
 
 struct DecodeResult {
   DecodeStatus status = DecodeStatus::Decoded;
-  std::string reason;  // libjpeg's message or the system's, when not decoded
-  int warnings = 0;    // corrupt or missing data passed over (grey rows)
-  std::string warning; // the first of them, as libjpeg words it
+  std::string reason;   // libjpeg's message or the system's, when not decoded
+  int warnings = 0;     // corrupt or missing data passed over (grey rows)
+  std::string warning;  // the first of them, as libjpeg words it
   bool Ok() const { return status == DecodeStatus::Decoded; }
 };
 
@@ -115,11 +114,11 @@ struct JpegExtras {
 std::optional<std::vector<std::uint8_t>> EncodeJpeg(const Bitmap& bitmap, int quality,
                                                     const JpegExtras& extras = {});
 
-// The folder part of `path`: up to its last single-byte separator (or drive
-// colon), that separator dropped unless it follows a separator or a colon,
-// or is the root. D:\out\sub\a.jpg gives D:\out\sub, D:\a.jpg gives D:\,
-// /out/a.jpg gives /out and /a.jpg gives /.
-std::string FolderOfPath(const std::string& path, const PathSyntax& syntax);
+// The folder part of `path`: up to its last '/', that '/' dropped unless it
+// follows another or is the root; empty when there is none. /out/a.jpg gives
+// /out, /a.jpg gives / and /out//a.jpg gives /out//. No byte of a multibyte
+// character is a '/' (0x2F), so the last one is found from the end.
+std::string FolderOfPath(const std::string& path);
 
 enum class SaveStatus {
   Saved,

@@ -25,10 +25,9 @@ struct ScanResult {
   UnlistedFolders unlisted;
 };
 
-ScanResult Scan(const std::string& folder, const ScanRules& rules = {},
-                const PathSyntax& syntax = PathSyntax::Native()) {
+ScanResult Scan(const std::string& folder, const ScanRules& rules = {}) {
   ScanResult result;
-  CollectFilesRecursive(folder, rules, result.list, result.counts, syntax, &result.unlisted);
+  CollectFilesRecursive(folder, rules, result.list, result.counts, &result.unlisted);
   return result;
 }
 
@@ -166,8 +165,7 @@ TEST_F(FolderScan, ShiftJisNameEndingInBackslashByteGetsOneSeparator) {
   // 表 in Shift-JIS is 0x95 0x5C; on this file system it is just two bytes.
   const std::string hyo = "\x95\x5C";
   box.Fill({hyo + "/a.jpg", hyo + "/" + hyo + "/b.jpg"});
-  const PathSyntax syntax{'/', false, LeadByteSet::ShiftJis()};
-  const ScanResult r = Scan(box.Path(hyo), {}, syntax);
+  const ScanResult r = Scan(box.Path(hyo));
   EXPECT_EQ(r.list, (PathList{box.Path(hyo + "/a.jpg"), box.Path(hyo + "/" + hyo + "/b.jpg")}));
 }
 
