@@ -94,9 +94,8 @@ TEST_F(PrintOptionsTest, TheReportDrawsEachTrimOnItsThumbnailInTheLogsOrder) {
   for (const Photo& p : photos)
     box.Write("in/" + std::string(p.name), MakeJpeg(p.width, p.height, testing::PhotoPixel));
   box.Write("in/broken.jpg", "no photo");
-  const Result result =
-      Run({"--size", "hagaki", "--reduce", "--quality", "80", "--keep-times", "--report",
-           "report.html", "in", "out"});
+  const Result result = Run({"--size", "hagaki", "--reduce", "--quality", "80", "--keep-times",
+                             "--report", "report.html", "in", "out"});
   EXPECT_EQ(result.status, 1) << result.err;
 
   const std::string page = box.Read("report.html");
