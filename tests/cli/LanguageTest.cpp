@@ -62,7 +62,7 @@ TEST_P(LanguageTest, HelpAndUsageErrorsSpeakTheLocale) {
 // A run with a save, a skip and a problem: standard output and --json are
 // the bytes of the English run, the answer on standard error and the report
 // page are in the locale's language.
-TEST_P(LanguageTest, OnlyStandardErrorAndTheReportChangeLanguage) {
+TEST_P(LanguageTest, OnlyStderrAndTheReportChange) {
   const bool japanese = GetParam().japanese;
   box.Write("in/a.jpg", testing::MakeJpeg(600, 400, testing::PhotoPixel));
   box.Write("in/b.jpg", testing::MakeJpeg(300, 200, testing::PhotoPixel));
