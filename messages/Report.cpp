@@ -129,6 +129,8 @@ std::string Sizes(const ReportEntry& entry) {
   if (entry.crop) {
     char position[32];
     std::snprintf(position, sizeof position, "%.3g", entry.position);
+    // TRANSLATORS: the crop's size ("1000 × 800"), its top left corner and
+    // its position along the free axis (0 left or top, 0.5 centred, 1 right or bottom).
     text += " → " + Format(Translate("crop %s at %d, %d (position %s)"),
                            Size(entry.crop->width, entry.crop->height).c_str(), entry.crop->left,
                            entry.crop->top, position);
@@ -174,6 +176,7 @@ const char* CardWord(PhotoOutcome outcome, bool dryRun) {
 // photos were treated, then the options.
 std::string SettingsLine(const ReportSettings& settings) {
   std::string text = settings.size + ": " + Size(settings.longSide, settings.shortSide) + " px";
+  // TRANSLATORS: follows the target's pixels: "L (…): 2000 × 1401 px at 400 dpi".
   if (settings.dpi > 0) text += Format(Translate(" at %d dpi"), settings.dpi);
   std::vector<std::string> parts;
   if (settings.trim) parts.emplace_back(Translate("trimmed to the aspect"));
