@@ -225,18 +225,18 @@ std::string Apply(Option option, const std::string& value, CommandLine& line, bo
       const std::optional<double> position = ParseCropPosition(value);
       if (!position) {
         return InvalidValue(value, "--crop-position",
-                            "top, centre, bottom, left, right or a number from 0 to 1");
+                            Translate("top, centre, bottom, left, right or a number from 0 to 1"));
       }
       line.cropPosition = *position;
       break;
     }
     case Option::Crops:
-      if (value.empty()) return "option --crops needs a file name";
+      if (value.empty()) return Translate("option --crops needs a file name");
       line.cropsPath = value;
       break;
     case Option::Fit:
       if (value != "trim" && value != "border") {
-        return InvalidValue(value, "--fit", "trim or border");
+        return InvalidValue(value, "--fit", Translate("trim or border"));
       }
       line.fit = value == "border" ? Fit::Border : Fit::Trim;
       break;
@@ -408,9 +408,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string LoadCrops(CommandLine& line) {
   if (line.cropsPath.empty()) return std::string();
-  const std::string named = "--crops '" + line.cropsPath + "'";
-  std::FILE* file = std::fopen(line.cropsPath.c_str(), "rbe");
-  if (file == nullptr) return "cannot read " + named + ": " + std::strerror(errno);
+  const char* path = line.cropsPath.c_str();
+  std::FILE* file = std::fopen(path, "rbe");
+  if (file == nullptr) {
+    const int error = errno;  // before the catalogue is opened
+    return Format(Translate("cannot read --crops '%s': %s"), path, std::strerror(error));
+  }
   std::string text;
   char buffer[65536];
   std::size_t n;
@@ -418,7 +421,7 @@ std::string LoadCrops(CommandLine& line) {
   const bool failed = std::ferror(file) != 0;
   const int error = errno;
   std::fclose(file);
-  if (failed) return "cannot read " + named + ": " + std::strerror(error);
+  if (failed) return Format(Translate("cannot read --crops '%s': %s"), path, std::strerror(error));
 
   CropFile crops = ParseCropFile(text);
   if (!crops.error) {
@@ -428,33 +431,33 @@ std::string LoadCrops(CommandLine& line) {
   const char* why = "";
   switch (crops.error->kind) {
     case CropFileError::ExpectedObject:
-      why = "expected a JSON object '{'";
+      why = Translate("expected a JSON object '{'");
       break;
     case CropFileError::ExpectedPath:
-      why = "expected a photo's path in double quotes";
+      why = Translate("expected a photo's path in double quotes");
       break;
     case CropFileError::ExpectedColon:
-      why = "expected ':' after the path";
+      why = Translate("expected ':' after the path");
       break;
     case CropFileError::ExpectedComma:
-      why = "expected ',' or '}'";
+      why = Translate("expected ',' or '}'");
       break;
     case CropFileError::TrailingText:
-      why = "unexpected text after the object";
+      why = Translate("unexpected text after the object");
       break;
     case CropFileError::BadString:
-      why = "a control character, a bad escape or a missing closing quote in a string";
+      why = Translate("a control character, a bad escape or a missing closing quote in a string");
       break;
     case CropFileError::BadPosition:
-      why =
+      why = Translate(
           "a position is a number from 0 to 1 or \"top\", \"centre\", \"center\", "
-          "\"bottom\", \"left\" or \"right\"";
+          "\"bottom\", \"left\" or \"right\"");
       break;
     case CropFileError::DuplicatePath:
-      why = "the path is given twice";
+      why = Translate("the path is given twice");
       break;
   }
-  return named + " line " + std::to_string(crops.error->line) + ": " + why;
+  return Format(Translate("--crops '%s' line %d: %s"), path, crops.error->line, why);
 }
 
 std::string AbsoluteFolder(const std::string& folder, const std::string& currentFolder,

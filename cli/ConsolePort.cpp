@@ -172,8 +172,8 @@ void ConsolePort::NameUnlistedFolders(const UnlistedFolders& folders) {
 
 void ConsolePort::NameUnknownCrops(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
-    WriteLine(err_,
-              "quorvale-batch: --crops: no photo '" + ForStandardError(path) + "' in this run");
+    WriteLine(err_, "quorvale-batch: " + Format(Translate("--crops: no photo '%s' in this run"),
+                                                ForStandardError(path).c_str()));
   }
 }
 

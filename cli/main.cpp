@@ -75,7 +75,7 @@ quorvale::ReportSettings ReportSettingsFor(const quorvale::cli::CommandLine& lin
   settings.longSide = target.L;
   settings.shortSide = target.S;
   settings.dpi = line.size->kind == SizeKind::Print ? line.dpi : 0;
-  settings.trim = !line.noTrim;
+  settings.trim = !line.noTrim && line.fit != Fit::Border;
   settings.reduce = line.reduce;
   settings.highQuality = line.highQuality;
   settings.quality = line.quality;
@@ -92,6 +92,11 @@ quorvale::ReportSettings ReportSettingsFor(const quorvale::cli::CommandLine& lin
       {line.stopOnProblem, "--on-problem stop"},
       {line.dryRun, "--dry-run"},
   };
+  if (line.fit == Fit::Border) settings.options.emplace_back("--fit border");
+  if (line.cropPosition != 0.5) {
+    settings.options.push_back(Format("--crop-position %g", line.cropPosition));
+  }
+  if (!line.cropsPath.empty()) settings.options.push_back("--crops " + line.cropsPath);
   for (const auto& [given, name] : flags) {
     if (given) settings.options.emplace_back(name);
   }
