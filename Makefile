@@ -1,5 +1,5 @@
-# make run   installs what is missing, builds and starts Quorvale
-# make test  installs what is missing, builds and runs every test
+# make run   installs what the two programs need, builds only them and starts Quorvale
+# make test  installs the test and benchmark tools too, builds and runs every test
 # make sanitize  the tests again under AddressSanitizer and UBSan
 # make tsan      the core and command-line tests under ThreadSanitizer
 # make bench     the benchmarks (see README)
@@ -7,6 +7,7 @@
 # make fuzz      builds the libFuzzer targets with clang, runs each FUZZ_SECONDS
 
 BUILD      ?= build
+RUN_BUILD  ?= build-run
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 PACKAGE_BUILD ?= build-package
@@ -14,13 +15,20 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 
-PACKAGES = cmake g++ make pkg-config \
-           libjpeg62-turbo-dev libjpeg-turbo-progs \
-           libgtest-dev libgmock-dev libbenchmark-dev libimage-exiftool-perl \
-           qt6-base-dev qt6-base-dev-tools qt6-translations-l10n \
-           fonts-ipafont-gothic fonts-ipafont-mincho \
-           xdg-utils \
-           clang libclang-rt-14-dev
+# What building and running quorvale and quorvale-batch needs: `make run`.
+RUN_PACKAGES = cmake g++ make pkg-config \
+               libjpeg62-turbo-dev \
+               qt6-base-dev qt6-base-dev-tools qt6-translations-l10n \
+               fonts-ipafont-gothic fonts-ipafont-mincho \
+               xdg-utils gettext
+
+# The tests, benchmarks and fuzzers add these (locales: the sources the
+# language test makes ja_JP.UTF-8 from).
+TEST_PACKAGES = libjpeg-turbo-progs \
+                libgtest-dev libgmock-dev libbenchmark-dev libimage-exiftool-perl \
+                clang libclang-rt-14-dev locales
+
+PACKAGES = $(RUN_PACKAGES) $(TEST_PACKAGES)
 
 # Only `make package` needs these: dpkg-shlibdeps (dpkg-dev) and file for
 # the computed Depends, and the checkers of the package and its metadata.
@@ -40,12 +48,15 @@ define install_missing
 	fi
 endef
 
-.PHONY: all deps package-deps configure build test sanitize tsan fuzz run bench package clean format
+.PHONY: all deps run-deps package-deps configure build test sanitize tsan fuzz run bench package clean format
 
 all: build
 
 deps:
 	$(call install_missing,$(PACKAGES))
+
+run-deps:
+	$(call install_missing,$(RUN_PACKAGES))
 
 package-deps: deps
 	$(call install_missing,$(PACKAGE_TOOLS))
@@ -58,14 +69,17 @@ configure: deps $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
+# The tests expect English words from quorvale-batch unless they choose a
+# locale themselves.
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+	cd $(BUILD) && LANGUAGE= LC_ALL=C.UTF-8 QT_QPA_PLATFORM=offscreen \
+	  ctest --output-on-failure -j$(JOBS)
 
 sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUORVALE_SANITIZE=ON \
 	  -DQUORVALE_BUILD_BENCHMARKS=OFF
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
-	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen \
+	cd $(ASAN_BUILD) && LANGUAGE= LC_ALL=C.UTF-8 QT_QPA_PLATFORM=offscreen \
 	  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j$(JOBS)
 
@@ -74,7 +88,8 @@ tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUORVALE_SANITIZE_THREAD=ON \
 	  -DQUORVALE_BUILD_BENCHMARKS=OFF -DQUORVALE_BUILD_APP=OFF
 	cmake --build $(TSAN_BUILD) -j$(JOBS)
-	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j$(JOBS)
+	cd $(TSAN_BUILD) && LANGUAGE= LC_ALL=C.UTF-8 TSAN_OPTIONS=halt_on_error=1 \
+	  ctest --output-on-failure -j$(JOBS)
 
 # clang with libFuzzer in a build folder of its own; the seed corpus is made
 # afresh, the corpus each target grows is kept in $(FUZZ_BUILD)/fuzz/corpus.
@@ -85,8 +100,13 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzzers
 	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-run: build
-	$(BUILD)/app/quorvale
+# A build folder of its own without tests or benchmarks, and only the two
+# programs built in it.
+run: run-deps
+	cmake -S . -B $(RUN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQUORVALE_BUILD_TESTS=OFF -DQUORVALE_BUILD_BENCHMARKS=OFF
+	cmake --build $(RUN_BUILD) -j$(JOBS) --target quorvale quorvale-batch
+	$(RUN_BUILD)/app/quorvale
 
 bench: build
 	$(BUILD)/bench/imaging_bench
@@ -116,4 +136,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(PACKAGE_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(RUN_BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(PACKAGE_BUILD) $(FUZZ_BUILD)

@@ -1,6 +1,7 @@
 #include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "app/Application.h"
 #include "app/MainWindow.h"
@@ -16,9 +17,24 @@ void EndOnFatal(QtMsgType type, const QMessageLogContext& context, const QString
   if (type == QtFatalMsg) std::_Exit(0);
 }
 
+constexpr char kHelp[] = R"(Usage: quorvale
+Opens the Quorvale window, which trims and reduces folders of JPEG photos to
+print sizes (its texts are Japanese). quorvale-batch does the same from the
+command line.
+
+  -h, --help     show this help and exit
+      --version  show the version and exit
+)";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before the application object, which needs a display.
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--version") return std::printf("quorvale (Quorvale) %s\n", QUORVALE_VERSION) < 0;
+    if (arg == "--help" || arg == "-h") return std::fputs(kHelp, stdout) < 0;
+  }
   // Made first so that it outlives the application, whose notify uses it.
   quorvale::QtDialogs dialogs;
   const QtMessageHandler previous = qInstallMessageHandler(EndOnFatal);

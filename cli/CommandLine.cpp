@@ -12,6 +12,7 @@
 #include "batch/CropFile.h"
 #include "messages/Messages.h"
 #include "messages/Report.h"
+#include "messages/Translate.h"
 
 namespace quorvale::cli {
 namespace {
@@ -122,7 +123,8 @@ const SizePreset& DefaultSize() {
 }
 
 std::string InvalidValue(const std::string& value, const char* option, const char* expected) {
-  return "invalid value '" + value + "' for " + option + " (expected " + expected + ")";
+  return Format(Translate("invalid value '%s' for %s (expected %s)"), value.c_str(), option,
+                expected);
 }
 
 // Applies one option; an error text when its value is not acceptable.
@@ -131,27 +133,31 @@ std::string Apply(Option option, const std::string& value, CommandLine& line, bo
   switch (option) {
     case Option::Size:
       line.size = FindSize(value);
-      if (line.size == nullptr) return "unknown size '" + value + "' for --size (see --list-sizes)";
+      if (line.size == nullptr) {
+        return Format(Translate("unknown size '%s' for --size (see --list-sizes)"), value.c_str());
+      }
       break;
     case Option::Dpi: {
       const std::optional<int> dpi = ParseNumber(value);
       const auto resolutions = PrintResolutions();
       if (!dpi || std::none_of(resolutions.begin(), resolutions.end(),
                                [&](const PrintResolution& r) { return r.dpi == *dpi; })) {
-        return InvalidValue(value, "--dpi", "150, 200, 300, 320 or 400");
+        return InvalidValue(value, "--dpi", Translate("150, 200, 300, 320 or 400"));
       }
       line.dpi = *dpi;
       break;
     }
     case Option::Jobs: {
       const std::optional<int> jobs = ParseNumber(value);
-      if (!jobs || *jobs < 1 || *jobs > MaxJobs) return InvalidValue(value, "--jobs", "1 to 64");
+      if (!jobs || *jobs < 1 || *jobs > MaxJobs)
+        return InvalidValue(value, "--jobs", Translate("1 to 64"));
       line.jobs = *jobs;
       break;
     }
     case Option::Quality: {
       const std::optional<int> quality = ParseNumber(value);
-      if (!quality || *quality > 100) return InvalidValue(value, "--quality", "0 to 100");
+      if (!quality || *quality > 100)
+        return InvalidValue(value, "--quality", Translate("0 to 100"));
       line.quality = *quality;
       break;
     }
@@ -161,7 +167,7 @@ std::string Apply(Option option, const std::string& value, CommandLine& line, bo
       } else if (value == "stop") {
         line.stopOnProblem = true;
       } else {
-        return InvalidValue(value, "--on-problem", "continue or stop");
+        return InvalidValue(value, "--on-problem", Translate("continue or stop"));
       }
       break;
     case Option::Reduce:
@@ -188,7 +194,7 @@ std::string Apply(Option option, const std::string& value, CommandLine& line, bo
       break;
     case Option::Existing:
       if (value != "stop" && value != "overwrite" && value != "skip") {
-        return InvalidValue(value, "--existing", "stop, overwrite or skip");
+        return InvalidValue(value, "--existing", Translate("stop, overwrite or skip"));
       }
       line.overwrite = value == "overwrite";
       line.skipExisting = value == "skip";
@@ -209,7 +215,7 @@ std::string Apply(Option option, const std::string& value, CommandLine& line, bo
       line.largePhotos = true;
       break;
     case Option::Report:
-      if (value.empty()) return "option --report needs a file name";
+      if (value.empty()) return Translate("option --report needs a file name");
       line.reportPath = value;
       break;
     case Option::DryRun:
@@ -219,18 +225,18 @@ std::string Apply(Option option, const std::string& value, CommandLine& line, bo
       const std::optional<double> position = ParseCropPosition(value);
       if (!position) {
         return InvalidValue(value, "--crop-position",
-                            "top, centre, bottom, left, right or a number from 0 to 1");
+                            Translate("top, centre, bottom, left, right or a number from 0 to 1"));
       }
       line.cropPosition = *position;
       break;
     }
     case Option::Crops:
-      if (value.empty()) return "option --crops needs a file name";
+      if (value.empty()) return Translate("option --crops needs a file name");
       line.cropsPath = value;
       break;
     case Option::Fit:
       if (value != "trim" && value != "border") {
-        return InvalidValue(value, "--fit", "trim or border");
+        return InvalidValue(value, "--fit", Translate("trim or border"));
       }
       line.fit = value == "border" ? Fit::Border : Fit::Trim;
       break;
@@ -292,11 +298,13 @@ std::string CheckFolders(const CommandLine& line) {
   struct stat st {};
   if (!line.inputFolder.empty() &&
       (::stat(line.inputFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) {
-    return "INPUT_FOLDER '" + line.inputFolder + "' is not an existing folder";
+    return Format(Translate("INPUT_FOLDER '%s' is not an existing folder"),
+                  line.inputFolder.c_str());
   }
   if (!line.outputFolder.empty() && ::stat(line.outputFolder.c_str(), &st) == 0 &&
       !S_ISDIR(st.st_mode)) {
-    return "OUTPUT_FOLDER '" + line.outputFolder + "' exists and is not a folder";
+    return Format(Translate("OUTPUT_FOLDER '%s' exists and is not a folder"),
+                  line.outputFolder.c_str());
   }
   return std::string();
 }
@@ -305,18 +313,22 @@ std::string CheckReportPath(const CommandLine& line, const std::string& currentF
   if (line.reportPath.empty()) return std::string();
   const std::string& given = line.reportPath;
   const std::string absolute = given.front() == '/' ? given : currentFolder + "/" + given;
-  const std::string refused = "refusing to write the report '" + given + "': ";
+  const char* refused = nullptr;
   switch (given.back() == '/' ? ReportPlace::NotAFile
                               : CheckReportPlace(absolute, line.inputFolder, line.outputFolder)) {
     case ReportPlace::Safe:
-      break;
+      return std::string();
     case ReportPlace::NotAFile:
-      return refused + "it is not a regular file";
+      refused = Translate("refusing to write the report '%s': it is not a regular file");
+      break;
     case ReportPlace::InInput:
-      return refused + "it is inside INPUT_FOLDER";
+      refused = Translate("refusing to write the report '%s': it is inside INPUT_FOLDER");
+      break;
     case ReportPlace::InOutput:
-      return refused + "it is inside OUTPUT_FOLDER";
+      refused = Translate("refusing to write the report '%s': it is inside OUTPUT_FOLDER");
+      break;
   }
+  if (refused != nullptr) return Format(refused, given.c_str());
   return std::string();
 }
 
@@ -348,7 +360,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     const std::string name = arg.substr(0, equals);
     const LongOption* known = arg.starts_with("--") ? FindOption(name) : nullptr;
     if (known == nullptr) {
-      result.error = "unknown option '" + name + "' (see --help)";
+      result.error = Format(Translate("unknown option '%s' (see --help)"), name.c_str());
       return result;
     }
     std::string value;
@@ -358,11 +370,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        result.error = "option " + name + " needs a value";
+        result.error = Format(Translate("option %s needs a value"), name.c_str());
         return result;
       }
     } else if (equals != std::string::npos) {
-      result.error = "option " + name + " takes no value";
+      result.error = Format(Translate("option %s takes no value"), name.c_str());
       return result;
     }
     result.error = Apply(known->option, value, line, help, version, listSizes);
@@ -376,16 +388,17 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
   } else if (listSizes) {
     line.action = Action::ListSizes;
   } else if (folders.size() < 2) {
-    result.error = folders.empty() ? "missing INPUT_FOLDER and OUTPUT_FOLDER (see --help)"
-                                   : "missing OUTPUT_FOLDER (see --help)";
+    result.error = folders.empty()
+                       ? Translate("missing INPUT_FOLDER and OUTPUT_FOLDER (see --help)")
+                       : Translate("missing OUTPUT_FOLDER (see --help)");
   } else if (folders.size() > 2) {
-    result.error = "unexpected argument '" + folders[2] + "' (see --help)";
+    result.error = Format(Translate("unexpected argument '%s' (see --help)"), folders[2].c_str());
   } else if (line.highQuality && !line.reduce && line.fit != Fit::Border) {
-    result.error = "option --high-quality needs --reduce";
+    result.error = Translate("option --high-quality needs --reduce");
   } else if (line.noTrim && line.fit == Fit::Border) {
-    result.error = "option --no-trim cannot be used with --fit border";
+    result.error = Translate("option --no-trim cannot be used with --fit border");
   } else if (line.noTrim && !line.reduce) {
-    result.error = "option --no-trim needs --reduce";
+    result.error = Translate("option --no-trim needs --reduce");
   } else {
     line.inputFolder = folders[0];
     line.outputFolder = folders[1];
@@ -395,9 +408,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string LoadCrops(CommandLine& line) {
   if (line.cropsPath.empty()) return std::string();
-  const std::string named = "--crops '" + line.cropsPath + "'";
-  std::FILE* file = std::fopen(line.cropsPath.c_str(), "rbe");
-  if (file == nullptr) return "cannot read " + named + ": " + std::strerror(errno);
+  const char* path = line.cropsPath.c_str();
+  std::FILE* file = std::fopen(path, "rbe");
+  if (file == nullptr) {
+    const int error = errno;  // before the catalogue is opened
+    return Format(Translate("cannot read --crops '%s': %s"), path, std::strerror(error));
+  }
   std::string text;
   char buffer[65536];
   std::size_t n;
@@ -405,7 +421,7 @@ std::string LoadCrops(CommandLine& line) {
   const bool failed = std::ferror(file) != 0;
   const int error = errno;
   std::fclose(file);
-  if (failed) return "cannot read " + named + ": " + std::strerror(error);
+  if (failed) return Format(Translate("cannot read --crops '%s': %s"), path, std::strerror(error));
 
   CropFile crops = ParseCropFile(text);
   if (!crops.error) {
@@ -415,33 +431,33 @@ std::string LoadCrops(CommandLine& line) {
   const char* why = "";
   switch (crops.error->kind) {
     case CropFileError::ExpectedObject:
-      why = "expected a JSON object '{'";
+      why = Translate("expected a JSON object '{'");
       break;
     case CropFileError::ExpectedPath:
-      why = "expected a photo's path in double quotes";
+      why = Translate("expected a photo's path in double quotes");
       break;
     case CropFileError::ExpectedColon:
-      why = "expected ':' after the path";
+      why = Translate("expected ':' after the path");
       break;
     case CropFileError::ExpectedComma:
-      why = "expected ',' or '}'";
+      why = Translate("expected ',' or '}'");
       break;
     case CropFileError::TrailingText:
-      why = "unexpected text after the object";
+      why = Translate("unexpected text after the object");
       break;
     case CropFileError::BadString:
-      why = "a control character, a bad escape or a missing closing quote in a string";
+      why = Translate("a control character, a bad escape or a missing closing quote in a string");
       break;
     case CropFileError::BadPosition:
-      why =
+      why = Translate(
           "a position is a number from 0 to 1 or \"top\", \"centre\", \"center\", "
-          "\"bottom\", \"left\" or \"right\"";
+          "\"bottom\", \"left\" or \"right\"");
       break;
     case CropFileError::DuplicatePath:
-      why = "the path is given twice";
+      why = Translate("the path is given twice");
       break;
   }
-  return named + " line " + std::to_string(crops.error->line) + ": " + why;
+  return Format(Translate("--crops '%s' line %d: %s"), path, crops.error->line, why);
 }
 
 std::string AbsoluteFolder(const std::string& folder, const std::string& currentFolder,
@@ -465,15 +481,17 @@ std::string AbsoluteFolder(const std::string& folder, const std::string& current
 }
 
 std::string HelpText() {
-  return R"(Usage: quorvale-batch [OPTION]... INPUT_FOLDER OUTPUT_FOLDER
-
-Trims every .jpg photo under INPUT_FOLDER to the aspect of a print or pixel
+  // One text per paragraph, so that a change retranslates only its own.
+  const char* const paragraphs[] = {
+      Translate(R"(Usage: quorvale-batch [OPTION]... INPUT_FOLDER OUTPUT_FOLDER
+)"),
+      Translate(R"(Trims every .jpg photo under INPUT_FOLDER to the aspect of a print or pixel
 size (about its centre unless told otherwise) or fits it inside that size
 with a white border, optionally reduces it to that size (never enlarging),
 and writes it as a new baseline JPEG at the same relative place under
 OUTPUT_FOLDER, creating folders as needed.
-
-Options:
+)"),
+      Translate(R"(Options:
   --size ID            target size, case-insensitive (default L);
                        --list-sizes shows every ID
   --dpi N              print resolution: 150, 200, 300, 320 or 400 (default 400);
@@ -534,32 +552,38 @@ Options:
   --list-sizes         list the sizes with their IDs and exit
   -h, --help           show this help and exit
       --version        show the version and exit
-
-A --crops file that is not such an object is refused, naming its line,
+)"),
+      Translate(R"(A --crops file that is not such an object is refused, naming its line,
 before anything is touched; a path in it that names no photo of the run is
 named on standard error.
-
-Both folders are made absolute against the current folder before the run;
+)"),
+      Translate(R"(Both folders are made absolute against the current folder before the run;
 INPUT_FOLDER is taken with a trailing '/', so INPUT_FOLDER/sub/a.jpg is
 written to OUTPUT_FOLDER/sub/a.jpg.
-
-Standard output has one line per photo (its path), a line for each problem
+)"),
+      Translate(R"(Standard output has one line per photo (its path), a line for each problem
 or skip, and the summary as the last line. Questions with the answer given,
 notices and, on a terminal, the progress line go to standard error, and
 so do the names of unlistable subfolders, of photos saved with damaged data
 and of photos the high-quality reduction declined. Ctrl-C, SIGTERM or
 SIGHUP stops the run after the photo in hand (one in the middle of a decode
 or a high-quality reduction is not saved); a second one ends the program.
-
-Exit status:
+)"),
+      Translate(R"(Exit status:
   0  the run finished with no error
   1  the run finished with errors, or was stopped
   2  the run did not start (usage error, a failed check, no JPEG files), or
      the --report page could not be written
-
-Example:
+)"),
+      Translate(R"(Example:
   quorvale-batch --size 2L --dpi 300 --reduce --high-quality photos prints
-)";
+)"),
+  };
+  std::string text;
+  for (const char* paragraph : paragraphs) {
+    text += (text.empty() ? "" : "\n") + std::string(paragraph);
+  }
+  return text;
 }
 
 std::string SizeListText(int dpi) {
@@ -582,10 +606,10 @@ std::string SizeListText(int dpi) {
                   SizeCaption(*row));
     text += line;
   }
-  std::snprintf(line, sizeof line,
-                "Print sizes are shown at %d dpi (--dpi scales them); fixed sizes never scale.\n",
+  return text +
+         Format(Translate("Print sizes are shown at %d dpi (--dpi scales them); fixed sizes never "
+                          "scale.\n"),
                 dpi);
-  return text + line;
 }
 
 }  // namespace quorvale::cli

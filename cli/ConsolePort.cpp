@@ -13,6 +13,7 @@
 #include "cli/JsonLines.h"
 #include "cli/TerminalText.h"
 #include "messages/Messages.h"
+#include "messages/Translate.h"
 
 namespace quorvale::cli {
 namespace {
@@ -118,7 +119,7 @@ void ConsolePort::PhotoFinished(const PhotoReport& report) {
   }
   if (report_ != nullptr) report_->Add(ReportEntryFor(report, line_.dryRun));
   if (report.outcome != PhotoOutcome::Saved) return;
-  for (const std::string& warning : WarningTexts(report.warnings)) {
+  for (const std::string& warning : WarningTexts(report.warnings, Wording::Locale)) {
     WriteLine(err_, "quorvale-batch: " + ForStandardError(report.input) + ": " + warning);
   }
 }
@@ -135,10 +136,12 @@ bool ConsolePort::Ask(const RunQuestion& question) {
   const char* answer;
   if (question.kind == Question::SameName) {
     yes = !line_.overwrite;
-    answer = yes ? "=> Yes, stop (no --overwrite)" : "=> No, replace (--overwrite)";
+    answer = yes ? Translate("=> Yes, stop (no --overwrite)")
+                 : Translate("=> No, replace (--overwrite)");
   } else {
     yes = line_.stopOnProblem;
-    answer = yes ? "=> Yes, stop (--on-problem stop)" : "=> No, continue (--on-problem continue)";
+    answer = yes ? Translate("=> Yes, stop (--on-problem stop)")
+                 : Translate("=> No, continue (--on-problem continue)");
   }
   WriteLine(err_, QuestionText({question.kind, ForStandardError(question.path)}) + "\n" + answer);
   return yes;
@@ -150,8 +153,7 @@ void ConsolePort::Progress(const RunProgress& progress) {
   const int columns = setup_.columns ? setup_.columns() : 0;
   // The last column stays free, so that the line never wraps.
   const int room = (columns > 0 ? columns : 80) - 1 - DisplayWidth(status_);
-  const auto elapsed =
-      std::chrono::duration_cast<std::chrono::milliseconds>(setup_.now() - start_);
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(setup_.now() - start_);
   status_ += ProgressSuffix(elapsed, ProgressCount{progress.done, progress.total}, room);
   DrawStatusLine();
 }
@@ -167,15 +169,16 @@ void ConsolePort::DecodeThreadsShort(int started, int wanted) {
 
 void ConsolePort::NameUnlistedFolders(const UnlistedFolders& folders) {
   for (const UnlistedFolder& folder : folders) {
-    WriteLine(err_, "quorvale-batch: cannot list the folder " + ForStandardError(folder.path) +
-                        ": " + std::strerror(folder.error));
+    WriteLine(err_, "quorvale-batch: " + Format(Translate("cannot list the folder %s: %s"),
+                                                ForStandardError(folder.path).c_str(),
+                                                std::strerror(folder.error)));
   }
 }
 
 void ConsolePort::NameUnknownCrops(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
-    WriteLine(err_,
-              "quorvale-batch: --crops: no photo '" + ForStandardError(path) + "' in this run");
+    WriteLine(err_, "quorvale-batch: " + Format(Translate("--crops: no photo '%s' in this run"),
+                                                ForStandardError(path).c_str()));
   }
 }
 

@@ -128,9 +128,10 @@ std::string PathFields(const char* key, const std::string& path) {
 std::string PhotoJson(const PhotoReport& report) {
   return "{\"type\":\"photo\"," + PathFields("input", report.input) + "," +
          PathFields("output", report.output) + ",\"outcome\":\"" + OutcomeWord(report.outcome) +
-         "\",\"log\":" + ArrayJson(PhotoLogLines(report)) + ",\"decoded\":" + SizeJson(report.decoded) +
-         ",\"crop\":" + SizeJson(report.crop) + ",\"saved\":" + SizeJson(report.saved) +
-         ",\"warnings\":" + ArrayJson(WarningTexts(report.warnings)) + "}";
+         "\",\"log\":" + ArrayJson(PhotoLogLines(report)) +
+         ",\"decoded\":" + SizeJson(report.decoded) + ",\"crop\":" + SizeJson(report.crop) +
+         ",\"saved\":" + SizeJson(report.saved) +
+         ",\"warnings\":" + ArrayJson(WarningTexts(report.warnings, Wording::English)) + "}";
 }
 
 std::string SummaryJson(const RunOutcome& outcome) {

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 #include <climits>
-
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -22,6 +22,7 @@
 #include "cli/JsonLines.h"
 #include "cli/TerminalText.h"
 #include "messages/Messages.h"
+#include "messages/Translate.h"
 #include "platform/CodePage.h"
 
 namespace {
@@ -52,6 +53,56 @@ std::string CurrentFolder() {
   return buffer;
 }
 
+// The size and options of the run, for the report page's heading.
+quorvale::ReportSettings ReportSettingsFor(const quorvale::cli::CommandLine& line) {
+  using namespace quorvale;
+  ReportSettings settings;
+  // The caption's run of blanks (ideographic ones too) lines up the
+  // window's buttons; one space is enough here.
+  std::string caption;
+  for (std::string_view rest = SizeCaption(*line.size); !rest.empty();) {
+    const bool wide = rest.starts_with("\u3000");
+    if (wide || rest.front() == ' ') {
+      if (!caption.empty() && caption.back() != ' ') caption += ' ';
+      rest.remove_prefix(wide ? 3 : 1);
+    } else {
+      caption += rest.front();
+      rest.remove_prefix(1);
+    }
+  }
+  settings.size = std::string(line.size->id) + " (" + caption + ")";
+  const LongShort target = TargetSize(*line.size, line.dpi);
+  settings.longSide = target.L;
+  settings.shortSide = target.S;
+  settings.dpi = line.size->kind == SizeKind::Print ? line.dpi : 0;
+  settings.trim = !line.noTrim && line.fit != Fit::Border;
+  settings.reduce = line.reduce;
+  settings.highQuality = line.highQuality;
+  settings.quality = line.quality;
+  const std::pair<bool, const char*> flags[] = {
+      {line.noSubfolders, "--no-subfolders"},
+      {line.keepSmall, "--keep-small"},
+      {line.autoOrient, "--auto-orient"},
+      {line.keepMetadata, "--keep-metadata"},
+      {line.writeDpi, "--write-dpi"},
+      {line.keepTimes, "--keep-times"},
+      {line.largePhotos, "--large-photos"},
+      {line.skipExisting, "--existing skip"},
+      {line.overwrite, "--overwrite"},
+      {line.stopOnProblem, "--on-problem stop"},
+      {line.dryRun, "--dry-run"},
+  };
+  if (line.fit == Fit::Border) settings.options.emplace_back("--fit border");
+  if (line.cropPosition != 0.5) {
+    settings.options.push_back(Format("--crop-position %g", line.cropPosition));
+  }
+  if (!line.cropsPath.empty()) settings.options.push_back("--crops " + line.cropsPath);
+  for (const auto& [given, name] : flags) {
+    if (given) settings.options.emplace_back(name);
+  }
+  return settings;
+}
+
 int Run(quorvale::cli::CommandLine& line) {
   using namespace quorvale;
   // The log shows absolute paths. Only a relative folder needs the current
@@ -62,7 +113,8 @@ int Run(quorvale::cli::CommandLine& line) {
   const bool needsCurrent =
       relative(line.inputFolder) || relative(line.outputFolder) || relative(line.reportPath);
   const std::string current = needsCurrent ? CurrentFolder() : std::string();
-  if (needsCurrent && current.empty()) return Fail("cannot determine the current folder");
+  if (needsCurrent && current.empty())
+    return Fail(Translate("cannot determine the current folder"));
   line.inputFolder = cli::AbsoluteFolder(line.inputFolder, current, true);
   line.outputFolder = cli::AbsoluteFolder(line.outputFolder, current, false);
   if (const std::string refused = cli::CheckFolders(line); !refused.empty()) return Fail(refused);
@@ -84,10 +136,14 @@ int Run(quorvale::cli::CommandLine& line) {
   // written stops it before any photo is touched.
   ReportWriter report;
   if (!line.reportPath.empty()) {
-    const std::string title = "Quorvale: " + line.inputFolder + " → " + line.outputFolder +
-                              (line.dryRun ? " (dry run)" : "");
-    if (!report.Open(line.reportPath, title)) {
-      return Fail("cannot write the report '" + line.reportPath + "': " + std::strerror(errno));
+    const std::string title = line.dryRun
+                                  ? Format(Translate("Quorvale: %s → %s (dry run)"),
+                                           line.inputFolder.c_str(), line.outputFolder.c_str())
+                                  : "Quorvale: " + line.inputFolder + " → " + line.outputFolder;
+    if (!report.Open(line.reportPath, title, ReportSettingsFor(line))) {
+      const int error = errno;  // before the catalogue is opened
+      return Fail(Format(Translate("cannot write the report '%s': %s"), line.reportPath.c_str(),
+                         std::strerror(error)));
     }
     port.WriteReportTo(&report);
   }
@@ -104,24 +160,32 @@ int Run(quorvale::cli::CommandLine& line) {
   // is a failure a script must see.
   const bool reportFailed = report.IsOpen() && !report.Finish(summary);
   if (reportFailed) {
-    std::fprintf(stderr, "quorvale-batch: cannot write the report '%s': %s\n",
-                 line.reportPath.c_str(), std::strerror(errno));
+    const int error = errno;  // before the catalogue is opened
+    std::fprintf(stderr, "quorvale-batch: %s\n",
+                 Format(Translate("cannot write the report '%s': %s"), line.reportPath.c_str(),
+                        std::strerror(error))
+                     .c_str());
   }
   if (outcome.otherJpegNames > 0) {
-    std::fprintf(stderr,
-                 "quorvale-batch: %d file(s) ending in .jpeg, .jpe or .jfif passed over "
-                 "(--all-jpeg-names takes them)\n",
-                 static_cast<int>(outcome.otherJpegNames));
+    std::fprintf(stderr, "quorvale-batch: %s\n",
+                 Format(TranslatePlural("%d file ending in .jpeg, .jpe or .jfif passed over "
+                                        "(--all-jpeg-names takes it)",
+                                        "%d files ending in .jpeg, .jpe or .jfif passed over "
+                                        "(--all-jpeg-names takes them)",
+                                        outcome.otherJpegNames),
+                        static_cast<int>(outcome.otherJpegNames))
+                     .c_str());
   }
   if (line.dryRun && outcome.started) {
-    std::fprintf(stderr, "quorvale-batch: --dry-run: no folder and no photo were written\n");
+    std::fprintf(stderr, "quorvale-batch: %s\n",
+                 Translate("--dry-run: no folder and no photo were written"));
   }
   if (!outcome.started) return kNotStarted;
 
   const std::string last = line.json ? cli::SummaryJson(outcome) : summary;
   std::printf("%s\n", last.c_str());
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "quorvale-batch: cannot write to standard output\n");
+    std::fprintf(stderr, "quorvale-batch: %s\n", Translate("cannot write to standard output"));
     return kFinishedWithProblems;
   }
   if (reportFailed) return kNotStarted;
@@ -133,6 +197,9 @@ int Run(quorvale::cli::CommandLine& line) {
 int main(int argc, char** argv) {
   using namespace quorvale;
   InitActiveCodePage();
+  // Only the messages: the log's numbers and the JSON stay as they are in
+  // every locale.
+  std::setlocale(LC_MESSAGES, "");
 
   cli::ParseResult parsed = cli::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.error.empty()) return Fail(parsed.error);
@@ -155,7 +222,7 @@ int main(int argc, char** argv) {
   try {
     return Run(line);
   } catch (const std::bad_alloc&) {
-    return Fail("out of memory");
+    return Fail(Translate("out of memory"));
   } catch (const std::exception& error) {
     return Fail(error.what());
   }

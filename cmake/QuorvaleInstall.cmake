@@ -1,8 +1,10 @@
 # quorvale_install_man(PAGE)
 # Installs the roff manual page PAGE (a file of the current source folder
 # whose name ends in its section, e.g. quorvale-batch.1) gzip'd into that
-# section's folder. gzip -n leaves the file's name and time out, so two
-# builds give the same bytes.
+# section's folder. A translated page names its language before the section
+# (quorvale-batch.ja.1) and goes, without it in its name, into that
+# language's folder (man/ja/man1/quorvale-batch.1.gz). gzip -n leaves the
+# file's name and time out, so two builds give the same bytes.
 function(quorvale_install_man page)
   get_filename_component(name ${page} NAME)
   string(REGEX MATCH "[1-9]$" section ${name})
@@ -18,5 +20,11 @@ function(quorvale_install_man page)
     COMMENT "Compressing the manual page ${name}"
     VERBATIM)
   add_custom_target(man_${name} ALL DEPENDS ${copy}.gz)
-  install(FILES ${copy}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+  set(folder ${CMAKE_INSTALL_MANDIR}/man${section})
+  set(installed ${name})
+  if(name MATCHES "^(.+)\\.([a-z][a-z](_[A-Z][A-Z])?)\\.[1-9]$")
+    set(folder ${CMAKE_INSTALL_MANDIR}/${CMAKE_MATCH_2}/man${section})
+    set(installed ${CMAKE_MATCH_1}.${section})
+  endif()
+  install(FILES ${copy}.gz DESTINATION ${folder} RENAME ${installed}.gz)
 endfunction()

@@ -1,5 +1,7 @@
 # quorvale_add_test(NAME name SOURCES files... LIBS targets...)
 # One GoogleTest executable per library, each test case registered with CTest.
+# A parameterized case is named by its name generator, never by a dump of its
+# parameter's bytes (NO_PRETTY_VALUES), so that `ctest -N` fits a terminal.
 include(GoogleTest)
 
 function(quorvale_add_test)
@@ -10,5 +12,6 @@ function(quorvale_add_test)
   target_include_directories(${ARG_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   gtest_discover_tests(${ARG_NAME}
     DISCOVERY_TIMEOUT 60
+    NO_PRETTY_VALUES
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()

@@ -1,25 +1,15 @@
 #include "messages/Messages.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <string_view>
 #include <utility>
+
+#include "messages/Translate.h"
 
 namespace quorvale {
 namespace {
 
 constexpr const char* kStopLine = "中断";
-
-// printf into a string of at most 2047 bytes, as the window's texts are.
-__attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...) {
-  char text[2048];
-  va_list values;
-  va_start(values, format);
-  std::vsnprintf(text, sizeof text, format, values);
-  va_end(values);
-  return text;
-}
 
 // The box of a failed save: the stored text first, then the output path and
 // the system's reason, so the operator can tell a full disk from a
@@ -63,24 +53,15 @@ const char* OutcomeLine(const PhotoReport& report) {
 
 const char* SizeCaption(const SizePreset& size) {
   static constexpr std::pair<std::string_view, const char*> Captions[] = {
-    {"L", "L　     89mm×127mm"},
-    {"hagaki", "はがき 102mm×152mm"},
-    {"2L", "2L　   127mm×178mm"},
-    {"yatsugiri", "八切　 165mm×216mm"},
-    {"mutsugiri", "六切　 203mm×254mm"},
-    {"w-mutsugiri", "W六切　203mm×305mm"},
-    {"A4", "A4　   210mm×297mm"},
-    {"yotsugiri", "四切　 254mm×305mm"},
-    {"w-yotsugiri", "W四切　254mm×368mm"},
-    {"4base", "4Base　1536px×1024px"},
-    {"16base", "16Base 3072px×2048px"},
-    {"svga", "SVGA    800px× 600px"},
-    {"xga", "XGA    1024px× 768px"},
-    {"sxga", "SXGA   1280px×1024px"},
-    {"qvga", "QVGA    320px× 240px"},
-    {"sxga-1600", "SXGA   1600px×1200px"},
-    {"sxga-2048", "SXGA   2048px×1536px"},
-    {"vga", "VGA     640px× 480px"},
+      {"L", "L　     89mm×127mm"},           {"hagaki", "はがき 102mm×152mm"},
+      {"2L", "2L　   127mm×178mm"},          {"yatsugiri", "八切　 165mm×216mm"},
+      {"mutsugiri", "六切　 203mm×254mm"},   {"w-mutsugiri", "W六切　203mm×305mm"},
+      {"A4", "A4　   210mm×297mm"},          {"yotsugiri", "四切　 254mm×305mm"},
+      {"w-yotsugiri", "W四切　254mm×368mm"}, {"4base", "4Base　1536px×1024px"},
+      {"16base", "16Base 3072px×2048px"},    {"svga", "SVGA    800px× 600px"},
+      {"xga", "XGA    1024px× 768px"},       {"sxga", "SXGA   1280px×1024px"},
+      {"qvga", "QVGA    320px× 240px"},      {"sxga-1600", "SXGA   1600px×1200px"},
+      {"sxga-2048", "SXGA   2048px×1536px"}, {"vga", "VGA     640px× 480px"},
   };
   for (const auto& [id, caption] : Captions) {
     if (id == size.id) return caption;
@@ -189,28 +170,35 @@ std::string DeclineText(const HighQualityDecline& decline) {
   return {};
 }
 
-std::vector<std::string> WarningTexts(const PhotoWarnings& warnings) {
+std::vector<std::string> WarningTexts(const PhotoWarnings& warnings, Wording wording) {
   std::vector<std::string> texts;
   if (warnings.damage > 0) {
-    texts.push_back("the JPEG data ended early or was corrupt (" +
-                    std::to_string(warnings.damage) +
-                    (warnings.damage == 1 ? " warning" : " warnings") +
-                    ", first: " + warnings.firstDamage + "); the rows it left out are grey");
+    texts.push_back(Format(TranslatePlural("the JPEG data ended early or was corrupt (%d warning, "
+                                           "first: %s); the rows it left out are grey",
+                                           "the JPEG data ended early or was corrupt (%d warnings, "
+                                           "first: %s); the rows it left out are grey",
+                                           warnings.damage, wording),
+                           warnings.damage, warnings.firstDamage.c_str()));
   }
   if (warnings.declined) {
-    texts.push_back("the high-quality reduction declined, the plain one was used: " +
-                    DeclineText(*warnings.declined));
+    texts.push_back(Format(
+        Translate("the high-quality reduction declined, the plain one was used: %s", wording),
+        DeclineText(*warnings.declined).c_str()));
   }
   if (warnings.exifMalformed) {
-    texts.emplace_back("Exif not copied: the photo's Exif block is malformed");
+    texts.emplace_back(Translate("Exif not copied: the photo's Exif block is malformed", wording));
   }
   if (!warnings.iccDropped.empty()) {
-    texts.push_back("ICC profile not copied: its colour space is " + warnings.iccDropped +
-                    ", the output's is RGB");
+    texts.push_back(Format(
+        Translate("ICC profile not copied: its colour space is %s, the output's is RGB", wording),
+        warnings.iccDropped.c_str()));
   }
   if (warnings.timeNotKept != 0) {
-    texts.push_back("modification time not kept: " +
-                    std::string(std::strerror(warnings.timeNotKept)));
+    // strerror speaks the messages locale; scripts get the English reason.
+    const int error = warnings.timeNotKept;
+    texts.push_back(
+        Format(Translate("modification time not kept: %s", wording),
+               wording == Wording::Locale ? std::strerror(error) : strerrordesc_np(error)));
   }
   return texts;
 }

@@ -6,6 +6,7 @@
 #include "batch/RunEvents.h"
 #include "imaging/HighQuality.h"
 #include "imaging/SizeTable.h"
+#include "messages/Translate.h"
 
 namespace quorvale {
 
@@ -35,9 +36,10 @@ std::string SummaryText(bool stopped, const RunCounts& counts);
 // Why the high-quality reduction declined, as the window words it.
 std::string DeclineText(const HighQualityDecline& decline);
 
-// What was passed over in a photo, one English sentence each, for the front
-// ends that name warnings (standard error, JSON, the report page).
-std::vector<std::string> WarningTexts(const PhotoWarnings& warnings);
+// What was passed over in a photo, one sentence each, for the front ends
+// that name warnings (standard error, JSON, the report page). A declined
+// reduction's reason is the window's Japanese text in either wording.
+std::vector<std::string> WarningTexts(const PhotoWarnings& warnings, Wording wording);
 
 // The caption of a size's button, exactly as the window shows it.
 const char* SizeCaption(const SizePreset& size);

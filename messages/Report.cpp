@@ -4,6 +4,7 @@
 
 #include "imaging/TrimPosition.h"
 #include "messages/Messages.h"
+#include "messages/Translate.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,6 +27,7 @@ constexpr char Style[] = R"(<style>
 body{margin:0;font:13px/1.4 "IPAPGothic","IPAGothic","Noto Sans CJK JP",sans-serif;background:#f3f3f1;color:#222;display:flex;flex-direction:column}
 header{order:-2;padding:10px 16px;background:#2f3437;color:#fff}
 h1{margin:0;font-size:16px;font-weight:600}
+.settings{margin:4px 0 0;font-size:12px;color:#d8dcde}
 .summary{order:-1;margin:0;padding:8px 16px;background:#fff;border-bottom:1px solid #ccc;font-weight:600;white-space:pre-wrap}
 main{display:flex;flex-wrap:wrap;gap:12px;padding:12px}
 .card{box-sizing:border-box;width:218px;padding:8px;background:#fff;border:1px solid #ccc;border-top:4px solid var(--c);content-visibility:auto;contain-intrinsic-size:218px 340px}
@@ -97,7 +99,8 @@ std::string OnCanvas(const ReportEntry& entry, const std::string& image) {
 
 std::string Picture(const ReportEntry& entry) {
   if (entry.thumbnail.empty() || entry.thumbnailWidth <= 0 || entry.thumbnailHeight <= 0) {
-    return "<div class=\"frame\"><div class=\"pic none\">no picture</div></div>\n";
+    return "<div class=\"frame\"><div class=\"pic none\">" + EscapeHtml(Translate("no picture")) +
+           "</div></div>\n";
   }
   const std::string image =
       " alt=\"\" decoding=\"async\" loading=\"lazy\" src=\"data:image/jpeg;base64," +
@@ -126,14 +129,16 @@ std::string Sizes(const ReportEntry& entry) {
   if (entry.crop) {
     char position[32];
     std::snprintf(position, sizeof position, "%.3g", entry.position);
-    text += " → crop " + Size(entry.crop->width, entry.crop->height) + " at " +
-            std::to_string(entry.crop->left) + ", " + std::to_string(entry.crop->top) +
-            " (position " + position + ")";
+    // TRANSLATORS: the crop's size ("1000 × 800"), its top left corner and
+    // its position along the free axis (0 left or top, 0.5 centred, 1 right or bottom).
+    text += " → " + Format(Translate("crop %s at %d, %d (position %s)"),
+                           Size(entry.crop->width, entry.crop->height).c_str(), entry.crop->left,
+                           entry.crop->top, position);
   }
   if (entry.fitted) {
-    text += " → fitted " + Size(entry.fitted->width, entry.fitted->height) + " at " +
-            std::to_string(entry.fitted->left) + ", " + std::to_string(entry.fitted->top) +
-            " with a border";
+    text += " → " + Format(Translate("fitted %s at %d, %d with a border"),
+                           Size(entry.fitted->width, entry.fitted->height).c_str(),
+                           entry.fitted->left, entry.fitted->top);
   }
   if (entry.outputWidth > 0 && entry.outputHeight > 0) {
     text += " → " + Size(entry.outputWidth, entry.outputHeight);
@@ -144,27 +149,45 @@ std::string Sizes(const ReportEntry& entry) {
 const char* CardWord(PhotoOutcome outcome, bool dryRun) {
   switch (outcome) {
     case PhotoOutcome::Saved:
-      return dryRun ? "to be saved" : "saved";
+      return dryRun ? Translate("to be saved") : Translate("saved");
     case PhotoOutcome::SkippedSmall:
-      return "skipped: small";
+      return Translate("skipped: small");
     case PhotoOutcome::SkippedExisting:
-      return "skipped: output exists";
+      return Translate("skipped: output exists");
     case PhotoOutcome::Missing:
-      return "error: missing";
+      return Translate("error: missing");
     case PhotoOutcome::Unreadable:
-      return "error: unreadable";
+      return Translate("error: unreadable");
     case PhotoOutcome::TrimFailed:
-      return "error: trim failed";
+      return Translate("error: trim failed");
     case PhotoOutcome::BadName:
-      return "error: bad name";
+      return Translate("error: bad name");
     case PhotoOutcome::NameTooLong:
-      return "error: name too long";
+      return Translate("error: name too long");
     case PhotoOutcome::SaveFailed:
-      return "error: not saved";
+      return Translate("error: not saved");
     case PhotoOutcome::Stopped:
-      return "stopped";
+      return Translate("stopped");
   }
-  return "error";
+  return Translate("error");
+}
+
+// One line of what made the page: the size and its pixels, then how the
+// photos were treated, then the options.
+std::string SettingsLine(const ReportSettings& settings) {
+  std::string text = settings.size + ": " + Size(settings.longSide, settings.shortSide) + " px";
+  // TRANSLATORS: follows the target's pixels: "L (…): 2000 × 1401 px at 400 dpi".
+  if (settings.dpi > 0) text += Format(Translate(" at %d dpi"), settings.dpi);
+  std::vector<std::string> parts;
+  if (settings.trim) parts.emplace_back(Translate("trimmed to the aspect"));
+  if (settings.reduce) {
+    parts.emplace_back(settings.highQuality ? Translate("reduced (high quality)")
+                                            : Translate("reduced"));
+  }
+  parts.push_back(Format(Translate("JPEG quality %d"), settings.quality));
+  for (const std::string& option : settings.options) parts.push_back(option);
+  for (const std::string& part : parts) text += " · " + part;
+  return text;
 }
 
 ReportOutcome OutcomeKind(PhotoOutcome outcome, bool dryRun) {
@@ -190,7 +213,9 @@ ReportEntry ReportEntryFor(const PhotoReport& report, bool dryRun) {
   entry.outcome = OutcomeKind(report.outcome, dryRun);
   entry.outcomeWord = CardWord(report.outcome, dryRun);
   std::vector<std::string> lines = PhotoLogLines(report);
-  for (std::string& warning : WarningTexts(report.warnings)) lines.push_back(std::move(warning));
+  for (std::string& warning : WarningTexts(report.warnings, Wording::Locale)) {
+    lines.push_back(std::move(warning));
+  }
   for (const std::string& line : lines) entry.log += (entry.log.empty() ? "" : "\n") + line;
   entry.sourceWidth = report.decoded.width;
   entry.sourceHeight = report.decoded.height;
@@ -298,11 +323,13 @@ std::string Base64(std::span<const std::uint8_t> bytes) {
   return text;
 }
 
-std::string ReportHead(std::string_view title) {
-  return "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
+std::string ReportHead(std::string_view title, const ReportSettings& settings) {
+  return "<!DOCTYPE html>\n<html lang=\"" + EscapeHtml(TranslatedLanguage()) +
+         "\">\n<head>\n<meta charset=\"utf-8\">\n"
          "<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
          EscapeHtml(title) + "</title>\n" + Style + "</head>\n<body>\n<header><h1>" +
-         EscapeHtml(title) + "</h1></header>\n<main>\n";
+         EscapeHtml(title) + "</h1>\n<p class=\"settings\">" + EscapeHtml(SettingsLine(settings)) +
+         "</p></header>\n<main>\n";
 }
 
 std::string ReportCard(const ReportEntry& entry, int number) {
@@ -319,7 +346,8 @@ std::string ReportCard(const ReportEntry& entry, int number) {
 }
 
 std::string ReportTail(std::string_view summary) {
-  return "</main>\n<p class=\"summary\">" + EscapeHtml(summary) + "</p>\n</body>\n</html>\n";
+  return "</main>\n<p class=\"summary\" lang=\"ja\">" + EscapeHtml(summary) +
+         "</p>\n</body>\n</html>\n";
 }
 
 namespace {
@@ -369,7 +397,8 @@ ReportWriter::~ReportWriter() {
   Discard();
 }
 
-bool ReportWriter::Open(const std::string& path, std::string_view title) {
+bool ReportWriter::Open(const std::string& path, std::string_view title,
+                        const ReportSettings& settings) {
   Discard();
   const std::size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -393,7 +422,7 @@ bool ReportWriter::Open(const std::string& path, std::string_view title) {
   temporary_ = std::move(temporary);
   count_ = 0;
   error_ = 0;
-  Write(ReportHead(title));
+  Write(ReportHead(title, settings));
   return true;
 }
 

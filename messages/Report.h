@@ -44,6 +44,20 @@ struct ReportEntry {
   int thumbnailHeight = 0;
 };
 
+// What made a report page, shown under its title: the size and how the
+// photos were treated, as the run was asked for it.
+struct ReportSettings {
+  std::string size;  // the size's ID and caption ("L  L判 (89x127mm)")
+  int longSide = 0;  // the target size in pixels
+  int shortSide = 0;
+  int dpi = 0;  // 0 for a fixed pixel size, which has no resolution
+  bool trim = true;
+  bool reduce = false;
+  bool highQuality = false;
+  int quality = 90;                  // of the JPEGs written
+  std::vector<std::string> options;  // the other options given, as spelled ("--auto-orient")
+};
+
 // The card of a photo a run reported: its outcome in a word, the log lines
 // and warnings, the crop at its position drawn when the trim cut something,
 // or the photo on its canvas when it was fitted with a border. With
@@ -60,9 +74,11 @@ std::string EscapeHtml(std::string_view bytes);
 // Standard base64 (RFC 4648) with padding.
 std::string Base64(std::span<const std::uint8_t> bytes);
 
-// The pieces of the page, for the writer below: the head (title, style),
-// one card per photo (numbered from 1) and the tail with the summary.
-std::string ReportHead(std::string_view title);
+// The pieces of the page, for the writer below: the head (title, style,
+// settings), one card per photo (numbered from 1) and the tail with the
+// summary. The page's words are Translate's, and its lang attribute says
+// their language; the summary, a stored Japanese text, is marked as such.
+std::string ReportHead(std::string_view title, const ReportSettings& settings);
 std::string ReportCard(const ReportEntry& entry, int number);
 std::string ReportTail(std::string_view summary);
 
@@ -91,7 +107,7 @@ class ReportWriter {
 
   // Starts the page for `path`: a hidden temporary file in the same folder,
   // with the head written. False, with errno set, when it cannot be created.
-  bool Open(const std::string& path, std::string_view title);
+  bool Open(const std::string& path, std::string_view title, const ReportSettings& settings);
   bool IsOpen() const { return file_ != nullptr; }
   void Add(const ReportEntry& entry);
   // Writes the summary, flushes the page to the disk and renames it to its

@@ -225,7 +225,7 @@ TEST_F(CliTest, OtherJpegNamesAreCountedOrTakenWhenAsked) {
   EXPECT_EQ(passed.status, 2);
   EXPECT_EQ(passed.err,
             "入力フォルダにJPEGファイルが存在しません。\n"
-            "quorvale-batch: 3 file(s) ending in .jpeg, .jpe or .jfif passed over "
+            "quorvale-batch: 3 files ending in .jpeg, .jpe or .jfif passed over "
             "(--all-jpeg-names takes them)\n");
 
   const Result taken = RunCli({"--all-jpeg-names", box.Path("in"), box.Path("out")});

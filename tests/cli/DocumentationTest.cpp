@@ -118,16 +118,16 @@ std::vector<OptionDoc> HelpOptions(const std::string& help) {
   return docs;
 }
 
-// The OPTIONS section of the manual page: each ".TP" paragraph, its heading
-// on the line after the request.
-std::vector<OptionDoc> ManOptions(const std::string& page) {
+// The options section of the manual page (OPTIONS, or as a translated page
+// calls it): each ".TP" paragraph, its heading on the line after the request.
+std::vector<OptionDoc> ManOptions(const std::string& page, const std::string& section = "OPTIONS") {
   std::vector<OptionDoc> docs;
   bool inOptions = false;
   bool heading = false;
   bool inParagraph = false;
   for (const std::string& line : Lines(page)) {
     if (line.starts_with(".SH")) {
-      inOptions = RoffText(line.substr(3)).find("OPTIONS") != std::string::npos;
+      inOptions = RoffText(line.substr(3)).find(section) != std::string::npos;
       inParagraph = false;
       continue;
     }
@@ -219,6 +219,20 @@ TEST(ManPage, DocumentsEveryOptionOfHelpAsHelpDoes) {
                     << " but not in --help";
     }
   }
+}
+
+// The Japanese page is read by people, not compared word for word: it must
+// name every option with its value as --help does, and no other.
+TEST(ManPage, JapanesePageHasTheOptionsOfHelp) {
+  const std::vector<OptionDoc> help = ProgramOptions();
+  const std::vector<OptionDoc> man = ManOptions(ReadText(QUORVALE_MAN_PAGE_JA), "オプション");
+  ASSERT_GE(help.size(), 13u);
+  std::vector<std::string> expected, documented;
+  for (const OptionDoc& option : help)
+    expected.push_back(Join(option.names) + " " + option.argument);
+  for (const OptionDoc& option : man)
+    documented.push_back(Join(option.names) + " " + option.argument);
+  EXPECT_EQ(documented, expected) << "cli/quorvale-batch.ja.1 against --help";
 }
 
 TEST(ManPage, NamesEverySizeId) {

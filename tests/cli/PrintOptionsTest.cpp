@@ -94,8 +94,8 @@ TEST_F(PrintOptionsTest, TheReportDrawsEachTrimOnItsThumbnailInTheLogsOrder) {
   for (const Photo& p : photos)
     box.Write("in/" + std::string(p.name), MakeJpeg(p.width, p.height, testing::PhotoPixel));
   box.Write("in/broken.jpg", "no photo");
-  const Result result =
-      Run({"--size", "hagaki", "--reduce", "--report", "report.html", "in", "out"});
+  const Result result = Run({"--size", "hagaki", "--reduce", "--quality", "80", "--keep-times",
+                             "--report", "report.html", "in", "out"});
   EXPECT_EQ(result.status, 1) << result.err;
 
   const std::string page = box.Read("report.html");
@@ -126,7 +126,14 @@ TEST_F(PrintOptionsTest, TheReportDrawsEachTrimOnItsThumbnailInTheLogsOrder) {
     EXPECT_EQ(std::max(card.thumbnail.width, card.thumbnail.height), std::min(longer, 200));
   }
   EXPECT_EQ(photo, 4u);
-  EXPECT_NE(page.find("<p class=\"summary\">作業が終了しました。保存ファイル数    4  エラー    1"),
+  EXPECT_NE(page.find("<p class=\"summary\" lang=\"ja\">作業が終了しました。保存ファイル数    4  "
+                      "エラー    1"),
+            std::string::npos);
+  // What made the page, from the command line.
+  EXPECT_NE(page.find("<p class=\"settings\">hagaki (はがき 102mm×152mm): " +
+                      std::to_string(target.L) + " × " + std::to_string(target.S) +
+                      " px at 400 dpi · trimmed to the aspect · reduced · JPEG quality 80 · "
+                      "--keep-times</p>"),
             std::string::npos);
   EXPECT_TRUE(fs::exists(box.Path("out/sub/d.jpg")));
 }

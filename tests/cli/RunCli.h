@@ -30,13 +30,14 @@ struct Result {
 
 // How the child is started besides its arguments.
 struct Launch {
-  std::string cwd;                // empty: the test's own
-  int pendingSignal = 0;          // start with it (SIGINT: a Ctrl-C) blocked and pending
-  bool terminalOnStderr = false;  // standard error is a pseudo-terminal
-  bool cwdRemoved = false;        // `cwd` is removed once the program is in it
-  bool terminalOnStdout = false;  // standard output is a pseudo-terminal
-  rlim_t fileSizeLimit = 0;       // non-zero: no file may grow past it, as on a full disk
-  std::string exe = {};           // empty: the program as built; else a path or a name on PATH
+  std::string cwd;                    // empty: the test's own
+  int pendingSignal = 0;              // start with it (SIGINT: a Ctrl-C) blocked and pending
+  bool terminalOnStderr = false;      // standard error is a pseudo-terminal
+  bool cwdRemoved = false;            // `cwd` is removed once the program is in it
+  bool terminalOnStdout = false;      // standard output is a pseudo-terminal
+  rlim_t fileSizeLimit = 0;           // non-zero: no file may grow past it, as on a full disk
+  std::string exe = {};               // empty: the program as built; else a path or a name on PATH
+  std::vector<std::string> env = {};  // "NAME=value" set, "NAME" removed, in the child only
 };
 
 // Runs quorvale-batch (or `launch.exe`) with `args`, standard input empty,
@@ -82,6 +83,14 @@ inline Result RunCli(const Sandbox& box, const std::vector<std::string>& args,
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
     if (master >= 0) close(master);
+    for (const std::string& variable : launch.env) {
+      const std::size_t equals = variable.find('=');
+      if (equals == std::string::npos) {
+        unsetenv(variable.c_str());
+      } else {
+        setenv(variable.substr(0, equals).c_str(), variable.c_str() + equals + 1, 1);
+      }
+    }
     if (!launch.cwd.empty() && chdir(launch.cwd.c_str()) != 0) _exit(126);
     if (launch.cwdRemoved && rmdir(launch.cwd.c_str()) != 0) _exit(126);
     if (launch.fileSizeLimit != 0) {

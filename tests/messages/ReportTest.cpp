@@ -188,7 +188,15 @@ TEST(ReportCard, APhotoThatWasNotDecodedHasNoPictureAndNoSizes) {
 TEST(ReportWriter, WritesOneSelfContainedPageInTheOrderGiven) {
   Sandbox sandbox;
   ReportWriter writer;
-  ASSERT_TRUE(writer.Open(sandbox.Path("report.html"), "Quorvale <L 400 dpi>"));
+  ReportSettings settings;
+  settings.size = "2L (2L 127mm×178mm)";
+  settings.longSide = 2100;
+  settings.shortSide = 1500;
+  settings.dpi = 300;
+  settings.reduce = settings.highQuality = true;
+  settings.quality = 85;
+  settings.options = {"--auto-orient", "--existing skip"};
+  ASSERT_TRUE(writer.Open(sandbox.Path("report.html"), "Quorvale <L 400 dpi>", settings));
   const char* names[] = {"c.jpg", "a.jpg", "b.jpg"};
   for (const char* name : names) {
     ReportEntry entry = SavedPhoto();
@@ -207,6 +215,12 @@ TEST(ReportWriter, WritesOneSelfContainedPageInTheOrderGiven) {
   EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u);
   EXPECT_NE(page.find("<meta charset=\"utf-8\">"), std::string::npos);
   EXPECT_NE(page.find("<title>Quorvale &lt;L 400 dpi&gt;</title>"), std::string::npos);
+  // The page says what made it, in its language: English with no catalogue.
+  EXPECT_NE(page.find("<html lang=\"en\">"), std::string::npos);
+  EXPECT_NE(page.find("<p class=\"settings\">2L (2L 127mm×178mm): 2100 × 1500 px at 300 dpi · "
+                      "trimmed to the aspect · reduced (high quality) · JPEG quality 85 · "
+                      "--auto-orient · --existing skip</p>"),
+            std::string::npos);
   EXPECT_TRUE(IsUtf8(page));
   const std::size_t c = page.find("1. saved</p>\n<p class=\"path\">/in/c.jpg");
   const std::size_t a = page.find("2. saved</p>\n<p class=\"path\">/in/a.jpg");
@@ -226,7 +240,7 @@ TEST(ReportWriter, WritesOneSelfContainedPageInTheOrderGiven) {
 TEST(ReportWriter, AFolderThatCannotHoldTheFileFailsToOpen) {
   Sandbox sandbox;
   ReportWriter writer;
-  EXPECT_FALSE(writer.Open(sandbox.Path("missing/report.html"), "x"));
+  EXPECT_FALSE(writer.Open(sandbox.Path("missing/report.html"), "x", {}));
   EXPECT_FALSE(writer.IsOpen());
   writer.Add(SavedPhoto());
   EXPECT_FALSE(writer.Finish("done"));
