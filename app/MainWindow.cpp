@@ -6,13 +6,17 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QIcon>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPixmap>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSettings>
 #include <QStringList>
 #include <QStyle>
 #include <QUrl>
+#include <QVBoxLayout>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -22,13 +26,17 @@
 #include "app/Application.h"
 #include "app/DisplayText.h"
 #include "app/Fonts.h"
+#include "app/PrintRun.h"
 #include "app/Resources.h"
 #include "app/SplashScreen.h"
+#include "app/WindowKeys.h"
+#include "app/WindowMenus.h"
 #include "batch/BatchRun.h"
 #include "batch/RunEvents.h"
 #include "folders/FolderChoice.h"
 #include "folders/FolderScan.h"
 #include "messages/Messages.h"
+#include "messages/RunClock.h"
 #include "platform/FileSystem.h"
 #include "ui_MainWindow.h"
 
@@ -92,14 +100,17 @@ class MainWindow::Relay final : public RunListener {
     answered_.notify_all();
   }
 
-  // What OptionsForPhoto answers once abandoned; set before each run starts.
+  // What OptionsForPhoto answers once abandoned, and the print options of
+  // the run; set before each run starts.
   PhotoOptions optionsAtStart;
+  std::shared_ptr<PrintRun> print;
 
   PhotoOptions OptionsForPhoto() override {
     return HandOff([this] { return window_.PhotoOptionsNow(); }, optionsAtStart);
   }
 
   void RunStarted(int) override {
+    start_ = std::chrono::steady_clock::now();
     Post([this] { window_.EnterRun(); });
   }
 
@@ -108,6 +119,7 @@ class MainWindow::Relay final : public RunListener {
   }
 
   void PhotoFinished(const PhotoReport& report) override {
+    print->PhotoFinished(report);
     QStringList lines;
     for (const std::string& line : PhotoLogLines(report)) lines << DisplayText(line);
     // A stop inside the high-quality reduction clears the status line.
@@ -130,6 +142,7 @@ class MainWindow::Relay final : public RunListener {
   }
 
   bool Ask(const RunQuestion& question) override {
+    if (const std::optional<bool> given = print->Answer(question)) return *given;
     return HandOff(
         [this, text = QuestionText(question)] {
           return window_.dialogs_.YesNo(window_.captionText_, text);
@@ -138,7 +151,13 @@ class MainWindow::Relay final : public RunListener {
   }
 
   void Progress(const RunProgress& progress) override {
-    Post([this, percent = progress.percent, status = DisplayText(ProgressText(progress))] {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start_);
+    // The time goes on the progress bar, so the status line keeps its text.
+    const QString times =
+        "%p%　" + DisplayText(TimeLeftText(elapsed, ProgressCount{progress.done, progress.total}));
+    Post([this, percent = progress.percent, status = DisplayText(ProgressText(progress)), times] {
+      window_.ui_->progressBar->setFormat(times);
       window_.ui_->progressBar->setValue(percent);
       window_.SetStatus(status);
     });
@@ -189,6 +208,7 @@ class MainWindow::Relay final : public RunListener {
   }
 
   MainWindow& window_;
+  std::chrono::steady_clock::time_point start_;
   std::mutex mutex_;
   std::condition_variable answered_;
   bool abandoned_ = false;
@@ -197,13 +217,24 @@ class MainWindow::Relay final : public RunListener {
 MainWindow::MainWindow(Dialogs& dialogs)
     : ui_(new Ui::MainWindow), dialogs_(dialogs), relay_(std::make_unique<Relay>(*this)) {
   InitResources();
-  ui_->setupUi(this);
+  // The stored layout fills a client area of its own, so that its places
+  // stay those of the layout with the menu bar above it.
+  client_ = new QWidget(this);
+  client_->setObjectName("clientArea");
+  ui_->setupUi(client_);
+  client_->setFixedSize(client_->size());
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
-  setFixedSize(size());
+  auto* menuBar = new QMenuBar(this);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->setMenuBar(menuBar);
+  layout->addWidget(client_);
 
   setFont(WindowFont());
+  client_->setFont(WindowFont());
   for (const SizePreset& preset : SizeTable()) {
     radio_[preset.button] = findChild<QRadioButton*>(SizeButtonName(preset));
   }
@@ -224,6 +255,19 @@ MainWindow::MainWindow(Dialogs& dialogs)
   [[maybe_unused]] const int entered = ::chdir(programFolder_.c_str());
   captionText_ = MainCaption;
   setWindowTitle(DisplayText(captionText_));
+
+  new WindowKeys(*this, *ui_->cancelButton);
+  menus_ = new WindowMenus(*menuBar, dialogs_, captionText_);
+  initial_.last = Controls();
+  settings_ = OpenWindowSettings();
+  const WindowSettings loaded = LoadWindowSettings(*settings_, initial_);
+  menus_->Show(loaded.print, loaded.reopenLast);
+  if (loaded.reopenLast) ShowControls(loaded.last);
+  connect(menus_, &WindowMenus::Changed, this, [this] { SaveSettings(); });
+  connect(menus_, &WindowMenus::ResetRequested, this, [this] { ResetSettings(); });
+  // The menu bar's height is known once it holds its menus.
+  setFixedSize(client_->width(), menuBar->sizeHint().height() + client_->height());
+  layout->activate();
 }
 
 MainWindow::~MainWindow() {
@@ -373,9 +417,18 @@ void MainWindow::StartRun() {
   // The checks and the scan run on the run's thread too; until they have
   // passed the window shows no change, but a second press waits its turn.
   if (runActive_) return;
-  const RunOptions options = OptionsForRun();
+  RunOptions options = OptionsForRun();
+  auto print = std::make_shared<PrintRun>(menus_->Print(), SelectedRadioButtons());
+  options.print = print->Options();
+  if (const std::string refused = print->OpenReport(options); !refused.empty()) {
+    ShowMessage(refused);
+    return;
+  }
+  SaveSettings();
+  printRun_ = print;
   stop_ = std::stop_source();
   relay_->optionsAtStart = options.photo;
+  relay_->print = print;
   runThread_ = std::thread([this, options, stop = stop_.get_token()] {
     std::exception_ptr error;
     try {
@@ -397,12 +450,17 @@ void MainWindow::EnterRun() {
   SetRunning(true);
   ui_->logView->clear();
   ui_->progressBar->setValue(0);
+  ui_->progressBar->setFormat("%p%");
+  ui_->progressBar->setTextVisible(true);
 }
 
 void MainWindow::FinishRun(const std::string& summary) {
   ShowMessage(summary);
   SetStatus(DisplayText(summary));
   SetRunning(false);
+  const PrintRun::End report = printRun_->Finish(summary);
+  if (!report.error.empty()) ShowMessage(report.error);
+  if (!report.url.empty()) dialogs_.OpenUrl(report.url);
 }
 
 void MainWindow::RunThreadEnded(std::exception_ptr error) {
@@ -428,6 +486,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  SaveSettings();
   QWidget::closeEvent(event);
 }
 
@@ -495,6 +554,68 @@ void MainWindow::SetRunning(bool running) {
   ui_->browseOutputButton->setEnabled(!running);
   ui_->newSubfolderButton->setEnabled(!running && subfolderButtonWasEnabled_);
   for (QAbstractButton* button : ui_->sizeButtons->buttons()) button->setEnabled(!running);
+  menus_->SetRunning(running);
+}
+
+WindowControls MainWindow::Controls() const {
+  WindowControls controls;
+  controls.inputFolder = inputFolder_;
+  controls.outputFolder = outputFolder_;
+  for (const SizePreset& preset : SizeTable()) {
+    if (radio_[preset.button]->isChecked()) controls.size = preset.id;
+  }
+  for (const PrintResolution& resolution : PrintResolutions()) {
+    if (radio_[resolution.button]->isChecked()) controls.dpi = resolution.dpi;
+  }
+  controls.trim = ui_->trimCheck->isChecked();
+  controls.reduce = ui_->reduceCheck->isChecked();
+  controls.highQuality = ui_->highQualityCheck->isChecked();
+  controls.quality = Quality();
+  controls.noSubfolders = ui_->noSubfoldersCheck->isChecked();
+  controls.skipSmall = ui_->skipSmallCheck->isChecked();
+  return controls;
+}
+
+void MainWindow::ShowControls(const WindowControls& controls) {
+  for (const SizePreset& preset : SizeTable()) {
+    if (controls.size == preset.id) radio_[preset.button]->setChecked(true);
+  }
+  for (const PrintResolution& resolution : PrintResolutions()) {
+    if (controls.dpi == resolution.dpi) radio_[resolution.button]->setChecked(true);
+  }
+  ui_->trimCheck->setChecked(controls.trim);
+  ui_->reduceCheck->setChecked(controls.reduce);
+  ui_->highQualityCheck->setChecked(controls.highQuality);
+  ui_->qualitySlider->setValue(controls.quality);
+  ui_->noSubfoldersCheck->setChecked(controls.noSubfolders);
+  ui_->skipSmallCheck->setChecked(controls.skipSmall);
+  // The option rules, as if the operator had clicked to this state.
+  ReductionToggled();
+  SizeChosen();
+
+  const auto folder = [](const std::string& path) {
+    return !path.empty() && IsUsableFolder(path) ? path : std::string();
+  };
+  SetOutputFolder(folder(controls.outputFolder));
+  ui_->newSubfolderButton->setEnabled(!outputFolder_.empty());
+  SetInputFolder(folder(controls.inputFolder));
+  if (inputFolder_.empty()) {
+    lastScan_ = ScanCounts{};
+    ui_->logView->clear();
+    SetStatus(QString());
+  } else {
+    ShowListing(ScanInputFolder(InputFolderText(), !ui_->noSubfoldersCheck->isChecked()));
+  }
+}
+
+void MainWindow::SaveSettings() {
+  SaveWindowSettings(*settings_, {menus_->Print(), menus_->ReopenLast(), Controls()});
+}
+
+void MainWindow::ResetSettings() {
+  menus_->Show(initial_.print, initial_.reopenLast);
+  ShowControls(initial_.last);
+  SaveSettings();
 }
 
 }  // namespace quorvale

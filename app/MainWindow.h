@@ -11,17 +11,22 @@
 #include <vector>
 
 #include "app/Dialogs.h"
+#include "app/WindowSettings.h"
 #include "batch/RunOptions.h"
 #include "folders/FolderScan.h"
 #include "imaging/SizeTable.h"
 
 class QRadioButton;
+class QSettings;
 
 namespace Ui {
 class MainWindow;
 }
 
 namespace quorvale {
+
+class PrintRun;
+class WindowMenus;
 
 // The object names of the size, aspect and resolution controls in the
 // stored layout, made from the size table: "size" and the size's id with its
@@ -44,6 +49,13 @@ QString ResolutionButtonName(const PrintResolution& resolution);
 // button, drops and the size buttons are off: the folders and the size are
 // fixed at the press of Run. Cancel, and a close of the window, request a
 // stop of the run; a close is carried out once the run has ended.
+//
+// A menu bar (WindowMenus) sits above the stored client area, which keeps
+// its size, places and tab order; the window is taller by the bar. The
+// print options of the menu are fixed at the press of Run. The settings
+// (WindowSettings) are read at start, where the controls take their last
+// state only when 前回の設定で開く is on, and written when the menu changes,
+// at Run and at a close.
 class MainWindow : public QWidget {
   Q_OBJECT
 
@@ -89,6 +101,12 @@ class MainWindow : public QWidget {
   RunOptions OptionsForRun() const;
   PhotoOptions PhotoOptionsNow() const;
 
+  // The controls as they stand, and set as `controls` say: a folder that is
+  // no longer there is left empty, an input folder is listed as a browse
+  // lists it.
+  WindowControls Controls() const;
+  void ShowControls(const WindowControls& controls);
+
   // The first showing shows the splash modally, then centres the window.
   void setVisible(bool visible) override;
 
@@ -125,8 +143,17 @@ class MainWindow : public QWidget {
   // buttons off. Idle: the reverse, the subfolder button as it was.
   void SetRunning(bool running);
 
+  void SaveSettings();
+  void ResetSettings();
+
   std::unique_ptr<Ui::MainWindow> ui_;
   Dialogs& dialogs_;
+  QWidget* client_ = nullptr;  // the stored layout, below the menu bar
+  WindowMenus* menus_ = nullptr;
+  std::unique_ptr<QSettings> settings_;
+  WindowSettings initial_;  // as at a first start
+  // The print options of the current (or the last) run.
+  std::shared_ptr<PrintRun> printRun_;
   std::string captionText_;
   ScanCounts lastScan_;
   std::string programFolder_;

@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QMenuBar>
 #include <QRadioButton>
 #include <QSlider>
 #include <filesystem>
@@ -22,10 +23,13 @@ QString Caption(QWidget* control) {
   return QString();
 }
 
-TEST_F(MainWindowLayout, ClientAreaIsFixedAt473By589WithADialogFrame) {
-  EXPECT_EQ(window.size(), QSize(473, 589));
-  EXPECT_EQ(window.minimumSize(), QSize(473, 589));
-  EXPECT_EQ(window.maximumSize(), QSize(473, 589));
+TEST_F(MainWindowLayout, ClientAreaIsFixedAt473By589BelowTheMenuBarWithADialogFrame) {
+  const int bar = Control<QMenuBar>("")->height();
+  EXPECT_GT(bar, 0);
+  EXPECT_EQ(Control<QWidget>("clientArea")->geometry(), QRect(0, bar, 473, 589));
+  EXPECT_EQ(window.size(), QSize(473, 589 + bar));
+  EXPECT_EQ(window.minimumSize(), window.size());
+  EXPECT_EQ(window.maximumSize(), window.size());
   const Qt::WindowFlags flags = window.windowFlags();
   EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
   EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));

@@ -138,19 +138,6 @@ TEST(PrintOptionsFor, GivesTheCommandLinesRunOptions) {
   EXPECT_EQ(PrintOptionsFor(all, selection({vga->button})), expected);
 }
 
-TEST(PrintRun, AnswersOnlyTheSameNameQuestionAndOnlyWhenOverwriting) {
-  PrintSettings settings;
-  for (ExistingOutput existing :
-       {ExistingOutput::Ask, ExistingOutput::Overwrite, ExistingOutput::Skip}) {
-    settings.existing = existing;
-    const PrintRun run(settings, {});
-    const auto answer = run.Answer({Question::SameName, "/out/a.jpg"});
-    EXPECT_EQ(answer,
-              existing == ExistingOutput::Overwrite ? std::optional<bool>(false) : std::nullopt);
-    EXPECT_EQ(run.Answer({Question::SaveFailed, "/out/a.jpg"}), std::nullopt);
-  }
-}
-
 TEST(PrintRun, TheReportPageIsWrittenAndItsUrlEscapesThePathsBytes) {
   Sandbox box;
   PrintSettings settings;
@@ -213,29 +200,16 @@ class WindowMenusTest : public ::testing::Test {
   }
 };
 
-TEST_F(WindowMenusTest, EachItemSetsItsOption) {
-  EXPECT_EQ(menus.Print(), PrintSettings{});
-  for (const char* name : {"autoOrientAction", "keepMetadataAction", "writeDpiAction",
-                           "keepTimesAction", "largePhotosAction", "existingSkipAction"}) {
-    Action(name)->trigger();
-  }
-  PrintSettings expected;
-  expected.autoOrient = expected.keepMetadata = expected.writeDpi = expected.keepTimes = true;
-  expected.largePhotos = true;
-  expected.existing = ExistingOutput::Skip;
-  EXPECT_EQ(menus.Print(), expected);
+TEST_F(WindowMenusTest, ShowingSettingsIsNoChangeAndExistingTakesOneAnswer) {
+  Action("existingSkipAction")->trigger();
   Action("existingOverwriteAction")->trigger();
-  EXPECT_FALSE(Action("existingSkipAction")->isChecked()) << "one answer at a time";
+  EXPECT_FALSE(Action("existingSkipAction")->isChecked());
   EXPECT_EQ(menus.Print().existing, ExistingOutput::Overwrite);
-  Action("reopenLastAction")->trigger();
+  menus.Show(Changed().print, true);
+  EXPECT_EQ(menus.Print(), Changed().print);
+  EXPECT_TRUE(Action("existingSkipAction")->isChecked());
   EXPECT_TRUE(menus.ReopenLast());
-  EXPECT_EQ(changes, 8);
-
-  menus.Show(PrintSettings{}, false);
-  EXPECT_EQ(menus.Print(), PrintSettings{});
-  EXPECT_FALSE(Action("autoOrientAction")->isChecked());
-  EXPECT_FALSE(menus.ReopenLast());
-  EXPECT_EQ(changes, 8) << "showing settings is no change";
+  EXPECT_EQ(changes, 2);
 }
 
 TEST_F(WindowMenusTest, TheReportTakesItsPathFromTheSaveDialog) {

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStringList>
 #include <string>
@@ -14,9 +15,16 @@
 
 #include "app/MainWindow.h"
 #include "app/ScriptedDialogs.h"
+#include "app/WindowSettings.h"
 #include "support/Sandbox.h"
 
 namespace quorvale::testing {
+
+// Each window starts as at a first start: what an earlier test left in the
+// settings (which the test program keeps in a folder of its own) is gone.
+struct FirstStart {
+  FirstStart() { OpenWindowSettings()->clear(); }
+};
 
 // A main window on scripted dialogs, with a sandbox folder. The sandbox
 // comes first so that it outlives the window and gives the current folder
@@ -25,6 +33,7 @@ class WindowTest : public ::testing::Test {
  protected:
   Sandbox box;
   ScriptedDialogs dialogs;
+  FirstStart firstStart;
   MainWindow window{dialogs};
 
   // The control of that object name; the test fails when there is none.

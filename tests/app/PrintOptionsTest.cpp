@@ -1,0 +1,212 @@
+// The print options driven through the window's menu, checked on the
+// outputs as quorvale-batch's tests check them; the remembered settings; the
+// keys; the time left.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <QAction>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTest>
+#include <filesystem>
+
+#include "app/WindowTest.h"
+#include "imaging/JpegFile.h"
+#include "support/ExifBlock.h"
+#include "support/Exiftool.h"
+#include "support/TestJpeg.h"
+
+namespace quorvale::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+class PrintOptions : public WindowTest {
+ protected:
+  void Trigger(const char* action) {
+    auto* item = window.findChild<QAction*>(action);
+    ASSERT_NE(item, nullptr) << action;
+    item->trigger();
+  }
+  // A phone photo stored sideways (Exif orientation 6), with a profile.
+  void PhonePhoto() {
+    box.Write("in/a.jpg",
+              MakeJpeg(403, 302, PhotoPixel,
+                       {.quality = 90, .app1 = CameraExif(6, 403, 302), .icc = IccProfile()}));
+    box.Fill({"out/"});
+    BrowseInput(box.Path("in"));
+    BrowseOutput(box.Path("out"));
+  }
+  std::string Crop(int width, int height) {
+    const PixelSize crop = ComputeTrimSize(width, height, {2000, 1401});
+    return std::to_string(crop.width) + "x" + std::to_string(crop.height);
+  }
+};
+
+TEST_F(PrintOptions, EachMenuItemReachesTheOutputAsOnTheCommandLine) {
+  const Lines tags = {"Composite:ImageSize",          "IFD0:Orientation",    "IFD0:Make",
+                      "ICC_Profile:ProfileCopyright", "JFIF:ResolutionUnit", "JFIF:XResolution"};
+  const struct {
+    const char* action;
+    Lines values;
+  } rows[] = {
+      {nullptr, {Crop(403, 302), "-", "-", "-", "0", "1"}},
+      {"autoOrientAction", {Crop(302, 403), "-", "-", "-", "0", "1"}},
+      {"keepMetadataAction",
+       {Crop(403, 302), "6", "Quorvale Test Camera", "Quorvale wide gamut", "0", "1"}},
+      {"writeDpiAction", {Crop(403, 302), "-", "-", "-", "1", "400"}},
+  };
+  PhonePhoto();
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.action ? row.action : "no option");
+    fs::remove(box.Path("out/a.jpg"));
+    if (row.action) Trigger(row.action);
+    PressRunAndWait();
+    Lines values = ExiftoolValues(box.Path("out/a.jpg"), tags);
+    std::replace(values[0].begin(), values[0].end(), ' ', 'x');
+    EXPECT_EQ(values, row.values);
+    if (row.action) Trigger(row.action);  // off again
+  }
+}
+
+TEST_F(PrintOptions, WithoutOptionsTheOutputIsThePlainEncode) {
+  PhonePhoto();
+  for (const char* action : {"autoOrientAction", "keepMetadataAction", "writeDpiAction",
+                             "keepTimesAction", "largePhotosAction"}) {
+    Trigger(action);
+    Trigger(action);
+  }
+  PressRunAndWait();
+  Bitmap photo;
+  ASSERT_EQ(DecodeJpegFile(box.Path("in/a.jpg"), photo).status, DecodeStatus::Decoded);
+  const PixelSize crop = ComputeTrimSize(403, 302, {2000, 1401});
+  photo.Crop((403 - crop.width) / 2, (302 - crop.height) / 2, crop.width, crop.height);
+  const std::optional<std::vector<std::uint8_t>> plain = EncodeJpeg(photo, 90);
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(box.Read("out/a.jpg"), std::string(plain->begin(), plain->end()));
+}
+
+TEST_F(PrintOptions, KeepTimesGivesTheOutputThePhotosTime) {
+  PhonePhoto();
+  const struct timespec taken[2] = {{0, UTIME_OMIT}, {1262304000, 987654321}};
+  ASSERT_EQ(utimensat(AT_FDCWD, box.Path("in/a.jpg").c_str(), taken, 0), 0);
+  Trigger("keepTimesAction");
+  PressRunAndWait();
+  struct stat out {};
+  ASSERT_EQ(stat(box.Path("out/a.jpg").c_str(), &out), 0);
+  EXPECT_EQ(out.st_mtim.tv_sec, 1262304000);
+  EXPECT_EQ(out.st_mtim.tv_nsec, 987654321);
+}
+
+// Ask (as today), skip and overwrite an existing output.
+TEST_F(PrintOptions, AnExistingOutputIsAskedAboutSkippedOrReplaced) {
+  PhonePhoto();
+  box.Write("out/a.jpg", "earlier output");
+  dialogs.answers = {true};
+  PressRunAndWait();
+  ASSERT_EQ(dialogs.Texts("yesno").size(), 1u);
+  EXPECT_EQ(box.Read("out/a.jpg"), "earlier output");
+
+  Trigger("existingSkipAction");
+  PressRunAndWait();
+  EXPECT_EQ(LogLines(), (Lines{box.Path("in/a.jpg"), "同名のJPEGファイルが存在するのでスキップ"}));
+  EXPECT_EQ(Status(), "作業が終了しました。保存ファイル数    0  エラー    0   スキップ     1");
+  EXPECT_EQ(box.Read("out/a.jpg"), "earlier output");
+
+  Trigger("existingOverwriteAction");
+  PressRunAndWait();
+  EXPECT_EQ(dialogs.Texts("yesno").size(), 1u) << "replaced without asking";
+  EXPECT_EQ(box.Read("out/a.jpg").substr(0, 2), "\xFF\xD8");
+}
+
+TEST_F(PrintOptions, TheReportIsWrittenAndOpenedAndTheTimeLeftShown) {
+  PhonePhoto();
+  dialogs.savePaths = {box.Path("report.html")};
+  Trigger("writeReportAction");
+  Trigger("openReportAction");
+  QString progress;
+  dialogs.onBox = [&](const ScriptedDialogs::Box&) {
+    progress = Control<QProgressBar>("progressBar")->text();
+  };
+  PressRunAndWait();
+  EXPECT_TRUE(progress.startsWith("100%　経過 0:")) << progress.toStdString();
+  EXPECT_TRUE(progress.contains("　残り 0:00")) << progress.toStdString();
+  EXPECT_NE(box.Read("report.html").find(box.Path("in/a.jpg")), std::string::npos);
+  EXPECT_EQ(dialogs.urls, Lines{"file://" + box.Path("report.html")});
+}
+
+TEST_F(PrintOptions, SettingsAreRememberedAndTheControlsOnlyWhenAsked) {
+  PhonePhoto();
+  Trigger("keepMetadataAction");
+  Trigger("reopenLastAction");
+  Button("sizeVgaButton")->click();
+  Control<QSlider>("qualitySlider")->setValue(75);
+  window.close();
+  const WindowControls left = window.Controls();
+  EXPECT_EQ(left.size, "vga");
+
+  const auto reopened = [&](auto check) {
+    ScriptedDialogs otherDialogs;
+    MainWindow other(otherDialogs);
+    check(other);
+    other.close();
+  };
+  reopened([&](MainWindow& other) {
+    EXPECT_EQ(other.Controls(), left);
+    EXPECT_EQ(other.LastScan().JpegCount, 1);
+    other.findChild<QAction*>("reopenLastAction")->trigger();
+  });
+  reopened([&](MainWindow& other) {
+    EXPECT_EQ(other.Controls(), WindowControls{}) << "opens as today";
+    EXPECT_TRUE(other.findChild<QAction*>("keepMetadataAction")->isChecked());
+  });
+  // A corrupt file is read as a first start.
+  const std::string file = OpenWindowSettings()->fileName().toStdString();
+  std::FILE* corrupt = std::fopen(file.c_str(), "wb");
+  std::fputs("\x01\xFF[window\nreopenLast=\"", corrupt);
+  std::fclose(corrupt);
+  reopened([&](MainWindow& other) {
+    EXPECT_EQ(other.Controls(), WindowControls{});
+    EXPECT_FALSE(other.findChild<QAction*>("keepMetadataAction")->isChecked());
+  });
+}
+
+TEST_F(PrintOptions, ResetRestoresEverything) {
+  PhonePhoto();
+  Trigger("autoOrientAction");
+  Trigger("reopenLastAction");
+  Button("reduceCheck")->click();
+  dialogs.answers = {true};
+  Trigger("resetSettingsAction");
+  EXPECT_EQ(window.Controls(), WindowControls{});
+  EXPECT_FALSE(Enabled("reductionGroup"));
+  EXPECT_FALSE(Enabled("newSubfolderButton"));
+  EXPECT_TRUE(LogLines().empty());
+  EXPECT_EQ(LoadWindowSettings(*OpenWindowSettings()), WindowSettings{});
+}
+
+TEST_F(PrintOptions, EnterPressesTheFocusedButtonAndEscapeCancelsARun) {
+  Button("browseInputButton")->setFocus();
+  QTest::keyClick(Button("browseInputButton"), Qt::Key_Return);
+  EXPECT_EQ(dialogs.browses, 1);
+
+  box.Fill({"in/a.jpg"});  // text, not a photo: a question
+  box.Write("in/b.jpg", MakeJpeg(64, 48, PhotoPixel));
+  box.Fill({"out/"});
+  BrowseInput(box.Path("in"));
+  BrowseOutput(box.Path("out"));
+  QTest::keyClick(&window, Qt::Key_Escape);  // no run: nothing happens
+  EXPECT_FALSE(window.CancelRequested());
+  dialogs.onBox = [&](const ScriptedDialogs::Box& shown) {
+    if (shown.kind == "yesno") QTest::keyClick(Control<QWidget>("logView"), Qt::Key_Escape);
+  };
+  PressRunAndWait();
+  EXPECT_TRUE(window.CancelRequested());
+  EXPECT_FALSE(fs::exists(box.Path("out/b.jpg")));
+}
+
+}  // namespace
+}  // namespace quorvale::testing
