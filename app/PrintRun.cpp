@@ -21,15 +21,23 @@ std::string ReportError(const std::string& path, int error) {
 
 }  // namespace
 
-PrintOptions PrintOptionsFor(const PrintSettings& settings, const RadioSelection& selected) {
-  bool printSize = true;
+// The size and the resolution selected, as ResolveTargetSize takes them:
+// L and 400 dpi unless told, the later in test order winning.
+std::pair<const SizePreset*, int> SelectedSize(const RadioSelection& selected) {
+  const SizePreset* chosen = &SizeTable().front();
   for (const SizePreset& size : SizeTable()) {
-    if (selected[size.button]) printSize = size.kind == SizeKind::Print;
+    if (selected[size.button]) chosen = &size;
   }
   int dpi = 400;
   for (const PrintResolution& resolution : PrintResolutions()) {
     if (selected[resolution.button]) dpi = resolution.dpi;
   }
+  return {chosen, dpi};
+}
+
+PrintOptions PrintOptionsFor(const PrintSettings& settings, const RadioSelection& selected) {
+  const auto [size, dpi] = SelectedSize(selected);
+  const bool printSize = size->kind == SizeKind::Print;
   PrintOptions print;
   print.autoOrient = settings.autoOrient;
   print.keepMetadata = settings.keepMetadata;
@@ -42,7 +50,7 @@ PrintOptions PrintOptionsFor(const PrintSettings& settings, const RadioSelection
 }
 
 PrintRun::PrintRun(const PrintSettings& settings, const RadioSelection& selected)
-    : settings_(settings), options_(PrintOptionsFor(settings, selected)) {}
+    : settings_(settings), selected_(selected), options_(PrintOptionsFor(settings, selected)) {}
 
 std::string PrintRun::OpenReport(const RunOptions& run) {
   if (!options_.thumbnails) return std::string();
@@ -59,7 +67,32 @@ std::string PrintRun::OpenReport(const RunOptions& run) {
   }
   const std::string title = "Quorvale: " + run.inputFolder + " → " + run.outputFolder;
   errno = 0;
-  if (report_.Open(settings_.reportPath, title)) return std::string();
+  const auto [size, dpi] = SelectedSize(selected_);
+  ReportSettings heading;
+  heading.size = ReportSizeName(*size);
+  const LongShort target = TargetSize(*size, dpi);
+  heading.longSide = target.L;
+  heading.shortSide = target.S;
+  heading.dpi = size->kind == SizeKind::Print ? dpi : 0;
+  heading.trim = run.photo.trim;
+  heading.reduce = run.photo.reduce;
+  heading.highQuality = run.photo.highQuality;
+  heading.quality = run.photo.quality;
+  const std::pair<bool, const char*> given[] = {
+      {!run.subfolders, "--no-subfolders"},
+      {!run.photo.skipSmall, "--keep-small"},
+      {options_.autoOrient, "--auto-orient"},
+      {options_.keepMetadata, "--keep-metadata"},
+      {options_.dpi > 0, "--write-dpi"},
+      {options_.keepTimes, "--keep-times"},
+      {options_.largePhotos, "--large-photos"},
+      {options_.skipExisting, "--existing skip"},
+      {settings_.existing == ExistingOutput::Overwrite, "--overwrite"},
+  };
+  for (const auto& [on, name] : given) {
+    if (on) heading.options.emplace_back(name);
+  }
+  if (report_.Open(settings_.reportPath, title, heading)) return std::string();
   return ReportError(settings_.reportPath, errno);
 }
 

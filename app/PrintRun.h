@@ -51,6 +51,7 @@ class PrintRun {
 
  private:
   PrintSettings settings_;
+  RadioSelection selected_;
   PrintOptions options_;
   ReportWriter report_;
 };

@@ -163,8 +163,8 @@ void ConsolePort::RunFinished(bool, const RunCounts&) {
 }
 
 void ConsolePort::DecodeThreadsShort(int started, int wanted) {
-  WriteLine(err_, "quorvale-batch: could only start " + std::to_string(started) + " of " +
-                      std::to_string(wanted) + " decode threads");
+  WriteLine(err_, Format(Translate("quorvale-batch: could only start %d of %d decode threads"),
+                         started, wanted));
 }
 
 void ConsolePort::NameUnlistedFolders(const UnlistedFolders& folders) {

@@ -57,20 +57,7 @@ std::string CurrentFolder() {
 quorvale::ReportSettings ReportSettingsFor(const quorvale::cli::CommandLine& line) {
   using namespace quorvale;
   ReportSettings settings;
-  // The caption's run of blanks (ideographic ones too) lines up the
-  // window's buttons; one space is enough here.
-  std::string caption;
-  for (std::string_view rest = SizeCaption(*line.size); !rest.empty();) {
-    const bool wide = rest.starts_with("\u3000");
-    if (wide || rest.front() == ' ') {
-      if (!caption.empty() && caption.back() != ' ') caption += ' ';
-      rest.remove_prefix(wide ? 3 : 1);
-    } else {
-      caption += rest.front();
-      rest.remove_prefix(1);
-    }
-  }
-  settings.size = std::string(line.size->id) + " (" + caption + ")";
+  settings.size = ReportSizeName(*line.size);
   const LongShort target = TargetSize(*line.size, line.dpi);
   settings.longSide = target.L;
   settings.shortSide = target.S;

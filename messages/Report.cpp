@@ -206,6 +206,21 @@ ReportOutcome OutcomeKind(PhotoOutcome outcome, bool dryRun) {
 
 }  // namespace
 
+std::string ReportSizeName(const SizePreset& size) {
+  std::string caption;
+  for (std::string_view rest = SizeCaption(size); !rest.empty();) {
+    const bool wide = rest.starts_with("\u3000");
+    if (wide || rest.front() == ' ') {
+      if (!caption.empty() && caption.back() != ' ') caption += ' ';
+      rest.remove_prefix(wide ? 3 : 1);
+    } else {
+      caption += rest.front();
+      rest.remove_prefix(1);
+    }
+  }
+  return std::string(size.id) + " (" + caption + ")";
+}
+
 ReportEntry ReportEntryFor(const PhotoReport& report, bool dryRun) {
   ReportEntry entry;
   entry.inputPath = report.input;

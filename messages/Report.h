@@ -58,6 +58,10 @@ struct ReportSettings {
   std::vector<std::string> options;  // the other options given, as spelled ("--auto-orient")
 };
 
+// A size as the report's heading names it: its ID and its caption, the
+// caption's runs of blanks (which line up the window's buttons) one space.
+std::string ReportSizeName(const SizePreset& size);
+
 // The card of a photo a run reported: its outcome in a word, the log lines
 // and warnings, the crop at its position drawn when the trim cut something,
 // or the photo on its canvas when it was fitted with a border. With

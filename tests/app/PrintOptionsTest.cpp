@@ -104,17 +104,19 @@ TEST_F(PrintOptions, KeepTimesGivesTheOutputThePhotosTime) {
 // Ask (as today), skip and overwrite an existing output.
 TEST_F(PrintOptions, AnExistingOutputIsAskedAboutSkippedOrReplaced) {
   PhonePhoto();
-  box.Write("out/a.jpg", "earlier output");
+  // Ends as a complete JPEG does, so that skipping takes it as done.
+  const std::string earlier = "earlier output\xFF\xD9";
+  box.Write("out/a.jpg", earlier);
   dialogs.answers = {true};
   PressRunAndWait();
   ASSERT_EQ(dialogs.Texts("yesno").size(), 1u);
-  EXPECT_EQ(box.Read("out/a.jpg"), "earlier output");
+  EXPECT_EQ(box.Read("out/a.jpg"), earlier);
 
   Trigger("existingSkipAction");
   PressRunAndWait();
   EXPECT_EQ(LogLines(), (Lines{box.Path("in/a.jpg"), "同名のJPEGファイルが存在するのでスキップ"}));
   EXPECT_EQ(Status(), "作業が終了しました。保存ファイル数    0  エラー    0   スキップ     1");
-  EXPECT_EQ(box.Read("out/a.jpg"), "earlier output");
+  EXPECT_EQ(box.Read("out/a.jpg"), earlier);
 
   Trigger("existingOverwriteAction");
   PressRunAndWait();
