@@ -52,8 +52,7 @@ int Jobs(int jobs) {
 // One press of Run from the start of processing to the end of the loop.
 class Run {
  public:
-  Run(const RunOptions& options, RunListener& listener, const PathList& list,
-      std::stop_token stop)
+  Run(const RunOptions& options, RunListener& listener, const PathList& list, std::stop_token stop)
       : options_(options), listener_(listener), list_(list), stop_(std::move(stop)) {}
 
   // Every photo in turn; the work ahead is abandoned and joined before
@@ -199,8 +198,8 @@ class Run {
     report_.saved = size;
     const auto count = static_cast<std::int64_t>(list_.size());
     const int percent = static_cast<int>((static_cast<std::int64_t>(i) * 100 + 100) / count);
-    listener_.Progress({percent, static_cast<int>(i + 1), static_cast<int>(count), counts.errors,
-                        counts.skipped});
+    listener_.Progress(
+        {percent, static_cast<int>(i + 1), static_cast<int>(count), counts.errors, counts.skipped});
     return Next::NextFile;
   }
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "batch/RunOptions.h"
 #include "batch/RunEvents.h"
+#include "batch/RunOptions.h"
 #include "folders/FolderScan.h"
 
 namespace quorvale {

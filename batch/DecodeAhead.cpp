@@ -118,7 +118,8 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo) {
   // A file that changed since, or a decode that gave up, is decoded again:
   // the photo is what the file holds at its turn.
   const DecodeResult& result = done.result;
-  if (result.status != DecodeStatus::Cancelled && result.status != DecodeStatus::OutOfMemory && done.stamp.valid && done.stamp == StampOf(path)) {
+  if (result.status != DecodeStatus::Cancelled && result.status != DecodeStatus::OutOfMemory &&
+      done.stamp.valid && done.stamp == StampOf(path)) {
     return std::move(done.result);
   }
   lock.lock();

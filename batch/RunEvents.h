@@ -22,22 +22,22 @@ namespace quorvale {
 
 // The notices of a run: OK boxes in the window.
 enum class Notice {
-  NoInputFolder,  // a check before the run
-  NoOutputFolder, // a check before the run
-  NothingToDo,    // neither trim nor reduce: a check before the run
-  SameFolder,     // the output folder is the input folder: a check before the run
-  NoJpegFiles,    // the scan found nothing to do
-  Cancelled,      // a cancel found at the top of a photo
-  SaveFailed,     // why a photo could not be saved, before its question
-  OutOfMemory,    // a photo ran out of memory; the run stops
-  Unexpected,     // any other failure inside a photo; the run stops
+  NoInputFolder,   // a check before the run
+  NoOutputFolder,  // a check before the run
+  NothingToDo,     // neither trim nor reduce: a check before the run
+  SameFolder,      // the output folder is the input folder: a check before the run
+  NoJpegFiles,     // the scan found nothing to do
+  Cancelled,       // a cancel found at the top of a photo
+  SaveFailed,      // why a photo could not be saved, before its question
+  OutOfMemory,     // a photo ran out of memory; the run stops
+  Unexpected,      // any other failure inside a photo; the run stops
 };
 
 struct RunNotice {
   Notice kind = Notice::NoInputFolder;
-  std::string path;   // the photo (or, for SaveFailed, its output path); empty before the run
-  SaveResult save{};  // with SaveFailed
-  std::string detail; // with Unexpected: what failed
+  std::string path;    // the photo (or, for SaveFailed, its output path); empty before the run
+  SaveResult save{};   // with SaveFailed
+  std::string detail;  // with Unexpected: what failed
 };
 
 // The stop questions of a run: Yes stops it.
@@ -80,8 +80,8 @@ enum class StopCause {
 
 // What was passed over in a photo that went on.
 struct PhotoWarnings {
-  int damage = 0;           // warnings of corrupt or missing data (grey rows)
-  std::string firstDamage;  // the first of them, as libjpeg words it
+  int damage = 0;                                // warnings of corrupt or missing data (grey rows)
+  std::string firstDamage;                       // the first of them, as libjpeg words it
   std::optional<HighQualityDecline> declined{};  // the plain reduction ran instead
   bool exifMalformed = false;                    // the Exif block was not copied
   int timeNotKept = 0;  // errno of a modification time that could not be given
@@ -97,13 +97,13 @@ struct PhotoReport {
   std::string output;  // empty when no output path was made
   PhotoOutcome outcome = PhotoOutcome::Saved;
   StopCause stop = StopCause::Cancelled;  // with Stopped
-  bool notReduced = false;  // smaller than the box, so left unreduced
-  PixelSize decoded{0, 0};  // as turned upright, if it was; 0 x 0 when not decoded
-  PixelSize crop{0, 0};     // the crop; the decoded size when not trimmed
-  double position = 0.5;    // where the crop sits along the axis the trim shortens (TrimAt)
+  bool notReduced = false;                // smaller than the box, so left unreduced
+  PixelSize decoded{0, 0};                // as turned upright, if it was; 0 x 0 when not decoded
+  PixelSize crop{0, 0};                   // the crop; the decoded size when not trimmed
+  double position = 0.5;  // where the crop sits along the axis the trim shortens (TrimAt)
   // With a border: the picture's place on the canvas; 0 x 0 otherwise.
   PixelRect fitted{0, 0, 0, 0};
-  PixelSize saved{0, 0};    // 0 x 0 when not saved
+  PixelSize saved{0, 0};  // 0 x 0 when not saved
   PhotoWarnings warnings;
   // A small JPEG of the photo as decoded (and turned upright), when the run
   // is asked for thumbnails; empty otherwise.

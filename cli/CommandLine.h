@@ -35,13 +35,13 @@ struct CommandLine {
   bool keepTimes = false;
   bool largePhotos = false;
   bool dryRun = false;
-  std::string reportPath;    // --report; empty for none
+  std::string reportPath;               // --report; empty for none
   double cropPosition = 0.5;            // --crop-position
   std::string cropsPath;                // --crops; empty for none
   std::map<std::string, double> crops;  // read from `cropsPath` by LoadCrops
   Fit fit = Fit::Trim;                  // --fit
-  std::string inputFolder;   // as given
-  std::string outputFolder;  // as given
+  std::string inputFolder;              // as given
+  std::string outputFolder;             // as given
 };
 
 struct ParseResult {

@@ -1,18 +1,18 @@
 #pragma once
 
-#include <stop_token>
-#include <thread>
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "batch/RunEvents.h"
-#include "messages/Report.h"
 #include "cli/CommandLine.h"
 #include "cli/TerminalText.h"
 #include "folders/FolderScan.h"
+#include "messages/Report.h"
 
 namespace quorvale::cli {
 

@@ -436,7 +436,7 @@ class Sharpener {
 // False when the cancel check stopped it.
 template <bool Narrow>
 bool Reduce(Plane& plane, const CancelCheck& cancel, const Bitmap& source, Bitmap& result,
-           const Sizes& size) {
+            const Sizes& size) {
   const ColumnTaps columns(size);
   const std::size_t bytes = static_cast<std::size_t>(size.sourceWidth) * 3;
   std::vector<std::uint32_t> rowSums(bytes);

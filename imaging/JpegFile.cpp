@@ -480,8 +480,8 @@ DecodeResult Decode(const Input& input, Bitmap& bitmap, const CancelCheck& cance
     ScanBudget budget;
     const char* refusal = nullptr;
     bool declined = false;
-    const int code = RunDecoder(decoder, progress, input, budget, admit, region, bitmap, refusal,
-                                declined);
+    const int code =
+        RunDecoder(decoder, progress, input, budget, admit, region, bitmap, refusal, declined);
     const ErrorManager& errors = decoder.Errors();
     if (code != 0) {
       result.status = DecodeStatus::Failed;
@@ -672,7 +672,8 @@ SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quali
   result.error =
       WriteFileReplacing(folder.Get(), name, *bytes, TemporaryFileKind::Unnamed, replace);
   if (result.error != 0) {
-    result.status = result.error == EEXIST && !replace ? SaveStatus::Exists : SaveStatus::WriteFailed;
+    result.status =
+        result.error == EEXIST && !replace ? SaveStatus::Exists : SaveStatus::WriteFailed;
   }
   return result;
 }

@@ -9,8 +9,8 @@
 #include "imaging/Reduction.h"
 #include "imaging/SizeTable.h"
 #include "imaging/TrimCenter.h"
-#include "support/CodedBitmap.h"
 #include "support/Child.h"
+#include "support/CodedBitmap.h"
 #include "support/TestJpeg.h"
 
 namespace quorvale {

@@ -97,7 +97,8 @@ TEST(TrimCenter, ALiftedLimitTrimsLargePhotos) {
     SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h) + " to " +
                  std::to_string(c.width) + " x " + std::to_string(c.height));
     Bitmap bitmap = CodedPhoto(c.w, c.h);
-    ASSERT_EQ(TrimCenter(bitmap, c.width, c.height, c.maxSide) == TrimStatus::Trimmed, c.result == 0);
+    ASSERT_EQ(TrimCenter(bitmap, c.width, c.height, c.maxSide) == TrimStatus::Trimmed,
+              c.result == 0);
     if (c.result != 0) {
       EXPECT_EQ(bitmap.Width(), c.w);
       continue;
