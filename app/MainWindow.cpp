@@ -12,8 +12,10 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSettings>
+#include <QSlider>
 #include <QStringList>
 #include <QStyle>
+#include <QToolTip>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <chrono>
@@ -310,6 +312,19 @@ void MainWindow::ConnectHandlers() {
   connect(ui_->newSubfolderButton, &QPushButton::clicked, this, [this] { CreateSubfolder(); });
   connect(ui_->runButton, &QPushButton::clicked, this, [this] { StartRun(); });
   connect(ui_->cancelButton, &QPushButton::clicked, this, [this] { CancelRun(); });
+
+  // The scale under the quality slider has numbers every 50 only: the value
+  // itself is the slider's tooltip, and shows over the handle at once while
+  // the slider is dragged or moved by the keys.
+  ui_->qualitySlider->setToolTip(QString::number(Quality()));
+  connect(ui_->qualitySlider, &QSlider::valueChanged, this, [this](int value) {
+    QSlider& slider = *ui_->qualitySlider;
+    slider.setToolTip(QString::number(value));
+    if (!slider.isSliderDown() && !slider.hasFocus()) return;
+    const int x =
+        QStyle::sliderPositionFromValue(slider.minimum(), slider.maximum(), value, slider.width());
+    QToolTip::showText(slider.mapToGlobal(QPoint(x, 0)), slider.toolTip(), &slider);
+  });
 }
 
 void MainWindow::setVisible(bool visible) {

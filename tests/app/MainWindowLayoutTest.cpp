@@ -124,10 +124,13 @@ TEST_F(MainWindowLayout, SizeCaptionsLineUpInAFixedPitchFont) {
   EXPECT_EQ(window.font().pixelSize(), 12);
 }
 
-TEST_F(MainWindowLayout, OnlyTheTwoReductionOptionsShowTooltips) {
+TEST_F(MainWindowLayout, TooltipsAreTheReductionOptionsAndTheQualityValue) {
+  Control<QSlider>("qualitySlider")->setValue(75);
   for (QWidget* control : window.findChildren<QWidget*>()) {
     const std::string name = control->objectName().toStdString();
-    if (name == "reduceCheck") {
+    if (name == "qualitySlider") {
+      EXPECT_EQ(control->toolTip().toStdString(), "75");
+    } else if (name == "reduceCheck") {
       EXPECT_EQ(control->toolTip().toStdString(), "拡大は行われません");
     } else if (name == "highQualityCheck") {
       EXPECT_EQ(control->toolTip().toStdString(), "綺麗に縮小されますが時間がかかります。");
