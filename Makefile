@@ -4,6 +4,7 @@
 # make tsan      the core and command-line tests under ThreadSanitizer
 # make bench     the benchmarks (see README)
 # make package   the Debian package quorvale_VERSION_ARCH.deb, checked (see README)
+# make screenshots  the pictures in docs/: the windows and a crop report
 # make fuzz      builds the libFuzzer targets with clang, runs each FUZZ_SECONDS
 
 BUILD      ?= build
@@ -34,6 +35,10 @@ PACKAGES = $(RUN_PACKAGES) $(TEST_PACKAGES)
 # the computed Depends, and the checkers of the package and its metadata.
 PACKAGE_TOOLS = dpkg-dev file lintian appstream desktop-file-utils
 
+# Only `make screenshots` needs these: the browser that draws the report
+# page, and the reduction of the pictures to 256 colours.
+SCREENSHOT_TOOLS = chromium pngquant
+
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 # Installs those of the Debian packages $(1) that are missing.
@@ -48,7 +53,7 @@ define install_missing
 	fi
 endef
 
-.PHONY: all deps run-deps package-deps configure build test sanitize tsan fuzz run bench package clean format
+.PHONY: all deps run-deps package-deps configure build test sanitize tsan fuzz run bench package screenshots clean format
 
 all: build
 
@@ -117,6 +122,12 @@ bench: build
 # A build of its own with Debian's hardening flags and no tests, packed by
 # CPack, then the metadata and the package checked. Lintian's warnings are
 # shown; an error fails the target.
+screenshots: run-deps
+	$(call install_missing,$(SCREENSHOT_TOOLS))
+	cmake -S . -B $(RUN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQUORVALE_BUILD_TESTS=OFF -DQUORVALE_BUILD_BENCHMARKS=OFF
+	cmake --build $(RUN_BUILD) -j$(JOBS) --target screenshots
+
 package: package-deps
 	DEB_BUILD_MAINT_OPTIONS=hardening=+all; export DEB_BUILD_MAINT_OPTIONS; \
 	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
