@@ -1,7 +1,8 @@
-// The manual page and the bash completion against what the program says:
-// every option --help lists must be in both, with the same value name and
-// (in the manual page) the same description, and the completion must offer
-// exactly the size IDs, resolutions and answers the program accepts.
+// The manual page, the bash completion and the README against what the
+// program says: every option --help lists must be in all three, with the
+// same value name and (in the manual page) the same description, and the
+// completion must offer exactly the size IDs, resolutions and answers the
+// program accepts.
 
 #include <gtest/gtest.h>
 
@@ -233,6 +234,24 @@ TEST(ManPage, JapanesePageHasTheOptionsOfHelp) {
   for (const OptionDoc& option : man)
     documented.push_back(Join(option.names) + " " + option.argument);
   EXPECT_EQ(documented, expected) << "cli/quorvale-batch.ja.1 against --help";
+}
+
+// The README's option table: one row per option of --help, in its order,
+// its first cell the option's heading ("| `--size ID` | ...").
+TEST(Readme, OptionTableHasARowForEachOptionOfHelp) {
+  const std::vector<OptionDoc> help = ProgramOptions();
+  ASSERT_GE(help.size(), 13u);
+  std::vector<std::string> expected, documented;
+  for (const OptionDoc& option : help)
+    expected.push_back(Join(option.names) + " " + option.argument);
+  static const std::regex row(R"(^\| `(-[^`]*)` \|)");
+  std::smatch cell;
+  for (const std::string& line : Lines(ReadText(QUORVALE_README))) {
+    if (!std::regex_search(line, cell, row)) continue;
+    const OptionDoc option = FromHeading(cell[1]);
+    documented.push_back(Join(option.names) + " " + option.argument);
+  }
+  EXPECT_EQ(documented, expected) << "README.md's option table against --help";
 }
 
 TEST(ManPage, NamesEverySizeId) {
