@@ -1,7 +1,10 @@
 #include "batch/CropFile.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 namespace quorvale {
 namespace {
@@ -237,6 +240,36 @@ std::optional<double> ParseCropPosition(std::string_view text) {
 
 CropFile ParseCropFile(std::string_view text) {
   return Reader(text).Read();
+}
+
+std::string WriteCropFile(const std::map<std::string, double>& positions) {
+  std::string out = "{";
+  const char* separator = "\n";
+  for (const auto& [path, position] : positions) {
+    out += separator;
+    separator = ",\n";
+    out += "  \"";
+    for (const char c : path) {
+      if (c == '"' || c == '\\') {
+        out += '\\';
+        out += c;
+      } else if (static_cast<unsigned char>(c) < 0x20) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+        out += escape;
+      } else {
+        out += c;
+      }
+    }
+    out += "\": ";
+    // Adding 0 turns a negative zero into 0.
+    const double value = std::isnan(position) ? 0.5 : std::clamp(position, 0.0, 1.0) + 0.0;
+    char number[32];
+    const auto written = std::to_chars(number, number + sizeof number, value);
+    out.append(number, written.ptr);
+  }
+  out += positions.empty() ? "}\n" : "\n}\n";
+  return out;
 }
 
 }  // namespace quorvale

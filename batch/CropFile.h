@@ -42,4 +42,11 @@ struct CropFile {
 // can be given by its own bytes; \u escapes give UTF-8.
 CropFile ParseCropFile(std::string_view text);
 
+// A crop file that ParseCropFile reads back as `positions`: one entry a
+// line in path-byte order, each position as the shortest number that reads
+// back to the same double. A path's bytes are kept as they are but for the
+// quote, the backslash and the control characters, which are escaped; a
+// position outside [0, 1] (or NaN) is written as the nearer end (0.5).
+std::string WriteCropFile(const std::map<std::string, double>& positions);
+
 }  // namespace quorvale

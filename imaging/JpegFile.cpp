@@ -245,7 +245,20 @@ struct Input {
   FileSource* file = nullptr;
   std::span<const std::uint8_t> memory;
   std::uint64_t size = 0;
+  // Above 0: a reduced decode for a preview, at least this long on the
+  // longer side; the picture's own size is given back in `picture`.
+  int reducedLongSide = 0;
+  PixelSize* picture = nullptr;
 };
+
+// The largest of libjpeg's reductions 1/2, 1/4, 1/8 that keeps the longer
+// side at least `longSide`; 1 when none does.
+unsigned ReducedScale(const jpeg_decompress_struct& info, int longSide) {
+  const JDIMENSION side = std::max(info.image_width, info.image_height);
+  unsigned denom = 8;
+  while (denom > 1 && (side + denom - 1) / denom < static_cast<JDIMENSION>(longSide)) denom /= 2;
+  return denom;
+}
 
 // Why the header cannot be taken at its word, or nullptr. `codedBytes` is
 // what follows the header in the file. The memory counted is the bitmap's
@@ -268,12 +281,20 @@ const char* ImplausibleHeader(const jpeg_decompress_struct& info, std::uint64_t 
   return nullptr;
 }
 
-bool ConfigureDecoder(jpeg_decompress_struct& info) {
+bool ConfigureDecoder(jpeg_decompress_struct& info, const Input& input) {
   info.scale_num = 1;
   info.scale_denom = 1;
   info.dct_method = JDCT_FLOAT;
   info.do_fancy_upsampling = TRUE;
   info.do_block_smoothing = TRUE;
+  if (input.reducedLongSide > 0) {
+    // At 1/8 libjpeg takes each block's DC alone: most of the work left is
+    // the entropy decoding, which no setting shortens.
+    info.scale_denom = ReducedScale(info, input.reducedLongSide);
+    info.dct_method = JDCT_IFAST;
+    info.do_fancy_upsampling = FALSE;
+    info.do_block_smoothing = FALSE;
+  }
   info.buffered_image = FALSE;
   switch (info.jpeg_color_space) {
     case JCS_GRAYSCALE:
@@ -392,7 +413,11 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, Sc
   if (input.file != nullptr) input.file->HeaderDone();
   refusal = ImplausibleHeader(info, input.size > headerBytes ? input.size - headerBytes : 0);
   if (refusal != nullptr) return -2;
-  if (!ConfigureDecoder(info)) {
+  if (input.picture != nullptr) {
+    *input.picture = {static_cast<std::int32_t>(info.image_width),
+                      static_cast<std::int32_t>(info.image_height)};
+  }
+  if (!ConfigureDecoder(info, input)) {
     refusal = "unsupported colour space";
     return -2;
   }
@@ -580,8 +605,8 @@ bool RunEncoder(Compressor& encoder, const Bitmap& bitmap, int quality, const Jp
 
 // DecodeJpegFile, asking `admit` before any pixel memory is had.
 DecodeResult DecodeFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
-                        const DecodeAdmission& admit, const DecodeRegion& region) {
-  Input input;
+                        const DecodeAdmission& admit, const DecodeRegion& region,
+                        Input input = {}) {
   std::string reason;
   const FileDescriptor file = OpenPhoto(path, input.size, reason);
   if (!file) return Refused(reason);
@@ -604,6 +629,15 @@ DecodeResult DecodeJpegMemory(std::span<const std::uint8_t> bytes, Bitmap& bitma
                               const CancelCheck& cancel, const DecodeRegion& region) {
   if (bytes.empty()) return Refused("the file is empty");
   return Decode(Input{nullptr, bytes, bytes.size()}, bitmap, cancel, nullptr, region);
+}
+
+DecodeResult DecodeJpegReduced(const std::string& path, Bitmap& bitmap, int longSide,
+                               PixelSize& picture, const CancelCheck& cancel) {
+  picture = {0, 0};
+  Input input;
+  input.reducedLongSide = std::max(longSide, 1);
+  input.picture = &picture;
+  return DecodeFile(path, bitmap, cancel, nullptr, nullptr, input);
 }
 
 std::uint64_t DecodeMemoryBudget() {

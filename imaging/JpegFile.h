@@ -71,6 +71,15 @@ DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap, const Cance
 DecodeResult DecodeJpegMemory(std::span<const std::uint8_t> bytes, Bitmap& bitmap,
                               const CancelCheck& cancel = {}, const DecodeRegion& region = nullptr);
 
+// DecodeJpegFile for a preview: at the largest of libjpeg's reductions 1/2,
+// 1/4 and 1/8 that keeps the longer side at least `longSide` pixels (at full
+// size when none does), with the fast integer inverse DCT, no fancy
+// upsampling and no block smoothing, so the pixels are not those of a full
+// decode. The same refusals, checked on the picture's own size, which
+// `picture` receives once the header is read (0 x 0 before).
+DecodeResult DecodeJpegReduced(const std::string& path, Bitmap& bitmap, int longSide,
+                               PixelSize& picture, const CancelCheck& cancel = {});
+
 // Asked once a header has been judged plausible, before any pixel memory is
 // had, with the bytes the decode holds: the bitmap's memory (the decoded
 // pixels, rows padded as a Bitmap's, for a region those the decoder fills,
