@@ -25,6 +25,12 @@ class Dialogs {
   // when the operator gave no extension; empty when cancelled.
   virtual std::string SaveFilePath(const std::string& caption, const std::string& suggested) = 0;
 
+  // The open or save dialog for a crop file (JSON), opening at `suggested`
+  // (path bytes; the home folder when empty). The chosen path as bytes, a
+  // saved one ending in ".json" when the operator gave no extension; empty
+  // when cancelled.
+  virtual std::string CropFilePath(bool save, const std::string& suggested) = 0;
+
   // A one-line text prompt with an empty initial value whose entry field
   // takes at most `maxChars` characters. The typed text in the locale's
   // bytes, or nullopt when cancelled.

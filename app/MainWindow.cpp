@@ -28,6 +28,7 @@
 #include "app/Application.h"
 #include "app/DisplayText.h"
 #include "app/Fonts.h"
+#include "app/PreviewWindow.h"
 #include "app/PrintRun.h"
 #include "app/Resources.h"
 #include "app/SplashScreen.h"
@@ -267,6 +268,8 @@ MainWindow::MainWindow(Dialogs& dialogs)
   if (loaded.reopenLast) ShowControls(loaded.last);
   connect(menus_, &WindowMenus::Changed, this, [this] { SaveSettings(); });
   connect(menus_, &WindowMenus::ResetRequested, this, [this] { ResetSettings(); });
+  connect(menus_, &WindowMenus::PreviewRequested, this, [this] { OpenPreview(); });
+  menus_->EnablePreview(!inputFolder_.empty());
   // The menu bar's height is known once it holds its menus.
   setFixedSize(client_->width(), menuBar->sizeHint().height() + client_->height());
   layout->activate();
@@ -420,12 +423,17 @@ RunOptions MainWindow::OptionsForRun() const {
   options.target = ResolveTargetSize(SelectedRadioButtons());
   options.subfolders = !ui_->noSubfoldersCheck->isChecked();
   options.photo = PhotoOptionsNow();
+  options.crops.byPath = crops_;
   return options;
 }
 
 PhotoOptions MainWindow::PhotoOptionsNow() const {
-  return {ui_->trimCheck->isChecked(), ui_->skipSmallCheck->isChecked(),
-          ui_->reduceCheck->isChecked(), ui_->highQualityCheck->isChecked(), Quality()};
+  return {ui_->trimCheck->isChecked(),
+          ui_->skipSmallCheck->isChecked(),
+          ui_->reduceCheck->isChecked(),
+          ui_->highQualityCheck->isChecked(),
+          Quality(),
+          menus_->Print().fit};
 }
 
 void MainWindow::StartRun() {
@@ -523,7 +531,10 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 void MainWindow::SetInputFolder(const std::string& bytes) {
+  // The positions are keyed by paths under the folder they were chosen in.
+  if (bytes != inputFolder_) crops_.clear();
   inputFolder_ = bytes;
+  if (menus_ != nullptr) menus_->EnablePreview(!running_ && !bytes.empty());
   ui_->inputFolderEdit->setText(DisplayText(bytes));
 }
 
@@ -570,6 +581,24 @@ void MainWindow::SetRunning(bool running) {
   ui_->newSubfolderButton->setEnabled(!running && subfolderButtonWasEnabled_);
   for (QAbstractButton* button : ui_->sizeButtons->buttons()) button->setEnabled(!running);
   menus_->SetRunning(running);
+  menus_->EnablePreview(!running && !inputFolder_.empty());
+}
+
+void MainWindow::OpenPreview() {
+  if (inputFolder_.empty() || running_) return;
+  PreviewSubject subject;
+  subject.inputFolder = inputFolder_;
+  subject.photos = ScanInputFolder(inputFolder_, !ui_->noSubfoldersCheck->isChecked()).files;
+  subject.target = ResolveTargetSize(SelectedRadioButtons());
+  subject.fit = menus_->Print().fit;
+  subject.autoOrient = menus_->Print().autoOrient;
+  subject.positions = crops_;
+  auto* preview = new PreviewWindow(subject, dialogs_, captionText_, this);
+  preview->setAttribute(Qt::WA_DeleteOnClose);
+  preview->setWindowModality(Qt::WindowModal);
+  connect(preview, &PreviewWindow::Changed, this,
+          [this, preview] { crops_ = preview->Positions(); });
+  preview->show();
 }
 
 WindowControls MainWindow::Controls() const {

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <array>
 #include <exception>
+#include <map>
 #include <memory>
 #include <stop_token>
 #include <string>
@@ -25,6 +26,7 @@ class MainWindow;
 
 namespace quorvale {
 
+class PreviewWindow;
 class PrintRun;
 class WindowMenus;
 
@@ -107,6 +109,13 @@ class MainWindow : public QWidget {
   WindowControls Controls() const;
   void ShowControls(const WindowControls& controls);
 
+  // The 確認 window on the photos of the input folder as it lists them,
+  // for the size and the fit chosen; window-modal, open until closed. Its
+  // crop positions are the run's from then on, until another input folder
+  // is chosen. Nothing without an input folder.
+  void OpenPreview();
+  const std::map<std::string, double>& CropPositionsByPath() const { return crops_; }
+
   // The first showing shows the splash modally, then centres the window.
   void setVisible(bool visible) override;
 
@@ -168,6 +177,7 @@ class MainWindow : public QWidget {
   bool closePending_ = false;
   std::stop_source stop_;  // a fresh one for each run
   std::unique_ptr<Relay> relay_;
+  std::map<std::string, double> crops_;  // by the photo's path under the input folder
   std::thread runThread_;
 };
 

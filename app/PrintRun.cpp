@@ -81,6 +81,8 @@ std::string PrintRun::OpenReport(const RunOptions& run) {
   const std::pair<bool, const char*> given[] = {
       {!run.subfolders, "--no-subfolders"},
       {!run.photo.skipSmall, "--keep-small"},
+      {run.photo.fit == Fit::Border, "--fit border"},
+      {!run.crops.byPath.empty(), "--crops"},
       {options_.autoOrient, "--auto-orient"},
       {options_.keepMetadata, "--keep-metadata"},
       {options_.dpi > 0, "--write-dpi"},

@@ -80,6 +80,22 @@ std::string QtDialogs::SaveFilePath(const std::string& caption, const std::strin
   return PathBytes(dialog.selectedFiles().front());
 }
 
+std::string QtDialogs::CropFilePath(bool save, const std::string& suggested) {
+  QFileDialog dialog(
+      owner_,
+      save ? QStringLiteral("トリミング位置の保存") : QStringLiteral("トリミング位置の読み込み"),
+      suggested.empty() ? QDir::homePath() : DisplayText(suggested),
+      QStringLiteral("JSON (*.json)"));
+  if (save) {
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("json"));
+  } else {
+    dialog.setFileMode(QFileDialog::ExistingFile);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::string();
+  return PathBytes(dialog.selectedFiles().front());
+}
+
 std::optional<std::string> QtDialogs::PromptText(const std::string& caption,
                                                  const std::string& prompt, int maxChars) {
   QDialog dialog(owner_);

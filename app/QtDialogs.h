@@ -17,6 +17,7 @@ class QtDialogs : public Dialogs {
 
   std::string BrowseFolder() override;
   std::string SaveFilePath(const std::string& caption, const std::string& suggested) override;
+  std::string CropFilePath(bool save, const std::string& suggested) override;
   std::optional<std::string> PromptText(const std::string& caption, const std::string& prompt,
                                         int maxChars) override;
   void Message(const std::string& caption, const std::string& text) override;

@@ -34,6 +34,12 @@ WindowMenus::WindowMenus(QMenuBar& bar, Dialogs& dialogs, std::string caption)
   options_ = bar.addMenu(QStringLiteral("オプション(&O)"));
   options_->setObjectName("optionsMenu");
   QMenu& menu = *options_;
+  fitTrim_ = Item(menu, "fitTrimAction", "フチなし（トリミング）", true);
+  fitBorder_ = Item(menu, "fitBorderAction", "フチあり（余白付き）", true);
+  auto* fits = new QActionGroup(&menu);
+  fits->addAction(fitTrim_);
+  fits->addAction(fitBorder_);
+  menu.addSeparator();
   autoOrient_ = Item(menu, "autoOrientAction", "Exifの向きで写真を正立させる", true);
   keepMetadata_ = Item(menu, "keepMetadataAction", "ExifとICCプロファイルを残す", true);
   writeDpi_ = Item(menu, "writeDpiAction", "印刷解像度(dpi)をファイルに書き込む", true);
@@ -54,13 +60,19 @@ WindowMenus::WindowMenus(QMenuBar& bar, Dialogs& dialogs, std::string caption)
   reopenLast_ = Item(menu, "reopenLastAction", "前回の設定で開く", true);
   QAction* reset = Item(menu, "resetSettingsAction", "設定を初期状態に戻す", false);
 
+  QMenu* view = bar.addMenu(QStringLiteral("表示(&V)"));
+  view->setObjectName("viewMenu");
+  preview_ = Item(*view, "previewAction", "確認...", false);
+  preview_->setEnabled(false);
+  connect(preview_, &QAction::triggered, this, [this] { emit PreviewRequested(); });
+
   QMenu* help = bar.addMenu(QStringLiteral("ヘルプ(&H)"));
   help->setObjectName("helpMenu");
   QAction* about = Item(*help, "aboutAction", "バージョン情報", false);
 
   for (QAction* action :
-       {autoOrient_, keepMetadata_, writeDpi_, keepTimes_, existingAsk_, existingOverwrite_,
-        existingSkip_, largePhotos_, openReport_, reopenLast_}) {
+       {fitTrim_, fitBorder_, autoOrient_, keepMetadata_, writeDpi_, keepTimes_, existingAsk_,
+        existingOverwrite_, existingSkip_, largePhotos_, openReport_, reopenLast_}) {
     connect(action, &QAction::triggered, this, [this] {
       Take();
       emit Changed();
@@ -83,6 +95,8 @@ QAction* WindowMenus::Item(QMenu& menu, const char* name, const char* text, bool
 
 void WindowMenus::Show(const PrintSettings& print, bool reopenLast) {
   print_ = print;
+  fitTrim_->setChecked(print.fit == Fit::Trim);
+  fitBorder_->setChecked(print.fit == Fit::Border);
   autoOrient_->setChecked(print.autoOrient);
   keepMetadata_->setChecked(print.keepMetadata);
   writeDpi_->setChecked(print.writeDpi);
@@ -105,7 +119,12 @@ void WindowMenus::SetRunning(bool running) {
   options_->setEnabled(!running);
 }
 
+void WindowMenus::EnablePreview(bool enabled) {
+  preview_->setEnabled(enabled);
+}
+
 void WindowMenus::Take() {
+  print_.fit = fitBorder_->isChecked() ? Fit::Border : Fit::Trim;
   print_.autoOrient = autoOrient_->isChecked();
   print_.keepMetadata = keepMetadata_->isChecked();
   print_.writeDpi = writeDpi_->isChecked();

@@ -18,10 +18,10 @@ std::string VersionText();
 
 // The main window's menus, filled into its menu bar: オプション with the
 // print options as checkable items (what to do with an existing output as
-// three exclusive ones), 前回の設定で開く and 設定を初期状態に戻す; ヘルプ
-// with バージョン情報. Turning the report on asks for its path in a save
-// dialog and stays off when that is cancelled. The items' object names end
-// in "Action" ("autoOrientAction", "existingSkipAction", ...).
+// three exclusive ones, フチなし / フチあり as two), 前回の設定で開く and 設定を初期状態に戻す;
+// ヘルプ with バージョン情報. Turning the report on asks for its path in a save dialog and stays
+// off when that is cancelled. The items' object names end in "Action" ("autoOrientAction",
+// "existingSkipAction", ...).
 class WindowMenus : public QObject {
   Q_OBJECT
 
@@ -36,10 +36,14 @@ class WindowMenus : public QObject {
   // The options are fixed at the press of Run: オプション is off until the
   // run has ended.
   void SetRunning(bool running);
+  // 確認... in 表示, on when the preview has something to show.
+  void EnablePreview(bool enabled);
 
  signals:
   // The operator changed an option or the switch.
   void Changed();
+  // The operator asked for the preview (確認...).
+  void PreviewRequested();
   // The operator asked for every setting to be as at a first start, and
   // said Yes when asked again.
   void ResetRequested();
@@ -54,10 +58,13 @@ class WindowMenus : public QObject {
   std::string caption_;
   PrintSettings print_;
   QMenu* options_ = nullptr;
+  QAction* preview_ = nullptr;
   QAction* autoOrient_ = nullptr;
   QAction* keepMetadata_ = nullptr;
   QAction* writeDpi_ = nullptr;
   QAction* keepTimes_ = nullptr;
+  QAction* fitTrim_ = nullptr;
+  QAction* fitBorder_ = nullptr;
   QAction* existingAsk_ = nullptr;
   QAction* existingOverwrite_ = nullptr;
   QAction* existingSkip_ = nullptr;

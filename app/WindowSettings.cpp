@@ -69,6 +69,11 @@ constexpr std::pair<const char*, ExistingOutput> ExistingWords[] = {
     {"skip", ExistingOutput::Skip},
 };
 
+constexpr std::pair<const char*, Fit> FitWords[] = {
+    {"trim", Fit::Trim},
+    {"border", Fit::Border},
+};
+
 const char* ExistingWord(ExistingOutput existing) {
   for (const auto& [word, meaning] : ExistingWords) {
     if (meaning == existing) return word;
@@ -118,6 +123,7 @@ WindowSettings LoadWindowSettings(QSettings& settings, const WindowSettings& ini
   read.Bytes("print/reportPath", print.reportPath);
   read.Flag("print/writeReport", print.writeReport);
   read.Flag("print/openReport", print.openReport);
+  read.Word("print/fit", print.fit, FitWords);
   // A report is written only to a path.
   if (print.reportPath.empty()) print.writeReport = false;
 
@@ -157,6 +163,7 @@ bool SaveWindowSettings(QSettings& settings, const WindowSettings& values) {
   settings.setValue("print/writeReport", print.writeReport);
   settings.setValue("print/reportPath", bytes(print.reportPath));
   settings.setValue("print/openReport", print.openReport);
+  settings.setValue("print/fit", print.fit == Fit::Border ? "border" : "trim");
 
   const WindowControls& last = values.last;
   settings.setValue("window/reopenLast", values.reopenLast);

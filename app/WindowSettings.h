@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "batch/RunOptions.h"
+
 class QSettings;
 
 namespace quorvale {
@@ -24,6 +26,7 @@ struct PrintSettings {
   bool writeReport = false;
   std::string reportPath;   // path bytes; kept when the report is turned off
   bool openReport = false;  // open the page in the browser when the run has ended
+  Fit fit = Fit::Trim;      // フチなし or フチあり
   friend bool operator==(const PrintSettings&, const PrintSettings&) = default;
 };
 

@@ -34,6 +34,7 @@ class ScriptedDialogs : public Dialogs {
   std::deque<bool> answers;
   // Save dialogs answer from `savePaths` (cancelled when it runs out).
   std::deque<std::string> savePaths;
+  std::deque<std::string> cropPaths;
   // Runs as each box is shown, with the box already recorded.
   std::function<void(const Box&)> onBox;
   // Runs in place of the modal loop of a dialog shown modally.
@@ -59,6 +60,13 @@ class ScriptedDialogs : public Dialogs {
     if (savePaths.empty()) return std::string();
     std::string path = savePaths.front();
     savePaths.pop_front();
+    return path;
+  }
+  // Crop file dialogs answer from `cropPaths` (cancelled when it runs out).
+  std::string CropFilePath(bool, const std::string&) override {
+    if (cropPaths.empty()) return std::string();
+    std::string path = cropPaths.front();
+    cropPaths.pop_front();
     return path;
   }
   std::optional<std::string> PromptText(const std::string& caption, const std::string& prompt,

@@ -32,7 +32,8 @@ class WindowSettingsTest : public ::testing::Test {
 
 WindowSettings Changed() {
   WindowSettings s;
-  s.print = {true, true, true, true, ExistingOutput::Skip, true, true, "/r/\xFF report.html", true};
+  s.print = {true, true,       true, true, ExistingOutput::Skip, true, true, "/r/\xFF report.html",
+             true, Fit::Border};
   s.reopenLast = true;
   s.last = {"/in/\xE9t\xE9", "/out", "sxga-1600", 150, false, true, true, 0, true, false};
   return s;
@@ -63,6 +64,7 @@ TEST_F(WindowSettingsTest, AValueOutOfRangeTakesItsInitialValueAlone) {
       {"window/size", "XL"},       {"window/size", ""},
       {"print/existing", "maybe"}, {"print/autoOrient", "yes"},
       {"window/trim", "1"},        {"window/reopenLast", "@Invalid()"},
+      {"print/fit", "round"},
   };
   const WindowSettings initial;
   for (const Case& c : cases) {
@@ -79,6 +81,7 @@ TEST_F(WindowSettingsTest, AValueOutOfRangeTakesItsInitialValueAlone) {
     if (key == "print/autoOrient") expected.print.autoOrient = initial.print.autoOrient;
     if (key == "window/trim") expected.last.trim = initial.last.trim;
     if (key == "window/reopenLast") expected.reopenLast = initial.reopenLast;
+    if (key == "print/fit") expected.print.fit = initial.print.fit;
     EXPECT_EQ(loaded, expected);
   }
   // A report without its path is not written.
