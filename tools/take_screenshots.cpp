@@ -45,6 +45,7 @@ class DemoDialogs : public quorvale::Dialogs {
     return folders.isEmpty() ? std::string() : folders.takeFirst().toStdString();
   }
   std::string SaveFilePath(const std::string&, const std::string&) override { return {}; }
+  std::string CropFilePath(bool, const std::string&) override { return {}; }
   std::optional<std::string> PromptText(const std::string&, const std::string&, int) override {
     return std::nullopt;
   }
