@@ -1,6 +1,7 @@
 #include "app/PreviewWindow.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -149,6 +150,7 @@ class PhotoListView : public QListView {
       : QListView(parent), model_(model), changed_(std::move(changed)) {
     setViewMode(QListView::IconMode);
     setMovement(QListView::Static);
+    setDragEnabled(false);
     setResizeMode(QListView::Adjust);
     setWrapping(true);
     setUniformItemSizes(true);
@@ -247,7 +249,10 @@ const char* CropFileReason(CropFileError::Kind kind) {
   return "";
 }
 
-// The whole file, or nullopt with errno set.
+// A crop file for 1,000 photos is some tens of kilobytes.
+constexpr std::size_t MaxCropFileBytes = std::size_t{64} << 20;
+
+// The whole file, or nullopt with errno set (EFBIG above MaxCropFileBytes).
 std::optional<std::string> ReadWholeFile(const std::string& path) {
   const FileDescriptor file(OpenLongPath(path, O_RDONLY | O_NONBLOCK));
   if (!file) return std::nullopt;
@@ -259,6 +264,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     if (n < 0) return std::nullopt;
     if (n == 0) return text;
     text.append(buffer, static_cast<std::size_t>(n));
+    if (text.size() > MaxCropFileBytes) {
+      errno = EFBIG;
+      return std::nullopt;
+    }
   }
 }
 
