@@ -13,6 +13,13 @@ namespace fs = std::filesystem;
 
 using Lines = std::vector<std::string>;
 
+// The text of an OK box the run asks for.
+std::string Box(Notice kind) {
+  RunNotice notice;
+  notice.kind = kind;
+  return NoticeText(notice);
+}
+
 // What the window shows of its run state at one moment.
 struct Snapshot {
   bool runEnabled;
@@ -129,7 +136,7 @@ TEST_F(Run, CancelAClosedWindowAndYesStopTheRun) {
   window.show();
   const Lines atB = Logged({{box.Path("in/a.jpg"), PhotoOutcome::Unreadable},
                             {box.Path("in/b.jpg"), PhotoOutcome::Stopped}});
-  const Lines cancelled{NoticeText({Notice::Cancelled}), SummaryText(true, {0, 1, 0})};
+  const Lines cancelled{Box(Notice::Cancelled), SummaryText(true, {0, 1, 0})};
   const struct {
     std::string how;  // at the question on a.jpg
     Lines log;
@@ -166,9 +173,9 @@ TEST_F(Run, FailedChecksShowTheirBoxAndChangeNothing) {
   PressRunAndWait();
   BrowseOutput(box.Path("out"));
   PressRunAndWait();
-  EXPECT_EQ(dialogs.Texts("message"),
-            (Lines{NoticeText({Notice::NoInputFolder}), NoticeText({Notice::NoOutputFolder}),
-                   NoticeText({Notice::NoJpegFiles})}));
+  EXPECT_EQ(
+      dialogs.Texts("message"),
+      (Lines{Box(Notice::NoInputFolder), Box(Notice::NoOutputFolder), Box(Notice::NoJpegFiles)}));
   EXPECT_EQ(Take(), Idle);
   EXPECT_TRUE(LogLines().empty());
   EXPECT_EQ(Status(), ScanSummaryText({0, 1, 0}));
