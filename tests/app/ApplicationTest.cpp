@@ -157,7 +157,7 @@ TEST_F(EscapedErrors, DuringARunLeaveTheWindowIdleAndUsable) {
   dialogs.onBox = nullptr;
   dialogs.answers = {false};
   PressRunAndWait();
-  EXPECT_EQ(Status(), "作業が終了しました。保存ファイル数    1  エラー    0   スキップ     0");
+  EXPECT_EQ(Status(), SummaryText(false, {1, 0, 0}));
   EXPECT_NE(box.Read("out/a.jpg").substr(0, 2), "no");
 }
 

@@ -114,8 +114,8 @@ TEST_F(PrintOptions, AnExistingOutputIsAskedAboutSkippedOrReplaced) {
 
   Trigger("existingSkipAction");
   PressRunAndWait();
-  EXPECT_EQ(LogLines(), (Lines{box.Path("in/a.jpg"), "同名のJPEGファイルが存在するのでスキップ"}));
-  EXPECT_EQ(Status(), "作業が終了しました。保存ファイル数    0  エラー    0   スキップ     1");
+  EXPECT_EQ(LogLines(), Logged({{box.Path("in/a.jpg"), PhotoOutcome::SkippedExisting}}));
+  EXPECT_EQ(Status(), SummaryText(false, {0, 0, 1}));
   EXPECT_EQ(box.Read("out/a.jpg"), earlier);
 
   Trigger("existingOverwriteAction");

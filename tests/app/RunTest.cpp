@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/WindowTest.h"
+#include "folders/FolderScan.h"
 #include "support/TestJpeg.h"
 
 namespace quorvale::testing {
@@ -12,7 +13,12 @@ namespace fs = std::filesystem;
 
 using Lines = std::vector<std::string>;
 
-const char* const Stopped = "作業を中断しました。保存ファイル数    0  エラー    1   スキップ     0";
+// The text of an OK box the run asks for.
+std::string Box(Notice kind) {
+  RunNotice notice;
+  notice.kind = kind;
+  return NoticeText(notice);
+}
 
 // What the window shows of its run state at one moment.
 struct Snapshot {
@@ -73,8 +79,7 @@ TEST_F(Run, SavesEveryPhotoShowingItsProgressAndSummary) {
 
   EXPECT_EQ(atSummary, (Snapshot{false, true, true, 100, 0, true}));
   EXPECT_EQ(Take(), Idle);
-  const std::string summary =
-      "作業が終了しました。保存ファイル数    3  エラー    0   スキップ     0";
+  const std::string summary = SummaryText(false, {3, 0, 0});
   EXPECT_EQ(dialogs.Texts("message"), Lines{summary});
   EXPECT_EQ(dialogs.boxes.at(0).caption, "Quorvale（Tessaly付属ツール）");
   EXPECT_EQ(Status(), summary);
@@ -107,13 +112,15 @@ TEST_F(Run, TheLogIsUpToDateWhenAQuestionIsAskedAndOptionsAreReadForEachPhoto) {
   PressRunAndWait();
 
   EXPECT_EQ(atQuestion, (Snapshot{false, true, true, -1, 0, true}));
-  const Lines skipped{box.Path("in/a.jpg"), "320px×240px以下なのでスキップ", box.Path("in/b.jpg")};
-  EXPECT_EQ(logAtQuestion, skipped);
+  Lines log = Logged({{box.Path("in/a.jpg"), PhotoOutcome::SkippedSmall},
+                      {box.Path("in/b.jpg"), PhotoOutcome::Unreadable},
+                      {box.Path("in/c.jpg"), PhotoOutcome::Saved}});
+  EXPECT_EQ(LogLines(), log);
+  log.resize(3);
+  EXPECT_EQ(logAtQuestion, log);
   EXPECT_EQ(dialogs.Texts("yesno"),
-            Lines{"JPEGファイルを読み込めませんでした。中断しますか？\n\n" + box.Path("in/b.jpg")});
-  EXPECT_EQ(LogLines().size(), 5u);
-  EXPECT_EQ(LogLines().back(), box.Path("in/c.jpg"));
-  EXPECT_EQ(Status(), "作業が終了しました。保存ファイル数    1  エラー    1   スキップ     1");
+            Lines{QuestionText({Question::Unreadable, box.Path("in/b.jpg")})});
+  EXPECT_EQ(Status(), SummaryText(false, {1, 1, 1}));
   EXPECT_EQ(window.InputFolderText(), box.Path("in") + "/");
   EXPECT_EQ(window.OutputFolderText(), box.Path("out") + "/");
   EXPECT_TRUE(Button("sizeLButton")->isChecked());
@@ -127,18 +134,17 @@ TEST_F(Run, CancelAClosedWindowAndYesStopTheRun) {
   Photo("in/b.jpg");
   ChooseFolders();
   window.show();
-  const Lines atB{box.Path("in/a.jpg"), "JPEGファイルを読み込めません", box.Path("in/b.jpg"),
-                  "中断"};
+  const Lines atB = Logged({{box.Path("in/a.jpg"), PhotoOutcome::Unreadable},
+                            {box.Path("in/b.jpg"), PhotoOutcome::Stopped}});
+  const Lines cancelled{Box(Notice::Cancelled), SummaryText(true, {0, 1, 0})};
   const struct {
     std::string how;  // at the question on a.jpg
     Lines log;
     Lines messages;
   } ways[] = {
-      {"cancel", atB, {"中断しました。", Stopped}},
-      {"yes",
-       {box.Path("in/a.jpg"), "中断"},
-       {"作業を中断しました。保存ファイル数    0  エラー    0   スキップ     0"}},
-      {"close", atB, {"中断しました。", Stopped}},  // the window closes after the run
+      {"cancel", atB, cancelled},
+      {"yes", Logged({{box.Path("in/a.jpg"), PhotoOutcome::Stopped}}), {SummaryText(true, {})}},
+      {"close", atB, cancelled},  // the window closes after the run
   };
   // Each run starts afresh: the last one's stop is forgotten.
   for (const auto& way : ways) {
@@ -167,12 +173,12 @@ TEST_F(Run, FailedChecksShowTheirBoxAndChangeNothing) {
   PressRunAndWait();
   BrowseOutput(box.Path("out"));
   PressRunAndWait();
-  EXPECT_EQ(dialogs.Texts("message"),
-            (Lines{"入力フォルダが指定されていません。", "出力フォルダが指定されていません。",
-                   "入力フォルダにJPEGファイルが存在しません。"}));
+  EXPECT_EQ(
+      dialogs.Texts("message"),
+      (Lines{Box(Notice::NoInputFolder), Box(Notice::NoOutputFolder), Box(Notice::NoJpegFiles)}));
   EXPECT_EQ(Take(), Idle);
   EXPECT_TRUE(LogLines().empty());
-  EXPECT_EQ(Status(), "サブフォルダ数 0  全ファイル数 1   JPEGファイル数 0");
+  EXPECT_EQ(Status(), ScanSummaryText({0, 1, 0}));
 }
 
 TEST_F(Run, AWindowDestroyedDuringARunStopsItAndWaitsForIt) {

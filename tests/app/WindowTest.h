@@ -10,15 +10,34 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStringList>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/MainWindow.h"
 #include "app/ScriptedDialogs.h"
 #include "app/WindowSettings.h"
+#include "messages/Messages.h"
 #include "support/Sandbox.h"
 
 namespace quorvale::testing {
+
+// The window words a run's events with the texts that the core's tests hold
+// to their bytes (messages/); the window's tests hold only that each event
+// reaches its place.
+// The log of photos that ended so: each path line, then its outcome's lines.
+inline std::vector<std::string> Logged(
+    std::initializer_list<std::pair<std::string, PhotoOutcome>> photos) {
+  std::vector<std::string> lines;
+  for (const auto& [path, outcome] : photos) {
+    lines.push_back(path);
+    PhotoReport report;
+    report.outcome = outcome;
+    for (const std::string& line : PhotoLogLines(report)) lines.push_back(line);
+  }
+  return lines;
+}
 
 // Each window starts as at a first start: what an earlier test left in the
 // settings (which the test program keeps in a folder of its own) is gone.

@@ -421,22 +421,6 @@ TEST_F(BatchRunTest, OutputPathOverTheLimitIsRefusedNotCut) {
   EXPECT_FALSE(fs::exists(outFolder + "/abc.jp"));
 }
 
-TEST_F(BatchRunTest, InputPathsOver2047BytesAreWorkedWithInFull) {
-  const std::string inFolder = LongFolder(box.Path("in"), 2000);
-  const std::string relative = std::string(200, 'e') + "/a.jpg";
-  box.Write(inFolder.substr(box.Root().size() + 1) + "/" + relative,
-            MakeJpeg(400, 300, CoordinatePixel));
-  options.inputFolder = inFolder + "/";
-
-  const RunOutcome outcome = Run();
-
-  ASSERT_FALSE(window.log.empty());
-  EXPECT_GT(window.log[0].size(), 2047u);
-  EXPECT_EQ(window.log, Strings{inFolder + "/" + relative});
-  EXPECT_EQ(outcome.counts.saved, 1);
-  EXPECT_EQ(SizeOf(Out(relative)), (PixelSize{400, 280}));
-}
-
 // --- Questions ----------------------------------------------------------------
 
 TEST_F(BatchRunTest, SameNameQuestionOncePerRun) {

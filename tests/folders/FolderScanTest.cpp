@@ -205,17 +205,6 @@ TEST_F(FolderScan, LinksToFilesAndDanglingLinksAreFiles) {
   ExpectCounts(r.counts, 0, 3, 3);
 }
 
-TEST_F(FolderScan, PathsBeyondTwoThousandBytesAreWalkedInFull) {
-  std::string relative = "in";
-  for (int i = 0; i < 12; ++i) relative += "/" + std::string(250, static_cast<char>('a' + i));
-  box.Fill({relative + "/deep.jpg"});
-  const ScanResult r = Scan(box.Path("in"));
-  ASSERT_EQ(r.list.size(), 1u);
-  EXPECT_GT(r.list[0].size(), 3000u);
-  EXPECT_EQ(r.list[0], box.Path(relative + "/deep.jpg"));
-  ExpectCounts(r.counts, 12, 1, 1);
-}
-
 TEST_F(FolderScan, UnlistableSubfolderIsStillCounted) {
   box.Fill({"in/locked/x.jpg", "in/y.jpg"});
   fs::permissions(box.Path("in/locked"), fs::perms::none);
@@ -227,24 +216,6 @@ TEST_F(FolderScan, UnlistableSubfolderIsStillCounted) {
     // The window's scan keeps them too.
     EXPECT_EQ(ScanInputFolder(box.Path("in"), true).unlisted, r.unlisted);
   });
-}
-
-// Beyond the system's path limit (4096 bytes) every level is still listed:
-// photos at every depth, each spelled in full (a file before the folder
-// beside it, as its name sorts first).
-TEST_F(FolderScan, PathsBeyondThePathLimitAreListedAtEveryDepth) {
-  std::vector<std::string> folders;
-  PathList expected;
-  for (int depth = 1; depth <= 24; ++depth) {
-    folders.push_back(std::string(240, static_cast<char>('q' + depth % 10)));
-    if (depth % 4 == 0) expected.push_back(box.WriteDeep(folders, "p.jpg", "x"));
-  }
-  box.WriteDeep(folders, "notes.txt", "x");
-  ASSERT_GT(expected.back().size(), 5000u);
-  const ScanResult r = Scan(box.Root());
-  EXPECT_EQ(r.list, expected);
-  EXPECT_TRUE(r.unlisted.empty());
-  ExpectCounts(r.counts, 24, 7, 6);
 }
 
 TEST_F(FolderScan, CountersAndListAreOnlyAddedTo) {

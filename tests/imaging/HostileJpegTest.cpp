@@ -1,8 +1,7 @@
-// Crafted files against the decoder's bounds: work, reading, density, paths
+// Crafted files against the decoder's bounds: work, reading, density
 // and which warnings count. Every file is made here, small; the large ones
 // are sparse.
 #include <fcntl.h>
-#include <limits.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -236,23 +235,6 @@ TEST(HostileJpeg, OnlyDataWarningsAreCounted) {
     EXPECT_EQ(result.warnings > 0, row.warned);
     EXPECT_TRUE(result.warning.starts_with(row.words)) << result.warning;
   }
-}
-
-TEST(HostileJpeg, PhotosBeyondThePathLimitAreRead) {
-  Sandbox sandbox;
-  std::vector<std::string> folders(20, std::string(250, 'd'));
-  const std::string path =
-      sandbox.WriteDeep(folders, "deep.jpg", MakeJpeg(40, 30, testing::PhotoPixel));
-  ASSERT_GT(path.size(), static_cast<std::size_t>(PATH_MAX));
-  Bitmap bitmap;
-  ASSERT_EQ(DecodeJpegFile(path, bitmap).status, DecodeStatus::Decoded);
-  EXPECT_EQ(bitmap.Width(), 40);
-  std::uint64_t asked = 0;
-  EXPECT_TRUE(LoadJpegFile(path, bitmap, {}, [&](std::uint64_t bytes) {
-                asked = bytes;
-                return false;
-              }).status == DecodeStatus::Declined);
-  EXPECT_EQ(asked, static_cast<std::uint64_t>(RowBytes(40)) * 30);
 }
 
 }  // namespace
