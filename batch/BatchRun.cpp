@@ -393,7 +393,12 @@ RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_
     return outcome;
   }
 
+  // A crop file may serve every shard, so its paths are checked against the
+  // whole scan. A shard that takes none of the photos finishes at once.
   outcome.unknownCrops = UnknownCrops(options.crops, list, options.inputFolder);
+  std::erase_if(list, [&](const std::string& path) {
+    return !options.shard.Takes(RelativePath(path, options.inputFolder));
+  });
   outcome.started = true;
   listener.RunStarted(static_cast<int>(list.size()));
   Run run(options, listener, list, std::move(stop));
