@@ -82,7 +82,7 @@ sizes=$(stat -c %s "$work/in"/*.jpg | awk '{ s += $1; if (min == "" || $1 < min)
 floor_ms() {
   local per=1
   if [[ $floor_name == FloorTwoAtATime ]]; then per=2; fi
-  "$imaging" --photo="$work/in/photo001.jpg" --benchmark_filter="^$floor_name\$" \
+  "$imaging" --photo="$work/in/photo001.jpg" --benchmark_filter="^$floor_name/" \
     --benchmark_format=json 2>/dev/null |
     awk -v per="$per" -F': ' '
       /"real_time"/ { real = $2; sub(/,.*/, "", real) }
@@ -125,8 +125,9 @@ measure_floor() {
 # The floor is measured before the first run, between the runs and after the
 # last, and each run is set against the mean of the floors either side of it,
 # so that a change in the machine's load touches both sides of a ratio.
-echo "quorvale-batch --size L --reduce --jobs $jobs $extra: 1 warm-up run, then $repeats timed runs," \
-  "each between two measurements of the codec floor (imaging_bench Floor) ..."
+echo "quorvale-batch --size $size --dpi $dpi --reduce --jobs $jobs $extra: 1 warm-up run," \
+  "then $repeats timed runs, each between two measurements of the codec floor" \
+  "(imaging_bench $floor_name) ..."
 run_batch >/dev/null
 floors=("$(measure_floor)")
 runs=()
