@@ -60,9 +60,16 @@ class Run {
   void ProcessAll() {
     const int jobs = Jobs(options_.jobs);
     // A photo that an existing output will skip is not worth decoding ahead.
-    DecodeAhead ahead(list_, jobs, pool_, cancel_, [this](const std::string& p) {
-      return !options_.print.skipExisting || !ExistingOutput(p);
-    });
+    // Decoded ahead with the options as they stood at the press of Run.
+    const DecodeAhead::Decoder decode = [this](const std::string& p, Bitmap& bitmap,
+                                               const CancelCheck& cancel,
+                                               const DecodeAdmission& admit) {
+      return LoadJpegFile(p, bitmap, cancel, admit, RegionOf(p, options_.photo));
+    };
+    DecodeAhead ahead(
+        list_, jobs, pool_, cancel_,
+        [this](const std::string& p) { return !options_.print.skipExisting || !ExistingOutput(p); },
+        DecodeAhead::StartThread, decode);
     if (ahead.Workers() < jobs - 1) listener_.DecodeThreadsShort(ahead.Workers(), jobs - 1);
     for (std::size_t i = 0; i < list_.size(); ++i) {
       // A reduced photo's memory serves the next reduction; a whole one's
@@ -108,29 +115,31 @@ class Run {
     const PrintOptions& print = options_.print;
     if (print.skipExisting && SkippedExisting(p)) return Next::NextFile;
 
-    const DecodeResult decoded = ahead.Take(i, photo_);
-    switch (decoded.status) {
-      case DecodeStatus::Decoded:
-        break;
-      case DecodeStatus::Cancelled:
-        return CancelledAtTop();
-      case DecodeStatus::OutOfMemory:
-        throw std::bad_alloc();
-      case DecodeStatus::Failed:
-      case DecodeStatus::Declined:
-        return Problem(Question::Unreadable, p, PhotoOutcome::Unreadable);
-    }
-    report_.warnings.damage = decoded.warnings;
-    report_.warnings.firstDamage = decoded.warning;
+    DecodeResult decoded = ahead.Take(i, photo_);
+    if (const std::optional<Next> failed = DecodeFailed(decoded, p)) return *failed;
     const JpegMetadata metadata = OrientPhoto(p, photo_, print);
-    report_.decoded = {photo_.Width(), photo_.Height()};
+    // A photo decoded as its crop alone still tells the whole one's size.
+    report_.decoded = decoded.region ? decoded.picture : PixelSize{photo_.Width(), photo_.Height()};
     if (print.thumbnails) AttachThumbnail();
 
     const PhotoOptions options = listener_.OptionsForPhoto();
     report_.position = options_.crops.For(RelativePath(p, options_.inputFolder));
+    // Options changed since the press of Run may keep another part of the
+    // photo, or all of it: it is decoded again for them. (A region is only
+    // taken of an upright photo with no thumbnail, so nothing else changes.)
+    if (decoded.region &&
+        RegionWanted(decoded.picture, options, report_.position) != decoded.region) {
+      decoded = ahead.DecodeAgain(i, photo_,
+                                  [&](const std::string& path, Bitmap& bitmap,
+                                      const CancelCheck& cancel, const DecodeAdmission& admit) {
+                                    return LoadJpegFile(path, bitmap, cancel, admit,
+                                                        RegionOf(path, options));
+                                  });
+      if (const std::optional<Next> failed = DecodeFailed(decoded, p)) return *failed;
+    }
     const PreparedPhoto prepared =
         PreparePhoto(photo_, scratch_, options, options_.target, report_.position, cancel_,
-                     print.largePhotos ? MaxJpegSide : MaxPlaneSide);
+                     MaxSide(), decoded.region.has_value());
     // The decoded photo's memory goes to the next decode while this photo is
     // finished and saved.
     if (prepared.reduced) ahead.Release(scratch_.Reduced);
@@ -201,6 +210,51 @@ class Run {
     listener_.Progress(
         {percent, static_cast<int>(i + 1), static_cast<int>(count), counts.errors, counts.skipped});
     return Next::NextFile;
+  }
+
+  // A photo that did not decode is a problem of its own; one that did has
+  // its damage noted. A photo decoded as its crop alone says nothing of
+  // damage outside it: what it reports is whether the saved pixels came from
+  // damaged data.
+  std::optional<Next> DecodeFailed(const DecodeResult& decoded, const std::string& p) {
+    switch (decoded.status) {
+      case DecodeStatus::Decoded:
+        break;
+      case DecodeStatus::Cancelled:
+        return CancelledAtTop();
+      case DecodeStatus::OutOfMemory:
+        throw std::bad_alloc();
+      case DecodeStatus::Failed:
+      case DecodeStatus::Declined:
+        return Problem(Question::Unreadable, p, PhotoOutcome::Unreadable);
+    }
+    report_.warnings.damage = decoded.warnings;
+    report_.warnings.firstDamage = decoded.warning;
+    return std::nullopt;
+  }
+
+  int MaxSide() const { return options_.print.largePhotos ? MaxJpegSide : MaxPlaneSide; }
+
+  std::optional<PixelRect> RegionWanted(PixelSize picture, const PhotoOptions& options,
+                                        double position) const {
+    return TrimRegion(picture, options, options_.target, position, MaxSide());
+  }
+
+  // The part of photo `p` to decode for `options`: the crop its trim keeps,
+  // or (none) the whole photo where a thumbnail is made of it or it is to
+  // be turned upright. Asked by the workers too, so it reads nothing that
+  // changes.
+  DecodeRegion RegionOf(const std::string& p, const PhotoOptions& options) const {
+    const PrintOptions& print = options_.print;
+    if (print.thumbnails || options.fit != Fit::Trim || !options.trim) return nullptr;
+    if (print.autoOrient) {
+      const std::optional<JpegMetadata> metadata = ReadJpegMetadataFile(p);
+      if (metadata && metadata->orientation != 1) return nullptr;
+    }
+    const double position = options_.crops.For(RelativePath(p, options_.inputFolder));
+    return [this, options, position](int width, int height) {
+      return RegionWanted({width, height}, options, position);
+    };
   }
 
   // With existing outputs skipped, a photo whose output is there is passed
@@ -339,7 +393,12 @@ RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_
     return outcome;
   }
 
+  // A crop file may serve every shard, so its paths are checked against the
+  // whole scan. A shard that takes none of the photos finishes at once.
   outcome.unknownCrops = UnknownCrops(options.crops, list, options.inputFolder);
+  std::erase_if(list, [&](const std::string& path) {
+    return !options.shard.Takes(RelativePath(path, options.inputFolder));
+  });
   outcome.started = true;
   listener.RunStarted(static_cast<int>(list.size()));
   Run run(options, listener, list, std::move(stop));

@@ -103,7 +103,7 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo) {
     slot.state = State::Taken;
     photo = pool_.Lend();
     handCharge_ = photo.Capacity();
-    return DecodeInHand(lock, path, photo, false);
+    return DecodeInHand(lock, path, photo, false, decode_);
   }
 
   Slot done = std::move(slot);
@@ -123,17 +123,22 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo) {
     return std::move(done.result);
   }
   lock.lock();
-  return DecodeInHand(lock, path, photo, result.status == DecodeStatus::OutOfMemory);
+  return DecodeInHand(lock, path, photo, result.status == DecodeStatus::OutOfMemory, decode_);
+}
+
+DecodeResult DecodeAhead::DecodeAgain(std::size_t index, Bitmap& photo, const Decoder& decode) {
+  std::unique_lock lock(mutex_);
+  return DecodeInHand(lock, list_[index], photo, false, decode);
 }
 
 DecodeResult DecodeAhead::DecodeInHand(std::unique_lock<std::mutex>& lock, const std::string& path,
-                                       Bitmap& photo, bool makeRoom) {
+                                       Bitmap& photo, bool makeRoom, const Decoder& decode) {
   for (;;) {
     if (makeRoom) MakeRoom(lock);
     lock.unlock();
     DecodeResult result;
     try {
-      result = decode_(path, photo, cancel_, nullptr);
+      result = decode(path, photo, cancel_, nullptr);
     } catch (const std::bad_alloc&) {
       result.status = DecodeStatus::OutOfMemory;
     }

@@ -83,6 +83,11 @@ class DecodeAhead {
   // thrown by the decode of this photo, on whatever thread, is thrown here.
   DecodeResult Take(std::size_t index, Bitmap& photo);
 
+  // Photo `index`, taken already, decoded again into `photo` by `decode`
+  // rather than the run's decoder (its options changed since the decode
+  // ahead), as Take decodes a photo at its turn.
+  DecodeResult DecodeAgain(std::size_t index, Bitmap& photo, const Decoder& decode);
+
  private:
   // What identifies the content of a file: a change to it changes one of these.
   struct Stamp {
@@ -113,7 +118,7 @@ class DecodeAhead {
   // making room when `makeRoom` (then, or once it has run out of memory, it
   // is tried once more). Called and returns with the lock held.
   DecodeResult DecodeInHand(std::unique_lock<std::mutex>& lock, const std::string& path,
-                            Bitmap& photo, bool makeRoom);
+                            Bitmap& photo, bool makeRoom, const Decoder& decode);
   // Ends the decodes ahead and gives their memory and the spare bitmaps
   // back, and holds off further decodes ahead until the photo in hand is
   // decoded; those photos are decoded again later. The lock is held.

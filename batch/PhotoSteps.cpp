@@ -5,6 +5,7 @@
 #include "imaging/Exif.h"
 #include "imaging/Orientation.h"
 #include "imaging/TrimCenter.h"
+#include "imaging/TrimPosition.h"
 
 namespace quorvale {
 
@@ -46,20 +47,32 @@ PreparedPhoto FitWithBorder(Bitmap& photo, ReductionScratch& scratch, const Phot
 
 }  // namespace
 
+std::optional<PixelRect> TrimRegion(PixelSize picture, const PhotoOptions& options,
+                                    LongShort target, double position, int maxSide) {
+  if (options.fit != Fit::Trim || !options.trim) return std::nullopt;
+  if (options.skipSmall && IsSmallPhoto(picture.width, picture.height)) return std::nullopt;
+  const PixelRect rect = ComputeTrimRect(picture.width, picture.height, target, position);
+  if (rect.width < 1 || rect.height < 1 || rect.width > maxSide || rect.height > maxSide) {
+    return std::nullopt;
+  }
+  if (rect.width == picture.width && rect.height == picture.height) return std::nullopt;
+  return rect;
+}
+
 PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const PhotoOptions& options,
                            LongShort target, double position, const CancelCheck& cancel,
-                           int maxSide) {
+                           int maxSide, bool trimmed) {
   PreparedPhoto prepared;
   prepared.crop = {photo.Width(), photo.Height()};
   const bool border = options.fit == Fit::Border;
-  if (options.trim || border) {
+  if ((options.trim || border) && !trimmed) {
     if (options.skipSmall && IsSmallPhoto(photo.Width(), photo.Height())) {
       prepared.kind = PreparedPhoto::SkippedSmall;
       return prepared;
     }
   }
   if (border) return FitWithBorder(photo, scratch, options, target, cancel, maxSide);
-  if (options.trim) {
+  if (options.trim && !trimmed) {
     prepared.crop = ComputeTrimSize(photo.Width(), photo.Height(), target);
     if (TrimAt(photo, prepared.crop.width, prepared.crop.height, position, maxSide) !=
         TrimStatus::Trimmed) {

@@ -39,6 +39,14 @@ struct PreparedPhoto {
   std::optional<HighQualityDecline> declined{};
 };
 
+// The rectangle of a photo of `picture` that PreparePhoto with `options`
+// keeps when it trims, with its crop at `position`: what a decode needs to
+// give alone. None when it needs the whole photo: no trim (or a border), a
+// photo the skip rule skips, a trim that fails (a crop side above
+// `maxSide`), or a crop of the whole photo.
+std::optional<PixelRect> TrimRegion(PixelSize picture, const PhotoOptions& options,
+                                    LongShort target, double position, int maxSide = MaxPlaneSide);
+
 // With Fit::Trim: trims `photo` to the aspect of `target` when
 // `options.trim` (after the skip rule when `options.skipSmall`), its crop
 // at `position` along the axis the trim shortens (TrimAt), then reduces it
@@ -48,9 +56,12 @@ struct PreparedPhoto {
 // to ComputeFitRect and puts it there on a white canvas of the box.
 // `cancel` is asked inside the high-quality reduction. A crop, and a photo
 // the high-quality reduction takes, is at most `maxSide` on either side.
+// A `trimmed` photo is that crop already (decoded as its TrimRegion alone):
+// it is neither judged by the skip rule nor trimmed again, since the trim
+// of a crop can cut one more row or column.
 PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const PhotoOptions& options,
                            LongShort target, double position, const CancelCheck& cancel,
-                           int maxSide = MaxPlaneSide);
+                           int maxSide = MaxPlaneSide, bool trimmed = false);
 
 // The metadata of the photo file at `path`, read when `print` keeps it or
 // turns photos upright (none otherwise, or when the file's head cannot be

@@ -69,6 +69,26 @@ struct CropPositions {
   friend bool operator==(const CropPositions&, const CropPositions&) = default;
 };
 
+// One of `count` parts into which runs of the same folder split its photos,
+// so that several processes or machines can share the work: a photo belongs
+// to part (h mod count) + 1, h being the FNV-1a 64-bit hash of the bytes of
+// its path relative to the input folder ("sub/a.jpg"). A photo's part
+// depends on its path alone, so adding or removing other photos moves no
+// photo to another part. Fixed for the whole run.
+struct Shard {
+  int index = 1;  // 1 to count
+  int count = 1;
+  bool Takes(const std::string& relativePath) const {
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    for (const char c : relativePath) {
+      hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+    }
+    return count <= 1 ||
+           hash % static_cast<std::uint64_t>(count) == static_cast<std::uint64_t>(index - 1);
+  }
+  friend bool operator==(const Shard&, const Shard&) = default;
+};
+
 // The options of one press of Run. The folders, the size and the scan's
 // reach are fixed for the whole run; `photo` holds the per-photo options as
 // they stood at the press, which the run's checks look at.
@@ -84,6 +104,9 @@ struct RunOptions {
   PhotoOptions photo;
   PrintOptions print;
   CropPositions crops;
+  // The part of the scanned photos this run takes; the others are neither
+  // listed nor counted.
+  Shard shard;
 };
 
 }  // namespace quorvale

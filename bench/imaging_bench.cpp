@@ -23,6 +23,7 @@
 #include <iostream>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/BenchPhoto.h"
@@ -162,6 +163,24 @@ void Floor(benchmark::State& state) {
   }
 }
 
+// The two-core limit of a run that decodes whole photos: the floor of two
+// photos at once, one on another thread. Its real time is per photo.
+void FloorTwoAtATime(benchmark::State& state) {
+  if (!Usable(state)) return;
+  Bitmap bitmaps[2];
+  for (auto _ : state) {
+    bool otherOk = false;
+    std::thread other([&] { otherOk = FloorOnce(bitmaps[1]); });
+    const bool ok = FloorOnce(bitmaps[0]);
+    other.join();
+    if (!ok || !otherOk) {
+      state.SkipWithError("decode or encode failed");
+      break;
+    }
+  }
+  state.SetItemsProcessed(2 * static_cast<std::int64_t>(state.iterations()));
+}
+
 // Real and process CPU seconds.
 struct Stamp {
   double real = 0;
@@ -238,6 +257,7 @@ void RegisterAll() {
   add("ReduceHighQuality", ReduceHighQuality)->MinTime(2.0);
   add("Encode", Encode)->MinTime(1.0);
   add("Floor", Floor)->MinTime(3.0);
+  add("FloorTwoAtATime", FloorTwoAtATime)->UseRealTime()->MinTime(3.0);
   add("PathNoReduction", [](benchmark::State& s) { Path(s, Reduction::None); })->MinTime(3.0);
   add("PathPlain", [](benchmark::State& s) { Path(s, Reduction::Plain); })->MinTime(3.0);
   add("PathHighQuality", [](benchmark::State& s) {

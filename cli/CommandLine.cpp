@@ -42,6 +42,7 @@ enum class Option {
   CropPosition,
   Crops,
   Fit,
+  Shard,
   Help,
   Version,
   ListSizes,
@@ -78,6 +79,7 @@ constexpr LongOption kOptions[] = {
     {"--crop-position", Option::CropPosition, true},
     {"--crops", Option::Crops, true},
     {"--fit", Option::Fit, true},
+    {"--shard", Option::Shard, true},
     {"--help", Option::Help, false},
     {"--version", Option::Version, false},
     {"--list-sizes", Option::ListSizes, false},
@@ -240,6 +242,19 @@ std::string Apply(Option option, const std::string& value, CommandLine& line, bo
       }
       line.fit = value == "border" ? Fit::Border : Fit::Trim;
       break;
+    case Option::Shard: {
+      // K/N: two plain numbers around one slash, 1 <= K <= N.
+      const std::size_t slash = value.find('/');
+      const std::optional<int> index =
+          slash == std::string::npos ? std::nullopt : ParseNumber(value.substr(0, slash));
+      const std::optional<int> count =
+          slash == std::string::npos ? std::nullopt : ParseNumber(value.substr(slash + 1));
+      if (!index || !count || *index < 1 || *index > *count) {
+        return InvalidValue(value, "--shard", Translate("K/N with 1 <= K <= N"));
+      }
+      line.shard = {*index, *count};
+      break;
+    }
     case Option::Json:
       line.json = true;
       break;
@@ -290,6 +305,7 @@ RunOptions RunOptionsFor(const CommandLine& line) {
   print.thumbnails = !line.reportPath.empty();
   options.crops.general = line.cropPosition;
   options.crops.byPath = line.crops;
+  options.shard = line.shard;
   return options;
 }
 
@@ -549,6 +565,11 @@ OUTPUT_FOLDER, creating folders as needed.
   --fit MODE           trim to the size's aspect (default), or border: the
                        whole photo fitted inside the size (never enlarged)
                        and centred on a white canvas of exactly the size
+  --shard K/N          take only part K of N of the photos (1 <= K <= N),
+                       chosen by a hash of each photo's path under
+                       INPUT_FOLDER; N runs, one per part, into one
+                       OUTPUT_FOLDER make the outputs of one whole run,
+                       each photo once (default: 1/1, every photo)
   --list-sizes         list the sizes with their IDs and exit
   -h, --help           show this help and exit
       --version        show the version and exit

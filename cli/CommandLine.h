@@ -40,6 +40,7 @@ struct CommandLine {
   std::string cropsPath;                // --crops; empty for none
   std::map<std::string, double> crops;  // read from `cropsPath` by LoadCrops
   Fit fit = Fit::Trim;                  // --fit
+  Shard shard;                          // --shard
   std::string inputFolder;              // as given
   std::string outputFolder;             // as given
 };

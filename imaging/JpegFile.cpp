@@ -499,6 +499,12 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, Sc
 DecodeResult Decode(const Input& input, Bitmap& bitmap, const CancelCheck& cancel,
                     const DecodeAdmission& admit, const DecodeRegion& region) {
   DecodeResult result;
+  // Asked once the header is read, so the result says what the file declared.
+  const DecodeRegion recording = [&](int width, int height) {
+    result.picture = {width, height};
+    result.region = region ? region(width, height) : std::nullopt;
+    return result.region;
+  };
   try {
     Decompressor decoder;
     Progress progress{{}, &cancel, false, nullptr, false};
@@ -506,7 +512,7 @@ DecodeResult Decode(const Input& input, Bitmap& bitmap, const CancelCheck& cance
     const char* refusal = nullptr;
     bool declined = false;
     const int code =
-        RunDecoder(decoder, progress, input, budget, admit, region, bitmap, refusal, declined);
+        RunDecoder(decoder, progress, input, budget, admit, recording, bitmap, refusal, declined);
     const ErrorManager& errors = decoder.Errors();
     if (code != 0) {
       result.status = DecodeStatus::Failed;

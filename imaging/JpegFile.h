@@ -27,6 +27,11 @@ struct DecodeResult {
   std::string reason;   // libjpeg's message or the system's, when not decoded
   int warnings = 0;     // corrupt or missing data passed over (grey rows)
   std::string warning;  // the first of them, as libjpeg words it
+  // The picture's size as its header declares it, once the header is read
+  // and accepted (0 x 0 before), and the rectangle of it the bitmap holds when a region
+  // was asked and answered (none for the whole picture).
+  PixelSize picture{0, 0};
+  std::optional<PixelRect> region{};
   bool Ok() const { return status == DecodeStatus::Decoded; }
 };
 

@@ -8,11 +8,14 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "batch/BatchRun.h"
+#include "batch/PhotoSteps.h"
 #include "folders/PathRules.h"
 #include "imaging/JpegFile.h"
+#include "imaging/Reduction.h"
 #include "imaging/SizeTable.h"
 #include "support/Child.h"
 #include "support/RunFixture.h"
@@ -614,6 +617,57 @@ struct Recorded {
   Strings outputs;  // "path: bytes"
   friend bool operator==(const Recorded&, const Recorded&) = default;
 };
+
+// A trimmed photo is decoded as its crop alone; its output holds the bytes
+// the pixel steps make of the whole decode, for every kind of photo, crops
+// at both ends and the centre, and options changed after a decode ahead.
+TEST_F(BatchRunTest, PhotosDecodedAsTheirCropSaveTheBytesOfTheWholeDecode) {
+  const struct {
+    const char* name;
+    testing::TestJpegOptions jpeg;
+  } kinds[] = {{"420", {}},
+               {"progressive", {.progressive = true}},
+               {"grey", {.grayscale = true}},
+               {"cmyk", {.cmyk = true}}};
+  Strings names;
+  for (const auto& kind : kinds) {
+    for (const auto& [suffix, w, h] : {std::tuple{"wide", 601, 389}, {"tall", 389, 601}}) {
+      names.push_back(std::string(kind.name) + "-" + suffix + ".jpg");
+      box.Write("in/" + names.back(), MakeJpeg(w, h, testing::PhotoPixel, kind.jpeg));
+    }
+  }
+  std::sort(names.begin(), names.end());                         // the order of the run
+  options.target = ResolveTargetSize(RadioSelection().set(23));  // VGA 640 x 480
+  options.jobs = 2;
+  const PhotoOptions trim;  // trims, nothing else
+  const PhotoOptions reduceOnly{.trim = false, .reduce = true};
+  const PhotoOptions border{.fit = Fit::Border};
+  const struct {
+    double position;
+    PhotoOptions pressed, atTurn;
+  } runs[] = {{0, trim, trim},       {0.5, trim, trim}, {1, trim, trim},
+              {1, trim, reduceOnly}, {0, trim, border}, {0.5, reduceOnly, trim}};
+  for (const auto& run : runs) {
+    SCOPED_TRACE(::testing::Message() << "position " << run.position);
+    fs::remove_all(Out(""));
+    options.crops.general = run.position;
+    options.photo = run.pressed;
+    window.photo = run.atTurn;
+    window.reports.clear();
+    ASSERT_EQ(RunBatch(options, window, {}).counts.saved, static_cast<int>(names.size()));
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      SCOPED_TRACE(names[i]);
+      Bitmap photo;
+      ASSERT_TRUE(LoadJpegFile(In(names[i]), photo).Ok());
+      EXPECT_EQ(window.reports[i].decoded, (PixelSize{photo.Width(), photo.Height()}));
+      ReductionScratch scratch;
+      PreparePhoto(photo, scratch, run.atTurn, options.target, run.position, {});
+      const std::optional<std::vector<std::uint8_t>> bytes = EncodeJpeg(photo, 90);
+      ASSERT_TRUE(bytes);
+      EXPECT_TRUE(box.Read("out/" + names[i]) == std::string(bytes->begin(), bytes->end()));
+    }
+  }
+}
 
 class DecodingAhead : public BatchRunTest {
  protected:

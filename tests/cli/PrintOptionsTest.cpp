@@ -188,6 +188,12 @@ TEST_F(PrintOptionsTest, BadValuesAndAnUnwritableReportStopBeforeAnyPhoto) {
       {{"--existing", "ask", "in", "out"},
        "quorvale-batch: invalid value 'ask' for --existing (expected stop, overwrite or skip)\n"},
       {{"--report=", "in", "out"}, "quorvale-batch: option --report needs a file name\n"},
+      {{"--shard", "4/3", "in", "out"},
+       "quorvale-batch: invalid value '4/3' for --shard (expected K/N with 1 <= K <= N)\n"},
+      {{"--shard=0/3", "in", "out"},
+       "quorvale-batch: invalid value '0/3' for --shard (expected K/N with 1 <= K <= N)\n"},
+      {{"--shard", "2", "in", "out"},
+       "quorvale-batch: invalid value '2' for --shard (expected K/N with 1 <= K <= N)\n"},
       {{"--dry-run=yes", "in", "out"}, "quorvale-batch: option --dry-run takes no value\n"},
       {{"--report", "no/such/folder/r.html", "in", "out"},
        "quorvale-batch: cannot write the report 'no/such/folder/r.html': No such file or "
