@@ -44,12 +44,8 @@ fi
 batch=$build/cli/quorvale-batch
 maker=$build/bench/make_photo
 imaging=$build/bench/imaging_bench
-for program in "$batch" "$maker" "$imaging"; do
-  if [[ ! -x $program ]]; then
-    echo "folder_bench: $program is missing; build first (make build BUILD=$build)" >&2
-    exit 2
-  fi
-done
+source "$(dirname "$0")/photos.sh"
+require_programs "$batch" "$maker" "$imaging"
 
 work=$(mktemp -d /tmp/quorvale-folder-XXXXXX)
 if [[ ${KEEP:-0} == 1 ]]; then
@@ -59,20 +55,9 @@ else
 fi
 mkdir -p "$work/in"
 
-# At most 8 different photos are made; more are copies of them, which cost
-# the same to work through. Many photos show the steady state of a long run,
-# past the first touch of each bitmap's memory, which a virtual machine can
-# make slow.
 distinct=$((photos < 8 ? photos : 8))
 echo "Making $photos photos of $width x $height ($distinct different) in $work/in ..."
-for ((i = 1; i <= photos; i++)); do
-  name=$work/in/$(printf 'photo%03d.jpg' "$i")
-  if ((i <= distinct)); then
-    "$maker" "$name" "$i" "$width" "$height"
-  else
-    cp "$work/in/$(printf 'photo%03d.jpg' $(((i - 1) % distinct + 1)))" "$name"
-  fi
-done
+make_photos "$maker" "$work/in" "$photos" "$width" "$height"
 sizes=$(stat -c %s "$work/in"/*.jpg | awk '{ s += $1; if (min == "" || $1 < min) min = $1;
   if ($1 > max) max = $1 } END { printf "%.1f to %.1f MB, %.1f MB in all", min / 1e6, max / 1e6, s / 1e6 }')
 

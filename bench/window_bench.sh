@@ -22,34 +22,20 @@ jobs=${BATCH_JOBS:-2}
 width=${WIDTH:-6000}
 height=${HEIGHT:-4000}
 goal=${GOAL:-1.05}
-window_flag=
-batch_flag=
-if [[ ${HIGH_QUALITY:-0} == 1 ]]; then
-  window_flag=--high-quality
-  batch_flag=--high-quality
-fi
+# Both programs take the same option for it.
+quality_flag=
+if [[ ${HIGH_QUALITY:-0} == 1 ]]; then quality_flag=--high-quality; fi
 
 batch=$build/cli/quorvale-batch
 window=$build/bench/window_run
 maker=$build/bench/make_photo
-for program in "$batch" "$window" "$maker"; do
-  if [[ ! -x $program ]]; then
-    echo "window_bench: $program is missing; build first" >&2
-    exit 2
-  fi
-done
+source "$(dirname "$0")/photos.sh"
+require_programs "$batch" "$window" "$maker"
 
 work=$(mktemp -d /tmp/quorvale-window-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/in"
-for ((i = 1; i <= photos; i++)); do
-  name=$work/in/$(printf 'photo%03d.jpg' "$i")
-  if ((i <= 8)); then
-    "$maker" "$name" "$i" "$width" "$height"
-  else
-    cp "$work/in/$(printf 'photo%03d.jpg' $(((i - 1) % 8 + 1)))" "$name"
-  fi
-done
+make_photos "$maker" "$work/in" "$photos" "$width" "$height"
 
 # One run into a fresh output folder; prints its wall and CPU seconds.
 run() {
@@ -63,13 +49,13 @@ run() {
   awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$work/time"
 }
 
-echo "$photos photos of $width x $height, L at 400 dpi, reduced${batch_flag:+ (high quality)}:" \
+echo "$photos photos of $width x $height, L at 400 dpi, reduced${quality_flag:+ (high quality)}:" \
   "1 untimed pair, then $repeats pairs (window, quorvale-batch --jobs $jobs) ..."
-run "$window" $window_flag "$work/in" "$work/out" >/dev/null
-run "$batch" --size L --reduce --jobs "$jobs" $batch_flag "$work/in" "$work/out" >/dev/null
+run "$window" $quality_flag "$work/in" "$work/out" >/dev/null
+run "$batch" --size L --reduce --jobs "$jobs" $quality_flag "$work/in" "$work/out" >/dev/null
 for ((r = 1; r <= repeats; r++)); do
-  echo "pair $(run "$window" $window_flag "$work/in" "$work/out") \
-$(run "$batch" --size L --reduce --jobs "$jobs" $batch_flag "$work/in" "$work/out")"
+  echo "pair $(run "$window" $quality_flag "$work/in" "$work/out") \
+$(run "$batch" --size L --reduce --jobs "$jobs" $quality_flag "$work/in" "$work/out")"
 done | awk -v goal="$goal" '
   function median(a, n,   i, j, t, b) {
     for (i = 1; i <= n; i++) b[i] = a[i]
