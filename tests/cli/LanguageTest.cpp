@@ -50,7 +50,6 @@ TEST_P(LanguageTest, HelpAndUsageErrorsSpeakTheLocale) {
   const Result help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.starts_with("使い方: quorvale-batch"), japanese) << help.out;
-  EXPECT_EQ(help.out.find("Options:") == std::string::npos, japanese);
 
   const Result usage = Run({"--quality", "101", "in", "out"});
   EXPECT_EQ(usage.status, 2);
@@ -67,21 +66,17 @@ TEST_P(LanguageTest, OnlyStderrAndTheReportChange) {
   box.Write("in/a.jpg", testing::MakeJpeg(600, 400, testing::PhotoPixel));
   box.Write("in/b.jpg", testing::MakeJpeg(300, 200, testing::PhotoPixel));
   box.Write("in/c.jpg", "no photo");
-  const auto english = [&](const Strings& args) {
+  const auto fresh = [&](const Strings& args, bool english) {
     std::filesystem::remove_all(box.Path("out"));
-    return testing::RunCli(box, args, {.cwd = box.Root(), .env = {"LC_ALL=C"}});
-  };
-  const auto local = [&](const Strings& args) {
-    std::filesystem::remove_all(box.Path("out"));
-    return Run(args);
+    return english ? testing::RunCli(box, args, {.cwd = box.Root(), .env = {"LC_ALL=C"}})
+                   : Run(args);
   };
 
-  const Result run = local({"--reduce", "--report", "page.html", "in", "out"});
+  const Result run = fresh({"--reduce", "--report", "page.html", "in", "out"}, false);
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.out.find("作業が終了しました。"), std::string::npos) << run.out;
-  EXPECT_EQ(run.out, english({"--reduce", "in", "out"}).out);
-  EXPECT_EQ(local({"--reduce", "--json", "in", "out"}).out,
-            english({"--reduce", "--json", "in", "out"}).out);
+  EXPECT_EQ(run.out, fresh({"--reduce", "in", "out"}, true).out);
+  EXPECT_EQ(fresh({"--reduce", "--json", "in", "out"}, false).out,
+            fresh({"--reduce", "--json", "in", "out"}, true).out);
   EXPECT_NE(run.err.find(japanese ? "=> いいえ、続けます（--on-problem continue）"
                                   : "=> No, continue (--on-problem continue)"),
             std::string::npos)
