@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -33,10 +34,7 @@ std::map<std::string, std::string> Tree(const Sandbox& box, const std::string& f
   return files;
 }
 
-struct Summary {
-  int saved = 0, errors = 0, skipped = 0;
-  friend bool operator==(const Summary&, const Summary&) = default;
-};
+using Summary = std::array<int, 3>;  // saved, errors, skipped
 
 // What a --json run told: its summary's counts (added to `sum`) and the
 // inputs of its photos (added to `inputs`).
@@ -47,25 +45,17 @@ void Take(const std::string& out, Summary& sum, std::vector<std::string>& inputs
   for (const std::string& line : testing::Lines(out)) {
     std::smatch match;
     if (std::regex_search(line, match, input)) inputs.push_back(match[1]);
-    if (std::regex_search(line, match, counts)) {
-      sum.saved += std::stoi(match[1]);
-      sum.errors += std::stoi(match[2]);
-      sum.skipped += std::stoi(match[3]);
-    }
+    if (std::regex_search(line, match, counts))
+      for (int i = 0; i < 3; ++i) sum[i] += std::stoi(match[i + 1]);
   }
 }
 
 TEST(Shards, PartsIntoOneTreeMakeTheWholeRunsOutputsEachPhotoOnce) {
   Sandbox box;
-  std::vector<std::string> photos;
-  for (int i = 0; i < 14; ++i) {
-    photos.push_back((i % 3 == 0   ? ""
-                      : i % 3 == 1 ? "sub/"
-                                   : "sub/deep/") +
-                     std::to_string(i) + ".jpg");
-    box.Write("in/" + photos.back(),
+  const char* const kFolders[] = {"", "sub/", "sub/deep/"};
+  for (int i = 0; i < 14; ++i)
+    box.Write("in/" + std::string(kFolders[i % 3]) + std::to_string(i) + ".jpg",
               testing::MakeJpeg(352 + 8 * i, 250 + 12 * i, testing::PhotoPixel));
-  }
   box.Write("in/sub/small.jpg", testing::MakeJpeg(40, 30, testing::PhotoPixel));  // skipped
   box.Write("in/deep/broken.jpg", "not a photo");                                 // an error
   const std::vector<std::string> options = {"--json", "--size", "qvga", "--reduce", "--jobs", "1"};
@@ -76,7 +66,7 @@ TEST(Shards, PartsIntoOneTreeMakeTheWholeRunsOutputsEachPhotoOnce) {
     return args;
   };
 
-  Summary whole;
+  Summary whole{};
   std::vector<std::string> wholeInputs;
   const testing::Result single = RunCli(box, Args("whole", ""));
   ASSERT_EQ(single.status, 1) << single.err;  // the broken photo
@@ -102,7 +92,7 @@ TEST(Shards, PartsIntoOneTreeMakeTheWholeRunsOutputsEachPhotoOnce) {
       } else {
         for (int k = 0; k < n; ++k) Part(k);
       }
-      Summary sum;
+      Summary sum{};
       std::vector<std::string> inputs;
       for (const testing::Result& part : results) {
         EXPECT_TRUE(part.status == 0 || part.status == 1) << part.err;
