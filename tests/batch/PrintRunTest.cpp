@@ -264,7 +264,6 @@ TEST_F(PrintRunTest, SkippingExistingOutputsFinishesAStoppedRun) {
   for (const std::string& name : names) EXPECT_TRUE(fs::exists(Out(name))) << name;
 }
 
-// 8064 x 6048, as 48-megapixel phones take them: the crop is 8064 wide.
 // An output cut short (a power cut before its data reached the disk) is no
 // finished photo: a run skipping existing outputs makes it again, asking
 // nothing.
@@ -303,6 +302,7 @@ TEST_F(PrintRunTest, ANameTakenAtTheLinkIsTheSameNameQuestionOrASkip) {
   EXPECT_FALSE(untouched());
 }
 
+// 8064 x 6048, as 48-megapixel phones take them: the crop is 8064 wide.
 TEST_F(PrintRunTest, LargePhotosAreTrimmedAndReducedOnlyWhenAllowed) {
   box.Write("in/large.jpg", MakeJpeg(8064, 6048, [](int x, int y) {
               return Rgb{static_cast<std::uint8_t>(x / 32), static_cast<std::uint8_t>(y / 24), 90};

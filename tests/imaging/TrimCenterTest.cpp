@@ -129,12 +129,6 @@ TEST(TrimCenter, MarginsAddUpOverRepeatedTrims) {
   EXPECT_EQ(SourceOf(bitmap, 9, 3, 20), (Origin{14, 7}));
 }
 
-}  // namespace
-}  // namespace quorvale
-
-namespace quorvale {
-namespace {
-
 TEST(TrimOffset, RoundsHalvesDownSoThatTheCentreTruncates) {
   const struct {
     std::int32_t surplus;
