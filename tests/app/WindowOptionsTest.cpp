@@ -159,9 +159,7 @@ TEST(PrintRun, TheReportPageIsWrittenAndItsUrlEscapesThePathsBytes) {
   const std::string root =
       QByteArray::fromStdString(box.Root()).toPercentEncoding("/").toStdString();
   EXPECT_EQ(end.url, "file://" + root + "/r%20%FF.html");
-  const std::string page = box.Read("r \xFF.html");
-  EXPECT_NE(page.find("/in/a.jpg"), std::string::npos);
-  EXPECT_NE(page.find("作業が終了しました。"), std::string::npos);
+  EXPECT_NE(box.Read("r \xFF.html").find("作業が終了しました。"), std::string::npos);
 
   // An input photo is never written over, nor a page put among the outputs.
   box.Write("in/a.jpg", "photo");
