@@ -1,5 +1,7 @@
 #include "imaging/Bitmap.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -7,6 +9,40 @@
 #include <vector>
 
 namespace quorvale {
+namespace {
+
+// Large pixel memory is mapped in whole huge pages, which the system may back
+// with 2 MiB pages: a decoded photo's first touch then takes a few dozen
+// faults rather than one for every 4 KiB of it.
+constexpr std::size_t HugePage = std::size_t{2} << 20;
+
+}  // namespace
+
+Bitmap::Pixels Bitmap::AllocatePixels(std::size_t bytes) {
+  bytes = std::max<std::size_t>(bytes, 1);
+  if (bytes < HugePage) return Pixels(new std::uint8_t[bytes], PixelFree{});
+  const std::size_t mapped = (bytes + HugePage - 1) / HugePage * HugePage;
+  // Mapped one huge page longer, so that the pixels can start on a boundary.
+  const std::size_t reserved = mapped + HugePage;
+  void* memory =
+      mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) throw std::bad_alloc();
+  auto* start = static_cast<std::uint8_t*>(memory);
+  const std::size_t skip =
+      (HugePage - reinterpret_cast<std::uintptr_t>(start) % HugePage) % HugePage;
+  if (skip > 0) munmap(start, skip);
+  if (skip < HugePage) munmap(start + skip + mapped, HugePage - skip);
+  madvise(start + skip, mapped, MADV_HUGEPAGE);
+  return Pixels(start + skip, PixelFree{mapped});
+}
+
+void PixelFree::operator()(std::uint8_t* pixels) const {
+  if (mapped > 0) {
+    munmap(pixels, mapped);
+  } else {
+    delete[] pixels;
+  }
+}
 
 Bitmap::Bitmap(int width, int height) {
   SetSize(width, height);
@@ -58,7 +94,7 @@ void Bitmap::Allocate(int width, int height) {
   if (needed > capacity_ || !data_) {
     data_.reset();
     capacity_ = 0;
-    data_.reset(new std::uint8_t[std::max<std::size_t>(needed, 1)]);
+    data_ = AllocatePixels(needed);
     capacity_ = needed;
   }
   origin_ = 0;
@@ -77,7 +113,7 @@ void Bitmap::Release() {
 void Bitmap::Reallocate(int width, int height, bool keep) {
   const std::ptrdiff_t stride = RowBytes(width);
   const std::size_t needed = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
-  std::unique_ptr<std::uint8_t[]> data(new std::uint8_t[std::max<std::size_t>(needed, 1)]);
+  Pixels data = AllocatePixels(needed);
   std::memset(data.get(), 0xFF, needed);
   if (keep) {
     const int rows = std::min(height, height_);

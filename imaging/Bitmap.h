@@ -6,6 +6,13 @@
 
 namespace quorvale {
 
+// Frees a bitmap's pixel memory as it was had: mapped when large, from the
+// heap when not.
+struct PixelFree {
+  std::size_t mapped = 0;  // bytes mapped, 0 for heap memory
+  void operator()(std::uint8_t* pixels) const;
+};
+
 // A 24-bit bitmap: pixel x of row y is bytes 3x, 3x + 1, 3x + 2 of the row,
 // holding blue, green and red. Rows are padded to a multiple of 4 bytes and
 // are reached through Row(y) only; they need not lie next to each other.
@@ -64,9 +71,12 @@ class Bitmap {
   void StretchFrom(const Bitmap& source, int width, int height);
 
  private:
+  using Pixels = std::unique_ptr<std::uint8_t[], PixelFree>;
+  static Pixels AllocatePixels(std::size_t bytes);
+
   void Reallocate(int width, int height, bool keep);
 
-  std::unique_ptr<std::uint8_t[]> data_;
+  Pixels data_;
   std::size_t capacity_ = 0;
   std::ptrdiff_t origin_ = 0;  // byte offset of pixel (0, 0)
   std::ptrdiff_t stride_ = 0;
