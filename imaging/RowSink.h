@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace quorvale {
+
+// Rows a decoder asks for before it says any of them is done: a sink keeps
+// the memory of this many rows valid, beside any rows it holds on to.
+inline constexpr int RowSinkBatch = 16;
+
+// Takes a picture from the decoder row by row, top to bottom, where a bitmap
+// would hold it whole: the decoded rows can be used while they are still in
+// the cache, and the whole picture never needs memory of its own.
+class RowSink {
+ public:
+  virtual ~RowSink() = default;
+
+  // The picture to come is width x height (at least 1 x 1). The decoder
+  // writes each row into `rowBytes` of memory, which may be more than the
+  // row's pixels (a decoder working on a wider window than the picture
+  // asked for). Called once, before any row. Throws std::bad_alloc.
+  virtual void Start(int width, int height, std::size_t rowBytes) = 0;
+
+  // Memory of `rowBytes` for row y. Rows are asked for in order, each once,
+  // at most RowSinkBatch of them before the first of those is done.
+  virtual std::uint8_t* RowFor(int y) = 0;
+
+  // Row y is in: its `width` pixels, blue, green, red, start at `pixels`,
+  // inside the memory RowFor(y) gave. Rows are done in order.
+  virtual void RowDone(int y, const std::uint8_t* pixels) = 0;
+
+  // Every row is done (not called when the decode fails).
+  virtual void Finish() {}
+};
+
+}  // namespace quorvale
