@@ -385,13 +385,42 @@ bool InsidePicture(const PixelRect& region, int width, int height) {
          region.left <= width - region.width && region.top <= height - region.height;
 }
 
+// Holds a picture whole in a bitmap as its rows come in. The decoder may
+// work on a window wider than the picture; the bitmap holds the window's
+// rows and is cropped to the picture's columns at the end.
+class BitmapSink : public RowSink {
+ public:
+  explicit BitmapSink(Bitmap& bitmap) : bitmap_(bitmap) {}
+
+  void Start(int width, int height, std::size_t rowBytes) override {
+    width_ = width;
+    bitmap_.Allocate(static_cast<int>(rowBytes / 3), height);
+  }
+  std::uint8_t* RowFor(int y) override { return bitmap_.Row(y); }
+  void RowDone(int y, const std::uint8_t* pixels) override {
+    if (y == 0) left_ = static_cast<int>((pixels - bitmap_.Row(0)) / 3);
+  }
+  void Finish() override { bitmap_.Crop(left_, 0, width_, bitmap_.Height()); }
+  std::uint64_t Charge(int, int height, std::size_t rowBytes) const override {
+    const std::uint64_t bytes =
+        static_cast<std::uint64_t>(RowBytes(static_cast<int>(rowBytes / 3))) *
+        static_cast<std::uint64_t>(height);
+    return std::max<std::uint64_t>(bytes, bitmap_.Capacity());
+  }
+
+ private:
+  Bitmap& bitmap_;
+  int width_ = 0;
+  int left_ = 0;
+};
+
 // Drives the decoder under its setjmp. Nothing here has a destructor, so the
 // longjmp from libjpeg skips no cleanup; the Decompressor outside owns it.
-// Bitmap::Allocate may throw std::bad_alloc, which unwinds normally.
+// The sink may throw std::bad_alloc, which unwinds normally.
 // A refusal of ours that libjpeg has no message for leaves `refusal` set.
 // The budget lives in the caller's frame, as the longjmp skips this one's.
 int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, ScanBudget& budget,
-               const DecodeAdmission& admit, const DecodeRegion& region, Bitmap& bitmap,
+               const DecodeAdmission& admit, const DecodeRegion& region, RowSink& sink,
                const char*& refusal, bool& declined) {
   jpeg_decompress_struct& info = decoder.Info();
   if (setjmp(decoder.Jump()) != 0) return -2;
@@ -433,18 +462,18 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, Sc
     refusal = "the region asked for lies outside the picture";
     return -2;
   }
+  const PixelRect picture = wanted.value_or(PixelRect{0, 0, fullWidth, fullHeight});
   const DecodeWindow window =
       wanted ? PlanWindow(info, *wanted) : DecodeWindow{0, 0, fullWidth, fullHeight};
   const int width = window.width;
-  const int height = window.bottom - window.top;
-  const std::uint64_t pixelBytes = static_cast<std::uint64_t>(RowBytes(width)) * height;
-  if (admit && !admit(std::max<std::uint64_t>(pixelBytes, bitmap.Capacity()) +
-                      CoefficientBufferBytes(info))) {
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+  if (admit &&
+      !admit(sink.Charge(picture.width, picture.height, rowBytes) + CoefficientBufferBytes(info))) {
     declined = true;
     refusal = "not admitted";
     return -2;
   }
-  bitmap.Allocate(width, height);
+  sink.Start(picture.width, picture.height, rowBytes);
   jpeg_start_decompress(&info);
   if (width < fullWidth) {
     auto left = static_cast<JDIMENSION>(window.left);
@@ -464,39 +493,59 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, Sc
     refusal = "no grey palette";
     return -2;
   }
+  const j_common_ptr common = reinterpret_cast<j_common_ptr>(&info);
   JSAMPARRAY cmykRows =
-      cmyk ? (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                       info.output_width * 4, RowBatch)
+      cmyk ? (*info.mem->alloc_sarray)(common, JPOOL_IMAGE, info.output_width * 4, RowBatch)
            : nullptr;
+  // Rows of the window above the picture (the upsampling's margin, or a
+  // grey picture's rows before it) are decoded into these and dropped.
+  JSAMPARRAY marginRows =
+      picture.top > window.top
+          ? (*info.mem->alloc_sarray)(common, JPOOL_IMAGE, static_cast<JDIMENSION>(rowBytes),
+                                      RowBatch)
+          : nullptr;
+  const std::ptrdiff_t left = static_cast<std::ptrdiff_t>(picture.left - window.left) * 3;
 
+  // The sink's memory for row y is targets[y % RowBatch], asked for once:
+  // libjpeg may give fewer rows than asked, and the rest are asked again.
   JSAMPROW rows[RowBatch];
+  std::uint8_t* targets[RowBatch];
+  int asked = 0;
   while (static_cast<int>(info.output_scanline) < window.bottom) {
-    const int first = static_cast<int>(info.output_scanline) - window.top;
-    const int count = std::min(RowBatch, height - first);
-    for (int i = 0; i < count; ++i) rows[i] = cmyk ? cmykRows[i] : bitmap.Row(first + i);
+    const int first = static_cast<int>(info.output_scanline) - picture.top;
+    const int count =
+        first < 0 ? std::min(RowBatch, -first) : std::min(RowBatch, picture.height - first);
+    for (int i = 0; i < count; ++i) {
+      std::uint8_t* target = marginRows != nullptr && first < 0 ? marginRows[i] : nullptr;
+      if (first >= 0) {
+        if (first + i == asked) targets[asked++ % RowBatch] = sink.RowFor(first + i);
+        target = targets[(first + i) % RowBatch];
+      }
+      rows[i] = cmyk ? cmykRows[i] : target;
+    }
     const int done =
         static_cast<int>(jpeg_read_scanlines(&info, rows, static_cast<JDIMENSION>(count)));
     if (done <= 0) {
       refusal = "no rows decoded";
       return -2;
     }
+    if (first < 0) continue;
     for (int i = 0; i < done; ++i) {
-      if (gray) ExpandGrayRow(bitmap.Row(first + i), width, info.colormap[0]);
-      if (cmyk) CmykRowToBgr(cmykRows[i], width, bitmap.Row(first + i));
+      std::uint8_t* target = targets[(first + i) % RowBatch];
+      if (gray) ExpandGrayRow(target, width, info.colormap[0]);
+      if (cmyk) CmykRowToBgr(cmykRows[i], width, target);
+      sink.RowDone(first + i, target + left);
     }
   }
   // Every row needed is in. Whatever follows in the file (the rows below, up
   // to the end marker, or junk in its place) is not read.
   jpeg_abort_decompress(&info);
-  if (wanted) {
-    bitmap.Crop(wanted->left - window.left, wanted->top - window.top, wanted->width,
-                wanted->height);
-  }
+  sink.Finish();
   return 0;
 }
 
 // Decodes `input` and words the outcome.
-DecodeResult Decode(const Input& input, Bitmap& bitmap, const CancelCheck& cancel,
+DecodeResult Decode(const Input& input, RowSink& sink, const CancelCheck& cancel,
                     const DecodeAdmission& admit, const DecodeRegion& region) {
   DecodeResult result;
   // Asked once the header is read, so the result says what the file declared.
@@ -512,7 +561,7 @@ DecodeResult Decode(const Input& input, Bitmap& bitmap, const CancelCheck& cance
     const char* refusal = nullptr;
     bool declined = false;
     const int code =
-        RunDecoder(decoder, progress, input, budget, admit, recording, bitmap, refusal, declined);
+        RunDecoder(decoder, progress, input, budget, admit, recording, sink, refusal, declined);
     const ErrorManager& errors = decoder.Errors();
     if (code != 0) {
       result.status = DecodeStatus::Failed;
@@ -534,8 +583,6 @@ DecodeResult Decode(const Input& input, Bitmap& bitmap, const CancelCheck& cance
     result.warnings = errors.warnings;
     if (errors.warnings > 0) result.warning = errors.firstWarning;
   } catch (const std::bad_alloc&) {
-    // A failed Allocate can leave the bitmap without memory behind its size.
-    bitmap.Release();
     result.status = DecodeStatus::OutOfMemory;
     result.reason = std::strerror(ENOMEM);
   }
@@ -609,8 +656,8 @@ bool RunEncoder(Compressor& encoder, const Bitmap& bitmap, int quality, const Jp
   return true;
 }
 
-// DecodeJpegFile, asking `admit` before any pixel memory is had.
-DecodeResult DecodeFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
+// StreamJpegFile, with the input's other settings.
+DecodeResult DecodeFile(const std::string& path, RowSink& sink, const CancelCheck& cancel,
                         const DecodeAdmission& admit, const DecodeRegion& region,
                         Input input = {}) {
   std::string reason;
@@ -621,20 +668,42 @@ DecodeResult DecodeFile(const std::string& path, Bitmap& bitmap, const CancelChe
   // data) have their own budget, as a valid ICC profile alone may be 16 MB.
   FileSource source(file.Get(), MaxHeaderOtherBytes, MaxMetadataSegmentBytes);
   input.file = &source;
-  return Decode(input, bitmap, cancel, admit, region);
+  return Decode(input, sink, cancel, admit, region);
+}
+
+// A decode into `bitmap` by `decode`, given a sink that holds it.
+template <typename Decode>
+DecodeResult DecodeIntoBitmap(Bitmap& bitmap, const Decode& decode) {
+  BitmapSink sink(bitmap);
+  DecodeResult result = decode(sink);
+  // A failed Allocate can leave the bitmap without memory behind its size.
+  if (result.status == DecodeStatus::OutOfMemory) bitmap.Release();
+  return result;
 }
 
 }  // namespace
 
+DecodeResult StreamJpegFile(const std::string& path, RowSink& sink, const CancelCheck& cancel,
+                            const DecodeAdmission& admit, const DecodeRegion& region) {
+  return DecodeFile(path, sink, cancel, admit, region);
+}
+
+DecodeResult StreamJpegMemory(std::span<const std::uint8_t> bytes, RowSink& sink,
+                              const CancelCheck& cancel, const DecodeRegion& region) {
+  if (bytes.empty()) return Refused("the file is empty");
+  return Decode(Input{nullptr, bytes, bytes.size()}, sink, cancel, nullptr, region);
+}
+
 DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
                             const DecodeRegion& region) {
-  return DecodeFile(path, bitmap, cancel, nullptr, region);
+  return DecodeIntoBitmap(
+      bitmap, [&](RowSink& sink) { return DecodeFile(path, sink, cancel, nullptr, region); });
 }
 
 DecodeResult DecodeJpegMemory(std::span<const std::uint8_t> bytes, Bitmap& bitmap,
                               const CancelCheck& cancel, const DecodeRegion& region) {
-  if (bytes.empty()) return Refused("the file is empty");
-  return Decode(Input{nullptr, bytes, bytes.size()}, bitmap, cancel, nullptr, region);
+  return DecodeIntoBitmap(
+      bitmap, [&](RowSink& sink) { return StreamJpegMemory(bytes, sink, cancel, region); });
 }
 
 DecodeResult DecodeJpegReduced(const std::string& path, Bitmap& bitmap, int longSide,
@@ -643,7 +712,9 @@ DecodeResult DecodeJpegReduced(const std::string& path, Bitmap& bitmap, int long
   Input input;
   input.reducedLongSide = std::max(longSide, 1);
   input.picture = &picture;
-  return DecodeFile(path, bitmap, cancel, nullptr, nullptr, input);
+  return DecodeIntoBitmap(bitmap, [&](RowSink& sink) {
+    return DecodeFile(path, sink, cancel, nullptr, nullptr, input);
+  });
 }
 
 std::uint64_t DecodeMemoryBudget() {
@@ -671,7 +742,8 @@ std::string FolderOfPath(const std::string& path) {
 DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
                           const DecodeAdmission& admit, const DecodeRegion& region) {
   bitmap.SetSize(1, 1);
-  DecodeResult result = DecodeFile(path, bitmap, cancel, admit, region);
+  DecodeResult result = DecodeIntoBitmap(
+      bitmap, [&](RowSink& sink) { return DecodeFile(path, sink, cancel, admit, region); });
   if (!result.Ok() && (bitmap.Width() < 1 || bitmap.Height() < 1)) bitmap.SetSize(1, 1);
   return result;
 }

@@ -9,6 +9,7 @@
 
 #include "imaging/Bitmap.h"
 #include "imaging/Cancel.h"
+#include "imaging/RowSink.h"
 #include "imaging/SizeTable.h"
 #include "imaging/TrimPosition.h"
 
@@ -87,11 +88,24 @@ DecodeResult DecodeJpegReduced(const std::string& path, Bitmap& bitmap, int long
 
 // Asked once a header has been judged plausible, before any pixel memory is
 // had, with the bytes the decode holds: the bitmap's memory (the decoded
-// pixels, rows padded as a Bitmap's, for a region those the decoder fills,
-// margins included; or the capacity the bitmap already has when that is
-// larger) and, for a file of several scans, libjpeg's coefficient buffer.
+// pixels, rows padded as a Bitmap's; for a region, its rows as wide as the
+// decoder fills them, margin columns included; or the capacity the bitmap
+// already has when that is larger) or what a sink charges, and, for a file
+// of several scans, libjpeg's coefficient buffer.
 // False declines the decode, which then reads no further.
 using DecodeAdmission = std::function<bool(std::uint64_t bytes)>;
+
+// LoadJpegFile, the rows handed to `sink` as they are decoded rather than
+// held in a bitmap: the picture (or its `region`) comes to the sink whole,
+// every byte as in the bitmap, or the decode fails. `admit` is asked with
+// what the sink charges for the picture.
+DecodeResult StreamJpegFile(const std::string& path, RowSink& sink, const CancelCheck& cancel = {},
+                            const DecodeAdmission& admit = nullptr,
+                            const DecodeRegion& region = nullptr);
+
+// StreamJpegFile for a file's bytes held in memory.
+DecodeResult StreamJpegMemory(std::span<const std::uint8_t> bytes, RowSink& sink,
+                              const CancelCheck& cancel = {}, const DecodeRegion& region = nullptr);
 
 // Sets `bitmap` to 1 x 1 and decodes `path` (or its `region`) into it, when
 // `admit` (if given) lets it; after a failure the bitmap is at least 1 x 1

@@ -32,6 +32,14 @@ class RowSink {
 
   // Every row is done (not called when the decode fails).
   virtual void Finish() {}
+
+  // The bytes the sink will hold for such a picture, asked before Start to
+  // judge whether the decode may go ahead: by default the rows in flight.
+  virtual std::uint64_t Charge(int width, int height, std::size_t rowBytes) const {
+    (void)width;
+    (void)height;
+    return std::uint64_t{rowBytes} * RowSinkBatch;
+  }
 };
 
 }  // namespace quorvale
