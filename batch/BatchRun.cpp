@@ -64,7 +64,7 @@ class Run {
     const DecodeAhead::Decoder decode = [this](const std::string& p, Bitmap& bitmap,
                                                const CancelCheck& cancel,
                                                const DecodeAdmission& admit) {
-      return LoadJpegFile(p, bitmap, cancel, admit, RegionOf(p, options_.photo));
+      return DecodePhoto(p, options_.photo, bitmap, cancel, admit);
     };
     DecodeAhead ahead(
         list_, jobs, pool_, cancel_,
@@ -125,21 +125,25 @@ class Run {
     const PhotoOptions options = listener_.OptionsForPhoto();
     report_.position = options_.crops.For(RelativePath(p, options_.inputFolder));
     // Options changed since the press of Run may keep another part of the
-    // photo, or all of it: it is decoded again for them. (A region is only
-    // taken of an upright photo with no thumbnail, so nothing else changes.)
+    // photo, or all of it, or reduce it otherwise: it is decoded again for
+    // them. (A region is only taken of an upright photo with no thumbnail,
+    // so nothing else changes.)
+    bool reducedInDecode = ReducedInDecode(decoded, options_.photo);
     if (decoded.region &&
-        RegionWanted(decoded.picture, options, report_.position) != decoded.region) {
+        (RegionWanted(decoded.picture, options, report_.position) != decoded.region ||
+         (reducedInDecode && !SameReduction(options, options_.photo)))) {
       decoded = ahead.DecodeAgain(i, photo_,
                                   [&](const std::string& path, Bitmap& bitmap,
                                       const CancelCheck& cancel, const DecodeAdmission& admit) {
-                                    return LoadJpegFile(path, bitmap, cancel, admit,
-                                                        RegionOf(path, options));
+                                    return DecodePhoto(path, options, bitmap, cancel, admit);
                                   });
       if (const std::optional<Next> failed = DecodeFailed(decoded, p)) return *failed;
+      reducedInDecode = ReducedInDecode(decoded, options);
     }
     const PreparedPhoto prepared =
-        PreparePhoto(photo_, scratch_, options, options_.target, report_.position, cancel_,
-                     MaxSide(), decoded.region.has_value());
+        reducedInDecode ? PreparedInDecode(decoded, options)
+                        : PreparePhoto(photo_, scratch_, options, options_.target, report_.position,
+                                       cancel_, MaxSide(), decoded.region.has_value());
     // The decoded photo's memory goes to the next decode while this photo is
     // finished and saved.
     if (prepared.reduced) ahead.Release(scratch_.Reduced);
@@ -255,6 +259,52 @@ class Run {
     return [this, options, position](int width, int height) {
       return RegionWanted({width, height}, options, position);
     };
+  }
+
+  // Photo `p` decoded for `options` into `bitmap`. A trimmed photo to be
+  // reduced is reduced as its rows come from the decoder, never held whole.
+  DecodeResult DecodePhoto(const std::string& p, const PhotoOptions& options, Bitmap& bitmap,
+                           const CancelCheck& cancel, const DecodeAdmission& admit) const {
+    const DecodeRegion region = RegionOf(p, options);
+    if (!region || !options.reduce) return LoadJpegFile(p, bitmap, cancel, admit, region);
+    // A photo given whole (no crop of it is wanted) is left whole.
+    std::optional<PixelRect> crop;
+    const DecodeRegion cropping = [&](int width, int height) {
+      return crop = region(width, height);
+    };
+    ReducingSink sink(
+        bitmap,
+        [&](int, int) {
+          return crop ? StreamedBox({crop->width, crop->height}) : std::nullopt;
+        },
+        options.highQuality, MaxSide());
+    return LoadJpegFile(p, bitmap, sink, cancel, admit, cropping);
+  }
+
+  // The box a crop of `crop` is reduced to as it is decoded: none when it is
+  // smaller than the box, and left whole.
+  std::optional<PixelSize> StreamedBox(PixelSize crop) const {
+    const ReductionBox box = ComputeReductionBox(crop.width, crop.height, options_.target);
+    if (!box.reducible) return std::nullopt;
+    return PixelSize{box.width, box.height};
+  }
+
+  // Whether DecodePhoto for `options` gave `decoded` reduced already.
+  bool ReducedInDecode(const DecodeResult& decoded, const PhotoOptions& options) const {
+    return decoded.Ok() && decoded.region && options.reduce && !options.highQuality &&
+           StreamedBox({decoded.region->width, decoded.region->height});
+  }
+
+  static bool SameReduction(const PhotoOptions& a, const PhotoOptions& b) {
+    return a.reduce == b.reduce && a.highQuality == b.highQuality;
+  }
+
+  // What PreparePhoto would have made of a crop that was reduced as it was
+  // decoded. The photo is the decode's own memory, not a new bitmap.
+  static PreparedPhoto PreparedInDecode(const DecodeResult& decoded, const PhotoOptions&) {
+    PreparedPhoto prepared;
+    prepared.crop = {decoded.region->width, decoded.region->height};
+    return prepared;
   }
 
   // With existing outputs skipped, a photo whose output is there is passed

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <new>
 #include <utility>
-#include <vector>
 
 namespace quorvale {
 namespace {
@@ -141,40 +140,46 @@ void Bitmap::CopyRect(const Bitmap& source, int sx, int sy, int width, int heigh
   }
 }
 
+// Pixels move as 4-byte words, the fourth byte landing where the next target
+// pixel is written straight after; a word is read only where the source
+// pixel is not the last of its row, so no read passes the row's end.
+// The source rows taken lie apart in memory, and the processor's own
+// prefetching starts afresh on each; so the next one is asked for while this
+// one is copied, a cache line for every chunk of target pixels.
+ColumnPicks::ColumnPicks(int sourceWidth, int width) : offsets_(static_cast<std::size_t>(width)) {
+  for (int x = 0; x < width; ++x) offsets_[x] = Pick(x, width, sourceWidth) * std::ptrdiff_t{3};
+  const std::ptrdiff_t lastSource = static_cast<std::ptrdiff_t>(sourceWidth - 1) * 3;
+  while (wordColumns_ < width - 1 && offsets_[wordColumns_] < lastSource) ++wordColumns_;
+  constexpr std::ptrdiff_t Line = 64;
+  lines_ = static_cast<int>((static_cast<std::ptrdiff_t>(sourceWidth) * 3 + Line - 1) / Line);
+  chunk_ = std::max(1, width / std::max(lines_, 1));
+}
+
+int ColumnPicks::Pick(int index, int count, int sourceCount) {
+  return static_cast<int>((2 * static_cast<std::int64_t>(index) + 1) * sourceCount /
+                          (2 * static_cast<std::int64_t>(count)));
+}
+
+void ColumnPicks::Copy(const std::uint8_t* from, std::uint8_t* to,
+                       const std::uint8_t* prefetch) const {
+  constexpr std::ptrdiff_t Line = 64;
+  const int width = static_cast<int>(offsets_.size());
+  int x = 0;
+  for (int line = 0; x < wordColumns_; ++line) {
+    if (prefetch != nullptr && line < lines_) __builtin_prefetch(prefetch + line * Line);
+    const int end = std::min(x + chunk_, wordColumns_);
+    for (; x < end; ++x, to += 3) std::memcpy(to, from + offsets_[x], 4);
+  }
+  for (; x < width; ++x, to += 3) std::memcpy(to, from + offsets_[x], 3);
+}
+
 void Bitmap::StretchFrom(const Bitmap& source, int width, int height) {
   if (width <= 0 || height <= 0 || source.width_ <= 0 || source.height_ <= 0) return;
-  const auto pick = [](int target, int count, int sourceCount) {
-    return static_cast<int>((2 * static_cast<std::int64_t>(target) + 1) * sourceCount /
-                            (2 * static_cast<std::int64_t>(count)));
+  const ColumnPicks columns(source.width_, width);
+  const auto row = [&](int y) {
+    return source.Row(ColumnPicks::Pick(std::min(y, height - 1), height, source.height_));
   };
-  std::vector<std::ptrdiff_t> columnOffset(static_cast<std::size_t>(width));
-  for (int x = 0; x < width; ++x) columnOffset[x] = pick(x, width, source.width_) * 3;
-  // Pixels move as 4-byte words, the fourth byte landing where the next
-  // target pixel is written straight after; a word is read only where the
-  // source pixel is not the last of its row, so no read passes the row's end.
-  const std::ptrdiff_t lastSource = static_cast<std::ptrdiff_t>(source.width_ - 1) * 3;
-  int wordColumns = 0;
-  while (wordColumns < width - 1 && columnOffset[wordColumns] < lastSource) ++wordColumns;
-  // The source rows taken lie apart in memory, and the processor's own
-  // prefetching starts afresh on each; so the next one is asked for while
-  // this one is copied, a cache line for every chunk of target pixels.
-  constexpr std::ptrdiff_t Line = 64;
-  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(source.width_) * 3;
-  const int lines = static_cast<int>((rowBytes + Line - 1) / Line);
-  const int chunk = std::max(1, width / lines);
-  for (int y = 0; y < height; ++y) {
-    const std::uint8_t* from = source.Row(pick(y, height, source.height_));
-    const std::uint8_t* next =
-        source.Row(pick(std::min(y + 1, height - 1), height, source.height_));
-    std::uint8_t* to = Row(y);
-    int x = 0;
-    for (int line = 0; x < wordColumns; ++line) {
-      if (line < lines) __builtin_prefetch(next + line * Line);
-      const int end = std::min(x + chunk, wordColumns);
-      for (; x < end; ++x, to += 3) std::memcpy(to, from + columnOffset[x], 4);
-    }
-    for (; x < width; ++x, to += 3) std::memcpy(to, from + columnOffset[x], 3);
-  }
+  for (int y = 0; y < height; ++y) columns.Copy(row(y), Row(y), row(y + 1));
 }
 
 }  // namespace quorvale

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace quorvale {
 
@@ -82,6 +83,27 @@ class Bitmap {
   std::ptrdiff_t stride_ = 0;
   int width_ = 0;
   int height_ = 0;
+};
+
+// The columns a nearest-neighbour stretch of a row of `sourceWidth` pixels to
+// `width` takes: target x takes source floor((2x + 1) * sourceWidth / (2 *
+// width)), the same rule as for rows (Pick).
+class ColumnPicks {
+ public:
+  ColumnPicks(int sourceWidth, int width);
+
+  // The source index that target `index` of `count` takes among `sourceCount`.
+  static int Pick(int index, int count, int sourceCount);
+
+  // Copies the picked pixels of the source row `from` to `to`, asking for the
+  // cache line of `prefetch` (a row to come, or null) as it goes.
+  void Copy(const std::uint8_t* from, std::uint8_t* to, const std::uint8_t* prefetch) const;
+
+ private:
+  std::vector<std::ptrdiff_t> offsets_;  // bytes into the source row, per target pixel
+  int wordColumns_ = 0;                  // leading targets that may move as 4-byte words
+  int lines_ = 0;                        // cache lines of a source row
+  int chunk_ = 1;                        // target pixels copied per line prefetched
 };
 
 // Bytes in one padded row of `width` 24-bit pixels.

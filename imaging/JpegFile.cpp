@@ -385,35 +385,6 @@ bool InsidePicture(const PixelRect& region, int width, int height) {
          region.left <= width - region.width && region.top <= height - region.height;
 }
 
-// Holds a picture whole in a bitmap as its rows come in. The decoder may
-// work on a window wider than the picture; the bitmap holds the window's
-// rows and is cropped to the picture's columns at the end.
-class BitmapSink : public RowSink {
- public:
-  explicit BitmapSink(Bitmap& bitmap) : bitmap_(bitmap) {}
-
-  void Start(int width, int height, std::size_t rowBytes) override {
-    width_ = width;
-    bitmap_.Allocate(static_cast<int>(rowBytes / 3), height);
-  }
-  std::uint8_t* RowFor(int y) override { return bitmap_.Row(y); }
-  void RowDone(int y, const std::uint8_t* pixels) override {
-    if (y == 0) left_ = static_cast<int>((pixels - bitmap_.Row(0)) / 3);
-  }
-  void Finish() override { bitmap_.Crop(left_, 0, width_, bitmap_.Height()); }
-  std::uint64_t Charge(int, int height, std::size_t rowBytes) const override {
-    const std::uint64_t bytes =
-        static_cast<std::uint64_t>(RowBytes(static_cast<int>(rowBytes / 3))) *
-        static_cast<std::uint64_t>(height);
-    return std::max<std::uint64_t>(bytes, bitmap_.Capacity());
-  }
-
- private:
-  Bitmap& bitmap_;
-  int width_ = 0;
-  int left_ = 0;
-};
-
 // Drives the decoder under its setjmp. Nothing here has a destructor, so the
 // longjmp from libjpeg skips no cleanup; the Decompressor outside owns it.
 // The sink may throw std::bad_alloc, which unwinds normally.
@@ -671,12 +642,9 @@ DecodeResult DecodeFile(const std::string& path, RowSink& sink, const CancelChec
   return Decode(input, sink, cancel, admit, region);
 }
 
-// A decode into `bitmap` by `decode`, given a sink that holds it.
-template <typename Decode>
-DecodeResult DecodeIntoBitmap(Bitmap& bitmap, const Decode& decode) {
-  BitmapSink sink(bitmap);
-  DecodeResult result = decode(sink);
-  // A failed Allocate can leave the bitmap without memory behind its size.
+// The result of a decode into `bitmap`, whose memory is let go when it ran
+// out: a failed Allocate can leave the bitmap without memory behind its size.
+DecodeResult LettingGoOnFailure(Bitmap& bitmap, DecodeResult result) {
   if (result.status == DecodeStatus::OutOfMemory) bitmap.Release();
   return result;
 }
@@ -696,14 +664,14 @@ DecodeResult StreamJpegMemory(std::span<const std::uint8_t> bytes, RowSink& sink
 
 DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
                             const DecodeRegion& region) {
-  return DecodeIntoBitmap(
-      bitmap, [&](RowSink& sink) { return DecodeFile(path, sink, cancel, nullptr, region); });
+  BitmapSink sink(bitmap);
+  return LettingGoOnFailure(bitmap, DecodeFile(path, sink, cancel, nullptr, region));
 }
 
 DecodeResult DecodeJpegMemory(std::span<const std::uint8_t> bytes, Bitmap& bitmap,
                               const CancelCheck& cancel, const DecodeRegion& region) {
-  return DecodeIntoBitmap(
-      bitmap, [&](RowSink& sink) { return StreamJpegMemory(bytes, sink, cancel, region); });
+  BitmapSink sink(bitmap);
+  return LettingGoOnFailure(bitmap, StreamJpegMemory(bytes, sink, cancel, region));
 }
 
 DecodeResult DecodeJpegReduced(const std::string& path, Bitmap& bitmap, int longSide,
@@ -712,9 +680,8 @@ DecodeResult DecodeJpegReduced(const std::string& path, Bitmap& bitmap, int long
   Input input;
   input.reducedLongSide = std::max(longSide, 1);
   input.picture = &picture;
-  return DecodeIntoBitmap(bitmap, [&](RowSink& sink) {
-    return DecodeFile(path, sink, cancel, nullptr, nullptr, input);
-  });
+  BitmapSink sink(bitmap);
+  return LettingGoOnFailure(bitmap, DecodeFile(path, sink, cancel, nullptr, nullptr, input));
 }
 
 std::uint64_t DecodeMemoryBudget() {
@@ -741,9 +708,15 @@ std::string FolderOfPath(const std::string& path) {
 
 DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
                           const DecodeAdmission& admit, const DecodeRegion& region) {
+  BitmapSink sink(bitmap);
+  return LoadJpegFile(path, bitmap, sink, cancel, admit, region);
+}
+
+DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, RowSink& sink,
+                          const CancelCheck& cancel, const DecodeAdmission& admit,
+                          const DecodeRegion& region) {
   bitmap.SetSize(1, 1);
-  DecodeResult result = DecodeIntoBitmap(
-      bitmap, [&](RowSink& sink) { return DecodeFile(path, sink, cancel, admit, region); });
+  DecodeResult result = LettingGoOnFailure(bitmap, DecodeFile(path, sink, cancel, admit, region));
   if (!result.Ok() && (bitmap.Width() < 1 || bitmap.Height() < 1)) bitmap.SetSize(1, 1);
   return result;
 }

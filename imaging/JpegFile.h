@@ -114,6 +114,11 @@ DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelC
                           const DecodeAdmission& admit = nullptr,
                           const DecodeRegion& region = nullptr);
 
+// LoadJpegFile through `sink`, which fills `bitmap` (a ReducingSink of it).
+DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, RowSink& sink,
+                          const CancelCheck& cancel = {}, const DecodeAdmission& admit = nullptr,
+                          const DecodeRegion& region = nullptr);
+
 // The largest side a JPEG can declare: also the limit of a run for large
 // photos.
 inline constexpr int MaxJpegSide = 65535;

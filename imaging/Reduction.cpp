@@ -1,6 +1,7 @@
 #include "imaging/Reduction.h"
 
 #include <utility>
+#include <vector>
 
 #include "imaging/HighQuality.h"
 
@@ -29,6 +30,70 @@ void ShrinkPlain(Bitmap& photo, Bitmap& work, int width, int height) {
   work.Allocate(width, height);
   work.StretchFrom(photo, width, height);
   std::swap(photo, work);
+}
+
+namespace {
+
+// The plain reduction of a photo that comes row by row: each target row is
+// the source row it picks, taken as it passes.
+class PlainRowSink : public RowSink {
+ public:
+  PlainRowSink(Bitmap& result, int width, int height)
+      : result_(result), width_(width), height_(height) {}
+
+  void Start(int sourceWidth, int sourceHeight, std::size_t rowBytes) override {
+    result_.Allocate(width_, height_);
+    columns_.emplace(sourceWidth, width_);
+    sourceHeight_ = sourceHeight;
+    rowBytes_ = rowBytes;
+    rows_.resize(rowBytes * RowSinkBatch);
+  }
+  std::uint8_t* RowFor(int y) override {
+    return rows_.data() + static_cast<std::size_t>(y % RowSinkBatch) * rowBytes_;
+  }
+  void RowDone(int y, const std::uint8_t* pixels) override {
+    for (; next_ < height_ && ColumnPicks::Pick(next_, height_, sourceHeight_) == y; ++next_) {
+      columns_->Copy(pixels, result_.Row(next_), nullptr);
+    }
+  }
+  std::uint64_t Charge(int, int, std::size_t rowBytes) const override {
+    return static_cast<std::uint64_t>(RowBytes(width_)) * static_cast<std::uint64_t>(height_) +
+           std::uint64_t{rowBytes} * RowSinkBatch;
+  }
+
+ private:
+  Bitmap& result_;
+  const int width_, height_;
+  std::optional<ColumnPicks> columns_;
+  int sourceHeight_ = 0;
+  std::size_t rowBytes_ = 0;
+  std::vector<std::uint8_t> rows_;
+  int next_ = 0;  // the first target row not yet taken
+};
+
+}  // namespace
+
+ReducingSink::ReducingSink(Bitmap& photo, Plan plan, bool highQuality, int maxSource)
+    : photo_(photo), plan_(std::move(plan)), highQuality_(highQuality), maxSource_(maxSource) {}
+
+ReducingSink::~ReducingSink() = default;
+
+std::uint64_t ReducingSink::Charge(int width, int height, std::size_t rowBytes) const {
+  const std::optional<PixelSize> box = highQuality_ ? std::nullopt : plan_(width, height);
+  if (!box) return BitmapSink(photo_).Charge(width, height, rowBytes);
+  return PlainRowSink(photo_, box->width, box->height).Charge(width, height, rowBytes);
+}
+
+void ReducingSink::Start(int width, int height, std::size_t rowBytes) {
+  // TODO: the high-quality reduction, row by row.
+  const std::optional<PixelSize> box = highQuality_ ? std::nullopt : plan_(width, height);
+  reducing_ = box.has_value();
+  if (!box) {
+    sink_ = std::make_unique<BitmapSink>(photo_);
+  } else {
+    sink_ = std::make_unique<PlainRowSink>(photo_, box->width, box->height);
+  }
+  sink_->Start(width, height, rowBytes);
 }
 
 }  // namespace quorvale

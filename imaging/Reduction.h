@@ -1,11 +1,15 @@
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 #include "imaging/Bitmap.h"
 #include "imaging/Cancel.h"
 #include "imaging/HighQuality.h"
 #include "imaging/Plane.h"
+#include "imaging/RowSink.h"
+#include "imaging/SizeTable.h"
 
 namespace quorvale {
 
@@ -42,5 +46,41 @@ ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, in
 // Plain nearest-neighbour reduction of `photo`, which must be at least
 // width x height, made in `work` and traded with the photo. Never fails.
 void ShrinkPlain(Bitmap& photo, Bitmap& work, int width, int height);
+
+// Takes a photo from the decoder row by row and reduces it on the way, as
+// ReducePhoto reduces the whole photo, to the same bytes, without the whole
+// photo ever being held: the rows are used while they are in the cache.
+// `plan` is asked, once the photo's size is known, for the box it is reduced
+// to; a photo it gives none for is held whole in `photo`, as a BitmapSink
+// holds it. The high-quality reduction is taken when `highQuality` and it
+// accepts the sizes (a source of at most `maxSource`), the plain one
+// otherwise.
+class ReducingSink : public RowSink {
+ public:
+  using Plan = std::function<std::optional<PixelSize>(int width, int height)>;
+
+  ReducingSink(Bitmap& photo, Plan plan, bool highQuality, int maxSource = MaxPlaneSide);
+  ~ReducingSink() override;
+
+  void Start(int width, int height, std::size_t rowBytes) override;
+  std::uint8_t* RowFor(int y) override { return sink_->RowFor(y); }
+  void RowDone(int y, const std::uint8_t* pixels) override { sink_->RowDone(y, pixels); }
+  void Finish() override { sink_->Finish(); }
+  std::uint64_t Charge(int width, int height, std::size_t rowBytes) const override;
+
+  // After Start: whether the photo is being reduced, and why the
+  // high-quality reduction declined when it was asked for and did.
+  bool Reducing() const { return reducing_; }
+  const std::optional<HighQualityDecline>& Declined() const { return declined_; }
+
+ private:
+  Bitmap& photo_;
+  const Plan plan_;
+  const bool highQuality_;
+  const int maxSource_;
+  std::unique_ptr<RowSink> sink_;
+  bool reducing_ = false;
+  std::optional<HighQualityDecline> declined_;
+};
 
 }  // namespace quorvale

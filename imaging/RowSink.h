@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "imaging/Bitmap.h"
+
 namespace quorvale {
 
 // Rows a decoder asks for before it says any of them is done: a sink keeps
@@ -40,6 +42,26 @@ class RowSink {
     (void)height;
     return std::uint64_t{rowBytes} * RowSinkBatch;
   }
+};
+
+// Holds a picture whole in a bitmap as its rows come in. The decoder may
+// work on a window wider than the picture; the bitmap holds the window's
+// rows and is cropped to the picture's columns at the end.
+class BitmapSink : public RowSink {
+ public:
+  explicit BitmapSink(Bitmap& bitmap) : bitmap_(bitmap) {}
+
+  void Start(int width, int height, std::size_t rowBytes) override;
+  std::uint8_t* RowFor(int y) override { return bitmap_.Row(y); }
+  void RowDone(int y, const std::uint8_t* pixels) override;
+  void Finish() override;
+  // The rows padded as a Bitmap's, or the capacity the bitmap has when larger.
+  std::uint64_t Charge(int width, int height, std::size_t rowBytes) const override;
+
+ private:
+  Bitmap& bitmap_;
+  int width_ = 0;
+  int left_ = 0;
 };
 
 }  // namespace quorvale
