@@ -484,6 +484,21 @@ class Resampler {
   Sharpener sharpener_;
 };
 
+// The source rows live in a ring, row y in slot y % slots. A footprint
+// spans f or f + 1 hundredths, so at most f / 100 + 2 rows. When row y is
+// asked for and row d is the last one done, y is at most d + RowSinkBatch;
+// the next output row ends at row d + 1 or later, so it starts at row
+// d - f / 100 or later. With RowSinkBatch + f / 100 + 1 slots, the row that
+// y's slot held, y - slots, comes before that: no output row to come reads it.
+int RingSlots(const Sizes& size) {
+  return RowSinkBatch + static_cast<int>(size.side / 100) + 1;
+}
+
+// Whole cache lines, so that no two rows share one.
+std::size_t RingStride(std::size_t rowBytes) {
+  return (rowBytes + 63) / 64 * 64;
+}
+
 }  // namespace
 
 std::optional<HighQualityDecline> HighQualityRefusal(int sourceWidth, int sourceHeight, int width,
@@ -530,19 +545,12 @@ HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane&
   return {HighQualityResult::Reduced};
 }
 
-// The source rows live in a ring, row y in slot y % slots. A footprint
-// spans f or f + 1 hundredths, so at most f / 100 + 2 rows. When row y is
-// asked for and row d is the last one done, y is at most d + RowSinkBatch;
-// the next output row ends at row d + 1 or later, so it starts at row
-// d - f / 100 or later. With RowSinkBatch + f / 100 + 1 slots, the row that
-// y's slot held, y - slots, comes before that: no output row to come reads it.
 class HighQualityRowSink::Rows {
  public:
   Rows(Bitmap& result, const Sizes& size, std::size_t rowBytes)
       : size_(size),
-        slots_(RowSinkBatch + static_cast<int>(size.side / 100) + 1),
-        // Whole cache lines, so that no two rows share one.
-        stride_((rowBytes + 63) / 64 * 64),
+        slots_(RingSlots(size)),
+        stride_(RingStride(rowBytes)),
         memory_(std::make_unique_for_overwrite<std::uint8_t[]>(stride_ * slots_)),
         done_(static_cast<std::size_t>(slots_)),
         cells_(2 * static_cast<std::size_t>(size.targetWidth)),
@@ -602,6 +610,17 @@ std::uint8_t* HighQualityRowSink::RowFor(int y) {
 
 void HighQualityRowSink::RowDone(int y, const std::uint8_t* pixels) {
   rows_->Done(y, pixels);
+}
+
+std::uint64_t HighQualityRowSink::Charge(int width, int height, std::size_t rowBytes) const {
+  const Sizes size(width, height, std::max(width_, 1), height_);
+  const std::uint64_t result = static_cast<std::uint64_t>(RowBytes(width_)) * height_;
+  // The ring, the row sums and column weights (about 16 bytes a source
+  // column), and the resampled and sharpened rows (about 40 bytes a column).
+  return std::max(result, std::uint64_t{result_.Capacity()}) +
+         static_cast<std::uint64_t>(RingSlots(size)) * RingStride(rowBytes) +
+         std::uint64_t{16} * static_cast<std::uint64_t>(width) +
+         std::uint64_t{40} * static_cast<std::uint64_t>(width_);
 }
 
 void HighQualityRowSink::Finish() {

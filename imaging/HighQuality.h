@@ -79,6 +79,7 @@ class HighQualityRowSink final : public RowSink {
   std::uint8_t* RowFor(int y) override;
   void RowDone(int y, const std::uint8_t* pixels) override;
   void Finish() override;
+  std::uint64_t Charge(int width, int height, std::size_t rowBytes) const override;
 
  private:
   class Rows;

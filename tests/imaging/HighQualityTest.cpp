@@ -452,6 +452,12 @@ TEST(HighQualityRowSink, GivesTheBytesOfTheWholeBitmapReduction) {
     Feed(source, sink);
     EXPECT_TRUE(SamePixels(result, expected));
   }
+  // What it holds: the result and the ring of twenty source rows, an
+  // eighth of what the photo itself takes.
+  Bitmap result;
+  const std::uint64_t charge = HighQualityRowSink(result, 2000, 1333).Charge(6000, 4000, 18000);
+  EXPECT_GT(charge, RowBytes(2000) * 1333 + 20 * 18000);
+  EXPECT_LT(charge, RowBytes(6000) * 4000 / 8);
 }
 
 // ---------------------------------------------------------------------------
