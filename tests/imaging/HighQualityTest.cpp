@@ -11,7 +11,9 @@
 
 #include "imaging/HighQuality.h"
 #include "imaging/HighQualityWeights.h"
+#include "imaging/JpegFile.h"
 #include "messages/Messages.h"
+#include "support/TestJpeg.h"
 
 namespace quorvale {
 namespace {
@@ -458,6 +460,21 @@ TEST(HighQualityRowSink, GivesTheBytesOfTheWholeBitmapReduction) {
   const std::uint64_t charge = HighQualityRowSink(result, 2000, 1333).Charge(6000, 4000, 18000);
   EXPECT_GT(charge, RowBytes(2000) * 1333 + 20 * 18000);
   EXPECT_LT(charge, RowBytes(6000) * 4000 / 8);
+}
+
+// The decoder's own feeding: a region, whose rows start inside a wider
+// window, reduced as it is decoded.
+TEST(HighQualityRowSink, ReducesARegionAsItIsDecoded) {
+  const std::string jpeg = testing::MakeJpeg(640, 480, testing::PhotoPixel);
+  const std::span bytes(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size());
+  const DecodeRegion region = [](int, int) { return PixelRect{13, 7, 601, 401}; };
+  Bitmap decoded, expected, result;
+  ASSERT_TRUE(DecodeJpegMemory(bytes, decoded, {}, region).Ok());
+  ASSERT_EQ(ShrinkHighQuality(decoded, expected, ThePlane(), 300, 200, {}).kind,
+            HighQualityResult::Reduced);
+  HighQualityRowSink sink(result, 300, 200);
+  ASSERT_TRUE(StreamJpegMemory(bytes, sink, {}, region).Ok());
+  EXPECT_TRUE(SamePixels(result, expected));
 }
 
 // ---------------------------------------------------------------------------
