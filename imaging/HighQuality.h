@@ -68,8 +68,9 @@ std::optional<HighQualityDecline> HighQualityRefusal(int sourceWidth, int source
 // rows still needed are kept, in a ring of rows that RowFor hands out. The
 // picture's size must be one that HighQualityRefusal accepts (with any
 // source limit): Start throws std::invalid_argument for any other, and
-// std::bad_alloc when its memory cannot be had. No cancel check: the
-// decoder feeding it has its own.
+// std::bad_alloc when its memory cannot be had; Finish throws
+// std::logic_error when rows are missing, rather than leave a result with
+// rows never made. No cancel check: the decoder feeding it has its own.
 class HighQualityRowSink final : public RowSink {
  public:
   HighQualityRowSink(Bitmap& result, int width, int height);
