@@ -1,11 +1,13 @@
 #include "imaging/HighQuality.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 #include <type_traits>
 #include <vector>
 
@@ -39,10 +41,26 @@ namespace {
 constexpr std::size_t Block = 16;
 
 struct Sizes {
+  Sizes(int sw, int sh, int tw, int th)
+      : sourceWidth(sw),
+        sourceHeight(sh),
+        targetWidth(tw),
+        targetHeight(th),
+        hundredths(std::int64_t{sw} * 100),
+        side(hundredths / tw) {}
+
+  // The source rows that output row y covers.
+  Footprint Rows(int y) const {
+    return ComputeFootprint(hundredths, targetWidth, y, sourceHeight - 1);
+  }
+
   int sourceWidth, sourceHeight, targetWidth, targetHeight;
   std::int64_t hundredths;  // K = SW * 100
   std::int64_t side;        // f = K / TW
 };
+
+// The source rows of a footprint, row `first + i` at [i].
+using FootprintRows = std::array<const std::uint8_t*, MaxFootprintCells>;
 
 // Each output column's weights, padded with zeros to the widest footprint
 // and shifted left where needed so that every tap stays inside the row.
@@ -120,12 +138,13 @@ void AddRows(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b,
 
 // The row sums of one output row: every byte of the source rows its
 // footprint covers, weighted by the row weights (at most 255 * f each).
-void SumRows(const Bitmap& bitmap, const Footprint& rows, std::size_t bytes, std::uint32_t* out) {
+void SumRows(const Footprint& rows, const FootprintRows& pixels, std::size_t bytes,
+             std::uint32_t* out) {
   for (int i = 0; i < rows.count; i += 4) {
     RowGroup group;
     for (int k = 0; k < 4; ++k) {
       const bool present = i + k < rows.count;
-      group.rows[k] = bitmap.Row(rows.first + (present ? i + k : i));
+      group.rows[k] = pixels[present ? i + k : i];
       group.weights[k] = present ? static_cast<std::uint32_t>(rows.weights[i + k]) : 0;
     }
     const auto add = [&](auto kernel) {
@@ -392,10 +411,10 @@ void StoreRow(const std::uint32_t* pixels, int width, std::uint8_t* out) {
   }
 }
 
-// Sharpens the rows of ResultPlane into `bitmap` as they are resampled,
-// while they are still in cache: row y - 1 once row y is there. The
-// neighbourhoods are read from ResultPlane only, so the result does not
-// depend on the order.
+// Sharpens the resampled rows into `bitmap` as they are made, while they
+// are still in cache: row y - 1 once row y is there. The neighbourhoods are
+// read from the resampled rows only, so the result does not depend on the
+// order.
 class Sharpener {
  public:
   Sharpener(Bitmap& bitmap, int width, int height)
@@ -405,18 +424,17 @@ class Sharpener {
         rows_{ComponentRow(width), ComponentRow(width), ComponentRow(width)},
         sharpened_(ComponentRow::Padded(width)) {}
 
-  // Row y of the plane has been resampled.
-  void Resampled(const Plane& plane, int y) {
+  // Row y has been resampled into `cells`; `above` holds row y - 1.
+  void Resampled(const std::uint32_t* cells, const std::uint32_t* above, int y) {
     ComponentRow& below = rows_[y % 3];
-    below.Load(plane.Row(y), width_);
+    below.Load(cells, width_);
     if (y >= 2) {
       const int row = y - 1;
-      SharpenRow(rows_[(row - 1) % 3], rows_[row % 3], below, plane.Row(row), width_,
-                 sharpened_.data());
+      SharpenRow(rows_[(row - 1) % 3], rows_[row % 3], below, above, width_, sharpened_.data());
       StoreRow(sharpened_.data(), width_, bitmap_.Row(row));
     }
     // The first and last rows keep their resampled pixels.
-    if (y == 0 || y + 1 == height_) StoreRow(plane.Row(y), width_, bitmap_.Row(y));
+    if (y == 0 || y + 1 == height_) StoreRow(cells, width_, bitmap_.Row(y));
   }
 
  private:
@@ -426,72 +444,188 @@ class Sharpener {
   std::vector<std::uint32_t> sharpened_;
 };
 
-// Area averaging into ResultPlane, each row sharpened into `result` as soon
-// as the row below it is there. A source pixel weighs its column weight
-// times its row weight, so each output row first sums its source rows with
-// the row weights (contiguous, vectorised) and each output pixel then weighs
-// a few of those sums with its column weights: the same integers, exactly.
-// The sums stay below 255 * f * f, under 2^31 whenever f is at most 2901,
-// which every box of the size table gives; beyond, they are 64-bit.
-// False when the cancel check stopped it.
-template <bool Narrow>
-bool Reduce(Plane& plane, const CancelCheck& cancel, const Bitmap& source, Bitmap& result,
-            const Sizes& size) {
-  const ColumnTaps columns(size);
-  const std::size_t bytes = static_cast<std::size_t>(size.sourceWidth) * 3;
-  std::vector<std::uint32_t> rowSums(bytes);
-  const auto divisor = static_cast<std::uint64_t>(size.side * size.side);
-  Sharpener sharpener(result, size.targetWidth, size.targetHeight);
-  for (int y = 0; y < size.targetHeight; ++y) {
-    // The check only reads a flag, so once per row is cheap and still
-    // answers a cancel within a few milliseconds.
-    if (cancel && cancel()) return false;
-    SumRows(source, ComputeFootprint(size.hundredths, size.targetWidth, y, size.sourceHeight - 1),
-            bytes, rowSums.data());
-    WeighColumns<Narrow>(columns, rowSums.data(), size.targetWidth, divisor, plane.Row(y));
-    sharpener.Resampled(plane, y);
+// Area averaging, each row sharpened into `result` as soon as the row below
+// it is there. A source pixel weighs its column weight times its row weight,
+// so each output row first sums its source rows with the row weights
+// (contiguous, vectorised) and each output pixel then weighs a few of those
+// sums with its column weights: the same integers, exactly. The sums stay
+// below 255 * f * f, under 2^31 whenever f is at most 2901, which every box
+// of the size table gives; beyond, they are 64-bit. Whoever holds the source
+// rows feeds them, so a whole bitmap and a decoder's rows share every step.
+class Resampler {
+ public:
+  Resampler(const Sizes& size, Bitmap& result)
+      : columns_(size),
+        rowSums_(static_cast<std::size_t>(size.sourceWidth) * 3),
+        divisor_(static_cast<std::uint64_t>(size.side * size.side)),
+        narrow_(255 * size.side * size.side <= std::numeric_limits<std::int32_t>::max()),
+        width_(size.targetWidth),
+        sharpener_(result, size.targetWidth, size.targetHeight) {}
+
+  // Output row y, whose footprint `rows` has its source rows in `pixels`,
+  // into `cells`; `above` holds the cells of row y - 1.
+  void Row(int y, const Footprint& rows, const FootprintRows& pixels, std::uint32_t* cells,
+           const std::uint32_t* above) {
+    SumRows(rows, pixels, rowSums_.size(), rowSums_.data());
+    if (narrow_) {
+      WeighColumns<true>(columns_, rowSums_.data(), width_, divisor_, cells);
+    } else {
+      WeighColumns<false>(columns_, rowSums_.data(), width_, divisor_, cells);
+    }
+    sharpener_.Resampled(cells, above, y);
   }
-  return true;
+
+ private:
+  ColumnTaps columns_;
+  std::vector<std::uint32_t> rowSums_;
+  std::uint64_t divisor_;
+  bool narrow_;
+  int width_;
+  Sharpener sharpener_;
+};
+
+// The source rows live in a ring, row y in slot y % slots. A footprint
+// spans f or f + 1 hundredths, so at most f / 100 + 2 rows. When row y is
+// asked for and row d is the last one done, y is at most d + RowSinkBatch;
+// the next output row ends at row d + 1 or later, so it starts at row
+// d - f / 100 or later. With RowSinkBatch + f / 100 + 1 slots, the row that
+// y's slot held, y - slots, comes before that: no output row to come reads it.
+int RingSlots(const Sizes& size) {
+  return RowSinkBatch + static_cast<int>(size.side / 100) + 1;
 }
 
-HighQualityResult Decline(HighQualityDecline::Kind kind, int width = 0, int height = 0,
-                          int limit = 0) {
-  return {HighQualityResult::Declined, {kind, width, height, limit}};
+// Whole cache lines, so that no two rows share one.
+std::size_t RingStride(std::size_t rowBytes) {
+  return (rowBytes + 63) / 64 * 64;
 }
 
 }  // namespace
 
-HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane& plane, int width,
-                                    int height, const CancelCheck& cancel, int maxSource) {
-  const std::int64_t sw = source.Width(), sh = source.Height(), tw = width, th = height;
-
+std::optional<HighQualityDecline> HighQualityRefusal(int sourceWidth, int sourceHeight, int width,
+                                                     int height, int maxSource) {
+  const std::int64_t sw = sourceWidth, sh = sourceHeight, tw = width, th = height;
   // A zero side cannot come from the reduction step; the ratio test skips it
   // rather than divide by zero, and a later test refuses it.
   if (sh > 0 && th > 0 && std::abs(sw * 100 / sh - tw * 100 / th) >= 4) {
-    return Decline(HighQualityDecline::Ratio, width, height);
+    return HighQualityDecline{HighQualityDecline::Ratio, width, height};
   }
-  if (sw == tw && sh == th) {
-    return Decline(HighQualityDecline::SameSize, width, height);
-  }
+  if (sw == tw && sh == th) return HighQualityDecline{HighQualityDecline::SameSize, width, height};
   if (sw > maxSource || sh > maxSource) {
-    return Decline(HighQualityDecline::SourceTooLarge, source.Width(), source.Height(), maxSource);
+    return HighQualityDecline{HighQualityDecline::SourceTooLarge, sourceWidth, sourceHeight,
+                              maxSource};
   }
   if (tw > MaxPlaneSide || th > MaxPlaneSide) {
-    return Decline(HighQualityDecline::TargetTooLarge, width, height, MaxPlaneSide);
+    return HighQualityDecline{HighQualityDecline::TargetTooLarge, width, height, MaxPlaneSide};
   }
-  if (tw * 100 < sw || th * 100 < sh) {
-    return Decline(HighQualityDecline::TooFar);
-  }
-  if (sw <= tw || sh <= th) return Decline(HighQualityDecline::NotReduction);
+  if (tw * 100 < sw || th * 100 < sh) return HighQualityDecline{HighQualityDecline::TooFar};
+  if (sw <= tw || sh <= th) return HighQualityDecline{HighQualityDecline::NotReduction};
+  return std::nullopt;
+}
 
-  const Sizes size{source.Width(), source.Height(), width, height, sw * 100, sw * 100 / tw};
-  const bool narrow = 255 * size.side * size.side <= std::numeric_limits<std::int32_t>::max();
+HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane& plane, int width,
+                                    int height, const CancelCheck& cancel, int maxSource) {
+  if (const auto refusal =
+          HighQualityRefusal(source.Width(), source.Height(), width, height, maxSource)) {
+    return {HighQualityResult::Declined, *refusal};
+  }
   // Every pixel of the result is stored, so it need not be cleared.
   result.Allocate(width, height);
   plane.Reserve(width, height);
-  const bool done = narrow ? Reduce<true>(plane, cancel, source, result, size)
-                           : Reduce<false>(plane, cancel, source, result, size);
-  return {done ? HighQualityResult::Reduced : HighQualityResult::Cancelled, {}};
+  const Sizes size(source.Width(), source.Height(), width, height);
+  Resampler resampler(size, result);
+  FootprintRows pixels;
+  for (int y = 0; y < height; ++y) {
+    // The check only reads a flag, so once per row is cheap and still
+    // answers a cancel within a few milliseconds.
+    if (cancel && cancel()) return {HighQualityResult::Cancelled};
+    const Footprint rows = size.Rows(y);
+    for (int i = 0; i < rows.count; ++i) pixels[i] = source.Row(rows.first + i);
+    resampler.Row(y, rows, pixels, plane.Row(y), y > 0 ? plane.Row(y - 1) : nullptr);
+  }
+  return {HighQualityResult::Reduced};
+}
+
+class HighQualityRowSink::Rows {
+ public:
+  Rows(Bitmap& result, const Sizes& size, std::size_t rowBytes)
+      : size_(size),
+        slots_(RingSlots(size)),
+        stride_(RingStride(rowBytes)),
+        memory_(std::make_unique_for_overwrite<std::uint8_t[]>(stride_ * slots_)),
+        done_(static_cast<std::size_t>(slots_)),
+        cells_(2 * static_cast<std::size_t>(size.targetWidth)),
+        resampler_(size, result),
+        pending_(size.Rows(0)) {}
+
+  std::uint8_t* For(int y) {
+    return memory_.get() + stride_ * static_cast<std::size_t>(y % slots_);
+  }
+
+  // Makes every output row whose last source row is now in.
+  void Done(int y, const std::uint8_t* pixels) {
+    done_[y % slots_] = pixels;
+    while (next_ < size_.targetHeight && pending_.first + pending_.count - 1 <= y) {
+      FootprintRows rows;
+      for (int i = 0; i < pending_.count; ++i) rows[i] = done_[(pending_.first + i) % slots_];
+      resampler_.Row(next_, pending_, rows, Cells(next_), next_ > 0 ? Cells(next_ - 1) : nullptr);
+      if (++next_ < size_.targetHeight) pending_ = size_.Rows(next_);
+    }
+  }
+
+  bool Complete() const { return next_ == size_.targetHeight; }
+
+ private:
+  std::uint32_t* Cells(int y) {
+    return cells_.data() + static_cast<std::size_t>(y % 2) * size_.targetWidth;
+  }
+
+  Sizes size_;
+  int slots_;
+  std::size_t stride_;
+  std::unique_ptr<std::uint8_t[]> memory_;
+  std::vector<const std::uint8_t*> done_;  // where each slot's row starts
+  std::vector<std::uint32_t> cells_;       // the last two resampled rows
+  Resampler resampler_;
+  Footprint pending_;  // the rows of output row next_
+  int next_ = 0;
+};
+
+HighQualityRowSink::HighQualityRowSink(Bitmap& result, int width, int height)
+    : result_(result), width_(width), height_(height) {}
+
+HighQualityRowSink::~HighQualityRowSink() = default;
+
+void HighQualityRowSink::Start(int width, int height, std::size_t rowBytes) {
+  if (HighQualityRefusal(width, height, width_, height_, std::numeric_limits<int>::max()) ||
+      rowBytes < static_cast<std::size_t>(width) * 3) {
+    throw std::invalid_argument("HighQualityRowSink: a picture it cannot reduce");
+  }
+  result_.Allocate(width_, height_);
+  rows_ = std::make_unique<Rows>(result_, Sizes(width, height, width_, height_), rowBytes);
+}
+
+std::uint8_t* HighQualityRowSink::RowFor(int y) {
+  return rows_->For(y);
+}
+
+void HighQualityRowSink::RowDone(int y, const std::uint8_t* pixels) {
+  rows_->Done(y, pixels);
+}
+
+std::uint64_t HighQualityRowSink::Charge(int width, int height, std::size_t rowBytes) const {
+  const Sizes size(width, height, std::max(width_, 1), height_);
+  const std::uint64_t result = static_cast<std::uint64_t>(RowBytes(width_)) * height_;
+  // The ring, the row sums and column weights (about 16 bytes a source
+  // column), and the resampled and sharpened rows (about 40 bytes a column).
+  return std::max(result, std::uint64_t{result_.Capacity()}) +
+         static_cast<std::uint64_t>(RingSlots(size)) * RingStride(rowBytes) +
+         std::uint64_t{16} * static_cast<std::uint64_t>(width) +
+         std::uint64_t{40} * static_cast<std::uint64_t>(width_);
+}
+
+void HighQualityRowSink::Finish() {
+  if (!rows_->Complete()) throw std::logic_error("HighQualityRowSink: rows missing at Finish");
+  rows_.reset();
 }
 
 }  // namespace quorvale

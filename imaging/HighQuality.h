@@ -1,10 +1,14 @@
 #pragma once
 
-#include <string>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
 
 #include "imaging/Bitmap.h"
 #include "imaging/Cancel.h"
 #include "imaging/Plane.h"
+#include "imaging/RowSink.h"
 
 namespace quorvale {
 
@@ -51,5 +55,38 @@ struct HighQualityResult {
 HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane& plane, int width,
                                     int height, const CancelCheck& cancel,
                                     int maxSource = MaxPlaneSide);
+
+// Why ShrinkHighQuality would decline to reduce a picture of sourceWidth x
+// sourceHeight to width x height, or nothing when it would go ahead: its
+// checks, in its order, judged from the sizes alone.
+std::optional<HighQualityDecline> HighQualityRefusal(int sourceWidth, int sourceHeight, int width,
+                                                     int height, int maxSource = MaxPlaneSide);
+
+// ShrinkHighQuality as the picture is decoded: after Finish, `result` holds
+// the very bytes ShrinkHighQuality gives for the same picture. Each output
+// row is made as soon as its last source row is done, and only the source
+// rows still needed are kept, in a ring of rows that RowFor hands out. The
+// picture's size must be one that HighQualityRefusal accepts (with any
+// source limit): Start throws std::invalid_argument for any other, and
+// std::bad_alloc when its memory cannot be had; Finish throws
+// std::logic_error when rows are missing, rather than leave a result with
+// rows never made. No cancel check: the decoder feeding it has its own.
+class HighQualityRowSink final : public RowSink {
+ public:
+  HighQualityRowSink(Bitmap& result, int width, int height);
+  ~HighQualityRowSink() override;
+
+  void Start(int width, int height, std::size_t rowBytes) override;
+  std::uint8_t* RowFor(int y) override;
+  void RowDone(int y, const std::uint8_t* pixels) override;
+  void Finish() override;
+  std::uint64_t Charge(int width, int height, std::size_t rowBytes) const override;
+
+ private:
+  class Rows;
+  Bitmap& result_;
+  int width_, height_;
+  std::unique_ptr<Rows> rows_;
+};
 
 }  // namespace quorvale

@@ -5,12 +5,15 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "imaging/HighQuality.h"
 #include "imaging/HighQualityWeights.h"
+#include "imaging/JpegFile.h"
 #include "messages/Messages.h"
+#include "support/TestJpeg.h"
 
 namespace quorvale {
 namespace {
@@ -402,6 +405,76 @@ TEST(ShrinkHighQuality, WorksOnACroppedBitmap) {
   EXPECT_TRUE(SamePixels(bitmap, expected));
 }
 
+// Feeds `source` to `sink` as a decoder does: RowSinkBatch rows asked for
+// ahead of the one done, each written inside memory wider than the picture,
+// its pixels at an offset and the bytes around them scribbled over.
+void Feed(const Bitmap& source, RowSink& sink) {
+  const int height = source.Height();
+  const std::size_t bytes = 3 * static_cast<std::size_t>(source.Width()), offset = 15;
+  const std::size_t rowBytes = bytes + offset + 21;
+  std::vector<std::uint8_t*> memory(height);
+  sink.Start(source.Width(), height, rowBytes);
+  for (int y = 0, asked = 0; y < height; ++y) {
+    for (; asked < height && asked < y + RowSinkBatch; ++asked) {
+      memory[asked] = sink.RowFor(asked);
+      std::fill_n(memory[asked], rowBytes, std::uint8_t{0xA5});
+      std::copy_n(source.Row(asked), bytes, memory[asked] + offset);
+    }
+    sink.RowDone(y, memory[y] + offset);
+  }
+  sink.Finish();
+}
+
+TEST(HighQualityRowSink, GivesTheBytesOfTheWholeBitmapReduction) {
+  std::mt19937 random(7);
+  const struct {
+    int sw, sh, tw, th;
+    const char* why;
+  } cases[] = {
+      {600, 400, 200, 133, "three taps"},
+      {6000, 4000, 2000, 1333, "a photo"},
+      {400, 300, 200, 153, "halving, three output rows on the last source row"},
+      {101, 67, 100, 66, "f = 101: neighbours share a source row"},
+      {597, 400, 300, 201, "f = 199: three rows, the tallest footprint for its f"},
+      {700, 500, 7, 5, "101 taps"},
+      {1000, 690, 10, 7, "64-bit sums, the last row weighing 1099"},
+      {2902, 290, 100, 10, "f = 2902, the first with 64-bit sums"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    Bitmap source(c.sw, c.sh);
+    for (int y = 0; y < c.sh; ++y) {
+      std::generate_n(source.Row(y), 3 * c.sw, [&] { return static_cast<std::uint8_t>(random()); });
+    }
+    Bitmap expected, result;
+    ASSERT_EQ(ShrinkHighQuality(source, expected, ThePlane(), c.tw, c.th, {}).kind,
+              HighQualityResult::Reduced);
+    HighQualityRowSink sink(result, c.tw, c.th);
+    Feed(source, sink);
+    EXPECT_TRUE(SamePixels(result, expected));
+  }
+  // It holds the result and twenty source rows: an eighth of the photo.
+  Bitmap result;
+  const std::uint64_t charge = HighQualityRowSink(result, 2000, 1333).Charge(6000, 4000, 18000);
+  EXPECT_GT(charge, RowBytes(2000) * 1333 + 20 * 18000);
+  EXPECT_LT(charge, RowBytes(6000) * 4000 / 8);
+}
+
+// The decoder's own feeding: a region, whose rows start inside a wider
+// window, reduced as it is decoded.
+TEST(HighQualityRowSink, ReducesARegionAsItIsDecoded) {
+  const std::string jpeg = testing::MakeJpeg(640, 480, testing::PhotoPixel);
+  const std::span bytes(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size());
+  const DecodeRegion region = [](int, int) { return PixelRect{13, 7, 601, 401}; };
+  Bitmap decoded, expected, result;
+  ASSERT_TRUE(DecodeJpegMemory(bytes, decoded, {}, region).Ok());
+  ASSERT_EQ(ShrinkHighQuality(decoded, expected, ThePlane(), 300, 200, {}).kind,
+            HighQualityResult::Reduced);
+  HighQualityRowSink sink(result, 300, 200);
+  ASSERT_TRUE(StreamJpegMemory(bytes, sink, {}, region).Ok());
+  EXPECT_TRUE(SamePixels(result, expected));
+}
+
 // ---------------------------------------------------------------------------
 
 struct Refusal {
@@ -478,8 +551,17 @@ TEST(ShrinkHighQuality, PreconditionsInOrderWithTheirMessages) {
     Set(bitmap, c.sw - 1, c.sh - 1, {10, 20, 30});
     const HighQualityResult result = Shrink(bitmap, c.tw, c.th, poll.Poll());
     EXPECT_EQ(result.kind, accepted ? HighQualityResult::Cancelled : HighQualityResult::Declined);
+    const std::optional<HighQualityDecline> refusal = HighQualityRefusal(c.sw, c.sh, c.tw, c.th);
+    EXPECT_EQ(refusal.has_value(), !accepted);
     if (!accepted) {
       EXPECT_EQ(DeclineText(result.decline), c.message);
+      EXPECT_EQ(*refusal, result.decline);
+      // The sink holds no whole source, so only the source limit spares it.
+      Bitmap unused;
+      HighQualityRowSink sink(unused, c.tw, c.th);
+      if (refusal->kind != HighQualityDecline::SourceTooLarge) {
+        EXPECT_THROW(sink.Start(c.sw, c.sh, 3 * c.sw), std::invalid_argument);
+      }
     }
     EXPECT_EQ(bitmap.Width(), c.sw);
     EXPECT_EQ(bitmap.Height(), c.sh);
