@@ -289,9 +289,10 @@ class Run {
     return PixelSize{box.width, box.height};
   }
 
-  // Whether DecodePhoto for `options` gave `decoded` reduced already.
+  // Whether DecodePhoto for `options` gave `decoded` reduced already: then
+  // its ReducingSink chose as PreparedInDecode judges.
   bool ReducedInDecode(const DecodeResult& decoded, const PhotoOptions& options) const {
-    return decoded.Ok() && decoded.region && options.reduce && !options.highQuality &&
+    return decoded.Ok() && decoded.region && options.reduce &&
            StreamedBox({decoded.region->width, decoded.region->height});
   }
 
@@ -300,10 +301,16 @@ class Run {
   }
 
   // What PreparePhoto would have made of a crop that was reduced as it was
-  // decoded. The photo is the decode's own memory, not a new bitmap.
-  static PreparedPhoto PreparedInDecode(const DecodeResult& decoded, const PhotoOptions&) {
+  // decoded for `options`. The photo is the decode's own memory, not a new
+  // bitmap.
+  PreparedPhoto PreparedInDecode(const DecodeResult& decoded, const PhotoOptions& options) const {
     PreparedPhoto prepared;
     prepared.crop = {decoded.region->width, decoded.region->height};
+    if (options.highQuality) {
+      const std::optional<PixelSize> box = StreamedBox(prepared.crop);
+      prepared.declined = HighQualityRefusal(prepared.crop.width, prepared.crop.height, box->width,
+                                             box->height, MaxSide());
+    }
     return prepared;
   }
 

@@ -78,21 +78,26 @@ ReducingSink::ReducingSink(Bitmap& photo, Plan plan, bool highQuality, int maxSo
 
 ReducingSink::~ReducingSink() = default;
 
+std::unique_ptr<RowSink> ReducingSink::Choose(int width, int height,
+                                              std::optional<HighQualityDecline>& declined) const {
+  declined.reset();
+  const std::optional<PixelSize> box = plan_(width, height);
+  if (!box) return std::make_unique<BitmapSink>(photo_);
+  if (highQuality_) {
+    declined = HighQualityRefusal(width, height, box->width, box->height, maxSource_);
+    if (!declined) return std::make_unique<HighQualityRowSink>(photo_, box->width, box->height);
+  }
+  return std::make_unique<PlainRowSink>(photo_, box->width, box->height);
+}
+
 std::uint64_t ReducingSink::Charge(int width, int height, std::size_t rowBytes) const {
-  const std::optional<PixelSize> box = highQuality_ ? std::nullopt : plan_(width, height);
-  if (!box) return BitmapSink(photo_).Charge(width, height, rowBytes);
-  return PlainRowSink(photo_, box->width, box->height).Charge(width, height, rowBytes);
+  std::optional<HighQualityDecline> declined;
+  return Choose(width, height, declined)->Charge(width, height, rowBytes);
 }
 
 void ReducingSink::Start(int width, int height, std::size_t rowBytes) {
-  // TODO: the high-quality reduction, row by row.
-  const std::optional<PixelSize> box = highQuality_ ? std::nullopt : plan_(width, height);
-  reducing_ = box.has_value();
-  if (!box) {
-    sink_ = std::make_unique<BitmapSink>(photo_);
-  } else {
-    sink_ = std::make_unique<PlainRowSink>(photo_, box->width, box->height);
-  }
+  sink_ = Choose(width, height, declined_);
+  reducing_ = dynamic_cast<BitmapSink*>(sink_.get()) == nullptr;
   sink_->Start(width, height, rowBytes);
 }
 

@@ -74,6 +74,11 @@ class ReducingSink : public RowSink {
   const std::optional<HighQualityDecline>& Declined() const { return declined_; }
 
  private:
+  // The sink for a photo of width x height, and why the high-quality
+  // reduction declined it when it did.
+  std::unique_ptr<RowSink> Choose(int width, int height,
+                                  std::optional<HighQualityDecline>& declined) const;
+
   Bitmap& photo_;
   const Plan plan_;
   const bool highQuality_;
