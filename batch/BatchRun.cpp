@@ -66,10 +66,21 @@ class Run {
                                                const DecodeAdmission& admit) {
       return DecodePhoto(p, options_.photo, bitmap, cancel, admit);
     };
+    // A photo reduced as it was decoded is encoded on the same thread, as
+    // it would be saved, unless its save carries the photo's metadata.
+    const DecodeAhead::Encoder encode =
+        [this](const DecodeResult& decoded,
+               const Bitmap& photo) -> std::optional<std::vector<std::uint8_t>> {
+      if (options_.print.keepMetadata || options_.print.dryRun ||
+          !ReducedInDecode(decoded, options_.photo)) {
+        return std::nullopt;
+      }
+      return EncodeJpeg(photo, options_.photo.quality, JpegExtras{options_.print.dpi});
+    };
     DecodeAhead ahead(
         list_, jobs, pool_, cancel_,
         [this](const std::string& p) { return !options_.print.skipExisting || !ExistingOutput(p); },
-        DecodeAhead::StartThread, decode);
+        DecodeAhead::StartThread, decode, encode);
     if (ahead.Workers() < jobs - 1) listener_.DecodeThreadsShort(ahead.Workers(), jobs - 1);
     for (std::size_t i = 0; i < list_.size(); ++i) {
       // A reduced photo's memory serves the next reduction; a whole one's
@@ -115,7 +126,8 @@ class Run {
     const PrintOptions& print = options_.print;
     if (print.skipExisting && SkippedExisting(p)) return Next::NextFile;
 
-    DecodeResult decoded = ahead.Take(i, photo_);
+    std::optional<std::vector<std::uint8_t>> encoded;
+    DecodeResult decoded = ahead.Take(i, photo_, &encoded);
     if (const std::optional<Next> failed = DecodeFailed(decoded, p)) return *failed;
     const JpegMetadata metadata = OrientPhoto(p, photo_, print);
     // A photo decoded as its crop alone still tells the whole one's size.
@@ -139,6 +151,7 @@ class Run {
                                   });
       if (const std::optional<Next> failed = DecodeFailed(decoded, p)) return *failed;
       reducedInDecode = ReducedInDecode(decoded, options);
+      encoded.reset();
     }
     const PreparedPhoto prepared =
         reducedInDecode ? PreparedInDecode(decoded, options)
@@ -191,12 +204,15 @@ class Run {
       report_.warnings.exifMalformed = malformed;
       const JpegExtras extras{print.dpi, exif,
                               OutputIcc(metadata, print, report_.warnings.iccDropped)};
-      SaveResult saved = SaveJpegFile(photo_, *output, options.quality, extras, replace);
+      // Encoded ahead with the quality asked for at the press of Run.
+      if (options.quality != options_.photo.quality) encoded.reset();
+      if (!encoded) encoded = EncodeJpeg(photo_, options.quality, extras);
+      SaveResult saved = SaveJpegBytes(encoded, *output, replace);
       // Another writer took the name since it was looked at.
       if (saved.status == SaveStatus::Exists && print.skipExisting) return SkipExisting(*output);
       if (saved.status == SaveStatus::Exists) {
         if (AskedToStopForSameName(*output)) return Answered();
-        saved = SaveJpegFile(photo_, *output, options.quality, extras, true);
+        saved = SaveJpegBytes(encoded, *output, true);
       }
       if (saved.status != SaveStatus::Saved) {
         listener_.Notify({Notice::SaveFailed, *output, saved, {}});

@@ -8,10 +8,11 @@ namespace quorvale {
 
 DecodeAhead::DecodeAhead(const std::vector<std::string>& list, int jobs, BitmapPool& pool,
                          CancelCheck cancel, std::function<bool(const std::string&)> wanted,
-                         ThreadStarter start, Decoder decode)
+                         ThreadStarter start, Decoder decode, Encoder encode)
     : list_(list),
       pool_(pool),
       decode_(std::move(decode)),
+      encode_(std::move(encode)),
       cancel_(
           [this, cancel = std::move(cancel)] { return abandon_.load() || (cancel && cancel()); }),
       wanted_(std::move(wanted)),
@@ -88,7 +89,9 @@ void DecodeAhead::Drop(std::size_t index, State state) {
   slot.state = state;
 }
 
-DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo) {
+DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
+                               std::optional<std::vector<std::uint8_t>>* encoded) {
+  if (encoded != nullptr) encoded->reset();
   const std::string& path = list_[index];
   std::unique_lock lock(mutex_);
   Slot& slot = slots_[index];
@@ -120,6 +123,7 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo) {
   const DecodeResult& result = done.result;
   if (result.status != DecodeStatus::Cancelled && result.status != DecodeStatus::OutOfMemory &&
       done.stamp.valid && done.stamp == StampOf(path)) {
+    if (encoded != nullptr) *encoded = std::move(done.encoded);
     return std::move(done.result);
   }
   lock.lock();
@@ -208,6 +212,7 @@ void DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock) {
       };
       done.result = decode_(path, done.bitmap, cancel_, admit);
       left = done.result.status == DecodeStatus::Declined;
+      if (done.result.Ok() && encode_) done.encoded = encode_(done.result, done.bitmap);
     }
   } catch (const std::bad_alloc&) {
     done.result.status = DecodeStatus::OutOfMemory;

@@ -7,6 +7,7 @@
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,6 +39,12 @@ class DecodeAhead {
       std::function<DecodeResult(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
                                  const DecodeAdmission& admit)>;
 
+  // What a decode ahead goes on to do, on the same thread, with a photo it
+  // decoded: the bytes its save will write, or none (it is encoded at its
+  // turn then).
+  using Encoder = std::function<std::optional<std::vector<std::uint8_t>>(const DecodeResult& result,
+                                                                         const Bitmap& bitmap)>;
+
   static std::thread StartThread(std::function<void()> work) {
     return std::thread(std::move(work));
   }
@@ -50,10 +57,12 @@ class DecodeAhead {
   // thread it runs; `wanted` before a photo is decoded ahead (a photo it
   // refuses is decoded at its turn, if it is taken then).
   // `start` starts each worker; one it cannot start (it throws) leaves the
-  // run with fewer. `decode` decodes a photo as LoadJpegFile does.
+  // run with fewer. `decode` decodes a photo as LoadJpegFile does, and
+  // `encode` (if any) follows it for a photo decoded ahead.
   DecodeAhead(const std::vector<std::string>& list, int jobs, BitmapPool& pool, CancelCheck cancel,
               std::function<bool(const std::string& path)> wanted = nullptr,
-              ThreadStarter start = StartThread, Decoder decode = LoadWhole);
+              ThreadStarter start = StartThread, Decoder decode = LoadWhole,
+              Encoder encode = nullptr);
   ~DecodeAhead();
   DecodeAhead(const DecodeAhead&) = delete;
   DecodeAhead& operator=(const DecodeAhead&) = delete;
@@ -81,7 +90,10 @@ class DecodeAhead {
   // given its memory back; when that one runs out too, this throws
   // std::bad_alloc (so no result says out of memory). Any other exception
   // thrown by the decode of this photo, on whatever thread, is thrown here.
-  DecodeResult Take(std::size_t index, Bitmap& photo);
+  // `encoded`, if given, receives the bytes the encoder gave the photo
+  // decoded ahead (none for a photo decoded here).
+  DecodeResult Take(std::size_t index, Bitmap& photo,
+                    std::optional<std::vector<std::uint8_t>>* encoded = nullptr);
 
   // Photo `index`, taken already, decoded again into `photo` by `decode`
   // rather than the run's decoder (its options changed since the decode
@@ -104,6 +116,7 @@ class DecodeAhead {
     Bitmap bitmap;
     std::uint64_t charge = 0;  // what the pool charges for `bitmap`
     DecodeResult result;
+    std::optional<std::vector<std::uint8_t>> encoded;
     Stamp stamp;
     std::exception_ptr error;
   };
@@ -131,6 +144,7 @@ class DecodeAhead {
   const std::vector<std::string>& list_;
   BitmapPool& pool_;
   const Decoder decode_;
+  const Encoder encode_;
 
   std::atomic<bool> abandon_{false};  // asked by the decodes, with the run's cancel
   const CancelCheck cancel_;

@@ -723,15 +723,20 @@ DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, RowSink& sink
 
 SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quality,
                         const JpegExtras& extras, bool replace) {
+  // A path that cannot be a file's is not worth an encode.
+  if (path.size() <= 2 || path.back() == '/') return SaveJpegBytes(std::nullopt, path, replace);
+  return SaveJpegBytes(EncodeJpeg(bitmap, quality, extras), path, replace);
+}
+
+SaveResult SaveJpegBytes(const std::optional<std::vector<std::uint8_t>>& bytes,
+                         const std::string& path, bool replace) {
   SaveResult result;
   if (path.size() <= 2) {
     result.status = SaveStatus::NoPath;
     return result;
   }
   result.folder = FolderOfPath(path);
-  const std::optional<std::vector<std::uint8_t>> bytes =
-      path.back() == '/' ? std::nullopt : EncodeJpeg(bitmap, quality, extras);
-  if (!bytes) {
+  if (!bytes || path.back() == '/') {
     result.status = SaveStatus::WriteFailed;
     if (path.back() == '/') result.error = EISDIR;
     return result;

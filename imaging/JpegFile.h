@@ -182,6 +182,11 @@ struct SaveResult {
 SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quality,
                         const JpegExtras& extras = {}, bool replace = true);
 
+// SaveJpegFile of a photo encoded already: `bytes`, or nullopt for an
+// encode that failed (WriteFailed).
+SaveResult SaveJpegBytes(const std::optional<std::vector<std::uint8_t>>& bytes,
+                         const std::string& path, bool replace = true);
+
 // True when the file at `path` ends with the end-of-image marker (FF D9),
 // as every complete JPEG does: one cut short by a power cut does not.
 bool EndsWithEndOfImage(const std::string& path);
