@@ -154,7 +154,7 @@ class Run {
       encoded.reset();
     }
     const PreparedPhoto prepared =
-        reducedInDecode ? PreparedInDecode(decoded, options)
+        reducedInDecode ? PreparedInDecode(decoded, options, options_.target, MaxSide())
                         : PreparePhoto(photo_, scratch_, options, options_.target, report_.position,
                                        cancel_, MaxSide(), decoded.region.has_value());
     // The decoded photo's memory goes to the next decode while this photo is
@@ -277,57 +277,18 @@ class Run {
     };
   }
 
-  // Photo `p` decoded for `options` into `bitmap`. A trimmed photo to be
-  // reduced is reduced as its rows come from the decoder, never held whole.
   DecodeResult DecodePhoto(const std::string& p, const PhotoOptions& options, Bitmap& bitmap,
                            const CancelCheck& cancel, const DecodeAdmission& admit) const {
-    const DecodeRegion region = RegionOf(p, options);
-    if (!region || !options.reduce) return LoadJpegFile(p, bitmap, cancel, admit, region);
-    // A photo given whole (no crop of it is wanted) is left whole.
-    std::optional<PixelRect> crop;
-    const DecodeRegion cropping = [&](int width, int height) {
-      return crop = region(width, height);
-    };
-    ReducingSink sink(
-        bitmap,
-        [&](int, int) {
-          return crop ? StreamedBox({crop->width, crop->height}) : std::nullopt;
-        },
-        options.highQuality, MaxSide());
-    return LoadJpegFile(p, bitmap, sink, cancel, admit, cropping);
+    return LoadPhoto(p, bitmap, options, options_.target, RegionOf(p, options), MaxSide(), cancel,
+                     admit);
   }
 
-  // The box a crop of `crop` is reduced to as it is decoded: none when it is
-  // smaller than the box, and left whole.
-  std::optional<PixelSize> StreamedBox(PixelSize crop) const {
-    const ReductionBox box = ComputeReductionBox(crop.width, crop.height, options_.target);
-    if (!box.reducible) return std::nullopt;
-    return PixelSize{box.width, box.height};
-  }
-
-  // Whether DecodePhoto for `options` gave `decoded` reduced already: then
-  // its ReducingSink chose as PreparedInDecode judges.
   bool ReducedInDecode(const DecodeResult& decoded, const PhotoOptions& options) const {
-    return decoded.Ok() && decoded.region && options.reduce &&
-           StreamedBox({decoded.region->width, decoded.region->height});
+    return quorvale::ReducedInDecode(decoded, options, options_.target);
   }
 
   static bool SameReduction(const PhotoOptions& a, const PhotoOptions& b) {
     return a.reduce == b.reduce && a.highQuality == b.highQuality;
-  }
-
-  // What PreparePhoto would have made of a crop that was reduced as it was
-  // decoded for `options`. The photo is the decode's own memory, not a new
-  // bitmap.
-  PreparedPhoto PreparedInDecode(const DecodeResult& decoded, const PhotoOptions& options) const {
-    PreparedPhoto prepared;
-    prepared.crop = {decoded.region->width, decoded.region->height};
-    if (options.highQuality) {
-      const std::optional<PixelSize> box = StreamedBox(prepared.crop);
-      prepared.declined = HighQualityRefusal(prepared.crop.width, prepared.crop.height, box->width,
-                                             box->height, MaxSide());
-    }
-    return prepared;
   }
 
   // With existing outputs skipped, a photo whose output is there is passed

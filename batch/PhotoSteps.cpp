@@ -92,6 +92,45 @@ PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const Photo
   return prepared;
 }
 
+std::optional<PixelSize> StreamedBox(PixelSize crop, LongShort target) {
+  const ReductionBox box = ComputeReductionBox(crop.width, crop.height, target);
+  if (!box.reducible) return std::nullopt;
+  return PixelSize{box.width, box.height};
+}
+
+DecodeResult LoadPhoto(const std::string& path, Bitmap& photo, const PhotoOptions& options,
+                       LongShort target, const DecodeRegion& region, int maxSide,
+                       const CancelCheck& cancel, const DecodeAdmission& admit) {
+  if (!region || !options.reduce) return LoadJpegFile(path, photo, cancel, admit, region);
+  // A photo given whole (no crop of it is wanted) is left whole.
+  std::optional<PixelRect> crop;
+  const DecodeRegion cropping = [&](int width, int height) { return crop = region(width, height); };
+  ReducingSink sink(
+      photo,
+      [&](int, int) {
+        return crop ? StreamedBox({crop->width, crop->height}, target) : std::nullopt;
+      },
+      options.highQuality, maxSide);
+  return LoadJpegFile(path, photo, sink, cancel, admit, cropping);
+}
+
+bool ReducedInDecode(const DecodeResult& decoded, const PhotoOptions& options, LongShort target) {
+  return decoded.Ok() && decoded.region && options.reduce &&
+         StreamedBox({decoded.region->width, decoded.region->height}, target);
+}
+
+PreparedPhoto PreparedInDecode(const DecodeResult& decoded, const PhotoOptions& options,
+                               LongShort target, int maxSide) {
+  PreparedPhoto prepared;
+  prepared.crop = {decoded.region->width, decoded.region->height};
+  if (options.highQuality) {
+    const std::optional<PixelSize> box = StreamedBox(prepared.crop, target);
+    prepared.declined = HighQualityRefusal(prepared.crop.width, prepared.crop.height, box->width,
+                                           box->height, maxSide);
+  }
+  return prepared;
+}
+
 JpegMetadata OrientPhoto(const std::string& path, Bitmap& photo, const PrintOptions& print) {
   if (!print.autoOrient && !print.keepMetadata) return {};
   JpegMetadata metadata = ReadJpegMetadataFile(path).value_or(JpegMetadata{});

@@ -9,6 +9,7 @@
 #include "batch/RunOptions.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Cancel.h"
+#include "imaging/JpegFile.h"
 #include "imaging/JpegMetadata.h"
 #include "imaging/Reduction.h"
 #include "imaging/SizeTable.h"
@@ -62,6 +63,27 @@ std::optional<PixelRect> TrimRegion(PixelSize picture, const PhotoOptions& optio
 PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const PhotoOptions& options,
                            LongShort target, double position, const CancelCheck& cancel,
                            int maxSide = MaxPlaneSide, bool trimmed = false);
+
+// The box a crop of `crop` is reduced to as its rows are decoded: none when
+// it is smaller than the box (and left whole).
+std::optional<PixelSize> StreamedBox(PixelSize crop, LongShort target);
+
+// LoadJpegFile of the photo at `path` into `photo`: the crop `region` asks
+// for (none: the whole photo). With `options.reduce` a crop at least as
+// large as its box is reduced to it as its rows come from the decoder,
+// never held whole (ReducedInDecode), high quality first when asked with
+// the sides of at most `maxSide` it takes.
+DecodeResult LoadPhoto(const std::string& path, Bitmap& photo, const PhotoOptions& options,
+                       LongShort target, const DecodeRegion& region, int maxSide,
+                       const CancelCheck& cancel = {}, const DecodeAdmission& admit = nullptr);
+
+// Whether LoadPhoto with `options` gave `decoded` reduced already.
+bool ReducedInDecode(const DecodeResult& decoded, const PhotoOptions& options, LongShort target);
+
+// What PreparePhoto would have made of a crop that LoadPhoto reduced. The
+// photo is the decode's own memory, not a new bitmap (`reduced` is false).
+PreparedPhoto PreparedInDecode(const DecodeResult& decoded, const PhotoOptions& options,
+                               LongShort target, int maxSide);
 
 // The metadata of the photo file at `path`, read when `print` keeps it or
 // turns photos upright (none otherwise, or when the file's head cannot be

@@ -18,12 +18,21 @@ PathResult RunPhotoPath(PathMemory& memory, const std::string& photo, const Phot
                         LongShort size) {
   PathResult result;
   Bitmap& bitmap = memory.photo;
-  if (LoadJpegFile(photo, bitmap).status != DecodeStatus::Decoded) return result;
-  result.decoded = {bitmap.Width(), bitmap.Height()};
+  // As in a run: the crop alone is decoded, and reduced as its rows come.
+  const DecodeRegion region = [&](int width, int height) {
+    return TrimRegion({width, height}, options, size, 0.5);
+  };
+  const DecodeResult decoded = LoadPhoto(photo, bitmap, options, size, region, MaxPlaneSide);
+  if (!decoded.Ok()) return result;
+  result.decoded = decoded.picture;
   // A run polls the window between output pixels of the high-quality
   // reduction; here the poll only answers.
   const CancelCheck never = [] { return false; };
-  const PreparedPhoto prepared = PreparePhoto(bitmap, memory.scratch, options, size, 0.5, never);
+  const PreparedPhoto prepared =
+      ReducedInDecode(decoded, options, size)
+          ? PreparedInDecode(decoded, options, size, MaxPlaneSide)
+          : PreparePhoto(bitmap, memory.scratch, options, size, 0.5, never, MaxPlaneSide,
+                         decoded.region.has_value());
   if (prepared.kind != PreparedPhoto::Ready) return result;
   result.saved = {bitmap.Width(), bitmap.Height()};
   const auto encoded = EncodeJpeg(bitmap, options.quality);
