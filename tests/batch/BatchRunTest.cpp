@@ -633,17 +633,25 @@ TEST_F(BatchRunTest, PhotosDecodedAsTheirCropSaveTheBytesOfTheWholeDecode) {
       box.Write("in/" + names.back(), MakeJpeg(w, h, testing::PhotoPixel, kind.jpeg));
     }
   }
-  std::sort(names.begin(), names.end());                         // the order of the run
-  options.target = ResolveTargetSize(RadioSelection().set(23));  // VGA 640 x 480
+  std::sort(names.begin(), names.end());  // the order of the run
+  options.target = {400, 300};
   options.jobs = 2;
   const PhotoOptions trim;  // trims, nothing else
   const PhotoOptions reduceOnly{.trim = false, .reduce = true};
   const PhotoOptions border{.fit = Fit::Border};
+  // Reduced as the crop's rows come from the decoder, and encoded ahead.
+  const PhotoOptions reduce{.reduce = true};
+  const PhotoOptions highQuality{.reduce = true, .highQuality = true};
+  const PhotoOptions lowQuality{.reduce = true, .quality = 50};
   const struct {
     double position;
     PhotoOptions pressed, atTurn;
-  } runs[] = {{0, trim, trim},       {0.5, trim, trim}, {1, trim, trim},
-              {1, trim, reduceOnly}, {0, trim, border}, {0.5, reduceOnly, trim}};
+  } runs[] = {{0, trim, trim},           {0.5, trim, trim},
+              {1, trim, trim},           {1, trim, reduceOnly},
+              {0, trim, border},         {0.5, reduceOnly, trim},
+              {1, reduce, reduce},       {0, highQuality, highQuality},
+              {0.5, reduce, lowQuality}, {0.5, highQuality, reduce},
+              {0.5, reduce, border}};
   for (const auto& run : runs) {
     SCOPED_TRACE(::testing::Message() << "position " << run.position);
     fs::remove_all(Out(""));
@@ -659,7 +667,7 @@ TEST_F(BatchRunTest, PhotosDecodedAsTheirCropSaveTheBytesOfTheWholeDecode) {
       EXPECT_EQ(window.reports[i].decoded, (PixelSize{photo.Width(), photo.Height()}));
       ReductionScratch scratch;
       PreparePhoto(photo, scratch, run.atTurn, options.target, run.position, {});
-      const std::optional<std::vector<std::uint8_t>> bytes = EncodeJpeg(photo, 90);
+      const std::optional<std::vector<std::uint8_t>> bytes = EncodeJpeg(photo, run.atTurn.quality);
       ASSERT_TRUE(bytes);
       EXPECT_TRUE(box.Read("out/" + names[i]) == std::string(bytes->begin(), bytes->end()));
     }

@@ -55,20 +55,30 @@ void ExpectAsLoaded(const std::string& path, const Bitmap& photo) {
   }
 }
 
+// The encoder of the tests: a photo's width.
+std::optional<std::vector<std::uint8_t>> EncodeWidth(const DecodeResult&, const Bitmap& photo) {
+  return std::vector<std::uint8_t>{static_cast<std::uint8_t>(photo.Width())};
+}
+
 // Takes photos `from` to `to` (the end of `list`) in turn, each as loading
-// it gives it.
+// it gives it; counts in `encoded` those that come encoded (EncodeWidth).
 void TakeInTurn(DecodeAhead& ahead, const std::vector<std::string>& list, std::size_t from,
-                Bitmap& photo, std::size_t to = SIZE_MAX) {
+                Bitmap& photo, std::size_t to = SIZE_MAX, int* encoded = nullptr) {
   for (std::size_t i = from; i < list.size() && i < to; ++i) {
     ahead.Turn(i, photo);
-    ASSERT_TRUE(ahead.Take(i, photo).Ok());
+    std::optional<std::vector<std::uint8_t>> bytes;
+    ASSERT_TRUE(ahead.Take(i, photo, &bytes).Ok());
     ExpectAsLoaded(list[i], photo);
+    if (!bytes) continue;
+    ASSERT_TRUE(encoded != nullptr && bytes == EncodeWidth({}, photo));
+    ++*encoded;
   }
 }
 
 // Whatever the jobs, however many worker threads the system lets start
 // (with none, every photo is decoded at its turn, as with one job), and
 // whether the photos fit the memory budget or each must wait for its turn.
+// A photo decoded ahead comes with its encoding, made on the same thread.
 TEST(DecodeAheadTest, EveryPhotoIsWhatLoadingItGivesWhateverTheJobsAndThreads) {
   const Sandbox box;
   const std::vector<std::string> list = Photos(box, 7);
@@ -86,10 +96,12 @@ TEST(DecodeAheadTest, EveryPhotoIsWhatLoadingItGivesWhateverTheJobsAndThreads) {
         std::atomic<int> decodedAhead{0};
         const auto wanted = [&](const std::string&) { return ++decodedAhead, true; };
         BitmapPool pool(budget);
-        DecodeAhead ahead(list, jobs, pool, nullptr, wanted, start);
+        DecodeAhead ahead(list, jobs, pool, nullptr, wanted, start, DecodeAhead::LoadWhole,
+                          EncodeWidth);
         EXPECT_EQ(ahead.Workers(), std::min(jobs - 1, allowed));
         Bitmap photo;
-        TakeInTurn(ahead, list, 0, photo);
+        int encoded = 0;
+        TakeInTurn(ahead, list, 0, photo, SIZE_MAX, &encoded);
         EXPECT_TRUE(ahead.Workers() > 0 || decodedAhead == 0);
       }
     }
@@ -185,7 +197,7 @@ TEST(DecodeAheadTest, OutOfMemoryAheadIsTriedAgainAtItsTurnWithNothingAhead) {
 
 // While a worker has the photo whose turn it is, the calling thread does
 // not sit idle: it decodes every later photo that may go ahead (two, with
-// two jobs; the worker's gate opens once it has).
+// two jobs; the worker's gate opens once it has). All three come encoded.
 TEST(DecodeAheadTest, CallerDecodesFurtherPhotosWhileItsOwnIsOnAWorker) {
   const Sandbox box;
   const std::vector<std::string> list = Photos(box, 6);
@@ -207,16 +219,19 @@ TEST(DecodeAheadTest, CallerDecodesFurtherPhotosWhileItsOwnIsOnAWorker) {
     return true;
   };
   BitmapPool pool(Plenty);
-  DecodeAhead ahead(list, 2, pool, gate, wanted);
+  DecodeAhead ahead(list, 2, pool, gate, wanted, DecodeAhead::StartThread, DecodeAhead::LoadWhole,
+                    EncodeWidth);
   // The worker has the first photo before the caller's first turn.
   ASSERT_TRUE(log.WaitFor([&] { return log.inFlight == 1; }));
   Bitmap photo;
-  TakeInTurn(ahead, list, 0, photo, 1);
+  int encoded = 0;
+  TakeInTurn(ahead, list, 0, photo, 1, &encoded);
   {
     std::lock_guard lock(log.mutex);
     EXPECT_EQ(byCaller, (std::set<std::string>{list[1], list[2]}));
   }
-  TakeInTurn(ahead, list, 1, photo);
+  TakeInTurn(ahead, list, 1, photo, SIZE_MAX, &encoded);
+  EXPECT_GE(encoded, 3);
 }
 
 // Decodes in flight end as soon as the run is cancelled, or stops (a

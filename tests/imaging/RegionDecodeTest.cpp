@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "imaging/JpegFile.h"
+#include "imaging/Reduction.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
 
@@ -103,6 +104,26 @@ TEST(RegionDecode, GivesTheWholeDecodesPixelsOfEveryRegion) {
         ASSERT_TRUE(result.status == DecodeStatus::Decoded && SameAs(full, rect, region))
             << kind.name << " " << w << "x" << h << " at " << left << "," << top << " " << width
             << "x" << height << ": " << result.reason;
+        // Reduced as its rows come, the region is what its whole bitmap
+        // reduces to, high quality or (declined, or not asked) plain.
+        if (w != 401) continue;
+        const PixelSize box{std::max(1, width * 2 / 3), std::max(1, height * 2 / 3)};
+        for (const bool highQuality : {false, true}) {
+          Bitmap expected = region;
+          ReductionScratch scratch;
+          const ReduceResult whole =
+              ReducePhoto(expected, scratch, box.width, box.height, highQuality, {});
+          Bitmap streamed;
+          ReducingSink sink(
+              streamed, [&](int, int) { return std::optional(box); }, highQuality);
+          ASSERT_TRUE(StreamJpegMemory(Span(bytes), sink, {}, [&](int, int) {
+                        return std::optional(rect);
+                      }).Ok());
+          EXPECT_TRUE(SameAs(expected, {0, 0, box.width, box.height}, streamed) &&
+                      sink.Declined() == whole.declined)
+              << kind.name << " at " << left << "," << top << " " << width << "x" << height
+              << (highQuality ? " high quality" : " plain");
+        }
       }
     }
   }
