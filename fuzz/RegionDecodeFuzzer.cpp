@@ -5,7 +5,11 @@
 // place the rectangle: its left, top, width and height as 16-bit fractions
 // of what the picture leaves; the rest is the file. Cancels cap the work of
 // one input as in the load fuzzer; an input either decode cancels is not
-// compared.
+// compared. A region it decodes is then decoded again into a ReducingSink,
+// reduced to two thirds of its sides as its rows come (high quality when
+// the last byte of the rectangle is odd), and checked against the region's
+// bitmap reduced whole.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -15,6 +19,7 @@
 
 #include "imaging/Bitmap.h"
 #include "imaging/JpegFile.h"
+#include "imaging/Reduction.h"
 #include "imaging/TrimPosition.h"
 
 namespace {
@@ -26,6 +31,30 @@ constexpr std::size_t RectBytes = 8;
 int Fraction(const std::uint8_t* data, int of) {
   const int share = data[0] << 8 | data[1];
   return static_cast<int>(static_cast<std::int64_t>(share) * of >> 16);
+}
+
+// The reduction of `region`, a rectangle `rect` of `jpeg`, as its rows come
+// from the decoder against the reduction of the whole bitmap.
+void CheckReducedAsDecoded(std::span<const std::uint8_t> jpeg, const quorvale::PixelRect& rect,
+                           quorvale::Bitmap region, bool highQuality) {
+  // The work of a reduction grows with the region, and the cancels do not
+  // reach it.
+  if (static_cast<std::int64_t>(rect.width) * rect.height > (1 << 20)) return;
+  const quorvale::PixelSize box{std::max(1, rect.width * 2 / 3), std::max(1, rect.height * 2 / 3)};
+  quorvale::ReductionScratch scratch;
+  const quorvale::ReduceResult whole =
+      quorvale::ReducePhoto(region, scratch, box.width, box.height, highQuality, {});
+  quorvale::Bitmap streamed;
+  quorvale::ReducingSink sink(
+      streamed, [&](int, int) { return std::optional(box); }, highQuality);
+  const quorvale::DecodeResult result =
+      quorvale::StreamJpegMemory(jpeg, sink, {}, [&](int, int) { return std::optional(rect); });
+  if (!result.Ok() || sink.Declined() != whole.declined) std::abort();
+  for (int y = 0; y < box.height; ++y) {
+    if (std::memcmp(streamed.Row(y), region.Row(y), 3 * static_cast<std::size_t>(box.width)) != 0) {
+      std::abort();
+    }
+  }
 }
 
 quorvale::PixelRect Place(const std::uint8_t* data, int width, int height) {
@@ -51,6 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return rect;
       });
   if (part.status == DecodeStatus::Cancelled) return 0;
+  if (part.status == DecodeStatus::Decoded) CheckReducedAsDecoded(jpeg, rect, region, data[7] & 1);
   calls = 0;
   quorvale::Bitmap full;
   const quorvale::DecodeResult whole = quorvale::DecodeJpegMemory(jpeg, full, cancel);
