@@ -151,7 +151,8 @@ void Bitmap::CopyRect(const Bitmap& source, int sx, int sy, int width, int heigh
 // prefetching starts afresh on each; so the next one is asked for while this
 // one is copied, a cache line for every chunk of target pixels.
 ColumnPicks::ColumnPicks(int sourceWidth, int width) : offsets_(static_cast<std::size_t>(width)) {
-  for (int x = 0; x < width; ++x) offsets_[x] = Pick(x, width, sourceWidth) * std::ptrdiff_t{3};
+  for (int x = 0; x < width; ++x)
+    offsets_[x] = static_cast<std::uint32_t>(Pick(x, width, sourceWidth)) * 3;
   const std::ptrdiff_t lastSource = static_cast<std::ptrdiff_t>(sourceWidth - 1) * 3;
   while (wordColumns_ < width - 1 && offsets_[wordColumns_] < lastSource) ++wordColumns_;
   constexpr std::ptrdiff_t Line = 64;
@@ -169,8 +170,11 @@ void ColumnPicks::Copy(const std::uint8_t* from, std::uint8_t* to,
   constexpr std::ptrdiff_t Line = 64;
   const int width = static_cast<int>(offsets_.size());
   int x = 0;
+  if (prefetch == nullptr) {
+    for (; x < wordColumns_; ++x, to += 3) std::memcpy(to, from + offsets_[x], 4);
+  }
   for (int line = 0; x < wordColumns_; ++line) {
-    if (prefetch != nullptr && line < lines_) __builtin_prefetch(prefetch + line * Line);
+    if (line < lines_) __builtin_prefetch(prefetch + line * Line);
     const int end = std::min(x + chunk_, wordColumns_);
     for (; x < end; ++x, to += 3) std::memcpy(to, from + offsets_[x], 4);
   }

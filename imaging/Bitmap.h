@@ -95,15 +95,16 @@ class ColumnPicks {
   // The source index that target `index` of `count` takes among `sourceCount`.
   static int Pick(int index, int count, int sourceCount);
 
-  // Copies the picked pixels of the source row `from` to `to`, asking for the
-  // cache line of `prefetch` (a row to come, or null) as it goes.
+  // Copies the picked pixels of the source row `from` to `to`, asking for
+  // the cache lines of `prefetch` (a row to come in memory, or null for none)
+  // as it goes.
   void Copy(const std::uint8_t* from, std::uint8_t* to, const std::uint8_t* prefetch) const;
 
  private:
-  std::vector<std::ptrdiff_t> offsets_;  // bytes into the source row, per target pixel
-  int wordColumns_ = 0;                  // leading targets that may move as 4-byte words
-  int lines_ = 0;                        // cache lines of a source row
-  int chunk_ = 1;                        // target pixels copied per line prefetched
+  std::vector<std::uint32_t> offsets_;  // bytes into the source row, per target pixel
+  int wordColumns_ = 0;                 // leading targets that may move as 4-byte words
+  int lines_ = 0;                       // cache lines of a source row
+  int chunk_ = 1;                       // target pixels copied per line prefetched
 };
 
 // Bytes in one padded row of `width` 24-bit pixels.
