@@ -36,10 +36,11 @@ struct PathResult {
   std::size_t encodedBytes = 0;
 };
 
-// One photo's way through a run, as the run takes it: LoadJpegFile, then
-// PreparePhoto (the centre trim to `size` and the reduction `options` ask
-// for), then the encode at the options' quality, into memory instead of a
-// file. Nothing cancels.
+// One photo's way through a run, as the run takes it: LoadPhoto (the crop
+// of the centre trim to `size` alone, reduced as its rows come when
+// `options` ask for a reduction), or PreparePhoto after a whole decode where
+// the run takes that way, then the encode at the options' quality, into
+// memory instead of a file. Nothing cancels.
 PathResult RunPhotoPath(PathMemory& memory, const std::string& photo, const PhotoOptions& options,
                         LongShort size = SizeL);
 
