@@ -487,12 +487,9 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, Sc
     const int count =
         first < 0 ? std::min(RowBatch, -first) : std::min(RowBatch, picture.height - first);
     for (int i = 0; i < count; ++i) {
-      std::uint8_t* target = marginRows != nullptr && first < 0 ? marginRows[i] : nullptr;
-      if (first >= 0) {
-        if (first + i == asked) targets[asked++ % RowBatch] = sink.RowFor(first + i);
-        target = targets[(first + i) % RowBatch];
-      }
-      rows[i] = cmyk ? cmykRows[i] : target;
+      const int y = first + i;
+      if (y >= 0 && y == asked) targets[asked++ % RowBatch] = sink.RowFor(y);
+      rows[i] = cmyk ? cmykRows[i] : y < 0 ? marginRows[i] : targets[y % RowBatch];
     }
     const int done =
         static_cast<int>(jpeg_read_scanlines(&info, rows, static_cast<JDIMENSION>(count)));
