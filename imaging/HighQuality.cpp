@@ -204,30 +204,41 @@ class WideDivider {
   std::uint64_t inverse_;
 };
 
-// Quotients above 255 become 255. The weights of a footprint add up to at
-// most f in each direction, so no quotient exceeds 255 in practice, and one
-// test of all three stands before the clamping.
-inline std::uint32_t Pack(std::uint64_t red, std::uint64_t green, std::uint64_t blue) {
-  if ((red | green | blue) > 255) {
-    red = std::min<std::uint64_t>(red, 255);
-    green = std::min<std::uint64_t>(green, 255);
-    blue = std::min<std::uint64_t>(blue, 255);
+// One resampled row split into its components, with room past the end so
+// that whole blocks can be computed beyond the row's interior.
+struct ComponentRow {
+  explicit ComponentRow(int width)
+      : red(Padded(width)), green(Padded(width)), blue(Padded(width)) {}
+
+  static std::size_t Padded(int width) {
+    return (static_cast<std::size_t>(width) + 2 * Block) / Block * Block;
   }
-  return static_cast<std::uint32_t>(red << 16 | green << 8 | blue);
-}
+
+  std::uint32_t Packed(int x) const {
+    return static_cast<std::uint32_t>(red[x] << 16 | green[x] << 8 | blue[x]);
+  }
+
+  std::vector<std::uint16_t> red, green, blue;
+};
+
+using U16x8 = std::uint16_t __attribute__((vector_size(16)));
+using I16x8 = std::int16_t __attribute__((vector_size(16)));
+using I32x4 = std::int32_t __attribute__((vector_size(16)));
+using F32x4 = float __attribute__((vector_size(16)));
 
 // Weighs the row sums by each output pixel's column weights and divides by
-// D, storing packed cells. In the narrow case (every sum below 2^31) blue
-// and green travel together in one 64-bit word, no carry crossing between
-// the halves.
+// D into `out`, quotients above 255 made 255 (the weights of a footprint add
+// up to at most f in each direction, so none exceeds 255 in practice). In
+// the narrow case (every sum below 2^31) blue and green travel together in
+// one 64-bit word, no carry crossing between the halves.
 template <int Taps, bool Narrow>
 void WeighColumns(const ColumnTaps& columns, const std::uint32_t* rowSums, int targetWidth,
-                  std::uint64_t divisor, std::uint32_t* cells) {
-  using Divider = std::conditional_t<Narrow, NarrowDivider, WideDivider>;
-  constexpr bool paired = Narrow && std::endian::native == std::endian::little;
-  const Divider divide(divisor);
+                  std::uint64_t divisor, ComponentRow& out) {
   const int taps = Taps > 0 ? Taps : columns.taps;
   const std::uint32_t* weights = columns.weights.data();
+  const WideDivider divide(divisor);
+  const NarrowDivider narrow(divisor);
+  constexpr bool paired = Narrow && std::endian::native == std::endian::little;
   for (int x = 0; x < targetWidth; ++x, weights += taps) {
     const std::uint32_t* cell = rowSums + 3 * static_cast<std::ptrdiff_t>(columns.start[x]);
     if constexpr (paired) {
@@ -240,79 +251,47 @@ void WeighColumns(const ColumnTaps& columns, const std::uint32_t* rowSums, int t
         blueGreen += weights[i] * pair;
         red += weights[i] * cell[3 * i + 2];
       }
-      cells[x] = Pack(divide(red), divide(static_cast<std::uint32_t>(blueGreen >> 32)),
-                      divide(static_cast<std::uint32_t>(blueGreen)));
+      const auto quotient = [&narrow](std::uint32_t n) {
+        return static_cast<std::uint16_t>(std::min<std::uint32_t>(narrow(n), 255));
+      };
+      out.blue[x] = quotient(static_cast<std::uint32_t>(blueGreen));
+      out.green[x] = quotient(static_cast<std::uint32_t>(blueGreen >> 32));
+      out.red[x] = quotient(red);
     } else {
       std::uint64_t blue = 0, green = 0, red = 0;
-#pragma GCC unroll 8
       for (int i = 0; i < taps; ++i) {
         blue += std::uint64_t{weights[i]} * cell[3 * i];
         green += std::uint64_t{weights[i]} * cell[3 * i + 1];
         red += std::uint64_t{weights[i]} * cell[3 * i + 2];
       }
-      cells[x] = Pack(divide(red), divide(green), divide(blue));
+      out.blue[x] = static_cast<std::uint16_t>(std::min<std::uint64_t>(divide(blue), 255));
+      out.green[x] = static_cast<std::uint16_t>(std::min<std::uint64_t>(divide(green), 255));
+      out.red[x] = static_cast<std::uint16_t>(std::min<std::uint64_t>(divide(red), 255));
     }
   }
 }
 
 template <bool Narrow>
 void WeighColumns(const ColumnTaps& columns, const std::uint32_t* rowSums, int targetWidth,
-                  std::uint64_t divisor, std::uint32_t* cells) {
+                  std::uint64_t divisor, ComponentRow& out) {
   switch (columns.taps) {
     case 2:
-      return WeighColumns<2, Narrow>(columns, rowSums, targetWidth, divisor, cells);
+      return WeighColumns<2, Narrow>(columns, rowSums, targetWidth, divisor, out);
     case 3:
-      return WeighColumns<3, Narrow>(columns, rowSums, targetWidth, divisor, cells);
+      return WeighColumns<3, Narrow>(columns, rowSums, targetWidth, divisor, out);
     case 4:
-      return WeighColumns<4, Narrow>(columns, rowSums, targetWidth, divisor, cells);
+      return WeighColumns<4, Narrow>(columns, rowSums, targetWidth, divisor, out);
     case 5:
-      return WeighColumns<5, Narrow>(columns, rowSums, targetWidth, divisor, cells);
+      return WeighColumns<5, Narrow>(columns, rowSums, targetWidth, divisor, out);
     default:
-      return WeighColumns<0, Narrow>(columns, rowSums, targetWidth, divisor, cells);
+      return WeighColumns<0, Narrow>(columns, rowSums, targetWidth, divisor, out);
   }
 }
-
-// One row of ResultPlane split into its components, with room past the end
-// so that whole blocks can be computed beyond the row's interior.
-struct ComponentRow {
-  explicit ComponentRow(int width)
-      : red(Padded(width)), green(Padded(width)), blue(Padded(width)) {}
-
-  static std::size_t Padded(int width) {
-    return (static_cast<std::size_t>(width) + 2 * Block) / Block * Block;
-  }
-
-  void Load(const std::uint32_t* cells, int width) {
-    const std::size_t end = static_cast<std::size_t>(width);
-    std::size_t x = 0;
-    for (; x + Block <= end; x += Block) Unpack(cells + x, &red[x], &green[x], &blue[x]);
-    if (x < end) {
-      std::uint32_t last[Block] = {};
-      std::copy(cells + x, cells + end, last);
-      Unpack(last, &red[x], &green[x], &blue[x]);
-    }
-  }
-
-  static void Unpack(const std::uint32_t* __restrict cells, std::uint16_t* __restrict red,
-                     std::uint16_t* __restrict green, std::uint16_t* __restrict blue) {
-    for (std::size_t i = 0; i < Block; ++i) {
-      red[i] = static_cast<std::uint16_t>(cells[i] >> 16 & 0xFF);
-      green[i] = static_cast<std::uint16_t>(cells[i] >> 8 & 0xFF);
-      blue[i] = static_cast<std::uint16_t>(cells[i] & 0xFF);
-    }
-  }
-
-  std::vector<std::uint16_t> red, green, blue;
-};
 
 // The sharpening works on eight pixels at a time in the compiler's generic
 // vectors: the brightness arithmetic fits 16-bit lanes, the scaling needs
 // single precision.
-using U16x8 = std::uint16_t __attribute__((vector_size(16)));
-using I16x8 = std::int16_t __attribute__((vector_size(16)));
-using I32x4 = std::int32_t __attribute__((vector_size(16)));
-using F32x4 = float __attribute__((vector_size(16)));
-constexpr std::size_t Lanes = 8;
+constexpr int Lanes = 8;
 
 inline U16x8 LoadLanes(const std::uint16_t* from) {
   U16x8 lanes;
@@ -355,7 +334,7 @@ I32x4 Scale(U16x8 component, F32x4 target, F32x4 inverse) {
   return __builtin_convertvector(quotient, I32x4);
 }
 
-// Sharpens pixels x .. x + 7 of a row into packed cells.
+// Sharpens pixels x .. x + 7 of a row into R * 65536 + G * 256 + B each.
 void SharpenLanes(const ComponentRow& above, const ComponentRow& centre, const ComponentRow& below,
                   std::size_t x, std::uint32_t* out) {
   const U16x8 r0 = LoadLanes(&centre.red[x]);
@@ -380,35 +359,52 @@ void SharpenLanes(const ComponentRow& above, const ComponentRow& centre, const C
                     Scale<0>(b0, target0, inverse0);
   const I32x4 high = Scale<1>(r0, target1, inverse1) << 16 | Scale<1>(g0, target1, inverse1) << 8 |
                      Scale<1>(b0, target1, inverse1);
-  std::memcpy(out + x, &low, sizeof low);
-  std::memcpy(out + x + 4, &high, sizeof high);
+  std::memcpy(out, &low, sizeof low);
+  std::memcpy(out + 4, &high, sizeof high);
 }
 
-// One sharpened row, packed like the cells (R * 65536 + G * 256 + B), with
-// the border columns unchanged.
-void SharpenRow(const ComponentRow& above, const ComponentRow& centre, const ComponentRow& below,
-                const std::uint32_t* cells, int width, std::uint32_t* pixels) {
-  // Whole steps from column 1 on; the padding takes the overrun.
-  for (std::size_t x = 1; x + 1 < static_cast<std::size_t>(width); x += Lanes) {
-    SharpenLanes(above, centre, below, x, pixels);
-  }
-  pixels[0] = cells[0];
-  pixels[width - 1] = cells[width - 1];
+// A packed pixel as blue, green, red bytes.
+inline void StorePixel(std::uint32_t packed, std::uint8_t* out) {
+  out[0] = static_cast<std::uint8_t>(packed);
+  out[1] = static_cast<std::uint8_t>(packed >> 8);
+  out[2] = static_cast<std::uint8_t>(packed >> 16);
 }
 
-// Writes packed pixels as blue, green, red bytes. Four-byte stores, each
-// overwriting the first byte of the next pixel before that is stored; the
-// last pixel byte by byte, since the byte after it is not the row's.
-void StoreRow(const std::uint32_t* pixels, int width, std::uint8_t* out) {
-  int x = 0;
+// The same as one four-byte store where the byte order allows, which
+// overwrites the first byte of the next pixel: that one must be stored after.
+inline void StoreSpilling(std::uint32_t packed, std::uint8_t* out) {
   if constexpr (std::endian::native == std::endian::little) {
-    for (; x + 1 < width; ++x) std::memcpy(out + 3 * x, pixels + x, 4);
+    std::memcpy(out, &packed, sizeof packed);
+  } else {
+    StorePixel(packed, out);
   }
-  for (; x < width; ++x) {
-    out[3 * x] = static_cast<std::uint8_t>(pixels[x]);
-    out[3 * x + 1] = static_cast<std::uint8_t>(pixels[x] >> 8);
-    out[3 * x + 2] = static_cast<std::uint8_t>(pixels[x] >> 16);
+}
+
+// One row of components as blue, green, red bytes, unchanged.
+void StoreRow(const ComponentRow& row, int width, std::uint8_t* out) {
+  for (int x = 0; x + 1 < width; ++x) StoreSpilling(row.Packed(x), out + 3 * x);
+  StorePixel(row.Packed(width - 1), out + 3 * (width - 1));
+}
+
+// One sharpened row as blue, green, red bytes, the border columns unchanged.
+// Columns 1 .. width - 2 go eight at a time from their packed values, each
+// store spilling into the next column; the last column is stored after them.
+void SharpenRow(const ComponentRow& above, const ComponentRow& centre, const ComponentRow& below,
+                int width, std::uint8_t* out) {
+  const int last = width - 1;
+  std::uint32_t packed[Lanes];
+  int x = 1;
+  for (; x + Lanes <= last; x += Lanes) {
+    SharpenLanes(above, centre, below, static_cast<std::size_t>(x), packed);
+    for (int i = 0; i < Lanes; ++i) StoreSpilling(packed[i], out + 3 * (x + i));
   }
+  // The rest of a step: the padding takes the lanes past the row.
+  if (x < last) {
+    SharpenLanes(above, centre, below, static_cast<std::size_t>(x), packed);
+    for (int i = 0; x + i < last; ++i) StoreSpilling(packed[i], out + 3 * (x + i));
+  }
+  StorePixel(centre.Packed(0), out);
+  StorePixel(centre.Packed(last), out + 3 * last);
 }
 
 // Sharpens the resampled rows into `bitmap` as they are made, while they
@@ -421,27 +417,22 @@ class Sharpener {
       : bitmap_(bitmap),
         width_(width),
         height_(height),
-        rows_{ComponentRow(width), ComponentRow(width), ComponentRow(width)},
-        sharpened_(ComponentRow::Padded(width)) {}
+        rows_{ComponentRow(width), ComponentRow(width), ComponentRow(width)} {}
 
-  // Row y has been resampled into `cells`; `above` holds row y - 1.
-  void Resampled(const std::uint32_t* cells, const std::uint32_t* above, int y) {
-    ComponentRow& below = rows_[y % 3];
-    below.Load(cells, width_);
-    if (y >= 2) {
-      const int row = y - 1;
-      SharpenRow(rows_[(row - 1) % 3], rows_[row % 3], below, above, width_, sharpened_.data());
-      StoreRow(sharpened_.data(), width_, bitmap_.Row(row));
-    }
+  // Where row y is to be resampled; it keeps rows y - 1 and y - 2.
+  ComponentRow& Row(int y) { return rows_[y % 3]; }
+
+  // Row y has been resampled.
+  void Resampled(int y) {
+    if (y >= 2) SharpenRow(Row(y - 2), Row(y - 1), Row(y), width_, bitmap_.Row(y - 1));
     // The first and last rows keep their resampled pixels.
-    if (y == 0 || y + 1 == height_) StoreRow(cells, width_, bitmap_.Row(y));
+    if (y == 0 || y + 1 == height_) StoreRow(Row(y), width_, bitmap_.Row(y));
   }
 
  private:
   Bitmap& bitmap_;
   int width_, height_;
-  ComponentRow rows_[3];  // row r of the plane in rows_[r % 3]
-  std::vector<std::uint32_t> sharpened_;
+  ComponentRow rows_[3];  // row r in rows_[r % 3]
 };
 
 // Area averaging, each row sharpened into `result` as soon as the row below
@@ -462,17 +453,15 @@ class Resampler {
         width_(size.targetWidth),
         sharpener_(result, size.targetWidth, size.targetHeight) {}
 
-  // Output row y, whose footprint `rows` has its source rows in `pixels`,
-  // into `cells`; `above` holds the cells of row y - 1.
-  void Row(int y, const Footprint& rows, const FootprintRows& pixels, std::uint32_t* cells,
-           const std::uint32_t* above) {
+  // Output row y, whose footprint `rows` has its source rows in `pixels`.
+  void Row(int y, const Footprint& rows, const FootprintRows& pixels) {
     SumRows(rows, pixels, rowSums_.size(), rowSums_.data());
     if (narrow_) {
-      WeighColumns<true>(columns_, rowSums_.data(), width_, divisor_, cells);
+      WeighColumns<true>(columns_, rowSums_.data(), width_, divisor_, sharpener_.Row(y));
     } else {
-      WeighColumns<false>(columns_, rowSums_.data(), width_, divisor_, cells);
+      WeighColumns<false>(columns_, rowSums_.data(), width_, divisor_, sharpener_.Row(y));
     }
-    sharpener_.Resampled(cells, above, y);
+    sharpener_.Resampled(y);
   }
 
  private:
@@ -522,15 +511,15 @@ std::optional<HighQualityDecline> HighQualityRefusal(int sourceWidth, int source
   return std::nullopt;
 }
 
-HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane& plane, int width,
-                                    int height, const CancelCheck& cancel, int maxSource) {
+HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane& /*plane*/,
+                                    int width, int height, const CancelCheck& cancel,
+                                    int maxSource) {
   if (const auto refusal =
           HighQualityRefusal(source.Width(), source.Height(), width, height, maxSource)) {
     return {HighQualityResult::Declined, *refusal};
   }
   // Every pixel of the result is stored, so it need not be cleared.
   result.Allocate(width, height);
-  plane.Reserve(width, height);
   const Sizes size(source.Width(), source.Height(), width, height);
   Resampler resampler(size, result);
   FootprintRows pixels;
@@ -540,7 +529,7 @@ HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane&
     if (cancel && cancel()) return {HighQualityResult::Cancelled};
     const Footprint rows = size.Rows(y);
     for (int i = 0; i < rows.count; ++i) pixels[i] = source.Row(rows.first + i);
-    resampler.Row(y, rows, pixels, plane.Row(y), y > 0 ? plane.Row(y - 1) : nullptr);
+    resampler.Row(y, rows, pixels);
   }
   return {HighQualityResult::Reduced};
 }
@@ -553,7 +542,6 @@ class HighQualityRowSink::Rows {
         stride_(RingStride(rowBytes)),
         memory_(std::make_unique_for_overwrite<std::uint8_t[]>(stride_ * slots_)),
         done_(static_cast<std::size_t>(slots_)),
-        cells_(2 * static_cast<std::size_t>(size.targetWidth)),
         resampler_(size, result),
         pending_(size.Rows(0)) {}
 
@@ -567,7 +555,7 @@ class HighQualityRowSink::Rows {
     while (next_ < size_.targetHeight && pending_.first + pending_.count - 1 <= y) {
       FootprintRows rows;
       for (int i = 0; i < pending_.count; ++i) rows[i] = done_[(pending_.first + i) % slots_];
-      resampler_.Row(next_, pending_, rows, Cells(next_), next_ > 0 ? Cells(next_ - 1) : nullptr);
+      resampler_.Row(next_, pending_, rows);
       if (++next_ < size_.targetHeight) pending_ = size_.Rows(next_);
     }
   }
@@ -575,16 +563,11 @@ class HighQualityRowSink::Rows {
   bool Complete() const { return next_ == size_.targetHeight; }
 
  private:
-  std::uint32_t* Cells(int y) {
-    return cells_.data() + static_cast<std::size_t>(y % 2) * size_.targetWidth;
-  }
-
   Sizes size_;
   int slots_;
   std::size_t stride_;
   std::unique_ptr<std::uint8_t[]> memory_;
   std::vector<const std::uint8_t*> done_;  // where each slot's row starts
-  std::vector<std::uint32_t> cells_;       // the last two resampled rows
   Resampler resampler_;
   Footprint pending_;  // the rows of output row next_
   int next_ = 0;

@@ -43,15 +43,14 @@ struct HighQualityResult {
 };
 
 // Reduces `source` to width x height in `result`, by area averaging in
-// hundredths of a source pixel into `plane` (grown to width x height when
-// smaller: std::bad_alloc when it cannot be), then sharpens the brightness
-// with a 1-2-1 / 2-0-2 / 1-2-1 kernel. Integer arithmetic, truncating
-// divisions, 64-bit products. The rows are sharpened as soon as the row
-// below them is resampled. `cancel` is asked before each output row, so a
-// cancel leaves whole rows above the current one.
-// The source is read straight from its rows and only the resampled pixels
-// go into the plane, so the source may be larger than the plane: by
-// default it is held to MaxPlaneSide like the result; `maxSource` lifts that.
+// hundredths of a source pixel, then sharpens the brightness with a
+// 1-2-1 / 2-0-2 / 1-2-1 kernel. Integer arithmetic, truncating divisions,
+// 64-bit products. The rows are sharpened as soon as the row below them is
+// resampled, and only three resampled rows are kept: `plane` is left as it
+// is. `cancel` is asked before each output row, so a cancel leaves whole
+// rows above the current one. std::bad_alloc when the result's memory
+// cannot be had. The source is read straight from its rows: by default it
+// is held to MaxPlaneSide like the result; `maxSource` lifts that.
 HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane& plane, int width,
                                     int height, const CancelCheck& cancel,
                                     int maxSource = MaxPlaneSide);
