@@ -221,11 +221,6 @@ struct ComponentRow {
   std::vector<std::uint16_t> red, green, blue;
 };
 
-using U16x8 = std::uint16_t __attribute__((vector_size(16)));
-using I16x8 = std::int16_t __attribute__((vector_size(16)));
-using I32x4 = std::int32_t __attribute__((vector_size(16)));
-using F32x4 = float __attribute__((vector_size(16)));
-
 // Weighs the row sums by each output pixel's column weights and divides by
 // D into `out`, quotients above 255 made 255 (the weights of a footprint add
 // up to at most f in each direction, so none exceeds 255 in practice). In
@@ -288,80 +283,123 @@ void WeighColumns(const ColumnTaps& columns, const std::uint32_t* rowSums, int t
   }
 }
 
-// The sharpening works on eight pixels at a time in the compiler's generic
+// The sharpening works on N pixels at a time in the compiler's generic
 // vectors: the brightness arithmetic fits 16-bit lanes, the scaling needs
-// single precision.
-constexpr int Lanes = 8;
+// single precision. Eight lanes suit any processor; sixteen pay where the
+// processor has 32-byte vectors, and cost dearly where it has not.
+// Their functions are always inlined, so no 32-byte vector ever crosses a
+// call between code built for different processors. (The compiler's note
+// about that comes at the end of the file, which is where this holds to.)
+#pragma GCC diagnostic ignored "-Wpsabi"
 
-inline U16x8 LoadLanes(const std::uint16_t* from) {
-  U16x8 lanes;
-  std::memcpy(&lanes, from, sizeof lanes);
-  return lanes;
-}
+template <int N>
+struct LaneTypes;  // the vectors of N 16-bit lanes, and of half as many 32-bit ones
 
-// The kernel 1 2 1 / 2 0 2 / 1 2 1 over one component; at most 12 * 255.
-inline U16x8 KernelSum(const std::uint16_t* above, const std::uint16_t* centre,
-                       const std::uint16_t* below, std::size_t x) {
-  return LoadLanes(above + x - 1) + 2 * LoadLanes(above + x) + LoadLanes(above + x + 1) +
-         2 * (LoadLanes(centre + x - 1) + LoadLanes(centre + x + 1)) + LoadLanes(below + x - 1) +
-         2 * LoadLanes(below + x) + LoadLanes(below + x + 1);
-}
+template <>
+struct LaneTypes<8> {
+  using U16 = std::uint16_t __attribute__((vector_size(16)));
+  using I16 = std::int16_t __attribute__((vector_size(16)));
+  using I32 = std::int32_t __attribute__((vector_size(16)));
+  using F32 = float __attribute__((vector_size(16)));
+};
 
-// (77 R + 151 G + 28 B) / 255; the sum is at most 65280, so 16 bits hold it.
-inline U16x8 Brightness(U16x8 red, U16x8 green, U16x8 blue) {
-  return (77 * red + 151 * green + 28 * blue) / 255;
-}
+template <>
+struct LaneTypes<16> {
+  using U16 = std::uint16_t __attribute__((vector_size(32)));
+  using I16 = std::int16_t __attribute__((vector_size(32)));
+  using I32 = std::int32_t __attribute__((vector_size(32)));
+  using F32 = float __attribute__((vector_size(32)));
+};
 
-// Lanes 4H .. 4H + 3, sign-extended and made floats. Each lane is doubled
-// and the pair, read as one 32-bit lane (a cast between vectors keeps the
-// bits), shifted down: the same in either byte order.
-template <int H>
-F32x4 Half(I16x8 lanes) {
-  const I16x8 doubled = __builtin_shufflevector(lanes, lanes, 4 * H, 4 * H, 4 * H + 1, 4 * H + 1,
-                                                4 * H + 2, 4 * H + 2, 4 * H + 3, 4 * H + 3);
-  return __builtin_convertvector(I32x4(doubled) >> 16, F32x4);
-}
+template <int N>
+struct Lanes : LaneTypes<N> {
+  using typename LaneTypes<N>::U16;
+  using typename LaneTypes<N>::I16;
+  using typename LaneTypes<N>::I32;
+  using typename LaneTypes<N>::F32;
 
-// component * T / Yc, truncating, at most 255, for a T of at least 0. In
-// single precision the product (below 2^17) is exact, and (n + 0.5) / Yc,
-// formed as (n + 0.5) * (1 / Yc), lies at least 0.5 / 256 from any integer
-// and is computed within 5e-5 (the quotient is below 384), so truncating it
-// gives the exact quotient n / Yc.
-template <int H>
-I32x4 Scale(U16x8 component, F32x4 target, F32x4 inverse) {
-  F32x4 quotient = (Half<H>(I16x8(component)) * target + 0.5f) * inverse;
-  quotient = quotient < 255.0f ? quotient : 255.0f;
-  return __builtin_convertvector(quotient, I32x4);
-}
+  [[gnu::always_inline]] static U16 Load(const std::uint16_t* from) {
+    U16 lanes;
+    std::memcpy(&lanes, from, sizeof lanes);
+    return lanes;
+  }
 
-// Sharpens pixels x .. x + 7 of a row into R * 65536 + G * 256 + B each.
-void SharpenLanes(const ComponentRow& above, const ComponentRow& centre, const ComponentRow& below,
-                  std::size_t x, std::uint32_t* out) {
-  const U16x8 r0 = LoadLanes(&centre.red[x]);
-  const U16x8 g0 = LoadLanes(&centre.green[x]);
-  const U16x8 b0 = LoadLanes(&centre.blue[x]);
-  const I16x8 yc = I16x8(Brightness(r0, g0, b0));
-  const U16x8 neighbourhood =
-      Brightness(KernelSum(above.red.data(), centre.red.data(), below.red.data(), x) / 12,
-                 KernelSum(above.green.data(), centre.green.data(), below.green.data(), x) / 12,
-                 KernelSum(above.blue.data(), centre.blue.data(), below.blue.data(), x) / 12);
-  const I16x8 yn = I16x8(neighbourhood);
-  I16x8 target = yc - (yn - yc) / 2;
-  // A target of 0 or less makes every product R0 * T at most 0, which
-  // clamps to 0; so does a black centre (Yc = 0), whose target is -Yn / 2.
-  // Both come out as 0 through a target of 0, the divisor 1 keeping the
-  // lane defined.
-  target = target > 0 ? target : 0;
-  const I16x8 divisor = yc > 1 ? yc : 1;
-  const F32x4 target0 = Half<0>(target), target1 = Half<1>(target);
-  const F32x4 inverse0 = 1.0f / Half<0>(divisor), inverse1 = 1.0f / Half<1>(divisor);
-  const I32x4 low = Scale<0>(r0, target0, inverse0) << 16 | Scale<0>(g0, target0, inverse0) << 8 |
+  // The kernel 1 2 1 / 2 0 2 / 1 2 1 over one component; at most 12 * 255.
+  [[gnu::always_inline]] static U16 KernelSum(const std::uint16_t* above,
+                                              const std::uint16_t* centre,
+                                              const std::uint16_t* below, std::size_t x) {
+    return Load(above + x - 1) + 2 * Load(above + x) + Load(above + x + 1) +
+           2 * (Load(centre + x - 1) + Load(centre + x + 1)) + Load(below + x - 1) +
+           2 * Load(below + x) + Load(below + x + 1);
+  }
+
+  // (77 R + 151 G + 28 B) / 255; the sum is at most 65280, so 16 bits hold it.
+  [[gnu::always_inline]] static U16 Brightness(const U16& red, const U16& green, const U16& blue) {
+    return (77 * red + 151 * green + 28 * blue) / 255;
+  }
+
+  // Lanes H * N / 2 onwards, sign-extended and made floats. Each lane is
+  // doubled and the pair, read as one 32-bit lane (a cast between vectors
+  // keeps the bits), shifted down: the same in either byte order.
+  template <int H>
+  [[gnu::always_inline]] static F32 Half(const I16& lanes) {
+    constexpr int L = H * N / 2;
+    I16 doubled;
+    if constexpr (N == 8) {
+      doubled =
+          __builtin_shufflevector(lanes, lanes, L, L, L + 1, L + 1, L + 2, L + 2, L + 3, L + 3);
+    } else {
+      doubled =
+          __builtin_shufflevector(lanes, lanes, L, L, L + 1, L + 1, L + 2, L + 2, L + 3, L + 3,
+                                  L + 4, L + 4, L + 5, L + 5, L + 6, L + 6, L + 7, L + 7);
+    }
+    return __builtin_convertvector(I32(doubled) >> 16, F32);
+  }
+
+  // component * T / Yc, truncating, at most 255, for a T of at least 0. In
+  // single precision the product (below 2^17) is exact, and (n + 0.5) / Yc,
+  // formed as (n + 0.5) * (1 / Yc), lies at least 0.5 / 256 from any integer
+  // and is computed within 5e-5 (the quotient is below 384), so truncating
+  // it gives the exact quotient n / Yc.
+  template <int H>
+  [[gnu::always_inline]] static I32 Scale(const U16& component, const F32& target,
+                                          const F32& inverse) {
+    F32 quotient = (Half<H>(I16(component)) * target + 0.5f) * inverse;
+    quotient = quotient < 255.0f ? quotient : 255.0f;
+    return __builtin_convertvector(quotient, I32);
+  }
+
+  // Sharpens pixels x .. x + N - 1 of a row into R * 65536 + G * 256 + B
+  // each.
+  [[gnu::always_inline]] static void Sharpen(const ComponentRow& above, const ComponentRow& centre,
+                                             const ComponentRow& below, std::size_t x,
+                                             std::uint32_t* out) {
+    const U16 r0 = Load(&centre.red[x]);
+    const U16 g0 = Load(&centre.green[x]);
+    const U16 b0 = Load(&centre.blue[x]);
+    const I16 yc = I16(Brightness(r0, g0, b0));
+    const U16 neighbourhood =
+        Brightness(KernelSum(above.red.data(), centre.red.data(), below.red.data(), x) / 12,
+                   KernelSum(above.green.data(), centre.green.data(), below.green.data(), x) / 12,
+                   KernelSum(above.blue.data(), centre.blue.data(), below.blue.data(), x) / 12);
+    const I16 yn = I16(neighbourhood);
+    I16 target = yc - (yn - yc) / 2;
+    // A target of 0 or less makes every product R0 * T at most 0, which
+    // clamps to 0; so does a black centre (Yc = 0), whose target is -Yn / 2.
+    // Both come out as 0 through a target of 0, the divisor 1 keeping the
+    // lane defined.
+    target = target > 0 ? target : 0;
+    const I16 divisor = yc > 1 ? yc : 1;
+    const F32 target0 = Half<0>(target), target1 = Half<1>(target);
+    const F32 inverse0 = 1.0f / Half<0>(divisor), inverse1 = 1.0f / Half<1>(divisor);
+    const I32 low = Scale<0>(r0, target0, inverse0) << 16 | Scale<0>(g0, target0, inverse0) << 8 |
                     Scale<0>(b0, target0, inverse0);
-  const I32x4 high = Scale<1>(r0, target1, inverse1) << 16 | Scale<1>(g0, target1, inverse1) << 8 |
+    const I32 high = Scale<1>(r0, target1, inverse1) << 16 | Scale<1>(g0, target1, inverse1) << 8 |
                      Scale<1>(b0, target1, inverse1);
-  std::memcpy(out, &low, sizeof low);
-  std::memcpy(out + 4, &high, sizeof high);
-}
+    std::memcpy(out, &low, sizeof low);
+    std::memcpy(out + N / 2, &high, sizeof high);
+  }
+};
 
 // A packed pixel as blue, green, red bytes.
 inline void StorePixel(std::uint32_t packed, std::uint8_t* out) {
@@ -387,24 +425,52 @@ void StoreRow(const ComponentRow& row, int width, std::uint8_t* out) {
 }
 
 // One sharpened row as blue, green, red bytes, the border columns unchanged.
-// Columns 1 .. width - 2 go eight at a time from their packed values, each
+// Columns 1 .. width - 2 go N at a time from their packed values, each
 // store spilling into the next column; the last column is stored after them.
-void SharpenRow(const ComponentRow& above, const ComponentRow& centre, const ComponentRow& below,
-                int width, std::uint8_t* out) {
+template <int N>
+[[gnu::always_inline]] inline void SharpenRow(const ComponentRow& above, const ComponentRow& centre,
+                                              const ComponentRow& below, int width,
+                                              std::uint8_t* out) {
   const int last = width - 1;
-  std::uint32_t packed[Lanes];
+  std::uint32_t packed[N];
   int x = 1;
-  for (; x + Lanes <= last; x += Lanes) {
-    SharpenLanes(above, centre, below, static_cast<std::size_t>(x), packed);
-    for (int i = 0; i < Lanes; ++i) StoreSpilling(packed[i], out + 3 * (x + i));
+  for (; x + N <= last; x += N) {
+    Lanes<N>::Sharpen(above, centre, below, static_cast<std::size_t>(x), packed);
+    for (int i = 0; i < N; ++i) StoreSpilling(packed[i], out + 3 * (x + i));
   }
   // The rest of a step: the padding takes the lanes past the row.
   if (x < last) {
-    SharpenLanes(above, centre, below, static_cast<std::size_t>(x), packed);
+    Lanes<N>::Sharpen(above, centre, below, static_cast<std::size_t>(x), packed);
     for (int i = 0; x + i < last; ++i) StoreSpilling(packed[i], out + 3 * (x + i));
   }
   StorePixel(centre.Packed(0), out);
   StorePixel(centre.Packed(last), out + 3 * last);
+}
+
+using SharpenRowFunction = void (*)(const ComponentRow&, const ComponentRow&, const ComponentRow&,
+                                    int, std::uint8_t*);
+
+void SharpenRowNarrow(const ComponentRow& above, const ComponentRow& centre,
+                      const ComponentRow& below, int width, std::uint8_t* out) {
+  SharpenRow<8>(above, centre, below, width, out);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// No "fma" beside it: a fused multiply-add in Scale would round differently.
+__attribute__((target("avx2"))) void SharpenRowWide(const ComponentRow& above,
+                                                    const ComponentRow& centre,
+                                                    const ComponentRow& below, int width,
+                                                    std::uint8_t* out) {
+  SharpenRow<16>(above, centre, below, width, out);
+}
+#endif
+
+// The widest sharpening the processor runs well.
+SharpenRowFunction PickSharpenRow() {
+#if defined(__x86_64__) || defined(__i386__)
+  if (__builtin_cpu_supports("avx2")) return SharpenRowWide;
+#endif
+  return SharpenRowNarrow;
 }
 
 // Sharpens the resampled rows into `bitmap` as they are made, while they
@@ -417,14 +483,15 @@ class Sharpener {
       : bitmap_(bitmap),
         width_(width),
         height_(height),
-        rows_{ComponentRow(width), ComponentRow(width), ComponentRow(width)} {}
+        rows_{ComponentRow(width), ComponentRow(width), ComponentRow(width)},
+        sharpenRow_(PickSharpenRow()) {}
 
   // Where row y is to be resampled; it keeps rows y - 1 and y - 2.
   ComponentRow& Row(int y) { return rows_[y % 3]; }
 
   // Row y has been resampled.
   void Resampled(int y) {
-    if (y >= 2) SharpenRow(Row(y - 2), Row(y - 1), Row(y), width_, bitmap_.Row(y - 1));
+    if (y >= 2) sharpenRow_(Row(y - 2), Row(y - 1), Row(y), width_, bitmap_.Row(y - 1));
     // The first and last rows keep their resampled pixels.
     if (y == 0 || y + 1 == height_) StoreRow(Row(y), width_, bitmap_.Row(y));
   }
@@ -433,6 +500,7 @@ class Sharpener {
   Bitmap& bitmap_;
   int width_, height_;
   ComponentRow rows_[3];  // row r in rows_[r % 3]
+  SharpenRowFunction sharpenRow_;
 };
 
 // Area averaging, each row sharpened into `result` as soon as the row below
