@@ -346,6 +346,8 @@ TEST(ShrinkHighQuality, MatchesTheLiteralAlgorithm) {
                              // sums
       {580, 400, 20, 14},    // last row weighs 699, f = 2900: the largest 32-bit sums
       {203, 152, 200, 150},  // f = 101 with footprints of 101 hundredths: exact quotients
+      {36, 20, 18, 10},      // sixteen inner columns, no partial step of the sharpening
+      {4, 6, 2, 3},          // no inner column at all
   };
   for (const auto& size : sizes) {
     for (int pattern = 0; pattern < 4; ++pattern) {
