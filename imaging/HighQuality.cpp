@@ -288,8 +288,8 @@ void WeighColumns(const ColumnTaps& columns, const std::uint32_t* rowSums, int t
 // single precision. Eight lanes suit any processor; sixteen pay where the
 // processor has 32-byte vectors, and cost dearly where it has not.
 // Their functions are always inlined, so no 32-byte vector ever crosses a
-// call between code built for different processors. (The compiler's note
-// about that comes at the end of the file, which is where this holds to.)
+// call between code built for different processors. The compiler warns of
+// such calls only at the end of the file, so the warning is off from here.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 template <int N>
