@@ -122,9 +122,8 @@ void ReduceHighQuality(benchmark::State& state) {
     state.PauseTiming();
     PrepareTrimmed(memory.photo);
     state.ResumeTiming();
-    const HighQualityResult result =
-        ShrinkHighQuality(memory.photo, memory.scratch.Reduced, memory.scratch.ResultPlane,
-                          ThePhoto().box.width, ThePhoto().box.height, poll);
+    const HighQualityResult result = ShrinkHighQuality(
+        memory.photo, memory.scratch.Reduced, ThePhoto().box.width, ThePhoto().box.height, poll);
     if (result.kind != HighQualityResult::Reduced) {
       state.SkipWithError("high-quality reduction declined");
       break;

@@ -8,9 +8,7 @@
 // of /proc/self/status). getrusage's ru_maxrss is not used: Linux carries
 // into it the peak of the process that started this one (exec records the
 // old address space's peak), so started from a large benchmark it reports
-// the benchmark. The result plane of the reduction scratch is reserved but
-// counts only where the high-quality reduction touches it. Exit status 0
-// when the path ran.
+// the benchmark. Exit status 0 when the path ran.
 
 #include <cstdio>
 #include <cstring>

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "imaging/HighQualityWeights.h"
-#include "imaging/Plane.h"
 
 namespace quorvale {
 
@@ -579,9 +578,8 @@ std::optional<HighQualityDecline> HighQualityRefusal(int sourceWidth, int source
   return std::nullopt;
 }
 
-HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane& /*plane*/,
-                                    int width, int height, const CancelCheck& cancel,
-                                    int maxSource) {
+HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, int width, int height,
+                                    const CancelCheck& cancel, int maxSource) {
   if (const auto refusal =
           HighQualityRefusal(source.Width(), source.Height(), width, height, maxSource)) {
     return {HighQualityResult::Declined, *refusal};

@@ -7,8 +7,8 @@
 
 #include "imaging/Bitmap.h"
 #include "imaging/Cancel.h"
-#include "imaging/Plane.h"
 #include "imaging/RowSink.h"
+#include "imaging/SizeTable.h"
 
 namespace quorvale {
 
@@ -46,14 +46,12 @@ struct HighQualityResult {
 // hundredths of a source pixel, then sharpens the brightness with a
 // 1-2-1 / 2-0-2 / 1-2-1 kernel. Integer arithmetic, truncating divisions,
 // 64-bit products. The rows are sharpened as soon as the row below them is
-// resampled, and only three resampled rows are kept: `plane` is left as it
-// is. `cancel` is asked before each output row, so a cancel leaves whole
-// rows above the current one. std::bad_alloc when the result's memory
-// cannot be had. The source is read straight from its rows: by default it
-// is held to MaxPlaneSide like the result; `maxSource` lifts that.
-HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, Plane& plane, int width,
-                                    int height, const CancelCheck& cancel,
-                                    int maxSource = MaxPlaneSide);
+// resampled, and only three resampled rows are kept. `cancel` is asked before each output row, so a
+// cancel leaves whole rows above the current one. std::bad_alloc when the result's memory cannot be
+// had. The source is read straight from its rows: by default it is held to MaxPlaneSide like the
+// result; `maxSource` lifts that.
+HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, int width, int height,
+                                    const CancelCheck& cancel, int maxSource = MaxPlaneSide);
 
 // Why ShrinkHighQuality would decline to reduce a picture of sourceWidth x
 // sourceHeight to width x height, or nothing when it would go ahead: its

@@ -12,8 +12,8 @@ ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, in
   if (photo.Width() < width || photo.Height() < height) return {ReduceResult::TooSmall};
   std::optional<HighQualityDecline> declined;
   if (highQuality) {
-    const HighQualityResult result = ShrinkHighQuality(photo, scratch.Reduced, scratch.ResultPlane,
-                                                       width, height, cancel, maxSource);
+    const HighQualityResult result =
+        ShrinkHighQuality(photo, scratch.Reduced, width, height, cancel, maxSource);
     if (result.kind == HighQualityResult::Reduced) {
       std::swap(photo, scratch.Reduced);
       return {ReduceResult::Reduced};

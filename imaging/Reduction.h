@@ -7,7 +7,6 @@
 #include "imaging/Bitmap.h"
 #include "imaging/Cancel.h"
 #include "imaging/HighQuality.h"
-#include "imaging/Plane.h"
 #include "imaging/RowSink.h"
 #include "imaging/SizeTable.h"
 
@@ -19,7 +18,6 @@ namespace quorvale {
 // next reduction; taken, it may serve the next decode.
 struct ReductionScratch {
   Bitmap Reduced;
-  Plane ResultPlane;  // sized by the reduction; pages are committed where written
 };
 
 struct ReduceResult {

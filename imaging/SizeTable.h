@@ -6,6 +6,10 @@
 
 namespace quorvale {
 
+// The largest width or height that the centre trim and the high-quality
+// reduction accept.
+inline constexpr int MaxPlaneSide = 6200;
+
 enum class SizeKind { Print, Fixed };
 
 // The selected radio buttons of the main window: bit N is set when

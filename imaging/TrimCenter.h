@@ -1,7 +1,7 @@
 #pragma once
 
 #include "imaging/Bitmap.h"
-#include "imaging/Plane.h"
+#include "imaging/SizeTable.h"
 
 namespace quorvale {
 

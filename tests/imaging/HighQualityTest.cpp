@@ -56,16 +56,10 @@ std::string Describe(Pixel p) {
   return "(" + std::to_string(p.b) + ", " + std::to_string(p.g) + ", " + std::to_string(p.r) + ")";
 }
 
-// One plane serves every test of this file, grown as they need.
-Plane& ThePlane() {
-  static Plane* plane = new Plane;
-  return *plane;
-}
-
 // The reduction of `bitmap`, which becomes the result when there is one.
 HighQualityResult Shrink(Bitmap& bitmap, int width, int height, const CancelCheck& cancel = {}) {
   Bitmap reduced;
-  HighQualityResult result = ShrinkHighQuality(bitmap, reduced, ThePlane(), width, height, cancel);
+  HighQualityResult result = ShrinkHighQuality(bitmap, reduced, width, height, cancel);
   if (result.kind == HighQualityResult::Reduced) bitmap = std::move(reduced);
   return result;
 }
@@ -449,8 +443,7 @@ TEST(HighQualityRowSink, GivesTheBytesOfTheWholeBitmapReduction) {
       std::generate_n(source.Row(y), 3 * c.sw, [&] { return static_cast<std::uint8_t>(random()); });
     }
     Bitmap expected, result;
-    ASSERT_EQ(ShrinkHighQuality(source, expected, ThePlane(), c.tw, c.th, {}).kind,
-              HighQualityResult::Reduced);
+    ASSERT_EQ(ShrinkHighQuality(source, expected, c.tw, c.th, {}).kind, HighQualityResult::Reduced);
     HighQualityRowSink sink(result, c.tw, c.th);
     Feed(source, sink);
     EXPECT_TRUE(SamePixels(result, expected));
@@ -470,8 +463,7 @@ TEST(HighQualityRowSink, ReducesARegionAsItIsDecoded) {
   const DecodeRegion region = [](int, int) { return PixelRect{13, 7, 601, 401}; };
   Bitmap decoded, expected, result;
   ASSERT_TRUE(DecodeJpegMemory(bytes, decoded, {}, region).Ok());
-  ASSERT_EQ(ShrinkHighQuality(decoded, expected, ThePlane(), 300, 200, {}).kind,
-            HighQualityResult::Reduced);
+  ASSERT_EQ(ShrinkHighQuality(decoded, expected, 300, 200, {}).kind, HighQualityResult::Reduced);
   HighQualityRowSink sink(result, 300, 200);
   ASSERT_TRUE(StreamJpegMemory(bytes, sink, {}, region).Ok());
   EXPECT_TRUE(SamePixels(result, expected));
@@ -616,8 +608,7 @@ TEST(ShrinkHighQuality, CancelPartWayLeavesThePhoto) {
   for (int y = 0; y < 3000; y += 7) Set(bitmap, y, y, {y % 256, 5, 9});
   const Bitmap original = bitmap;
   Bitmap reduced;
-  const HighQualityResult result =
-      ShrinkHighQuality(bitmap, reduced, ThePlane(), 3990, 2992, poll.Poll());
+  const HighQualityResult result = ShrinkHighQuality(bitmap, reduced, 3990, 2992, poll.Poll());
   EXPECT_EQ(result.kind, HighQualityResult::Cancelled);
   EXPECT_EQ(poll.questions, 2);
   EXPECT_TRUE(SamePixels(bitmap, original));
