@@ -96,7 +96,7 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
   std::unique_lock lock(mutex_);
   Slot& slot = slots_[index];
   while (slot.state == State::Decoding) {
-    if (MayGoAhead()) {
+    if (next_ == index + 1 && MayGoAhead()) {
       DecodeNext(lock);
     } else {
       changed_.wait(lock);

@@ -21,9 +21,11 @@ namespace quorvale {
 
 // Decodes the photos of a run's list ahead of their turn, `jobs` at a time:
 // jobs - 1 worker threads, and the calling thread itself, which decodes the
-// next photo ahead while the photo whose turn it is is still on a worker.
-// So `jobs` threads are busy, never more: a third busy thread on two cores
-// only waits for the system to move it.
+// photo right after the one whose turn it is while that one is still on a
+// worker. So `jobs` threads are busy, never more: a third busy thread on
+// two cores only waits for the system to move it. The calling thread takes
+// no photo further ahead: the turn waits for whatever it decodes, and the
+// workers with it once they reach the end of what may go ahead.
 // The calling thread keeps the list's order: it announces each turn with
 // Turn and may then Take the photo. At most `jobs` photos after the one in
 // hand are decoded ahead (one more once that one has Released its memory),
@@ -85,7 +87,7 @@ class DecodeAhead {
   // Photo `index` (the one in hand) decoded into `photo`, as LoadJpegFile
   // would give it now: the one decoded ahead, unless the file changed since
   // (then it is decoded again here). While a worker is still on it, this
-  // thread decodes the photos after it that may go ahead. A decode that ran
+  // thread decodes the photo right after it, if no thread has. A decode that ran
   // out of memory is done again here once every decode ahead has ended and
   // given its memory back; when that one runs out too, this throws
   // std::bad_alloc (so no result says out of memory). Any other exception
