@@ -97,7 +97,6 @@ std::uint64_t ReducingSink::Charge(int width, int height, std::size_t rowBytes) 
 
 void ReducingSink::Start(int width, int height, std::size_t rowBytes) {
   sink_ = Choose(width, height, declined_);
-  reducing_ = dynamic_cast<BitmapSink*>(sink_.get()) == nullptr;
   sink_->Start(width, height, rowBytes);
 }
 

@@ -66,9 +66,8 @@ class ReducingSink : public RowSink {
   void Finish() override { sink_->Finish(); }
   std::uint64_t Charge(int width, int height, std::size_t rowBytes) const override;
 
-  // After Start: whether the photo is being reduced, and why the
-  // high-quality reduction declined when it was asked for and did.
-  bool Reducing() const { return reducing_; }
+  // After Start: why the high-quality reduction declined when it was asked
+  // for and did.
   const std::optional<HighQualityDecline>& Declined() const { return declined_; }
 
  private:
@@ -82,7 +81,6 @@ class ReducingSink : public RowSink {
   const bool highQuality_;
   const int maxSource_;
   std::unique_ptr<RowSink> sink_;
-  bool reducing_ = false;
   std::optional<HighQualityDecline> declined_;
 };
 
