@@ -87,9 +87,9 @@ class DecodeAhead {
   // Photo `index` (the one in hand) decoded into `photo`, as LoadJpegFile
   // would give it now: the one decoded ahead, unless the file changed since
   // (then it is decoded again here). While a worker is still on it, this
-  // thread decodes the photo right after it, if no thread has. A decode that ran
-  // out of memory is done again here once every decode ahead has ended and
-  // given its memory back; when that one runs out too, this throws
+  // thread decodes the photo right after it, if no thread has. A decode
+  // that ran out of memory is done again here once every decode ahead has
+  // ended and given its memory back; when that one runs out too, this throws
   // std::bad_alloc (so no result says out of memory). Any other exception
   // thrown by the decode of this photo, on whatever thread, is thrown here.
   // `encoded`, if given, receives the bytes the encoder gave the photo

@@ -37,9 +37,7 @@ class RowSink {
 
   // The bytes the sink will hold for such a picture, asked before Start to
   // judge whether the decode may go ahead: by default the rows in flight.
-  virtual std::uint64_t Charge(int width, int height, std::size_t rowBytes) const {
-    (void)width;
-    (void)height;
+  virtual std::uint64_t Charge(int /*width*/, int /*height*/, std::size_t rowBytes) const {
     return std::uint64_t{rowBytes} * RowSinkBatch;
   }
 };
