@@ -1,7 +1,6 @@
 #include "app/PreviewWindow.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -249,28 +248,6 @@ const char* CropFileReason(CropFileError::Kind kind) {
   return "";
 }
 
-// A crop file for 1,000 photos is some tens of kilobytes.
-constexpr std::size_t MaxCropFileBytes = std::size_t{64} << 20;
-
-// The whole file, or nullopt with errno set (EFBIG above MaxCropFileBytes).
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  const FileDescriptor file(OpenLongPath(path, O_RDONLY | O_NONBLOCK));
-  if (!file) return std::nullopt;
-  std::string text;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) return text;
-    text.append(buffer, static_cast<std::size_t>(n));
-    if (text.size() > MaxCropFileBytes) {
-      errno = EFBIG;
-      return std::nullopt;
-    }
-  }
-}
-
 // Writes `text` over `path` so that the file is at every moment the old or
 // the new one. 0 or the errno.
 int WriteWholeFile(const std::string& path, const std::string& text) {
@@ -353,7 +330,7 @@ void PreviewWindow::LoadFile() {
   const std::string path = dialogs_.CropFilePath(false, cropFile_);
   if (path.empty()) return;
   const std::string heading = "トリミング位置を読み込めません。\n" + path + "\n";
-  const std::optional<std::string> text = ReadWholeFile(path);
+  const std::optional<std::string> text = ReadCropFileText(path);
   if (!text) {
     dialogs_.Message(caption_, heading + std::strerror(errno));
     return;

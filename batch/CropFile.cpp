@@ -1,13 +1,23 @@
 #include "batch/CropFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/FileDescriptor.h"
+#include "platform/FileSystem.h"
+
 namespace quorvale {
 namespace {
+
+// A crop file for 1,000 photos is some tens of kilobytes.
+constexpr std::size_t MaxCropFileBytes = std::size_t{64} << 20;
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -270,6 +280,24 @@ std::string WriteCropFile(const std::map<std::string, double>& positions) {
   }
   out += positions.empty() ? "}\n" : "\n}\n";
   return out;
+}
+
+std::optional<std::string> ReadCropFileText(const std::string& path) {
+  const FileDescriptor file(OpenLongPath(path, O_RDONLY | O_NONBLOCK));
+  if (!file) return std::nullopt;
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) return text;
+    text.append(buffer, static_cast<std::size_t>(n));
+    if (text.size() > MaxCropFileBytes) {
+      errno = EFBIG;
+      return std::nullopt;
+    }
+  }
 }
 
 }  // namespace quorvale

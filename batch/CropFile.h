@@ -42,6 +42,12 @@ struct CropFile {
 // can be given by its own bytes; \u escapes give UTF-8.
 CropFile ParseCropFile(std::string_view text);
 
+// The whole text of the crop file at `path`, or nullopt with errno set
+// (EFBIG when it is larger than any crop file: a crop file for 1,000 photos
+// is some tens of kilobytes, and a large file given by mistake is not read
+// into memory whole).
+std::optional<std::string> ReadCropFileText(const std::string& path);
+
 // A crop file that ParseCropFile reads back as `positions`: one entry a
 // line in path-byte order, each position as the shortest number that reads
 // back to the same double. A path's bytes are kept as they are but for the

@@ -425,21 +425,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 std::string LoadCrops(CommandLine& line) {
   if (line.cropsPath.empty()) return std::string();
   const char* path = line.cropsPath.c_str();
-  std::FILE* file = std::fopen(path, "rbe");
-  if (file == nullptr) {
+  const std::optional<std::string> text = ReadCropFileText(line.cropsPath);
+  if (!text) {
     const int error = errno;  // before the catalogue is opened
     return Format(Translate("cannot read --crops '%s': %s"), path, std::strerror(error));
   }
-  std::string text;
-  char buffer[65536];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-  const bool failed = std::ferror(file) != 0;
-  const int error = errno;
-  std::fclose(file);
-  if (failed) return Format(Translate("cannot read --crops '%s': %s"), path, std::strerror(error));
 
-  CropFile crops = ParseCropFile(text);
+  CropFile crops = ParseCropFile(*text);
   if (!crops.error) {
     line.crops = std::move(crops.positions);
     return std::string();
