@@ -140,23 +140,19 @@ class Run {
     // photo, or all of it, or reduce it otherwise: it is decoded again for
     // them. (A region is only taken of an upright photo with no thumbnail,
     // so nothing else changes.)
-    bool reducedInDecode = ReducedInDecode(decoded, options_.photo);
     if (decoded.region &&
         (RegionWanted(decoded.picture, options, report_.position) != decoded.region ||
-         (reducedInDecode && !SameReduction(options, options_.photo)))) {
+         (ReducedInDecode(decoded, options_.photo) && !SameReduction(options, options_.photo)))) {
       decoded = ahead.DecodeAgain(i, photo_,
                                   [&](const std::string& path, Bitmap& bitmap,
                                       const CancelCheck& cancel, const DecodeAdmission& admit) {
                                     return DecodePhoto(path, options, bitmap, cancel, admit);
                                   });
       if (const std::optional<Next> failed = DecodeFailed(decoded, p)) return *failed;
-      reducedInDecode = ReducedInDecode(decoded, options);
       encoded.reset();
     }
-    const PreparedPhoto prepared =
-        reducedInDecode ? PreparedInDecode(decoded, options, options_.target, MaxSide())
-                        : PreparePhoto(photo_, scratch_, options, options_.target, report_.position,
-                                       cancel_, MaxSide(), decoded.region.has_value());
+    const PreparedPhoto prepared = PrepareLoaded(
+        decoded, photo_, scratch_, options, options_.target, report_.position, cancel_, MaxSide());
     // The decoded photo's memory goes to the next decode while this photo is
     // finished and saved.
     if (prepared.reduced) ahead.Release(scratch_.Reduced);

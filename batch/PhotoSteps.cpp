@@ -119,8 +119,13 @@ bool ReducedInDecode(const DecodeResult& decoded, const PhotoOptions& options, L
          StreamedBox({decoded.region->width, decoded.region->height}, target);
 }
 
-PreparedPhoto PreparedInDecode(const DecodeResult& decoded, const PhotoOptions& options,
-                               LongShort target, int maxSide) {
+PreparedPhoto PrepareLoaded(const DecodeResult& decoded, Bitmap& photo, ReductionScratch& scratch,
+                            const PhotoOptions& options, LongShort target, double position,
+                            const CancelCheck& cancel, int maxSide) {
+  if (!ReducedInDecode(decoded, options, target)) {
+    return PreparePhoto(photo, scratch, options, target, position, cancel, maxSide,
+                        decoded.region.has_value());
+  }
   PreparedPhoto prepared;
   prepared.crop = {decoded.region->width, decoded.region->height};
   if (options.highQuality) {

@@ -80,10 +80,13 @@ DecodeResult LoadPhoto(const std::string& path, Bitmap& photo, const PhotoOption
 // Whether LoadPhoto with `options` gave `decoded` reduced already.
 bool ReducedInDecode(const DecodeResult& decoded, const PhotoOptions& options, LongShort target);
 
-// What PreparePhoto would have made of a crop that LoadPhoto reduced. The
-// photo is the decode's own memory, not a new bitmap (`reduced` is false).
-PreparedPhoto PreparedInDecode(const DecodeResult& decoded, const PhotoOptions& options,
-                               LongShort target, int maxSide);
+// PreparePhoto of a photo LoadPhoto with `options` gave as `decoded`: for a
+// crop it reduced, what PreparePhoto would have made of it (the photo is the
+// decode's own memory then, not a new bitmap: `reduced` is false); otherwise
+// PreparePhoto itself.
+PreparedPhoto PrepareLoaded(const DecodeResult& decoded, Bitmap& photo, ReductionScratch& scratch,
+                            const PhotoOptions& options, LongShort target, double position,
+                            const CancelCheck& cancel, int maxSide);
 
 // The metadata of the photo file at `path`, read when `print` keeps it or
 // turns photos upright (none otherwise, or when the file's head cannot be

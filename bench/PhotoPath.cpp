@@ -29,10 +29,7 @@ PathResult RunPhotoPath(PathMemory& memory, const std::string& photo, const Phot
   // reduction; here the poll only answers.
   const CancelCheck never = [] { return false; };
   const PreparedPhoto prepared =
-      ReducedInDecode(decoded, options, size)
-          ? PreparedInDecode(decoded, options, size, MaxPlaneSide)
-          : PreparePhoto(bitmap, memory.scratch, options, size, 0.5, never, MaxPlaneSide,
-                         decoded.region.has_value());
+      PrepareLoaded(decoded, bitmap, memory.scratch, options, size, 0.5, never, MaxPlaneSide);
   if (prepared.kind != PreparedPhoto::Ready) return result;
   result.saved = {bitmap.Width(), bitmap.Height()};
   const auto encoded = EncodeJpeg(bitmap, options.quality);
