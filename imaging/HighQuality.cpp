@@ -550,11 +550,6 @@ int RingSlots(const Sizes& size) {
   return RowSinkBatch + static_cast<int>(size.side / 100) + 1;
 }
 
-// Whole cache lines, so that no two rows share one.
-std::size_t RingStride(std::size_t rowBytes) {
-  return (rowBytes + 63) / 64 * 64;
-}
-
 }  // namespace
 
 std::optional<HighQualityDecline> HighQualityRefusal(int sourceWidth, int sourceHeight, int width,
@@ -605,15 +600,12 @@ class HighQualityRowSink::Rows {
   Rows(Bitmap& result, const Sizes& size, std::size_t rowBytes)
       : size_(size),
         slots_(RingSlots(size)),
-        stride_(RingStride(rowBytes)),
-        memory_(std::make_unique_for_overwrite<std::uint8_t[]>(stride_ * slots_)),
+        ring_(slots_, rowBytes),
         done_(static_cast<std::size_t>(slots_)),
         resampler_(size, result),
         pending_(size.Rows(0)) {}
 
-  std::uint8_t* For(int y) {
-    return memory_.get() + stride_ * static_cast<std::size_t>(y % slots_);
-  }
+  std::uint8_t* For(int y) { return ring_.Slot(y); }
 
   // Makes every output row whose last source row is now in.
   void Done(int y, const std::uint8_t* pixels) {
@@ -631,8 +623,7 @@ class HighQualityRowSink::Rows {
  private:
   Sizes size_;
   int slots_;
-  std::size_t stride_;
-  std::unique_ptr<std::uint8_t[]> memory_;
+  RowRing ring_;
   std::vector<const std::uint8_t*> done_;  // where each slot's row starts
   Resampler resampler_;
   Footprint pending_;  // the rows of output row next_
@@ -667,7 +658,7 @@ std::uint64_t HighQualityRowSink::Charge(int width, int height, std::size_t rowB
   // The ring, the row sums and column weights (about 16 bytes a source
   // column), and the resampled and sharpened rows (about 40 bytes a column).
   return std::max(result, std::uint64_t{result_.Capacity()}) +
-         static_cast<std::uint64_t>(RingSlots(size)) * RingStride(rowBytes) +
+         RowRing::Bytes(RingSlots(size), rowBytes) +
          std::uint64_t{16} * static_cast<std::uint64_t>(width) +
          std::uint64_t{40} * static_cast<std::uint64_t>(width_);
 }

@@ -1,7 +1,6 @@
 #include "imaging/Reduction.h"
 
 #include <utility>
-#include <vector>
 
 #include "imaging/HighQuality.h"
 
@@ -45,12 +44,9 @@ class PlainRowSink : public RowSink {
     result_.Allocate(width_, height_);
     columns_.emplace(sourceWidth, width_);
     sourceHeight_ = sourceHeight;
-    rowBytes_ = rowBytes;
-    rows_.resize(rowBytes * RowSinkBatch);
+    rows_.emplace(RowSinkBatch, rowBytes);
   }
-  std::uint8_t* RowFor(int y) override {
-    return rows_.data() + static_cast<std::size_t>(y % RowSinkBatch) * rowBytes_;
-  }
+  std::uint8_t* RowFor(int y) override { return rows_->Slot(y); }
   void RowDone(int y, const std::uint8_t* pixels) override {
     for (; next_ < height_ && ColumnPicks::Pick(next_, height_, sourceHeight_) == y; ++next_) {
       columns_->Copy(pixels, result_.Row(next_), nullptr);
@@ -58,7 +54,7 @@ class PlainRowSink : public RowSink {
   }
   std::uint64_t Charge(int, int, std::size_t rowBytes) const override {
     return static_cast<std::uint64_t>(RowBytes(width_)) * static_cast<std::uint64_t>(height_) +
-           std::uint64_t{rowBytes} * RowSinkBatch;
+           RowRing::Bytes(RowSinkBatch, rowBytes);
   }
 
  private:
@@ -66,8 +62,7 @@ class PlainRowSink : public RowSink {
   const int width_, height_;
   std::optional<ColumnPicks> columns_;
   int sourceHeight_ = 0;
-  std::size_t rowBytes_ = 0;
-  std::vector<std::uint8_t> rows_;
+  std::optional<RowRing> rows_;
   int next_ = 0;  // the first target row not yet taken
 };
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "imaging/Bitmap.h"
 
@@ -60,6 +61,30 @@ class BitmapSink : public RowSink {
   Bitmap& bitmap_;
   int width_ = 0;
   int left_ = 0;
+};
+
+// The rows of a sink that uses each one as soon as it is done, in a ring of
+// `slots`, row y in slot y % slots. Each row starts 8 bytes past a cache
+// line: libjpeg-turbo's colour conversion writes a row that starts on a
+// 16-byte boundary with non-temporal stores, which go past the cache
+// straight to memory, and the sink would then read every row back from
+// there.
+class RowRing {
+ public:
+  RowRing(int slots, std::size_t rowBytes);
+
+  std::uint8_t* Slot(int y) const {
+    return first_ + stride_ * static_cast<std::size_t>(y % slots_);
+  }
+
+  // The bytes such a ring takes.
+  static std::uint64_t Bytes(int slots, std::size_t rowBytes);
+
+ private:
+  int slots_;
+  std::size_t stride_;
+  std::unique_ptr<std::uint8_t[]> memory_;
+  std::uint8_t* first_;
 };
 
 }  // namespace quorvale
