@@ -67,15 +67,25 @@ class Run {
       return DecodePhoto(p, options_.photo, bitmap, cancel, admit);
     };
     // A photo reduced as it was decoded is encoded on the same thread, as
-    // it would be saved, unless its save carries the photo's metadata.
+    // it would be saved, unless its save carries the photo's metadata. A
+    // new output is written then too, so that its turn only names it.
     const DecodeAhead::Encoder encode =
-        [this](const DecodeResult& decoded,
-               const Bitmap& photo) -> std::optional<std::vector<std::uint8_t>> {
+        [this](const std::string& p, const DecodeResult& decoded,
+               const Bitmap& photo) -> std::optional<DecodeAhead::Encoded> {
       if (options_.print.keepMetadata || options_.print.dryRun ||
           !ReducedInDecode(decoded, options_.photo)) {
         return std::nullopt;
       }
-      return EncodeJpeg(photo, options_.photo.quality, JpegExtras{options_.print.dpi});
+      std::optional<std::vector<std::uint8_t>> bytes =
+          EncodeJpeg(photo, options_.photo.quality, JpegExtras{options_.print.dpi});
+      if (!bytes) return std::nullopt;
+      DecodeAhead::Encoded encoded{std::move(*bytes), std::nullopt};
+      const std::optional<std::string> output =
+          MapOutputPath(p, options_.inputFolder, options_.outputFolder);
+      if (output && output->size() <= MaxOutputPathLength && !FileExists(*output)) {
+        encoded.staged = StageJpegBytes(encoded.bytes, *output);
+      }
+      return encoded;
     };
     DecodeAhead ahead(
         list_, jobs, pool_, cancel_,
@@ -126,7 +136,7 @@ class Run {
     const PrintOptions& print = options_.print;
     if (print.skipExisting && SkippedExisting(p)) return Next::NextFile;
 
-    std::optional<std::vector<std::uint8_t>> encoded;
+    std::optional<DecodeAhead::Encoded> encoded;
     DecodeResult decoded = ahead.Take(i, photo_, &encoded);
     if (const std::optional<Next> failed = DecodeFailed(decoded, p)) return *failed;
     const JpegMetadata metadata = OrientPhoto(p, photo_, print);
@@ -202,13 +212,20 @@ class Run {
                               OutputIcc(metadata, print, report_.warnings.iccDropped)};
       // Encoded ahead with the quality asked for at the press of Run.
       if (options.quality != options_.photo.quality) encoded.reset();
-      if (!encoded) encoded = EncodeJpeg(photo_, options.quality, extras);
-      SaveResult saved = SaveJpegBytes(encoded, *output, replace);
+      std::optional<std::vector<std::uint8_t>> bytes;
+      std::optional<StagedFile> staged;
+      if (encoded) {
+        bytes = std::move(encoded->bytes);
+        staged = std::move(encoded->staged);
+      } else {
+        bytes = EncodeJpeg(photo_, options.quality, extras);
+      }
+      SaveResult saved = SaveJpegBytes(bytes, *output, replace, &staged);
       // Another writer took the name since it was looked at.
       if (saved.status == SaveStatus::Exists && print.skipExisting) return SkipExisting(*output);
       if (saved.status == SaveStatus::Exists) {
         if (AskedToStopForSameName(*output)) return Answered();
-        saved = SaveJpegBytes(encoded, *output, true);
+        saved = SaveJpegBytes(bytes, *output, true);
       }
       if (saved.status != SaveStatus::Saved) {
         listener_.Notify({Notice::SaveFailed, *output, saved, {}});

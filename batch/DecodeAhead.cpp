@@ -89,8 +89,7 @@ void DecodeAhead::Drop(std::size_t index, State state) {
   slot.state = state;
 }
 
-DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo,
-                               std::optional<std::vector<std::uint8_t>>* encoded) {
+DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo, std::optional<Encoded>* encoded) {
   if (encoded != nullptr) encoded->reset();
   const std::string& path = list_[index];
   std::unique_lock lock(mutex_);
@@ -212,7 +211,7 @@ void DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock) {
       };
       done.result = decode_(path, done.bitmap, cancel_, admit);
       left = done.result.status == DecodeStatus::Declined;
-      if (done.result.Ok() && encode_) done.encoded = encode_(done.result, done.bitmap);
+      if (done.result.Ok() && encode_) done.encoded = encode_(path, done.result, done.bitmap);
     }
   } catch (const std::bad_alloc&) {
     done.result.status = DecodeStatus::OutOfMemory;

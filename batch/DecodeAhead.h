@@ -41,11 +41,19 @@ class DecodeAhead {
       std::function<DecodeResult(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
                                  const DecodeAdmission& admit)>;
 
-  // What a decode ahead goes on to do, on the same thread, with a photo it
-  // decoded: the bytes its save will write, or none (it is encoded at its
-  // turn then).
-  using Encoder = std::function<std::optional<std::vector<std::uint8_t>>(const DecodeResult& result,
-                                                                         const Bitmap& bitmap)>;
+  // What a decode ahead made of a photo for its save: the bytes the save
+  // will write, and, where it could, those bytes staged in the output file
+  // to be named at the photo's turn (StageJpegBytes).
+  struct Encoded {
+    std::vector<std::uint8_t> bytes;
+    std::optional<StagedFile> staged;
+  };
+
+  // What a decode ahead goes on to do, on the same thread, with photo
+  // `path` it decoded: its save's bytes, or none (it is encoded at its turn
+  // then).
+  using Encoder = std::function<std::optional<Encoded>(
+      const std::string& path, const DecodeResult& result, const Bitmap& bitmap)>;
 
   static std::thread StartThread(std::function<void()> work) {
     return std::thread(std::move(work));
@@ -92,10 +100,9 @@ class DecodeAhead {
   // ended and given its memory back; when that one runs out too, this throws
   // std::bad_alloc (so no result says out of memory). Any other exception
   // thrown by the decode of this photo, on whatever thread, is thrown here.
-  // `encoded`, if given, receives the bytes the encoder gave the photo
-  // decoded ahead (none for a photo decoded here).
-  DecodeResult Take(std::size_t index, Bitmap& photo,
-                    std::optional<std::vector<std::uint8_t>>* encoded = nullptr);
+  // `encoded`, if given, receives what the encoder gave the photo decoded
+  // ahead (none for a photo decoded here).
+  DecodeResult Take(std::size_t index, Bitmap& photo, std::optional<Encoded>* encoded = nullptr);
 
   // Photo `index`, taken already, decoded again into `photo` by `decode`
   // rather than the run's decoder (its options changed since the decode
@@ -118,7 +125,7 @@ class DecodeAhead {
     Bitmap bitmap;
     std::uint64_t charge = 0;  // what the pool charges for `bitmap`
     DecodeResult result;
-    std::optional<std::vector<std::uint8_t>> encoded;
+    std::optional<Encoded> encoded;
     Stamp stamp;
     std::exception_ptr error;
   };

@@ -9,6 +9,7 @@
 
 #include "imaging/Bitmap.h"
 #include "imaging/Cancel.h"
+#include "imaging/OutputFile.h"
 #include "imaging/RowSink.h"
 #include "imaging/SizeTable.h"
 #include "imaging/TrimPosition.h"
@@ -183,9 +184,17 @@ SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quali
                         const JpegExtras& extras = {}, bool replace = true);
 
 // SaveJpegFile of a photo encoded already: `bytes`, or nullopt for an
-// encode that failed (WriteFailed).
+// encode that failed (WriteFailed). A file `staged` with those bytes for
+// `path` (StageJpegBytes) is named instead of their being written anew,
+// unless naming it fails; it is used up either way.
 SaveResult SaveJpegBytes(const std::optional<std::vector<std::uint8_t>>& bytes,
-                         const std::string& path, bool replace = true);
+                         const std::string& path, bool replace = true,
+                         std::optional<StagedFile>* staged = nullptr);
+
+// `bytes` staged for a later SaveJpegBytes to `path`, when its folder is
+// there already (none otherwise, and wherever StagedFile::Stage gives none).
+std::optional<StagedFile> StageJpegBytes(std::span<const std::uint8_t> bytes,
+                                         const std::string& path);
 
 // True when the file at `path` ends with the end-of-image marker (FF D9),
 // as every complete JPEG does: one cut short by a power cut does not.

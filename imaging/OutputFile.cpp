@@ -11,9 +11,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <future>
 #include <mutex>
 #include <set>
 #include <string_view>
+#include <system_error>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -104,6 +106,11 @@ bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
   return true;
 }
 
+// 0, or the errno of a flush that failed.
+int Flush(int fd) {
+  return ::fdatasync(fd) == 0 ? 0 : errno;
+}
+
 // The file being filled: unnamed, or named and removed unless committed.
 class PendingFile {
  public:
@@ -140,6 +147,7 @@ class PendingFile {
   }
 
   int Descriptor() const { return file_.Get(); }
+  bool Unnamed() const { return file_ && name_.empty(); }
 
   // Closes the file (a late write error shows here) and gives it the name
   // `target`. A new file is linked in (an unnamed one directly), which
@@ -244,8 +252,51 @@ int WriteFileReplacing(int folder, const std::string& name, std::span<const std:
   if (exists && ::fchmod(pending.Descriptor(), st.st_mode & 0777) != 0) return errno;
   // The data reaches the disk before the name does, so that after a power
   // cut a name holds either its old bytes or the whole new file.
-  if (::fdatasync(pending.Descriptor()) != 0) return errno;
+  if (const int error = Flush(pending.Descriptor())) return error;
   return pending.Commit(name, replace);
+}
+
+// Declared so that the flush, which ends first, is waited for before the
+// file and its folder are closed.
+struct StagedFile::State {
+  explicit State(FileDescriptor folderToUse, std::string nameToUse)
+      : folder(std::move(folderToUse)), name(std::move(nameToUse)), file(folder.Get()) {}
+  FileDescriptor folder;
+  std::string name;
+  PendingFile file;
+  std::future<int> flushed;
+};
+
+std::optional<StagedFile> StagedFile::Stage(FileDescriptor folder, const std::string& name,
+                                            std::span<const std::uint8_t> bytes) {
+  auto state = std::make_unique<State>(std::move(folder), name);
+  PendingFile& file = state->file;
+  if (file.Create(TemporaryFileKind::Unnamed) != 0 || !file.Unnamed() ||
+      !WriteAll(file.Descriptor(), bytes)) {
+    return std::nullopt;
+  }
+  const int fd = file.Descriptor();
+  try {
+    state->flushed = std::async(std::launch::async, Flush, fd);
+  } catch (const std::system_error&) {
+    // No thread to spare: the flush is made now.
+    std::promise<int> now;
+    now.set_value(Flush(fd));
+    state->flushed = now.get_future();
+  }
+  return StagedFile(std::move(state));
+}
+
+StagedFile::StagedFile(std::unique_ptr<State> state) : state_(std::move(state)) {}
+StagedFile::StagedFile(StagedFile&&) noexcept = default;
+StagedFile& StagedFile::operator=(StagedFile&&) noexcept = default;
+StagedFile::~StagedFile() = default;
+
+int StagedFile::Commit() {
+  if (!state_) return EBADF;
+  const std::unique_ptr<State> state = std::move(state_);
+  if (const int error = state->flushed.get()) return error;
+  return state->file.Commit(state->name, false);
 }
 
 }  // namespace quorvale

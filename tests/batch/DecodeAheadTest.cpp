@@ -56,8 +56,9 @@ void ExpectAsLoaded(const std::string& path, const Bitmap& photo) {
 }
 
 // The encoder of the tests: a photo's width.
-std::optional<std::vector<std::uint8_t>> EncodeWidth(const DecodeResult&, const Bitmap& photo) {
-  return std::vector<std::uint8_t>{static_cast<std::uint8_t>(photo.Width())};
+std::optional<DecodeAhead::Encoded> EncodeWidth(const std::string&, const DecodeResult&,
+                                                const Bitmap& photo) {
+  return DecodeAhead::Encoded{{static_cast<std::uint8_t>(photo.Width())}, std::nullopt};
 }
 
 // Takes photos `from` to `to` (the end of `list`) in turn, each as loading
@@ -66,11 +67,11 @@ void TakeInTurn(DecodeAhead& ahead, const std::vector<std::string>& list, std::s
                 Bitmap& photo, std::size_t to = SIZE_MAX, int* encoded = nullptr) {
   for (std::size_t i = from; i < list.size() && i < to; ++i) {
     ahead.Turn(i, photo);
-    std::optional<std::vector<std::uint8_t>> bytes;
-    ASSERT_TRUE(ahead.Take(i, photo, &bytes).Ok());
+    std::optional<DecodeAhead::Encoded> made;
+    ASSERT_TRUE(ahead.Take(i, photo, &made).Ok());
     ExpectAsLoaded(list[i], photo);
-    if (!bytes) continue;
-    ASSERT_TRUE(encoded != nullptr && bytes == EncodeWidth({}, photo));
+    if (!made) continue;
+    ASSERT_TRUE(encoded != nullptr && made->bytes == EncodeWidth({}, {}, photo)->bytes);
     ++*encoded;
   }
 }
@@ -218,9 +219,10 @@ TEST(DecodeAheadTest, CallerDecodesTheNextPhotoWhileItsOwnIsOnAWorker) {
     log.changed.notify_all();
     return true;
   };
-  const DecodeAhead::Encoder encode = [&](const DecodeResult& result, const Bitmap& bitmap) {
+  const DecodeAhead::Encoder encode = [&](const std::string& path, const DecodeResult& result,
+                                          const Bitmap& bitmap) {
     if (std::this_thread::get_id() == caller) log.Note([&] { open = true; });
-    return EncodeWidth(result, bitmap);
+    return EncodeWidth(path, result, bitmap);
   };
   BitmapPool pool(Plenty);
   DecodeAhead ahead(list, 2, pool, gate, wanted, DecodeAhead::StartThread, DecodeAhead::LoadWhole,
