@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +11,10 @@
 #include <stdexcept>
 #include <type_traits>
 #include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 #include "imaging/HighQualityWeights.h"
 
@@ -34,6 +39,17 @@ Footprint ComputeFootprint(std::int64_t hundredths, int target, int index, int l
 }
 
 namespace {
+
+std::atomic<bool> portableOnly{false};
+
+// Whether the processor has 32-byte integer vectors and they may be used.
+bool WideVectors() {
+#if defined(__x86_64__) || defined(__i386__)
+  return !portableOnly.load(std::memory_order_relaxed) && __builtin_cpu_supports("avx2");
+#else
+  return false;
+#endif
+}
 
 // Inner loops run over blocks of this many elements: a fixed trip count is
 // what lets the compiler vectorise them at -O2.
@@ -62,17 +78,31 @@ struct Sizes {
 using FootprintRows = std::array<const std::uint8_t*, MaxFootprintCells>;
 
 // Each output column's weights, padded with zeros to the widest footprint
-// and shifted left where needed so that every tap stays inside the row.
+// and shifted left where needed so that every tap stays inside the row;
+// stored `taps` per column, or in lanes for the vector weighing: per block
+// of eight columns, per pair of columns x and x + 4 in it, per tap, each
+// column's weight three times and a 0. The columns that fill the last
+// block read source column 0 and weigh nothing.
 struct ColumnTaps {
-  explicit ColumnTaps(const Sizes& size) : start(static_cast<std::size_t>(size.targetWidth)) {
-    for (int x = 0; x < size.targetWidth; ++x) taps = std::max(taps, Of(size, x).count);
-    weights.assign(start.size() * taps, 0);
-    for (int x = 0; x < size.targetWidth; ++x) {
+  static constexpr int Block = 8;
+
+  ColumnTaps(const Sizes& size, bool inLanes) {
+    const int width = size.targetWidth;
+    for (int x = 0; x < width; ++x) taps = std::max(taps, Of(size, x).count);
+    const std::size_t padded = (static_cast<std::size_t>(width) + Block - 1) / Block * Block;
+    start.assign(inLanes ? padded : static_cast<std::size_t>(width), 0);
+    weights.assign(start.size() * taps * (inLanes ? 4 : 1), 0);
+    for (int x = 0; x < width; ++x) {
       const Footprint footprint = Of(size, x);
       start[x] = std::min(footprint.first, size.sourceWidth - taps);
-      std::uint32_t* row = &weights[static_cast<std::size_t>(x) * taps];
-      for (int i = 0; i < footprint.count; ++i) {
-        row[footprint.first - start[x] + i] = static_cast<std::uint32_t>(footprint.weights[i]);
+      const auto column = static_cast<std::size_t>(x);
+      const std::size_t pair = column / Block * 4 + column % 4;
+      std::uint32_t* tap = inLanes ? &weights[pair * taps * Block + column % Block / 4 * 4]
+                                   : &weights[column * taps];
+      const std::size_t stride = inLanes ? Block : 1;
+      tap += (footprint.first - start[x]) * stride;
+      for (int i = 0; i < footprint.count; ++i, tap += stride) {
+        std::fill_n(tap, inLanes ? 3 : 1, static_cast<std::uint32_t>(footprint.weights[i]));
       }
     }
   }
@@ -83,7 +113,7 @@ struct ColumnTaps {
 
   int taps = 0;
   std::vector<int> start;              // first source column of each output column
-  std::vector<std::uint32_t> weights;  // `taps` per output column
+  std::vector<std::uint32_t> weights;  // `taps` per output column, four times that in lanes
 };
 
 // Up to four source rows of a footprint with their row weights (0 for a
@@ -282,6 +312,112 @@ void WeighColumns(const ColumnTaps& columns, const std::uint32_t* rowSums, int t
   }
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// Exact truncating division of 32-bit lanes below 2^31 by D (2 to 2^32):
+// with 2^(l - 1) < D <= 2^l, k = 31 + l and m = floor(2^k / D) + 1,
+// m * D = 2^k + e for some e in 1 .. D, so n * m / 2^k exceeds n / D by
+// n * e / (D * 2^k), less than 2^31 / 2^k = 2^-l <= 1 / D, while n / D lies
+// at least 1 / D below the next integer. m is below 2^32 (it would take
+// 2^k / D >= 2^32 - 1, that is D <= 2^(l - 1) * 2^32 / (2^32 - 1), which
+// leaves no integer above 2^(l - 1)), so n * m is exact in the 64 bits of
+// _mm256_mul_epu32.
+struct LaneDivider {
+  explicit LaneDivider(std::uint64_t divisor) {
+    const int l = std::bit_width(divisor - 1);
+    shift = 31 + l;
+    multiplier = static_cast<std::uint32_t>((std::uint64_t{1} << shift) / divisor + 1);
+  }
+
+  // The lanes' quotients, given the multiplier in every lane and k - 32 as
+  // the shift: each product is shifted so that its quotient lands in the
+  // product's upper lane, and the even lanes' quotients are moved down.
+  [[gnu::always_inline, gnu::target("avx2")]] static __m256i Divide(__m256i n, __m256i multiplier,
+                                                                    __m128i shift) {
+    const __m256i even = _mm256_srl_epi64(_mm256_mul_epu32(n, multiplier), shift);
+    const __m256i odd =
+        _mm256_srl_epi64(_mm256_mul_epu32(_mm256_shuffle_epi32(n, 0xF5), multiplier), shift);
+    return _mm256_blend_epi32(_mm256_shuffle_epi32(even, 0xF5), odd, 0xAA);
+  }
+
+  std::uint32_t multiplier;
+  int shift;  // k
+};
+
+// Eight quotients, those above 255 made 255, as 16-bit components.
+[[gnu::always_inline, gnu::target("avx2")]] inline void StoreQuotients(__m256i quotients,
+                                                                       __m256i most,
+                                                                       std::uint16_t* to) {
+  quotients = _mm256_min_epu32(quotients, most);
+  const __m128i packed =
+      _mm_packus_epi32(_mm256_castsi256_si128(quotients), _mm256_extracti128_si256(quotients, 1));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to), packed);
+}
+
+// WeighColumns in the narrow case, eight output columns at a time: x and
+// x + 4 share a vector, each in its own half, whose lanes hold a source
+// column's blue, green, red sums and the next column's blue, which weighs
+// nothing. Four such vectors transpose into a blue, a green and a red one.
+// The row sums must have one element past the last column.
+template <int Taps>
+[[gnu::always_inline, gnu::target("avx2")]] inline void WeighColumnsWide(
+    const ColumnTaps& columns, const std::uint32_t* rowSums, int targetWidth,
+    const LaneDivider& divider, ComponentRow& out) {
+  const int taps = Taps > 0 ? Taps : columns.taps;
+  const int* start = columns.start.data();
+  const std::uint32_t* weights = columns.weights.data();
+  const __m256i most = _mm256_set1_epi32(255);
+  const __m256i multiplier = _mm256_set1_epi32(static_cast<int>(divider.multiplier));
+  const __m128i shift = _mm_cvtsi32_si128(divider.shift - 32);
+  for (int x = 0; x < targetWidth; x += ColumnTaps::Block, start += ColumnTaps::Block) {
+    __m256i pairs[4];
+#pragma GCC unroll 4
+    for (int p = 0; p < 4; ++p) {
+      const std::uint32_t* low = rowSums + 3 * static_cast<std::ptrdiff_t>(start[p]);
+      const std::uint32_t* high = rowSums + 3 * static_cast<std::ptrdiff_t>(start[p + 4]);
+      __m256i sum = _mm256_setzero_si256();
+#pragma GCC unroll 8
+      for (int i = 0; i < taps; ++i, weights += ColumnTaps::Block) {
+        const __m256i weight = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights));
+        const __m256i sums = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(high + 3 * i),
+                                                 reinterpret_cast<const __m128i*>(low + 3 * i));
+        sum = _mm256_add_epi32(sum, _mm256_mullo_epi32(sums, weight));
+      }
+      pairs[p] = sum;
+    }
+    const __m256i blueGreen01 = _mm256_unpacklo_epi32(pairs[0], pairs[1]);
+    const __m256i blueGreen23 = _mm256_unpacklo_epi32(pairs[2], pairs[3]);
+    const __m256i red01 = _mm256_unpackhi_epi32(pairs[0], pairs[1]);
+    const __m256i red23 = _mm256_unpackhi_epi32(pairs[2], pairs[3]);
+    StoreQuotients(
+        LaneDivider::Divide(_mm256_unpacklo_epi64(blueGreen01, blueGreen23), multiplier, shift),
+        most, &out.blue[x]);
+    StoreQuotients(
+        LaneDivider::Divide(_mm256_unpackhi_epi64(blueGreen01, blueGreen23), multiplier, shift),
+        most, &out.green[x]);
+    StoreQuotients(LaneDivider::Divide(_mm256_unpacklo_epi64(red01, red23), multiplier, shift),
+                   most, &out.red[x]);
+  }
+}
+
+__attribute__((target("avx2"))) void WeighColumnsWide(const ColumnTaps& columns,
+                                                      const std::uint32_t* rowSums, int targetWidth,
+                                                      std::uint64_t divisor, ComponentRow& out) {
+  const LaneDivider divide(divisor);
+  switch (columns.taps) {
+    case 2:
+      return WeighColumnsWide<2>(columns, rowSums, targetWidth, divide, out);
+    case 3:
+      return WeighColumnsWide<3>(columns, rowSums, targetWidth, divide, out);
+    case 4:
+      return WeighColumnsWide<4>(columns, rowSums, targetWidth, divide, out);
+    case 5:
+      return WeighColumnsWide<5>(columns, rowSums, targetWidth, divide, out);
+    default:
+      return WeighColumnsWide<0>(columns, rowSums, targetWidth, divide, out);
+  }
+}
+#endif
+
 // The sharpening works on N pixels at a time in the compiler's generic
 // vectors: the brightness arithmetic fits 16-bit lanes, the scaling needs
 // single precision. Eight lanes suit any processor; sixteen pay where the
@@ -467,9 +603,27 @@ __attribute__((target("avx2"))) void SharpenRowWide(const ComponentRow& above,
 // The widest sharpening the processor runs well.
 SharpenRowFunction PickSharpenRow() {
 #if defined(__x86_64__) || defined(__i386__)
-  if (__builtin_cpu_supports("avx2")) return SharpenRowWide;
+  if (WideVectors()) return SharpenRowWide;
 #endif
   return SharpenRowNarrow;
+}
+
+using WeighColumnsFunction = void (*)(const ColumnTaps&, const std::uint32_t*, int, std::uint64_t,
+                                      ComponentRow&);
+
+// The fastest weighing of the row sums, and whether it reads the weights in
+// lanes: with vectors where the sums fit 32 bits and the processor has them.
+struct ColumnWeighing {
+  WeighColumnsFunction function;
+  bool inLanes;
+};
+
+ColumnWeighing PickWeighColumns(bool narrow) {
+  if (!narrow) return {WeighColumns<false>, false};
+#if defined(__x86_64__) || defined(__i386__)
+  if (WideVectors()) return {WeighColumnsWide, true};
+#endif
+  return {WeighColumns<true>, false};
 }
 
 // Sharpens the resampled rows into `bitmap` as they are made, while they
@@ -513,29 +667,26 @@ class Sharpener {
 class Resampler {
  public:
   Resampler(const Sizes& size, Bitmap& result)
-      : columns_(size),
-        rowSums_(static_cast<std::size_t>(size.sourceWidth) * 3),
+      : weighing_(PickWeighColumns(255 * size.side * size.side <=
+                                   std::numeric_limits<std::int32_t>::max())),
+        columns_(size, weighing_.inLanes),
+        rowSums_(static_cast<std::size_t>(size.sourceWidth) * 3 + 1),
         divisor_(static_cast<std::uint64_t>(size.side * size.side)),
-        narrow_(255 * size.side * size.side <= std::numeric_limits<std::int32_t>::max()),
         width_(size.targetWidth),
         sharpener_(result, size.targetWidth, size.targetHeight) {}
 
   // Output row y, whose footprint `rows` has its source rows in `pixels`.
   void Row(int y, const Footprint& rows, const FootprintRows& pixels) {
-    SumRows(rows, pixels, rowSums_.size(), rowSums_.data());
-    if (narrow_) {
-      WeighColumns<true>(columns_, rowSums_.data(), width_, divisor_, sharpener_.Row(y));
-    } else {
-      WeighColumns<false>(columns_, rowSums_.data(), width_, divisor_, sharpener_.Row(y));
-    }
+    SumRows(rows, pixels, rowSums_.size() - 1, rowSums_.data());
+    weighing_.function(columns_, rowSums_.data(), width_, divisor_, sharpener_.Row(y));
     sharpener_.Resampled(y);
   }
 
  private:
+  ColumnWeighing weighing_;
   ColumnTaps columns_;
-  std::vector<std::uint32_t> rowSums_;
+  std::vector<std::uint32_t> rowSums_;  // one more than the source bytes, for the vector weighing
   std::uint64_t divisor_;
-  bool narrow_;
   int width_;
   Sharpener sharpener_;
 };
@@ -551,6 +702,10 @@ int RingSlots(const Sizes& size) {
 }
 
 }  // namespace
+
+void UsePortableHighQuality(bool portable) {
+  portableOnly.store(portable, std::memory_order_relaxed);
+}
 
 std::optional<HighQualityDecline> HighQualityRefusal(int sourceWidth, int sourceHeight, int width,
                                                      int height, int maxSource) {
@@ -655,12 +810,13 @@ void HighQualityRowSink::RowDone(int y, const std::uint8_t* pixels) {
 std::uint64_t HighQualityRowSink::Charge(int width, int height, std::size_t rowBytes) const {
   const Sizes size(width, height, std::max(width_, 1), height_);
   const std::uint64_t result = static_cast<std::uint64_t>(RowBytes(width_)) * height_;
-  // The ring, the row sums and column weights (about 16 bytes a source
-  // column), and the resampled and sharpened rows (about 40 bytes a column).
+  // The ring, the row sums and column weights (about 32 bytes a source
+  // column and 32 a column, the weights in lanes), and the resampled and
+  // sharpened rows (about 40 bytes a column).
   return std::max(result, std::uint64_t{result_.Capacity()}) +
          RowRing::Bytes(RingSlots(size), rowBytes) +
-         std::uint64_t{16} * static_cast<std::uint64_t>(width) +
-         std::uint64_t{40} * static_cast<std::uint64_t>(width_);
+         std::uint64_t{32} * static_cast<std::uint64_t>(width) +
+         std::uint64_t{72} * static_cast<std::uint64_t>(width_);
 }
 
 void HighQualityRowSink::Finish() {

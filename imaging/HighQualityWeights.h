@@ -30,4 +30,10 @@ struct Footprint {
 // target <= hundredths <= target * 10000.
 Footprint ComputeFootprint(std::int64_t hundredths, int target, int index, int lastCell);
 
+// Whether the high-quality reductions set up from now on keep to the code
+// that every processor runs, rather than the widest vectors the processor
+// has (the default). Both give the same bytes; the tests check the narrow
+// code on any machine.
+void UsePortableHighQuality(bool portable);
+
 }  // namespace quorvale

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -308,11 +309,13 @@ TEST(ShrinkHighQuality, BlackStaysBlackAndBrightEdgesClamp) {
   EXPECT_EQ(At(bitmap, 3, 3), (Pixel{0, 0, 0}));
 }
 
-// Every path of the implementation against the transcription: two to many
-// taps, 32- and 64-bit sums (f above 2901), overhanging last rows, random
-// pixels with saturated and black areas, uniform areas whose sums divide
-// exactly.
-TEST(ShrinkHighQuality, MatchesTheLiteralAlgorithm) {
+// Keeps the reduction to the code every processor runs while it lives.
+struct PortableCode {
+  PortableCode() { UsePortableHighQuality(true); }
+  ~PortableCode() { UsePortableHighQuality(false); }
+};
+
+void MatchLiteralAlgorithm() {
   std::mt19937 random(20240607);
   const struct {
     int sw, sh, tw, th;
@@ -342,6 +345,7 @@ TEST(ShrinkHighQuality, MatchesTheLiteralAlgorithm) {
       {203, 152, 200, 150},  // f = 101 with footprints of 101 hundredths: exact quotients
       {36, 20, 18, 10},      // sixteen inner columns, no partial step of the sharpening
       {4, 6, 2, 3},          // no inner column at all
+      {256, 160, 200, 125},  // f = 128: D a power of two
   };
   for (const auto& size : sizes) {
     for (int pattern = 0; pattern < 4; ++pattern) {
@@ -374,6 +378,19 @@ TEST(ShrinkHighQuality, MatchesTheLiteralAlgorithm) {
         }
       }
     }
+  }
+}
+
+// Every path of the implementation against the transcription: two to many
+// taps, 32- and 64-bit sums (f above 2901), overhanging last rows, random
+// pixels with saturated and black areas, uniform areas whose sums divide
+// exactly; with the processor's widest vectors and with the portable code.
+TEST(ShrinkHighQuality, MatchesTheLiteralAlgorithm) {
+  for (bool portable : {false, true}) {
+    SCOPED_TRACE(portable ? "portable" : "widest");
+    std::optional<PortableCode> code;
+    if (portable) code.emplace();
+    MatchLiteralAlgorithm();
   }
 }
 
