@@ -357,7 +357,9 @@ struct LaneDivider {
 // x + 4 share a vector, each in its own half, whose lanes hold a source
 // column's blue, green, red sums and the next column's blue, which weighs
 // nothing. Four such vectors transpose into a blue, a green and a red one.
-// The row sums must have one element past the last column.
+// Every product and partial sum is at most the whole sum, below 2^31, so the
+// low halves of the 32-bit products are exact. The row sums must have one
+// element past the last column.
 template <int Taps>
 [[gnu::always_inline, gnu::target("avx2")]] inline void WeighColumnsWide(
     const ColumnTaps& columns, const std::uint32_t* rowSums, int targetWidth,
