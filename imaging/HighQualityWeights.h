@@ -32,8 +32,8 @@ Footprint ComputeFootprint(std::int64_t hundredths, int target, int index, int l
 
 // Whether the high-quality reductions set up from now on keep to the code
 // that every processor runs, rather than the widest vectors the processor
-// has (the default). Both give the same bytes; the tests check the narrow
-// code on any machine.
+// has (the default). Both give the same bytes; this lets the tests check the
+// portable code on any machine.
 void UsePortableHighQuality(bool portable);
 
 }  // namespace quorvale
