@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <new>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <tuple>
@@ -740,6 +741,31 @@ TEST_F(DecodingAhead, PhotosChangedOrRemovedBeforeTheirTurnAreTakenAsTheyAreThen
   EXPECT_EQ(outcome.counts.saved, 2);
   EXPECT_EQ(SizeOf(Out("c.jpg")), (PixelSize{280, 400}));
   EXPECT_FALSE(fs::exists(Out("b.jpg")));
+}
+
+// A photo written ahead whose output appears before its turn: the turn asks
+// the same-name question as for any existing output, and the answer No
+// replaces that file; nothing else is left in the folder.
+TEST_F(DecodingAhead, OutputThatAppearsAfterTheWriteAheadIsAskedAbout) {
+  Photo("a.jpg", 900, 600);  // trimmed, so reduced as decoded, and encoded ahead
+  Photo("b.jpg", 900, 600);
+  box.Write("out/b.txt", "the output folder is there, so outputs are written ahead");
+  options.jobs = 2;
+  options.target = ResolveTargetSize(RadioSelection().set(23).set(13));  // VGA 640 x 480
+  window.photo.reduce = true;
+  window.onPhotoStarted = [this] {
+    if (window.log.size() == 2) box.Write("out/b.jpg", "theirs");
+  };
+
+  const RunOutcome outcome = Run();
+
+  EXPECT_EQ(window.questions,
+            Strings{"既に同名のJPEGファイルが存在します。中断しますか？\n\n" + Out("b.jpg")});
+  EXPECT_EQ(outcome.counts.saved, 2);
+  EXPECT_EQ(SizeOf(Out("b.jpg")), (PixelSize{640, 480}));
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(Out(""))) names.insert(entry.path().filename());
+  EXPECT_EQ(names, (std::set<std::string>{"a.jpg", "b.jpg", "b.txt"}));
 }
 
 }  // namespace
