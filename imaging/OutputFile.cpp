@@ -123,7 +123,9 @@ class PendingFile {
 
   // 0 or errno. Mode 0666 so that the umask and the folder's default ACL
   // shape it exactly as they would a plainly created file.
-  int Create(TemporaryFileKind kind) {
+  // Without `fallBack`, only an unnamed file is made (EOPNOTSUPP where
+  // there can be none).
+  int Create(TemporaryFileKind kind, bool fallBack = true) {
     // Naming an unnamed file goes through /proc/self/fd, which is either
     // there for the whole run or not at all.
     static const bool canName = ::access("/proc/self/fd", X_OK) == 0;
@@ -133,6 +135,7 @@ class PendingFile {
       // Only a file system without unnamed files falls back.
       if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
     }
+    if (!fallBack) return EOPNOTSUPP;
     SweepStaleFiles(folder_);
     for (int attempt = 0; attempt < MaxNameAttempts; ++attempt) {
       std::string name = TemporaryName();
@@ -147,7 +150,6 @@ class PendingFile {
   }
 
   int Descriptor() const { return file_.Get(); }
-  bool Unnamed() const { return file_ && name_.empty(); }
 
   // Closes the file (a late write error shows here) and gives it the name
   // `target`. A new file is linked in (an unnamed one directly), which
@@ -271,8 +273,7 @@ std::optional<StagedFile> StagedFile::Stage(FileDescriptor folder, const std::st
                                             std::span<const std::uint8_t> bytes) {
   auto state = std::make_unique<State>(std::move(folder), name);
   PendingFile& file = state->file;
-  if (file.Create(TemporaryFileKind::Unnamed) != 0 || !file.Unnamed() ||
-      !WriteAll(file.Descriptor(), bytes)) {
+  if (file.Create(TemporaryFileKind::Unnamed, false) != 0 || !WriteAll(file.Descriptor(), bytes)) {
     return std::nullopt;
   }
   const int fd = file.Descriptor();
