@@ -266,7 +266,7 @@ class Run {
     return std::nullopt;
   }
 
-  int MaxSide() const { return options_.print.largePhotos ? MaxJpegSide : MaxPlaneSide; }
+  int MaxSide() const { return options_.print.largePhotos ? MaxJpegSide : MaxPhotoSide; }
 
   std::optional<PixelRect> RegionWanted(PixelSize picture, const PhotoOptions& options,
                                         double position) const {

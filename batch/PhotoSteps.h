@@ -46,7 +46,7 @@ struct PreparedPhoto {
 // photo the skip rule skips, a trim that fails (a crop side above
 // `maxSide`), or a crop of the whole photo.
 std::optional<PixelRect> TrimRegion(PixelSize picture, const PhotoOptions& options,
-                                    LongShort target, double position, int maxSide = MaxPlaneSide);
+                                    LongShort target, double position, int maxSide = MaxPhotoSide);
 
 // With Fit::Trim: trims `photo` to the aspect of `target` when
 // `options.trim` (after the skip rule when `options.skipSmall`), its crop
@@ -62,7 +62,7 @@ std::optional<PixelRect> TrimRegion(PixelSize picture, const PhotoOptions& optio
 // of a crop can cut one more row or column.
 PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const PhotoOptions& options,
                            LongShort target, double position, const CancelCheck& cancel,
-                           int maxSide = MaxPlaneSide, bool trimmed = false);
+                           int maxSide = MaxPhotoSide, bool trimmed = false);
 
 // The box a crop of `crop` is reduced to as its rows are decoded: none when
 // it is smaller than the box (and left whole).

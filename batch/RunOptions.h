@@ -46,7 +46,7 @@ struct PrintOptions {
   // An output that exists already is left untouched: the photo is logged
   // as skipped and counted as a skip, without being decoded.
   bool skipExisting = false;
-  // Trim and reduce photos of any size rather than at most MaxPlaneSide.
+  // Trim and reduce photos of any size rather than at most MaxPhotoSide.
   bool largePhotos = false;
   // Go through every step but write nothing: no folder, no file.
   bool dryRun = false;

@@ -22,14 +22,14 @@ PathResult RunPhotoPath(PathMemory& memory, const std::string& photo, const Phot
   const DecodeRegion region = [&](int width, int height) {
     return TrimRegion({width, height}, options, size, 0.5);
   };
-  const DecodeResult decoded = LoadPhoto(photo, bitmap, options, size, region, MaxPlaneSide);
+  const DecodeResult decoded = LoadPhoto(photo, bitmap, options, size, region, MaxPhotoSide);
   if (!decoded.Ok()) return result;
   result.decoded = decoded.picture;
   // A run polls the window between output pixels of the high-quality
   // reduction; here the poll only answers.
   const CancelCheck never = [] { return false; };
   const PreparedPhoto prepared =
-      PrepareLoaded(decoded, bitmap, memory.scratch, options, size, 0.5, never, MaxPlaneSide);
+      PrepareLoaded(decoded, bitmap, memory.scratch, options, size, 0.5, never, MaxPhotoSide);
   if (prepared.kind != PreparedPhoto::Ready) return result;
   result.saved = {bitmap.Width(), bitmap.Height()};
   const auto encoded = EncodeJpeg(bitmap, options.quality);

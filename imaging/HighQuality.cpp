@@ -722,8 +722,8 @@ std::optional<HighQualityDecline> HighQualityRefusal(int sourceWidth, int source
     return HighQualityDecline{HighQualityDecline::SourceTooLarge, sourceWidth, sourceHeight,
                               maxSource};
   }
-  if (tw > MaxPlaneSide || th > MaxPlaneSide) {
-    return HighQualityDecline{HighQualityDecline::TargetTooLarge, width, height, MaxPlaneSide};
+  if (tw > MaxPhotoSide || th > MaxPhotoSide) {
+    return HighQualityDecline{HighQualityDecline::TargetTooLarge, width, height, MaxPhotoSide};
   }
   if (tw * 100 < sw || th * 100 < sh) return HighQualityDecline{HighQualityDecline::TooFar};
   if (sw <= tw || sh <= th) return HighQualityDecline{HighQualityDecline::NotReduction};

@@ -19,7 +19,7 @@ struct HighQualityDecline {
     Ratio,           // the aspects differ by 4/100 or more (the target's size)
     SameSize,        // the target is the source's size (the target's size)
     SourceTooLarge,  // the source is above the limit (the source's size, the limit)
-    TargetTooLarge,  // the target is above MaxPlaneSide (the target's size, the limit)
+    TargetTooLarge,  // the target is above MaxPhotoSide (the target's size, the limit)
     TooFar,          // more than 1/100 in either direction
     NotReduction,    // not smaller in both directions
   };
@@ -46,18 +46,19 @@ struct HighQualityResult {
 // hundredths of a source pixel, then sharpens the brightness with a
 // 1-2-1 / 2-0-2 / 1-2-1 kernel. Integer arithmetic, truncating divisions,
 // 64-bit products. The rows are sharpened as soon as the row below them is
-// resampled, and only three resampled rows are kept. `cancel` is asked before each output row, so a
-// cancel leaves whole rows above the current one. std::bad_alloc when the result's memory cannot be
-// had. The source is read straight from its rows: by default it is held to MaxPlaneSide like the
-// result; `maxSource` lifts that.
+// resampled, and only three resampled rows are kept. `cancel` is asked
+// before each output row, so a cancel leaves whole rows above the current
+// one. std::bad_alloc when the result's memory cannot be had. The source is
+// read straight from its rows: by default it is held to MaxPhotoSide like
+// the result; `maxSource` lifts that.
 HighQualityResult ShrinkHighQuality(const Bitmap& source, Bitmap& result, int width, int height,
-                                    const CancelCheck& cancel, int maxSource = MaxPlaneSide);
+                                    const CancelCheck& cancel, int maxSource = MaxPhotoSide);
 
 // Why ShrinkHighQuality would decline to reduce a picture of sourceWidth x
 // sourceHeight to width x height, or nothing when it would go ahead: its
 // checks, in its order, judged from the sizes alone.
 std::optional<HighQualityDecline> HighQualityRefusal(int sourceWidth, int sourceHeight, int width,
-                                                     int height, int maxSource = MaxPlaneSide);
+                                                     int height, int maxSource = MaxPhotoSide);
 
 // ShrinkHighQuality as the picture is decoded: after Finish, `result` holds
 // the very bytes ShrinkHighQuality gives for the same picture. Each output

@@ -39,7 +39,7 @@ struct ReduceResult {
 // up to `maxSource` on either side. Once reduced, the photo is a new
 // bitmap and the memory it was decoded into is in `scratch.Reduced`.
 ReduceResult ReducePhoto(Bitmap& photo, ReductionScratch& scratch, int width, int height,
-                         bool highQuality, const CancelCheck& cancel, int maxSource = MaxPlaneSide);
+                         bool highQuality, const CancelCheck& cancel, int maxSource = MaxPhotoSide);
 
 // Plain nearest-neighbour reduction of `photo`, which must be at least
 // width x height, made in `work` and traded with the photo. Never fails.
@@ -57,7 +57,7 @@ class ReducingSink : public RowSink {
  public:
   using Plan = std::function<std::optional<PixelSize>(int width, int height)>;
 
-  ReducingSink(Bitmap& photo, Plan plan, bool highQuality, int maxSource = MaxPlaneSide);
+  ReducingSink(Bitmap& photo, Plan plan, bool highQuality, int maxSource = MaxPhotoSide);
   ~ReducingSink() override;
 
   void Start(int width, int height, std::size_t rowBytes) override;

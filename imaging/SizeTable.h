@@ -6,9 +6,9 @@
 
 namespace quorvale {
 
-// The largest width or height that the centre trim and the high-quality
-// reduction accept.
-inline constexpr int MaxPlaneSide = 6200;
+// The largest width or height of a photo that the centre trim and the
+// high-quality reduction accept, unless a run takes large photos.
+inline constexpr int MaxPhotoSide = 6200;
 
 enum class SizeKind { Print, Fixed };
 

@@ -12,15 +12,15 @@ namespace quorvale {
 // that one. Pixel values pass through unchanged.
 // Refuses, with the bitmap untouched, a crop larger than the photo in either
 // direction (LargerThanPhoto), a side above `maxSide` (AboveLimit; by
-// default MaxPlaneSide, 6200, the limit of the high-quality reduction) or a
+// default MaxPhotoSide, 6200, the limit of the high-quality reduction) or a
 // side below 1 (Empty).
 enum class TrimStatus { Trimmed, LargerThanPhoto, AboveLimit, Empty };
 TrimStatus TrimAt(Bitmap& bitmap, int width, int height, double position,
-                  int maxSide = MaxPlaneSide);
+                  int maxSide = MaxPhotoSide);
 
 // TrimAt the centre (position 0.5): the left margin is (w - width) / 2 and
 // the top margin (h - height) / 2, so an odd surplus leaves the extra
 // column on the right and the extra row at the bottom.
-TrimStatus TrimCenter(Bitmap& bitmap, int width, int height, int maxSide = MaxPlaneSide);
+TrimStatus TrimCenter(Bitmap& bitmap, int width, int height, int maxSide = MaxPhotoSide);
 
 }  // namespace quorvale
