@@ -80,11 +80,8 @@ class Run {
           EncodeJpeg(photo, options_.photo.quality, JpegExtras{options_.print.dpi});
       if (!bytes) return std::nullopt;
       DecodeAhead::Encoded encoded{std::move(*bytes), std::nullopt};
-      const std::optional<std::string> output =
-          MapOutputPath(p, options_.inputFolder, options_.outputFolder);
-      if (output && output->size() <= MaxOutputPathLength && !FileExists(*output)) {
-        encoded.staged = StageJpegBytes(encoded.bytes, *output);
-      }
+      const std::optional<std::string> output = WritableOutput(p);
+      if (output && !FileExists(*output)) encoded.staged = StageJpegBytes(encoded.bytes, *output);
       return encoded;
     };
     DecodeAhead ahead(
@@ -304,18 +301,22 @@ class Run {
     return a.reduce == b.reduce && a.highQuality == b.highQuality;
   }
 
-  // With existing outputs skipped, a photo whose output is there is passed
-  // over before it is decoded, so a run done again finishes the rest fast.
-  // The output path of `p` when a file is there already. Asked by the
-  // workers too, so it reads nothing that changes.
-  std::optional<std::string> ExistingOutput(const std::string& p) const {
+  // The output path of `p`, unless it has none or one too long to be
+  // written. Asked by the workers too, so it reads nothing that changes.
+  std::optional<std::string> WritableOutput(const std::string& p) const {
     std::optional<std::string> output =
         MapOutputPath(p, options_.inputFolder, options_.outputFolder);
+    if (!output || output->size() > MaxOutputPathLength) return std::nullopt;
+    return output;
+  }
+
+  // With existing outputs skipped, a photo whose output is there is passed
+  // over before it is decoded, so a run done again finishes the rest fast.
+  // The output path of `p` when a file is there already.
+  std::optional<std::string> ExistingOutput(const std::string& p) const {
+    std::optional<std::string> output = WritableOutput(p);
     // An output cut short (a power cut while it was written) is not done.
-    if (!output || output->size() > MaxOutputPathLength || !FileExists(*output) ||
-        !EndsWithEndOfImage(*output)) {
-      return std::nullopt;
-    }
+    if (!output || !FileExists(*output) || !EndsWithEndOfImage(*output)) return std::nullopt;
     return output;
   }
 
