@@ -6,9 +6,9 @@
 // of what the picture leaves; the rest is the file. Cancels cap the work of
 // one input as in the load fuzzer; an input either decode cancels is not
 // compared. A region it decodes is then decoded again into a ReducingSink,
-// reduced to two thirds of its sides as its rows come (high quality when
-// the last byte of the rectangle is odd), and checked against the region's
-// bitmap reduced whole.
+// reduced to two thirds of its sides as its rows come (to a quarter when
+// bit 1 of the rectangle's last byte is set, high quality when bit 0 is),
+// and checked against the region's bitmap reduced whole.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -36,11 +36,13 @@ int Fraction(const std::uint8_t* data, int of) {
 // The reduction of `region`, a rectangle `rect` of `jpeg`, as its rows come
 // from the decoder against the reduction of the whole bitmap.
 void CheckReducedAsDecoded(std::span<const std::uint8_t> jpeg, const quorvale::PixelRect& rect,
-                           quorvale::Bitmap region, bool highQuality) {
+                           quorvale::Bitmap region, bool quarter, bool highQuality) {
   // The work of a reduction grows with the region, and the cancels do not
   // reach it.
   if (static_cast<std::int64_t>(rect.width) * rect.height > (1 << 20)) return;
-  const quorvale::PixelSize box{std::max(1, rect.width * 2 / 3), std::max(1, rect.height * 2 / 3)};
+  const int num = quarter ? 1 : 2, den = quarter ? 4 : 3;
+  const quorvale::PixelSize box{std::max(1, rect.width * num / den),
+                                std::max(1, rect.height * num / den)};
   quorvale::ReductionScratch scratch;
   const quorvale::ReduceResult whole =
       quorvale::ReducePhoto(region, scratch, box.width, box.height, highQuality, {});
@@ -80,7 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return rect;
       });
   if (part.status == DecodeStatus::Cancelled) return 0;
-  if (part.status == DecodeStatus::Decoded) CheckReducedAsDecoded(jpeg, rect, region, data[7] & 1);
+  if (part.status == DecodeStatus::Decoded)
+    CheckReducedAsDecoded(jpeg, rect, region, data[7] & 2, data[7] & 1);
   calls = 0;
   quorvale::Bitmap full;
   const quorvale::DecodeResult whole = quorvale::DecodeJpegMemory(jpeg, full, cancel);

@@ -477,6 +477,17 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, Sc
           : nullptr;
   const std::ptrdiff_t left = static_cast<std::ptrdiff_t>(picture.left - window.left) * 3;
 
+  // A row of the picture the sink has no use for is passed over: libjpeg
+  // still decodes and upsamples it, as the rows around need it, but leaves
+  // out its colour conversion. Only a row inside an iMCU row is passed over
+  // so (at the first row of one, jpeg_skip_scanlines would skip whole iMCU
+  // rows by other means), and none where colours are quantized, as the
+  // error diffusion carries from each row to the next.
+  const int imcuRows = info.min_DCT_scaled_size * info.max_v_samp_factor;
+  const auto passed = [&](int y) {
+    return !info.quantize_colors && (picture.top + y) % imcuRows != 0 && !sink.Wants(y);
+  };
+
   // The sink's memory for row y is targets[y % RowBatch], asked for once:
   // libjpeg may give fewer rows than asked, and the rest are asked again.
   JSAMPROW rows[RowBatch];
@@ -484,8 +495,15 @@ int RunDecoder(Decompressor& decoder, Progress& progress, const Input& input, Sc
   int asked = 0;
   while (static_cast<int>(info.output_scanline) < window.bottom) {
     const int first = static_cast<int>(info.output_scanline) - picture.top;
-    const int count =
-        first < 0 ? std::min(RowBatch, -first) : std::min(RowBatch, picture.height - first);
+    if (first >= 0 && passed(first)) {
+      jpeg_skip_scanlines(&info, 1);
+      asked = first + 1;
+      continue;
+    }
+    int count = first < 0 ? std::min(RowBatch, -first) : std::min(RowBatch, picture.height - first);
+    for (int i = 1; first >= 0 && i < count; ++i) {
+      if (passed(first + i)) count = i;
+    }
     for (int i = 0; i < count; ++i) {
       const int y = first + i;
       if (y >= 0 && y == asked) targets[asked++ % RowBatch] = sink.RowFor(y);

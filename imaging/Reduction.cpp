@@ -1,6 +1,7 @@
 #include "imaging/Reduction.h"
 
 #include <utility>
+#include <vector>
 
 #include "imaging/HighQuality.h"
 
@@ -44,8 +45,11 @@ class PlainRowSink : public RowSink {
     result_.Allocate(width_, height_);
     columns_.emplace(sourceWidth, width_);
     sourceHeight_ = sourceHeight;
+    picked_.assign(static_cast<std::size_t>(sourceHeight), false);
+    for (int y = 0; y < height_; ++y) picked_[ColumnPicks::Pick(y, height_, sourceHeight)] = true;
     rows_.emplace(RowSinkBatch, rowBytes);
   }
+  bool Wants(int y) const override { return picked_[static_cast<std::size_t>(y)]; }
   std::uint8_t* RowFor(int y) override { return rows_->Slot(y); }
   void RowDone(int y, const std::uint8_t* pixels) override {
     for (; next_ < height_ && ColumnPicks::Pick(next_, height_, sourceHeight_) == y; ++next_) {
@@ -62,6 +66,7 @@ class PlainRowSink : public RowSink {
   const int width_, height_;
   std::optional<ColumnPicks> columns_;
   int sourceHeight_ = 0;
+  std::vector<bool> picked_;  // per source row: some target row takes it
   std::optional<RowRing> rows_;
   int next_ = 0;  // the first target row not yet taken
 };

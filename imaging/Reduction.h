@@ -63,6 +63,7 @@ class ReducingSink : public RowSink {
   void Start(int width, int height, std::size_t rowBytes) override;
   std::uint8_t* RowFor(int y) override { return sink_->RowFor(y); }
   void RowDone(int y, const std::uint8_t* pixels) override { sink_->RowDone(y, pixels); }
+  bool Wants(int y) const override { return sink_->Wants(y); }
   void Finish() override { sink_->Finish(); }
   std::uint64_t Charge(int width, int height, std::size_t rowBytes) const override;
 

@@ -33,6 +33,10 @@ class RowSink {
   // inside the memory RowFor(y) gave. Rows are done in order.
   virtual void RowDone(int y, const std::uint8_t* pixels) = 0;
 
+  // Whether row y is used at all. A row that is not may be passed over by
+  // the decoder: neither asked for nor done. Asked after Start, in any order.
+  virtual bool Wants(int /*y*/) const { return true; }
+
   // Every row is done (not called when the decode fails).
   virtual void Finish() {}
 
