@@ -19,11 +19,31 @@ namespace {
 constexpr std::size_t HugePage = std::size_t{2} << 20;
 constexpr std::size_t HugeMapping = std::size_t{32} << 20;
 
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23  // Linux 5.14
+#endif
+
+// A bitmap is written whole soon after it is made. The pages of a large one
+// from the heap (a reduced photo: 2,000 pages at 12 MP) are made present in
+// one call, which takes about half the time of faulting them in one by one;
+// a system without the call leaves them to the faults.
+void Populate(std::uint8_t* pixels, std::size_t bytes) {
+  constexpr std::uintptr_t Page = 4096;
+  if (bytes < (std::size_t{1} << 20)) return;
+  const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(pixels) + Page - 1) & ~(Page - 1);
+  const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(pixels) + bytes) & ~(Page - 1);
+  madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+}
+
 }  // namespace
 
 Bitmap::Pixels Bitmap::AllocatePixels(std::size_t bytes) {
   bytes = std::max<std::size_t>(bytes, 1);
-  if (bytes < HugeMapping) return Pixels(new std::uint8_t[bytes], PixelFree{});
+  if (bytes < HugeMapping) {
+    Pixels pixels(new std::uint8_t[bytes], PixelFree{});
+    Populate(pixels.get(), bytes);
+    return pixels;
+  }
   const std::size_t mapped = (bytes + HugePage - 1) / HugePage * HugePage;
   // Mapped one huge page longer, so that the pixels can start on a boundary.
   const std::size_t reserved = mapped + HugePage;
