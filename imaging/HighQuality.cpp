@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
@@ -40,12 +39,10 @@ Footprint ComputeFootprint(std::int64_t hundredths, int target, int index, int l
 
 namespace {
 
-std::atomic<bool> portableOnly{false};
-
 // Whether the processor has 32-byte integer vectors and they may be used.
 bool WideVectors() {
 #if defined(__x86_64__) || defined(__i386__)
-  return !portableOnly.load(std::memory_order_relaxed) && __builtin_cpu_supports("avx2");
+  return !PortableCodeOnly() && __builtin_cpu_supports("avx2");
 #else
   return false;
 #endif
@@ -704,10 +701,6 @@ int RingSlots(const Sizes& size) {
 }
 
 }  // namespace
-
-void UsePortableHighQuality(bool portable) {
-  portableOnly.store(portable, std::memory_order_relaxed);
-}
 
 std::optional<HighQualityDecline> HighQualityRefusal(int sourceWidth, int sourceHeight, int width,
                                                      int height, int maxSource) {

@@ -30,10 +30,4 @@ struct Footprint {
 // target <= hundredths <= target * 10000.
 Footprint ComputeFootprint(std::int64_t hundredths, int target, int index, int lastCell);
 
-// Whether the high-quality reductions set up from now on keep to the code
-// that every processor runs, rather than the widest vectors the processor
-// has (the default). Both give the same bytes; this lets the tests check the
-// portable code on any machine.
-void UsePortableHighQuality(bool portable);
-
 }  // namespace quorvale

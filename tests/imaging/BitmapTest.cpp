@@ -87,7 +87,8 @@ TEST(Bitmap, StretchPicksCentresOfEvenlySpreadSourcePixels) {
 }
 
 // Every target pixel, on shrinking, enlarging and from a cropped source whose
-// last column is the last of its memory, is the source pixel of the rule.
+// last column is the last of its memory, is the source pixel of the rule,
+// with the widest vectors the processor has and without.
 TEST(Bitmap, StretchCopiesWholePixelsAndStaysInsideTheSource) {
   struct Case {
     int sourceWidth, sourceHeight, targetWidth, targetHeight;
@@ -100,8 +101,17 @@ TEST(Bitmap, StretchCopiesWholePixelsAndStaysInsideTheSource) {
       {12, 6, 5, 6, true},   // cropped to the right edge of unpadded rows
       {1, 5, 3, 2, false},   // a single source column
       {16, 8, 16, 1, true},  // the last row of the memory
+      // Rows of a photo: picks 2 and 2.85 source pixels apart, too far apart
+      // to gather many at once, and enlarging.
+      {4040, 2, 2000, 2, true},
+      {5706, 2, 2000, 1, false},
+      {900, 2, 7, 2, true},
+      {100, 1, 250, 1, true},
   };
-  for (const Case& c : cases) {
+  for (int run = 0; run < 2 * static_cast<int>(std::size(cases)); ++run) {
+    const Case& c = cases[run / 2];
+    const bool portable = run % 2 == 1;
+    UsePortableCode(portable);
     Bitmap whole(c.sourceWidth + (c.crop ? 4 : 0), c.sourceHeight + (c.crop ? 2 : 0));
     Paint(whole);
     Bitmap source = whole;
@@ -113,12 +123,13 @@ TEST(Bitmap, StretchCopiesWholePixelsAndStaysInsideTheSource) {
       for (int x = 0; x < c.targetWidth; ++x) {
         const int sx = (2 * x + 1) * c.sourceWidth / (2 * c.targetWidth);
         const std::uint8_t* expected = source.Row(sy) + 3 * sx;
-        EXPECT_TRUE(IsPixel(target, x, y, expected[0], expected[1], expected[2]))
+        ASSERT_TRUE(IsPixel(target, x, y, expected[0], expected[1], expected[2]))
             << c.sourceWidth << "x" << c.sourceHeight << "->" << c.targetWidth << "x"
-            << c.targetHeight << " at " << x << "," << y;
+            << c.targetHeight << " at " << x << "," << y << (portable ? " portable" : "");
       }
     }
   }
+  UsePortableCode(false);
 }
 
 TEST(Bitmap, AllocateReusesMemoryOfALargerPicture) {

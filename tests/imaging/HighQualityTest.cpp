@@ -311,8 +311,8 @@ TEST(ShrinkHighQuality, BlackStaysBlackAndBrightEdgesClamp) {
 
 // Keeps the reduction to the code every processor runs while it lives.
 struct PortableCode {
-  PortableCode() { UsePortableHighQuality(true); }
-  ~PortableCode() { UsePortableHighQuality(false); }
+  PortableCode() { UsePortableCode(true); }
+  ~PortableCode() { UsePortableCode(false); }
 };
 
 void MatchLiteralAlgorithm() {
