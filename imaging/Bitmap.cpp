@@ -21,10 +21,10 @@ namespace {
 // photo) come from the heap: the system finds small pages for them among
 // those the process had before more readily than fresh huge ones, and
 // measured, they were faster that way.
-std::atomic<bool> portableOnly{false};
-
 constexpr std::size_t HugePage = std::size_t{2} << 20;
 constexpr std::size_t HugeMapping = std::size_t{32} << 20;
+
+std::atomic<bool> portableOnly{false};  // UsePortableCode
 
 #ifndef MADV_POPULATE_WRITE
 #define MADV_POPULATE_WRITE 23  // Linux 5.14
