@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "imaging/Bitmap.h"
+#include "support/PortableCode.h"
 
 namespace quorvale {
 namespace {
@@ -111,7 +112,7 @@ TEST(Bitmap, StretchCopiesWholePixelsAndStaysInsideTheSource) {
   for (int run = 0; run < 2 * static_cast<int>(std::size(cases)); ++run) {
     const Case& c = cases[run / 2];
     const bool portable = run % 2 == 1;
-    UsePortableCode(portable);
+    const testing::PortableCode code(portable);
     Bitmap whole(c.sourceWidth + (c.crop ? 4 : 0), c.sourceHeight + (c.crop ? 2 : 0));
     Paint(whole);
     Bitmap source = whole;
@@ -129,7 +130,6 @@ TEST(Bitmap, StretchCopiesWholePixelsAndStaysInsideTheSource) {
       }
     }
   }
-  UsePortableCode(false);
 }
 
 TEST(Bitmap, AllocateReusesMemoryOfALargerPicture) {

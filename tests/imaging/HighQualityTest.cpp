@@ -14,6 +14,7 @@
 #include "imaging/HighQualityWeights.h"
 #include "imaging/JpegFile.h"
 #include "messages/Messages.h"
+#include "support/PortableCode.h"
 #include "support/TestJpeg.h"
 
 namespace quorvale {
@@ -309,11 +310,7 @@ TEST(ShrinkHighQuality, BlackStaysBlackAndBrightEdgesClamp) {
   EXPECT_EQ(At(bitmap, 3, 3), (Pixel{0, 0, 0}));
 }
 
-// Keeps the reduction to the code every processor runs while it lives.
-struct PortableCode {
-  PortableCode() { UsePortableCode(true); }
-  ~PortableCode() { UsePortableCode(false); }
-};
+using testing::PortableCode;
 
 void MatchLiteralAlgorithm() {
   std::mt19937 random(20240607);
@@ -388,8 +385,7 @@ void MatchLiteralAlgorithm() {
 TEST(ShrinkHighQuality, MatchesTheLiteralAlgorithm) {
   for (bool portable : {false, true}) {
     SCOPED_TRACE(portable ? "portable" : "widest");
-    std::optional<PortableCode> code;
-    if (portable) code.emplace();
+    const PortableCode code(portable);
     MatchLiteralAlgorithm();
   }
 }
