@@ -97,8 +97,9 @@ DecodeResult DecodeJpegReduced(const std::string& path, Bitmap& bitmap, int long
 using DecodeAdmission = std::function<bool(std::uint64_t bytes)>;
 
 // LoadJpegFile, the rows handed to `sink` as they are decoded rather than
-// held in a bitmap: the picture (or its `region`) comes to the sink whole,
-// every byte as in the bitmap, or the decode fails. `admit` is asked with
+// held in a bitmap: the picture (or its `region`) comes to the sink whole
+// (rows it does not want may be passed over), every byte as in the bitmap,
+// or the decode fails. `admit` is asked with
 // what the sink charges for the picture.
 DecodeResult StreamJpegFile(const std::string& path, RowSink& sink, const CancelCheck& cancel = {},
                             const DecodeAdmission& admit = nullptr,

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <set>
 #include <span>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "imaging/JpegFile.h"
 #include "imaging/Reduction.h"
@@ -108,10 +111,10 @@ TEST(RegionDecode, GivesTheWholeDecodesPixelsOfEveryRegion) {
         // reduces to, high quality or (declined, or not asked) plain; a
         // plain reduction to a quarter passes over runs of rows.
         if (w != 401) continue;
+        const PixelSize twoThirds{std::max(1, width * 2 / 3), std::max(1, height * 2 / 3)};
+        const PixelSize quarter{std::max(1, width / 4), std::max(1, height / 4)};
         for (const auto& [box, highQuality] :
-             {std::pair{PixelSize{std::max(1, width * 2 / 3), std::max(1, height * 2 / 3)}, false},
-              {PixelSize{std::max(1, width * 2 / 3), std::max(1, height * 2 / 3)}, true},
-              {PixelSize{std::max(1, width / 4), std::max(1, height / 4)}, false}}) {
+             {std::pair{twoThirds, false}, {twoThirds, true}, {quarter, false}}) {
           Bitmap expected = region;
           ReductionScratch scratch;
           const ReduceResult whole =
@@ -128,6 +131,55 @@ TEST(RegionDecode, GivesTheWholeDecodesPixelsOfEveryRegion) {
               << (highQuality ? " high quality" : " plain");
         }
       }
+    }
+  }
+}
+
+// A sink with no use for two rows in three is given the rows it wants, each
+// as the whole decode has it, and of the others only those that start an
+// iMCU row of the file (counted from the file's top, not the region's); a
+// grey picture, whose quantizer carries its error from row to row, is given
+// every row.
+TEST(RegionDecode, PassesOverRowsTheSinkDoesNotWant) {
+  class EveryThirdRow : public RowSink {
+   public:
+    void Start(int width, int, std::size_t rowBytes) override {
+      width_ = width;
+      rows_.assign(RowSinkBatch, std::vector<std::uint8_t>(rowBytes));
+    }
+    std::uint8_t* RowFor(int y) override { return rows_[y % RowSinkBatch].data(); }
+    void RowDone(int y, const std::uint8_t* pixels) override {
+      given[y].assign(pixels, pixels + 3 * width_);
+    }
+    bool Wants(int y) const override { return y % 3 == 0; }
+    std::map<int, std::vector<std::uint8_t>> given;
+
+   private:
+    int width_ = 0;
+    std::vector<std::vector<std::uint8_t>> rows_;
+  };
+  const PixelRect rect{3, 5, 90, 60};
+  const struct {
+    const char* name;
+    TestJpegOptions options;
+    int imcuRows;  // 0: every row is given
+  } cases[] = {
+      {"4:2:0", {}, 16}, {"4:4:4", {.lumaH = 1, .lumaV = 1}, 8}, {"grey", {.grayscale = true}, 0}};
+  for (const auto& c : cases) {
+    const std::string bytes = MakeJpeg(96, 70, Busy, c.options);
+    Bitmap full;
+    ASSERT_EQ(DecodeJpegMemory(Span(bytes), full).status, DecodeStatus::Decoded) << c.name;
+    EveryThirdRow sink;
+    ASSERT_TRUE(
+        StreamJpegMemory(Span(bytes), sink, {}, [&](int, int) { return std::optional(rect); }).Ok())
+        << c.name;
+    for (int y = 0; y < rect.height; ++y) {
+      const bool given = y % 3 == 0 || c.imcuRows == 0 || (rect.top + y) % c.imcuRows == 0;
+      ASSERT_EQ(sink.given.contains(y), given) << c.name << " row " << y;
+      if (!given) continue;
+      const std::uint8_t* row = full.Row(rect.top + y) + 3 * rect.left;
+      EXPECT_TRUE(std::equal(sink.given[y].begin(), sink.given[y].end(), row))
+          << c.name << " row " << y;
     }
   }
 }
