@@ -5,13 +5,14 @@
 # that imaging_bench measures in the same run, between the folder runs: one
 # photo at a time for --jobs 1, two at a time (the two-core limit of a run
 # that decodes whole photos) for more. Also reports the peak resident memory
-# of the runs.
+# of a run.
 #
 #   bench/folder_bench.sh [BUILD_FOLDER]        (default: build)
 #
 # Environment: PHOTOS (default 8) photos, REPEATS (default 5) timed runs after
-# one untimed warm-up run, KEEP=1 keeps the work folder, EXTRA="--high-quality"
-# adds options to quorvale-batch, WIDTH and HEIGHT the photos' size,
+# one untimed warm-up run (the one whose memory is measured), KEEP=1 keeps
+# the work folder, EXTRA="--high-quality" adds options to quorvale-batch,
+# WIDTH and HEIGHT the photos' size,
 # BATCH_JOBS the photos decoded at once (default 1), SIZE and DPI the size
 # (default L at 400). With BATCH_JOBS=1 the runs are judged on CPU time
 # (user + system) against the one-at-a-time floor's; with more, on real time
@@ -77,16 +78,25 @@ floor_ms() {
                       printf "%.3f %.3f\n", real * scale / per, cpu * scale / per; exit }'
 }
 
-# One run of quorvale-batch into a fresh output folder; prints its real and
-# CPU (user + system) seconds and its peak resident memory in kilobytes.
+# One run of quorvale-batch into a fresh output folder. Timed (the default),
+# prints its real and CPU (user + system) seconds to the millisecond, from
+# the shell's own clock and the child's accounting (GNU time's real seconds
+# have two decimals, cut rather than rounded: 2 % of a 12 MP run); given
+# "memory", prints its peak resident memory in kilobytes.
 run_batch() {
   rm -rf "$work/out"
   mkdir "$work/out"
   local status=0
+  local TIMEFORMAT='%3R %3U %3S'
   # shellcheck disable=SC2086
-  /usr/bin/time -f '%e %U %S %M' -o "$work/time" \
-    "$batch" --size "$size" --dpi "$dpi" --reduce --jobs "$jobs" $extra "$work/in" "$work/out" \
-    >"$work/log" 2>"$work/err" || status=$?
+  if [[ ${1:-} == memory ]]; then
+    /usr/bin/time -f '%M' -o "$work/time" \
+      "$batch" --size "$size" --dpi "$dpi" --reduce --jobs "$jobs" $extra "$work/in" "$work/out" \
+      >"$work/log" 2>"$work/err" || status=$?
+  else
+    { time "$batch" --size "$size" --dpi "$dpi" --reduce --jobs "$jobs" $extra "$work/in" \
+      "$work/out" >"$work/log" 2>"$work/err" || status=$?; } 2>"$work/time"
+  fi
   local saved
   saved=$(find "$work/out" -name '*.jpg' | wc -l)
   if [[ $status != 0 || $saved != "$photos" ]]; then
@@ -94,7 +104,7 @@ run_batch() {
     tail -n 5 "$work/log" "$work/err" >&2
     exit 2
   fi
-  tail -n 1 "$work/time" | awk '{ printf "%.3f %.3f %d\n", $1, $2 + $3, $4 }'
+  tail -n 1 "$work/time" | awk '{ if (NF == 1) print $1; else printf "%.3f %.3f\n", $1, $2 + $3 }'
 }
 
 measure_floor() {
@@ -113,7 +123,7 @@ measure_floor() {
 echo "quorvale-batch --size $size --dpi $dpi --reduce --jobs $jobs $extra: 1 warm-up run," \
   "then $repeats timed runs, each between two measurements of the codec floor" \
   "(imaging_bench $floor_name) ..."
-run_batch >/dev/null
+peak=$(run_batch memory)
 floors=("$(measure_floor)")
 runs=()
 for ((r = 1; r <= repeats; r++)); do
@@ -124,7 +134,7 @@ done
 {
   printf 'floor %s\n' "${floors[@]}"
   printf 'run %s\n' "${runs[@]}"
-} | awk -v photos="$photos" -v goal="$goal" -v sizes="$sizes" -v extra="$extra" \
+} | awk -v photos="$photos" -v peak="$peak" -v goal="$goal" -v sizes="$sizes" -v extra="$extra" \
   -v size="$size" -v dpi="$dpi" \
   -v jobs="$jobs" -v width="$width" -v height="$height" '
   function median(a, n,   i, j, t, b) {
@@ -136,8 +146,7 @@ done
   }
   function least(a, n,   i, m) { m = a[1]; for (i = 2; i <= n; i++) if (a[i] < m) m = a[i]; return m }
   $1 == "floor" { nf++; freal[nf] = $2; fcpu[nf] = $3 }
-  $1 == "run" { nr++; rreal[nr] = $2 * 1000 / photos; rcpu[nr] = $3 * 1000 / photos
-                if ($4 > peak) peak = $4 }
+  $1 == "run" { nr++; rreal[nr] = $2 * 1000 / photos; rcpu[nr] = $3 * 1000 / photos }
   END {
     for (i = 1; i <= nr; i++) {
       xreal[i] = rreal[i] / ((freal[i] + freal[i + 1]) / 2)
