@@ -15,7 +15,7 @@
 #include "app/WindowSettings.h"
 #include "batch/RunOptions.h"
 #include "folders/FolderScan.h"
-#include "imaging/SizeTable.h"
+#include "geometry/SizeTable.h"
 
 class QRadioButton;
 class QSettings;

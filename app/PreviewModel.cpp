@@ -6,10 +6,10 @@
 
 #include "app/DisplayText.h"
 #include "folders/PathRules.h"
-#include "imaging/JpegFile.h"
-#include "imaging/JpegMetadata.h"
-#include "imaging/Orientation.h"
-#include "imaging/Thumbnail.h"
+#include "codec/JpegFile.h"
+#include "codec/JpegMetadata.h"
+#include "pixels/Orientation.h"
+#include "codec/Thumbnail.h"
 
 namespace quorvale {
 

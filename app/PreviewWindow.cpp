@@ -17,9 +17,9 @@
 #include <set>
 
 #include "batch/CropFile.h"
-#include "imaging/JpegFile.h"
-#include "imaging/OutputFile.h"
-#include "imaging/TrimPosition.h"
+#include "codec/JpegFile.h"
+#include "platform/OutputFile.h"
+#include "geometry/TrimPosition.h"
 #include "platform/FileDescriptor.h"
 #include "platform/FileSystem.h"
 

@@ -6,7 +6,7 @@
 #include "app/WindowSettings.h"
 #include "batch/RunEvents.h"
 #include "batch/RunOptions.h"
-#include "imaging/SizeTable.h"
+#include "geometry/SizeTable.h"
 #include "messages/Report.h"
 
 namespace quorvale {

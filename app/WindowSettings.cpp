@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "imaging/SizeTable.h"
+#include "geometry/SizeTable.h"
 
 namespace quorvale {
 namespace {

@@ -12,9 +12,9 @@
 #include "batch/PhotoSteps.h"
 #include "folders/FolderScan.h"
 #include "folders/PathRules.h"
-#include "imaging/JpegFile.h"
-#include "imaging/Reduction.h"
-#include "imaging/Thumbnail.h"
+#include "codec/JpegFile.h"
+#include "pixels/Reduction.h"
+#include "codec/Thumbnail.h"
 #include "platform/FileSystem.h"
 
 namespace quorvale {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "imaging/Bitmap.h"
+#include "pixels/Bitmap.h"
 
 namespace quorvale {
 

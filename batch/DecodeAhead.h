@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "batch/BitmapPool.h"
-#include "imaging/Bitmap.h"
-#include "imaging/Cancel.h"
-#include "imaging/JpegFile.h"
+#include "pixels/Bitmap.h"
+#include "pixels/Cancel.h"
+#include "codec/JpegFile.h"
 
 namespace quorvale {
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "imaging/Exif.h"
-#include "imaging/Orientation.h"
-#include "imaging/TrimCenter.h"
-#include "imaging/TrimPosition.h"
+#include "codec/Exif.h"
+#include "pixels/Orientation.h"
+#include "pixels/TrimCenter.h"
+#include "geometry/TrimPosition.h"
 
 namespace quorvale {
 

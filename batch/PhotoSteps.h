@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "batch/RunOptions.h"
-#include "imaging/Bitmap.h"
-#include "imaging/Cancel.h"
-#include "imaging/JpegFile.h"
-#include "imaging/JpegMetadata.h"
-#include "imaging/Reduction.h"
-#include "imaging/SizeTable.h"
+#include "pixels/Bitmap.h"
+#include "pixels/Cancel.h"
+#include "codec/JpegFile.h"
+#include "codec/JpegMetadata.h"
+#include "pixels/Reduction.h"
+#include "geometry/SizeTable.h"
 
 namespace quorvale {
 
@@ -95,7 +95,7 @@ PreparedPhoto PrepareLoaded(const DecodeResult& decoded, Bitmap& photo, Reductio
 JpegMetadata OrientPhoto(const std::string& path, Bitmap& photo, const PrintOptions& print);
 
 // The Exif block an output of `size` carries when `print.keepMetadata`: the
-// photo's, rewritten for the output (imaging/Exif.h). Empty when metadata is
+// photo's, rewritten for the output (codec/Exif.h). Empty when metadata is
 // not kept or the photo had none; empty with `malformed` set when the
 // photo's block could not be read.
 // The ICC profile an output carries when `print.keepMetadata`: the photo's

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "batch/RunOptions.h"
-#include "imaging/HighQuality.h"
-#include "imaging/JpegFile.h"
-#include "imaging/SizeTable.h"
+#include "pixels/HighQuality.h"
+#include "codec/JpegFile.h"
+#include "geometry/SizeTable.h"
 
 namespace quorvale {
 

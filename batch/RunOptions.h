@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "imaging/SizeTable.h"
+#include "geometry/SizeTable.h"
 
 namespace quorvale {
 

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "batch/PhotoSteps.h"
-#include "imaging/JpegFile.h"
+#include "codec/JpegFile.h"
 
 namespace quorvale::bench {
 

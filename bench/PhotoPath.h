@@ -4,9 +4,9 @@
 #include <string>
 
 #include "batch/RunOptions.h"
-#include "imaging/Bitmap.h"
-#include "imaging/Reduction.h"
-#include "imaging/SizeTable.h"
+#include "pixels/Bitmap.h"
+#include "pixels/Reduction.h"
+#include "geometry/SizeTable.h"
 
 namespace quorvale::bench {
 

@@ -28,11 +28,11 @@
 
 #include "bench/BenchPhoto.h"
 #include "bench/PhotoPath.h"
-#include "imaging/Cancel.h"
-#include "imaging/HighQuality.h"
-#include "imaging/JpegFile.h"
-#include "imaging/Reduction.h"
-#include "imaging/TrimCenter.h"
+#include "pixels/Cancel.h"
+#include "pixels/HighQuality.h"
+#include "codec/JpegFile.h"
+#include "pixels/Reduction.h"
+#include "pixels/TrimCenter.h"
 
 extern char** environ;
 

@@ -24,7 +24,7 @@
 #include "app/MainWindow.h"
 #include "app/PreviewWindow.h"
 #include "app/ScriptedDialogs.h"
-#include "imaging/JpegFile.h"
+#include "codec/JpegFile.h"
 #include "platform/CodePage.h"
 #include "support/TestJpeg.h"
 

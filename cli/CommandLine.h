@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "batch/RunOptions.h"
-#include "imaging/SizeTable.h"
+#include "geometry/SizeTable.h"
 
 namespace quorvale::cli {
 

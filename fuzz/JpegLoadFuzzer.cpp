@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <span>
 
-#include "imaging/Bitmap.h"
-#include "imaging/JpegFile.h"
+#include "pixels/Bitmap.h"
+#include "codec/JpegFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   constexpr int MaxProgressCalls = 4096;

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "folders/PathRules.h"
-#include "imaging/JpegFile.h"
+#include "codec/JpegFile.h"
 
 namespace {
 

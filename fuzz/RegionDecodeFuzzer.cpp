@@ -17,10 +17,10 @@
 #include <optional>
 #include <span>
 
-#include "imaging/Bitmap.h"
-#include "imaging/JpegFile.h"
-#include "imaging/Reduction.h"
-#include "imaging/TrimPosition.h"
+#include "pixels/Bitmap.h"
+#include "codec/JpegFile.h"
+#include "pixels/Reduction.h"
+#include "geometry/TrimPosition.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "batch/RunEvents.h"
-#include "imaging/HighQuality.h"
-#include "imaging/SizeTable.h"
+#include "pixels/HighQuality.h"
+#include "geometry/SizeTable.h"
 #include "messages/Translate.h"
 
 namespace quorvale {

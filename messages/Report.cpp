@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "imaging/TrimPosition.h"
+#include "geometry/TrimPosition.h"
 #include "messages/Messages.h"
 #include "messages/Translate.h"
 

@@ -8,7 +8,7 @@
 
 #include "app/SplashScreen.h"
 #include "app/WindowTest.h"
-#include "imaging/SizeTable.h"
+#include "geometry/SizeTable.h"
 #include "messages/Messages.h"
 
 namespace quorvale::testing {

@@ -12,8 +12,8 @@
 #include "app/PreviewWindow.h"
 #include "app/WindowTest.h"
 #include "batch/CropFile.h"
-#include "imaging/JpegFile.h"
-#include "imaging/TrimPosition.h"
+#include "codec/JpegFile.h"
+#include "geometry/TrimPosition.h"
 #include "support/TestJpeg.h"
 
 namespace quorvale::testing {

@@ -12,7 +12,7 @@
 #include <filesystem>
 
 #include "app/WindowTest.h"
-#include "imaging/SizeTable.h"
+#include "geometry/SizeTable.h"
 #include "support/ExifBlock.h"
 #include "support/Exiftool.h"
 #include "support/TestJpeg.h"

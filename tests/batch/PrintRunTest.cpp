@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "batch/BatchRun.h"
-#include "imaging/JpegFile.h"
-#include "imaging/SizeTable.h"
+#include "codec/JpegFile.h"
+#include "geometry/SizeTable.h"
 #include "support/ExifBlock.h"
 #include "support/Exiftool.h"
 #include "support/Orientations.h"

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "RunCli.h"
-#include "imaging/Bitmap.h"
-#include "imaging/JpegFile.h"
+#include "pixels/Bitmap.h"
+#include "codec/JpegFile.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
 #include "support/Unprivileged.h"

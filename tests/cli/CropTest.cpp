@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "RunCli.h"
-#include "imaging/JpegFile.h"
+#include "codec/JpegFile.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
 

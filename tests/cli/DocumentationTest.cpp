@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "RunCli.h"
-#include "imaging/SizeTable.h"
+#include "geometry/SizeTable.h"
 #include "support/Sandbox.h"
 
 namespace quorvale {

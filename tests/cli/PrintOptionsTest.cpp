@@ -12,7 +12,7 @@
 #include <jpeglib.h>
 
 #include "RunCli.h"
-#include "imaging/SizeTable.h"
+#include "geometry/SizeTable.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "imaging/Bitmap.h"
+#include "pixels/Bitmap.h"
 
 namespace quorvale::testing {
 

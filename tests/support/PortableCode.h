@@ -1,6 +1,6 @@
 #pragma once
 
-#include "imaging/Bitmap.h"
+#include "pixels/Bitmap.h"
 
 namespace quorvale::testing {
 

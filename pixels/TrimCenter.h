@@ -1,0 +1,26 @@
+#pragma once
+
+#include "pixels/Bitmap.h"
+#include "geometry/SizeTable.h"
+
+namespace quorvale {
+
+// Cuts `bitmap` down to its width x height area placed at `position` along
+// each axis: the left margin is TrimOffset(w - width, position), the top
+// margin TrimOffset(h - height, position) (geometry/TrimPosition.h). A trim
+// to an aspect shortens one axis only, so the position moves the crop along
+// that one. Pixel values pass through unchanged.
+// Refuses, with the bitmap untouched, a crop larger than the photo in either
+// direction (LargerThanPhoto), a side above `maxSide` (AboveLimit; by
+// default MaxPhotoSide, 6200, the limit of the high-quality reduction) or a
+// side below 1 (Empty).
+enum class TrimStatus { Trimmed, LargerThanPhoto, AboveLimit, Empty };
+TrimStatus TrimAt(Bitmap& bitmap, int width, int height, double position,
+                  int maxSide = MaxPhotoSide);
+
+// TrimAt the centre (position 0.5): the left margin is (w - width) / 2 and
+// the top margin (h - height) / 2, so an odd surplus leaves the extra
+// column on the right and the extra row at the bottom.
+TrimStatus TrimCenter(Bitmap& bitmap, int width, int height, int maxSide = MaxPhotoSide);
+
+}  // namespace quorvale
