@@ -2,10 +2,6 @@
 
 #include <sys/mman.h>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -185,76 +181,7 @@ ColumnPicks::ColumnPicks(int sourceWidth, int width) : offsets_(static_cast<std:
   constexpr std::ptrdiff_t Line = 64;
   lines_ = static_cast<int>((static_cast<std::ptrdiff_t>(sourceWidth) * 3 + Line - 1) / Line);
   chunk_ = std::max(1, width / std::max(lines_, 1));
-#if defined(__x86_64__)
-  if (!PortableCodeOnly() && __builtin_cpu_supports("avx512bw") &&
-      __builtin_cpu_supports("avx512vbmi")) {
-    GroupPicks();
-  }
-#endif
 }
-
-namespace {
-
-// The lowest `bytes` bits set.
-std::uint64_t LowBytes(std::uint32_t bytes) {
-  return bytes >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bytes) - 1;
-}
-
-}  // namespace
-
-// Groups of up to 21 target pixels (63 bytes of a vector) whose source bytes
-// span at most two vectors. Where the picks lie too far apart for groups of
-// four pixels or more, the plain copy is as fast, and is kept.
-void ColumnPicks::GroupPicks() {
-  constexpr int MostPixels = 21;
-  constexpr std::uint32_t Window = 128;
-  const int width = static_cast<int>(offsets_.size());
-  for (int x = 0; x < width;) {
-    const std::uint32_t source = offsets_[x];
-    Gather gather{};
-    int n = 0;
-    for (; n < MostPixels && x + n < width && offsets_[x + n] + 3 - source <= Window; ++n) {
-      for (std::uint32_t c = 0; c < 3; ++c)
-        gather.bytes[3 * n + c] = static_cast<std::uint8_t>(offsets_[x + n] - source + c);
-    }
-    const std::uint32_t span = offsets_[x + n - 1] + 3 - source;
-    groups_.push_back({source, static_cast<std::uint32_t>(3 * x), LowBytes(std::min(span, 64u)),
-                       LowBytes(span > 64 ? span - 64 : 0),
-                       LowBytes(static_cast<std::uint32_t>(3 * n))});
-    gathers_.push_back(gather);
-    x += n;
-  }
-  if (groups_.size() * 4 > offsets_.size()) {
-    groups_.clear();
-    gathers_.clear();
-  }
-}
-
-#if defined(__x86_64__)
-// Masked loads read nothing past a group's source bytes, and masked stores
-// write nothing past its target pixels.
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void ColumnPicks::CopyGroups(
-    const std::uint8_t* from, std::uint8_t* to, const std::uint8_t* prefetch) const {
-  constexpr std::ptrdiff_t Line = 64;
-  constexpr std::ptrdiff_t WriteAhead = 2048;
-  const Gather* gather = gathers_.data();
-  std::uint32_t fetched = 0;  // the bytes of `prefetch` asked for
-  for (const Group& group : groups_) {
-    if (prefetch != nullptr) {
-      for (; fetched < group.source + 2 * Line; fetched += Line)
-        __builtin_prefetch(prefetch + fetched);
-    }
-    __builtin_prefetch(to + group.target + WriteAhead, 1);
-    const __m512i low = _mm512_maskz_loadu_epi8(group.low, from + group.source);
-    const __m512i high = _mm512_maskz_loadu_epi8(group.high, from + group.source + Line);
-    const __m512i order = _mm512_load_si512(gather++);
-    _mm512_mask_storeu_epi8(to + group.target, group.store,
-                            _mm512_permutex2var_epi8(low, order, high));
-  }
-}
-#else
-void ColumnPicks::CopyGroups(const std::uint8_t*, std::uint8_t*, const std::uint8_t*) const {}
-#endif
 
 int ColumnPicks::Pick(int index, int count, int sourceCount) {
   return static_cast<int>((2 * static_cast<std::int64_t>(index) + 1) * sourceCount /
@@ -263,10 +190,6 @@ int ColumnPicks::Pick(int index, int count, int sourceCount) {
 
 void ColumnPicks::Copy(const std::uint8_t* from, std::uint8_t* to,
                        const std::uint8_t* prefetch) const {
-  if (!groups_.empty()) {
-    CopyGroups(from, to, prefetch);
-    return;
-  }
   constexpr std::ptrdiff_t Line = 64;
   // The target row is asked for this far ahead of the stores: a whole
   // target photo is larger than the cache, and the decoder's work between

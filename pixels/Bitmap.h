@@ -101,25 +101,10 @@ class ColumnPicks {
   void Copy(const std::uint8_t* from, std::uint8_t* to, const std::uint8_t* prefetch) const;
 
  private:
-  // Target pixels picked from at most 128 source bytes, which one byte
-  // permutation of two 64-byte vectors gathers.
-  struct Group {
-    std::uint32_t source;            // the first byte of the group's source bytes
-    std::uint32_t target;            // the first byte of its target pixels
-    std::uint64_t low, high, store;  // byte masks: source bytes in each vector, target bytes
-  };
-  struct alignas(64) Gather {
-    std::uint8_t bytes[64];  // per target byte, where it is among the source bytes
-  };
-  void GroupPicks();
-  void CopyGroups(const std::uint8_t* from, std::uint8_t* to, const std::uint8_t* prefetch) const;
-
   std::vector<std::uint32_t> offsets_;  // bytes into the source row, per target pixel
   int wordColumns_ = 0;                 // leading targets that may move as 4-byte words
   int lines_ = 0;                       // cache lines of a source row
   int chunk_ = 1;                       // target pixels copied per line prefetched
-  std::vector<Group> groups_;           // on processors with byte permutations
-  std::vector<Gather> gathers_;         // one per group
 };
 
 // Whether code set up from now on keeps to the instructions every processor

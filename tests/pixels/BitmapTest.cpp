@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "pixels/Bitmap.h"
-#include "support/PortableCode.h"
 
 namespace quorvale {
 namespace {
@@ -88,8 +87,7 @@ TEST(Bitmap, StretchPicksCentresOfEvenlySpreadSourcePixels) {
 }
 
 // Every target pixel, on shrinking, enlarging and from a cropped source whose
-// last column is the last of its memory, is the source pixel of the rule,
-// with the widest vectors the processor has and without.
+// last column is the last of its memory, is the source pixel of the rule.
 TEST(Bitmap, StretchCopiesWholePixelsAndStaysInsideTheSource) {
   struct Case {
     int sourceWidth, sourceHeight, targetWidth, targetHeight;
@@ -107,10 +105,7 @@ TEST(Bitmap, StretchCopiesWholePixelsAndStaysInsideTheSource) {
       {5706, 2, 2000, 1, false},
       {100, 1, 250, 1, true},
   };
-  for (int run = 0; run < 2 * static_cast<int>(std::size(cases)); ++run) {
-    const Case& c = cases[run / 2];
-    const bool portable = run % 2 == 1;
-    const testing::PortableCode code(portable);
+  for (const Case& c : cases) {
     Bitmap whole(c.sourceWidth + (c.crop ? 4 : 0), c.sourceHeight + (c.crop ? 2 : 0));
     Paint(whole);
     Bitmap source = whole;
@@ -124,7 +119,7 @@ TEST(Bitmap, StretchCopiesWholePixelsAndStaysInsideTheSource) {
         const std::uint8_t* expected = source.Row(sy) + 3 * sx;
         ASSERT_TRUE(IsPixel(target, x, y, expected[0], expected[1], expected[2]))
             << c.sourceWidth << "x" << c.sourceHeight << "->" << c.targetWidth << "x"
-            << c.targetHeight << " at " << x << "," << y << (portable ? " portable" : "");
+            << c.targetHeight << " at " << x << "," << y;
       }
     }
   }
