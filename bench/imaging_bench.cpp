@@ -28,9 +28,9 @@
 
 #include "bench/BenchPhoto.h"
 #include "bench/PhotoPath.h"
+#include "codec/JpegFile.h"
 #include "pixels/Cancel.h"
 #include "pixels/HighQuality.h"
-#include "codec/JpegFile.h"
 #include "pixels/Reduction.h"
 #include "pixels/TrimCenter.h"
 
@@ -67,7 +67,7 @@ bool Usable(benchmark::State& state) {
 void PrepareTrimmed(Bitmap& bitmap) {
   const Photo& photo = ThePhoto();
   bitmap = photo.decoded;
-  TrimCenter(bitmap, photo.trim.width, photo.trim.height);
+  TrimAt(bitmap, photo.trim.width, photo.trim.height, 0.5);
 }
 
 // A run's poll handles the window's pending events; here it only answers.
@@ -94,7 +94,7 @@ void Trim(benchmark::State& state) {
     state.PauseTiming();
     bitmap = photo.decoded;
     state.ResumeTiming();
-    if (TrimCenter(bitmap, photo.trim.width, photo.trim.height) != TrimStatus::Trimmed) {
+    if (TrimAt(bitmap, photo.trim.width, photo.trim.height, 0.5) != TrimStatus::Trimmed) {
       state.SkipWithError("trim refused");
       break;
     }

@@ -9,12 +9,6 @@ static_assert(std::ranges::all_of(ForbiddenNameChars, [](char c) {
   return c > 0 && c < 0x40 && !(c >= '0' && c <= '9');
 }));
 
-std::int32_t EndsWithSeparator(std::string_view path) {
-  if (path.size() > MaxExaminedPathLength) return -2;
-  if (path.empty()) return -3;
-  return path.back() == '/' ? 1 : 0;
-}
-
 std::string WithSeparator(std::string_view path) {
   std::string result(path);
   if (!result.ends_with('/')) result += '/';

@@ -7,8 +7,7 @@
 namespace quorvale {
 
 // Length limits of path texts, in bytes.
-inline constexpr std::size_t MaxExaminedPathLength = 2047;   // EndsWithSeparator
-inline constexpr std::size_t MaxFolderFieldLength = 2000;    // Edit1, Edit2, a typed name
+inline constexpr std::size_t MaxFolderFieldLength = 2000;    // the folder fields, a typed name
 inline constexpr std::size_t MaxSubfolderPathLength = 2040;  // output folder + name
 inline constexpr std::size_t MaxOutputPathLength = 2047;
 
@@ -24,10 +23,6 @@ inline constexpr std::string_view ForbiddenNameChars = "<>'=?*;:\"";
 // 0x40 or above (or a digit, in GB18030's four-byte ones). So a byte these
 // rules look for is always a character of its own, wherever it stands, and
 // no rule walks the text from its front to find where characters begin.
-
-// 1 when `path` ends in '/'; 0 when it does not; -2 when `path` is 2048
-// bytes or longer; -3 when it is empty.
-std::int32_t EndsWithSeparator(std::string_view path);
 
 // `path` unchanged when it ends in '/' (at any length, so a long text never
 // gets a second one), else `path` and one '/' (so an empty text becomes the

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "folders/PathRules.h"
 #include "codec/JpegFile.h"
+#include "folders/PathRules.h"
 
 namespace {
 
@@ -16,25 +16,18 @@ void Require(bool holds) {
 }
 
 void CheckRules(std::string_view path) {
+  // Exactly one separator at the end, at any length.
   const bool endsInSeparator = path.ends_with('/');
-  const std::int32_t ends = quorvale::EndsWithSeparator(path);
-  if (path.empty()) {
-    Require(ends == -3);
-  } else if (path.size() > quorvale::MaxExaminedPathLength) {
-    Require(ends == -2);
-  } else {
-    Require(ends == (endsInSeparator ? 1 : 0));
-  }
-
-  // WithSeparator decides as EndsWithSeparator does, at any length.
   const std::string with = quorvale::WithSeparator(path);
   Require(endsInSeparator
               ? with == path
               : with.size() == path.size() + 1 && with.starts_with(path) && with.back() == '/');
 
+  // A forbidden character found is one, and none stands before it.
   const std::int32_t at = quorvale::HasForbiddenChar(path);
-  const std::size_t first = path.find_first_of(quorvale::ForbiddenNameChars);
-  Require(at == (first == std::string_view::npos ? -1 : static_cast<std::int32_t>(first)));
+  const std::string_view before = at < 0 ? path : path.substr(0, static_cast<std::size_t>(at));
+  Require(before.find_first_of(quorvale::ForbiddenNameChars) == std::string_view::npos);
+  Require(at < 0 || quorvale::ForbiddenNameChars.find(path[at]) != std::string_view::npos);
 
   // The folder part is a prefix that leaves at most a separator and a name
   // with none.

@@ -19,8 +19,4 @@ TrimStatus TrimAt(Bitmap& bitmap, int width, int height, double position, int ma
   return TrimStatus::Trimmed;
 }
 
-TrimStatus TrimCenter(Bitmap& bitmap, int width, int height, int maxSide) {
-  return TrimAt(bitmap, width, height, 0.5, maxSide);
-}
-
 }  // namespace quorvale

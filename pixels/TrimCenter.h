@@ -1,7 +1,7 @@
 #pragma once
 
-#include "pixels/Bitmap.h"
 #include "geometry/SizeTable.h"
+#include "pixels/Bitmap.h"
 
 namespace quorvale {
 
@@ -13,14 +13,11 @@ namespace quorvale {
 // Refuses, with the bitmap untouched, a crop larger than the photo in either
 // direction (LargerThanPhoto), a side above `maxSide` (AboveLimit; by
 // default MaxPhotoSide, 6200, the limit of the high-quality reduction) or a
-// side below 1 (Empty).
+// side below 1 (Empty). At the centre (0.5) the margins are (w - width) / 2
+// and (h - height) / 2: an odd surplus leaves the extra column on the right
+// and the extra row at the bottom.
 enum class TrimStatus { Trimmed, LargerThanPhoto, AboveLimit, Empty };
 TrimStatus TrimAt(Bitmap& bitmap, int width, int height, double position,
                   int maxSide = MaxPhotoSide);
-
-// TrimAt the centre (position 0.5): the left margin is (w - width) / 2 and
-// the top margin (h - height) / 2, so an odd surplus leaves the extra
-// column on the right and the extra row at the bottom.
-TrimStatus TrimCenter(Bitmap& bitmap, int width, int height, int maxSide = MaxPhotoSide);
 
 }  // namespace quorvale

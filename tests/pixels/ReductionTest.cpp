@@ -6,8 +6,8 @@
 #include <string>
 
 #include "codec/JpegFile.h"
-#include "pixels/Reduction.h"
 #include "geometry/SizeTable.h"
+#include "pixels/Reduction.h"
 #include "pixels/TrimCenter.h"
 #include "support/Child.h"
 #include "support/CodedBitmap.h"
@@ -166,7 +166,7 @@ TEST(ReducePhoto, DeclinedHighQualityFallsBackToPlainAndSaysWhy) {
   Bitmap photo = CodedPhoto(2001, 1500);
   const PixelSize crop = ComputeTrimSize(2001, 1500, {2000, 1401});
   ASSERT_EQ(crop, (PixelSize{2001, 1401}));
-  ASSERT_EQ(TrimCenter(photo, crop.width, crop.height), TrimStatus::Trimmed);
+  ASSERT_EQ(TrimAt(photo, crop.width, crop.height, 0.5), TrimStatus::Trimmed);
   const ReductionBox box = ComputeReductionBox(2001, 1401, {2000, 1401});
   ASSERT_EQ(box, (ReductionBox{2000, 1401, true}));
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "geometry/TrimPosition.h"
 #include "pixels/Bitmap.h"
 #include "pixels/TrimCenter.h"
-#include "geometry/TrimPosition.h"
 #include "support/CodedBitmap.h"
 
 namespace quorvale {
@@ -57,7 +57,7 @@ TEST(TrimCenter, CutsTheCentreOrLeavesThePhotoAlone) {
     SCOPED_TRACE(c.why);
     Bitmap bitmap = CodedPhoto(c.w, c.h);
     const std::uint8_t* firstRow = bitmap.Row(0);
-    ASSERT_EQ(TrimCenter(bitmap, c.width, c.height) == TrimStatus::Trimmed, c.result == 0);
+    ASSERT_EQ(TrimAt(bitmap, c.width, c.height, 0.5) == TrimStatus::Trimmed, c.result == 0);
     if (c.result != 0) {
       EXPECT_EQ(bitmap.Width(), c.w);
       EXPECT_EQ(bitmap.Height(), c.h);
@@ -97,7 +97,7 @@ TEST(TrimCenter, ALiftedLimitTrimsLargePhotos) {
     SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h) + " to " +
                  std::to_string(c.width) + " x " + std::to_string(c.height));
     Bitmap bitmap = CodedPhoto(c.w, c.h);
-    ASSERT_EQ(TrimCenter(bitmap, c.width, c.height, c.maxSide) == TrimStatus::Trimmed,
+    ASSERT_EQ(TrimAt(bitmap, c.width, c.height, 0.5, c.maxSide) == TrimStatus::Trimmed,
               c.result == 0);
     if (c.result != 0) {
       EXPECT_EQ(bitmap.Width(), c.w);
@@ -113,7 +113,7 @@ TEST(TrimCenter, ALiftedLimitTrimsLargePhotos) {
 
 TEST(TrimCenter, EveryPixelPassesThroughUnchanged) {
   Bitmap bitmap = CodedPhoto(37, 23);
-  ASSERT_EQ(TrimCenter(bitmap, 30, 14), TrimStatus::Trimmed);
+  ASSERT_EQ(TrimAt(bitmap, 30, 14, 0.5), TrimStatus::Trimmed);
   for (int y = 0; y < 14; ++y) {
     for (int x = 0; x < 30; ++x) {
       ASSERT_EQ(SourceOf(bitmap, x, y, 37), (Origin{x + 3, y + 4})) << x << ", " << y;
@@ -123,8 +123,8 @@ TEST(TrimCenter, EveryPixelPassesThroughUnchanged) {
 
 TEST(TrimCenter, MarginsAddUpOverRepeatedTrims) {
   Bitmap bitmap = CodedPhoto(20, 12);
-  ASSERT_EQ(TrimCenter(bitmap, 16, 10), TrimStatus::Trimmed);  // columns 2..17, rows 1..10
-  ASSERT_EQ(TrimCenter(bitmap, 10, 4), TrimStatus::Trimmed);   // of those, columns 3..12, rows 3..6
+  ASSERT_EQ(TrimAt(bitmap, 16, 10, 0.5), TrimStatus::Trimmed);  // columns 2..17, rows 1..10
+  ASSERT_EQ(TrimAt(bitmap, 10, 4, 0.5), TrimStatus::Trimmed);  // of those, columns 3..12, rows 3..6
   EXPECT_EQ(SourceOf(bitmap, 0, 0, 20), (Origin{5, 4}));
   EXPECT_EQ(SourceOf(bitmap, 9, 3, 20), (Origin{14, 7}));
 }
@@ -140,15 +140,15 @@ TEST(TrimOffset, RoundsHalvesDownSoThatTheCentreTruncates) {
   for (const auto& c : cases) EXPECT_EQ(TrimOffset(c.surplus, c.position), c.offset) << c.position;
 }
 
-// At 0.5 the rectangle is where TrimCenter cuts; at 0 and 1 it touches the
+// At 0.5 the rectangle is where the centre trim cuts; at 0 and 1 it touches the
 // edges of the free axis.
 TEST(ComputeTrimRect, PlacesTheCropAlongTheFreeAxis) {
-  for (const SizePreset& size : SizeTable()) {
+  for (std::size_t size = 0; size < SizeTable().size(); ++size) {
     for (const auto& [w, h] : {std::pair{600, 400}, {400, 600}, {403, 302}, {101, 99}}) {
-      const LongShort target = TargetSize(size, 150);
+      const LongShort target = TargetSize({size, 150});
       const PixelSize crop = ComputeTrimSize(w, h, target);
       Bitmap photo = CodedPhoto(w, h);
-      ASSERT_EQ(TrimCenter(photo, crop.width, crop.height, 65535), TrimStatus::Trimmed);
+      ASSERT_EQ(TrimAt(photo, crop.width, crop.height, 0.5, 65535), TrimStatus::Trimmed);
       const Origin centre = SourceOf(photo, 0, 0, w);
       EXPECT_EQ(ComputeTrimRect(w, h, target),
                 (PixelRect{centre.x, centre.y, crop.width, crop.height}));
