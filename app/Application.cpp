@@ -6,7 +6,6 @@
 
 #include "app/MainWindow.h"
 #include "app/Resources.h"
-#include "platform/CodePage.h"
 
 namespace quorvale {
 
@@ -69,7 +68,6 @@ void Application::ReportError(std::exception_ptr error) {
 
 int RunProgram(Application& app, const std::function<std::unique_ptr<MainWindow>()>& createWindow) {
   try {
-    InitActiveCodePage();
     std::unique_ptr<MainWindow> window = createWindow();
     window->show();
     app.exec();

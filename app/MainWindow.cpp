@@ -1,6 +1,6 @@
 #include "app/MainWindow.h"
 
-#include <unistd.h>
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -9,7 +9,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPixmap>
-#include <QRadioButton>
 #include <QScreen>
 #include <QSettings>
 #include <QSlider>
@@ -76,12 +75,8 @@ QString SizeButtonName(const SizePreset& size) {
   return "size" + CapitalisedId(size.id) + "Button";
 }
 
-QString AspectLabelName(const SizePreset& size) {
-  return "size" + CapitalisedId(size.id) + "Aspect";
-}
-
-QString ResolutionButtonName(const PrintResolution& resolution) {
-  return QStringLiteral("dpi%1Button").arg(resolution.dpi);
+QString ResolutionButtonName(int dpi) {
+  return QStringLiteral("dpi%1Button").arg(dpi);
 }
 
 // The window's listener of a run. It is called on the run's thread and
@@ -227,8 +222,7 @@ MainWindow::MainWindow(Dialogs& dialogs)
   ui_->setupUi(client_);
   client_->setFixedSize(client_->size());
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                 Qt::MSWindowsFixedSizeDialogHint);
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   auto* menuBar = new QMenuBar(this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -239,10 +233,10 @@ MainWindow::MainWindow(Dialogs& dialogs)
   setFont(WindowFont());
   client_->setFont(WindowFont());
   for (const SizePreset& preset : SizeTable()) {
-    radio_[preset.button] = findChild<QRadioButton*>(SizeButtonName(preset));
+    sizeButtons_.push_back(findChild<QAbstractButton*>(SizeButtonName(preset)));
   }
-  for (const PrintResolution& resolution : PrintResolutions()) {
-    radio_[resolution.button] = findChild<QRadioButton*>(ResolutionButtonName(resolution));
+  for (const std::int32_t dpi : PrintResolutions()) {
+    dpiButtons_.push_back(findChild<QAbstractButton*>(ResolutionButtonName(dpi)));
   }
   ui_->sizeGroup->setFont(ColumnHeadingFont());
   for (QLabel* label : ui_->sizeGroup->findChildren<QLabel*>()) label->setFont(WindowFont());
@@ -252,10 +246,6 @@ MainWindow::MainWindow(Dialogs& dialogs)
   ConnectHandlers();
 
   setAcceptDrops(true);
-  programFolder_ = ProgramFolder();
-  // As the program always has; nothing relies on it, the core works by
-  // full paths.
-  [[maybe_unused]] const int entered = ::chdir(programFolder_.c_str());
   captionText_ = MainCaption;
   setWindowTitle(DisplayText(captionText_));
 
@@ -345,16 +335,14 @@ void MainWindow::setVisible(bool visible) {
 }
 
 bool MainWindow::AnyFixedSizeSelected() const {
-  for (const SizePreset& preset : SizeTable()) {
-    if (preset.kind == SizeKind::Fixed && radio_[preset.button]->isChecked()) return true;
+  for (std::size_t row = 0; row < sizeButtons_.size(); ++row) {
+    if (SizeTable()[row].kind == SizeKind::Fixed && sizeButtons_[row]->isChecked()) return true;
   }
   return false;
 }
 
 void MainWindow::EnableResolutionButtons(bool enabled) {
-  for (const PrintResolution& resolution : PrintResolutions()) {
-    radio_[resolution.button]->setEnabled(enabled);
-  }
+  for (QAbstractButton* button : dpiButtons_) button->setEnabled(enabled);
 }
 
 void MainWindow::ReductionToggled() {
@@ -416,15 +404,12 @@ void MainWindow::DropFolders(const std::vector<std::string>& items) {
   ShowListing(ScanInputFolder(InputFolderText(), !ui_->noSubfoldersCheck->isChecked()));
 }
 
+RunChoices MainWindow::ChoicesForRun() const {
+  return WindowRunChoices(Controls(), menus_->Print(), crops_);
+}
+
 RunOptions MainWindow::OptionsForRun() const {
-  RunOptions options;
-  options.inputFolder = inputFolder_;
-  options.outputFolder = outputFolder_;
-  options.target = ResolveTargetSize(SelectedRadioButtons());
-  options.subfolders = !ui_->noSubfoldersCheck->isChecked();
-  options.photo = PhotoOptionsNow();
-  options.crops.byPath = crops_;
-  return options;
+  return PlanRun(ChoicesForRun()).options;
 }
 
 PhotoOptions MainWindow::PhotoOptionsNow() const {
@@ -440,10 +425,10 @@ void MainWindow::StartRun() {
   // The checks and the scan run on the run's thread too; until they have
   // passed the window shows no change, but a second press waits its turn.
   if (runActive_) return;
-  RunOptions options = OptionsForRun();
-  auto print = std::make_shared<PrintRun>(menus_->Print(), SelectedRadioButtons());
-  options.print = print->Options();
-  if (const std::string refused = print->OpenReport(options); !refused.empty()) {
+  const RunPlan plan = PlanRun(ChoicesForRun());
+  const RunOptions& options = plan.options;
+  auto print = std::make_shared<PrintRun>(menus_->Print(), plan);
+  if (const std::string refused = print->OpenReport(); !refused.empty()) {
     ShowMessage(refused);
     return;
   }
@@ -551,10 +536,16 @@ void MainWindow::ShowMessage(const std::string& text) {
   dialogs_.Message(captionText_, text);
 }
 
-RadioSelection MainWindow::SelectedRadioButtons() const {
-  RadioSelection selected;
-  for (std::size_t n = 1; n < radio_.size(); ++n) selected[n] = radio_[n] && radio_[n]->isChecked();
-  return selected;
+SizeChoice MainWindow::ChosenSize() const {
+  // Each group holds one checked button, which the layout checks at start.
+  SizeChoice chosen;
+  for (std::size_t row = 0; row < sizeButtons_.size(); ++row) {
+    if (sizeButtons_[row]->isChecked()) chosen.preset = row;
+  }
+  for (std::size_t n = 0; n < dpiButtons_.size(); ++n) {
+    if (dpiButtons_[n]->isChecked()) chosen.dpi = PrintResolutions()[n];
+  }
+  return chosen;
 }
 
 int MainWindow::Quality() const {
@@ -589,7 +580,7 @@ void MainWindow::OpenPreview() {
   PreviewSubject subject;
   subject.inputFolder = inputFolder_;
   subject.photos = ScanInputFolder(inputFolder_, !ui_->noSubfoldersCheck->isChecked()).files;
-  subject.target = ResolveTargetSize(SelectedRadioButtons());
+  subject.target = TargetSize(ChosenSize());
   subject.fit = menus_->Print().fit;
   subject.autoOrient = menus_->Print().autoOrient;
   subject.positions = crops_;
@@ -605,12 +596,9 @@ WindowControls MainWindow::Controls() const {
   WindowControls controls;
   controls.inputFolder = inputFolder_;
   controls.outputFolder = outputFolder_;
-  for (const SizePreset& preset : SizeTable()) {
-    if (radio_[preset.button]->isChecked()) controls.size = preset.id;
-  }
-  for (const PrintResolution& resolution : PrintResolutions()) {
-    if (radio_[resolution.button]->isChecked()) controls.dpi = resolution.dpi;
-  }
+  const SizeChoice size = ChosenSize();
+  controls.size = size.Preset().id;
+  controls.dpi = size.dpi;
   controls.trim = ui_->trimCheck->isChecked();
   controls.reduce = ui_->reduceCheck->isChecked();
   controls.highQuality = ui_->highQualityCheck->isChecked();
@@ -621,11 +609,11 @@ WindowControls MainWindow::Controls() const {
 }
 
 void MainWindow::ShowControls(const WindowControls& controls) {
-  for (const SizePreset& preset : SizeTable()) {
-    if (controls.size == preset.id) radio_[preset.button]->setChecked(true);
+  for (std::size_t row = 0; row < sizeButtons_.size(); ++row) {
+    if (controls.size == SizeTable()[row].id) sizeButtons_[row]->setChecked(true);
   }
-  for (const PrintResolution& resolution : PrintResolutions()) {
-    if (controls.dpi == resolution.dpi) radio_[resolution.button]->setChecked(true);
+  for (std::size_t n = 0; n < dpiButtons_.size(); ++n) {
+    if (controls.dpi == PrintResolutions()[n]) dpiButtons_[n]->setChecked(true);
   }
   ui_->trimCheck->setChecked(controls.trim);
   ui_->reduceCheck->setChecked(controls.reduce);

@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QWidget>
-#include <array>
 #include <exception>
 #include <map>
 #include <memory>
@@ -13,11 +12,11 @@
 
 #include "app/Dialogs.h"
 #include "app/WindowSettings.h"
-#include "batch/RunOptions.h"
 #include "folders/FolderScan.h"
 #include "geometry/SizeTable.h"
+#include "messages/RunChoices.h"
 
-class QRadioButton;
+class QAbstractButton;
 class QSettings;
 
 namespace Ui {
@@ -30,13 +29,12 @@ class PreviewWindow;
 class PrintRun;
 class WindowMenus;
 
-// The object names of the size, aspect and resolution controls in the
-// stored layout, made from the size table: "size" and the size's id with its
-// first letter and each letter after a hyphen capitalised and the hyphens
-// dropped, then "Button" or "Aspect" ("sizeSxga1600Button"); "dpi150Button".
+// The object names of the size and resolution buttons in the stored layout,
+// made from the size table: "size" and the size's id with its first letter
+// and each letter after a hyphen capitalised and the hyphens dropped, then
+// "Button" ("sizeSxga1600Button"); "dpi150Button".
 QString SizeButtonName(const SizePreset& size);
-QString AspectLabelName(const SizePreset& size);
-QString ResolutionButtonName(const PrintResolution& resolution);
+QString ResolutionButtonName(int dpi);
 
 // The main window: a fixed 473 x 589 dialog-style window built from the
 // stored layout (MainWindow.ui). Handlers read the controls, call the core
@@ -73,8 +71,6 @@ class MainWindow : public QWidget {
   const ScanCounts& LastScan() const { return lastScan_; }
   // A stop has been requested of the current (or the last) run.
   bool CancelRequested() const { return stop_.stop_requested(); }
-  // The folder of the program file, ending in '/', made current at start.
-  const std::string& ProgramFolderText() const { return programFolder_; }
   // From the press of Run until its thread has ended and RunEnded is sent.
   bool RunActive() const { return runActive_; }
   QString StatusText() const;
@@ -96,10 +92,11 @@ class MainWindow : public QWidget {
   void CancelRun();
 
   // The controls as a press of Run would take them.
-  RadioSelection SelectedRadioButtons() const;
+  SizeChoice ChosenSize() const;
   int Quality() const;
   const std::string& InputFolderText() const { return inputFolder_; }
   const std::string& OutputFolderText() const { return outputFolder_; }
+  RunChoices ChoicesForRun() const;
   RunOptions OptionsForRun() const;
   PhotoOptions PhotoOptionsNow() const;
 
@@ -165,11 +162,11 @@ class MainWindow : public QWidget {
   std::shared_ptr<PrintRun> printRun_;
   std::string captionText_;
   ScanCounts lastScan_;
-  std::string programFolder_;
   // The folder edits show their paths decoded; these are the bytes.
   std::string inputFolder_;
   std::string outputFolder_;
-  std::array<QRadioButton*, 24> radio_{};  // at the size table's button numbers; 0 unused
+  std::vector<QAbstractButton*> sizeButtons_;  // by row of the size table
+  std::vector<QAbstractButton*> dpiButtons_;   // by print resolution
   bool splashShown_ = false;
   bool running_ = false;
   bool subfolderButtonWasEnabled_ = false;

@@ -21,41 +21,33 @@ std::string ReportError(const std::string& path, int error) {
 
 }  // namespace
 
-// The size and the resolution selected, as ResolveTargetSize takes them:
-// L and 400 dpi unless told, the later in test order winning.
-std::pair<const SizePreset*, int> SelectedSize(const RadioSelection& selected) {
-  const SizePreset* chosen = &SizeTable().front();
-  for (const SizePreset& size : SizeTable()) {
-    if (selected[size.button]) chosen = &size;
-  }
-  int dpi = 400;
-  for (const PrintResolution& resolution : PrintResolutions()) {
-    if (selected[resolution.button]) dpi = resolution.dpi;
-  }
-  return {chosen, dpi};
+RunChoices WindowRunChoices(const WindowControls& controls, const PrintSettings& print,
+                            const std::map<std::string, double>& crops) {
+  RunChoices choices;
+  choices.inputFolder = controls.inputFolder;
+  choices.outputFolder = controls.outputFolder;
+  choices.size = ChooseSize(controls.size.c_str(), controls.dpi);
+  choices.subfolders = !controls.noSubfolders;
+  choices.photo = {controls.trim,        controls.skipSmall, controls.reduce,
+                   controls.highQuality, controls.quality,   print.fit};
+  choices.autoOrient = print.autoOrient;
+  choices.keepMetadata = print.keepMetadata;
+  choices.writeDpi = print.writeDpi;
+  choices.keepTimes = print.keepTimes;
+  choices.largePhotos = print.largePhotos;
+  choices.existing = print.existing;
+  if (print.writeReport) choices.reportPath = print.reportPath;
+  choices.crops.byPath = crops;
+  return choices;
 }
 
-PrintOptions PrintOptionsFor(const PrintSettings& settings, const RadioSelection& selected) {
-  const auto [size, dpi] = SelectedSize(selected);
-  const bool printSize = size->kind == SizeKind::Print;
-  PrintOptions print;
-  print.autoOrient = settings.autoOrient;
-  print.keepMetadata = settings.keepMetadata;
-  print.dpi = settings.writeDpi && printSize ? dpi : 0;
-  print.keepTimes = settings.keepTimes;
-  print.skipExisting = settings.existing == ExistingOutput::Skip;
-  print.largePhotos = settings.largePhotos;
-  print.thumbnails = settings.writeReport && !settings.reportPath.empty();
-  return print;
-}
+PrintRun::PrintRun(const PrintSettings& settings, const RunPlan& plan)
+    : settings_(settings), plan_(plan) {}
 
-PrintRun::PrintRun(const PrintSettings& settings, const RadioSelection& selected)
-    : settings_(settings), selected_(selected), options_(PrintOptionsFor(settings, selected)) {}
-
-std::string PrintRun::OpenReport(const RunOptions& run) {
-  if (!options_.thumbnails) return std::string();
+std::string PrintRun::OpenReport() {
+  if (!plan_.options.print.thumbnails) return std::string();
   const std::string& path = settings_.reportPath;
-  switch (CheckReportPlace(path, run.inputFolder, run.outputFolder)) {
+  switch (CheckReportPlace(path, plan_.options.inputFolder, plan_.options.outputFolder)) {
     case ReportPlace::Safe:
       break;
     case ReportPlace::NotAFile:
@@ -65,37 +57,9 @@ std::string PrintRun::OpenReport(const RunOptions& run) {
     case ReportPlace::InOutput:
       return "トリミングレポートは出力フォルダの中に作成できません。\n" + path;
   }
-  const std::string title = "Quorvale: " + run.inputFolder + " → " + run.outputFolder;
   errno = 0;
-  const auto [size, dpi] = SelectedSize(selected_);
-  ReportSettings heading;
-  heading.size = ReportSizeName(*size);
-  const LongShort target = TargetSize(*size, dpi);
-  heading.longSide = target.L;
-  heading.shortSide = target.S;
-  heading.dpi = size->kind == SizeKind::Print ? dpi : 0;
-  heading.trim = run.photo.trim;
-  heading.reduce = run.photo.reduce;
-  heading.highQuality = run.photo.highQuality;
-  heading.quality = run.photo.quality;
-  const std::pair<bool, const char*> given[] = {
-      {!run.subfolders, "--no-subfolders"},
-      {!run.photo.skipSmall, "--keep-small"},
-      {run.photo.fit == Fit::Border, "--fit border"},
-      {!run.crops.byPath.empty(), "--crops"},
-      {options_.autoOrient, "--auto-orient"},
-      {options_.keepMetadata, "--keep-metadata"},
-      {options_.dpi > 0, "--write-dpi"},
-      {options_.keepTimes, "--keep-times"},
-      {options_.largePhotos, "--large-photos"},
-      {options_.skipExisting, "--existing skip"},
-      {settings_.existing == ExistingOutput::Overwrite, "--overwrite"},
-  };
-  for (const auto& [on, name] : given) {
-    if (on) heading.options.emplace_back(name);
-  }
-  if (report_.Open(settings_.reportPath, title, heading)) return std::string();
-  return ReportError(settings_.reportPath, errno);
+  if (report_.Open(path, plan_.reportTitle, plan_.report)) return std::string();
+  return ReportError(path, errno);
 }
 
 std::optional<bool> PrintRun::Answer(const RunQuestion& question) const {

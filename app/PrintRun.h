@@ -1,38 +1,36 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 
 #include "app/WindowSettings.h"
 #include "batch/RunEvents.h"
-#include "batch/RunOptions.h"
-#include "geometry/SizeTable.h"
 #include "messages/Report.h"
+#include "messages/RunChoices.h"
 
 namespace quorvale {
 
-// The run options the print settings give for the selected size and
-// resolution buttons: those quorvale-batch gives for the same options. The
-// dpi is written only for a print size, at the selected resolution (400
-// when none is). A report asks for thumbnails.
-PrintOptions PrintOptionsFor(const PrintSettings& settings, const RadioSelection& selected);
+// The choices of a run of the window: its controls, the print settings of
+// its menu and the crop positions of its preview, as quorvale-batch takes
+// the same options. A report is asked for only with a path.
+RunChoices WindowRunChoices(const WindowControls& controls, const PrintSettings& print,
+                            const std::map<std::string, double>& crops);
 
 // What the print settings add to one run of the window, fixed at the press
-// of Run: the run's print options, the answers given without a box, and the
-// report page, which is written as the photos are done.
+// of Run: the answers given without a box, and the report page, which is
+// written as the photos are done.
 class PrintRun {
  public:
-  PrintRun(const PrintSettings& settings, const RadioSelection& selected);
+  PrintRun(const PrintSettings& settings, const RunPlan& plan);
   PrintRun(const PrintRun&) = delete;
   PrintRun& operator=(const PrintRun&) = delete;
 
-  const PrintOptions& Options() const { return options_; }
-
-  // Creates the report page for a run of `run` when one is asked for. The
-  // text of the box that refuses the run when the page would be written
-  // into either folder's tree or over anything but a file, or cannot be
-  // created (naming the path and the system's reason); empty otherwise.
-  std::string OpenReport(const RunOptions& run);
+  // Creates the report page when the plan asks for one. The text of the
+  // box that refuses the run when the page would be written into either
+  // folder's tree or over anything but a file, or cannot be created
+  // (naming the path and the system's reason); empty otherwise.
+  std::string OpenReport();
 
   // The answer to `question` without a box: No (replace the file) to the
   // same-name question when existing outputs are overwritten, as
@@ -51,8 +49,7 @@ class PrintRun {
 
  private:
   PrintSettings settings_;
-  RadioSelection selected_;
-  PrintOptions options_;
+  RunPlan plan_;
   ReportWriter report_;
 };
 

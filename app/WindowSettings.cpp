@@ -87,8 +87,8 @@ bool IsSizeId(const std::string& id) {
 }
 
 bool IsResolution(int dpi) {
-  return std::any_of(PrintResolutions().begin(), PrintResolutions().end(),
-                     [&](const PrintResolution& r) { return r.dpi == dpi; });
+  return std::find(PrintResolutions().begin(), PrintResolutions().end(), dpi) !=
+         PrintResolutions().end();
 }
 
 // The format the file says it has: 0 for a new file, -1 for one that

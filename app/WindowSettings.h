@@ -4,16 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "batch/RunOptions.h"
+#include "messages/RunChoices.h"
 
 class QSettings;
 
 namespace quorvale {
-
-// What the window does with an output file that exists already: ask the
-// same-name question as it always has, replace it without asking, or leave
-// it and count the photo as skipped.
-enum class ExistingOutput { Ask, Overwrite, Skip };
 
 // The print options of the window, as its オプション menu holds them.
 struct PrintSettings {

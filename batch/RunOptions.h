@@ -20,11 +20,11 @@ enum class Fit {
 // The options a run takes afresh for each photo, so that a change made
 // during a run applies from the next photo on.
 struct PhotoOptions {
-  bool trim = true;          // trim to the target aspect (CheckBox1)
-  bool skipSmall = true;     // a trimming run skips photos of at most 320 x 240 (CheckBox5)
-  bool reduce = false;       // reduce to the target box (CheckBox2)
-  bool highQuality = false;  // try the high-quality reduction first (CheckBox3)
-  int quality = 90;          // JPEG quality 0..100 (TrackBar1)
+  bool trim = true;          // trim to the target aspect
+  bool skipSmall = true;     // a trimming run skips photos of at most 320 x 240
+  bool reduce = false;       // reduce to the target box
+  bool highQuality = false;  // try the high-quality reduction first
+  int quality = 90;          // JPEG quality 0..100
   Fit fit = Fit::Trim;
   friend bool operator==(const PhotoOptions&, const PhotoOptions&) = default;
 };
@@ -96,7 +96,7 @@ struct RunOptions {
   std::string inputFolder;       // path bytes, as the window holds them
   std::string outputFolder;      // path bytes, as the window holds them
   LongShort target{2000, 1401};  // (L, S) of the size at its resolution
-  bool subfolders = true;        // scan the subfolders too (CheckBox4 off)
+  bool subfolders = true;        // scan the subfolders too
   bool allJpegNames = false;     // take ".jpeg", ".jpe" and ".jfif" files besides ".jpg"
   // Photos decoded at once: up to this many are decoded ahead of the one in
   // hand on worker threads; 1 decodes each at its turn, 0 takes one per core.

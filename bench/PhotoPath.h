@@ -4,14 +4,13 @@
 #include <string>
 
 #include "batch/RunOptions.h"
+#include "geometry/SizeTable.h"
 #include "pixels/Bitmap.h"
 #include "pixels/Reduction.h"
-#include "geometry/SizeTable.h"
 
 namespace quorvale::bench {
 
-// How the per-photo path reduces: not at all, plain (CheckBox2) or high
-// quality (CheckBox2 and CheckBox3).
+// How the per-photo path reduces: not at all, plain, or high quality.
 enum class Reduction { None, Plain, HighQuality };
 
 // L at 400 dpi, the default size of a run.

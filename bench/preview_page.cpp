@@ -25,7 +25,6 @@
 #include "app/PreviewWindow.h"
 #include "app/ScriptedDialogs.h"
 #include "codec/JpegFile.h"
-#include "platform/CodePage.h"
 #include "support/TestJpeg.h"
 
 namespace fs = std::filesystem;
@@ -92,7 +91,6 @@ int main(int argc, char** argv) {
   testing::ScriptedDialogs dialogs;
   Application app(argc, argv);
   app.SetDialogs(&dialogs);
-  InitActiveCodePage();
   MainWindow window(dialogs);
   dialogs.folders = {folder.string()};
   window.BrowseInputFolder();

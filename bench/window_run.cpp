@@ -18,7 +18,6 @@
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "app/ScriptedDialogs.h"
-#include "platform/CodePage.h"
 
 int main(int argc, char** argv) {
   const bool highQuality = argc == 4 && std::strcmp(argv[1], "--high-quality") == 0;
@@ -34,7 +33,6 @@ int main(int argc, char** argv) {
   quorvale::testing::ScriptedDialogs dialogs;
   quorvale::Application app(argc, argv);
   app.SetDialogs(&dialogs);
-  quorvale::InitActiveCodePage();
   quorvale::MainWindow window(dialogs);
   dialogs.folders = {input, output};
   window.BrowseInputFolder();

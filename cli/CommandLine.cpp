@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "batch/CropFile.h"
 #include "messages/Messages.h"
@@ -16,81 +17,6 @@
 
 namespace quorvale::cli {
 namespace {
-
-enum class Option {
-  Size,
-  Dpi,
-  Reduce,
-  HighQuality,
-  Quality,
-  Jobs,
-  NoSubfolders,
-  AllJpegNames,
-  KeepSmall,
-  NoTrim,
-  OnProblem,
-  Overwrite,
-  Json,
-  Existing,
-  AutoOrient,
-  KeepMetadata,
-  WriteDpi,
-  KeepTimes,
-  LargePhotos,
-  Report,
-  DryRun,
-  CropPosition,
-  Crops,
-  Fit,
-  Shard,
-  Help,
-  Version,
-  ListSizes,
-};
-
-struct LongOption {
-  const char* name;
-  Option option;
-  bool takesValue;
-};
-
-constexpr LongOption kOptions[] = {
-    {"--size", Option::Size, true},
-    {"--dpi", Option::Dpi, true},
-    {"--reduce", Option::Reduce, false},
-    {"--high-quality", Option::HighQuality, false},
-    {"--quality", Option::Quality, true},
-    {"--jobs", Option::Jobs, true},
-    {"--no-subfolders", Option::NoSubfolders, false},
-    {"--all-jpeg-names", Option::AllJpegNames, false},
-    {"--keep-small", Option::KeepSmall, false},
-    {"--no-trim", Option::NoTrim, false},
-    {"--on-problem", Option::OnProblem, true},
-    {"--overwrite", Option::Overwrite, false},
-    {"--json", Option::Json, false},
-    {"--existing", Option::Existing, true},
-    {"--auto-orient", Option::AutoOrient, false},
-    {"--keep-metadata", Option::KeepMetadata, false},
-    {"--write-dpi", Option::WriteDpi, false},
-    {"--keep-times", Option::KeepTimes, false},
-    {"--large-photos", Option::LargePhotos, false},
-    {"--report", Option::Report, true},
-    {"--dry-run", Option::DryRun, false},
-    {"--crop-position", Option::CropPosition, true},
-    {"--crops", Option::Crops, true},
-    {"--fit", Option::Fit, true},
-    {"--shard", Option::Shard, true},
-    {"--help", Option::Help, false},
-    {"--version", Option::Version, false},
-    {"--list-sizes", Option::ListSizes, false},
-};
-
-const LongOption* FindOption(const std::string& name) {
-  for (const LongOption& known : kOptions) {
-    if (name == known.name) return &known;
-  }
-  return nullptr;
-}
 
 char AsciiLower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -117,221 +43,269 @@ std::optional<int> ParseNumber(const std::string& text) {
 
 constexpr int MaxJobs = 64;
 
-const SizePreset& DefaultSize() {
-  for (const SizePreset& row : SizeTable()) {
-    if (row.button == 1) return row;
-  }
-  return SizeTable().front();
+// An option's value as read: what it sets, or the line that refuses it.
+template <typename T>
+struct Read {
+  std::optional<T> value;
+  std::string refusal;
+};
+
+template <typename T>
+Read<T> Refused(const std::string& value, const char* option, const char* expected) {
+  return {std::nullopt, Format(Translate("invalid value '%s' for %s (expected %s)"), value.c_str(),
+                               option, expected)};
 }
 
-std::string InvalidValue(const std::string& value, const char* option, const char* expected) {
-  return Format(Translate("invalid value '%s' for %s (expected %s)"), value.c_str(), option,
-                expected);
+// Stores what was read in `into`; the refusal, empty when there is none.
+template <typename T, typename U>
+std::string Take(Read<T> read, U& into) {
+  if (read.value) into = *read.value;
+  return read.refusal;
 }
 
-// Applies one option; an error text when its value is not acceptable.
-std::string Apply(Option option, const std::string& value, CommandLine& line, bool& help,
-                  bool& version, bool& listSizes) {
-  switch (option) {
-    case Option::Size:
-      line.size = FindSize(value);
-      if (line.size == nullptr) {
-        return Format(Translate("unknown size '%s' for --size (see --list-sizes)"), value.c_str());
-      }
-      break;
-    case Option::Dpi: {
-      const std::optional<int> dpi = ParseNumber(value);
-      const auto resolutions = PrintResolutions();
-      if (!dpi || std::none_of(resolutions.begin(), resolutions.end(),
-                               [&](const PrintResolution& r) { return r.dpi == *dpi; })) {
-        return InvalidValue(value, "--dpi", Translate("150, 200, 300, 320 or 400"));
-      }
-      line.dpi = *dpi;
-      break;
-    }
-    case Option::Jobs: {
-      const std::optional<int> jobs = ParseNumber(value);
-      if (!jobs || *jobs < 1 || *jobs > MaxJobs)
-        return InvalidValue(value, "--jobs", Translate("1 to 64"));
-      line.jobs = *jobs;
-      break;
-    }
-    case Option::Quality: {
-      const std::optional<int> quality = ParseNumber(value);
-      if (!quality || *quality > 100)
-        return InvalidValue(value, "--quality", Translate("0 to 100"));
-      line.quality = *quality;
-      break;
-    }
-    case Option::OnProblem:
-      if (value == "continue") {
-        line.stopOnProblem = false;
-      } else if (value == "stop") {
-        line.stopOnProblem = true;
-      } else {
-        return InvalidValue(value, "--on-problem", Translate("continue or stop"));
-      }
-      break;
-    case Option::Reduce:
-      line.reduce = true;
-      break;
-    case Option::HighQuality:
-      line.highQuality = true;
-      break;
-    case Option::NoSubfolders:
-      line.noSubfolders = true;
-      break;
-    case Option::AllJpegNames:
-      line.allJpegNames = true;
-      break;
-    case Option::KeepSmall:
-      line.keepSmall = true;
-      break;
-    case Option::NoTrim:
-      line.noTrim = true;
-      break;
-    case Option::Overwrite:
-      line.overwrite = true;
-      line.skipExisting = false;
-      break;
-    case Option::Existing:
-      if (value != "stop" && value != "overwrite" && value != "skip") {
-        return InvalidValue(value, "--existing", Translate("stop, overwrite or skip"));
-      }
-      line.overwrite = value == "overwrite";
-      line.skipExisting = value == "skip";
-      break;
-    case Option::AutoOrient:
-      line.autoOrient = true;
-      break;
-    case Option::KeepMetadata:
-      line.keepMetadata = true;
-      break;
-    case Option::WriteDpi:
-      line.writeDpi = true;
-      break;
-    case Option::KeepTimes:
-      line.keepTimes = true;
-      break;
-    case Option::LargePhotos:
-      line.largePhotos = true;
-      break;
-    case Option::Report:
-      if (value.empty()) return Translate("option --report needs a file name");
-      line.reportPath = value;
-      break;
-    case Option::DryRun:
-      line.dryRun = true;
-      break;
-    case Option::CropPosition: {
-      const std::optional<double> position = ParseCropPosition(value);
-      if (!position) {
-        return InvalidValue(value, "--crop-position",
-                            Translate("top, centre, bottom, left, right or a number from 0 to 1"));
-      }
-      line.cropPosition = *position;
-      break;
-    }
-    case Option::Crops:
-      if (value.empty()) return Translate("option --crops needs a file name");
-      line.cropsPath = value;
-      break;
-    case Option::Fit:
-      if (value != "trim" && value != "border") {
-        return InvalidValue(value, "--fit", Translate("trim or border"));
-      }
-      line.fit = value == "border" ? Fit::Border : Fit::Trim;
-      break;
-    case Option::Shard: {
-      // K/N: two plain numbers around one slash, 1 <= K <= N.
-      const std::size_t slash = value.find('/');
-      const std::optional<int> index =
-          slash == std::string::npos ? std::nullopt : ParseNumber(value.substr(0, slash));
-      const std::optional<int> count =
-          slash == std::string::npos ? std::nullopt : ParseNumber(value.substr(slash + 1));
-      if (!index || !count || *index < 1 || *index > *count) {
-        return InvalidValue(value, "--shard", Translate("K/N with 1 <= K <= N"));
-      }
-      line.shard = {*index, *count};
-      break;
-    }
-    case Option::Json:
-      line.json = true;
-      break;
-    case Option::Help:
-      help = true;
-      break;
-    case Option::Version:
-      version = true;
-      break;
-    case Option::ListSizes:
-      listSizes = true;
-      break;
+Read<std::size_t> ReadSize(const std::string& value) {
+  const auto table = SizeTable();
+  for (std::size_t row = 0; row < table.size(); ++row) {
+    if (EqualsIgnoringCase(value, table[row].id)) return {row, {}};
   }
+  return {std::nullopt,
+          Format(Translate("unknown size '%s' for --size (see --list-sizes)"), value.c_str())};
+}
+
+Read<int> ReadDpi(const std::string& value) {
+  const std::optional<int> dpi = ParseNumber(value);
+  const auto resolutions = PrintResolutions();
+  if (dpi && std::find(resolutions.begin(), resolutions.end(), *dpi) != resolutions.end()) {
+    return {dpi, {}};
+  }
+  return Refused<int>(value, "--dpi", Translate("150, 200, 300, 320 or 400"));
+}
+
+Read<int> ReadNumber(const std::string& value, int least, int most, const char* option,
+                     const char* expected) {
+  const std::optional<int> number = ParseNumber(value);
+  if (number && *number >= least && *number <= most) return {number, {}};
+  return Refused<int>(value, option, expected);
+}
+
+// One of the words an option takes, and what each means.
+template <typename T, std::size_t N>
+Read<T> ReadWord(const std::string& value, const std::pair<const char*, T> (&words)[N],
+                 const char* option, const char* expected) {
+  for (const auto& [word, meaning] : words) {
+    if (value == word) return {meaning, {}};
+  }
+  return Refused<T>(value, option, expected);
+}
+
+Read<std::string> ReadFileName(const std::string& value, const char* missing) {
+  if (value.empty()) return {std::nullopt, missing};
+  return {value, {}};
+}
+
+Read<double> ReadCropPosition(const std::string& value) {
+  if (const std::optional<double> position = ParseCropPosition(value)) return {position, {}};
+  return Refused<double>(value, "--crop-position",
+                         Translate("top, centre, bottom, left, right or a number from 0 to 1"));
+}
+
+// K/N: two plain numbers around one slash, 1 <= K <= N.
+Read<Shard> ReadShard(const std::string& value) {
+  const std::size_t slash = value.find('/');
+  const std::optional<int> index =
+      slash == std::string::npos ? std::nullopt : ParseNumber(value.substr(0, slash));
+  const std::optional<int> count =
+      slash == std::string::npos ? std::nullopt : ParseNumber(value.substr(slash + 1));
+  if (index && count && *index >= 1 && *index <= *count) return {Shard{*index, *count}, {}};
+  return Refused<Shard>(value, "--shard", Translate("K/N with 1 <= K <= N"));
+}
+
+constexpr std::pair<const char*, bool> OnProblemWords[] = {{"continue", false}, {"stop", true}};
+constexpr std::pair<const char*, ExistingOutput> ExistingWords[] = {
+    {"stop", ExistingOutput::Ask},
+    {"overwrite", ExistingOutput::Overwrite},
+    {"skip", ExistingOutput::Skip},
+};
+constexpr std::pair<const char*, Fit> FitWords[] = {{"trim", Fit::Trim}, {"border", Fit::Border}};
+
+// What --help, --version and --list-sizes ask for, which wins over a run
+// wherever they stand.
+struct Requests {
+  bool help = false;
+  bool version = false;
+  bool listSizes = false;
+};
+
+// An option without a value sets its choice; one with a value reads it
+// into its choice, or gives the line that refuses it.
+using SetFlag = void (*)(CommandLine&, Requests&);
+using SetValue = std::string (*)(const std::string&, RunChoices&);
+
+struct LongOption {
+  const char* name;
+  SetFlag flag;    // for an option without a value
+  SetValue value;  // for an option with one
+};
+
+constexpr LongOption kOptions[] = {
+    {"--size", nullptr,
+     [](const std::string& v, RunChoices& c) { return Take(ReadSize(v), c.size.preset); }},
+    {"--dpi", nullptr,
+     [](const std::string& v, RunChoices& c) { return Take(ReadDpi(v), c.size.dpi); }},
+    {"--reduce", [](CommandLine& l, Requests&) { l.choices.photo.reduce = true; }, nullptr},
+    {"--high-quality", [](CommandLine& l, Requests&) { l.choices.photo.highQuality = true; },
+     nullptr},
+    {"--quality", nullptr,
+     [](const std::string& v, RunChoices& c) {
+       return Take(ReadNumber(v, 0, 100, "--quality", Translate("0 to 100")), c.photo.quality);
+     }},
+    {"--jobs", nullptr,
+     [](const std::string& v, RunChoices& c) {
+       return Take(ReadNumber(v, 1, MaxJobs, "--jobs", Translate("1 to 64")), c.jobs);
+     }},
+    {"--no-subfolders", [](CommandLine& l, Requests&) { l.choices.subfolders = false; }, nullptr},
+    {"--all-jpeg-names", [](CommandLine& l, Requests&) { l.choices.allJpegNames = true; }, nullptr},
+    {"--keep-small", [](CommandLine& l, Requests&) { l.choices.photo.skipSmall = false; }, nullptr},
+    {"--no-trim", [](CommandLine& l, Requests&) { l.choices.photo.trim = false; }, nullptr},
+    {"--on-problem", nullptr,
+     [](const std::string& v, RunChoices& c) {
+       return Take(ReadWord(v, OnProblemWords, "--on-problem", Translate("continue or stop")),
+                   c.stopOnProblem);
+     }},
+    {"--overwrite",
+     [](CommandLine& l, Requests&) { l.choices.existing = ExistingOutput::Overwrite; }, nullptr},
+    {"--json", [](CommandLine& l, Requests&) { l.json = true; }, nullptr},
+    {"--existing", nullptr,
+     [](const std::string& v, RunChoices& c) {
+       return Take(ReadWord(v, ExistingWords, "--existing", Translate("stop, overwrite or skip")),
+                   c.existing);
+     }},
+    {"--auto-orient", [](CommandLine& l, Requests&) { l.choices.autoOrient = true; }, nullptr},
+    {"--keep-metadata", [](CommandLine& l, Requests&) { l.choices.keepMetadata = true; }, nullptr},
+    {"--write-dpi", [](CommandLine& l, Requests&) { l.choices.writeDpi = true; }, nullptr},
+    {"--keep-times", [](CommandLine& l, Requests&) { l.choices.keepTimes = true; }, nullptr},
+    {"--large-photos", [](CommandLine& l, Requests&) { l.choices.largePhotos = true; }, nullptr},
+    {"--report", nullptr,
+     [](const std::string& v, RunChoices& c) {
+       return Take(ReadFileName(v, Translate("option --report needs a file name")), c.reportPath);
+     }},
+    {"--dry-run", [](CommandLine& l, Requests&) { l.choices.dryRun = true; }, nullptr},
+    {"--crop-position", nullptr,
+     [](const std::string& v, RunChoices& c) {
+       return Take(ReadCropPosition(v), c.crops.general);
+     }},
+    {"--crops", nullptr,
+     [](const std::string& v, RunChoices& c) {
+       return Take(ReadFileName(v, Translate("option --crops needs a file name")), c.cropsFile);
+     }},
+    {"--fit", nullptr,
+     [](const std::string& v, RunChoices& c) {
+       return Take(ReadWord(v, FitWords, "--fit", Translate("trim or border")), c.photo.fit);
+     }},
+    {"--shard", nullptr,
+     [](const std::string& v, RunChoices& c) { return Take(ReadShard(v), c.shard); }},
+    {"--help", [](CommandLine&, Requests& r) { r.help = true; }, nullptr},
+    {"--version", [](CommandLine&, Requests& r) { r.version = true; }, nullptr},
+    {"--list-sizes", [](CommandLine&, Requests& r) { r.listSizes = true; }, nullptr},
+};
+
+const LongOption* FindOption(const std::string& name) {
+  for (const LongOption& known : kOptions) {
+    if (name == known.name) return &known;
+  }
+  return nullptr;
+}
+
+// The options of `args` applied to `line` in their order, and the other
+// arguments gathered in `folders`. The line that refuses the first option
+// that is wrong; empty when all are fine.
+std::string ApplyOptions(const std::vector<std::string>& args, CommandLine& line,
+                         Requests& requests, std::vector<std::string>& folders) {
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      folders.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (arg == "-h") {
+      requests.help = true;
+      continue;
+    }
+    const std::size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    const LongOption* known = arg.starts_with("--") ? FindOption(name) : nullptr;
+    if (known == nullptr)
+      return Format(Translate("unknown option '%s' (see --help)"), name.c_str());
+    if (known->flag != nullptr) {
+      if (equals != std::string::npos) {
+        return Format(Translate("option %s takes no value"), name.c_str());
+      }
+      known->flag(line, requests);
+      continue;
+    }
+    std::string value;
+    if (equals != std::string::npos) {
+      value = arg.substr(equals + 1);
+    } else if (i + 1 < args.size()) {
+      value = args[++i];
+    } else {
+      return Format(Translate("option %s needs a value"), name.c_str());
+    }
+    if (std::string refused = known->value(value, line.choices); !refused.empty()) return refused;
+  }
+  return std::string();
+}
+
+// What a run asks of its folder arguments and of options that only work
+// together. The line that refuses it; empty when it can run.
+std::string CheckRun(const RunChoices& choices, const std::vector<std::string>& folders) {
+  const PhotoOptions& photo = choices.photo;
+  if (folders.empty()) return Translate("missing INPUT_FOLDER and OUTPUT_FOLDER (see --help)");
+  if (folders.size() < 2) return Translate("missing OUTPUT_FOLDER (see --help)");
+  if (folders.size() > 2) {
+    return Format(Translate("unexpected argument '%s' (see --help)"), folders[2].c_str());
+  }
+  if (photo.highQuality && !photo.reduce && photo.fit != Fit::Border) {
+    return Translate("option --high-quality needs --reduce");
+  }
+  if (!photo.trim && photo.fit == Fit::Border) {
+    return Translate("option --no-trim cannot be used with --fit border");
+  }
+  if (!photo.trim && !photo.reduce) return Translate("option --no-trim needs --reduce");
   return std::string();
 }
 
 }  // namespace
 
-const SizePreset* FindSize(const std::string& id) {
-  for (const SizePreset& row : SizeTable()) {
-    if (row.id != nullptr && EqualsIgnoringCase(id, row.id)) return &row;
-  }
-  return nullptr;
-}
-
-PhotoOptions PhotoOptionsFor(const CommandLine& line) {
-  return {!line.noTrim, !line.keepSmall, line.reduce, line.highQuality, line.quality, line.fit};
-}
-
-RunOptions RunOptionsFor(const CommandLine& line) {
-  RunOptions options;
-  options.inputFolder = line.inputFolder;
-  options.outputFolder = line.outputFolder;
-  options.target = TargetSize(*line.size, line.dpi);
-  options.subfolders = !line.noSubfolders;
-  options.allJpegNames = line.allJpegNames;
-  options.jobs = line.jobs;
-  options.photo = PhotoOptionsFor(line);
-  PrintOptions& print = options.print;
-  print.autoOrient = line.autoOrient;
-  print.keepMetadata = line.keepMetadata;
-  // Fixed pixel sizes have no print resolution: they keep the 1:1 aspect.
-  print.dpi = line.writeDpi && line.size->kind == SizeKind::Print ? line.dpi : 0;
-  print.keepTimes = line.keepTimes;
-  print.skipExisting = line.skipExisting;
-  print.largePhotos = line.largePhotos;
-  print.dryRun = line.dryRun;
-  print.thumbnails = !line.reportPath.empty();
-  options.crops.general = line.cropPosition;
-  options.crops.byPath = line.crops;
-  options.shard = line.shard;
-  return options;
-}
-
 std::string CheckFolders(const CommandLine& line) {
   // An empty folder is the run's own first checks, with their notices.
   struct stat st {};
-  if (!line.inputFolder.empty() &&
-      (::stat(line.inputFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) {
+  if (!line.choices.inputFolder.empty() &&
+      (::stat(line.choices.inputFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) {
     return Format(Translate("INPUT_FOLDER '%s' is not an existing folder"),
-                  line.inputFolder.c_str());
+                  line.choices.inputFolder.c_str());
   }
-  if (!line.outputFolder.empty() && ::stat(line.outputFolder.c_str(), &st) == 0 &&
+  if (!line.choices.outputFolder.empty() && ::stat(line.choices.outputFolder.c_str(), &st) == 0 &&
       !S_ISDIR(st.st_mode)) {
     return Format(Translate("OUTPUT_FOLDER '%s' exists and is not a folder"),
-                  line.outputFolder.c_str());
+                  line.choices.outputFolder.c_str());
   }
   return std::string();
 }
 
 std::string CheckReportPath(const CommandLine& line, const std::string& currentFolder) {
-  if (line.reportPath.empty()) return std::string();
-  const std::string& given = line.reportPath;
+  if (line.choices.reportPath.empty()) return std::string();
+  const std::string& given = line.choices.reportPath;
   const std::string absolute = given.front() == '/' ? given : currentFolder + "/" + given;
   const char* refused = nullptr;
-  switch (given.back() == '/' ? ReportPlace::NotAFile
-                              : CheckReportPlace(absolute, line.inputFolder, line.outputFolder)) {
+  switch (given.back() == '/'
+              ? ReportPlace::NotAFile
+              : CheckReportPlace(absolute, line.choices.inputFolder, line.choices.outputFolder)) {
     case ReportPlace::Safe:
       return std::string();
     case ReportPlace::NotAFile:
@@ -351,81 +325,30 @@ std::string CheckReportPath(const CommandLine& line, const std::string& currentF
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
   ParseResult result;
   CommandLine& line = result.commandLine;
-  line.size = &DefaultSize();
-  bool help = false;
-  bool version = false;
-  bool listSizes = false;
-  bool optionsEnded = false;
+  Requests requests;
   std::vector<std::string> folders;
-
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-      folders.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    if (arg == "-h") {
-      help = true;
-      continue;
-    }
-    const std::size_t equals = arg.find('=');
-    const std::string name = arg.substr(0, equals);
-    const LongOption* known = arg.starts_with("--") ? FindOption(name) : nullptr;
-    if (known == nullptr) {
-      result.error = Format(Translate("unknown option '%s' (see --help)"), name.c_str());
-      return result;
-    }
-    std::string value;
-    if (known->takesValue) {
-      if (equals != std::string::npos) {
-        value = arg.substr(equals + 1);
-      } else if (i + 1 < args.size()) {
-        value = args[++i];
-      } else {
-        result.error = Format(Translate("option %s needs a value"), name.c_str());
-        return result;
-      }
-    } else if (equals != std::string::npos) {
-      result.error = Format(Translate("option %s takes no value"), name.c_str());
-      return result;
-    }
-    result.error = Apply(known->option, value, line, help, version, listSizes);
-    if (!result.error.empty()) return result;
-  }
-
-  if (help) {
+  result.error = ApplyOptions(args, line, requests, folders);
+  if (!result.error.empty()) return result;
+  if (requests.help) {
     line.action = Action::Help;
-  } else if (version) {
+  } else if (requests.version) {
     line.action = Action::Version;
-  } else if (listSizes) {
+  } else if (requests.listSizes) {
     line.action = Action::ListSizes;
-  } else if (folders.size() < 2) {
-    result.error = folders.empty()
-                       ? Translate("missing INPUT_FOLDER and OUTPUT_FOLDER (see --help)")
-                       : Translate("missing OUTPUT_FOLDER (see --help)");
-  } else if (folders.size() > 2) {
-    result.error = Format(Translate("unexpected argument '%s' (see --help)"), folders[2].c_str());
-  } else if (line.highQuality && !line.reduce && line.fit != Fit::Border) {
-    result.error = Translate("option --high-quality needs --reduce");
-  } else if (line.noTrim && line.fit == Fit::Border) {
-    result.error = Translate("option --no-trim cannot be used with --fit border");
-  } else if (line.noTrim && !line.reduce) {
-    result.error = Translate("option --no-trim needs --reduce");
   } else {
-    line.inputFolder = folders[0];
-    line.outputFolder = folders[1];
+    result.error = CheckRun(line.choices, folders);
+    if (result.error.empty()) {
+      line.choices.inputFolder = folders[0];
+      line.choices.outputFolder = folders[1];
+    }
   }
   return result;
 }
 
 std::string LoadCrops(CommandLine& line) {
-  if (line.cropsPath.empty()) return std::string();
-  const char* path = line.cropsPath.c_str();
-  const std::optional<std::string> text = ReadCropFileText(line.cropsPath);
+  if (line.choices.cropsFile.empty()) return std::string();
+  const char* path = line.choices.cropsFile.c_str();
+  const std::optional<std::string> text = ReadCropFileText(line.choices.cropsFile);
   if (!text) {
     const int error = errno;  // before the catalogue is opened
     return Format(Translate("cannot read --crops '%s': %s"), path, std::strerror(error));
@@ -433,7 +356,7 @@ std::string LoadCrops(CommandLine& line) {
 
   CropFile crops = ParseCropFile(*text);
   if (!crops.error) {
-    line.crops = std::move(crops.positions);
+    line.choices.crops.byPath = std::move(crops.positions);
     return std::string();
   }
   const char* why = "";
@@ -600,20 +523,24 @@ or a high-quality reduction is not saved); a second one ends the program.
 }
 
 std::string SizeListText(int dpi) {
-  std::vector<const SizePreset*> rows;
-  for (const SizePreset& row : SizeTable()) rows.push_back(&row);
-  std::sort(rows.begin(), rows.end(),
-            [](const SizePreset* a, const SizePreset* b) { return a->screenRow < b->screenRow; });
+  std::vector<SizeChoice> rows;
+  for (std::size_t row = 0; row < SizeTable().size(); ++row) rows.push_back({row, dpi});
+  std::sort(rows.begin(), rows.end(), [](const SizeChoice& a, const SizeChoice& b) {
+    return a.Preset().screenRow < b.Preset().screenRow;
+  });
 
   std::size_t idWidth = 2;
-  for (const SizePreset* row : rows) idWidth = std::max(idWidth, std::string(row->id).size());
+  for (const SizeChoice& row : rows) {
+    idWidth = std::max(idWidth, std::string(row.Preset().id).size());
+  }
 
   char line[512];
   std::snprintf(line, sizeof line, "%-*s  %-11s  %-5s  %s\n", static_cast<int>(idWidth), "ID",
                 "L x S", "KIND", "CAPTION");
   std::string text = line;
-  for (const SizePreset* row : rows) {
-    const LongShort pair = TargetSize(*row, dpi);
+  for (const SizeChoice& choice : rows) {
+    const SizePreset* row = &choice.Preset();
+    const LongShort pair = TargetSize(choice);
     std::snprintf(line, sizeof line, "%-*s  %4d x %4d  %-5s  %s\n", static_cast<int>(idWidth),
                   row->id, pair.L, pair.S, row->kind == SizeKind::Print ? "print" : "fixed",
                   SizeCaption(*row));

@@ -117,7 +117,7 @@ void ConsolePort::PhotoFinished(const PhotoReport& report) {
       WriteLine(out_, setup_.outIsTerminal ? EscapeControls(line, setup_.utf8) : line);
     }
   }
-  if (report_ != nullptr) report_->Add(ReportEntryFor(report, line_.dryRun));
+  if (report_ != nullptr) report_->Add(ReportEntryFor(report, line_.choices.dryRun));
   if (report.outcome != PhotoOutcome::Saved) return;
   for (const std::string& warning : WarningTexts(report.warnings, Wording::Locale)) {
     WriteLine(err_, "quorvale-batch: " + ForStandardError(report.input) + ": " + warning);
@@ -135,11 +135,11 @@ bool ConsolePort::Ask(const RunQuestion& question) {
   bool yes;
   const char* answer;
   if (question.kind == Question::SameName) {
-    yes = !line_.overwrite;
+    yes = line_.choices.existing != ExistingOutput::Overwrite;
     answer = yes ? Translate("=> Yes, stop (no --overwrite)")
                  : Translate("=> No, replace (--overwrite)");
   } else {
-    yes = line_.stopOnProblem;
+    yes = line_.choices.stopOnProblem;
     answer = yes ? Translate("=> Yes, stop (--on-problem stop)")
                  : Translate("=> No, continue (--on-problem continue)");
   }

@@ -61,7 +61,7 @@ class ConsolePort : public RunListener {
  public:
   ConsolePort(const CommandLine& line, std::FILE* out, std::FILE* err, ConsoleSetup setup);
 
-  PhotoOptions OptionsForPhoto() override { return PhotoOptionsFor(line_); }
+  PhotoOptions OptionsForPhoto() override { return line_.choices.photo; }
   void RunStarted(int total) override;
   void PhotoStarted(std::size_t index, const std::string& path) override;
   // The photo's log lines, or its JSON line with --json; its card in the

@@ -1,6 +1,7 @@
 // quorvale-batch: the batch run of the main window, driven from the command
 // line. See HelpText() for the options and exit statuses.
 
+#include <langinfo.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <climits>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -23,7 +25,6 @@
 #include "cli/TerminalText.h"
 #include "messages/Messages.h"
 #include "messages/Translate.h"
-#include "platform/CodePage.h"
 
 namespace {
 
@@ -31,13 +32,21 @@ constexpr int kFinishedClean = 0;
 constexpr int kFinishedWithProblems = 1;
 constexpr int kNotStarted = 2;
 
+// Whether the terminal's text is UTF-8 as far as the escapes go: the
+// locale's codeset is UTF-8 or has one byte a character. In a codeset of
+// several bytes a character (GBK, Big5, ...) the bytes of a C1 control in
+// UTF-8 may be one character, and are left alone. Read after
+// setlocale(LC_CTYPE, "").
+bool TerminalTextIsUtf8() {
+  return MB_CUR_MAX == 1 || std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+}
+
 // The message may name a folder; on a terminal its control characters are
 // shown escaped.
 int Fail(const std::string& message) {
-  const std::string shown =
-      isatty(STDERR_FILENO) == 1
-          ? quorvale::cli::EscapeControls(message, !quorvale::ActiveCodePageIsDoubleByte())
-          : message;
+  const std::string shown = isatty(STDERR_FILENO) == 1
+                                ? quorvale::cli::EscapeControls(message, TerminalTextIsUtf8())
+                                : message;
   std::fprintf(stderr, "quorvale-batch: %s\n", shown.c_str());
   return kNotStarted;
 }
@@ -53,67 +62,32 @@ std::string CurrentFolder() {
   return buffer;
 }
 
-// The size and options of the run, for the report page's heading.
-quorvale::ReportSettings ReportSettingsFor(const quorvale::cli::CommandLine& line) {
-  using namespace quorvale;
-  ReportSettings settings;
-  settings.size = ReportSizeName(*line.size);
-  const LongShort target = TargetSize(*line.size, line.dpi);
-  settings.longSide = target.L;
-  settings.shortSide = target.S;
-  settings.dpi = line.size->kind == SizeKind::Print ? line.dpi : 0;
-  settings.trim = !line.noTrim && line.fit != Fit::Border;
-  settings.reduce = line.reduce;
-  settings.highQuality = line.highQuality;
-  settings.quality = line.quality;
-  const std::pair<bool, const char*> flags[] = {
-      {line.noSubfolders, "--no-subfolders"},
-      {line.keepSmall, "--keep-small"},
-      {line.autoOrient, "--auto-orient"},
-      {line.keepMetadata, "--keep-metadata"},
-      {line.writeDpi, "--write-dpi"},
-      {line.keepTimes, "--keep-times"},
-      {line.largePhotos, "--large-photos"},
-      {line.skipExisting, "--existing skip"},
-      {line.overwrite, "--overwrite"},
-      {line.stopOnProblem, "--on-problem stop"},
-      {line.dryRun, "--dry-run"},
-  };
-  if (line.fit == Fit::Border) settings.options.emplace_back("--fit border");
-  if (line.cropPosition != 0.5) {
-    settings.options.push_back(Format("--crop-position %g", line.cropPosition));
-  }
-  if (!line.cropsPath.empty()) settings.options.push_back("--crops " + line.cropsPath);
-  for (const auto& [given, name] : flags) {
-    if (given) settings.options.emplace_back(name);
-  }
-  return settings;
-}
-
 int Run(quorvale::cli::CommandLine& line) {
   using namespace quorvale;
+  RunChoices& choices = line.choices;
   // The log shows absolute paths. Only a relative folder needs the current
   // folder, which may have been removed since the shell entered it.
   const auto relative = [](const std::string& folder) {
     return !folder.empty() && folder.front() != '/';
   };
-  const bool needsCurrent =
-      relative(line.inputFolder) || relative(line.outputFolder) || relative(line.reportPath);
+  const bool needsCurrent = relative(choices.inputFolder) || relative(choices.outputFolder) ||
+                            relative(choices.reportPath);
   const std::string current = needsCurrent ? CurrentFolder() : std::string();
   if (needsCurrent && current.empty())
     return Fail(Translate("cannot determine the current folder"));
-  line.inputFolder = cli::AbsoluteFolder(line.inputFolder, current, true);
-  line.outputFolder = cli::AbsoluteFolder(line.outputFolder, current, false);
+  choices.inputFolder = cli::AbsoluteFolder(choices.inputFolder, current, true);
+  choices.outputFolder = cli::AbsoluteFolder(choices.outputFolder, current, false);
   if (const std::string refused = cli::CheckFolders(line); !refused.empty()) return Fail(refused);
   if (const std::string refused = cli::CheckReportPath(line, current); !refused.empty()) {
     return Fail(refused);
   }
   if (const std::string refused = cli::LoadCrops(line); !refused.empty()) return Fail(refused);
+  const RunPlan plan = PlanRun(choices);
 
   cli::ConsoleSetup setup;
   setup.outIsTerminal = isatty(STDOUT_FILENO) == 1;
   setup.errIsTerminal = isatty(STDERR_FILENO) == 1;
-  setup.utf8 = !ActiveCodePageIsDoubleByte();
+  setup.utf8 = TerminalTextIsUtf8();
   setup.columns = [] {
     winsize size{};
     return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? static_cast<int>(size.ws_col) : 0;
@@ -122,14 +96,10 @@ int Run(quorvale::cli::CommandLine& line) {
   // The page is started before the run, so that a name that cannot be
   // written stops it before any photo is touched.
   ReportWriter report;
-  if (!line.reportPath.empty()) {
-    const std::string title = line.dryRun
-                                  ? Format(Translate("Quorvale: %s → %s (dry run)"),
-                                           line.inputFolder.c_str(), line.outputFolder.c_str())
-                                  : "Quorvale: " + line.inputFolder + " → " + line.outputFolder;
-    if (!report.Open(line.reportPath, title, ReportSettingsFor(line))) {
+  if (!choices.reportPath.empty()) {
+    if (!report.Open(choices.reportPath, plan.reportTitle, plan.report)) {
       const int error = errno;  // before the catalogue is opened
-      return Fail(Format(Translate("cannot write the report '%s': %s"), line.reportPath.c_str(),
+      return Fail(Format(Translate("cannot write the report '%s': %s"), choices.reportPath.c_str(),
                          std::strerror(error)));
     }
     port.WriteReportTo(&report);
@@ -138,7 +108,7 @@ int Run(quorvale::cli::CommandLine& line) {
   RunOutcome outcome;
   {
     const cli::InterruptWatcher interrupts(stop);
-    outcome = RunBatch(cli::RunOptionsFor(line), port, stop.get_token());
+    outcome = RunBatch(plan.options, port, stop.get_token());
   }
   port.NameUnlistedFolders(outcome.unlistedFolders);
   port.NameUnknownCrops(outcome.unknownCrops);
@@ -149,7 +119,7 @@ int Run(quorvale::cli::CommandLine& line) {
   if (reportFailed) {
     const int error = errno;  // before the catalogue is opened
     std::fprintf(stderr, "quorvale-batch: %s\n",
-                 Format(Translate("cannot write the report '%s': %s"), line.reportPath.c_str(),
+                 Format(Translate("cannot write the report '%s': %s"), choices.reportPath.c_str(),
                         std::strerror(error))
                      .c_str());
   }
@@ -163,7 +133,7 @@ int Run(quorvale::cli::CommandLine& line) {
                         static_cast<int>(outcome.otherJpegNames))
                      .c_str());
   }
-  if (line.dryRun && outcome.started) {
+  if (choices.dryRun && outcome.started) {
     std::fprintf(stderr, "quorvale-batch: %s\n",
                  Translate("--dry-run: no folder and no photo were written"));
   }
@@ -183,9 +153,10 @@ int Run(quorvale::cli::CommandLine& line) {
 
 int main(int argc, char** argv) {
   using namespace quorvale;
-  InitActiveCodePage();
-  // Only the messages: the log's numbers and the JSON stay as they are in
-  // every locale.
+  // The terminal's codeset (see TerminalTextIsUtf8), which the messages are
+  // given in, and the messages themselves are the locale's; the log's
+  // numbers and the JSON stay as they are in every locale.
+  std::setlocale(LC_CTYPE, "");
   std::setlocale(LC_MESSAGES, "");
 
   cli::ParseResult parsed = cli::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
@@ -200,7 +171,7 @@ int main(int argc, char** argv) {
       std::printf("quorvale-batch (Quorvale) %s\n", QUORVALE_VERSION);
       return 0;
     case cli::Action::ListSizes:
-      std::fputs(cli::SizeListText(line.dpi).c_str(), stdout);
+      std::fputs(cli::SizeListText(line.choices.size.dpi).c_str(), stdout);
       return 0;
     case cli::Action::Run:
       break;

@@ -2,45 +2,36 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 
 namespace quorvale {
 namespace {
 
-// The print pairs are stored at 400 dpi as the form shows them, not derived
-// from the millimetres in the captions. The fixed pairs follow their
-// captions, and each label is the pair's own aspect.
+// The print pairs are stored at 400 dpi as the window shows them, not
+// derived from the millimetres in the captions. The fixed pairs follow
+// their captions.
 constexpr std::array<SizePreset, 18> Presets{{
-    {1, 1, 1, "1.42", SizeKind::Print, 2000, 1401, "L"},
-    {2, 2, 2, "1.49", SizeKind::Print, 2394, 1606, "hagaki"},
-    {3, 3, 3, "1.39", SizeKind::Print, 2803, 2000, "2L"},
-    {5, 4, 5, "1.309", SizeKind::Print, 3402, 2598, "yatsugiri"},
-    {6, 5, 6, "1.25", SizeKind::Print, 4000, 3196, "mutsugiri"},
-    {7, 6, 7, "1.50", SizeKind::Print, 4803, 3196, "w-mutsugiri"},
-    {8, 7, 8, "1.414", SizeKind::Print, 4677, 3307, "A4"},
-    {9, 8, 9, "1.20", SizeKind::Print, 4803, 4000, "yotsugiri"},
-    {10, 9, 10, "1.448", SizeKind::Print, 5795, 4000, "w-yotsugiri"},
-    {4, 10, 4, "1.50", SizeKind::Fixed, 1536, 1024, "4base"},
-    {15, 11, 11, "1.50", SizeKind::Fixed, 3072, 2048, "16base"},
-    {17, 14, 12, "1.33", SizeKind::Fixed, 800, 600, "svga"},
-    {18, 15, 13, "1.33", SizeKind::Fixed, 1024, 768, "xga"},
-    {19, 16, 14, "1.25", SizeKind::Fixed, 1280, 1024, "sxga"},
-    {20, 12, 15, "1.33", SizeKind::Fixed, 320, 240, "qvga"},
-    {21, 17, 16, "1.33", SizeKind::Fixed, 1600, 1200, "sxga-1600"},
-    {22, 18, 17, "1.33", SizeKind::Fixed, 2048, 1536, "sxga-2048"},
-    {23, 13, 18, "1.33", SizeKind::Fixed, 640, 480, "vga"},
+    {1, SizeKind::Print, 2000, 1401, "L"},
+    {2, SizeKind::Print, 2394, 1606, "hagaki"},
+    {3, SizeKind::Print, 2803, 2000, "2L"},
+    {4, SizeKind::Print, 3402, 2598, "yatsugiri"},
+    {5, SizeKind::Print, 4000, 3196, "mutsugiri"},
+    {6, SizeKind::Print, 4803, 3196, "w-mutsugiri"},
+    {7, SizeKind::Print, 4677, 3307, "A4"},
+    {8, SizeKind::Print, 4803, 4000, "yotsugiri"},
+    {9, SizeKind::Print, 5795, 4000, "w-yotsugiri"},
+    {10, SizeKind::Fixed, 1536, 1024, "4base"},
+    {11, SizeKind::Fixed, 3072, 2048, "16base"},
+    {14, SizeKind::Fixed, 800, 600, "svga"},
+    {15, SizeKind::Fixed, 1024, 768, "xga"},
+    {16, SizeKind::Fixed, 1280, 1024, "sxga"},
+    {12, SizeKind::Fixed, 320, 240, "qvga"},
+    {17, SizeKind::Fixed, 1600, 1200, "sxga-1600"},
+    {18, SizeKind::Fixed, 2048, 1536, "sxga-2048"},
+    {13, SizeKind::Fixed, 640, 480, "vga"},
 }};
 
-constexpr std::array<PrintResolution, 5> Resolutions{{
-    {11, "150 dpi", 150},
-    {12, "300 dpi", 300},
-    {13, "400 dpi", 400},
-    {14, "200 dpi", 200},
-    {16, "320 dpi", 320},
-}};
-
-bool IsSelected(const RadioSelection& selected, int button) {
-  return button >= 0 && static_cast<std::size_t>(button) < selected.size() && selected[button];
-}
+constexpr std::array<std::int32_t, 5> Resolutions{150, 300, 400, 200, 320};
 
 }  // namespace
 
@@ -48,30 +39,25 @@ std::span<const SizePreset> SizeTable() {
   return Presets;
 }
 
-std::span<const PrintResolution> PrintResolutions() {
+std::span<const std::int32_t> PrintResolutions() {
   return Resolutions;
 }
 
-LongShort ResolveTargetSize(const RadioSelection& selected) {
-  std::int32_t dpi = 400;
-  for (const PrintResolution& resolution : Resolutions) {
-    if (IsSelected(selected, resolution.button)) dpi = resolution.dpi;
-  }
-  // The first row is the default print size; a selected fixed size wins
-  // over every print size.
-  const SizePreset* chosen = &Presets[0];
-  for (const SizePreset& preset : Presets) {
-    if (preset.kind == SizeKind::Print && IsSelected(selected, preset.button)) chosen = &preset;
-  }
-  for (const SizePreset& preset : Presets) {
-    if (preset.kind == SizeKind::Fixed && IsSelected(selected, preset.button)) chosen = &preset;
-  }
-  return TargetSize(*chosen, dpi);
+const SizePreset& SizeChoice::Preset() const {
+  return Presets[preset < Presets.size() ? preset : 0];
 }
 
-LongShort TargetSize(const SizePreset& size, std::int32_t dpi) {
+SizeChoice ChooseSize(const char* id, std::int32_t dpi) {
+  for (std::size_t row = 0; row < Presets.size(); ++row) {
+    if (std::string_view(Presets[row].id) == id) return {row, dpi};
+  }
+  return {0, dpi};
+}
+
+LongShort TargetSize(const SizeChoice& choice) {
+  const SizePreset& size = choice.Preset();
   if (size.kind == SizeKind::Fixed) return {size.L, size.S};
-  return {size.L * dpi / 400, size.S * dpi / 400};
+  return {size.L * choice.dpi / 400, size.S * choice.dpi / 400};
 }
 
 PixelSize ComputeTrimSize(std::int32_t w, std::int32_t h, LongShort target) {

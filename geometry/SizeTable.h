@@ -1,6 +1,6 @@
 #pragma once
 
-#include <bitset>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -12,40 +12,41 @@ inline constexpr int MaxPhotoSide = 6200;
 
 enum class SizeKind { Print, Fixed };
 
-// The selected radio buttons of the main window: bit N is set when
-// RadioButtonN is selected (N = 1..23; bit 0 is unused).
-using RadioSelection = std::bitset<24>;
-
-// One row of the size table (its button's caption is in messages/). The
-// label is display text only; the geometry uses L and S alone. For print
-// sizes L and S are the 400-dpi values.
+// One row of the size table (its caption is in messages/). For print sizes
+// L and S are the 400-dpi values.
 struct SizePreset {
-  int button;               // N of RadioButtonN
-  int screenRow;            // 1-based row on screen, top to bottom
-  int label;                // N of StaticTextN, the aspect label beside it
-  const char* aspectLabel;  // that label's text
+  int screenRow;  // 1-based row on screen, top to bottom
   SizeKind kind;
   std::int32_t L;
   std::int32_t S;
   const char* id;  // the --size value of quorvale-batch
 };
 
-// The eighteen rows in test order (the order ResolveTargetSize examines them).
+// The eighteen sizes, L first.
 std::span<const SizePreset> SizeTable();
 
-// The five print resolutions in test order.
-struct PrintResolution {
-  int button;           // N of RadioButtonN
-  const char* caption;  // "150 dpi" ...
-  std::int32_t dpi;
-};
-std::span<const PrintResolution> PrintResolutions();
+// The five print resolutions, in dots per inch.
+std::span<const std::int32_t> PrintResolutions();
 
 struct LongShort {
   std::int32_t L;
   std::int32_t S;
   friend bool operator==(const LongShort&, const LongShort&) = default;
 };
+
+// A size as a front end offers it: a row of the size table and a print
+// resolution, which a fixed pixel size ignores. A row beyond the table is
+// the first, L.
+struct SizeChoice {
+  std::size_t preset = 0;  // index into SizeTable()
+  std::int32_t dpi = 400;
+  const SizePreset& Preset() const;
+  friend bool operator==(const SizeChoice&, const SizeChoice&) = default;
+};
+
+// The choice of the row whose id is `id` (as spelled) at `dpi`; L when no
+// row has it.
+SizeChoice ChooseSize(const char* id, std::int32_t dpi);
 
 struct PixelSize {
   std::int32_t width;
@@ -69,16 +70,9 @@ struct ReductionBox {
   friend bool operator==(const ReductionBox&, const ReductionBox&) = default;
 };
 
-// (L, S) for the selected size and resolution buttons. The resolution
-// defaults to 400 dpi and the print size to 2000 x 1401; among several
-// selected buttons the later in test order wins. The print pair is scaled
-// as (L * dpi) / 400, truncating; a selected fixed size then replaces it,
-// unscaled.
-LongShort ResolveTargetSize(const RadioSelection& selected);
-
-// (L, S) of one size at `dpi`: a print size scaled as (L * dpi) / 400,
+// (L, S) of a chosen size: a print size scaled as (L * dpi) / 400,
 // truncating; a fixed size as it stands, whatever the resolution.
-LongShort TargetSize(const SizePreset& size, std::int32_t dpi);
+LongShort TargetSize(const SizeChoice& choice);
 
 // The crop of a w x h photo (w, h >= 1) to the aspect L:S (landscape) or S:L
 // (portrait and square), 32-bit products, truncating divisions. The side

@@ -128,14 +128,6 @@ bool FileExists(const std::string& path) {
   return StatPath(path, st) && !S_ISDIR(st.st_mode);
 }
 
-std::string ProgramFolder() {
-  std::string buffer(PATH_MAX, '\0');
-  const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-  if (n <= 0) return "/";
-  buffer.resize(static_cast<std::size_t>(n));
-  return buffer.substr(0, buffer.rfind('/') + 1);
-}
-
 bool CopyModificationTime(const std::string& from, const std::string& to) {
   struct stat st {};
   if (!StatPath(from, st)) return false;

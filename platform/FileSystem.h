@@ -59,9 +59,6 @@ bool StatPath(const std::string& path, struct stat& st);
 // True when something (not a folder) exists at `path` (any length).
 bool FileExists(const std::string& path);
 
-// The folder holding the running program, ending in '/'.
-std::string ProgramFolder();
-
 // Gives the file at `to` the modification time of the file at `from`, to
 // the nanosecond; its access time is left as it is. False when either file
 // cannot be reached or the time cannot be set.

@@ -8,6 +8,7 @@
 //
 // Usage: quorvale_screenshots DOCS_FOLDER [QUORVALE_BATCH CHROMIUM]
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QColor>
@@ -20,7 +21,6 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QProcess>
-#include <QRadioButton>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -32,7 +32,6 @@
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
 #include "app/SplashScreen.h"
-#include "platform/CodePage.h"
 
 namespace {
 
@@ -177,7 +176,6 @@ int main(int argc, char** argv) {
   QTemporaryDir work(QDir::tempPath() + "/qv-XXXXXX");
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, work.path());
   quorvale::Application app(argc, argv);
-  quorvale::InitActiveCodePage();
   // Absolute now: the main window makes its own folder current.
   const QDir docs(QDir(QString::fromLocal8Bit(argv[1])).absolutePath());
 
@@ -199,7 +197,7 @@ int main(int argc, char** argv) {
   window.BrowseOutputFolder();
   // Prints on L at 300 dpi, as most of the README's examples do.
   window.findChild<QCheckBox*>("reduceCheck")->setChecked(true);
-  window.findChild<QRadioButton*>("dpi300Button")->setChecked(true);
+  window.findChild<QAbstractButton*>("dpi300Button")->setChecked(true);
   quorvale::SplashScreen splash(dialogs, &window);
 
   bool saved = Save(window, docs.filePath("main-window.png")) &&

@@ -1,4 +1,4 @@
-#include <QRadioButton>
+#include <QAbstractButton>
 #include <string>
 #include <vector>
 
@@ -81,7 +81,7 @@ TEST_F(OptionRules, ClickSequencesKeepGroupAndOptionsConsistent) {
 TEST_F(OptionRules, HoldAfterEveryClickOverAllSizes) {
   Button("reduceCheck")->click();
   ExpectRulesHold("ticking the reduction check");
-  for (QAbstractButton* size : Control<QWidget>("sizeGroup")->findChildren<QRadioButton*>()) {
+  for (QAbstractButton* size : Control<QWidget>("sizeGroup")->findChildren<QAbstractButton*>()) {
     size->click();
     ExpectRulesHold(size->objectName().toStdString());
     EXPECT_TRUE(Button("reduceCheck")->isChecked());
@@ -112,12 +112,12 @@ TEST_F(OptionRules, DisablingNeverChangesASelection) {
   EXPECT_FALSE(Enabled("highQualityCheck"));
   EXPECT_TRUE(Button("highQualityCheck")->isChecked());
   EXPECT_TRUE(window.OptionsForRun().photo.highQuality);
-  EXPECT_EQ(window.SelectedRadioButtons(), RadioSelection().set(12).set(18));
+  EXPECT_EQ(window.ChosenSize(), ChooseSize("xga", 300));
 }
 
 TEST_F(OptionRules, ADisabledResolutionButtonCannotBeClicked) {
   Button("dpi300Button")->click();
-  EXPECT_EQ(window.SelectedRadioButtons(), RadioSelection().set(1).set(13));
+  EXPECT_EQ(window.ChosenSize(), SizeChoice{});
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QProgressBar>
-#include <QRadioButton>
 #include <QSlider>
 #include <QTest>
 #include <filesystem>

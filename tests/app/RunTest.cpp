@@ -1,4 +1,4 @@
-#include <QRadioButton>
+#include <QAbstractButton>
 #include <QTest>
 #include <filesystem>
 
@@ -46,7 +46,7 @@ class Run : public WindowTest {
   Snapshot Take(bool withProgress = false) {
     auto* progress = Control<QProgressBar>("progressBar");
     int choices = 0;
-    for (QWidget* choice : Control<QWidget>("sizeGroup")->findChildren<QRadioButton*>()) {
+    for (QWidget* choice : Control<QWidget>("sizeGroup")->findChildren<QAbstractButton*>()) {
       choices += choice->isEnabled();
     }
     for (const char* name : {"browseInputButton", "browseOutputButton", "newSubfolderButton"}) {

@@ -14,6 +14,7 @@
 #include "app/ScriptedDialogs.h"
 #include "app/WindowMenus.h"
 #include "app/WindowSettings.h"
+#include "cli/CommandLine.h"
 #include "support/Sandbox.h"
 
 namespace quorvale::testing {
@@ -107,38 +108,61 @@ TEST_F(WindowSettingsTest, ACorruptOrNewerFileGivesTheInitialValues) {
   EXPECT_EQ(Load(), WindowSettings{});
 }
 
-TEST(PrintOptionsFor, GivesTheCommandLinesRunOptions) {
-  const auto selection = [](std::initializer_list<int> buttons) {
-    RadioSelection selected;
-    for (int n : buttons) selected[n] = true;
-    return selected;
+// The window's options make the run, report heading included, that
+// quorvale-batch makes of the same options. A border trims nothing, so
+// neither heading says the photos were trimmed.
+TEST(WindowRunChoices, AreThoseOfQuorvaleBatchForTheSameOptions) {
+  WindowControls border2L;
+  border2L.size = "2L";
+  border2L.dpi = 300;
+  PrintSettings borderOverwrite;
+  borderOverwrite.fit = Fit::Border;
+  borderOverwrite.existing = ExistingOutput::Overwrite;
+  borderOverwrite.writeDpi = true;
+  WindowSettings all = Changed();
+  all.last.trim = true;  // the window's trim check is always on
+  const struct {
+    WindowControls controls;
+    PrintSettings print;
+    std::vector<std::string> args;
+  } cases[] = {
+      {{}, {}, {"", ""}},
+      {border2L,
+       borderOverwrite,
+       {"--size=2l", "--dpi", "300", "--fit", "border", "--overwrite", "--write-dpi", "", ""}},
+      {all.last,
+       all.print,
+       {"--size",
+        "SXGA-1600",
+        "--dpi",
+        "150",
+        "--reduce",
+        "--high-quality",
+        "--quality",
+        "0",
+        "--no-subfolders",
+        "--keep-small",
+        "--auto-orient",
+        "--keep-metadata",
+        "--write-dpi",
+        "--keep-times",
+        "--existing",
+        "skip",
+        "--large-photos",
+        "--report",
+        "/r/\xFF report.html",
+        "--fit",
+        "border",
+        "/in/\xE9t\xE9",
+        "/out"}},
   };
-  const SizePreset& l = SizeTable()[0];
-  const SizePreset* vga = nullptr;
-  for (const SizePreset& size : SizeTable()) {
-    if (std::string(size.id) == "vga") vga = &size;
+  for (const auto& c : cases) {
+    const cli::ParseResult line = cli::ParseCommandLine(c.args);
+    ASSERT_EQ(line.error, "");
+    const RunChoices choices = WindowRunChoices(c.controls, c.print, {});
+    EXPECT_EQ(choices, line.commandLine.choices) << c.controls.size;
+    EXPECT_EQ(PlanRun(choices).report.trim, c.print.fit == Fit::Trim) << c.controls.size;
   }
-  ASSERT_NE(vga, nullptr);
-  const PrintResolution& dpi150 = PrintResolutions()[0];
-
-  EXPECT_EQ(PrintOptionsFor({}, selection({l.button})), PrintOptions{});
-  PrintSettings all = Changed().print;
-  all.existing = ExistingOutput::Overwrite;
-  PrintOptions expected;
-  expected.autoOrient = expected.keepMetadata = expected.keepTimes = expected.largePhotos = true;
-  expected.thumbnails = true;
-  expected.dpi = 400;
-  EXPECT_EQ(PrintOptionsFor(all, selection({l.button})), expected) << "400 dpi when none is chosen";
-  expected.dpi = dpi150.dpi;
-  EXPECT_EQ(PrintOptionsFor(all, selection({l.button, dpi150.button})), expected);
-  expected.dpi = 0;
-  EXPECT_EQ(PrintOptionsFor(all, selection({vga->button, dpi150.button})), expected)
-      << "fixed pixel sizes write no dpi";
-  all.existing = ExistingOutput::Skip;
-  all.reportPath.clear();
-  expected.skipExisting = true;
-  expected.thumbnails = false;
-  EXPECT_EQ(PrintOptionsFor(all, selection({vga->button})), expected);
 }
 
 TEST(PrintRun, TheReportPageIsWrittenAndItsUrlEscapesThePathsBytes) {
@@ -146,11 +170,12 @@ TEST(PrintRun, TheReportPageIsWrittenAndItsUrlEscapesThePathsBytes) {
   PrintSettings settings;
   settings.writeReport = settings.openReport = true;
   settings.reportPath = box.Path("r \xFF.html");
-  RunOptions options;
-  options.inputFolder = "/in/";
-  options.outputFolder = "/out";
-  PrintRun run(settings, {});
-  ASSERT_EQ(run.OpenReport(options), "");
+  RunChoices choices;
+  choices.inputFolder = "/in/";
+  choices.outputFolder = "/out";
+  choices.reportPath = settings.reportPath;
+  PrintRun run(settings, PlanRun(choices));
+  ASSERT_EQ(run.OpenReport(), "");
   PhotoReport photo;
   photo.input = "/in/a.jpg";
   run.PhotoFinished(photo);
@@ -163,8 +188,8 @@ TEST(PrintRun, TheReportPageIsWrittenAndItsUrlEscapesThePathsBytes) {
 
   // An input photo is never written over, nor a page put among the outputs.
   box.Write("in/a.jpg", "photo");
-  options.inputFolder = box.Path("in/");
-  options.outputFolder = box.Path("out");
+  choices.inputFolder = box.Path("in/");
+  choices.outputFolder = box.Path("out");
   const struct {
     std::string path;
     std::string refusal;
@@ -175,9 +200,9 @@ TEST(PrintRun, TheReportPageIsWrittenAndItsUrlEscapesThePathsBytes) {
       {box.Path("no/r.html"), "トリミングレポートを書き込めません。\n"},
   };
   for (const auto& r : refused) {
-    settings.reportPath = r.path;
-    PrintRun refusing(settings, {});
-    EXPECT_EQ(refusing.OpenReport(options).rfind(r.refusal + r.path, 0), 0u) << r.path;
+    settings.reportPath = choices.reportPath = r.path;
+    PrintRun refusing(settings, PlanRun(choices));
+    EXPECT_EQ(refusing.OpenReport().rfind(r.refusal + r.path, 0), 0u) << r.path;
   }
   EXPECT_EQ(box.Read("in/a.jpg"), "photo");
 }

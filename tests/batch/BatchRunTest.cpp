@@ -14,10 +14,10 @@
 
 #include "batch/BatchRun.h"
 #include "batch/PhotoSteps.h"
-#include "folders/PathRules.h"
 #include "codec/JpegFile.h"
-#include "pixels/Reduction.h"
+#include "folders/PathRules.h"
 #include "geometry/SizeTable.h"
+#include "pixels/Reduction.h"
 #include "support/Child.h"
 #include "support/RunFixture.h"
 #include "support/TestJpeg.h"
@@ -287,7 +287,7 @@ TEST_F(BatchRunTest, CropWiderThanPlaneFailsItsTrim) {
 
 TEST_F(BatchRunTest, PhotoSmallerThanBoxIsSavedUnreduced) {
   Photo("a.jpg", 640, 480);
-  options.target = ResolveTargetSize(RadioSelection().set(17).set(13));  // SVGA 800 x 600
+  options.target = LongShort{800, 600};  // SVGA
   window.photo.reduce = true;
 
   const RunOutcome outcome = Run();
@@ -300,7 +300,7 @@ TEST_F(BatchRunTest, PhotoSmallerThanBoxIsSavedUnreduced) {
 
 TEST_F(BatchRunTest, ReductionToTheBoxBothWays) {
   Photo("a.jpg", 800, 600);
-  options.target = ResolveTargetSize(RadioSelection().set(23).set(13));  // VGA 640 x 480
+  options.target = LongShort{640, 480};  // VGA
   window.photo.reduce = true;
   Run();
   EXPECT_EQ(SizeOf(Out("a.jpg")), (PixelSize{640, 480}));
@@ -316,11 +316,11 @@ TEST_F(BatchRunTest, ReductionToTheBoxBothWays) {
 TEST_F(BatchRunTest, FoldersAndSizeAreFixedAtRunButPhotoOptionsAreNot) {
   Photo("a.jpg", 400, 300);
   Photo("b.jpg", 400, 300);
-  options.target = ResolveTargetSize(RadioSelection().set(23));  // VGA 640 x 480
+  options.target = LongShort{640, 480};  // VGA
   window.onPhotoStarted = [this] {
     if (window.log.size() == 2) {
       options.outputFolder = box.Path("out2");
-      options.target = ResolveTargetSize(RadioSelection().set(1));  // L: would trim to 400 x 280
+      options.target = LongShort{2000, 1401};  // L: would trim to 400 x 280
       window.photo.reduce = true;
     }
   };
@@ -554,7 +554,7 @@ TEST_F(BatchRunTest, CancelOnTheLastFileEndsAsUsualInStoppedWording) {
 TEST_F(BatchRunTest, CancelInsideHighQualityReductionDropsThePhoto) {
   Photo("a.jpg", 800, 600);
   Photo("b.jpg", 800, 600);
-  options.target = ResolveTargetSize(RadioSelection().set(23).set(13));  // VGA 640 x 480
+  options.target = LongShort{640, 480};  // VGA
   window.photo.reduce = true;
   window.photo.highQuality = true;
   CancelDuringFile(1);
@@ -696,7 +696,7 @@ class DecodingAhead : public BatchRunTest {
     port.photo.reduce = true;
     options.photo = port.photo;
     options.jobs = jobs;
-    options.target = ResolveTargetSize(RadioSelection().set(23));  // VGA 640 x 480
+    options.target = LongShort{640, 480};  // VGA
     RunBatch(options, port, {});
     Recorded recorded{port.events, {}};
     std::vector<fs::path> files;
@@ -751,7 +751,7 @@ TEST_F(DecodingAhead, OutputThatAppearsAfterTheWriteAheadIsAskedAbout) {
   Photo("b.jpg", 900, 600);
   box.Write("out/b.txt", "the output folder is there, so outputs are written ahead");
   options.jobs = 2;
-  options.target = ResolveTargetSize(RadioSelection().set(23).set(13));  // VGA 640 x 480
+  options.target = LongShort{640, 480};  // VGA
   window.photo.reduce = true;
   window.onPhotoStarted = [this] {
     if (window.log.size() == 2) box.Write("out/b.jpg", "theirs");

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "RunCli.h"
-#include "pixels/Bitmap.h"
 #include "codec/JpegFile.h"
+#include "pixels/Bitmap.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
 #include "support/Unprivileged.h"
@@ -233,34 +233,6 @@ TEST_F(CliTest, RunThatDoesNotStartExitsTwo) {
     EXPECT_EQ(r.err, c.message + "\n");
   }
   EXPECT_FALSE(fs::exists(box.Path("out")));
-}
-
-TEST_F(CliTest, JobsChangeNeitherOutputNorFiles) {
-  Photo("in/a.jpg", 400, 300);
-  box.Fill({"in/b.jpg"});  // not a photo
-  Photo("in/c.jpg", 300, 200);
-  Photo("in/sub/d.jpg", 200, 400);
-  Photo("in/sub/e.jpg", 640, 480);
-  const std::string whole = MakeJpeg(480, 360, PhotoPixel);
-  box.Write("in/f.jpg", whole.substr(0, whole.size() / 2));
-  const auto outputs = [&](const std::string& folder) {
-    Strings files;
-    for (const char* name : {"a.jpg", "f.jpg", "sub/d.jpg", "sub/e.jpg"}) {
-      files.push_back(box.Read(folder + "/" + name));
-    }
-    return files;
-  };
-
-  const Result one =
-      RunCli({"--jobs", "1", "--size", "vga", "--reduce", box.Path("in"), box.Path("one")});
-  const Result four =
-      RunCli({"--jobs=4", "--size", "vga", "--reduce", box.Path("in"), box.Path("four")});
-  EXPECT_EQ(one.status, 1);
-  EXPECT_EQ(four.status, one.status);
-  EXPECT_EQ(four.out, one.out);
-  EXPECT_EQ(Lines(one.out).back(),
-            "作業が終了しました。保存ファイル数    4  エラー    1   スキップ     1");
-  EXPECT_EQ(outputs("four"), outputs("one"));
 }
 
 TEST_F(CliTest, InvalidCommandLinesGiveOneLineNamingTheOption) {

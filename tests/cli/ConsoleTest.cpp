@@ -135,8 +135,8 @@ TEST(TerminalText, ProgressSuffixShortensToFit) {
 struct PortOnFiles {
   // Both streams count as terminals of 120 columns.
   PortOnFiles() {
-    line.inputFolder = "/in/";
-    line.outputFolder = "/out";
+    line.choices.inputFolder = "/in/";
+    line.choices.outputFolder = "/out";
     ConsoleSetup setup;
     setup.outIsTerminal = setup.errIsTerminal = true;
     setup.now = [this] { return std::chrono::steady_clock::time_point(now); };

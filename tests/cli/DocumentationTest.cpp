@@ -265,33 +265,6 @@ TEST(ManPage, NamesEverySizeId) {
   }
 }
 
-// Descriptions that differ only in layout, fonts and hyphen escapes say the
-// same; a changed, dropped or reordered word does not.
-TEST(ManPage, ComparisonIgnoresLayoutButNotWording) {
-  const std::string help =
-      "reduce by area averaging and sharpening (needs --reduce;\n"
-      "                       default: plain nearest-neighbour reduction)";
-  const std::vector<OptionDoc> man = ManOptions(
-      ".SH OPTIONS\n.TP\n\\fB\\-\\-high\\-quality\\fR\nreduce by area averaging and\n"
-      ".B sharpening\n(needs \\fB\\-\\-reduce\\fR; default: plain nearest\\-neighbour\n"
-      "reduction). Slower.\n.SH EXIT STATUS\n.TP\n.B 0\nfine\n");
-  ASSERT_EQ(man.size(), 1u);
-  EXPECT_EQ(man[0].names, Strings{"--high-quality"});
-  EXPECT_TRUE(SaysAll(man[0].description, help));
-  EXPECT_FALSE(SaysAll(man[0].description, "reduce by area averaging (needs --reduce)"));
-  EXPECT_FALSE(SaysAll(man[0].description, "default: plain nearest-neighbour enlargement"));
-
-  const std::vector<OptionDoc> parsed = HelpOptions(
-      "Options:\n  --size ID   target size;\n              --list-sizes shows every ID\n"
-      "  -h, --help  show this help\n      --version  the version\n\nExit status:\n  0  ok\n");
-  ASSERT_EQ(parsed.size(), 3u);
-  EXPECT_EQ(parsed[0].argument, "ID");
-  EXPECT_EQ(Words(parsed[0].description),
-            (Strings{"target", "size", "list", "sizes", "shows", "every", "id"}));
-  EXPECT_EQ(parsed[1].names, (Strings{"-h", "--help"}));
-  EXPECT_EQ(parsed[2].Key(), "--version");
-}
-
 // Runs the completion function as bash would for the command line `words`,
 // the last of which is the word being completed, from the folder `cwd`.
 StringSet Complete(const Strings& words, const std::string& cwd = ".") {
@@ -343,9 +316,7 @@ TEST(Completion, OffersExactlyTheValuesTheProgramTakes) {
   }
 
   StringSet dpis;
-  for (const PrintResolution& resolution : PrintResolutions()) {
-    dpis.insert(std::to_string(resolution.dpi));
-  }
+  for (const std::int32_t dpi : PrintResolutions()) dpis.insert(std::to_string(dpi));
   EXPECT_EQ(Complete({"quorvale-batch", "--reduce", "--dpi", ""}), dpis);
   EXPECT_EQ(Complete({"quorvale-batch", "--on-problem", ""}), (StringSet{"continue", "stop"}));
   EXPECT_EQ(Complete({"quorvale-batch", "--existing", ""}),

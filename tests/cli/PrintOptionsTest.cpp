@@ -101,10 +101,7 @@ TEST_F(PrintOptionsTest, TheReportDrawsEachTrimOnItsThumbnailInTheLogsOrder) {
   const std::string page = box.Read("report.html");
   const std::vector<Card> cards = Cards(page);
   ASSERT_EQ(cards.size(), 5u);
-  const LongShort target = TargetSize(
-      *std::find_if(SizeTable().begin(), SizeTable().end(),
-                    [](const SizePreset& row) { return std::string(row.id) == "hagaki"; }),
-      400);
+  const LongShort target = TargetSize(ChooseSize("hagaki", 400));
   const Photo inOrder[] = {photos[0], photos[1], photos[2], photos[3]};
   std::size_t photo = 0;
   for (const Card& card : cards) {

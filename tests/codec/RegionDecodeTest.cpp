@@ -89,10 +89,10 @@ TEST(RegionDecode, GivesTheWholeDecodesPixelsOfEveryRegion) {
                                                         {0, h / 2, w / 3, h - h / 2},
                                                         {w / 2, 0, w - w / 2, h / 3},
                                                         {w / 3, h / 3, w / 4 + 1, h / 4 + 1}};
-      for (const SizePreset& size : SizeTable()) {
+      for (std::size_t size = 0; size < SizeTable().size(); ++size) {
         for (const double position : {0.0, 0.5, 1.0}) {
           for (const int dpi : {400, 150}) {
-            const PixelRect r = ComputeTrimRect(w, h, TargetSize(size, dpi), position);
+            const PixelRect r = ComputeTrimRect(w, h, TargetSize({size, dpi}), position);
             rects.insert({r.left, r.top, r.width, r.height});
           }
         }
