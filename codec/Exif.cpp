@@ -1,9 +1,7 @@
 #include "codec/Exif.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
-#include <limits>
+#include <utility>
 
 namespace quorvale {
 namespace {
@@ -12,13 +10,12 @@ constexpr std::uint8_t ExifHeader[] = {'E', 'x', 'i', 'f', 0, 0};
 constexpr std::size_t ExifHeaderBytes = sizeof ExifHeader;
 constexpr std::size_t TiffHeaderBytes = 8;
 constexpr std::size_t EntryBytes = 12;
+constexpr std::size_t InlineBytes = 4;
 
 constexpr std::uint16_t TagOrientation = 0x0112;
 constexpr std::uint16_t TagXResolution = 0x011A;
 constexpr std::uint16_t TagYResolution = 0x011B;
 constexpr std::uint16_t TagResolutionUnit = 0x0128;
-constexpr std::uint16_t TagThumbnailOffset = 0x0201;
-constexpr std::uint16_t TagThumbnailLength = 0x0202;
 constexpr std::uint16_t TagExifIfd = 0x8769;
 constexpr std::uint16_t TagGpsIfd = 0x8825;
 constexpr std::uint16_t TagPixelXDimension = 0xA002;
@@ -31,6 +28,9 @@ constexpr std::uint16_t TypeRational = 5;
 constexpr std::uint16_t TypeIfd = 13;
 
 constexpr std::uint16_t UnitInches = 2;
+
+// The most bytes the written TIFF structure may take.
+constexpr std::uint64_t MaxTiffBytes = MaxExifBlockBytes - ExifHeaderBytes;
 
 // Bytes of one value of a TIFF field type; 0 for a type TIFF does not know,
 // whose entries readers skip.
@@ -58,14 +58,72 @@ std::uint64_t TypeBytes(std::uint16_t type) {
   }
 }
 
-// The TIFF structure of an Exif block, with reads and writes in its byte
-// order. Every access is checked by the caller through Has().
+// Tags whose values locate parts of the old layout (sub-IFDs, strips, tiles,
+// the thumbnail) or give the sizes of such parts. They would be wrong in a
+// fresh layout, so they are never copied; the sub-IFDs that are kept get
+// new pointers when written.
+bool IsLayoutTag(std::uint16_t tag) {
+  switch (tag) {
+    case 0x0111:  // StripOffsets
+    case 0x0117:  // StripByteCounts
+    case 0x0144:  // TileOffsets
+    case 0x0145:  // TileByteCounts
+    case 0x014A:  // SubIFDs
+    case 0x0201:  // JPEGInterchangeFormat
+    case 0x0202:  // JPEGInterchangeFormatLength
+    case TagExifIfd:
+    case TagGpsIfd:
+    case TagInteropIfd:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::uint16_t Decode16(const std::uint8_t* p, bool little) {
+  return little ? static_cast<std::uint16_t>(p[0] | p[1] << 8)
+                : static_cast<std::uint16_t>(p[0] << 8 | p[1]);
+}
+
+std::uint32_t Decode32(const std::uint8_t* p, bool little) {
+  const std::uint32_t a = Decode16(p, little);
+  const std::uint32_t b = Decode16(p + 2, little);
+  return little ? (b << 16 | a) : (a << 16 | b);
+}
+
+void Encode16(std::uint8_t* p, std::uint16_t value, bool little) {
+  p[little ? 0 : 1] = static_cast<std::uint8_t>(value);
+  p[little ? 1 : 0] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void Encode32(std::uint8_t* p, std::uint32_t value, bool little) {
+  Encode16(p + (little ? 0 : 2), static_cast<std::uint16_t>(value), little);
+  Encode16(p + (little ? 2 : 0), static_cast<std::uint16_t>(value >> 16), little);
+}
+
+// One entry with its value bytes copied out, in the block's byte order.
+struct Field {
+  std::uint16_t tag = 0;
+  std::uint16_t type = 0;
+  std::uint32_t count = 0;
+  std::vector<std::uint8_t> value;
+};
+
+// Fields ordered by tag, each tag once.
+using Directory = std::vector<Field>;
+
+struct Range {
+  std::uint64_t begin;
+  std::uint64_t end;
+};
+
+// The TIFF structure of an Exif block, read with every access checked.
 class Tiff {
  public:
   static std::optional<Tiff> Open(std::span<const std::uint8_t> block) {
     if (!IsExifBlock(block)) return std::nullopt;
     Tiff tiff;
-    tiff.bytes_.assign(block.begin() + ExifHeaderBytes, block.end());
+    tiff.bytes_ = block.subspan(ExifHeaderBytes);
     if (tiff.bytes_.size() < TiffHeaderBytes) return std::nullopt;
     if (tiff.bytes_[0] == 'I' && tiff.bytes_[1] == 'I') {
       tiff.little_ = true;
@@ -76,253 +134,272 @@ class Tiff {
     return tiff;
   }
 
-  std::vector<std::uint8_t>& Bytes() { return bytes_; }
-  std::size_t Size() const { return bytes_.size(); }
+  bool Little() const { return little_; }
   bool Has(std::uint64_t offset, std::uint64_t length) const {
     return offset <= bytes_.size() && length <= bytes_.size() - offset;
   }
-
-  std::uint16_t Get16(std::size_t at) const {
-    const std::uint8_t* p = bytes_.data() + at;
-    return little_ ? static_cast<std::uint16_t>(p[0] | p[1] << 8)
-                   : static_cast<std::uint16_t>(p[0] << 8 | p[1]);
-  }
-  std::uint32_t Get32(std::size_t at) const {
-    const std::uint32_t a = Get16(at);
-    const std::uint32_t b = Get16(at + 2);
-    return little_ ? (b << 16 | a) : (a << 16 | b);
-  }
-  void Put16(std::size_t at, std::uint16_t value) {
-    std::uint8_t* p = bytes_.data() + at;
-    p[little_ ? 0 : 1] = static_cast<std::uint8_t>(value);
-    p[little_ ? 1 : 0] = static_cast<std::uint8_t>(value >> 8);
-  }
-  void Put32(std::size_t at, std::uint32_t value) {
-    Put16(at + (little_ ? 0 : 2), static_cast<std::uint16_t>(value));
-    Put16(at + (little_ ? 2 : 0), static_cast<std::uint16_t>(value >> 16));
+  std::uint16_t Get16(std::size_t at) const { return Decode16(bytes_.data() + at, little_); }
+  std::uint32_t Get32(std::size_t at) const { return Decode32(bytes_.data() + at, little_); }
+  std::span<const std::uint8_t> Bytes(std::size_t at, std::size_t length) const {
+    return bytes_.subspan(at, length);
   }
 
  private:
-  std::vector<std::uint8_t> bytes_;
+  std::span<const std::uint8_t> bytes_;
   bool little_ = false;
 };
 
-struct Entry {
-  std::size_t at;  // offset of the entry's 12 bytes
-  std::uint16_t tag;
-  std::uint16_t type;
-  std::uint32_t count;
-};
-
-struct Ifd {
-  std::uint32_t offset = 0;
-  std::vector<Entry> entries;
-  std::optional<std::size_t> linkAt;  // offset of the next-IFD link, when the block holds it
-};
-
-struct Range {
-  std::uint64_t begin;
-  std::uint64_t end;
-};
-
-// The IFD at `offset`: its count and entries must lie inside the structure,
-// past the TIFF header. A sub-IFD written as the block's last bytes
-// sometimes lacks the 4-byte link, which is then left absent.
-std::optional<Ifd> ReadIfd(const Tiff& tiff, std::uint32_t offset) {
+// The entry table of the IFD at `offset` (count, entries and, when the block
+// holds it, the 4-byte link), or nullopt when it starts inside the TIFF
+// header or its entries run past the structure.
+std::optional<Range> IfdTable(const Tiff& tiff, std::uint64_t offset) {
   if (offset < TiffHeaderBytes || !tiff.Has(offset, 2)) return std::nullopt;
-  const std::uint64_t count = tiff.Get16(offset);
-  if (!tiff.Has(offset + std::uint64_t{2}, count * EntryBytes)) return std::nullopt;
-  Ifd ifd;
-  ifd.offset = offset;
-  for (std::uint64_t i = 0; i < count; ++i) {
-    const std::size_t at = offset + 2 + i * EntryBytes;
-    ifd.entries.push_back({at, tiff.Get16(at), tiff.Get16(at + 2), tiff.Get32(at + 4)});
-  }
-  const std::uint64_t linkAt = offset + 2 + count * EntryBytes;
-  if (tiff.Has(linkAt, 4)) ifd.linkAt = linkAt;
-  return ifd;
+  const std::uint64_t entriesEnd = offset + 2 + tiff.Get16(offset) * EntryBytes;
+  if (!tiff.Has(offset, entriesEnd - offset)) return std::nullopt;
+  return Range{offset, tiff.Has(entriesEnd, 4) ? entriesEnd + 4 : entriesEnd};
 }
 
-const Entry* Find(const Ifd& ifd, std::uint16_t tag) {
-  for (const Entry& entry : ifd.entries) {
-    if (entry.tag == tag) return &entry;
+// Reads the IFDs of a block into directories, refusing what cannot be read
+// safely. Values may lie anywhere inside the structure, even over an entry
+// table, as they are only copied; entry tables must not overlap.
+class ModelReader {
+ public:
+  explicit ModelReader(const Tiff& tiff) : tiff_(tiff) {}
+
+  std::optional<Directory> Read(std::uint64_t offset) {
+    const std::optional<Range> table = IfdTable(tiff_, offset);
+    if (!table) return std::nullopt;
+    for (const Range& other : tables_) {
+      if (table->begin < other.end && other.begin < table->end) return std::nullopt;
+    }
+    tables_.push_back(*table);
+    const std::size_t count = tiff_.Get16(offset);
+    if (!Charge(2 + count * EntryBytes + 4)) return std::nullopt;
+    Directory directory;
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::size_t at = offset + 2 + i * EntryBytes;
+      Field field{tiff_.Get16(at), tiff_.Get16(at + 2), tiff_.Get32(at + 4), {}};
+      const std::uint64_t bytes = TypeBytes(field.type) * field.count;
+      // Kept empty until duplicates are gone, so that it still hides a
+      // later entry of its tag as it does from readers.
+      if (bytes == 0) {
+        directory.push_back(std::move(field));
+        continue;
+      }
+      std::uint64_t valueAt = at + 8;
+      if (bytes > InlineBytes) {
+        valueAt = tiff_.Get32(at + 8);
+        if (!tiff_.Has(valueAt, bytes) || !Charge(bytes + bytes % 2)) return std::nullopt;
+      }
+      const std::span<const std::uint8_t> value = tiff_.Bytes(valueAt, bytes);
+      field.value.assign(value.begin(), value.end());
+      directory.push_back(std::move(field));
+    }
+    // The first of two entries for one tag is the one readers take.
+    std::stable_sort(directory.begin(), directory.end(),
+                     [](const Field& a, const Field& b) { return a.tag < b.tag; });
+    directory.erase(std::unique(directory.begin(), directory.end(),
+                                [](const Field& a, const Field& b) { return a.tag == b.tag; }),
+                    directory.end());
+    std::erase_if(directory, [](const Field& field) { return field.value.empty(); });
+    return directory;
   }
-  return nullptr;
+
+ private:
+  // Counts bytes the model will take when written; false once that cannot
+  // fit a segment, which also bounds the work on any block.
+  bool Charge(std::uint64_t bytes) {
+    charged_ += bytes;
+    return charged_ <= MaxTiffBytes;
+  }
+
+  const Tiff& tiff_;
+  std::vector<Range> tables_{{0, TiffHeaderBytes}};
+  std::uint64_t charged_ = TiffHeaderBytes;
+};
+
+Field* Find(Directory& directory, std::uint16_t tag) {
+  const auto it = std::lower_bound(directory.begin(), directory.end(), tag,
+                                   [](const Field& f, std::uint16_t t) { return f.tag < t; });
+  return it != directory.end() && it->tag == tag ? &*it : nullptr;
 }
 
-// The offset a pointer entry (to a sub-IFD or the thumbnail) holds; nullopt
-// unless it is one LONG (or IFD) value.
-std::optional<std::uint32_t> PointerValue(const Tiff& tiff, const Entry& entry) {
-  if (entry.count != 1 || (entry.type != TypeLong && entry.type != TypeIfd)) return std::nullopt;
-  return tiff.Get32(entry.at + 8);
+void Set(Directory& directory, Field field) {
+  if (Field* existing = Find(directory, field.tag)) {
+    *existing = std::move(field);
+    return;
+  }
+  const auto it = std::lower_bound(directory.begin(), directory.end(), field.tag,
+                                   [](const Field& f, std::uint16_t t) { return f.tag < t; });
+  directory.insert(it, std::move(field));
 }
 
-// Adds the bytes the IFD occupies to `ranges`: its count, entries and link,
-// and each value too long to sit in its entry. False when such a value runs
-// past the structure.
-bool CollectRanges(const Tiff& tiff, const Ifd& ifd, std::vector<Range>& ranges) {
-  const std::uint64_t structureEnd =
-      ifd.offset + 2 + ifd.entries.size() * EntryBytes + (ifd.linkAt ? 4 : 0);
-  ranges.push_back({ifd.offset, structureEnd});
-  for (const Entry& entry : ifd.entries) {
-    const std::uint64_t bytes = TypeBytes(entry.type) * entry.count;
-    if (bytes <= 4) continue;
-    const std::uint64_t offset = tiff.Get32(entry.at + 8);
-    if (!tiff.Has(offset, bytes)) return false;
-    ranges.push_back({offset, offset + bytes});
+// The offset a pointer entry holds: 0 when the tag is absent or points
+// nowhere, nullopt unless it is one LONG (or IFD) value.
+std::optional<std::uint32_t> Pointer(const Tiff& tiff, Directory& directory, std::uint16_t tag) {
+  const Field* field = Find(directory, tag);
+  if (field == nullptr) return 0;
+  if (field->count != 1 || (field->type != TypeLong && field->type != TypeIfd)) {
+    return std::nullopt;
   }
+  return Decode32(field->value.data(), tiff.Little());
+}
+
+void DropLayoutTags(Directory& directory) {
+  std::erase_if(directory, [](const Field& field) { return IsLayoutTag(field.tag); });
+}
+
+struct Model {
+  bool little = false;
+  Directory ifd0;
+  Directory exif;
+  Directory interop;
+  Directory gps;
+};
+
+// The sub-IFD behind `tag` of `parent`: empty when there is none; false
+// when it cannot be read.
+bool ReadSubIfd(const Tiff& tiff, ModelReader& reader, Directory& parent, std::uint16_t tag,
+                Directory& into) {
+  const std::optional<std::uint32_t> offset = Pointer(tiff, parent, tag);
+  if (!offset) return false;
+  if (*offset == 0) return true;
+  std::optional<Directory> directory = reader.Read(*offset);
+  if (!directory) return false;
+  into = std::move(*directory);
   return true;
 }
 
-// A readable sub-IFD behind `tag` of `parent`, with its ranges added; nullopt
-// when there is no such tag. `ok` turns false when the tag is there but the
-// sub-IFD or one of its values is not.
-std::optional<Ifd> ReadSubIfd(const Tiff& tiff, const Ifd& parent, std::uint16_t tag,
-                              std::vector<Range>& ranges, bool& ok) {
-  const Entry* pointer = Find(parent, tag);
-  if (pointer == nullptr) return std::nullopt;
-  const std::optional<std::uint32_t> offset = PointerValue(tiff, *pointer);
-  std::optional<Ifd> ifd = offset ? ReadIfd(tiff, *offset) : std::nullopt;
-  if (!ifd || !CollectRanges(tiff, *ifd, ranges)) {
-    ok = false;
+std::optional<Model> ReadModel(std::span<const std::uint8_t> block) {
+  const std::optional<Tiff> tiff = Tiff::Open(block);
+  if (!tiff) return std::nullopt;
+  ModelReader reader(*tiff);
+  Model model;
+  model.little = tiff->Little();
+  std::optional<Directory> ifd0 = reader.Read(tiff->Get32(4));
+  if (!ifd0) return std::nullopt;
+  model.ifd0 = std::move(*ifd0);
+  if (!ReadSubIfd(*tiff, reader, model.ifd0, TagExifIfd, model.exif) ||
+      !ReadSubIfd(*tiff, reader, model.ifd0, TagGpsIfd, model.gps) ||
+      !ReadSubIfd(*tiff, reader, model.exif, TagInteropIfd, model.interop)) {
     return std::nullopt;
   }
-  return ifd;
+  for (Directory* directory : {&model.ifd0, &model.exif, &model.interop, &model.gps}) {
+    DropLayoutTags(*directory);
+  }
+  return model;
 }
 
-std::uint64_t EndOf(const std::vector<Range>& ranges) {
-  std::uint64_t end = TiffHeaderBytes;
-  for (const Range& range : ranges) end = std::max(end, range.end);
-  return end;
+Field ShortOrLong(std::uint16_t tag, std::uint32_t value, bool preferShort, bool little) {
+  if (preferShort && value <= 0xFFFF) {
+    Field field{tag, TypeShort, 1, std::vector<std::uint8_t>(2)};
+    Encode16(field.value.data(), static_cast<std::uint16_t>(value), little);
+    return field;
+  }
+  Field field{tag, TypeLong, 1, std::vector<std::uint8_t>(4)};
+  Encode32(field.value.data(), value, little);
+  return field;
 }
 
-// Writes one value into an entry as SHORT when it fits and the entry was a
-// SHORT, else as LONG; the value always sits inside the entry.
-void SetSingleValue(Tiff& tiff, const Entry& entry, std::uint32_t value) {
-  const bool asShort = entry.type == TypeShort && value <= 0xFFFF;
-  tiff.Put16(entry.at + 2, asShort ? TypeShort : TypeLong);
-  tiff.Put32(entry.at + 4, 1);
-  if (asShort) {
-    tiff.Put16(entry.at + 8, static_cast<std::uint16_t>(value));
-    tiff.Put16(entry.at + 10, 0);
-  } else {
-    tiff.Put32(entry.at + 8, value);
+Field Rational(std::uint16_t tag, std::uint32_t numerator, bool little) {
+  Field field{tag, TypeRational, 1, std::vector<std::uint8_t>(8)};
+  Encode32(field.value.data(), numerator, little);
+  Encode32(field.value.data() + 4, 1, little);
+  return field;
+}
+
+void Apply(Model& model, const ExifRewrite& rewrite) {
+  const bool little = model.little;
+  if (rewrite.resetOrientation && Find(model.ifd0, TagOrientation) != nullptr) {
+    Set(model.ifd0, ShortOrLong(TagOrientation, 1, true, little));
+  }
+  const std::pair<std::uint16_t, std::uint32_t> dimensions[] = {
+      {TagPixelXDimension, rewrite.width}, {TagPixelYDimension, rewrite.height}};
+  for (const auto& [tag, value] : dimensions) {
+    const Field* old = Find(model.exif, tag);
+    Set(model.exif, ShortOrLong(tag, value, old == nullptr || old->type == TypeShort, little));
+  }
+  if (rewrite.dpi > 0) {
+    Set(model.ifd0, Rational(TagXResolution, rewrite.dpi, little));
+    Set(model.ifd0, Rational(TagYResolution, rewrite.dpi, little));
+    Set(model.ifd0, ShortOrLong(TagResolutionUnit, UnitInches, true, little));
   }
 }
 
-// A new entry of one value: a pointer (LONG), a dimension (SHORT when it
-// fits, else LONG), or a RATIONAL whose 8 bytes are at offset `value`.
-struct NewEntry {
-  std::uint16_t tag;
-  std::uint32_t value;
-  bool pointer = false;
-  bool rational = false;
-};
-
-// Appends `numerator`/1 at an even offset and returns that offset.
-std::uint32_t AppendRational(Tiff& tiff, std::uint32_t numerator) {
-  std::vector<std::uint8_t>& bytes = tiff.Bytes();
-  if (bytes.size() % 2 != 0) bytes.push_back(0);
-  const std::size_t offset = bytes.size();
-  bytes.resize(offset + 8);
-  tiff.Put32(offset, numerator);
-  tiff.Put32(offset + 4, 1);
-  return static_cast<std::uint32_t>(offset);
+std::uint64_t Even(std::uint64_t bytes) {
+  return bytes + bytes % 2;
 }
 
-// Sets a RATIONAL entry of IFD0 to `value`/1: in place when it is one
-// RATIONAL already (its value lies among the kept ranges), else pointed at
-// new bytes at the end. Missing, it joins `missing`.
-void SetResolution(Tiff& tiff, const Ifd& ifd0, std::uint16_t tag, std::uint32_t value,
-                   std::vector<NewEntry>& missing) {
-  const Entry* entry = Find(ifd0, tag);
-  if (entry != nullptr && entry->type == TypeRational && entry->count == 1) {
-    const std::uint32_t at = tiff.Get32(entry->at + 8);
-    tiff.Put32(at, value);
-    tiff.Put32(at + 4, 1);
-    return;
+// Bytes an IFD takes when written: its table, link and out-of-entry values.
+std::uint64_t WrittenBytes(const Directory& directory) {
+  std::uint64_t bytes = 2 + directory.size() * EntryBytes + 4;
+  for (const Field& field : directory) {
+    if (field.value.size() > InlineBytes) bytes += Even(field.value.size());
   }
-  const std::uint32_t at = AppendRational(tiff, value);
-  if (entry == nullptr) {
-    missing.push_back({tag, at, false, true});
-    return;
-  }
-  tiff.Put16(entry->at + 2, TypeRational);
-  tiff.Put32(entry->at + 4, 1);
-  tiff.Put32(entry->at + 8, at);
+  return bytes;
 }
 
-// Appends, at an even offset, an IFD holding the 12 bytes of each entry of
-// `old` (when given) and the new entries, ordered by tag as TIFF asks, with
-// no next IFD. Values outside the entries keep their offsets. Returns the
-// new IFD's offset.
-std::uint32_t AppendIfd(Tiff& tiff, const Ifd* old, const std::vector<NewEntry>& added) {
-  std::vector<std::array<std::uint8_t, EntryBytes>> entries;
-  std::vector<std::uint16_t> tags;
-  if (old != nullptr) {
-    for (const Entry& entry : old->entries) {
-      std::array<std::uint8_t, EntryBytes> raw;
-      std::memcpy(raw.data(), tiff.Bytes().data() + entry.at, EntryBytes);
-      entries.push_back(raw);
-      tags.push_back(entry.tag);
-    }
-  }
-  std::vector<std::uint8_t>& bytes = tiff.Bytes();
-  if (bytes.size() % 2 != 0) bytes.push_back(0);
-  const std::size_t offset = bytes.size();
-  const std::size_t count = entries.size() + added.size();
-  bytes.resize(offset + 2 + count * EntryBytes + 4, 0);
-  tiff.Put16(offset, static_cast<std::uint16_t>(count));
-  std::vector<std::size_t> order(count);
-  for (std::size_t i = 0; i < count; ++i) order[i] = i;
-  const auto tagOf = [&](std::size_t i) {
-    return i < tags.size() ? tags[i] : added[i - tags.size()].tag;
-  };
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::size_t a, std::size_t b) { return tagOf(a) < tagOf(b); });
-  for (std::size_t slot = 0; slot < count; ++slot) {
-    const std::size_t at = offset + 2 + slot * EntryBytes;
-    const std::size_t i = order[slot];
-    if (i < entries.size()) {
-      std::memcpy(bytes.data() + at, entries[i].data(), EntryBytes);
+// Writes `directory` at `offset` of `out` (which holds room for it), its
+// values right after its table; the link to a next IFD is 0.
+void WriteIfd(std::vector<std::uint8_t>& out, std::size_t offset, const Directory& directory,
+              bool little) {
+  std::uint8_t* const base = out.data();
+  Encode16(base + offset, static_cast<std::uint16_t>(directory.size()), little);
+  std::size_t valueAt = offset + 2 + directory.size() * EntryBytes + 4;
+  for (std::size_t i = 0; i < directory.size(); ++i) {
+    const Field& field = directory[i];
+    std::uint8_t* const entry = base + offset + 2 + i * EntryBytes;
+    Encode16(entry, field.tag, little);
+    Encode16(entry + 2, field.type, little);
+    Encode32(entry + 4, field.count, little);
+    if (field.value.size() <= InlineBytes) {
+      std::copy(field.value.begin(), field.value.end(), entry + 8);
       continue;
     }
-    const NewEntry& entry = added[i - entries.size()];
-    tiff.Put16(at, entry.tag);
-    if (entry.rational) {
-      tiff.Put16(at + 2, TypeRational);
-      tiff.Put32(at + 4, 1);
-      tiff.Put32(at + 8, entry.value);
-      continue;
-    }
-    SetSingleValue(tiff, Entry{at, entry.tag, entry.pointer ? TypeLong : TypeShort, 1},
-                   entry.value);
+    Encode32(entry + 8, static_cast<std::uint32_t>(valueAt), little);
+    std::copy(field.value.begin(), field.value.end(), base + valueAt);
+    valueAt += Even(field.value.size());
   }
-  return static_cast<std::uint32_t>(offset);
 }
 
-// Unlinks IFD1 and, when `cutAllowed` and everything kept ends before IFD1,
-// its values and its thumbnail begin, drops the bytes from there on.
-void DropThumbnail(Tiff& tiff, const Ifd& ifd0, std::uint64_t keptEnd, bool cutAllowed) {
-  if (!ifd0.linkAt) return;
-  const std::uint32_t ifd1Offset = tiff.Get32(*ifd0.linkAt);
-  tiff.Put32(*ifd0.linkAt, 0);
-  if (ifd1Offset == 0 || !cutAllowed) return;
-  const std::optional<Ifd> ifd1 = ReadIfd(tiff, ifd1Offset);
-  std::vector<Range> ranges;
-  if (!ifd1 || !CollectRanges(tiff, *ifd1, ranges)) return;
-  const Entry* offsetEntry = Find(*ifd1, TagThumbnailOffset);
-  const Entry* lengthEntry = Find(*ifd1, TagThumbnailLength);
-  if (offsetEntry != nullptr && lengthEntry != nullptr) {
-    const std::optional<std::uint32_t> offset = PointerValue(tiff, *offsetEntry);
-    const std::optional<std::uint32_t> length = PointerValue(tiff, *lengthEntry);
-    if (offset && length && tiff.Has(*offset, *length)) {
-      ranges.push_back({*offset, std::uint64_t{*offset} + *length});
-    }
+// The TIFF structure of `model`: header, IFD0, then the Exif,
+// interoperability and GPS IFDs that hold anything, each followed by its
+// values. nullopt when it does not fit a segment.
+std::optional<std::vector<std::uint8_t>> WriteModel(Model model) {
+  const bool little = model.little;
+  if (model.exif.empty()) model.interop.clear();
+  // The pointers take part in the sizes before their values are known.
+  if (!model.exif.empty()) Set(model.ifd0, ShortOrLong(TagExifIfd, 0, false, little));
+  if (!model.gps.empty()) Set(model.ifd0, ShortOrLong(TagGpsIfd, 0, false, little));
+  if (!model.interop.empty()) Set(model.exif, ShortOrLong(TagInteropIfd, 0, false, little));
+
+  const std::uint64_t ifd0At = TiffHeaderBytes;
+  const std::uint64_t exifAt = ifd0At + WrittenBytes(model.ifd0);
+  const std::uint64_t interopAt = exifAt + (model.exif.empty() ? 0 : WrittenBytes(model.exif));
+  const std::uint64_t gpsAt = interopAt + (model.interop.empty() ? 0 : WrittenBytes(model.interop));
+  const std::uint64_t end = gpsAt + (model.gps.empty() ? 0 : WrittenBytes(model.gps));
+  if (end > MaxTiffBytes) return std::nullopt;
+
+  if (!model.exif.empty()) {
+    Set(model.ifd0, ShortOrLong(TagExifIfd, static_cast<std::uint32_t>(exifAt), false, little));
   }
-  std::uint64_t begin = std::numeric_limits<std::uint64_t>::max();
-  for (const Range& range : ranges) begin = std::min(begin, range.begin);
-  if (begin >= keptEnd && begin < tiff.Size()) tiff.Bytes().resize(begin);
+  if (!model.gps.empty()) {
+    Set(model.ifd0, ShortOrLong(TagGpsIfd, static_cast<std::uint32_t>(gpsAt), false, little));
+  }
+  if (!model.interop.empty()) {
+    Set(model.exif,
+        ShortOrLong(TagInteropIfd, static_cast<std::uint32_t>(interopAt), false, little));
+  }
+
+  std::vector<std::uint8_t> out(end, 0);
+  out[0] = out[1] = little ? 'I' : 'M';
+  Encode16(out.data() + 2, 42, little);
+  Encode32(out.data() + 4, static_cast<std::uint32_t>(ifd0At), little);
+  WriteIfd(out, ifd0At, model.ifd0, little);
+  if (!model.exif.empty()) WriteIfd(out, exifAt, model.exif, little);
+  if (!model.interop.empty()) WriteIfd(out, interopAt, model.interop, little);
+  if (!model.gps.empty()) WriteIfd(out, gpsAt, model.gps, little);
+  return out;
 }
 
 }  // namespace
@@ -333,78 +410,33 @@ bool IsExifBlock(std::span<const std::uint8_t> block) {
 }
 
 int ExifOrientation(std::span<const std::uint8_t> block) {
+  // Only IFD0's table need be sound: a photo is turned upright even when the
+  // rest of its Exif cannot be kept.
   const std::optional<Tiff> tiff = Tiff::Open(block);
   if (!tiff) return 1;
-  const std::optional<Ifd> ifd0 = ReadIfd(*tiff, tiff->Get32(4));
-  if (!ifd0) return 1;
-  const Entry* entry = Find(*ifd0, TagOrientation);
-  if (entry == nullptr || entry->count != 1) return 1;
-  std::uint32_t value = 0;
-  if (entry->type == TypeShort) value = tiff->Get16(entry->at + 8);
-  if (entry->type == TypeLong) value = tiff->Get32(entry->at + 8);
-  return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
+  const std::uint32_t ifd0 = tiff->Get32(4);
+  if (!IfdTable(*tiff, ifd0)) return 1;
+  for (std::size_t i = 0, count = tiff->Get16(ifd0); i < count; ++i) {
+    const std::size_t at = ifd0 + 2 + i * EntryBytes;
+    if (tiff->Get16(at) != TagOrientation) continue;
+    const std::uint16_t type = tiff->Get16(at + 2);
+    std::uint32_t value = 0;
+    if (tiff->Get32(at + 4) == 1 && type == TypeShort) value = tiff->Get16(at + 8);
+    if (tiff->Get32(at + 4) == 1 && type == TypeLong) value = tiff->Get32(at + 8);
+    return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
+  }
+  return 1;
 }
 
 std::optional<std::vector<std::uint8_t>> RewriteExif(std::span<const std::uint8_t> block,
                                                      const ExifRewrite& rewrite) {
-  std::optional<Tiff> tiff = Tiff::Open(block);
+  std::optional<Model> model = ReadModel(block);
+  if (!model) return std::nullopt;
+  Apply(*model, rewrite);
+  const std::optional<std::vector<std::uint8_t>> tiff = WriteModel(std::move(*model));
   if (!tiff) return std::nullopt;
-
-  // What is kept must be sound: IFD0, the Exif sub-IFD and their values. A
-  // broken GPS or interoperability IFD is passed on as it is, but then the
-  // extent of what is kept is unknown and nothing is cut off.
-  std::vector<Range> kept{{0, TiffHeaderBytes}};
-  const std::optional<Ifd> ifd0 = ReadIfd(*tiff, tiff->Get32(4));
-  if (!ifd0 || !CollectRanges(*tiff, *ifd0, kept)) return std::nullopt;
-  bool exifOk = true;
-  const std::optional<Ifd> exif = ReadSubIfd(*tiff, *ifd0, TagExifIfd, kept, exifOk);
-  if (!exifOk) return std::nullopt;
-  bool extentKnown = true;
-  ReadSubIfd(*tiff, *ifd0, TagGpsIfd, kept, extentKnown);
-  if (exif) ReadSubIfd(*tiff, *exif, TagInteropIfd, kept, extentKnown);
-
-  if (const Entry* orientation = Find(*ifd0, TagOrientation);
-      orientation != nullptr && rewrite.resetOrientation) {
-    SetSingleValue(*tiff, Entry{orientation->at, TagOrientation, TypeShort, 1}, 1);
-  }
-
-  std::vector<NewEntry> missing;
-  const NewEntry dimensions[] = {{TagPixelXDimension, rewrite.width},
-                                 {TagPixelYDimension, rewrite.height}};
-  for (const NewEntry& dimension : dimensions) {
-    const Entry* entry = exif ? Find(*exif, dimension.tag) : nullptr;
-    if (entry != nullptr) {
-      SetSingleValue(*tiff, *entry, dimension.value);
-    } else {
-      missing.push_back(dimension);
-    }
-  }
-
-  DropThumbnail(*tiff, *ifd0, EndOf(kept), extentKnown);
-
-  // Entries IFD0 lacks go into one copy of it, appended after what the
-  // thumbnail's cut left.
-  std::vector<NewEntry> missingInIfd0;
-  if (rewrite.dpi > 0) {
-    SetResolution(*tiff, *ifd0, TagXResolution, rewrite.dpi, missingInIfd0);
-    SetResolution(*tiff, *ifd0, TagYResolution, rewrite.dpi, missingInIfd0);
-    if (const Entry* unit = Find(*ifd0, TagResolutionUnit)) {
-      SetSingleValue(*tiff, Entry{unit->at, TagResolutionUnit, TypeShort, 1}, UnitInches);
-    } else {
-      missingInIfd0.push_back({TagResolutionUnit, UnitInches});
-    }
-  }
-  if (!missing.empty() && exif) {
-    const std::uint32_t moved = AppendIfd(*tiff, &*exif, missing);
-    tiff->Put32(Find(*ifd0, TagExifIfd)->at + 8, moved);
-  } else if (!missing.empty()) {
-    missingInIfd0.push_back({TagExifIfd, AppendIfd(*tiff, nullptr, missing), true});
-  }
-  if (!missingInIfd0.empty()) tiff->Put32(4, AppendIfd(*tiff, &*ifd0, missingInIfd0));
-
-  if (ExifHeaderBytes + tiff->Size() > MaxExifBlockBytes) return std::nullopt;
   std::vector<std::uint8_t> result(std::begin(ExifHeader), std::end(ExifHeader));
-  result.insert(result.end(), tiff->Bytes().begin(), tiff->Bytes().end());
+  result.insert(result.end(), tiff->begin(), tiff->end());
   return result;
 }
 

@@ -35,19 +35,25 @@ struct ExifRewrite {
   std::uint32_t dpi = 0;
 };
 
-// The block for an output photo made from the one that carried `block`:
-// Orientation set to 1 when asked (an absent tag already means 1), the pixel
-// dimensions in the Exif sub-IFD set to the output's (written as SHORT when
-// they were SHORT and fit, else LONG; added, with a sub-IFD when there is
-// none, when missing), the resolution set when asked (added when missing),
-// and IFD1 unlinked. IFD1 and its thumbnail are cut
-// off when nothing that is kept lies behind their start; otherwise they stay
-// as unreferenced bytes. Every other byte keeps its place, so offsets inside
-// maker notes stay valid; entries that must grow go into a copy of their IFD
-// appended at the end.
-// nullopt, so that no Exif is copied, when the block is not Exif, its TIFF
-// header, IFD0 or Exif sub-IFD is malformed or runs past the block, or the
-// result would not fit one APP1 segment.
+// The block for an output photo made from the one that carried `block`.
+// The block is read into a model first (IFD0, the Exif sub-IFD, the GPS and
+// interoperability IFDs; each entry's type, count and value bytes copied
+// out), changed there, and written afresh in the block's byte order: IFD0 at
+// offset 8 and the sub-IFDs after it, entries ordered by tag, values at even
+// offsets, nothing shared or overlapping. The changes: Orientation set to 1
+// when asked (an absent tag already means 1), the pixel dimensions in the
+// Exif sub-IFD set to the output's (SHORT when they were SHORT or absent and
+// fit, else LONG; a sub-IFD added when there is none), the resolution set
+// when asked. IFD1 and its thumbnail are left out, and so are the entries
+// that locate other parts of the old layout (strips, tiles, the thumbnail)
+// and entries of types TIFF does not know. A maker note is copied as opaque
+// bytes; offsets inside it that count from the TIFF header may no longer hold.
+// Rewriting a rewritten block with the same changes gives it back unchanged.
+// nullopt, so that no Exif is copied, when the block is not Exif; its TIFF
+// header or one of the four IFDs is malformed, runs past the block, overlaps
+// another (a cycle is such an overlap) or has a pointer that is not one
+// LONG; a value runs past the block; or the result would not fit one APP1
+// segment.
 std::optional<std::vector<std::uint8_t>> RewriteExif(std::span<const std::uint8_t> block,
                                                      const ExifRewrite& rewrite);
 

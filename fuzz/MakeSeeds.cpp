@@ -1,9 +1,11 @@
 // Writes the fuzzers' seed corpus: small JPEG files of every kind the
 // decoder meets (baseline, progressive, grey, CMYK, restart markers,
 // arithmetic coding, Exif, tiny and cut-short ones), the same behind the
-// rectangles of the region fuzzer, and path texts.
-// Usage: make_seeds FOLDER; makes FOLDER/jpeg, FOLDER/region and
-// FOLDER/path_rules.
+// rectangles of the region fuzzer, path texts, and for the metadata fuzzer
+// JPEG files with Exif and ICC chunks and Exif TIFF structures, crafted ones
+// among them.
+// Usage: make_seeds FOLDER; makes FOLDER/jpeg, FOLDER/region,
+// FOLDER/path_rules and FOLDER/metadata.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/ExifBlock.h"
 #include "support/TestJpeg.h"
 
 namespace {
@@ -44,6 +47,7 @@ int main(int argc, char** argv) {
   fs::create_directories(root / "jpeg");
   fs::create_directories(root / "region");
   fs::create_directories(root / "path_rules");
+  fs::create_directories(root / "metadata");
 
   const JpegSeed jpegs[] = {
       {"baseline", 48, 32, {.quality = 80}},
@@ -91,5 +95,27 @@ int main(int argc, char** argv) {
       {"long", std::string(2047, 'a') + "/"},
   };
   for (const auto& [name, text] : paths) ok &= WriteFile(root / "path_rules" / name, text);
+
+  using quorvale::testing::CameraExif;
+  using quorvale::testing::IccProfile;
+  using quorvale::testing::OverlappingExif;
+  using quorvale::testing::Overlaps;
+  const auto tiff = [](const std::vector<std::uint8_t>& block) {
+    return std::string(block.begin() + 6, block.end());  // without "Exif\0\0"
+  };
+  const fs::path metadata = root / "metadata";
+  ok &= WriteFile(metadata / "camera.tiff", tiff(CameraExif(6, 4032, 3024)));
+  for (const bool little : {false, true}) {
+    int i = 0;
+    for (const auto overlap : Overlaps) {
+      ok &= WriteFile(metadata / ("overlap-" + std::to_string(i++) + (little ? "-ii" : "-mm")),
+                      tiff(OverlappingExif(overlap, little)));
+    }
+  }
+  const std::vector<std::uint8_t> profile = IccProfile();
+  ok &= WriteFile(
+      metadata / "exif-icc.jpg",
+      MakeJpeg(8, 8, PhotoPixel,
+               {.quality = 50, .app1 = OverlappingExif(Overlaps[0], true), .icc = profile}));
   return ok ? 0 : 1;
 }

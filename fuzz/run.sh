@@ -16,7 +16,7 @@ mkdir -p "$work/artifacts"
 
 status=0
 for triple in jpeg_load_fuzzer:jpeg:20000 region_decode_fuzzer:region:20008 \
-  path_rules_fuzzer:path_rules:4200; do
+  path_rules_fuzzer:path_rules:4200 metadata_fuzzer:metadata:20000; do
   IFS=: read -r target kind maxlen <<< "$triple"
   corpus="$work/corpus/$target"
   mkdir -p "$corpus"

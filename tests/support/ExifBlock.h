@@ -16,6 +16,8 @@ inline constexpr std::uint16_t Compression = 0x0103;
 inline constexpr std::uint16_t Make = 0x010F;
 inline constexpr std::uint16_t Orientation = 0x0112;
 inline constexpr std::uint16_t XResolution = 0x011A;
+inline constexpr std::uint16_t YResolution = 0x011B;
+inline constexpr std::uint16_t ResolutionUnit = 0x0128;
 inline constexpr std::uint16_t ExposureTime = 0x829A;
 inline constexpr std::uint16_t DateTimeOriginal = 0x9003;
 inline constexpr std::uint16_t MakerNote = 0x927C;
@@ -197,6 +199,65 @@ inline std::vector<std::uint8_t> CameraExif(int orientation, int width, int heig
             b.Long(exif_tag::PixelY, static_cast<std::uint32_t>(height))};
   b.AddJpegThumbnail();
   return b.Build();
+}
+
+// Crafted blocks: a camera's IFD0 (make, orientation 6, X and Y resolution
+// 72/1, unit inches) whose resolution values are pointed at bytes of the
+// structure itself, so that writing one value in place changes where the
+// other is found, or reads the TIFF header as a value.
+enum class Overlap {
+  XIntoYEntry,     // XResolution's value over YResolution's count and value offset
+  YIntoXEntry,     // YResolution's value over XResolution's count and value offset
+  XIntoOwnEntry,   // XResolution's value over its own count and value offset
+  XAtZero,         // XResolution's value at offset 0, over the TIFF header
+  XIntoExifEntry,  // XResolution's value over PixelXDimension's entry
+};
+inline constexpr Overlap Overlaps[] = {Overlap::XIntoYEntry, Overlap::YIntoXEntry,
+                                       Overlap::XIntoOwnEntry, Overlap::XAtZero,
+                                       Overlap::XIntoExifEntry};
+
+inline std::vector<std::uint8_t> OverlappingExif(Overlap overlap, bool littleEndian) {
+  using namespace exif_tag;
+  ExifBlock b(littleEndian);
+  b.ifd0 = {b.Ascii(Make, "Quorvale Test Camera"), b.Short(Orientation, 6),
+            b.Rational(XResolution, 72, 1), b.Rational(YResolution, 72, 1),
+            b.Short(ResolutionUnit, 2)};
+  b.exif = {b.Ascii(DateTimeOriginal, "2024:05:01 10:20:30"), b.Short(PixelX, 4032),
+            b.Short(PixelY, 3024)};
+  b.gps = {b.Ascii(GpsLatitudeRef, "N")};
+  b.AddJpegThumbnail();
+  std::vector<std::uint8_t> block = b.Build();
+  // IFD0 is at TIFF offset 8, its entries in tag order: make, orientation,
+  // X and Y resolution, unit, the Exif pointer; the Exif sub-IFD holds the
+  // date, then PixelXDimension.
+  const auto put32 = [&](std::size_t at, std::uint32_t value) {
+    const std::vector<std::uint8_t> bytes = b.Bytes(value, 4);
+    std::copy(bytes.begin(), bytes.end(), block.begin() + 6 + static_cast<std::ptrdiff_t>(at));
+  };
+  const auto entry0 = [](std::size_t index) { return 8 + 2 + 12 * index; };
+  std::uint32_t exifAt = 0;
+  for (int i = 0; i < 4; ++i) {
+    const std::size_t at = 6 + entry0(5) + 8 + static_cast<std::size_t>(littleEndian ? i : 3 - i);
+    exifAt |= static_cast<std::uint32_t>(block[at]) << (8 * i);
+  }
+  switch (overlap) {
+    case Overlap::XIntoYEntry:
+      put32(entry0(2) + 8, static_cast<std::uint32_t>(entry0(3) + 4));
+      break;
+    case Overlap::YIntoXEntry:
+      put32(entry0(3) + 8, static_cast<std::uint32_t>(entry0(2) + 4));
+      break;
+    case Overlap::XIntoOwnEntry:
+      put32(entry0(2) + 8, static_cast<std::uint32_t>(entry0(2) + 4));
+      break;
+    case Overlap::XAtZero:
+      put32(entry0(2) + 8, 0);
+      break;
+    case Overlap::XIntoExifEntry:
+      put32(entry0(2) + 8, exifAt + 2 + 12);
+      break;
+  }
+  return block;
 }
 
 // An ICC profile exiftool reads: a display header for `space` and a
