@@ -21,7 +21,7 @@ struct RunOutcome {
   // RunOptions::allJpegNames); counted also when the run did not start.
   std::int32_t otherJpegNames = 0;
   // Folders under the input folder that the scan could not list (their
-  // photos are in no count); the window's log does not show them.
+  // photos are in no count).
   UnlistedFolders unlistedFolders = {};
   // The paths of `options.crops.byPath` that name no photo of the run, in
   // their order there.

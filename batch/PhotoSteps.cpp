@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "codec/Exif.h"
+#include "geometry/TrimPosition.h"
 #include "pixels/Orientation.h"
 #include "pixels/TrimCenter.h"
-#include "geometry/TrimPosition.h"
 
 namespace quorvale {
 
@@ -15,13 +15,13 @@ bool IsSmallPhoto(int w, int h) {
 
 namespace {
 
-// The whole photo, reduced as asked to its place on the box, on a white
-// canvas of the box.
+// The whole photo, reduced as asked to its place inside the frame, on a
+// white canvas of the box.
 PreparedPhoto FitWithBorder(Bitmap& photo, ReductionScratch& scratch, const PhotoOptions& options,
                             LongShort target, const CancelCheck& cancel, int maxSide) {
   PreparedPhoto prepared;
   prepared.crop = {photo.Width(), photo.Height()};
-  const PixelRect fitted = ComputeFitRect(photo.Width(), photo.Height(), target);
+  const PixelRect fitted = ComputeFitRect(photo.Width(), photo.Height(), target, options.margin);
   const bool reducing = fitted.width < photo.Width() || fitted.height < photo.Height();
   if (reducing) {
     const ReduceResult reduced = ReducePhoto(photo, scratch, fitted.width, fitted.height,

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "batch/RunOptions.h"
-#include "pixels/Bitmap.h"
-#include "pixels/Cancel.h"
 #include "codec/JpegFile.h"
 #include "codec/JpegMetadata.h"
-#include "pixels/Reduction.h"
 #include "geometry/SizeTable.h"
+#include "pixels/Bitmap.h"
+#include "pixels/Cancel.h"
+#include "pixels/Reduction.h"
 
 namespace quorvale {
 
@@ -54,7 +54,8 @@ std::optional<PixelRect> TrimRegion(PixelSize picture, const PhotoOptions& optio
 // to the box of `target` when `options.reduce`, trying the high-quality
 // reduction first when `options.highQuality`.
 // With Fit::Border: after the skip rule, reduces the whole photo as asked
-// to ComputeFitRect and puts it there on a white canvas of the box.
+// to ComputeFitRect (inside a frame of options.margin) and puts it there on
+// a white canvas of the box.
 // `cancel` is asked inside the high-quality reduction. A crop, and a photo
 // the high-quality reduction takes, is at most `maxSide` on either side.
 // A `trimmed` photo is that crop already (decoded as its TrimRegion alone):

@@ -11,10 +11,11 @@ namespace quorvale {
 // How a photo meets the size's aspect.
 enum class Fit {
   Trim,    // cut to the aspect (borderless), as `trim` and `reduce` say
-  Border,  // the whole photo fitted inside the size's box (reduced, never
-           // enlarged), centred on a white canvas of exactly the box; the
-           // small-photo skip rule applies as in a trimming run, and
-           // `trim` and `reduce` are not looked at
+  Border,  // the whole photo fitted inside the size's box less a white frame
+           // of PhotoOptions::margin (reduced, never enlarged), centred on a
+           // white canvas of exactly the box; the small-photo skip rule
+           // applies as in a trimming run, and `trim` and `reduce` are not
+           // looked at
 };
 
 // The options a run takes afresh for each photo, so that a change made
@@ -26,6 +27,7 @@ struct PhotoOptions {
   bool highQuality = false;  // try the high-quality reduction first
   int quality = 90;          // JPEG quality 0..100
   Fit fit = Fit::Trim;
+  int margin = 0;  // with Fit::Border: the frame's width in pixels on every side (FrameMargin)
   friend bool operator==(const PhotoOptions&, const PhotoOptions&) = default;
 };
 

@@ -202,6 +202,10 @@ constexpr LongOption kOptions[] = {
      [](const std::string& v, RunChoices& c) {
        return Take(ReadWord(v, FitWords, "--fit", Translate("trim or border")), c.photo.fit);
      }},
+    {"--margin", nullptr,
+     [](const std::string& v, RunChoices& c) {
+       return Take(ReadNumber(v, 0, 100, "--margin", Translate("0 to 100")), c.margin);
+     }},
     {"--shard", nullptr,
      [](const std::string& v, RunChoices& c) { return Take(ReadShard(v), c.shard); }},
     {"--help", [](CommandLine&, Requests& r) { r.help = true; }, nullptr},
@@ -480,6 +484,10 @@ OUTPUT_FOLDER, creating folders as needed.
   --fit MODE           trim to the size's aspect (default), or border: the
                        whole photo fitted inside the size (never enlarged)
                        and centred on a white canvas of exactly the size
+  --margin N           the white frame of --fit border on all four sides: N
+                       millimetres at the --dpi of a print size, at least,
+                       or N pixels at a fixed pixel size (0 to 100; default
+                       3; 0: the photo meets two edges)
   --shard K/N          take only part K of N of the photos (1 <= K <= N),
                        chosen by a hash of each photo's path under
                        INPUT_FOLDER; N runs, one per part, into one

@@ -168,11 +168,10 @@ void ConsolePort::DecodeThreadsShort(int started, int wanted) {
 }
 
 void ConsolePort::NameUnlistedFolders(const UnlistedFolders& folders) {
-  for (const UnlistedFolder& folder : folders) {
-    WriteLine(err_, "quorvale-batch: " + Format(Translate("cannot list the folder %s: %s"),
-                                                ForStandardError(folder.path).c_str(),
-                                                std::strerror(folder.error)));
-  }
+  UnlistedFolders shown = folders;
+  for (UnlistedFolder& folder : shown) folder.path = ForStandardError(folder.path);
+  for (const std::string& text : PassedOverTexts(0, shown))
+    WriteLine(err_, "quorvale-batch: " + text);
 }
 
 void ConsolePort::NameUnknownCrops(const std::vector<std::string>& paths) {

@@ -123,15 +123,8 @@ int Run(quorvale::cli::CommandLine& line) {
                         std::strerror(error))
                      .c_str());
   }
-  if (outcome.otherJpegNames > 0) {
-    std::fprintf(stderr, "quorvale-batch: %s\n",
-                 Format(TranslatePlural("%d file ending in .jpeg, .jpe or .jfif passed over "
-                                        "(--all-jpeg-names takes it)",
-                                        "%d files ending in .jpeg, .jpe or .jfif passed over "
-                                        "(--all-jpeg-names takes them)",
-                                        outcome.otherJpegNames),
-                        static_cast<int>(outcome.otherJpegNames))
-                     .c_str());
+  for (const std::string& text : PassedOverTexts(outcome.otherJpegNames, {})) {
+    std::fprintf(stderr, "quorvale-batch: %s\n", text.c_str());
   }
   if (choices.dryRun && outcome.started) {
     std::fprintf(stderr, "quorvale-batch: %s\n",

@@ -37,7 +37,7 @@ _quorvale_batch()
         --existing) values='stop overwrite skip' ;;
         --crop-position) values='top centre center bottom left right' ;;
         --fit) values='trim border' ;;
-        --quality|--jobs|--shard) return 0 ;;
+        --quality|--jobs|--shard|--margin) return 0 ;;
         --report|--crops)
             local IFS=$'\n'
             COMPREPLY=($(compgen -f -- "$cur"))
@@ -66,7 +66,7 @@ _quorvale_batch()
                                  --on-problem --overwrite --existing --json
                                  --auto-orient --keep-metadata --write-dpi
                                  --keep-times --large-photos --report --dry-run
-                                 --crop-position --crops --fit --shard
+                                 --crop-position --crops --fit --margin --shard
                                  --list-sizes --help --version -h --' -- "$cur"))
         return 0
     fi

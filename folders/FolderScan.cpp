@@ -84,10 +84,10 @@ void CollectFilesRecursive(const std::string& folder, const ScanRules& rules, Pa
   walk.Enter(folder);
 }
 
-FolderListing ScanInputFolder(const std::string& folder, bool subfolders) {
+FolderListing ScanInputFolder(const std::string& folder, bool subfolders, bool allJpegNames) {
   FolderListing listing;
-  CollectFilesRecursive(folder, ScanRules{subfolders, std::nullopt}, listing.files, listing.counts,
-                        &listing.unlisted);
+  CollectFilesRecursive(folder, ScanRules{subfolders, std::nullopt, allJpegNames}, listing.files,
+                        listing.counts, &listing.unlisted);
   return listing;
 }
 

@@ -60,7 +60,8 @@ struct FolderListing {
   ScanCounts counts;
   UnlistedFolders unlisted;
 };
-FolderListing ScanInputFolder(const std::string& folder, bool subfolders);
+FolderListing ScanInputFolder(const std::string& folder, bool subfolders,
+                              bool allJpegNames = false);
 
 // "サブフォルダ数 %d  全ファイル数 %d   JPEGファイル数 %d", the status line
 // after a scan.

@@ -77,20 +77,31 @@ ReductionBox ComputeReductionBox(std::int32_t w, std::int32_t h, LongShort targe
   return {box.width, box.height, w >= box.width && h >= box.height};
 }
 
-PixelRect ComputeFitRect(std::int32_t w, std::int32_t h, LongShort target) {
+PixelRect ComputeFitRect(std::int32_t w, std::int32_t h, LongShort target, std::int32_t margin) {
   const ReductionBox box = ComputeReductionBox(w, h, target);
-  const std::int64_t W = w, H = h, BW = box.width, BH = box.height;
+  const std::int64_t frame = std::max<std::int64_t>(0, margin);
+  const std::int64_t W = w, H = h;
+  const std::int64_t BW = std::max<std::int64_t>(1, box.width - 2 * frame);
+  const std::int64_t BH = std::max<std::int64_t>(1, box.height - 2 * frame);
   PixelSize fitted{w, h};
-  if (w > box.width || h > box.height) {
-    // W / H against BW / BH decides which side meets the box.
+  if (w > BW || h > BH) {
+    // W / H against BW / BH decides which side meets the inner box.
     if (W * BH >= H * BW) {
-      fitted = {box.width, static_cast<std::int32_t>(std::max<std::int64_t>(1, H * BW / W))};
+      fitted = {static_cast<std::int32_t>(BW),
+                static_cast<std::int32_t>(std::max<std::int64_t>(1, H * BW / W))};
     } else {
-      fitted = {static_cast<std::int32_t>(std::max<std::int64_t>(1, W * BH / H)), box.height};
+      fitted = {static_cast<std::int32_t>(std::max<std::int64_t>(1, W * BH / H)),
+                static_cast<std::int32_t>(BH)};
     }
   }
   return {(box.width - fitted.width) / 2, (box.height - fitted.height) / 2, fitted.width,
           fitted.height};
+}
+
+std::int32_t FrameMargin(const SizeChoice& size, std::int32_t amount) {
+  if (amount <= 0) return 0;
+  if (size.Preset().kind == SizeKind::Fixed) return amount;
+  return static_cast<std::int32_t>((std::int64_t{amount} * size.dpi * 10 + 253) / 254);
 }
 
 }  // namespace quorvale

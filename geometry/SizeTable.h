@@ -85,12 +85,24 @@ PixelSize ComputeTrimSize(std::int32_t w, std::int32_t h, LongShort target);
 ReductionBox ComputeReductionBox(std::int32_t w, std::int32_t h, LongShort target);
 
 // Where a whole w x h photo (w, h >= 1) lies on a canvas of its reduction
-// box when fitted inside it with a border. A photo that fits already keeps
-// its size; a larger one is reduced, never enlarged, so that the side that
-// is longer for the box takes the box's side and the other keeps the
-// photo's aspect: other x box side / photo side, 64-bit products,
-// truncating, at least 1. The picture is centred, the odd pixel of a margin
-// going right or down (left = (box width - width) / 2, likewise top).
-PixelRect ComputeFitRect(std::int32_t w, std::int32_t h, LongShort target);
+// box when fitted inside it with a white frame `margin` pixels wide on every
+// side (0: no frame but what the aspect leaves). The frame gives way where
+// it would leave less than 1 pixel inside: the inner box is at least 1 x 1.
+// A photo that fits the inner box already keeps its size; a larger one is
+// reduced, never enlarged, so that the side that is longer for the inner
+// box takes its side and the other keeps the photo's aspect: other x inner
+// side / photo side, 64-bit products, truncating, at least 1. The picture
+// is centred on the canvas, the odd pixel of a margin going right or down
+// (left = (box width - width) / 2, likewise top).
+PixelRect ComputeFitRect(std::int32_t w, std::int32_t h, LongShort target, std::int32_t margin = 0);
+
+// The frame's width in pixels of `amount` for a chosen size: millimetres at
+// a print size at its dpi, at least that wide, (amount x dpi x 10 + 253) /
+// 254; pixels as they stand at a fixed pixel size. Negative amounts count
+// as 0.
+std::int32_t FrameMargin(const SizeChoice& size, std::int32_t amount);
+
+// The frame quorvale-batch and the window give フチあり unless told otherwise.
+inline constexpr std::int32_t DefaultFrameAmount = 3;
 
 }  // namespace quorvale

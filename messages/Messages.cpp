@@ -170,6 +170,24 @@ std::string DeclineText(const HighQualityDecline& decline) {
   return {};
 }
 
+std::vector<std::string> PassedOverTexts(int otherJpegNames, const UnlistedFolders& unlisted,
+                                         Wording wording) {
+  std::vector<std::string> texts;
+  if (otherJpegNames > 0) {
+    texts.push_back(Format(TranslatePlural("%d file ending in .jpeg, .jpe or .jfif passed over "
+                                           "(--all-jpeg-names takes it)",
+                                           "%d files ending in .jpeg, .jpe or .jfif passed over "
+                                           "(--all-jpeg-names takes them)",
+                                           static_cast<unsigned long>(otherJpegNames), wording),
+                           otherJpegNames));
+  }
+  for (const UnlistedFolder& folder : unlisted) {
+    texts.push_back(Format(Translate("cannot list the folder %s: %s", wording), folder.path.c_str(),
+                           std::strerror(folder.error)));
+  }
+  return texts;
+}
+
 std::vector<std::string> WarningTexts(const PhotoWarnings& warnings, Wording wording) {
   std::vector<std::string> texts;
   if (warnings.damage > 0) {

@@ -4,9 +4,10 @@
 #include <vector>
 
 #include "batch/RunEvents.h"
-#include "pixels/HighQuality.h"
+#include "folders/FolderScan.h"
 #include "geometry/SizeTable.h"
 #include "messages/Translate.h"
+#include "pixels/HighQuality.h"
 
 namespace quorvale {
 
@@ -40,6 +41,13 @@ std::string DeclineText(const HighQualityDecline& decline);
 // that name warnings (standard error, JSON, the report page). A declined
 // reduction's reason is the window's Japanese text in either wording.
 std::vector<std::string> WarningTexts(const PhotoWarnings& warnings, Wording wording);
+
+// What a scan passed over, one sentence each, as quorvale-batch says it on
+// standard error and the window in its log: the files of the other JPEG
+// names (RunOptions::allJpegNames takes them), none when `otherJpegNames`
+// is 0; each folder that could not be listed, with the system's reason.
+std::vector<std::string> PassedOverTexts(int otherJpegNames, const UnlistedFolders& unlisted,
+                                         Wording wording = Wording::Locale);
 
 // The caption of a size's button, exactly as the window shows it.
 const char* SizeCaption(const SizePreset& size);

@@ -18,6 +18,7 @@ RunOptions OptionsFor(const RunChoices& choices) {
   options.allJpegNames = choices.allJpegNames;
   options.jobs = choices.jobs;
   options.photo = choices.photo;
+  options.photo.margin = FrameFor(choices);
   PrintOptions& print = options.print;
   print.autoOrient = choices.autoOrient;
   print.keepMetadata = choices.keepMetadata;
@@ -47,6 +48,9 @@ ReportSettings HeadingFor(const RunChoices& choices) {
   heading.quality = choices.photo.quality;
   std::vector<std::string>& given = heading.options;
   if (choices.photo.fit == Fit::Border) given.emplace_back("--fit border");
+  if (choices.photo.fit == Fit::Border && choices.margin != DefaultFrameAmount) {
+    given.push_back(Format("--margin %d", choices.margin));
+  }
   if (choices.crops.general != 0.5) {
     given.push_back(Format("--crop-position %g", choices.crops.general));
   }
@@ -75,6 +79,11 @@ ReportSettings HeadingFor(const RunChoices& choices) {
 }
 
 }  // namespace
+
+int FrameFor(const RunChoices& choices) {
+  if (choices.photo.fit != Fit::Border) return 0;
+  return FrameMargin(choices.size, choices.margin);
+}
 
 RunPlan PlanRun(const RunChoices& choices) {
   RunPlan plan;

@@ -24,6 +24,9 @@ struct RunChoices {
   bool allJpegNames = false;  // --all-jpeg-names
   int jobs = 0;               // --jobs; 0: one per core
   PhotoOptions photo;         // as they stand when the run starts
+  // --margin: the frame of a border, millimetres at a print size and
+  // pixels at a fixed one; PlanRun puts it into `photo` in pixels.
+  int margin = DefaultFrameAmount;
   bool autoOrient = false;
   bool keepMetadata = false;
   bool writeDpi = false;  // for a print size only; a fixed size keeps 1:1
@@ -51,5 +54,9 @@ struct RunPlan {
 // options beyond the size and the photo options as quorvale-batch spells
 // them; positions chosen in the window's preview are "--crops" alone.
 RunPlan PlanRun(const RunChoices& choices);
+
+// The frame of a border in pixels (PhotoOptions::margin) for the size and
+// the margin chosen; 0 when the photo is trimmed.
+int FrameFor(const RunChoices& choices);
 
 }  // namespace quorvale

@@ -148,5 +148,26 @@ TEST_F(CropTest, ABorderGivesTheBoxAndTheReportDrawsIt) {
             std::string::npos);
 }
 
+// The frame: millimetres at a print size, pixels at a pixel size (QVGA here,
+// 320 x 240), 3 unless --margin says otherwise.
+TEST_F(CropTest, MarginSetsTheFrameOfTheBorder) {
+  const struct {
+    Strings margin;
+    const char* placed;
+  } cases[] = {
+      {{}, "601 × 300 → fitted 314 × 156 at 3, 42 with a border"},
+      {{"--margin", "0"}, "601 × 300 → fitted 320 × 159 at 0, 40 with a border"},
+      {{"--margin=10"}, "601 × 300 → fitted 300 × 149 at 10, 45 with a border"},
+  };
+  for (const auto& c : cases) {
+    Strings args{"--fit", "border", "--size", "qvga", "--report", "report.html"};
+    args.insert(args.end(), c.margin.begin(), c.margin.end());
+    args.insert(args.end(), {"--existing", "overwrite", "in", "out"});
+    ASSERT_EQ(Run(args).status, 0) << c.placed;
+    EXPECT_NE(box.Read("report.html").find(c.placed), std::string::npos) << c.placed;
+  }
+  EXPECT_EQ(Run({"--fit", "border", "--margin", "101", "in", "out"}).status, 2);
+}
+
 }  // namespace
 }  // namespace quorvale

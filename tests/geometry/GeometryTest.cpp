@@ -107,5 +107,74 @@ TEST(ComputeReductionBox, TurnsTheBoxWithThePhoto) {
   }
 }
 
+TEST(FrameMargin, MillimetresAtAPrintSizeRoundUpPixelsAtAPixelSizeStand) {
+  const struct {
+    const char* id;
+    std::int32_t dpi, amount, pixels;
+  } cases[] = {
+      {"L", 400, 3, 48},  // 47.24
+      {"L", 300, 3, 36},  // 35.43
+      {"L", 320, 3, 38},  // 37.80
+      {"L", 150, 3, 18},  // 17.72
+      {"L", 254, 1, 10},  // exactly 10
+      {"L", 400, 0, 0},  {"L", 400, -2, 0}, {"vga", 400, 3, 3}, {"vga", 150, 12, 12},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FrameMargin(ChooseSize(c.id, c.dpi), c.amount), c.pixels) << c.id << ' ' << c.dpi;
+  }
+}
+
+TEST(ComputeFitRect, AFrameOnAllFourSidesOfEverySizeBothWays) {
+  for (std::size_t row = 0; row < SizeTable().size(); ++row) {
+    const SizeChoice size{row, 400};
+    const SizePreset& preset = size.Preset();
+    const LongShort target = TargetSize(size);
+    for (const std::int32_t margin : {0, FrameMargin(size, DefaultFrameAmount)}) {
+      for (const auto& [w, h] : {std::pair{6000, 4500}, {4500, 6000}, {7000, 2000}}) {
+        SCOPED_TRACE(std::string(preset.id) + " margin " + std::to_string(margin) + ", " +
+                     std::to_string(w) + " x " + std::to_string(h));
+        const ReductionBox box = ComputeReductionBox(w, h, target);
+        const std::int64_t inW = box.width - 2 * margin, inH = box.height - 2 * margin;
+        const PixelRect r = ComputeFitRect(w, h, target, margin);
+        EXPECT_GE(r.left, margin);
+        EXPECT_GE(r.top, margin);
+        EXPECT_GE(box.width - r.left - r.width, margin);
+        EXPECT_GE(box.height - r.top - r.height, margin);
+        EXPECT_EQ(r.left, (box.width - r.width) / 2);
+        EXPECT_EQ(r.top, (box.height - r.height) / 2);
+        // As large as the frame allows: one side meets it, the other keeps
+        // the photo's aspect, truncated.
+        if (r.width == inW) {
+          EXPECT_EQ(r.height, h * inW / w);
+        } else {
+          EXPECT_EQ(r.height, inH);
+          EXPECT_EQ(r.width, w * inH / h);
+        }
+      }
+    }
+  }
+}
+
+TEST(ComputeFitRect, WorkedExamples) {
+  const LongShort l{2000, 1401};
+  const struct {
+    std::int32_t w, h, margin;
+    LongShort target;
+    PixelRect expected;
+  } cases[] = {
+      {4000, 3000, 48, l, {130, 48, 1740, 1305}},     // 3 mm at 400 dpi on L
+      {4000, 3000, 0, l, {66, 0, 1868, 1401}},        // no frame: the fit of old
+      {3000, 4000, 48, l, {48, 130, 1305, 1740}},     // portrait on the turned box
+      {1000, 700, 48, l, {500, 350, 1000, 700}},      // inside the frame: never enlarged
+      {1950, 1000, 48, l, {48, 212, 1904, 976}},      // only the frame makes it reduce
+      {640, 480, 400, {640, 480}, {319, 239, 1, 1}},  // the frame gives way at 1 x 1
+      {5000, 1, 3, {640, 480}, {3, 239, 634, 1}},     // one row stays one row
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ComputeFitRect(c.w, c.h, c.target, c.margin), c.expected)
+        << c.w << " x " << c.h << " margin " << c.margin;
+  }
+}
+
 }  // namespace
 }  // namespace quorvale
