@@ -15,10 +15,11 @@ class Dialogs {
  public:
   virtual ~Dialogs() = default;
 
-  // The folder-browse dialog, folders only, opening at the home folder with
-  // no folder preselected. The chosen folder as path bytes; empty when the
-  // operator cancelled.
-  virtual std::string BrowseFolder() = 0;
+  // The folder-browse dialog, folders only, titled `title`, opening at
+  // `start` (path bytes) with no folder preselected; at the home folder when
+  // `start` is empty or no longer a folder. The chosen folder as path bytes;
+  // empty when the operator cancelled.
+  virtual std::string BrowseFolder(const std::string& title, const std::string& start) = 0;
 
   // The save dialog for an HTML page, opening at `suggested` (path bytes;
   // the home folder when empty). The chosen path as bytes, ending in ".html"
@@ -39,8 +40,10 @@ class Dialogs {
 
   // A box with one OK button and no icon.
   virtual void Message(const std::string& caption, const std::string& text) = 0;
-  // A Yes/No box without icon, Yes the default button; true for Yes.
-  virtual bool YesNo(const std::string& caption, const std::string& text) = 0;
+  // A Yes/No box without icon, Yes the default button (No when
+  // `noByDefault`, for a question whose Yes cannot be undone); true for Yes.
+  virtual bool YesNo(const std::string& caption, const std::string& text,
+                     bool noByDefault = false) = 0;
   // The box for an error that escaped a handler: stop icon, one OK button.
   virtual void ErrorBox(const std::string& caption, const std::string& text) = 0;
 

@@ -2,6 +2,8 @@
 
 #include <QFont>
 
+class QWidget;
+
 namespace quorvale {
 
 // The fonts of the two windows, 12 pixels high whatever the screen density,
@@ -19,5 +21,11 @@ QFont ColumnHeadingFont();
 QFont FixedPitchFont();
 // Bold proportional mincho: the line of text on the splash.
 QFont SplashTextFont();
+
+// Narrows the font of each check box, radio button, push button and label
+// under `root` whose caption, as its font measures it, is wider than the
+// control: condensed in steps of 5 % down to 75 %, then a pixel smaller at a
+// time down to 9, until it fits. The controls keep their places and sizes.
+void FitCaptions(QWidget& root);
 
 }  // namespace quorvale

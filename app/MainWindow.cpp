@@ -9,11 +9,14 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSettings>
 #include <QSlider>
 #include <QStringList>
 #include <QStyle>
+#include <QTextCursor>
 #include <QToolTip>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -37,6 +40,7 @@
 #include "batch/RunEvents.h"
 #include "folders/FolderChoice.h"
 #include "folders/FolderScan.h"
+#include "folders/PathRules.h"
 #include "messages/Messages.h"
 #include "messages/RunClock.h"
 #include "platform/FileSystem.h"
@@ -50,6 +54,8 @@ constexpr const char* MainCaption = "Quorvale（Tessaly付属ツール）";
 constexpr const char* SubfolderPromptCaption = "サブフォルダの作成";
 constexpr const char* SubfolderPromptText = "作成するサブフォルダ名";
 constexpr int SubfolderNameMaxChars = 255;
+constexpr const char* InputBrowseTitle = "入力フォルダの選択";
+constexpr const char* OutputBrowseTitle = "出力フォルダの選択";
 
 QIcon Glyph(const char* name) {
   return QIcon(QPixmap(QString(":/quorvale/") + name));
@@ -120,6 +126,15 @@ class MainWindow::Relay final : public RunListener {
     print->PhotoFinished(report);
     QStringList lines;
     for (const std::string& line : PhotoLogLines(report)) lines << DisplayText(line);
+    if (report.outcome == PhotoOutcome::Saved) {
+      // What quorvale-batch names on standard error; a declined high-quality
+      // reduction stays unlogged, as it always has.
+      PhotoWarnings named = report.warnings;
+      named.declined.reset();
+      for (const std::string& line : WarningTexts(named, Wording::Locale)) {
+        lines << DisplayText(line);
+      }
+    }
     // A stop inside the high-quality reduction clears the status line.
     const bool clearStatus =
         report.outcome == PhotoOutcome::Stopped && report.stop == StopCause::InReduction;
@@ -131,6 +146,9 @@ class MainWindow::Relay final : public RunListener {
   }
 
   void Notify(const RunNotice& notice) override {
+    // A cancel is told by the log's 中断 and the summary box that follows
+    // at once; a box of its own before that one would only be clicked away.
+    if (notice.kind == Notice::Cancelled) return;
     HandOff(
         [this, text = NoticeText(notice)] {
           window_.ShowMessage(text);
@@ -244,24 +262,39 @@ MainWindow::MainWindow(Dialogs& dialogs)
   for (QAbstractButton* button : ui_->sizeButtons->buttons()) button->setFont(FixedPitchFont());
   SetGlyphs();
   ConnectHandlers();
+  // Where the hidden trim check lies, so that no control of the layout moves.
+  fitIndicator_ = new QLabel(client_);
+  fitIndicator_->setObjectName("fitIndicator");
+  fitIndicator_->setGeometry(256, 131, 209, 16);
+  fitIndicator_->hide();
+  FitCaptions(*client_);
 
   setAcceptDrops(true);
   captionText_ = MainCaption;
   setWindowTitle(DisplayText(captionText_));
 
-  new WindowKeys(*this, *ui_->cancelButton);
   menus_ = new WindowMenus(*menuBar, dialogs_, captionText_);
+  new WindowKeys(*this, *ui_->cancelButton, *menuBar);
   initial_.last = Controls();
   settings_ = OpenWindowSettings();
   const WindowSettings loaded = LoadWindowSettings(*settings_, initial_);
+  // The folders of the last session are where a dialog opens when both
+  // fields are empty, whether or not the window reopens with them.
+  lastBrowsed_ =
+      !loaded.last.inputFolder.empty() ? loaded.last.inputFolder : loaded.last.outputFolder;
   menus_->Show(loaded.print, loaded.reopenLast);
   if (loaded.reopenLast) ShowControls(loaded.last);
-  connect(menus_, &WindowMenus::Changed, this, [this] { SaveSettings(); });
+  connect(menus_, &WindowMenus::Changed, this, [this] {
+    ShowFit();
+    SaveSettings();
+  });
   connect(menus_, &WindowMenus::ResetRequested, this, [this] { ResetSettings(); });
   connect(menus_, &WindowMenus::PreviewRequested, this, [this] { OpenPreview(); });
   menus_->EnablePreview(!inputFolder_.empty());
+  ShowFit();
   // The menu bar's height is known once it holds its menus.
   setFixedSize(client_->width(), menuBar->sizeHint().height() + client_->height());
+  fullSize_ = size();
   layout->activate();
 }
 
@@ -327,11 +360,31 @@ void MainWindow::setVisible(bool visible) {
     SplashScreen splash(dialogs_, this);
     dialogs_.RunModal(splash);
     if (const QScreen* where = screen()) {
+      FitScreen(where->availableGeometry().size());
       // The client area is centred; the frame is the window manager's.
       setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), where->geometry()));
     }
   }
   QWidget::setVisible(visible);
+}
+
+void MainWindow::FitScreen(const QSize& room) {
+  const QSize full = fullSize_;
+  if (full.width() <= room.width() && full.height() <= room.height()) return;
+  // A screen too small for the window at its scale (a 1600 x 1200 one at
+  // scale 2): the stored client area scrolls inside a window that fits.
+  if (client_->parentWidget() == this) {
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName("clientScroll");
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidget(client_);
+    layout()->addWidget(scroll);
+  }
+  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  setMinimumSize(0, 0);
+  setMaximumSize(full + QSize(bar, bar));
+  resize((full + QSize(bar, 0)).boundedTo(room));
 }
 
 bool MainWindow::AnyFixedSizeSelected() const {
@@ -359,28 +412,56 @@ void MainWindow::SizeChosen() {
   } else if (ui_->reduceCheck->isChecked()) {
     EnableResolutionButtons(true);
   }
+  ShowFit();
+}
+
+FolderListing MainWindow::ListInput() const {
+  return ScanInputFolder(inputFolder_, !ui_->noSubfoldersCheck->isChecked(),
+                         menus_->Print().allJpegNames);
 }
 
 void MainWindow::ShowListing(const FolderListing& listing) {
   lastScan_ = listing.counts;
   ui_->logView->clear();
   for (const std::string& path : listing.files) AppendLog(DisplayText(path));
+  // The folder itself, when it cannot be listed (a dropped file), lists
+  // nothing as it always has; its subfolders are named.
+  UnlistedFolders below;
+  for (const UnlistedFolder& folder : listing.unlisted) {
+    if (WithSeparator(folder.path) != WithSeparator(inputFolder_)) below.push_back(folder);
+  }
+  for (const std::string& line : PassedOverTexts(listing.counts.OtherJpegNameCount, below)) {
+    AppendLog(DisplayText(line));
+  }
   SetStatus(DisplayText(ScanSummaryText(listing.counts)));
 }
 
-void MainWindow::BrowseInputFolder() {
-  const FolderChoice choice = AcceptBrowsedFolder(dialogs_.BrowseFolder());
+std::string MainWindow::BrowseStart(const std::string& own, const std::string& other) const {
+  if (!own.empty()) return own;
+  if (!other.empty()) return other;
+  return lastBrowsed_;
+}
+
+std::optional<std::string> MainWindow::BrowseFor(const char* title, const std::string& start) {
+  const FolderChoice choice = AcceptBrowsedFolder(dialogs_.BrowseFolder(title, start));
   if (!choice.message.empty()) ShowMessage(choice.message);
-  if (!choice.folder) return;
-  SetInputFolder(*choice.folder);
-  ShowListing(ScanInputFolder(InputFolderText(), !ui_->noSubfoldersCheck->isChecked()));
+  if (choice.folder) lastBrowsed_ = *choice.folder;
+  return choice.folder;
+}
+
+void MainWindow::BrowseInputFolder() {
+  const std::optional<std::string> folder =
+      BrowseFor(InputBrowseTitle, BrowseStart(inputFolder_, outputFolder_));
+  if (!folder) return;
+  SetInputFolder(*folder);
+  ShowListing(ListInput());
 }
 
 void MainWindow::BrowseOutputFolder() {
-  const FolderChoice choice = AcceptBrowsedFolder(dialogs_.BrowseFolder());
-  if (!choice.message.empty()) ShowMessage(choice.message);
-  if (!choice.folder) return;
-  SetOutputFolder(*choice.folder);
+  const std::optional<std::string> folder =
+      BrowseFor(OutputBrowseTitle, BrowseStart(outputFolder_, inputFolder_));
+  if (!folder) return;
+  SetOutputFolder(*folder);
   ui_->newSubfolderButton->setEnabled(true);
 }
 
@@ -401,7 +482,7 @@ void MainWindow::DropFolders(const std::vector<std::string>& items) {
   const std::optional<std::string> first = FirstDroppedFolder(items);
   if (!first) return;
   SetInputFolder(*first);
-  ShowListing(ScanInputFolder(InputFolderText(), !ui_->noSubfoldersCheck->isChecked()));
+  ShowListing(ListInput());
 }
 
 RunChoices MainWindow::ChoicesForRun() const {
@@ -413,12 +494,26 @@ RunOptions MainWindow::OptionsForRun() const {
 }
 
 PhotoOptions MainWindow::PhotoOptionsNow() const {
-  return {ui_->trimCheck->isChecked(),
-          ui_->skipSmallCheck->isChecked(),
-          ui_->reduceCheck->isChecked(),
-          ui_->highQualityCheck->isChecked(),
-          Quality(),
-          menus_->Print().fit};
+  return {ui_->trimCheck->isChecked(), ui_->skipSmallCheck->isChecked(),
+          ui_->reduceCheck->isChecked(), ui_->highQualityCheck->isChecked(), Quality(),
+          menus_->Print().fit,
+          // The frame is in pixels of the size fixed at the press of Run.
+          runActive_ ? runFrame_ : FrameNow()};
+}
+
+int MainWindow::FrameNow() const {
+  if (menus_->Print().fit != Fit::Border) return 0;
+  return FrameMargin(ChosenSize(), menus_->Print().margin);
+}
+
+void MainWindow::ShowFit() {
+  const PrintSettings& print = menus_->Print();
+  fitIndicator_->setVisible(print.fit == Fit::Border);
+  fitIndicator_->setText(
+      print.margin == 0 ? QStringLiteral("フチあり（フチの幅なし）")
+                        : QStringLiteral("フチあり（フチの幅 %1 %2）")
+                              .arg(print.margin)
+                              .arg(ChosenSize().Preset().kind == SizeKind::Fixed ? "px" : "mm"));
 }
 
 void MainWindow::StartRun() {
@@ -435,17 +530,28 @@ void MainWindow::StartRun() {
   SaveSettings();
   printRun_ = print;
   stop_ = std::stop_source();
+  runFrame_ = options.photo.margin;
   relay_->optionsAtStart = options.photo;
   relay_->print = print;
   runThread_ = std::thread([this, options, stop = stop_.get_token()] {
     std::exception_ptr error;
+    QStringList passedOver;
     try {
-      RunBatch(options, *relay_, stop);
+      const RunOutcome outcome = RunBatch(options, *relay_, stop);
+      for (const std::string& line :
+           PassedOverTexts(outcome.otherJpegNames, outcome.unlistedFolders)) {
+        passedOver << DisplayText(line);
+      }
     } catch (...) {
       error = std::current_exception();
     }
     QMetaObject::invokeMethod(
-        this, [this, error] { RunThreadEnded(error); }, Qt::QueuedConnection);
+        this,
+        [this, error, passedOver] {
+          for (const QString& line : passedOver) AppendLog(line);
+          RunThreadEnded(error);
+        },
+        Qt::QueuedConnection);
   });
   runActive_ = true;
 }
@@ -463,8 +569,9 @@ void MainWindow::EnterRun() {
 }
 
 void MainWindow::FinishRun(const std::string& summary) {
-  ShowMessage(summary);
+  // The status line says the run is over while its box is up.
   SetStatus(DisplayText(summary));
+  ShowMessage(summary);
   SetRunning(false);
   const PrintRun::End report = printRun_->Finish(summary);
   if (!report.error.empty()) ShowMessage(report.error);
@@ -553,7 +660,15 @@ int MainWindow::Quality() const {
 }
 
 void MainWindow::AppendLog(const QString& line) {
-  ui_->logView->appendPlainText(line);
+  QPlainTextEdit& log = *ui_->logView;
+  log.appendPlainText(line);
+  // The cursor, which the first line carried to its end, goes to the start
+  // of the last line: a showing then scrolls to the latest line's start,
+  // not to the right where long paths end.
+  QTextCursor cursor = log.textCursor();
+  cursor.movePosition(QTextCursor::End);
+  cursor.movePosition(QTextCursor::StartOfBlock);
+  log.setTextCursor(cursor);
 }
 
 void MainWindow::SetStatus(const QString& text) {
@@ -579,9 +694,10 @@ void MainWindow::OpenPreview() {
   if (inputFolder_.empty() || running_) return;
   PreviewSubject subject;
   subject.inputFolder = inputFolder_;
-  subject.photos = ScanInputFolder(inputFolder_, !ui_->noSubfoldersCheck->isChecked()).files;
+  subject.photos = ListInput().files;
   subject.target = TargetSize(ChosenSize());
   subject.fit = menus_->Print().fit;
+  subject.margin = FrameNow();
   subject.autoOrient = menus_->Print().autoOrient;
   subject.positions = crops_;
   auto* preview = new PreviewWindow(subject, dialogs_, captionText_, this);
@@ -636,7 +752,7 @@ void MainWindow::ShowControls(const WindowControls& controls) {
     ui_->logView->clear();
     SetStatus(QString());
   } else {
-    ShowListing(ScanInputFolder(InputFolderText(), !ui_->noSubfoldersCheck->isChecked()));
+    ShowListing(ListInput());
   }
 }
 

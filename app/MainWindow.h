@@ -5,6 +5,7 @@
 #include <exception>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "messages/RunChoices.h"
 
 class QAbstractButton;
+class QLabel;
 class QSettings;
 
 namespace Ui {
@@ -37,7 +39,9 @@ QString SizeButtonName(const SizePreset& size);
 QString ResolutionButtonName(int dpi);
 
 // The main window: a fixed 473 x 589 dialog-style window built from the
-// stored layout (MainWindow.ui). Handlers read the controls, call the core
+// stored layout (MainWindow.ui); on a screen too small for it (at its scale)
+// the client area scrolls in a window that fits. A line beside the size list
+// says when フチあり is on. Handlers read the controls, call the core
 // and show what comes back; ReductionToggled and SizeChosen keep the options
 // consistent. Every box goes through `dialogs`, which must outlive the
 // window.
@@ -113,8 +117,12 @@ class MainWindow : public QWidget {
   void OpenPreview();
   const std::map<std::string, double>& CropPositionsByPath() const { return crops_; }
 
-  // The first showing shows the splash modally, then centres the window.
+  // The first showing shows the splash modally, then centres the window,
+  // fitted to the screen's free area by FitScreen.
   void setVisible(bool visible) override;
+  // When the window is larger than `room`, the client area scrolls inside
+  // a window that fits it.
+  void FitScreen(const QSize& room);
 
  signals:
   // The run of the last press of Run has ended: its boxes were answered, an
@@ -130,6 +138,11 @@ class MainWindow : public QWidget {
  private:
   class Relay;
 
+  // Where a folder dialog opens: the field's own folder, else the other
+  // field's, else the folder chosen last (or the last session's input or
+  // output folder); home when there is none.
+  std::string BrowseStart(const std::string& own, const std::string& other) const;
+  std::optional<std::string> BrowseFor(const char* title, const std::string& start);
   void SetInputFolder(const std::string& bytes);
   void SetOutputFolder(const std::string& bytes);
   void SetGlyphs();
@@ -137,7 +150,14 @@ class MainWindow : public QWidget {
   bool AnyFixedSizeSelected() const;
   void EnableResolutionButtons(bool enabled);
   void ShowMessage(const std::string& text);
+  // The input folder as a browse lists it, with the scan options as they
+  // stand.
+  FolderListing ListInput() const;
   void ShowListing(const FolderListing& listing);
+  // The frame of フチあり in pixels as the controls stand (0 for フチなし);
+  // the line that tells フチあり is on.
+  int FrameNow() const;
+  void ShowFit();
   void AppendLog(const QString& line);
   void SetStatus(const QString& text);
 
@@ -165,12 +185,16 @@ class MainWindow : public QWidget {
   // The folder edits show their paths decoded; these are the bytes.
   std::string inputFolder_;
   std::string outputFolder_;
+  std::string lastBrowsed_;
   std::vector<QAbstractButton*> sizeButtons_;  // by row of the size table
   std::vector<QAbstractButton*> dpiButtons_;   // by print resolution
+  QSize fullSize_;                             // the menu bar and the whole client area
   bool splashShown_ = false;
   bool running_ = false;
   bool subfolderButtonWasEnabled_ = false;
   bool runActive_ = false;
+  int runFrame_ = 0;  // FrameNow() at the press of Run
+  QLabel* fitIndicator_ = nullptr;
   bool closePending_ = false;
   std::stop_source stop_;  // a fresh one for each run
   std::unique_ptr<Relay> relay_;

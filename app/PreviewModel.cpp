@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <limits>
 
 #include "app/DisplayText.h"
@@ -43,13 +44,15 @@ struct Decoded {
   bool ok = false;
 };
 
-Decoded DecodeThumbnail(const std::string& path, bool autoOrient, const std::atomic<bool>& stop) {
+// `side`: the thumbnail's longest side in device pixels.
+Decoded DecodeThumbnail(const std::string& path, bool autoOrient, int side,
+                        const std::atomic<bool>& stop) {
   Decoded out;
   try {
     Bitmap bitmap;
     PixelSize picture{};
-    const DecodeResult result = DecodeJpegReduced(path, bitmap, PreviewModel::ThumbnailSide,
-                                                  picture, [&stop] { return stop.load(); });
+    const DecodeResult result =
+        DecodeJpegReduced(path, bitmap, side, picture, [&stop] { return stop.load(); });
     if (!result.Ok()) return out;
     int orientation = 1;
     if (autoOrient) {
@@ -60,7 +63,7 @@ Decoded DecodeThumbnail(const std::string& path, bool autoOrient, const std::ato
     ApplyOrientation(bitmap, orientation);
     const OrientedSize upright = OrientedDimensions(picture.width, picture.height, orientation);
     out.size = {upright.width, upright.height};
-    out.thumbnail = ToImage(MakeThumbnail(bitmap, PreviewModel::ThumbnailSide));
+    out.thumbnail = ToImage(MakeThumbnail(bitmap, side));
     out.ok = true;
   } catch (const std::bad_alloc&) {
     out.ok = false;
@@ -136,14 +139,15 @@ void PreviewModel::Request(int row) {
   ++pending_;
   // The pool is waited for before this object goes, so the pointer stays
   // good while a task runs; a result posted after that is dropped with it.
-  pool_.start([this, row, path = photo.path, autoOrient = autoOrient_, shared = shared_] {
+  const int side = static_cast<int>(std::ceil(ThumbnailSide * pixelRatio_));
+  pool_.start([this, row, side, path = photo.path, autoOrient = autoOrient_, shared = shared_] {
     if (shared->stop) return;
     if (row < shared->firstVisible - NearRows || row > shared->lastVisible + NearRows) {
       QMetaObject::invokeMethod(
           this, [this, row] { Dropped(row); }, Qt::QueuedConnection);
       return;
     }
-    Decoded decoded = DecodeThumbnail(path, autoOrient, shared->stop);
+    Decoded decoded = DecodeThumbnail(path, autoOrient, side, shared->stop);
     QMetaObject::invokeMethod(
         this,
         [this, row, decoded = std::move(decoded)] {

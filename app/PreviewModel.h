@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 #include <QImage>
 #include <QThreadPool>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -64,6 +65,10 @@ class PreviewModel : public QAbstractListModel {
   void SetVisibleRows(int first, int last);
   // Decodes asked for and not yet shown.
   int Pending() const { return pending_; }
+  // The device pixels of a view pixel where the thumbnails are shown: they
+  // are decoded that much larger (ThumbnailSide view pixels on a side), so
+  // that a screen at scale 2 shows them sharp. For the decodes to come.
+  void SetPixelRatio(double ratio) { pixelRatio_ = std::max(1.0, ratio); }
 
  signals:
   // A thumbnail came in (or failed) and no other is pending.
@@ -79,6 +84,7 @@ class PreviewModel : public QAbstractListModel {
   LongShort target_;
   Fit fit_;
   bool autoOrient_;
+  double pixelRatio_ = 1;
   int pending_ = 0;
   std::shared_ptr<Shared> shared_;
   QThreadPool pool_;

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <cerrno>
@@ -54,8 +55,9 @@ QRect ThumbnailBox(const QRect& cell) {
           PreviewModel::ThumbnailSide};
 }
 
-// Only for a photo whose size is known.
-ItemGeometry Geometry(const QRect& cell, const PreviewModel& model, int row) {
+// Only for a photo whose size is known. `margin`: the frame of a border,
+// in the photo's output pixels.
+ItemGeometry Geometry(const QRect& cell, const PreviewModel& model, int row, int margin) {
   const PreviewPhoto& photo = model.Photo(row);
   const int w = photo.size.width;
   const int h = photo.size.height;
@@ -65,7 +67,8 @@ ItemGeometry Geometry(const QRect& cell, const PreviewModel& model, int row) {
     const ReductionBox paper = ComputeReductionBox(w, h, model.Target());
     const double scale = double(box.width()) / std::max(paper.width, paper.height);
     g.paper = Centred(box, paper.width * scale, paper.height * scale);
-    g.picture = g.kept = Mapped(ComputeFitRect(w, h, model.Target()), g.paper.topLeft(), scale);
+    g.picture = g.kept =
+        Mapped(ComputeFitRect(w, h, model.Target(), margin), g.paper.topLeft(), scale);
     return g;
   }
   const double scale = double(box.width()) / std::max(w, h);
@@ -83,8 +86,8 @@ ItemGeometry Geometry(const QRect& cell, const PreviewModel& model, int row) {
 
 class PhotoDelegate : public QStyledItemDelegate {
  public:
-  PhotoDelegate(PreviewModel& model, QObject* parent)
-      : QStyledItemDelegate(parent), model_(model) {}
+  PhotoDelegate(PreviewModel& model, int margin, QObject* parent)
+      : QStyledItemDelegate(parent), model_(model), margin_(margin) {}
 
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
     return {PreviewModel::ThumbnailSide + 2 * Margin,
@@ -102,7 +105,7 @@ class PhotoDelegate : public QStyledItemDelegate {
     }
     const QRect box = ThumbnailBox(option.rect);
     if (photo.state == PreviewPhoto::State::Shown) {
-      const ItemGeometry g = Geometry(option.rect, model_, row);
+      const ItemGeometry g = Geometry(option.rect, model_, row, margin_);
       painter->setRenderHint(QPainter::SmoothPixmapTransform);
       if (model_.FitMode() == Fit::Border) {
         painter->fillRect(g.paper, Qt::white);
@@ -139,14 +142,15 @@ class PhotoDelegate : public QStyledItemDelegate {
 
  private:
   PreviewModel& model_;
+  int margin_;
 };
 
 // The list of photos; a press on a photo whose crop can move starts a drag
 // of its crop along the free axis.
 class PhotoListView : public QListView {
  public:
-  PhotoListView(PreviewModel& model, std::function<void()> changed, QWidget* parent)
-      : QListView(parent), model_(model), changed_(std::move(changed)) {
+  PhotoListView(PreviewModel& model, int margin, std::function<void()> changed, QWidget* parent)
+      : QListView(parent), model_(model), margin_(margin), changed_(std::move(changed)) {
     setViewMode(QListView::IconMode);
     setMovement(QListView::Static);
     setDragEnabled(false);
@@ -156,7 +160,7 @@ class PhotoListView : public QListView {
     setSpacing(4);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setModel(&model);
-    setItemDelegate(new PhotoDelegate(model, this));
+    setItemDelegate(new PhotoDelegate(model, margin, this));
   }
 
  protected:
@@ -165,7 +169,7 @@ class PhotoListView : public QListView {
     const QModelIndex index = indexAt(event->position().toPoint());
     if (event->button() != Qt::LeftButton || !index.isValid()) return;
     if (model_.Photo(index.row()).state != PreviewPhoto::State::Shown) return;
-    const ItemGeometry g = Geometry(visualRect(index), model_, index.row());
+    const ItemGeometry g = Geometry(visualRect(index), model_, index.row(), margin_);
     if (g.travel <= 0 || !g.picture.contains(event->position())) return;
     dragRow_ = index.row();
     dragStart_ = event->position();
@@ -217,6 +221,7 @@ class PhotoListView : public QListView {
   }
 
   PreviewModel& model_;
+  int margin_;
   std::function<void()> changed_;
   int dragRow_ = -1;
   QPointF dragStart_;
@@ -269,8 +274,9 @@ PreviewWindow::PreviewWindow(const PreviewSubject& subject, Dialogs& dialogs, st
   model_ = new PreviewModel(subject.photos, subject.inputFolder, subject.target, subject.fit,
                             subject.autoOrient, this);
   model_->SetPositions(subject.positions);
+  model_->SetPixelRatio(devicePixelRatioF());
   list_ = new PhotoListView(
-      *model_, [this] { emit Changed(); }, this);
+      *model_, subject.margin, [this] { emit Changed(); }, this);
   list_->setObjectName("photoList");
 
   auto* buttons = new QHBoxLayout;
@@ -301,7 +307,13 @@ PreviewWindow::PreviewWindow(const PreviewSubject& subject, Dialogs& dialogs, st
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(list_);
   layout->addLayout(buttons);
-  resize(880, 640);
+  // Within the screen, so that the buttons below the photos can be reached
+  // on a small or scaled one.
+  QSize size(880, 640);
+  if (const QScreen* where = parent != nullptr ? parent->screen() : screen()) {
+    size = size.boundedTo(where->availableGeometry().size());
+  }
+  resize(size);
 }
 
 void PreviewWindow::SetSelected(double position) {

@@ -19,6 +19,7 @@ struct PreviewSubject {
   std::vector<std::string> photos;  // full paths, as the scan lists them
   LongShort target{2000, 1401};
   Fit fit = Fit::Trim;
+  int margin = 0;  // with Fit::Border: the frame in pixels (PhotoOptions::margin)
   bool autoOrient = false;
   std::map<std::string, double> positions;  // by relative path
 };

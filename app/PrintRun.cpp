@@ -28,6 +28,8 @@ RunChoices WindowRunChoices(const WindowControls& controls, const PrintSettings&
   choices.outputFolder = controls.outputFolder;
   choices.size = ChooseSize(controls.size.c_str(), controls.dpi);
   choices.subfolders = !controls.noSubfolders;
+  choices.allJpegNames = print.allJpegNames;
+  choices.margin = print.margin;
   choices.photo = {controls.trim,        controls.skipSmall, controls.reduce,
                    controls.highQuality, controls.quality,   print.fit};
   choices.autoOrient = print.autoOrient;

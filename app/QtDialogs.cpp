@@ -6,6 +6,8 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +22,9 @@
 namespace quorvale {
 
 namespace {
+
+// What a title bar holds beside its caption: an icon and three buttons.
+constexpr int TitleBarButtons = 120;
 
 // A question must be answered with one of its buttons: Escape and the
 // window's close button would otherwise count as No, and a No to the
@@ -50,6 +55,13 @@ QMessageBox::StandardButton ShowBox(QWidget* owner, QMessageBox::Icon icon,
   // Paths may hold '<' and '&'; they are shown as they are.
   box->setTextFormat(Qt::PlainText);
   box->setDefaultButton(first);
+  // A box as narrow as a short text leaves its caption to be cut short in
+  // the title bar; room for it and the bar's buttons keeps it whole.
+  if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+    const int room = box->fontMetrics().horizontalAdvance(box->windowTitle()) + TitleBarButtons;
+    grid->addItem(new QSpacerItem(room, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
   if (question) {
     box->setWindowFlag(Qt::WindowCloseButtonHint, false);
   } else {
@@ -60,12 +72,14 @@ QMessageBox::StandardButton ShowBox(QWidget* owner, QMessageBox::Icon icon,
 
 }  // namespace
 
-std::string QtDialogs::BrowseFolder() {
-  // No owner window and nothing preselected, as the shell's own browse dialog
-  // had; it started at the desktop, whose nearest counterpart here is the
-  // home folder (the current folder is the program's own).
+std::string QtDialogs::BrowseFolder(const std::string& title, const std::string& start) {
+  // No owner window and nothing preselected, as the shell's own browse
+  // dialog had. Without a start the home folder stands in for the desktop
+  // (the current folder is the program's own).
+  const QString shown = DisplayText(start);
+  const QString at = !start.empty() && QFileInfo(shown).isDir() ? shown : QDir::homePath();
   const QString folder = QFileDialog::getExistingDirectory(
-      nullptr, QString(), QDir::homePath(),
+      nullptr, DisplayText(title), at,
       QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
   return folder.isEmpty() ? std::string() : PathBytes(folder);
 }
@@ -123,9 +137,9 @@ void QtDialogs::Message(const std::string& caption, const std::string& text) {
   ShowBox(owner_, QMessageBox::NoIcon, caption, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
-bool QtDialogs::YesNo(const std::string& caption, const std::string& text) {
+bool QtDialogs::YesNo(const std::string& caption, const std::string& text, bool noByDefault) {
   return ShowBox(owner_, QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No,
-                 QMessageBox::Yes) == QMessageBox::Yes;
+                 noByDefault ? QMessageBox::No : QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 void QtDialogs::ErrorBox(const std::string& caption, const std::string& text) {

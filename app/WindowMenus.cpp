@@ -34,45 +34,66 @@ WindowMenus::WindowMenus(QMenuBar& bar, Dialogs& dialogs, std::string caption)
   options_ = bar.addMenu(QStringLiteral("オプション(&O)"));
   options_->setObjectName("optionsMenu");
   QMenu& menu = *options_;
-  fitTrim_ = Item(menu, "fitTrimAction", "フチなし（トリミング）", true);
-  fitBorder_ = Item(menu, "fitBorderAction", "フチあり（余白付き）", true);
+  fitTrim_ = Item(menu, "fitTrimAction", "フチなし（トリミング）(&N)", true);
+  fitBorder_ = Item(menu, "fitBorderAction", "フチあり（余白付き）(&B)", true);
   auto* fits = new QActionGroup(&menu);
   fits->addAction(fitTrim_);
   fits->addAction(fitBorder_);
+  QMenu* margin = menu.addMenu(QStringLiteral("フチの幅(&G)"));
+  margin->setObjectName("marginMenu");
+  auto* amounts = new QActionGroup(margin);
+  for (const auto& [amount, text] : {std::pair{0, "なし(&0)"},
+                                     {2, "2 mm（ピクセル寸法は 2 px）(&2)"},
+                                     {3, "3 mm（ピクセル寸法は 3 px）(&3)"},
+                                     {5, "5 mm（ピクセル寸法は 5 px）(&5)"},
+                                     {10, "10 mm（ピクセル寸法は 10 px）(&1)"}}) {
+    QAction* action =
+        Item(*margin, ("margin" + std::to_string(amount) + "Action").c_str(), text, true);
+    amounts->addAction(action);
+    margins_.emplace_back(action, amount);
+  }
   menu.addSeparator();
-  autoOrient_ = Item(menu, "autoOrientAction", "Exifの向きで写真を正立させる", true);
-  keepMetadata_ = Item(menu, "keepMetadataAction", "ExifとICCプロファイルを残す", true);
-  writeDpi_ = Item(menu, "writeDpiAction", "印刷解像度(dpi)をファイルに書き込む", true);
-  keepTimes_ = Item(menu, "keepTimesAction", "元の写真の更新日時を残す", true);
-  QMenu* existing = menu.addMenu(QStringLiteral("同名の出力ファイル"));
+  autoOrient_ = Item(menu, "autoOrientAction", "Exifの向きで写真を正立させる(&E)", true);
+  keepMetadata_ = Item(menu, "keepMetadataAction", "ExifとICCプロファイルを残す(&M)", true);
+  writeDpi_ = Item(menu, "writeDpiAction", "印刷解像度(dpi)をファイルに書き込む(&D)", true);
+  keepTimes_ = Item(menu, "keepTimesAction", "元の写真の更新日時を残す(&T)", true);
+  QMenu* existing = menu.addMenu(QStringLiteral("同名の出力ファイル(&F)"));
   existing->setObjectName("existingMenu");
   auto* group = new QActionGroup(existing);
-  existingAsk_ = Item(*existing, "existingAskAction", "確認する", true);
-  existingOverwrite_ = Item(*existing, "existingOverwriteAction", "上書きする", true);
-  existingSkip_ = Item(*existing, "existingSkipAction", "スキップする", true);
+  existingAsk_ = Item(*existing, "existingAskAction", "確認する(&A)", true);
+  existingOverwrite_ = Item(*existing, "existingOverwriteAction", "上書きする(&O)", true);
+  existingSkip_ = Item(*existing, "existingSkipAction", "スキップする(&S)", true);
   for (QAction* action : {existingAsk_, existingOverwrite_, existingSkip_})
     group->addAction(action);
-  largePhotos_ = Item(menu, "largePhotosAction", "6200ピクセルを超える写真も処理する", true);
+  largePhotos_ = Item(menu, "largePhotosAction", "6200ピクセルを超える写真も処理する(&L)", true);
+  allJpegNames_ =
+      Item(menu, "allJpegNamesAction", "名前が .jpeg .jpe .jfif で終わる写真も処理する(&J)", true);
   menu.addSeparator();
-  writeReport_ = Item(menu, "writeReportAction", "トリミングレポートを作成する...", true);
-  openReport_ = Item(menu, "openReportAction", "終了後にレポートをブラウザで開く", true);
+  writeReport_ = Item(menu, "writeReportAction", "トリミングレポートを作成する(&R)...", true);
+  openReport_ = Item(menu, "openReportAction", "終了後にレポートをブラウザで開く(&W)", true);
   menu.addSeparator();
-  reopenLast_ = Item(menu, "reopenLastAction", "前回の設定で開く", true);
-  QAction* reset = Item(menu, "resetSettingsAction", "設定を初期状態に戻す", false);
+  reopenLast_ = Item(menu, "reopenLastAction", "前回の設定で開く(&P)", true);
+  QAction* reset = Item(menu, "resetSettingsAction", "設定を初期状態に戻す(&I)", false);
 
   QMenu* view = bar.addMenu(QStringLiteral("表示(&V)"));
   view->setObjectName("viewMenu");
-  preview_ = Item(*view, "previewAction", "確認...", false);
+  preview_ = Item(*view, "previewAction", "確認(&C)...", false);
   preview_->setEnabled(false);
   connect(preview_, &QAction::triggered, this, [this] { emit PreviewRequested(); });
 
   QMenu* help = bar.addMenu(QStringLiteral("ヘルプ(&H)"));
   help->setObjectName("helpMenu");
-  QAction* about = Item(*help, "aboutAction", "バージョン情報", false);
+  QAction* about = Item(*help, "aboutAction", "バージョン情報(&A)", false);
 
+  for (const auto& [action, amount] : margins_) {
+    connect(action, &QAction::triggered, this, [this] {
+      Take();
+      emit Changed();
+    });
+  }
   for (QAction* action :
        {fitTrim_, fitBorder_, autoOrient_, keepMetadata_, writeDpi_, keepTimes_, existingAsk_,
-        existingOverwrite_, existingSkip_, largePhotos_, openReport_, reopenLast_}) {
+        existingOverwrite_, existingSkip_, largePhotos_, allJpegNames_, openReport_, reopenLast_}) {
     connect(action, &QAction::triggered, this, [this] {
       Take();
       emit Changed();
@@ -80,7 +101,7 @@ WindowMenus::WindowMenus(QMenuBar& bar, Dialogs& dialogs, std::string caption)
   }
   connect(writeReport_, &QAction::triggered, this, [this](bool on) { ChooseReport(on); });
   connect(reset, &QAction::triggered, this, [this] {
-    if (dialogs_.YesNo(caption_, ResetQuestion)) emit ResetRequested();
+    if (dialogs_.YesNo(caption_, ResetQuestion, true)) emit ResetRequested();
   });
   connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
   Show(print_, false);
@@ -97,6 +118,7 @@ void WindowMenus::Show(const PrintSettings& print, bool reopenLast) {
   print_ = print;
   fitTrim_->setChecked(print.fit == Fit::Trim);
   fitBorder_->setChecked(print.fit == Fit::Border);
+  for (const auto& [action, amount] : margins_) action->setChecked(print.margin == amount);
   autoOrient_->setChecked(print.autoOrient);
   keepMetadata_->setChecked(print.keepMetadata);
   writeDpi_->setChecked(print.writeDpi);
@@ -105,6 +127,7 @@ void WindowMenus::Show(const PrintSettings& print, bool reopenLast) {
   existingOverwrite_->setChecked(print.existing == ExistingOutput::Overwrite);
   existingSkip_->setChecked(print.existing == ExistingOutput::Skip);
   largePhotos_->setChecked(print.largePhotos);
+  allJpegNames_->setChecked(print.allJpegNames);
   writeReport_->setChecked(print.writeReport);
   openReport_->setChecked(print.openReport);
   openReport_->setEnabled(print.writeReport);
@@ -125,6 +148,9 @@ void WindowMenus::EnablePreview(bool enabled) {
 
 void WindowMenus::Take() {
   print_.fit = fitBorder_->isChecked() ? Fit::Border : Fit::Trim;
+  for (const auto& [action, amount] : margins_) {
+    if (action->isChecked()) print_.margin = amount;
+  }
   print_.autoOrient = autoOrient_->isChecked();
   print_.keepMetadata = keepMetadata_->isChecked();
   print_.writeDpi = writeDpi_->isChecked();
@@ -133,6 +159,7 @@ void WindowMenus::Take() {
                     : existingOverwrite_->isChecked() ? ExistingOutput::Overwrite
                                                       : ExistingOutput::Ask;
   print_.largePhotos = largePhotos_->isChecked();
+  print_.allJpegNames = allJpegNames_->isChecked();
   print_.openReport = openReport_->isChecked();
 }
 

@@ -2,6 +2,8 @@
 
 #include <QObject>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/Dialogs.h"
 #include "app/WindowSettings.h"
@@ -18,10 +20,10 @@ std::string VersionText();
 
 // The main window's menus, filled into its menu bar: オプション with the
 // print options as checkable items (what to do with an existing output as
-// three exclusive ones, フチなし / フチあり as two), 前回の設定で開く and 設定を初期状態に戻す;
-// ヘルプ with バージョン情報. Turning the report on asks for its path in a save dialog and stays
-// off when that is cancelled. The items' object names end in "Action" ("autoOrientAction",
-// "existingSkipAction", ...).
+// three exclusive ones, フチなし / フチあり as two, フチの幅 as a choice of amounts),
+// 前回の設定で開く and 設定を初期状態に戻す; ヘルプ with バージョン情報. Turning the report on asks
+// for its path in a save dialog and stays off when that is cancelled. The items' object names end
+// in "Action" ("autoOrientAction", "existingSkipAction", ...).
 class WindowMenus : public QObject {
   Q_OBJECT
 
@@ -65,10 +67,12 @@ class WindowMenus : public QObject {
   QAction* keepTimes_ = nullptr;
   QAction* fitTrim_ = nullptr;
   QAction* fitBorder_ = nullptr;
+  std::vector<std::pair<QAction*, int>> margins_;  // フチの幅 and its amounts
   QAction* existingAsk_ = nullptr;
   QAction* existingOverwrite_ = nullptr;
   QAction* existingSkip_ = nullptr;
   QAction* largePhotos_ = nullptr;
+  QAction* allJpegNames_ = nullptr;
   QAction* writeReport_ = nullptr;
   QAction* openReport_ = nullptr;
   QAction* reopenLast_ = nullptr;

@@ -124,6 +124,8 @@ WindowSettings LoadWindowSettings(QSettings& settings, const WindowSettings& ini
   read.Flag("print/writeReport", print.writeReport);
   read.Flag("print/openReport", print.openReport);
   read.Word("print/fit", print.fit, FitWords);
+  read.Flag("print/allJpegNames", print.allJpegNames);
+  read.Number("print/margin", print.margin, 0, 100);
   // A report is written only to a path.
   if (print.reportPath.empty()) print.writeReport = false;
 
@@ -164,6 +166,8 @@ bool SaveWindowSettings(QSettings& settings, const WindowSettings& values) {
   settings.setValue("print/reportPath", bytes(print.reportPath));
   settings.setValue("print/openReport", print.openReport);
   settings.setValue("print/fit", print.fit == Fit::Border ? "border" : "trim");
+  settings.setValue("print/allJpegNames", print.allJpegNames);
+  settings.setValue("print/margin", print.margin);
 
   const WindowControls& last = values.last;
   settings.setValue("window/reopenLast", values.reopenLast);

@@ -19,9 +19,12 @@ struct PrintSettings {
   ExistingOutput existing = ExistingOutput::Ask;
   bool largePhotos = false;
   bool writeReport = false;
-  std::string reportPath;   // path bytes; kept when the report is turned off
-  bool openReport = false;  // open the page in the browser when the run has ended
-  Fit fit = Fit::Trim;      // フチなし or フチあり
+  std::string reportPath;     // path bytes; kept when the report is turned off
+  bool openReport = false;    // open the page in the browser when the run has ended
+  Fit fit = Fit::Trim;        // フチなし or フチあり
+  bool allJpegNames = false;  // take ".jpeg", ".jpe" and ".jfif" files too
+  // The frame of フチあり: millimetres at a print size, pixels at a pixel size.
+  int margin = DefaultFrameAmount;
   friend bool operator==(const PrintSettings&, const PrintSettings&) = default;
 };
 

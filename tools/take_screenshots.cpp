@@ -5,6 +5,9 @@
 // headless Chromium shows it. Everything is made under the system's
 // temporary folder and removed again; the settings the window reads and
 // writes are kept there too, so the pictures never show the user's own.
+// The screen is 1600 x 1200 pixels; run with QT_SCALE_FACTOR=2, the program
+// draws only main-window-scale2.png, the window as that screen shows it at
+// scale 2 (in device pixels).
 //
 // Usage: quorvale_screenshots DOCS_FOLDER [QUORVALE_BATCH CHROMIUM]
 
@@ -19,9 +22,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
-#include <QPlainTextEdit>
 #include <QProcess>
-#include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -40,7 +41,7 @@ class DemoDialogs : public quorvale::Dialogs {
  public:
   QStringList folders;
 
-  std::string BrowseFolder() override {
+  std::string BrowseFolder(const std::string&, const std::string&) override {
     return folders.isEmpty() ? std::string() : folders.takeFirst().toStdString();
   }
   std::string SaveFilePath(const std::string&, const std::string&) override { return {}; }
@@ -49,7 +50,7 @@ class DemoDialogs : public quorvale::Dialogs {
     return std::nullopt;
   }
   void Message(const std::string&, const std::string&) override {}
-  bool YesNo(const std::string&, const std::string&) override { return false; }
+  bool YesNo(const std::string&, const std::string&, bool) override { return false; }
   void ErrorBox(const std::string&, const std::string&) override {}
   void OpenUrl(const std::string&) override {}
   void RunModal(QDialog&) override {}
@@ -77,8 +78,6 @@ bool SaveWithOptionsMenu(quorvale::MainWindow& window, const QString& path) {
     if (auto* item = window.findChild<QAction*>(name)) item->setChecked(true);
   }
   window.show();
-  // Showing scrolls the log to its cursor, at the end of the last path.
-  window.findChild<QPlainTextEdit*>("logView")->horizontalScrollBar()->setValue(0);
   bar->setActiveAction(menu->menuAction());
   const QPoint at = bar->actionGeometry(menu->menuAction()).bottomLeft() + QPoint(0, 1);
   menu->setActiveAction(window.findChild<QAction*>("writeDpiAction"));
@@ -172,8 +171,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s DOCS_FOLDER [QUORVALE_BATCH CHROMIUM]\n", argv[0]);
     return 2;
   }
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QTemporaryDir work(QDir::tempPath() + "/qv-XXXXXX");
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    const QString screen = work.filePath("screen.json");
+    std::ofstream(screen.toStdString())
+        << R"({"screens": [{"name": "screen", "x": 0, "y": 0, "width": 1600, "height": 1200,)"
+        << R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
+    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screen).toLocal8Bit());
+  }
+  const bool scale2 = qgetenv("QT_SCALE_FACTOR") == "2";
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, work.path());
   quorvale::Application app(argc, argv);
   // Absolute now: the main window makes its own folder current.
@@ -199,6 +205,10 @@ int main(int argc, char** argv) {
   window.findChild<QCheckBox*>("reduceCheck")->setChecked(true);
   window.findChild<QAbstractButton*>("dpi300Button")->setChecked(true);
   quorvale::SplashScreen splash(dialogs, &window);
+  if (scale2) {
+    window.show();
+    return Save(window, docs.filePath("main-window-scale2.png")) ? 0 : 1;
+  }
 
   bool saved = Save(window, docs.filePath("main-window.png")) &&
                Save(splash, docs.filePath("splash.png")) &&

@@ -97,7 +97,7 @@ TEST_F(WindowIcons, EveryWindowShowsTheApplicationIcon) {
   QTimer::singleShot(0, recordAndClose);
   real.Message("Quorvale", "中断しました。");
   QTimer::singleShot(0, recordAndClose);
-  real.BrowseFolder();
+  real.BrowseFolder("入力フォルダの選択", "");
   EXPECT_EQ(shown, (std::vector<qint64>{application, application}));
 }
 

@@ -58,6 +58,31 @@ TEST_F(Browsing, CancelChangesNothingAndShowsNothing) {
   EXPECT_TRUE(dialogs.boxes.empty());
 }
 
+TEST_F(Browsing, EachDialogOpensAtItsFieldElseTheOtherElseTheLastSessionsWithItsOwnTitle) {
+  box.Fill({"in/a.jpg", "out/", "last/"});
+  const std::string in = box.Path("in") + "/", out = box.Path("out") + "/";
+  const char* const input = "入力フォルダの選択";
+  const char* const output = "出力フォルダの選択";
+  BrowseOutput(box.Path("out"));
+  Button("browseInputButton")->click();  // cancelled
+  BrowseInput(box.Path("in"));
+  Button("browseInputButton")->click();
+  Button("browseOutputButton")->click();
+  using B = ScriptedDialogs::Browse;
+  EXPECT_EQ(dialogs.browsed,
+            (std::vector<B>{{output, ""}, {input, out}, {input, out}, {input, in}, {output, out}}));
+
+  // Both fields empty: the folder the last session used, though the window
+  // does not reopen with it.
+  WindowSettings last;
+  last.last.outputFolder = box.Path("last") + "/";
+  ASSERT_TRUE(SaveWindowSettings(*OpenWindowSettings(), last));
+  ScriptedDialogs fresh;
+  MainWindow again(fresh);
+  again.BrowseInputFolder();
+  EXPECT_EQ(fresh.browsed, (std::vector<B>{{input, box.Path("last") + "/"}}));
+}
+
 TEST_F(Browsing, AFolderThatCannotBeEnteredIsRefusedWithTheSameMessageForBoth) {
   box.Fill({"in/a.jpg", "plain-file"});
   BrowseInput(box.Path("in"));

@@ -2,7 +2,11 @@
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QMenuBar>
+#include <QRadioButton>
+#include <QScrollArea>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 #include "app/SplashScreen.h"
 #include "app/WindowTest.h"
@@ -135,6 +139,53 @@ TEST_F(MainWindowLayout, ShowingRunsTheSplashModallyFirstAndCentresTheWindow) {
   window.hide();
   window.show();
   EXPECT_EQ(dialogs.modals.size(), 1u);
+}
+
+// Measured with the fonts the package depends on, as the controls have
+// them: the text needs no more than the room the style leaves it beside the
+// check mark, the glyph or the frame.
+TEST_F(MainWindowLayout, NoCaptionIsWiderThanItsControl) {
+  Trigger("fitBorderAction");  // the line that says フチあり is on
+  QWidget* client = Control<QWidget>("clientArea");
+  int measured = 0;
+  for (QWidget* control : client->findChildren<QWidget*>()) {
+    QString caption;
+    if (auto* button = qobject_cast<QAbstractButton*>(control)) caption = button->text();
+    if (auto* label = qobject_cast<QLabel*>(control)) caption = label->text();
+    if (!control->isVisibleTo(client) || caption.isEmpty()) continue;
+    QRect room = control->contentsRect();
+    int glyph = 0;
+    if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+      QStyleOptionButton option;
+      option.initFrom(button);
+      const bool check = qobject_cast<QCheckBox*>(button) != nullptr;
+      const bool radio = qobject_cast<QRadioButton*>(button) != nullptr;
+      room = button->style()->subElementRect(check   ? QStyle::SE_CheckBoxContents
+                                             : radio ? QStyle::SE_RadioButtonContents
+                                                     : QStyle::SE_PushButtonContents,
+                                             &option, button);
+      if (!check && !radio && !button->icon().isNull()) glyph = button->iconSize().width();
+    }
+    ++measured;
+    EXPECT_LE(glyph + control->fontMetrics().horizontalAdvance(caption), room.width())
+        << control->objectName().toStdString() << " " << caption.toStdString();
+  }
+  EXPECT_GE(measured, 40);
+}
+
+TEST_F(MainWindowLayout, OnAScreenTooSmallForItTheClientAreaScrollsIntoReach) {
+  window.show();
+  window.FitScreen({400, 300});
+  EXPECT_LE(window.width(), 400);
+  EXPECT_LE(window.height(), 300);
+  auto* scroll = Control<QScrollArea>("clientScroll");
+  ASSERT_NE(scroll, nullptr);
+  for (const char* name : {"statusLine", "cancelButton", "browseInputButton", "qualitySlider"}) {
+    QWidget* control = Control<QWidget>(name);
+    scroll->ensureWidgetVisible(control, 0, 0);
+    const QRect shown = QRect(control->mapTo(scroll->viewport(), QPoint(0, 0)), control->size());
+    EXPECT_TRUE(scroll->viewport()->rect().intersects(shown)) << name;
+  }
 }
 
 }  // namespace

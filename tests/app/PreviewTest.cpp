@@ -32,12 +32,6 @@ class Preview : public WindowTest {
     BrowseOutput(box.Path("out"));
   }
 
-  void Trigger(const char* name) {
-    auto* action = window.findChild<QAction*>(name);
-    ASSERT_NE(action, nullptr) << name;
-    action->trigger();
-  }
-
   // Opens the preview and waits until every thumbnail is in.
   PreviewWindow* Open() {
     Trigger("previewAction");

@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 
 #include <QAction>
+#include <QLabel>
 #include <QProgressBar>
 #include <QSlider>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 
 #include "app/WindowTest.h"
@@ -24,11 +26,6 @@ using Lines = std::vector<std::string>;
 
 class PrintOptions : public WindowTest {
  protected:
-  void Trigger(const char* action) {
-    auto* item = window.findChild<QAction*>(action);
-    ASSERT_NE(item, nullptr) << action;
-    item->trigger();
-  }
   // A phone photo stored sideways (Exif orientation 6), with a profile.
   void PhonePhoto() {
     box.Write("in/a.jpg",
@@ -102,6 +99,69 @@ TEST_F(PrintOptions, AnExistingOutputIsAskedAboutSkippedOrReplaced) {
   EXPECT_EQ(box.Read("out/a.jpg").substr(0, 2), "\xFF\xD8");
 }
 
+TEST_F(PrintOptions, TheMenuItemsReachTheRunAndTheFrameIsShown) {
+  const struct {
+    std::vector<const char*> chosen;  // menu items, or size buttons
+    bool allJpegNames;
+    Fit fit;
+    int margin;  // pixels
+    const char* shown;
+  } cases[] = {
+      {{}, false, Fit::Trim, 0, ""},
+      {{"allJpegNamesAction"}, true, Fit::Trim, 0, ""},
+      {{"fitBorderAction"}, false, Fit::Border, 48, "フチあり（フチの幅 3 mm）"},  // at 400 dpi
+      {{"fitBorderAction", "margin5Action"}, false, Fit::Border, 79, "フチあり（フチの幅 5 mm）"},
+      {{"fitBorderAction", "margin0Action"}, false, Fit::Border, 0, "フチあり（フチの幅なし）"},
+      {{"fitBorderAction", "sizeVgaButton"}, false, Fit::Border, 3, "フチあり（フチの幅 3 px）"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shown);
+    FirstStart fresh;
+    ScriptedDialogs otherDialogs;
+    MainWindow other(otherDialogs);
+    for (const char* name : c.chosen) {
+      if (auto* action = other.findChild<QAction*>(name)) {
+        action->trigger();
+      } else {
+        other.findChild<QAbstractButton*>(name)->click();
+      }
+    }
+    const RunOptions options = other.OptionsForRun();
+    EXPECT_EQ(options.allJpegNames, c.allJpegNames);
+    EXPECT_EQ(options.photo.fit, c.fit);
+    EXPECT_EQ(options.photo.margin, c.margin);
+    auto* line = other.findChild<QLabel*>("fitIndicator");
+    EXPECT_EQ(line->isVisibleTo(&other) ? line->text().toStdString() : "", c.shown);
+  }
+}
+
+TEST_F(PrintOptions, TheLogNamesWhatTheRunPassedOverAndTheDamageAsTheCommandLineDoes) {
+  const std::string photo = MakeJpeg(400, 300, PhotoPixel);
+  box.Write("in/a.jpg", photo);
+  box.Write("in/b.jpeg", photo);
+  box.Write("in/c.jpg", photo.substr(0, photo.size() / 2));
+  box.Fill({"out/"});
+  const std::string passedOver = PassedOverTexts(1, {})[0];
+  BrowseInput(box.Path("in"));
+  BrowseOutput(box.Path("out"));
+  EXPECT_EQ(LogLines(), (Lines{box.Path("in/a.jpg"), box.Path("in/c.jpg"), passedOver}));
+
+  PressRunAndWait();
+  Lines log = LogLines();
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_EQ(log[2], "破損したデータを補って保存しました");
+  EXPECT_NE(log[3].find("Premature end of JPEG file"), std::string::npos) << log[3];
+  EXPECT_EQ(log[4], passedOver);
+
+  Trigger("allJpegNamesAction");
+  Trigger("existingOverwriteAction");
+  PressRunAndWait();
+  log = LogLines();
+  EXPECT_EQ(log[1], box.Path("in/b.jpeg"));
+  EXPECT_EQ(std::count(log.begin(), log.end(), passedOver), 0);
+  EXPECT_TRUE(fs::exists(box.Path("out/b.jpeg")));
+}
+
 TEST_F(PrintOptions, TheReportIsWrittenAndOpenedAndTheTimeLeftShown) {
   PhonePhoto();
   dialogs.savePaths = {box.Path("report.html")};
@@ -152,6 +212,7 @@ TEST_F(PrintOptions, ResetRestoresEverything) {
   Button("reduceCheck")->click();
   dialogs.answers = {true};
   Trigger("resetSettingsAction");
+  EXPECT_TRUE(dialogs.boxes.back().noByDefault);  // Enter keeps the settings
   EXPECT_EQ(window.Controls(), WindowControls{});
   EXPECT_FALSE(Enabled("reductionGroup"));
   EXPECT_FALSE(Enabled("newSubfolderButton"));

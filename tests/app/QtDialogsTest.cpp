@@ -44,19 +44,38 @@ TEST(QtDialogs, QuestionIgnoresEscapeAndCloseUntilAButtonAnswersIt) {
   EXPECT_TRUE(stillUp);
 }
 
-TEST(QtDialogs, QuestionOffersYesAsTheDefaultAndNoCloseButton) {
-  QtDialogs dialogs;
-  bool yesIsDefault = false;
-  bool closable = true;
-  WhenBoxIsUp(
-      [&](QMessageBox& box) {
-        yesIsDefault = box.defaultButton() == box.button(QMessageBox::Yes);
-        closable = box.windowFlags().testFlag(Qt::WindowCloseButtonHint);
-      },
-      QMessageBox::No);
-  EXPECT_FALSE(dialogs.YesNo("Quorvale", "中断しますか？"));
-  EXPECT_TRUE(yesIsDefault);
-  EXPECT_FALSE(closable);
+TEST(QtDialogs, QuestionOffersYesOrNoAsTheDefaultAndNoCloseButton) {
+  for (const bool noByDefault : {false, true}) {
+    QtDialogs dialogs;
+    QAbstractButton* preferred = nullptr;
+    QAbstractButton* expected = nullptr;
+    bool closable = true;
+    WhenBoxIsUp(
+        [&](QMessageBox& box) {
+          preferred = box.defaultButton();
+          expected = box.button(noByDefault ? QMessageBox::No : QMessageBox::Yes);
+          closable = box.windowFlags().testFlag(Qt::WindowCloseButtonHint);
+        },
+        QMessageBox::No);
+    EXPECT_FALSE(dialogs.YesNo("Quorvale", "中断しますか？", noByDefault));
+    EXPECT_EQ(preferred, expected) << noByDefault;
+    EXPECT_FALSE(closable);
+  }
+}
+
+TEST(QtDialogs, ABoxLeavesItsTitleBarRoomForTheWholeCaption) {
+  for (const char* caption : {"バージョン情報", "Quorvale（Tessaly付属ツール）"}) {
+    QtDialogs dialogs;
+    int width = 0, needed = 0;
+    WhenBoxIsUp(
+        [&](QMessageBox& box) {
+          width = box.width();
+          needed = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 100;
+        },
+        QMessageBox::Ok);
+    dialogs.Message(caption, "1");
+    EXPECT_GE(width, needed) << caption;
+  }
 }
 
 TEST(QtDialogs, NoticeClosesWithEscape) {
@@ -104,23 +123,36 @@ std::string Canonical(const QString& folder) {
   return QDir(folder).canonicalPath().toStdString();
 }
 
-TEST(QtDialogs, BrowseOpensAtTheHomeFolderNotTheCurrentOne) {
+TEST(QtDialogs, BrowseOpensAtItsStartFolderElseAtHomeNeverTheCurrentOne) {
   testing::Sandbox box;
-  box.Fill({"home/photos/", "current/"});
+  box.Fill({"home/photos/", "current/", "plain-file"});
   const HomeAt home(box.Path("home"));
   QDir::setCurrent(QString::fromStdString(box.Path("current")));
-  QtDialogs dialogs;
-  QString opened;
-  QStringList preselected;
-  WhenFolderDialogIsUp([&](QFileDialog& dialog) {
-    opened = dialog.directory().absolutePath();
-    preselected = dialog.selectedFiles();
-    dialog.reject();
-  });
-  EXPECT_EQ(dialogs.BrowseFolder(), "");
-  EXPECT_EQ(Canonical(opened), Canonical(QString::fromStdString(box.Path("home"))));
-  // Qt reports the folder itself when no entry is selected.
-  for (const QString& file : preselected) EXPECT_EQ(Canonical(file), Canonical(opened));
+  const struct {
+    std::string start;
+    std::string opens;
+  } cases[] = {
+      {"", "home"},
+      {box.Path("home/photos") + "/", "home/photos"},
+      {box.Path("gone"), "home"},
+      {box.Path("plain-file"), "home"},
+  };
+  for (const auto& c : cases) {
+    QtDialogs dialogs;
+    QString opened, title;
+    QStringList preselected;
+    WhenFolderDialogIsUp([&](QFileDialog& dialog) {
+      opened = dialog.directory().absolutePath();
+      title = dialog.windowTitle();
+      preselected = dialog.selectedFiles();
+      dialog.reject();
+    });
+    EXPECT_EQ(dialogs.BrowseFolder("入力フォルダの選択", c.start), "");
+    EXPECT_EQ(Canonical(opened), Canonical(QString::fromStdString(box.Path(c.opens)))) << c.start;
+    EXPECT_EQ(title.toStdString(), "入力フォルダの選択");
+    // Qt reports the folder itself when no entry is selected.
+    for (const QString& file : preselected) EXPECT_EQ(Canonical(file), Canonical(opened));
+  }
 }
 
 TEST(QtDialogs, BrowseGivesTheChosenFolder) {
@@ -132,7 +164,7 @@ TEST(QtDialogs, BrowseGivesTheChosenFolder) {
     dialog.selectFile(QString::fromStdString(box.Path("home/photos")));
     static_cast<QDialog&>(dialog).accept();  // QFileDialog::accept, as the button would
   });
-  EXPECT_EQ(Canonical(QString::fromStdString(dialogs.BrowseFolder())),
+  EXPECT_EQ(Canonical(QString::fromStdString(dialogs.BrowseFolder("出力フォルダの選択", ""))),
             Canonical(QString::fromStdString(box.Path("home/photos"))));
 }
 
@@ -180,17 +212,15 @@ TEST_F(QtTranslations, ThePromptReadsOkAndCancel) {
 }
 
 TEST_F(QtTranslations, TheFolderDialogIsJapanese) {
-  std::string title, choose, lookIn;
+  std::string choose, lookIn;
   WhenFolderDialogIsUp([&](QFileDialog& dialog) {
-    title = dialog.windowTitle().toStdString();
     choose = Reads(dialog.labelText(QFileDialog::Accept));
     lookIn = Reads(dialog.labelText(QFileDialog::LookIn));
     dialog.reject();
   });
-  dialogs.BrowseFolder();
-  EXPECT_EQ(title, "ディレクトリの検索");  // "Find Directory"
-  EXPECT_EQ(choose, "選択");               // "Choose"
-  EXPECT_EQ(lookIn, "アドレス:");          // "Look in:"
+  dialogs.BrowseFolder("入力フォルダの選択", "");
+  EXPECT_EQ(choose, "選択");       // "Choose"
+  EXPECT_EQ(lookIn, "アドレス:");  // "Look in:"
 }
 
 }  // namespace

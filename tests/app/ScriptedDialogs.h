@@ -19,6 +19,7 @@ class ScriptedDialogs : public Dialogs {
     std::string kind;  // "message", "yesno" or "error"
     std::string caption;
     std::string text;
+    bool noByDefault = false;  // a question whose default button is No
   };
   struct Prompt {
     std::string caption;
@@ -47,9 +48,16 @@ class ScriptedDialogs : public Dialogs {
   std::vector<std::string> saveCaptions;
   std::vector<QDialog*> modals;
   int browses = 0;
+  struct Browse {
+    std::string title;
+    std::string start;
+    friend bool operator==(const Browse&, const Browse&) = default;
+  };
+  std::vector<Browse> browsed;
 
-  std::string BrowseFolder() override {
+  std::string BrowseFolder(const std::string& title, const std::string& start) override {
     ++browses;
+    browsed.push_back({title, start});
     if (folders.empty()) return std::string();
     std::string folder = folders.front();
     folders.pop_front();
@@ -80,8 +88,9 @@ class ScriptedDialogs : public Dialogs {
   void Message(const std::string& caption, const std::string& text) override {
     Show({"message", caption, text});
   }
-  bool YesNo(const std::string& caption, const std::string& text) override {
-    Show({"yesno", caption, text});
+  bool YesNo(const std::string& caption, const std::string& text,
+             bool noByDefault = false) override {
+    Show({"yesno", caption, text, noByDefault});
     if (answers.empty()) return false;
     const bool yes = answers.front();
     answers.pop_front();

@@ -33,8 +33,8 @@ class WindowSettingsTest : public ::testing::Test {
 
 WindowSettings Changed() {
   WindowSettings s;
-  s.print = {true, true,       true, true, ExistingOutput::Skip, true, true, "/r/\xFF report.html",
-             true, Fit::Border};
+  s.print = {true, true,        true, true, ExistingOutput::Skip, true, true, "/r/\xFF report.html",
+             true, Fit::Border, true, 5};
   s.reopenLast = true;
   s.last = {"/in/\xE9t\xE9", "/out", "sxga-1600", 150, false, true, true, 0, true, false};
   return s;
@@ -65,7 +65,7 @@ TEST_F(WindowSettingsTest, AValueOutOfRangeTakesItsInitialValueAlone) {
       {"window/size", "XL"},       {"window/size", ""},
       {"print/existing", "maybe"}, {"print/autoOrient", "yes"},
       {"window/trim", "1"},        {"window/reopenLast", "@Invalid()"},
-      {"print/fit", "round"},
+      {"print/fit", "round"},      {"print/margin", "101"},
   };
   const WindowSettings initial;
   for (const Case& c : cases) {
@@ -83,6 +83,7 @@ TEST_F(WindowSettingsTest, AValueOutOfRangeTakesItsInitialValueAlone) {
     if (key == "window/trim") expected.last.trim = initial.last.trim;
     if (key == "window/reopenLast") expected.reopenLast = initial.reopenLast;
     if (key == "print/fit") expected.print.fit = initial.print.fit;
+    if (key == "print/margin") expected.print.margin = initial.print.margin;
     EXPECT_EQ(loaded, expected);
   }
   // A report without its path is not written.

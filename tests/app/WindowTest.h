@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -63,6 +64,12 @@ class WindowTest : public ::testing::Test {
     return control;
   }
   QAbstractButton* Button(const char* name) { return Control<QAbstractButton>(name); }
+  // Chooses the menu item of that object name.
+  void Trigger(const char* name) {
+    auto* action = window.findChild<QAction*>(name);
+    ASSERT_NE(action, nullptr) << name;
+    action->trigger();
+  }
   bool Enabled(const char* name) { return Control<QWidget>(name)->isEnabled(); }
 
   // The log, line by line; no lines when it is empty.
