@@ -179,5 +179,19 @@ TEST_F(Preview, TheBorderChoiceIsRememberedAndGivenToTheRun) {
   EXPECT_TRUE(window.OptionsForRun().crops.byPath.empty());
 }
 
+// At scale 2 a thumbnail of ThumbnailSide view pixels takes twice the
+// device pixels, and is decoded so.
+TEST_F(Preview, ThumbnailsAreDecodedForThePixelRatio) {
+  for (const auto& [ratio, side] : {std::pair{1.0, 150}, {2.0, 300}, {1.5, 225}}) {
+    PreviewModel model({box.Path("in/sub/wide.jpg")}, box.Path("in"), L400, Fit::Trim, false);
+    model.SetPixelRatio(ratio);
+    QSignalSpy settled(&model, &PreviewModel::ThumbnailsSettled);
+    model.SetVisibleRows(0, 0);
+    model.Request(0);
+    ASSERT_TRUE(settled.wait(30000));
+    EXPECT_EQ(model.Photo(0).thumbnail.width(), side) << ratio;
+  }
+}
+
 }  // namespace
 }  // namespace quorvale::testing
