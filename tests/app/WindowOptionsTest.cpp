@@ -142,6 +142,7 @@ TEST(WindowRunChoices, AreThoseOfQuorvaleBatchForTheSameOptions) {
         "--quality",
         "0",
         "--no-subfolders",
+        "--all-jpeg-names",
         "--keep-small",
         "--auto-orient",
         "--keep-metadata",
@@ -154,6 +155,8 @@ TEST(WindowRunChoices, AreThoseOfQuorvaleBatchForTheSameOptions) {
         "/r/\xFF report.html",
         "--fit",
         "border",
+        "--margin",
+        "5",
         "/in/\xE9t\xE9",
         "/out"}},
   };
