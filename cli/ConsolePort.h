@@ -61,7 +61,12 @@ class ConsolePort : public RunListener {
  public:
   ConsolePort(const CommandLine& line, std::FILE* out, std::FILE* err, ConsoleSetup setup);
 
-  PhotoOptions OptionsForPhoto() override { return line_.choices.photo; }
+  // As the run's plan has them: the frame of a border in pixels.
+  PhotoOptions OptionsForPhoto() override {
+    PhotoOptions photo = line_.choices.photo;
+    photo.margin = FrameFor(line_.choices);
+    return photo;
+  }
   void RunStarted(int total) override;
   void PhotoStarted(std::size_t index, const std::string& path) override;
   // The photo's log lines, or its JSON line with --json; its card in the
