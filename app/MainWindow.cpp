@@ -146,9 +146,6 @@ class MainWindow::Relay final : public RunListener {
   }
 
   void Notify(const RunNotice& notice) override {
-    // A cancel is told by the log's 中断 and the summary box that follows
-    // at once; a box of its own before that one would only be clicked away.
-    if (notice.kind == Notice::Cancelled) return;
     HandOff(
         [this, text = NoticeText(notice)] {
           window_.ShowMessage(text);

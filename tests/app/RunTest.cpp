@@ -136,8 +136,7 @@ TEST_F(Run, CancelAClosedWindowAndYesStopTheRun) {
   window.show();
   const Lines atB = Logged({{box.Path("in/a.jpg"), PhotoOutcome::Unreadable},
                             {box.Path("in/b.jpg"), PhotoOutcome::Stopped}});
-  // A cancel shows the summary alone: the log's 中断 tells it.
-  const Lines cancelled{SummaryText(true, {0, 1, 0})};
+  const Lines cancelled{Box(Notice::Cancelled), SummaryText(true, {0, 1, 0})};
   const struct {
     std::string how;  // at the question on a.jpg
     Lines log;
