@@ -1,7 +1,5 @@
 #include "app/PreviewWindow.h"
 
-#include <fcntl.h>
-
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QListView>
@@ -18,11 +16,8 @@
 #include <set>
 
 #include "batch/CropFile.h"
-#include "codec/JpegFile.h"
-#include "platform/OutputFile.h"
+#include "platform/SafeFile.h"
 #include "geometry/TrimPosition.h"
-#include "platform/FileDescriptor.h"
-#include "platform/FileSystem.h"
 
 namespace quorvale {
 namespace {
@@ -253,17 +248,6 @@ const char* CropFileReason(CropFileError::Kind kind) {
   return "";
 }
 
-// Writes `text` over `path` so that the file is at every moment the old or
-// the new one. 0 or the errno.
-int WriteWholeFile(const std::string& path, const std::string& text) {
-  const std::string folderPath = FolderOfPath(path);
-  const FileDescriptor folder(
-      OpenLongPath(folderPath.empty() ? "." : folderPath, O_RDONLY | O_DIRECTORY));
-  if (!folder) return errno;
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-  return WriteFileReplacing(folder.Get(), path.substr(path.rfind('/') + 1), {bytes, text.size()});
-}
-
 }  // namespace
 
 PreviewWindow::PreviewWindow(const PreviewSubject& subject, Dialogs& dialogs, std::string caption,
@@ -330,7 +314,9 @@ void PreviewWindow::SetSelected(double position) {
 void PreviewWindow::SaveFile() {
   const std::string path = dialogs_.CropFilePath(true, cropFile_);
   if (path.empty()) return;
-  if (const int error = WriteWholeFile(path, WriteCropFile(model_->Positions())); error != 0) {
+  SafeFile file = SafeFile::Create(path, IfExists::Replace);
+  file.Append(WriteCropFile(model_->Positions()));
+  if (const int error = file.Commit(); error != 0) {
     dialogs_.Message(caption_,
                      "トリミング位置を保存できません。\n" + path + "\n" + std::strerror(error));
     return;

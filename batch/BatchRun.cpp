@@ -10,6 +10,7 @@
 #include "batch/BitmapPool.h"
 #include "batch/DecodeAhead.h"
 #include "batch/PhotoSteps.h"
+#include "batch/SavePhoto.h"
 #include "folders/FolderScan.h"
 #include "folders/PathRules.h"
 #include "codec/JpegFile.h"
@@ -225,6 +226,7 @@ class Run {
         saved = SaveJpegBytes(bytes, *output, true);
       }
       if (saved.status != SaveStatus::Saved) {
+        report_.saveError = saved.error;
         listener_.Notify({Notice::SaveFailed, *output, saved, {}});
         return Problem(Question::SaveFailed, *output, PhotoOutcome::SaveFailed);
       }

@@ -16,6 +16,7 @@
 #include "pixels/Bitmap.h"
 #include "pixels/Cancel.h"
 #include "codec/JpegFile.h"
+#include "platform/StagedFile.h"
 
 namespace quorvale {
 

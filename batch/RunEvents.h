@@ -8,6 +8,7 @@
 
 #include "batch/RunOptions.h"
 #include "pixels/HighQuality.h"
+#include "batch/SavePhoto.h"
 #include "codec/JpegFile.h"
 #include "geometry/SizeTable.h"
 
@@ -104,6 +105,7 @@ struct PhotoReport {
   // With a border: the picture's place on the canvas; 0 x 0 otherwise.
   PixelRect fitted{0, 0, 0, 0};
   PixelSize saved{0, 0};  // 0 x 0 when not saved
+  int saveError = 0;      // with SaveFailed: the errno of the save (0: the encode failed)
   PhotoWarnings warnings;
   // A small JPEG of the photo as decoded (and turned upright), when the run
   // is asked for thumbnails; empty otherwise.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -30,6 +31,14 @@ std::string ArrayJson(const std::vector<std::string>& texts) {
 
 std::span<const std::uint8_t> AsBytes(const std::string& text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// A failed save's reason from the system, in English for scripts; null for
+// an encode that failed.
+std::string SaveReasonJson(const PhotoReport& report) {
+  if (report.outcome != PhotoOutcome::SaveFailed) return {};
+  if (report.saveError == 0) return ",\"reason\":null";
+  return ",\"reason\":" + JsonString(strerrordesc_np(report.saveError));
 }
 
 }  // namespace
@@ -131,7 +140,8 @@ std::string PhotoJson(const PhotoReport& report) {
          "\",\"log\":" + ArrayJson(PhotoLogLines(report)) +
          ",\"decoded\":" + SizeJson(report.decoded) + ",\"crop\":" + SizeJson(report.crop) +
          ",\"saved\":" + SizeJson(report.saved) +
-         ",\"warnings\":" + ArrayJson(WarningTexts(report.warnings, Wording::English)) + "}";
+         ",\"warnings\":" + ArrayJson(WarningTexts(report.warnings, Wording::English)) +
+         SaveReasonJson(report) + "}";
 }
 
 std::string SummaryJson(const RunOutcome& outcome) {

@@ -20,7 +20,6 @@
 #include "codec/Exif.h"
 #include "codec/JpegInput.h"
 #include "codec/JpegMetadata.h"
-#include "platform/OutputFile.h"
 #include "platform/FileDescriptor.h"
 #include "platform/FileSystem.h"
 
@@ -714,13 +713,6 @@ std::optional<std::vector<std::uint8_t>> EncodeJpeg(const Bitmap& bitmap, int qu
   }
 }
 
-std::string FolderOfPath(const std::string& path) {
-  const std::size_t last = path.rfind('/');
-  if (last == std::string::npos) return std::string();
-  const bool keep = last == 0 || path[last - 1] == '/';
-  return path.substr(0, keep ? last + 1 : last);
-}
-
 DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
                           const DecodeAdmission& admit, const DecodeRegion& region) {
   BitmapSink sink(bitmap);
@@ -734,86 +726,6 @@ DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, RowSink& sink
   DecodeResult result = LettingGoOnFailure(bitmap, DecodeFile(path, sink, cancel, admit, region));
   if (!result.Ok() && (bitmap.Width() < 1 || bitmap.Height() < 1)) bitmap.SetSize(1, 1);
   return result;
-}
-
-SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quality,
-                        const JpegExtras& extras, bool replace) {
-  // A path that cannot be a file's is not worth an encode.
-  if (path.size() <= 2 || path.back() == '/') return SaveJpegBytes(std::nullopt, path, replace);
-  return SaveJpegBytes(EncodeJpeg(bitmap, quality, extras), path, replace);
-}
-
-SaveResult SaveJpegBytes(const std::optional<std::vector<std::uint8_t>>& bytes,
-                         const std::string& path, bool replace, std::optional<StagedFile>* staged) {
-  SaveResult result;
-  if (staged != nullptr && *staged) {
-    const int error = (*staged)->Commit();
-    staged->reset();
-    result.folder = FolderOfPath(path);
-    if (error == 0) return result;
-    if (error == EEXIST && !replace) {
-      result.status = SaveStatus::Exists;
-      result.error = error;
-      return result;
-    }
-    // Otherwise the bytes are written anew, and that save says what fails.
-  }
-  if (path.size() <= 2) {
-    result.status = SaveStatus::NoPath;
-    return result;
-  }
-  result.folder = FolderOfPath(path);
-  if (!bytes || path.back() == '/') {
-    result.status = SaveStatus::WriteFailed;
-    if (path.back() == '/') result.error = EISDIR;
-    return result;
-  }
-  // A path without a folder part names a file in the current folder. The
-  // folder is made only when it cannot be opened as it is.
-  const std::string where = result.folder.empty() ? "." : result.folder;
-  FileDescriptor folder(OpenLongPath(where, O_RDONLY | O_DIRECTORY));
-  if (!folder) {
-    if (!CreateFolders(result.folder)) {
-      result.status = SaveStatus::FolderNotCreated;
-      result.error = errno;
-      return result;
-    }
-    folder = FileDescriptor(OpenLongPath(where, O_RDONLY | O_DIRECTORY));
-  }
-  if (!folder) {
-    result.status = SaveStatus::WriteFailed;
-    result.error = errno;
-    return result;
-  }
-  const std::string name = path.substr(path.rfind('/') + 1);
-  result.error =
-      WriteFileReplacing(folder.Get(), name, *bytes, TemporaryFileKind::Unnamed, replace);
-  if (result.error != 0) {
-    result.status =
-        result.error == EEXIST && !replace ? SaveStatus::Exists : SaveStatus::WriteFailed;
-  }
-  return result;
-}
-
-std::optional<StagedFile> StageJpegBytes(std::span<const std::uint8_t> bytes,
-                                         const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos || slash + 1 == path.size()) return std::nullopt;
-  const std::string folder = FolderOfPath(path);
-  FileDescriptor opened(OpenLongPath(folder, O_RDONLY | O_DIRECTORY));
-  if (!opened) return std::nullopt;
-  return StagedFile::Stage(std::move(opened), path.substr(slash + 1), bytes);
-}
-
-bool EndsWithEndOfImage(const std::string& path) {
-  const FileDescriptor file(OpenLongPath(path, O_RDONLY | O_NONBLOCK));
-  struct stat st {};
-  if (!file || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 2) {
-    return false;
-  }
-  std::uint8_t end[2] = {};
-  return ::pread(file.Get(), end, sizeof end, st.st_size - 2) == 2 && end[0] == 0xFF &&
-         end[1] == JPEG_EOI;
 }
 
 }  // namespace quorvale

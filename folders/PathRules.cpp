@@ -20,4 +20,11 @@ std::int32_t HasForbiddenChar(std::string_view name) {
   return at == std::string_view::npos ? -1 : static_cast<std::int32_t>(at);
 }
 
+std::string FolderOfPath(const std::string& path) {
+  const std::size_t last = path.rfind('/');
+  if (last == std::string::npos) return std::string();
+  const bool keep = last == 0 || path[last - 1] == '/';
+  return path.substr(0, keep ? last + 1 : last);
+}
+
 }  // namespace quorvale

@@ -32,4 +32,9 @@ std::string WithSeparator(std::string_view path);
 // The byte offset of the first of ForbiddenNameChars in `name`, or -1.
 std::int32_t HasForbiddenChar(std::string_view name);
 
+// The folder part of `path`: up to its last '/', that '/' dropped unless it
+// follows another or is the root; empty when there is none. /out/a.jpg gives
+// /out, /a.jpg gives / and /out//a.jpg gives /out//.
+std::string FolderOfPath(const std::string& path);
+
 }  // namespace quorvale

@@ -127,6 +127,10 @@ std::vector<std::string> PhotoLogLines(const PhotoReport& report) {
   }
   if (report.notReduced) lines.emplace_back("元画像が指定サイズより小さいので縮小は行われません");
   if (const char* line = OutcomeLine(report)) lines.emplace_back(line);
+  // The system's reason, so that a full disk is told from a read-only card.
+  if (report.outcome == PhotoOutcome::SaveFailed && report.saveError != 0) {
+    lines.emplace_back(std::strerror(report.saveError));
+  }
   // A cancelled high-quality reduction leaves no reason: an empty line.
   if (report.outcome == PhotoOutcome::Stopped && report.stop == StopCause::InReduction) {
     lines.emplace_back();

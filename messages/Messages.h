@@ -23,7 +23,8 @@ std::string NoticeText(const RunNotice& notice);
 std::string QuestionText(const RunQuestion& question);
 
 // The log lines a photo adds after its path line (none for a plain save;
-// one for a photo saved from damaged data, whose missing parts are grey).
+// one for a photo saved from damaged data, whose missing parts are grey; for
+// a failed save, the system's reason after the stored line).
 std::vector<std::string> PhotoLogLines(const PhotoReport& report);
 
 // The status line after a saved photo: "処理中...　%3d%%     %5d / %5d  エラー

@@ -408,74 +408,31 @@ ReportPlace CheckReportPlace(const std::string& path, const std::string& inputFo
   return ReportPlace::Safe;
 }
 
-ReportWriter::~ReportWriter() {
-  Discard();
-}
-
 bool ReportWriter::Open(const std::string& path, std::string_view title,
                         const ReportSettings& settings) {
-  Discard();
-  const std::size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string temporary = folder + "." + name + ".XXXXXX";
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  // mkostemp makes the file private; the page gets the mode of any new file.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  file_ = ::fdopen(fd, "wb");
-  if (file_ == nullptr) {
-    const int error = errno;
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    errno = error;
+  file_.reset();
+  SafeFile file = SafeFile::Create(path, IfExists::Replace);
+  if (file.Error() != 0) {
+    errno = file.Error();
     return false;
   }
-  path_ = path;
-  temporary_ = std::move(temporary);
+  file_ = std::move(file);
   count_ = 0;
-  error_ = 0;
-  Write(ReportHead(title, settings));
+  file_->Append(ReportHead(title, settings));
   return true;
 }
 
 void ReportWriter::Add(const ReportEntry& entry) {
-  if (file_ != nullptr) Write(ReportCard(entry, ++count_));
+  if (file_) file_->Append(ReportCard(entry, ++count_));
 }
 
 bool ReportWriter::Finish(std::string_view summary) {
-  if (file_ == nullptr) return false;
-  Write(ReportTail(summary));
-  if (error_ == 0 && (std::fflush(file_) != 0 || ::fdatasync(::fileno(file_)) != 0)) {
-    error_ = errno;
-  }
-  const bool closed = std::fclose(file_) == 0;
-  file_ = nullptr;
-  if (error_ == 0 && !closed) error_ = errno;
-  if (error_ == 0 && std::rename(temporary_.c_str(), path_.c_str()) != 0) error_ = errno;
-  if (error_ != 0) {
-    ::unlink(temporary_.c_str());
-    errno = error_;
-    return false;
-  }
-  temporary_.clear();
-  return true;
-}
-
-void ReportWriter::Write(const std::string& text) {
-  errno = 0;
-  if (error_ == 0 && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
-    error_ = errno != 0 ? errno : EIO;
-  }
-}
-
-void ReportWriter::Discard() {
-  if (file_ != nullptr) std::fclose(file_);
-  file_ = nullptr;
-  if (!temporary_.empty()) ::unlink(temporary_.c_str());
-  temporary_.clear();
+  if (!file_) return false;
+  file_->Append(ReportTail(summary));
+  const int error = file_->Commit();
+  file_.reset();
+  errno = error;
+  return error == 0;
 }
 
 }  // namespace quorvale

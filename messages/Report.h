@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 #include <span>
 #include <string>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "batch/RunEvents.h"
+#include "platform/SafeFile.h"
 
 namespace quorvale {
 
@@ -96,39 +96,29 @@ ReportPlace CheckReportPlace(const std::string& path, const std::string& inputFo
                              const std::string& outputFolder);
 
 // Writes a report page as the run goes, one card per photo, so that no
-// thumbnail is kept after it is written, into a temporary file that takes
-// the page's name only when the page is complete. The page is self-contained: its
+// thumbnail is kept after it is written, into a file that takes the page's
+// name only when the page is complete (platform/SafeFile.h): a run killed
+// meanwhile leaves the path as it was. The page is self-contained: its
 // style is inline, the thumbnails are data: URIs, and it has no script and
 // loads nothing. A photo's card costs a thumbnail of at most a few kilobytes
 // and is laid out only when scrolled into view, so a page of thousands of
 // photos opens quickly.
 class ReportWriter {
  public:
-  ReportWriter() = default;
-  ReportWriter(const ReportWriter&) = delete;
-  ReportWriter& operator=(const ReportWriter&) = delete;
-  ~ReportWriter();
-
-  // Starts the page for `path`: a hidden temporary file in the same folder,
-  // with the head written. False, with errno set, when it cannot be created.
+  // Starts the page for `path`, replacing any page there once complete, with
+  // the head written. False, with errno set, when it cannot be started.
   bool Open(const std::string& path, std::string_view title, const ReportSettings& settings);
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return file_.has_value(); }
   void Add(const ReportEntry& entry);
-  // Writes the summary, flushes the page to the disk and renames it to its
-  // path, so that the path holds either what it held before or the whole
-  // page. False, with errno set, when any write failed; the temporary file
-  // is then removed and the path left as it was.
+  // Writes the summary, flushes the page to the disk and gives it its path,
+  // so that the path holds either what it held before or the whole page.
+  // False, with errno set, when any write failed; the path is then left as
+  // it was.
   bool Finish(std::string_view summary);
 
  private:
-  void Write(const std::string& text);
-  void Discard();
-
-  std::FILE* file_ = nullptr;
-  std::string path_;
-  std::string temporary_;
+  std::optional<SafeFile> file_;
   int count_ = 0;
-  int error_ = 0;  // errno of the first failed write
 };
 
 }  // namespace quorvale

@@ -508,7 +508,8 @@ TEST_F(BatchRunTest, OutputFolderThatCannotBeCreated) {
                                     std::strerror(ENOTDIR));
   EXPECT_EQ(window.notices[0], Notice::SaveFailed);
   EXPECT_EQ(window.messages[1], Finished(0, 1, 0));
-  EXPECT_EQ(window.log, (Strings{In("a.jpg"), "保存に失敗"}));
+  // The stored line, then the system's reason.
+  EXPECT_EQ(window.log, (Strings{In("a.jpg"), "保存に失敗", std::strerror(ENOTDIR)}));
   EXPECT_EQ(outcome.counts.errors, 1);
   // The save box comes before the run's own question.
   const auto saveBox =

@@ -516,6 +516,10 @@ TEST_F(CliTest, JsonLinesGiveEveryPhotoThenTheCounts) {
   EXPECT_EQ(Member(lines[1], "input_base64"), "");
   EXPECT_EQ(Member(lines[5], "output"), "\"" + box.Path(out + "/" + deep) + "\"");
   EXPECT_EQ(Member(lines[5], "log"), "[\"ファイル名が長すぎます\"]");
+  // A failed save says why, in the log after the stored line and for scripts.
+  EXPECT_NE(lines[7].find("\"log\":[\"保存に失敗\",\"Is a directory\"]"), std::string::npos);
+  EXPECT_EQ(Member(lines[7], "reason"), "\"Is a directory\"");
+  EXPECT_EQ(Member(lines[6], "reason"), "");
   EXPECT_EQ(lines[8],
             "{\"type\":\"summary\",\"saved\":3,\"errors\":4,\"skipped\":1,"
             "\"stopped\":false,\"text\":\"作業が終了しました。"

@@ -1,4 +1,5 @@
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -57,6 +58,21 @@ TEST(HasForbiddenChar, FirstOfTheNineCharacters) {
       {"forbidden after UTF-8", "写真:2008", 6},
   };
   for (const auto& c : cases) EXPECT_EQ(HasForbiddenChar(c.name), c.expected) << c.label;
+}
+
+TEST(FolderOfPath, TakesTheTextBeforeTheLastSeparator) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"/out/a.jpg", "/out"},
+      {"/a.jpg", "/"},
+      {"out/sub/a.jpg", "out/sub"},
+      {"/out//a.jpg", "/out//"},
+      {"//a.jpg", "//"},
+      {"a.jpg", ""},
+      {"D:a.jpg", ""},
+      // 表 in Shift-JIS ends in the byte of a backslash, which is no separator.
+      {"/\x95\x5C/\x95\x5C.jpg", "/\x95\x5C"},
+  };
+  for (const auto& [path, folder] : rows) EXPECT_EQ(FolderOfPath(path), folder) << path;
 }
 
 }  // namespace
