@@ -1,7 +1,12 @@
 #include "messages/Report.h"
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <regex>
 #include <string>
@@ -244,6 +249,30 @@ TEST(ReportWriter, AFolderThatCannotHoldTheFileFailsToOpen) {
   EXPECT_FALSE(writer.IsOpen());
   writer.Add(SavedPhoto());
   EXPECT_FALSE(writer.Finish("done"));
+}
+
+// A run killed while its page is being written leaves nothing behind: the
+// page there before is untouched and no other file appears.
+TEST(ReportWriter, AKilledRunLeavesNothingBehind) {
+  Sandbox sandbox;
+  sandbox.Write("out/report.html", "the page before");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ReportWriter writer;
+    if (!writer.Open(sandbox.Path("out/report.html"), "x", {})) _exit(1);
+    for (int i = 0; i < 100; ++i) writer.Add(SavedPhoto());
+    raise(SIGKILL);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(sandbox.Path("out"))) {
+    names.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(names, std::vector<std::string>{"report.html"});
+  EXPECT_EQ(sandbox.Read("out/report.html"), "the page before");
 }
 
 }  // namespace
