@@ -16,8 +16,8 @@
 #include <set>
 
 #include "batch/CropFile.h"
-#include "platform/SafeFile.h"
 #include "geometry/TrimPosition.h"
+#include "platform/SafeFile.h"
 
 namespace quorvale {
 namespace {

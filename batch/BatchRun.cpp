@@ -11,11 +11,11 @@
 #include "batch/DecodeAhead.h"
 #include "batch/PhotoSteps.h"
 #include "batch/SavePhoto.h"
+#include "codec/JpegFile.h"
+#include "codec/Thumbnail.h"
 #include "folders/FolderScan.h"
 #include "folders/PathRules.h"
-#include "codec/JpegFile.h"
 #include "pixels/Reduction.h"
-#include "codec/Thumbnail.h"
 #include "platform/FileSystem.h"
 
 namespace quorvale {

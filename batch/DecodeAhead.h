@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "batch/BitmapPool.h"
+#include "codec/JpegFile.h"
 #include "pixels/Bitmap.h"
 #include "pixels/Cancel.h"
-#include "codec/JpegFile.h"
 #include "platform/StagedFile.h"
 
 namespace quorvale {

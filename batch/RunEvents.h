@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "batch/RunOptions.h"
-#include "pixels/HighQuality.h"
 #include "batch/SavePhoto.h"
 #include "codec/JpegFile.h"
 #include "geometry/SizeTable.h"
+#include "pixels/HighQuality.h"
 
 namespace quorvale {
 

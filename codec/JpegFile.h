@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "geometry/SizeTable.h"
+#include "geometry/TrimPosition.h"
 #include "pixels/Bitmap.h"
 #include "pixels/Cancel.h"
 #include "pixels/RowSink.h"
-#include "geometry/SizeTable.h"
-#include "geometry/TrimPosition.h"
 
 namespace quorvale {
 

@@ -12,7 +12,6 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -44,15 +43,6 @@ mode_t ModeOf(const std::string& path) {
   struct stat st {};
   stat(path.c_str(), &st);
   return st.st_mode & 0777;
-}
-
-mode_t ProcessUmask() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.starts_with("Umask:"))
-      return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-  }
-  return 022;
 }
 
 // The file systems the writer meets, acted out at its system-call seam: one
@@ -118,73 +108,70 @@ INSTANTIATE_TEST_SUITE_P(Ways, SafeFileTest,
                                            Lacks::LinksAndNoReplace),
                          WayName);
 
-// Each row in a folder of its own: what is there before, how the file is
-// written, and what the folder holds after. No row leaves a hidden file.
+// What is at the name before a write.
+enum class There { Nothing, Theirs, Theirs0604, ReadOnly, DanglingLink, Folder, Fifo };
+
+void Put(There there, const std::string& path) {
+  if (there == There::Theirs || there == There::Theirs0604 || there == There::ReadOnly) {
+    std::ofstream(path) << "theirs";
+    chmod(path.c_str(), there == There::Theirs0604 ? 0604 : there == There::ReadOnly ? 0444 : 0644);
+  }
+  if (there == There::DanglingLink) symlink("nowhere", path.c_str());
+  if (there == There::Folder) fs::create_directory(path);
+  if (there == There::Fifo) mkfifo(path.c_str(), 0666);
+}
+
+// Each row in a folder of its own, written whole or in three pieces
+// (streamed), the name taken meanwhile or not. No row leaves another file.
 TEST_P(SafeFileTest, OutcomesOfEachWay) {
-  const mode_t umask = ProcessUmask();
-  const struct Row {
-    const char* name;
-    std::function<void(const std::string& folder)> before;
+  // A new file's mode is that of any file the process creates.
+  const FileDescriptor made(open(box.Path("made").c_str(), O_CREAT | O_WRONLY, 0640));
+  const mode_t asMade = ModeOf(box.Path("made"));
+  const struct {
+    There there;
     IfExists ifExists;
-    bool streamed;        // in three pieces, rather than whole
-    bool takenMeanwhile;  // someone writes the name between the start and the commit
+    bool streamed, takenMeanwhile;
     int error;
-    std::string content;  // of a.jpg after; empty: not a regular file
-    mode_t mode;          // of a.jpg after; 0: not checked
+    const char* content;  // of the name after; "": not a regular file
+    mode_t mode;          // of the name after; 0: not checked
   } rows[] = {
-      {"new", [](auto&) {}, IfExists::Keep, false, false, 0, "new", 0640 & ~umask},
-      {"new, streamed", [](auto&) {}, IfExists::Keep, true, false, 0, "new", 0640 & ~umask},
-      {"replaced keeps its bits",
-       [](const std::string& f) {
-         std::ofstream(f + "/a.jpg") << "old";
-         chmod((f + "/a.jpg").c_str(), 0604);
-       },
-       IfExists::Replace, true, false, 0, "new", 0604},
-      {"taken, kept", [](const std::string& f) { std::ofstream(f + "/a.jpg") << "theirs"; },
-       IfExists::Keep, false, false, EEXIST, "theirs", 0},
-      {"taken meanwhile, kept", [](auto&) {}, IfExists::Keep, true, true, EEXIST, "theirs", 0},
-      {"taken meanwhile, replaced", [](auto&) {}, IfExists::Replace, true, true, 0, "new", 0},
-      {"dangling link, kept",
-       [](const std::string& f) { symlink("nowhere", (f + "/a.jpg").c_str()); }, IfExists::Keep,
-       false, false, EEXIST, "", 0},
-      {"folder", [](const std::string& f) { fs::create_directory(f + "/a.jpg"); },
-       IfExists::Replace, false, false, EISDIR, "", 0},
-      {"fifo", [](const std::string& f) { mkfifo((f + "/a.jpg").c_str(), 0666); },
-       IfExists::Replace, false, false, EINVAL, "", 0},
-      {"read-only",
-       [](const std::string& f) {
-         std::ofstream(f + "/a.jpg") << "theirs";
-         chmod((f + "/a.jpg").c_str(), 0444);
-       },
-       IfExists::Replace, false, false, EACCES, "theirs", 0},
+      {There::Nothing, IfExists::Keep, false, false, 0, "new", asMade},
+      {There::Nothing, IfExists::Keep, true, false, 0, "new", asMade},
+      {There::Theirs0604, IfExists::Replace, true, false, 0, "new", 0604},
+      {There::Theirs, IfExists::Keep, false, false, EEXIST, "theirs", 0},
+      {There::Nothing, IfExists::Keep, true, true, EEXIST, "theirs", 0},
+      {There::Nothing, IfExists::Replace, true, true, 0, "new", 0},
+      {There::DanglingLink, IfExists::Keep, false, false, EEXIST, "", 0},
+      {There::Folder, IfExists::Replace, false, false, EISDIR, "", 0},
+      {There::Fifo, IfExists::Replace, false, false, EINVAL, "", 0},
+      {There::ReadOnly, IfExists::Replace, false, false, EACCES, "theirs", 0},
   };
   int number = 0;
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    const std::string folder = box.Path(std::to_string(++number));
-    fs::create_directory(folder);
-    row.before(folder);
-    const std::string path = folder + "/a.jpg";
+  for (const auto& row : rows) {
+    const std::string folder = std::to_string(++number);
+    SCOPED_TRACE("row " + folder);
+    fs::create_directory(box.Path(folder));
+    const std::string path = box.Path(folder + "/a.jpg");
+    Put(row.there, path);
     int error;
     if (row.streamed) {
       SafeFile file = SafeFile::Create(path, row.ifExists, 0640);
       for (const char* piece : {"n", "", "ew"}) file.Append(std::string_view(piece));
-      if (row.takenMeanwhile) std::ofstream(path) << "theirs";
+      if (row.takenMeanwhile) Put(There::Theirs, path);
       error = file.Commit();
     } else {
       error = WriteSafeFile(path, Bytes("new"), row.ifExists, 0640);
     }
     EXPECT_EQ(error, row.error) << strerror(error);
-    EXPECT_EQ(Listing(folder), std::set<std::string>{"a.jpg"});
-    if (!row.content.empty()) {
-      EXPECT_EQ(box.Read(std::to_string(number) + "/a.jpg"), row.content);
+    EXPECT_EQ(Listing(box.Path(folder)), std::set<std::string>{"a.jpg"});
+    if (*row.content != '\0') {
+      EXPECT_EQ(box.Read(folder + "/a.jpg"), row.content);
     }
     if (row.mode != 0) {
       EXPECT_EQ(ModeOf(path), row.mode);
     }
   }
   EXPECT_EQ(WriteSafeFile(box.Path("none/a.jpg"), Bytes("new"), IfExists::Keep), ENOENT);
-  // A readable link is left a link.
   char target[16] = {};
   EXPECT_EQ(readlink(box.Path("7/a.jpg").c_str(), target, sizeof target), 7);
 }
