@@ -10,11 +10,11 @@
 #include "batch/BitmapPool.h"
 #include "batch/DecodeAhead.h"
 #include "batch/PhotoSteps.h"
+#include "codec/JpegFile.h"
+#include "codec/Thumbnail.h"
 #include "folders/FolderScan.h"
 #include "folders/PathRules.h"
-#include "codec/JpegFile.h"
 #include "pixels/Reduction.h"
-#include "codec/Thumbnail.h"
 #include "platform/FileSystem.h"
 
 namespace quorvale {
@@ -66,28 +66,10 @@ class Run {
                                                const DecodeAdmission& admit) {
       return DecodePhoto(p, options_.photo, bitmap, cancel, admit);
     };
-    // A photo reduced as it was decoded is encoded on the same thread, as
-    // it would be saved, unless its save carries the photo's metadata. A
-    // new output is written then too, so that its turn only names it.
-    const DecodeAhead::Encoder encode =
-        [this](const std::string& p, const DecodeResult& decoded,
-               const Bitmap& photo) -> std::optional<DecodeAhead::Encoded> {
-      if (options_.print.keepMetadata || options_.print.dryRun ||
-          !ReducedInDecode(decoded, options_.photo)) {
-        return std::nullopt;
-      }
-      std::optional<std::vector<std::uint8_t>> bytes =
-          EncodeJpeg(photo, options_.photo.quality, JpegExtras{options_.print.dpi});
-      if (!bytes) return std::nullopt;
-      DecodeAhead::Encoded encoded{std::move(*bytes), std::nullopt};
-      const std::optional<std::string> output = WritableOutput(p);
-      if (output && !FileExists(*output)) encoded.staged = StageJpegBytes(encoded.bytes, *output);
-      return encoded;
-    };
     DecodeAhead ahead(
         list_, jobs, pool_, cancel_,
         [this](const std::string& p) { return !options_.print.skipExisting || !ExistingOutput(p); },
-        DecodeAhead::StartThread, decode, encode);
+        DecodeAhead::StartThread, decode);
     if (ahead.Workers() < jobs - 1) listener_.DecodeThreadsShort(ahead.Workers(), jobs - 1);
     for (std::size_t i = 0; i < list_.size(); ++i) {
       // A reduced photo's memory serves the next reduction; a whole one's
@@ -133,8 +115,7 @@ class Run {
     const PrintOptions& print = options_.print;
     if (print.skipExisting && SkippedExisting(p)) return Next::NextFile;
 
-    std::optional<DecodeAhead::Encoded> encoded;
-    DecodeResult decoded = ahead.Take(i, photo_, &encoded);
+    DecodeResult decoded = ahead.Take(i, photo_);
     if (const std::optional<Next> failed = DecodeFailed(decoded, p)) return *failed;
     const JpegMetadata metadata = OrientPhoto(p, photo_, print);
     // A photo decoded as its crop alone still tells the whole one's size.
@@ -156,7 +137,6 @@ class Run {
                                     return DecodePhoto(path, options, bitmap, cancel, admit);
                                   });
       if (const std::optional<Next> failed = DecodeFailed(decoded, p)) return *failed;
-      encoded.reset();
     }
     const PreparedPhoto prepared = PrepareLoaded(
         decoded, photo_, scratch_, options, options_.target, report_.position, cancel_, MaxSide());
@@ -207,17 +187,9 @@ class Run {
       report_.warnings.exifMalformed = malformed;
       const JpegExtras extras{print.dpi, exif,
                               OutputIcc(metadata, print, report_.warnings.iccDropped)};
-      // Encoded ahead with the quality asked for at the press of Run.
-      if (options.quality != options_.photo.quality) encoded.reset();
-      std::optional<std::vector<std::uint8_t>> bytes;
-      std::optional<StagedFile> staged;
-      if (encoded) {
-        bytes = std::move(encoded->bytes);
-        staged = std::move(encoded->staged);
-      } else {
-        bytes = EncodeJpeg(photo_, options.quality, extras);
-      }
-      SaveResult saved = SaveJpegBytes(bytes, *output, replace, &staged);
+      const std::optional<std::vector<std::uint8_t>> bytes =
+          EncodeJpeg(photo_, options.quality, extras);
+      SaveResult saved = SaveJpegBytes(bytes, *output, replace);
       // Another writer took the name since it was looked at.
       if (saved.status == SaveStatus::Exists && print.skipExisting) return SkipExisting(*output);
       if (saved.status == SaveStatus::Exists) {

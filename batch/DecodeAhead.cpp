@@ -8,11 +8,10 @@ namespace quorvale {
 
 DecodeAhead::DecodeAhead(const std::vector<std::string>& list, int jobs, BitmapPool& pool,
                          CancelCheck cancel, std::function<bool(const std::string&)> wanted,
-                         ThreadStarter start, Decoder decode, Encoder encode)
+                         ThreadStarter start, Decoder decode)
     : list_(list),
       pool_(pool),
       decode_(std::move(decode)),
-      encode_(std::move(encode)),
       cancel_(
           [this, cancel = std::move(cancel)] { return abandon_.load() || (cancel && cancel()); }),
       wanted_(std::move(wanted)),
@@ -89,8 +88,7 @@ void DecodeAhead::Drop(std::size_t index, State state) {
   slot.state = state;
 }
 
-DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo, std::optional<Encoded>* encoded) {
-  if (encoded != nullptr) encoded->reset();
+DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo) {
   const std::string& path = list_[index];
   std::unique_lock lock(mutex_);
   Slot& slot = slots_[index];
@@ -122,7 +120,6 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo, std::optional<E
   const DecodeResult& result = done.result;
   if (result.status != DecodeStatus::Cancelled && result.status != DecodeStatus::OutOfMemory &&
       done.stamp.valid && done.stamp == StampOf(path)) {
-    if (encoded != nullptr) *encoded = std::move(done.encoded);
     return std::move(done.result);
   }
   lock.lock();
@@ -211,7 +208,6 @@ void DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock) {
       };
       done.result = decode_(path, done.bitmap, cancel_, admit);
       left = done.result.status == DecodeStatus::Declined;
-      if (done.result.Ok() && encode_) done.encoded = encode_(path, done.result, done.bitmap);
     }
   } catch (const std::bad_alloc&) {
     done.result.status = DecodeStatus::OutOfMemory;

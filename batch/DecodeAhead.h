@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "batch/BitmapPool.h"
+#include "codec/JpegFile.h"
 #include "pixels/Bitmap.h"
 #include "pixels/Cancel.h"
-#include "codec/JpegFile.h"
 
 namespace quorvale {
 
@@ -41,20 +41,6 @@ class DecodeAhead {
       std::function<DecodeResult(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
                                  const DecodeAdmission& admit)>;
 
-  // What a decode ahead made of a photo for its save: the bytes the save
-  // will write, and, where it could, those bytes staged in the output file
-  // to be named at the photo's turn (StageJpegBytes).
-  struct Encoded {
-    std::vector<std::uint8_t> bytes;
-    std::optional<StagedFile> staged;
-  };
-
-  // What a decode ahead goes on to do, on the same thread, with photo
-  // `path` it decoded: its save's bytes, or none (it is encoded at its turn
-  // then).
-  using Encoder = std::function<std::optional<Encoded>(
-      const std::string& path, const DecodeResult& result, const Bitmap& bitmap)>;
-
   static std::thread StartThread(std::function<void()> work) {
     return std::thread(std::move(work));
   }
@@ -67,12 +53,10 @@ class DecodeAhead {
   // thread it runs; `wanted` before a photo is decoded ahead (a photo it
   // refuses is decoded at its turn, if it is taken then).
   // `start` starts each worker; one it cannot start (it throws) leaves the
-  // run with fewer. `decode` decodes a photo as LoadJpegFile does, and
-  // `encode` (if any) follows it for a photo decoded ahead.
+  // run with fewer. `decode` decodes a photo as LoadJpegFile does.
   DecodeAhead(const std::vector<std::string>& list, int jobs, BitmapPool& pool, CancelCheck cancel,
               std::function<bool(const std::string& path)> wanted = nullptr,
-              ThreadStarter start = StartThread, Decoder decode = LoadWhole,
-              Encoder encode = nullptr);
+              ThreadStarter start = StartThread, Decoder decode = LoadWhole);
   ~DecodeAhead();
   DecodeAhead(const DecodeAhead&) = delete;
   DecodeAhead& operator=(const DecodeAhead&) = delete;
@@ -100,9 +84,7 @@ class DecodeAhead {
   // ended and given its memory back; when that one runs out too, this throws
   // std::bad_alloc (so no result says out of memory). Any other exception
   // thrown by the decode of this photo, on whatever thread, is thrown here.
-  // `encoded`, if given, receives what the encoder gave the photo decoded
-  // ahead (none for a photo decoded here).
-  DecodeResult Take(std::size_t index, Bitmap& photo, std::optional<Encoded>* encoded = nullptr);
+  DecodeResult Take(std::size_t index, Bitmap& photo);
 
   // Photo `index`, taken already, decoded again into `photo` by `decode`
   // rather than the run's decoder (its options changed since the decode
@@ -125,7 +107,6 @@ class DecodeAhead {
     Bitmap bitmap;
     std::uint64_t charge = 0;  // what the pool charges for `bitmap`
     DecodeResult result;
-    std::optional<Encoded> encoded;
     Stamp stamp;
     std::exception_ptr error;
   };
@@ -153,7 +134,6 @@ class DecodeAhead {
   const std::vector<std::string>& list_;
   BitmapPool& pool_;
   const Decoder decode_;
-  const Encoder encode_;
 
   std::atomic<bool> abandon_{false};  // asked by the decodes, with the run's cancel
   const CancelCheck cancel_;

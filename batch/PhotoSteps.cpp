@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "codec/Exif.h"
+#include "geometry/TrimPosition.h"
 #include "pixels/Orientation.h"
 #include "pixels/TrimCenter.h"
-#include "geometry/TrimPosition.h"
 
 namespace quorvale {
 

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "batch/RunOptions.h"
-#include "pixels/Bitmap.h"
-#include "pixels/Cancel.h"
 #include "codec/JpegFile.h"
 #include "codec/JpegMetadata.h"
-#include "pixels/Reduction.h"
 #include "geometry/SizeTable.h"
+#include "pixels/Bitmap.h"
+#include "pixels/Cancel.h"
+#include "pixels/Reduction.h"
 
 namespace quorvale {
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "batch/RunOptions.h"
-#include "pixels/HighQuality.h"
 #include "codec/JpegFile.h"
 #include "geometry/SizeTable.h"
+#include "pixels/HighQuality.h"
 
 namespace quorvale {
 

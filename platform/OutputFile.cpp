@@ -11,11 +11,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <future>
 #include <mutex>
 #include <set>
 #include <string_view>
-#include <system_error>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -123,9 +121,7 @@ class PendingFile {
 
   // 0 or errno. Mode 0666 so that the umask and the folder's default ACL
   // shape it exactly as they would a plainly created file.
-  // Without `fallBack`, only an unnamed file is made (EOPNOTSUPP where
-  // there can be none).
-  int Create(TemporaryFileKind kind, bool fallBack = true) {
+  int Create(TemporaryFileKind kind) {
     // Naming an unnamed file goes through /proc/self/fd, which is either
     // there for the whole run or not at all.
     static const bool canName = ::access("/proc/self/fd", X_OK) == 0;
@@ -135,7 +131,6 @@ class PendingFile {
       // Only a file system without unnamed files falls back.
       if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
     }
-    if (!fallBack) return EOPNOTSUPP;
     SweepStaleFiles(folder_);
     for (int attempt = 0; attempt < MaxNameAttempts; ++attempt) {
       std::string name = TemporaryName();
@@ -256,48 +251,6 @@ int WriteFileReplacing(int folder, const std::string& name, std::span<const std:
   // cut a name holds either its old bytes or the whole new file.
   if (const int error = Flush(pending.Descriptor())) return error;
   return pending.Commit(name, replace);
-}
-
-// Declared so that the flush, which ends first, is waited for before the
-// file and its folder are closed.
-struct StagedFile::State {
-  explicit State(FileDescriptor folderToUse, std::string nameToUse)
-      : folder(std::move(folderToUse)), name(std::move(nameToUse)), file(folder.Get()) {}
-  FileDescriptor folder;
-  std::string name;
-  PendingFile file;
-  std::future<int> flushed;
-};
-
-std::optional<StagedFile> StagedFile::Stage(FileDescriptor folder, const std::string& name,
-                                            std::span<const std::uint8_t> bytes) {
-  auto state = std::make_unique<State>(std::move(folder), name);
-  PendingFile& file = state->file;
-  if (file.Create(TemporaryFileKind::Unnamed, false) != 0 || !WriteAll(file.Descriptor(), bytes)) {
-    return std::nullopt;
-  }
-  const int fd = file.Descriptor();
-  try {
-    state->flushed = std::async(std::launch::async, Flush, fd);
-  } catch (const std::system_error&) {
-    // No thread to spare: the flush is made now.
-    std::promise<int> now;
-    now.set_value(Flush(fd));
-    state->flushed = now.get_future();
-  }
-  return StagedFile(std::move(state));
-}
-
-StagedFile::StagedFile(std::unique_ptr<State> state) : state_(std::move(state)) {}
-StagedFile::StagedFile(StagedFile&&) noexcept = default;
-StagedFile& StagedFile::operator=(StagedFile&&) noexcept = default;
-StagedFile::~StagedFile() = default;
-
-int StagedFile::Commit() {
-  if (!state_) return EBADF;
-  const std::unique_ptr<State> state = std::move(state_);
-  if (const int error = state->flushed.get()) return error;
-  return state->file.Commit(state->name, false);
 }
 
 }  // namespace quorvale

@@ -36,34 +36,6 @@ enum class TemporaryFileKind {
 int WriteFileReplacing(int folder, const std::string& name, std::span<const std::uint8_t> bytes,
                        TemporaryFileKind kind = TemporaryFileKind::Unnamed, bool replace = true);
 
-// A new file's bytes written ahead of the moment it is named, as
-// WriteFileReplacing writes them: into an unnamed file of the target's
-// folder, flushed to the disk on a thread of its own meanwhile, so that
-// naming it later seldom waits for the disk.
-class StagedFile {
- public:
-  // Stages `bytes` as the new file `name` of the folder open as `folder`:
-  // none when the file system there has no unnamed files or the bytes could
-  // not be written (a save made whole at its turn then says why).
-  static std::optional<StagedFile> Stage(FileDescriptor folder, const std::string& name,
-                                         std::span<const std::uint8_t> bytes);
-
-  // Once the flush is done, links the file in under its name, never over
-  // anything: 0, EEXIST when the name is taken (that file untouched), or the
-  // errno of the step that failed. Once only; the file is gone after a
-  // failure. An uncommitted file vanishes with the object.
-  int Commit();
-
-  StagedFile(StagedFile&&) noexcept;
-  StagedFile& operator=(StagedFile&&) noexcept;
-  ~StagedFile();
-
- private:
-  struct State;
-  explicit StagedFile(std::unique_ptr<State> state);
-  std::unique_ptr<State> state_;
-};
-
 // Whether `name` has exactly the pattern of WriteFileReplacing's hidden
 // files, and the process id in it. Files of the pattern are removed only
 // when that process is gone, they belong to the running user and were last

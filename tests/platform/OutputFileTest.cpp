@@ -133,26 +133,6 @@ TEST_P(OutputFile, WithoutReplaceATakenNameIsLeftAlone) {
   EXPECT_EQ(Listing(box.Root()), (std::set<std::string>{"a.jpg", "link.jpg", "new.jpg"}));
 }
 
-// A staged file is named at its commit and not before, never over a name
-// taken meanwhile, and leaves nothing when it is dropped or refused.
-TEST_P(OutputFile, StagedFileAppearsOnlyWhenCommitted) {
-  if (GetParam() != TemporaryFileKind::Unnamed) GTEST_SKIP() << "staging needs unnamed files";
-  const auto stage = [&](const std::string& name) {
-    return StagedFile::Stage(FileDescriptor(open(box.Root().c_str(), O_RDONLY | O_DIRECTORY)), name,
-                             Bytes("staged " + name));
-  };
-  std::optional<StagedFile> kept = stage("kept.jpg");
-  std::optional<StagedFile> taken = stage("taken.jpg");
-  ASSERT_TRUE(kept && taken && stage("dropped.jpg"));
-  EXPECT_TRUE(Listing(box.Root()).empty());
-  box.Write("taken.jpg", "theirs");
-  EXPECT_EQ(kept->Commit(), 0);
-  EXPECT_EQ(taken->Commit(), EEXIST);
-  EXPECT_EQ(box.Read("kept.jpg"), "staged kept.jpg");
-  EXPECT_EQ(box.Read("taken.jpg"), "theirs");
-  EXPECT_EQ(Listing(box.Root()), (std::set<std::string>{"kept.jpg", "taken.jpg"}));
-}
-
 // Where the file system has no unnamed files (Named), the first write into
 // a folder removes the hidden files a killed run left: of the exact
 // pattern, of a process that is gone, older than this process. Look-alikes,
