@@ -108,7 +108,8 @@ DecodeResult DecodeToBitmap(PhotoReader& reader, Bitmap& bitmap, RowSink& sink,
                             const DecodeAdmission& admit);
 
 // OpenPhotoFile and DecodeToBitmap of the whole picture, for a caller that
-// needs nothing else of the file.
+// needs nothing else of the file. A file that cannot be opened, or whose
+// header is refused, leaves the bitmap as it was.
 DecodeResult LoadPhotoFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel = {});
 
 // The largest side a photo may declare: also the limit of a run for large

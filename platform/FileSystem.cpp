@@ -141,10 +141,10 @@ bool FileExists(const std::string& path) {
   return StatPath(path, st) && !S_ISDIR(st.st_mode);
 }
 
-bool CopyModificationTime(const std::string& from, const std::string& to) {
-  struct stat st {};
-  if (!StatPath(from, st)) return false;
-  const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+bool SetModificationTime(const std::string& to, const FileStamp& stamp) {
+  const struct timespec times[2] = {
+      {0, UTIME_OMIT},
+      {static_cast<time_t>(stamp.modifiedSeconds), static_cast<long>(stamp.modifiedNanoseconds)}};
   return utimensat(AT_FDCWD, to.c_str(), times, 0) == 0;
 }
 

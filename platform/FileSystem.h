@@ -78,9 +78,9 @@ bool StatPath(const std::string& path, struct stat& st);
 // True when something (not a folder) exists at `path` (any length).
 bool FileExists(const std::string& path);
 
-// Gives the file at `to` the modification time of the file at `from`, to
-// the nanosecond; its access time is left as it is. False when either file
-// cannot be reached or the time cannot be set.
-bool CopyModificationTime(const std::string& from, const std::string& to);
+// Gives the file at `to` the modification time `stamp` holds, to the
+// nanosecond; its access time is left as it is. False when the file cannot
+// be reached or the time cannot be set.
+bool SetModificationTime(const std::string& to, const FileStamp& stamp);
 
 }  // namespace quorvale

@@ -17,6 +17,8 @@
 #include <system_error>
 #include <thread>
 
+#include "codec/PhotoReader.h"
+#include "platform/FileSystem.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
 
@@ -45,7 +47,7 @@ std::vector<std::string> Photos(const Sandbox& box, int count) {
 
 void ExpectAsLoaded(const std::string& path, const Bitmap& photo) {
   Bitmap loaded;
-  ASSERT_TRUE(LoadJpegFile(path, loaded, nullptr).Ok());
+  ASSERT_TRUE(LoadPhotoFile(path, loaded, nullptr).Ok());
   ASSERT_EQ(photo.Width(), loaded.Width()) << path;
   ASSERT_EQ(photo.Height(), loaded.Height()) << path;
   for (int y = 0; y < loaded.Height(); ++y) {
@@ -55,13 +57,18 @@ void ExpectAsLoaded(const std::string& path, const Bitmap& photo) {
   }
 }
 
+FileStamp StampNow(const std::string& path) {
+  struct stat st {};
+  return StatPath(path, st) ? StampOf(st) : FileStamp{};
+}
+
 // Takes photos `from` to `to` (the end of `list`) in turn, each as loading
 // it gives it.
 void TakeInTurn(DecodeAhead& ahead, const std::vector<std::string>& list, std::size_t from,
                 Bitmap& photo, std::size_t to = SIZE_MAX) {
   for (std::size_t i = from; i < list.size() && i < to; ++i) {
     ahead.Turn(i, photo);
-    ASSERT_TRUE(ahead.Take(i, photo).Ok());
+    ASSERT_TRUE(ahead.Take(i, photo, StampNow(list[i])).decoded.Ok());
     ExpectAsLoaded(list[i], photo);
   }
 }
@@ -84,7 +91,7 @@ TEST(DecodeAheadTest, EveryPhotoIsWhatLoadingItGivesWhateverTheJobsAndThreads) {
           return std::thread(std::move(work));
         };
         std::atomic<int> decodedAhead{0};
-        const auto wanted = [&](const std::string&) { return ++decodedAhead, true; };
+        const auto wanted = [&](std::size_t) { return ++decodedAhead, true; };
         BitmapPool pool(budget);
         DecodeAhead ahead(list, jobs, pool, nullptr, wanted, start);
         EXPECT_EQ(ahead.Workers(), std::min(jobs - 1, allowed));
@@ -129,8 +136,8 @@ TEST(DecodeAheadTest, BudgetChargesEachBitmapByItsCapacity) {
   const DecodeAhead::Decoder recording = [&](const std::string& path, Bitmap& bitmap,
                                              const CancelCheck& cancel,
                                              const DecodeAdmission& admit) {
-    if (!admit) return LoadJpegFile(path, bitmap, cancel, admit);
-    return LoadJpegFile(path, bitmap, cancel, [&](std::uint64_t bytes) {
+    if (!admit) return DecodeAhead::LoadWhole(path, bitmap, cancel, admit);
+    return DecodeAhead::LoadWhole(path, bitmap, cancel, [&](std::uint64_t bytes) {
       const bool yes = admit(bytes);
       log.Note([&] { log.admitted[path] = yes; });
       return yes;
@@ -167,7 +174,7 @@ TEST(DecodeAheadTest, OutOfMemoryAheadIsTriedAgainAtItsTurnWithNothingAhead) {
         if (!admit) roomMade = pool.Charged() == bitmap.Capacity();
         if (admit || failsAtItsTurnToo) throw std::bad_alloc();
       }
-      return LoadJpegFile(path, bitmap, cancel, admit);
+      return DecodeAhead::LoadWhole(path, bitmap, cancel, admit);
     };
     DecodeAhead ahead(list, 2, pool, nullptr, nullptr, DecodeAhead::StartThread, failing);
     ASSERT_TRUE(log.WaitFor([&] { return failedAhead; }));
@@ -175,7 +182,7 @@ TEST(DecodeAheadTest, OutOfMemoryAheadIsTriedAgainAtItsTurnWithNothingAhead) {
     TakeInTurn(ahead, list, 0, photo, 2);
     if (failsAtItsTurnToo) {
       ahead.Turn(2, photo);
-      EXPECT_THROW(ahead.Take(2, photo), std::bad_alloc);
+      EXPECT_THROW(ahead.Take(2, photo, StampNow(list[2])), std::bad_alloc);
     } else {
       TakeInTurn(ahead, list, 2, photo);
     }
@@ -199,7 +206,8 @@ TEST(DecodeAheadTest, CallerDecodesTheNextPhotoWhileItsOwnIsOnAWorker) {
     if (std::this_thread::get_id() != caller) log.changed.wait(lock, [&] { return open; });
     return false;
   };
-  const auto wanted = [&](const std::string& path) {
+  const auto wanted = [&](std::size_t index) {
+    const std::string& path = list[index];
     std::lock_guard lock(log.mutex);
     if (std::this_thread::get_id() == caller) {
       byCaller.insert(path);
@@ -246,7 +254,7 @@ TEST(DecodeAheadTest, CancelWithDecodesInFlightStopsAtOnce) {
           std::this_thread::yield();
         }
       }
-      return LoadJpegFile(path, bitmap, check, admit);
+      return DecodeAhead::LoadWhole(path, bitmap, check, admit);
     };
     {
       BitmapPool pool(Plenty);
@@ -257,7 +265,7 @@ TEST(DecodeAheadTest, CancelWithDecodesInFlightStopsAtOnce) {
         cancel = true;
         Bitmap photo;
         ahead.Turn(0, photo);
-        EXPECT_EQ(ahead.Take(0, photo).status, DecodeStatus::Cancelled);
+        EXPECT_EQ(ahead.Take(0, photo, StampNow(list[0])).decoded.status, DecodeStatus::Cancelled);
       }
     }
     EXPECT_EQ(decodedOn.load(), 0);
