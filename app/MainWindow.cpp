@@ -87,9 +87,10 @@ QString ResolutionButtonName(int dpi) {
 
 // The window's listener of a run. It is called on the run's thread and
 // hands every event to the GUI thread: what only changes the window is
-// queued, and what needs an answer (a box, the options of a photo) waits
-// until the GUI thread has given it. Events queued to the window keep
-// their order, so a log line always precedes the box that follows it.
+// queued, and what needs an answer (a box) waits until the GUI thread has
+// given it. Events queued to the window keep their order, so a log line
+// always precedes the box that follows it. The options of a photo need no
+// wait: the GUI thread publishes them whenever a control changes.
 class MainWindow::Relay final : public RunListener {
  public:
   explicit Relay(MainWindow& window) : window_(window) {}
@@ -104,13 +105,18 @@ class MainWindow::Relay final : public RunListener {
     answered_.notify_all();
   }
 
-  // What OptionsForPhoto answers once abandoned, and the print options of
-  // the run; set before each run starts.
-  PhotoOptions optionsAtStart;
+  // The print options of the run; set before each run starts.
   std::shared_ptr<PrintRun> print;
 
+  // The per-photo options as the controls now show them, from the GUI thread.
+  void Publish(const PhotoOptions& options) {
+    const std::lock_guard lock(mutex_);
+    published_ = options;
+  }
+
   PhotoOptions OptionsForPhoto() override {
-    return HandOff([this] { return window_.PhotoOptionsNow(); }, optionsAtStart);
+    const std::lock_guard lock(mutex_);
+    return published_;
   }
 
   void RunStarted(int) override {
@@ -223,6 +229,7 @@ class MainWindow::Relay final : public RunListener {
   MainWindow& window_;
   std::chrono::steady_clock::time_point start_;
   std::mutex mutex_;
+  PhotoOptions published_;
   std::condition_variable answered_;
   bool abandoned_ = false;
 };
@@ -283,10 +290,21 @@ MainWindow::MainWindow(Dialogs& dialogs)
   if (loaded.reopenLast) ShowControls(loaded.last);
   connect(menus_, &WindowMenus::Changed, this, [this] {
     ShowFit();
+    relay_->Publish(PhotoOptionsNow());
     SaveSettings();
   });
   connect(menus_, &WindowMenus::ResetRequested, this, [this] { ResetSettings(); });
   connect(menus_, &WindowMenus::PreviewRequested, this, [this] { OpenPreview(); });
+  // A run takes each photo's options from what is published here whenever
+  // a control that sets them changes, and never waits for this thread.
+  const auto publish = [this] { relay_->Publish(PhotoOptionsNow()); };
+  for (QCheckBox* check :
+       {ui_->trimCheck, ui_->skipSmallCheck, ui_->reduceCheck, ui_->highQualityCheck}) {
+    connect(check, &QCheckBox::toggled, this, publish);
+  }
+  connect(ui_->qualitySlider, &QSlider::valueChanged, this, publish);
+  connect(menus_, &WindowMenus::Changed, this, publish);
+  publish();
   menus_->EnablePreview(!inputFolder_.empty());
   ShowFit();
   // The menu bar's height is known once it holds its menus.
@@ -528,7 +546,7 @@ void MainWindow::StartRun() {
   printRun_ = print;
   stop_ = std::stop_source();
   runFrame_ = options.photo.margin;
-  relay_->optionsAtStart = options.photo;
+  relay_->Publish(options.photo);
   relay_->print = print;
   runThread_ = std::thread([this, options, stop = stop_.get_token()] {
     std::exception_ptr error;

@@ -6,11 +6,10 @@
 #include <limits>
 
 #include "app/DisplayText.h"
-#include "folders/PathRules.h"
-#include "codec/JpegFile.h"
-#include "codec/JpegMetadata.h"
-#include "pixels/Orientation.h"
+#include "codec/PhotoReader.h"
 #include "codec/Thumbnail.h"
+#include "folders/PathRules.h"
+#include "pixels/Orientation.h"
 
 namespace quorvale {
 
@@ -49,17 +48,13 @@ Decoded DecodeThumbnail(const std::string& path, bool autoOrient, int side,
                         const std::atomic<bool>& stop) {
   Decoded out;
   try {
+    const CancelCheck cancel = [&stop] { return stop.load(); };
+    const OpenedPhoto opened = OpenPhotoFile(path, cancel);
+    if (!opened.reader) return out;
     Bitmap bitmap;
-    PixelSize picture{};
-    const DecodeResult result =
-        DecodeJpegReduced(path, bitmap, side, picture, [&stop] { return stop.load(); });
-    if (!result.Ok()) return out;
-    int orientation = 1;
-    if (autoOrient) {
-      if (const std::optional<JpegMetadata> metadata = ReadJpegMetadataFile(path)) {
-        orientation = metadata->orientation;
-      }
-    }
+    if (!opened.reader->DecodePreview(bitmap, side, cancel).Ok()) return out;
+    const PixelSize picture = opened.reader->Header().size;
+    const int orientation = autoOrient ? opened.reader->Header().orientation : 1;
     ApplyOrientation(bitmap, orientation);
     const OrientedSize upright = OrientedDimensions(picture.width, picture.height, orientation);
     out.size = {upright.width, upright.height};

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <exception>
+#include <map>
+#include <mutex>
 #include <new>
 #include <set>
 #include <thread>
@@ -12,6 +14,7 @@
 #include "batch/PhotoSteps.h"
 #include "batch/SavePhoto.h"
 #include "codec/JpegFile.h"
+#include "codec/PhotoReader.h"
 #include "codec/Thumbnail.h"
 #include "folders/FolderScan.h"
 #include "folders/PathRules.h"
@@ -50,6 +53,18 @@ int Jobs(int jobs) {
   return jobs > 0 ? std::min(jobs, cores) : cores;
 }
 
+// How a step of a photo ended: none when the photo goes on to its next
+// step; otherwise the photo is done with, and the run goes on to the next
+// one or stops.
+using Ended = std::optional<Next>;
+
+// What was found of a photo's output on the way to its decode ahead: its
+// path, mapped once, and whether a complete file is there already.
+struct OutputLook {
+  std::optional<std::string> output;  // none: no path, or one too long to be written
+  bool existing = false;
+};
+
 // One press of Run from the start of processing to the end of the loop.
 class Run {
  public:
@@ -60,35 +75,15 @@ class Run {
   // this returns.
   void ProcessAll() {
     const int jobs = Jobs(options_.jobs);
-    // A photo that an existing output will skip is not worth decoding ahead.
     // Decoded ahead with the options as they stood at the press of Run.
     const DecodeAhead::Decoder decode = [this](const std::string& p, Bitmap& bitmap,
                                                const CancelCheck& cancel,
                                                const DecodeAdmission& admit) {
       return DecodePhoto(p, options_.photo, bitmap, cancel, admit);
     };
-    // A photo reduced as it was decoded is encoded on the same thread, as
-    // it would be saved, unless its save carries the photo's metadata. A
-    // new output is written then too, so that its turn only names it.
-    const DecodeAhead::Encoder encode =
-        [this](const std::string& p, const DecodeResult& decoded,
-               const Bitmap& photo) -> std::optional<DecodeAhead::Encoded> {
-      if (options_.print.keepMetadata || options_.print.dryRun ||
-          !ReducedInDecode(decoded, options_.photo)) {
-        return std::nullopt;
-      }
-      std::optional<std::vector<std::uint8_t>> bytes =
-          EncodeJpeg(photo, options_.photo.quality, JpegExtras{options_.print.dpi});
-      if (!bytes) return std::nullopt;
-      DecodeAhead::Encoded encoded{std::move(*bytes), std::nullopt};
-      const std::optional<std::string> output = WritableOutput(p);
-      if (output && !FileExists(*output)) encoded.staged = StageJpegBytes(encoded.bytes, *output);
-      return encoded;
-    };
     DecodeAhead ahead(
-        list_, jobs, pool_, cancel_,
-        [this](const std::string& p) { return !options_.print.skipExisting || !ExistingOutput(p); },
-        DecodeAhead::StartThread, decode, encode);
+        list_, jobs, pool_, cancel_, [this](std::size_t i) { return WorthDecodingAhead(i); },
+        DecodeAhead::StartThread, decode);
     if (ahead.Workers() < jobs - 1) listener_.DecodeThreadsShort(ahead.Workers(), jobs - 1);
     for (std::size_t i = 0; i < list_.size(); ++i) {
       // A reduced photo's memory serves the next reduction; a whole one's
@@ -125,40 +120,71 @@ class Run {
     return next;
   }
 
+  // The photo's steps, each of which may end it.
   Next ProcessFile(std::size_t i, DecodeAhead& ahead) {
+    listener_.PhotoStarted(i, list_[i]);
+    FileStamp stamp;
+    OutputLook look;
+    if (const Ended ended = BeforeDecode(i, look, stamp)) return *ended;
+    LoadedPhoto loaded;
+    PhotoOptions options;
+    if (const Ended ended = Decode(i, ahead, stamp, loaded, options)) return *ended;
+    if (const Ended ended = Prepare(loaded.decoded, options, ahead)) return *ended;
+    if (const Ended ended = Output(i, look)) return *ended;
+    if (const Ended ended = Save(loaded.header, options, *look.output)) return *ended;
+    return Saved(i);
+  }
+
+  // A cancel, a photo gone, or one whose output is there already and is
+  // skipped; `stamp` receives the photo file's as it is now, and `look`
+  // what is known of its output.
+  Ended BeforeDecode(std::size_t i, OutputLook& look, FileStamp& stamp) {
     const std::string& p = list_[i];
-    listener_.PhotoStarted(i, p);
     if (stop_.stop_requested()) return CancelledAtTop();
+    struct stat st {};
+    if (!StatPath(p, st) || S_ISDIR(st.st_mode)) {
+      return Problem(Question::MissingFile, p, PhotoOutcome::Missing);
+    }
+    stamp = StampOf(st);
+    look = LookedAhead(i);
+    if (look.existing) return SkipExisting(*look.output);
+    return std::nullopt;
+  }
 
-    if (!FileExists(p)) return Problem(Question::MissingFile, p, PhotoOutcome::Missing);
-    const PrintOptions& print = options_.print;
-    if (print.skipExisting && SkippedExisting(p)) return Next::NextFile;
-
-    std::optional<DecodeAhead::Encoded> encoded;
-    DecodeResult decoded = ahead.Take(i, photo_, &encoded);
-    if (const std::optional<Next> failed = DecodeFailed(decoded, p)) return *failed;
-    const JpegMetadata metadata = OrientPhoto(p, photo_, print);
+  // The photo decoded (ahead, or now) for the options it is asked with now,
+  // turned upright as asked, with its thumbnail.
+  Ended Decode(std::size_t i, DecodeAhead& ahead, const FileStamp& stamp, LoadedPhoto& loaded,
+               PhotoOptions& options) {
+    const std::string& p = list_[i];
+    loaded = ahead.Take(i, photo_, stamp);
+    if (const Ended failed = DecodeFailed(loaded.decoded, p)) return failed;
+    OrientPhoto(loaded.header, photo_, options_.print);
     // A photo decoded as its crop alone still tells the whole one's size.
+    const DecodeResult& decoded = loaded.decoded;
     report_.decoded = decoded.region ? decoded.picture : PixelSize{photo_.Width(), photo_.Height()};
-    if (print.thumbnails) AttachThumbnail();
+    if (options_.print.thumbnails) AttachThumbnail();
 
-    const PhotoOptions options = listener_.OptionsForPhoto();
+    options = listener_.OptionsForPhoto();
     report_.position = options_.crops.For(RelativePath(p, options_.inputFolder));
     // Options changed since the press of Run may keep another part of the
     // photo, or all of it, or reduce it otherwise: it is decoded again for
-    // them. (A region is only taken of an upright photo with no thumbnail,
-    // so nothing else changes.)
+    // them, the one time a photo's file is opened twice. (A region is only
+    // taken of an upright photo with no thumbnail, so nothing else changes.)
     if (decoded.region &&
         (RegionWanted(decoded.picture, options, report_.position) != decoded.region ||
          (ReducedInDecode(decoded, options_.photo) && !SameReduction(options, options_.photo)))) {
-      decoded = ahead.DecodeAgain(i, photo_,
-                                  [&](const std::string& path, Bitmap& bitmap,
-                                      const CancelCheck& cancel, const DecodeAdmission& admit) {
-                                    return DecodePhoto(path, options, bitmap, cancel, admit);
-                                  });
-      if (const std::optional<Next> failed = DecodeFailed(decoded, p)) return *failed;
-      encoded.reset();
+      loaded = ahead.DecodeAgain(i, photo_,
+                                 [&](const std::string& path, Bitmap& bitmap,
+                                     const CancelCheck& cancel, const DecodeAdmission& admit) {
+                                   return DecodePhoto(path, options, bitmap, cancel, admit);
+                                 });
+      if (const Ended failed = DecodeFailed(loaded.decoded, p)) return failed;
     }
+    return std::nullopt;
+  }
+
+  // The photo trimmed and reduced, unless it is skipped, refused or cancelled.
+  Ended Prepare(const DecodeResult& decoded, const PhotoOptions& options, DecodeAhead& ahead) {
     const PreparedPhoto prepared = PrepareLoaded(
         decoded, photo_, scratch_, options, options_.target, report_.position, cancel_, MaxSide());
     // The decoded photo's memory goes to the next decode while this photo is
@@ -172,7 +198,7 @@ class Run {
         ++counts.skipped;
         return Next::NextFile;
       case PreparedPhoto::TrimFailed:
-        return Problem(Question::TrimFailed, p, PhotoOutcome::TrimFailed);
+        return Problem(Question::TrimFailed, list_[report_.index], PhotoOutcome::TrimFailed);
       case PreparedPhoto::Cancelled:
         // No question, no count: the cancel is the stop.
         return Stopped(StopCause::InReduction);
@@ -182,61 +208,66 @@ class Run {
     releasedPhoto_ = prepared.reduced;
     report_.notReduced = prepared.tooSmall;
     report_.warnings.declined = prepared.declined;
+    return std::nullopt;
+  }
 
-    const std::optional<std::string> output =
-        MapOutputPath(p, options_.inputFolder, options_.outputFolder);
-    if (!output) return Problem(Question::BadName, p, PhotoOutcome::BadName);
-    report_.output = *output;
+  // The output path, mapped unless that was done on the way to the decode
+  // ahead; `look.output` holds it when the photo goes on.
+  Ended Output(std::size_t i, OutputLook& look) {
+    if (!look.output) {
+      look.output = MapOutputPath(list_[i], options_.inputFolder, options_.outputFolder);
+    }
+    if (!look.output) return Problem(Question::BadName, list_[i], PhotoOutcome::BadName);
+    report_.output = *look.output;
     // A cut path would write the photo somewhere the operator never asked
     // for, possibly over another file, so an overlong path is refused.
-    if (output->size() > MaxOutputPathLength) {
+    if (look.output->size() > MaxOutputPathLength) {
       report_.outcome = PhotoOutcome::NameTooLong;
       ++counts.errors;
       return Next::NextFile;
     }
+    return std::nullopt;
+  }
 
+  // The photo encoded and written to `output`, with what its header gives
+  // the output when asked for.
+  Ended Save(const PhotoHeader& header, const PhotoOptions& options, const std::string& output) {
+    const PrintOptions& print = options_.print;
     // Skipping existing outputs, one still here was cut short: it is made
     // again without a question, unless it has been completed since.
-    const bool exists = FileExists(*output);
-    if (!print.skipExisting && exists && AskedToStopForSameName(*output)) return Answered();
-    const bool replace = exists && !(print.skipExisting && EndsWithEndOfImage(*output));
+    const bool exists = FileExists(output);
+    if (!print.skipExisting && exists && AskedToStopForSameName(output)) return Answered();
+    const bool replace = exists && !(print.skipExisting && EndsWithEndOfImage(output));
+    if (print.dryRun) return std::nullopt;
 
     const PixelSize size{photo_.Width(), photo_.Height()};
-    if (!print.dryRun) {
-      bool malformed = false;
-      const std::vector<std::uint8_t> exif = OutputExif(metadata, print, size, malformed);
-      report_.warnings.exifMalformed = malformed;
-      const JpegExtras extras{print.dpi, exif,
-                              OutputIcc(metadata, print, report_.warnings.iccDropped)};
-      // Encoded ahead with the quality asked for at the press of Run.
-      if (options.quality != options_.photo.quality) encoded.reset();
-      std::optional<std::vector<std::uint8_t>> bytes;
-      std::optional<StagedFile> staged;
-      if (encoded) {
-        bytes = std::move(encoded->bytes);
-        staged = std::move(encoded->staged);
-      } else {
-        bytes = EncodeJpeg(photo_, options.quality, extras);
-      }
-      SaveResult saved = SaveJpegBytes(bytes, *output, replace, &staged);
-      // Another writer took the name since it was looked at.
-      if (saved.status == SaveStatus::Exists && print.skipExisting) return SkipExisting(*output);
-      if (saved.status == SaveStatus::Exists) {
-        if (AskedToStopForSameName(*output)) return Answered();
-        saved = SaveJpegBytes(bytes, *output, true);
-      }
-      if (saved.status != SaveStatus::Saved) {
-        report_.saveError = saved.error;
-        listener_.Notify({Notice::SaveFailed, *output, saved, {}});
-        return Problem(Question::SaveFailed, *output, PhotoOutcome::SaveFailed);
-      }
-      if (print.keepTimes && !CopyModificationTime(p, *output)) {
-        report_.warnings.timeNotKept = errno;
-      }
+    bool malformed = false;
+    const std::vector<std::uint8_t> exif = OutputExif(header, print, size, malformed);
+    report_.warnings.exifMalformed = malformed;
+    const JpegExtras extras{print.dpi, exif, OutputIcc(header, print, report_.warnings.iccDropped)};
+    const std::optional<std::vector<std::uint8_t>> bytes =
+        EncodeJpeg(photo_, options.quality, extras);
+    SaveResult saved = SaveJpegBytes(bytes, output, replace);
+    // Another writer took the name since it was looked at.
+    if (saved.status == SaveStatus::Exists && print.skipExisting) return SkipExisting(output);
+    if (saved.status == SaveStatus::Exists) {
+      if (AskedToStopForSameName(output)) return Answered();
+      saved = SaveJpegBytes(bytes, output, true);
     }
+    if (saved.status != SaveStatus::Saved) {
+      report_.saveError = saved.error;
+      listener_.Notify({Notice::SaveFailed, output, saved, {}});
+      return Problem(Question::SaveFailed, output, PhotoOutcome::SaveFailed);
+    }
+    if (print.keepTimes && !SetModificationTime(output, header.file)) {
+      report_.warnings.timeNotKept = errno;
+    }
+    return std::nullopt;
+  }
 
+  Next Saved(std::size_t i) {
     ++counts.saved;
-    report_.saved = size;
+    report_.saved = {photo_.Width(), photo_.Height()};
     const auto count = static_cast<std::int64_t>(list_.size());
     const int percent = static_cast<int>((static_cast<std::int64_t>(i) * 100 + 100) / count);
     listener_.Progress(
@@ -248,7 +279,7 @@ class Run {
   // its damage noted. A photo decoded as its crop alone says nothing of
   // damage outside it: what it reports is whether the saved pixels came from
   // damaged data.
-  std::optional<Next> DecodeFailed(const DecodeResult& decoded, const std::string& p) {
+  Ended DecodeFailed(const DecodeResult& decoded, const std::string& p) {
     switch (decoded.status) {
       case DecodeStatus::Decoded:
         break;
@@ -272,27 +303,35 @@ class Run {
     return TrimRegion(picture, options, options_.target, position, MaxSide());
   }
 
-  // The part of photo `p` to decode for `options`: the crop its trim keeps,
-  // or (none) the whole photo where a thumbnail is made of it or it is to
-  // be turned upright. Asked by the workers too, so it reads nothing that
-  // changes.
-  DecodeRegion RegionOf(const std::string& p, const PhotoOptions& options) const {
+  // The part of photo `p` to decode for `options`, decided from its header
+  // before the decode: the crop its trim keeps, or (none) the whole photo
+  // where a thumbnail is made of it or it is to be turned upright. Asked by
+  // the workers too, so it reads nothing that changes.
+  std::optional<PixelRect> RegionOf(const std::string& p, const PhotoHeader& header,
+                                    const PhotoOptions& options) const {
     const PrintOptions& print = options_.print;
-    if (print.thumbnails || options.fit != Fit::Trim || !options.trim) return nullptr;
-    if (print.autoOrient) {
-      const std::optional<JpegMetadata> metadata = ReadJpegMetadataFile(p);
-      if (metadata && metadata->orientation != 1) return nullptr;
-    }
-    const double position = options_.crops.For(RelativePath(p, options_.inputFolder));
-    return [this, options, position](int width, int height) {
-      return RegionWanted({width, height}, options, position);
-    };
+    if (print.thumbnails || options.fit != Fit::Trim || !options.trim) return std::nullopt;
+    if (print.autoOrient && header.orientation != 1) return std::nullopt;
+    return RegionWanted(header.size, options,
+                        options_.crops.For(RelativePath(p, options_.inputFolder)));
   }
 
-  DecodeResult DecodePhoto(const std::string& p, const PhotoOptions& options, Bitmap& bitmap,
-                           const CancelCheck& cancel, const DecodeAdmission& admit) const {
-    return LoadPhoto(p, bitmap, options, options_.target, RegionOf(p, options), MaxSide(), cancel,
-                     admit);
+  // Photo `p` opened once: its header read, then decoded for `options`.
+  LoadedPhoto DecodePhoto(const std::string& p, const PhotoOptions& options, Bitmap& bitmap,
+                          const CancelCheck& cancel, const DecodeAdmission& admit) const {
+    LoadedPhoto loaded;
+    OpenedPhoto opened = OpenPhotoFile(p, cancel);
+    loaded.header.file = opened.file;
+    if (!opened.reader) {
+      bitmap.SetSize(1, 1);
+      loaded.decoded = std::move(opened.failure);
+      return loaded;
+    }
+    PhotoReader& reader = *opened.reader;
+    loaded.decoded = LoadPhoto(reader, bitmap, options, options_.target,
+                               RegionOf(p, reader.Header(), options), MaxSide(), cancel, admit);
+    loaded.header = reader.Header();
+    return loaded;
   }
 
   bool ReducedInDecode(const DecodeResult& decoded, const PhotoOptions& options) const {
@@ -303,30 +342,43 @@ class Run {
     return a.reduce == b.reduce && a.highQuality == b.highQuality;
   }
 
-  // The output path of `p`, unless it has none or one too long to be
-  // written. Asked by the workers too, so it reads nothing that changes.
-  std::optional<std::string> WritableOutput(const std::string& p) const {
-    std::optional<std::string> output =
-        MapOutputPath(p, options_.inputFolder, options_.outputFolder);
-    if (!output || output->size() > MaxOutputPathLength) return std::nullopt;
-    return output;
-  }
-
   // With existing outputs skipped, a photo whose output is there is passed
   // over before it is decoded, so a run done again finishes the rest fast.
-  // The output path of `p` when a file is there already.
-  std::optional<std::string> ExistingOutput(const std::string& p) const {
-    std::optional<std::string> output = WritableOutput(p);
-    // An output cut short (a power cut while it was written) is not done.
-    if (!output || !FileExists(*output) || !EndsWithEndOfImage(*output)) return std::nullopt;
-    return output;
+  // What is found is kept for the photo's turn. Asked by the workers.
+  bool WorthDecodingAhead(std::size_t i) {
+    if (!options_.print.skipExisting) return true;
+    OutputLook look = LookAtOutput(i);
+    const bool worth = !look.existing;
+    const std::lock_guard lock(lookedMutex_);
+    looked_[i] = std::move(look);
+    return worth;
   }
 
-  bool SkippedExisting(const std::string& p) {
-    const std::optional<std::string> output = ExistingOutput(p);
-    if (!output) return false;
-    SkipExisting(*output);
-    return true;
+  // The output of photo `i`: its path, unless it has none or one too long
+  // to be written, and whether a complete file is there. Reads nothing that
+  // changes.
+  OutputLook LookAtOutput(std::size_t i) const {
+    OutputLook look;
+    look.output = MapOutputPath(list_[i], options_.inputFolder, options_.outputFolder);
+    if (!look.output || look.output->size() > MaxOutputPathLength) return look;
+    // An output cut short (a power cut while it was written) is not done.
+    look.existing = FileExists(*look.output) && EndsWithEndOfImage(*look.output);
+    return look;
+  }
+
+  // What the way to the decode ahead found of photo `i`'s output, or (with
+  // existing outputs skipped) what is found now.
+  OutputLook LookedAhead(std::size_t i) {
+    {
+      const std::lock_guard lock(lookedMutex_);
+      const auto found = looked_.find(i);
+      if (found != looked_.end()) {
+        OutputLook look = std::move(found->second);
+        looked_.erase(found);
+        return look;
+      }
+    }
+    return options_.print.skipExisting ? LookAtOutput(i) : OutputLook{};
   }
 
   Next SkipExisting(const std::string& output) {
@@ -395,6 +447,8 @@ class Run {
   PhotoReport report_;
   bool sameNameAsked_ = false;
   bool answeredYes_ = false;  // or the run stopped for a failure
+  std::mutex lookedMutex_;
+  std::map<std::size_t, OutputLook> looked_;  // by photo, for photos ahead of their turn
 };
 
 // The first check of a run that fails.

@@ -2,17 +2,14 @@
 
 #include <new>
 
-#include "platform/FileSystem.h"
-
 namespace quorvale {
 
 DecodeAhead::DecodeAhead(const std::vector<std::string>& list, int jobs, BitmapPool& pool,
-                         CancelCheck cancel, std::function<bool(const std::string&)> wanted,
-                         ThreadStarter start, Decoder decode, Encoder encode)
+                         CancelCheck cancel, std::function<bool(std::size_t)> wanted,
+                         ThreadStarter start, Decoder decode)
     : list_(list),
       pool_(pool),
       decode_(std::move(decode)),
-      encode_(std::move(encode)),
       cancel_(
           [this, cancel = std::move(cancel)] { return abandon_.load() || (cancel && cancel()); }),
       wanted_(std::move(wanted)),
@@ -40,15 +37,19 @@ DecodeAhead::~DecodeAhead() {
   for (std::thread& thread : threads_) thread.join();
 }
 
-DecodeAhead::Stamp DecodeAhead::StampOf(const std::string& path) {
-  struct stat st {};
-  if (!StatPath(path, st)) return {};
-  return {true,
-          static_cast<std::uint64_t>(st.st_dev),
-          static_cast<std::uint64_t>(st.st_ino),
-          static_cast<std::uint64_t>(st.st_size),
-          static_cast<std::int64_t>(st.st_mtim.tv_sec),
-          static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
+LoadedPhoto DecodeAhead::LoadWhole(const std::string& path, Bitmap& bitmap,
+                                   const CancelCheck& cancel, const DecodeAdmission& admit) {
+  LoadedPhoto loaded;
+  OpenedPhoto opened = OpenPhotoFile(path, cancel);
+  loaded.header.file = opened.file;
+  if (!opened.reader) {
+    bitmap.SetSize(1, 1);
+    loaded.decoded = std::move(opened.failure);
+    return loaded;
+  }
+  loaded.decoded = DecodeToBitmap(*opened.reader, bitmap, std::nullopt, cancel, admit);
+  loaded.header = opened.reader->Header();
+  return loaded;
 }
 
 void DecodeAhead::Turn(std::size_t index, Bitmap& finished) {
@@ -89,8 +90,7 @@ void DecodeAhead::Drop(std::size_t index, State state) {
   slot.state = state;
 }
 
-DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo, std::optional<Encoded>* encoded) {
-  if (encoded != nullptr) encoded->reset();
+LoadedPhoto DecodeAhead::Take(std::size_t index, Bitmap& photo, const FileStamp& now) {
   const std::string& path = list_[index];
   std::unique_lock lock(mutex_);
   Slot& slot = slots_[index];
@@ -117,38 +117,37 @@ DecodeResult DecodeAhead::Take(std::size_t index, Bitmap& photo, std::optional<E
   changed_.notify_all();
 
   if (done.error) std::rethrow_exception(done.error);
-  // A file that changed since, or a decode that gave up, is decoded again:
-  // the photo is what the file holds at its turn.
-  const DecodeResult& result = done.result;
-  if (result.status != DecodeStatus::Cancelled && result.status != DecodeStatus::OutOfMemory &&
-      done.stamp.valid && done.stamp == StampOf(path)) {
-    if (encoded != nullptr) *encoded = std::move(done.encoded);
-    return std::move(done.result);
+  // A file that changed since (or was not there to open), or a decode that
+  // gave up, is decoded again: the photo is what the file holds at its turn.
+  const DecodeStatus status = done.loaded.decoded.status;
+  if (status != DecodeStatus::Cancelled && status != DecodeStatus::OutOfMemory &&
+      done.loaded.header.file != FileStamp{} && done.loaded.header.file == now) {
+    return std::move(done.loaded);
   }
   lock.lock();
-  return DecodeInHand(lock, path, photo, result.status == DecodeStatus::OutOfMemory, decode_);
+  return DecodeInHand(lock, path, photo, status == DecodeStatus::OutOfMemory, decode_);
 }
 
-DecodeResult DecodeAhead::DecodeAgain(std::size_t index, Bitmap& photo, const Decoder& decode) {
+LoadedPhoto DecodeAhead::DecodeAgain(std::size_t index, Bitmap& photo, const Decoder& decode) {
   std::unique_lock lock(mutex_);
   return DecodeInHand(lock, list_[index], photo, false, decode);
 }
 
-DecodeResult DecodeAhead::DecodeInHand(std::unique_lock<std::mutex>& lock, const std::string& path,
-                                       Bitmap& photo, bool makeRoom, const Decoder& decode) {
+LoadedPhoto DecodeAhead::DecodeInHand(std::unique_lock<std::mutex>& lock, const std::string& path,
+                                      Bitmap& photo, bool makeRoom, const Decoder& decode) {
   for (;;) {
     if (makeRoom) MakeRoom(lock);
     lock.unlock();
-    DecodeResult result;
+    LoadedPhoto result;
     try {
       result = decode(path, photo, cancel_, nullptr);
     } catch (const std::bad_alloc&) {
-      result.status = DecodeStatus::OutOfMemory;
+      result.decoded.status = DecodeStatus::OutOfMemory;
     }
     lock.lock();
     pool_.Recharge(handCharge_, photo.Capacity());
     handCharge_ = photo.Capacity();
-    if (result.status != DecodeStatus::OutOfMemory) {
+    if (result.decoded.status != DecodeStatus::OutOfMemory) {
       holding_ = false;
       changed_.notify_all();
       return result;
@@ -197,9 +196,8 @@ void DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock) {
   // Nothing may leave a worker: a failure is the photo's, reported at its turn.
   bool left = false;
   try {
-    left = wanted_ && !wanted_(path);
+    left = wanted_ && !wanted_(index);
     if (!left) {
-      done.stamp = StampOf(path);
       // Only a photo that fits beside what is held already goes ahead; a
       // larger one waits for its turn, as does one whose turn has passed.
       const DecodeAdmission admit = [&](std::uint64_t bytes) {
@@ -209,12 +207,11 @@ void DecodeAhead::DecodeNext(std::unique_lock<std::mutex>& lock) {
         done.charge += more;
         return true;
       };
-      done.result = decode_(path, done.bitmap, cancel_, admit);
-      left = done.result.status == DecodeStatus::Declined;
-      if (done.result.Ok() && encode_) done.encoded = encode_(path, done.result, done.bitmap);
+      done.loaded = decode_(path, done.bitmap, cancel_, admit);
+      left = done.loaded.decoded.status == DecodeStatus::Declined;
     }
   } catch (const std::bad_alloc&) {
-    done.result.status = DecodeStatus::OutOfMemory;
+    done.loaded.decoded.status = DecodeStatus::OutOfMemory;
   } catch (...) {
     done.error = std::current_exception();
   }

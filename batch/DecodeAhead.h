@@ -13,10 +13,9 @@
 #include <vector>
 
 #include "batch/BitmapPool.h"
-#include "codec/JpegFile.h"
+#include "batch/PhotoSteps.h"
 #include "pixels/Bitmap.h"
 #include "pixels/Cancel.h"
-#include "platform/StagedFile.h"
 
 namespace quorvale {
 
@@ -38,42 +37,27 @@ namespace quorvale {
 class DecodeAhead {
  public:
   using ThreadStarter = std::function<std::thread(std::function<void()> work)>;
+  // Opens the photo file at `path` once and decodes it into `bitmap`, as
+  // LoadWhole does.
   using Decoder =
-      std::function<DecodeResult(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
-                                 const DecodeAdmission& admit)>;
-
-  // What a decode ahead made of a photo for its save: the bytes the save
-  // will write, and, where it could, those bytes staged in the output file
-  // to be named at the photo's turn (StageJpegBytes).
-  struct Encoded {
-    std::vector<std::uint8_t> bytes;
-    std::optional<StagedFile> staged;
-  };
-
-  // What a decode ahead goes on to do, on the same thread, with photo
-  // `path` it decoded: its save's bytes, or none (it is encoded at its turn
-  // then).
-  using Encoder = std::function<std::optional<Encoded>(
-      const std::string& path, const DecodeResult& result, const Bitmap& bitmap)>;
+      std::function<LoadedPhoto(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
+                                const DecodeAdmission& admit)>;
 
   static std::thread StartThread(std::function<void()> work) {
     return std::thread(std::move(work));
   }
-  static DecodeResult LoadWhole(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
-                                const DecodeAdmission& admit) {
-    return LoadJpegFile(path, bitmap, cancel, admit);
-  }
+  // The whole photo, through OpenPhotoFile and DecodeToBitmap.
+  static LoadedPhoto LoadWhole(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
+                               const DecodeAdmission& admit);
 
   // `cancel`, which only reads flags, is asked by every decode, on whichever
-  // thread it runs; `wanted` before a photo is decoded ahead (a photo it
-  // refuses is decoded at its turn, if it is taken then).
+  // thread it runs; `wanted` with a photo's index before it is decoded
+  // ahead (a photo it refuses is decoded at its turn, if it is taken then).
   // `start` starts each worker; one it cannot start (it throws) leaves the
-  // run with fewer. `decode` decodes a photo as LoadJpegFile does, and
-  // `encode` (if any) follows it for a photo decoded ahead.
+  // run with fewer.
   DecodeAhead(const std::vector<std::string>& list, int jobs, BitmapPool& pool, CancelCheck cancel,
-              std::function<bool(const std::string& path)> wanted = nullptr,
-              ThreadStarter start = StartThread, Decoder decode = LoadWhole,
-              Encoder encode = nullptr);
+              std::function<bool(std::size_t index)> wanted = nullptr,
+              ThreadStarter start = StartThread, Decoder decode = LoadWhole);
   ~DecodeAhead();
   DecodeAhead(const DecodeAhead&) = delete;
   DecodeAhead& operator=(const DecodeAhead&) = delete;
@@ -93,41 +77,29 @@ class DecodeAhead {
   // and one more photo may be decoded ahead. `memory` is left empty.
   void Release(Bitmap& memory);
 
-  // Photo `index` (the one in hand) decoded into `photo`, as LoadJpegFile
+  // Photo `index` (the one in hand) decoded into `photo`, as the decoder
   // would give it now: the one decoded ahead, unless the file changed since
-  // (then it is decoded again here). While a worker is still on it, this
+  // (its stamp now is `now`, what a stat of it gives; then it is decoded
+  // again here). While a worker is still on it, this
   // thread decodes the photo right after it, if no thread has. A decode
   // that ran out of memory is done again here once every decode ahead has
   // ended and given its memory back; when that one runs out too, this throws
   // std::bad_alloc (so no result says out of memory). Any other exception
   // thrown by the decode of this photo, on whatever thread, is thrown here.
-  // `encoded`, if given, receives what the encoder gave the photo decoded
-  // ahead (none for a photo decoded here).
-  DecodeResult Take(std::size_t index, Bitmap& photo, std::optional<Encoded>* encoded = nullptr);
+  LoadedPhoto Take(std::size_t index, Bitmap& photo, const FileStamp& now);
 
   // Photo `index`, taken already, decoded again into `photo` by `decode`
   // rather than the run's decoder (its options changed since the decode
   // ahead), as Take decodes a photo at its turn.
-  DecodeResult DecodeAgain(std::size_t index, Bitmap& photo, const Decoder& decode);
+  LoadedPhoto DecodeAgain(std::size_t index, Bitmap& photo, const Decoder& decode);
 
  private:
-  // What identifies the content of a file: a change to it changes one of these.
-  struct Stamp {
-    bool valid = false;
-    std::uint64_t device = 0, inode = 0, size = 0;
-    std::int64_t seconds = 0, nanoseconds = 0;
-    friend bool operator==(const Stamp&, const Stamp&) = default;
-  };
-  static Stamp StampOf(const std::string& path);
-
   enum class State { Open, Decoding, Done, Left, Taken };
   struct Slot {
     State state = State::Open;
     Bitmap bitmap;
     std::uint64_t charge = 0;  // what the pool charges for `bitmap`
-    DecodeResult result;
-    std::optional<Encoded> encoded;
-    Stamp stamp;
+    LoadedPhoto loaded;
     std::exception_ptr error;
   };
 
@@ -140,8 +112,8 @@ class DecodeAhead {
   // Decodes the photo in hand, `path`, into `photo` at its turn, first
   // making room when `makeRoom` (then, or once it has run out of memory, it
   // is tried once more). Called and returns with the lock held.
-  DecodeResult DecodeInHand(std::unique_lock<std::mutex>& lock, const std::string& path,
-                            Bitmap& photo, bool makeRoom, const Decoder& decode);
+  LoadedPhoto DecodeInHand(std::unique_lock<std::mutex>& lock, const std::string& path,
+                           Bitmap& photo, bool makeRoom, const Decoder& decode);
   // Ends the decodes ahead and gives their memory and the spare bitmaps
   // back, and holds off further decodes ahead until the photo in hand is
   // decoded; those photos are decoded again later. The lock is held.
@@ -154,11 +126,10 @@ class DecodeAhead {
   const std::vector<std::string>& list_;
   BitmapPool& pool_;
   const Decoder decode_;
-  const Encoder encode_;
 
   std::atomic<bool> abandon_{false};  // asked by the decodes, with the run's cancel
   const CancelCheck cancel_;
-  const std::function<bool(const std::string&)> wanted_;
+  const std::function<bool(std::size_t)> wanted_;
 
   std::mutex mutex_;
   std::condition_variable changed_;

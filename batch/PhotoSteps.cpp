@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "codec/Exif.h"
+#include "codec/JpegMetadata.h"
 #include "geometry/TrimPosition.h"
 #include "pixels/Orientation.h"
 #include "pixels/TrimCenter.h"
@@ -98,20 +99,14 @@ std::optional<PixelSize> StreamedBox(PixelSize crop, LongShort target) {
   return PixelSize{box.width, box.height};
 }
 
-DecodeResult LoadPhoto(const std::string& path, Bitmap& photo, const PhotoOptions& options,
-                       LongShort target, const DecodeRegion& region, int maxSide,
+DecodeResult LoadPhoto(PhotoReader& reader, Bitmap& photo, const PhotoOptions& options,
+                       LongShort target, const std::optional<PixelRect>& region, int maxSide,
                        const CancelCheck& cancel, const DecodeAdmission& admit) {
-  if (!region || !options.reduce) return LoadJpegFile(path, photo, cancel, admit, region);
   // A photo given whole (no crop of it is wanted) is left whole.
-  std::optional<PixelRect> crop;
-  const DecodeRegion cropping = [&](int width, int height) { return crop = region(width, height); };
-  ReducingSink sink(
-      photo,
-      [&](int, int) {
-        return crop ? StreamedBox({crop->width, crop->height}, target) : std::nullopt;
-      },
-      options.highQuality, maxSide);
-  return LoadJpegFile(path, photo, sink, cancel, admit, cropping);
+  if (!region || !options.reduce) return DecodeToBitmap(reader, photo, region, cancel, admit);
+  ReducingSink sink(photo, StreamedBox({region->width, region->height}, target),
+                    options.highQuality, maxSide);
+  return DecodeToBitmap(reader, photo, sink, region, cancel, admit);
 }
 
 bool ReducedInDecode(const DecodeResult& decoded, const PhotoOptions& options, LongShort target) {
@@ -136,34 +131,31 @@ PreparedPhoto PrepareLoaded(const DecodeResult& decoded, Bitmap& photo, Reductio
   return prepared;
 }
 
-JpegMetadata OrientPhoto(const std::string& path, Bitmap& photo, const PrintOptions& print) {
-  if (!print.autoOrient && !print.keepMetadata) return {};
-  JpegMetadata metadata = ReadJpegMetadataFile(path).value_or(JpegMetadata{});
-  if (print.autoOrient) ApplyOrientation(photo, metadata.orientation);
-  return metadata;
+void OrientPhoto(const PhotoHeader& header, Bitmap& photo, const PrintOptions& print) {
+  if (print.autoOrient) ApplyOrientation(photo, header.orientation);
 }
 
-std::span<const std::uint8_t> OutputIcc(const JpegMetadata& metadata, const PrintOptions& print,
+std::span<const std::uint8_t> OutputIcc(const PhotoHeader& header, const PrintOptions& print,
                                         std::string& dropped) {
   dropped.clear();
-  if (!print.keepMetadata || metadata.icc.empty()) return {};
-  const std::string space = IccColourSpace(metadata.icc);
-  if (space == "RGB ") return metadata.icc;
+  if (!print.keepMetadata || header.icc.empty()) return {};
+  const std::string space = IccColourSpace(header.icc);
+  if (space == "RGB ") return header.icc;
   // A CMYK or grey profile over 3-component data makes colour-managed
   // viewers and printers reject the file or misread its colours.
   dropped = space.empty() ? "unreadable" : space.substr(0, space.find_last_not_of(' ') + 1);
   return {};
 }
 
-std::vector<std::uint8_t> OutputExif(const JpegMetadata& metadata, const PrintOptions& print,
+std::vector<std::uint8_t> OutputExif(const PhotoHeader& header, const PrintOptions& print,
                                      PixelSize size, bool& malformed) {
   malformed = false;
-  if (!print.keepMetadata || metadata.exif.empty()) return {};
+  if (!print.keepMetadata || header.exif.empty()) return {};
   // Turned pixels are upright, so the orientation they carry becomes 1.
   std::optional<std::vector<std::uint8_t>> exif =
-      RewriteExif(metadata.exif, {print.autoOrient, static_cast<std::uint32_t>(size.width),
-                                  static_cast<std::uint32_t>(size.height),
-                                  static_cast<std::uint32_t>(std::max(print.dpi, 0))});
+      RewriteExif(header.exif, {print.autoOrient, static_cast<std::uint32_t>(size.width),
+                                static_cast<std::uint32_t>(size.height),
+                                static_cast<std::uint32_t>(std::max(print.dpi, 0))});
   malformed = !exif;
   return exif ? std::move(*exif) : std::vector<std::uint8_t>{};
 }

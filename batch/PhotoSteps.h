@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "batch/RunOptions.h"
-#include "codec/JpegFile.h"
-#include "codec/JpegMetadata.h"
+#include "codec/PhotoReader.h"
 #include "geometry/SizeTable.h"
 #include "pixels/Bitmap.h"
 #include "pixels/Cancel.h"
@@ -69,13 +68,20 @@ PreparedPhoto PreparePhoto(Bitmap& photo, ReductionScratch& scratch, const Photo
 // it is smaller than the box (and left whole).
 std::optional<PixelSize> StreamedBox(PixelSize crop, LongShort target);
 
-// LoadJpegFile of the photo at `path` into `photo`: the crop `region` asks
-// for (none: the whole photo). With `options.reduce` a crop at least as
-// large as its box is reduced to it as its rows come from the decoder,
-// never held whole (ReducedInDecode), high quality first when asked with
-// the sides of at most `maxSide` it takes.
-DecodeResult LoadPhoto(const std::string& path, Bitmap& photo, const PhotoOptions& options,
-                       LongShort target, const DecodeRegion& region, int maxSide,
+// A photo as one opening of its file gave it: what its header said, and
+// how its decode went.
+struct LoadedPhoto {
+  DecodeResult decoded;
+  PhotoHeader header;  // only the file's stamp, if even that, when it could not be opened
+};
+
+// DecodeToBitmap of the photo `reader` holds into `photo`: the crop `region`
+// (none: the whole photo). With `options.reduce` a crop at least as large
+// as its box is reduced to it as its rows come from the decoder, never held
+// whole (ReducedInDecode), high quality first when asked with the sides of
+// at most `maxSide` it takes.
+DecodeResult LoadPhoto(PhotoReader& reader, Bitmap& photo, const PhotoOptions& options,
+                       LongShort target, const std::optional<PixelRect>& region, int maxSide,
                        const CancelCheck& cancel = {}, const DecodeAdmission& admit = nullptr);
 
 // Whether LoadPhoto with `options` gave `decoded` reduced already.
@@ -89,11 +95,9 @@ PreparedPhoto PrepareLoaded(const DecodeResult& decoded, Bitmap& photo, Reductio
                             const PhotoOptions& options, LongShort target, double position,
                             const CancelCheck& cancel, int maxSide);
 
-// The metadata of the photo file at `path`, read when `print` keeps it or
-// turns photos upright (none otherwise, or when the file's head cannot be
-// read), and `photo`, just decoded from it, turned as its Exif orientation
-// says when `print.autoOrient`. Throws std::bad_alloc.
-JpegMetadata OrientPhoto(const std::string& path, Bitmap& photo, const PrintOptions& print);
+// `photo`, just decoded, turned as its header's orientation says when
+// `print.autoOrient`. Throws std::bad_alloc.
+void OrientPhoto(const PhotoHeader& header, Bitmap& photo, const PrintOptions& print);
 
 // The Exif block an output of `size` carries when `print.keepMetadata`: the
 // photo's, rewritten for the output (codec/Exif.h). Empty when metadata is
@@ -103,10 +107,10 @@ JpegMetadata OrientPhoto(const std::string& path, Bitmap& photo, const PrintOpti
 // when it describes RGB data, as every output holds; otherwise none, and
 // `dropped` names the profile's colour space ("CMYK", "GRAY", or
 // "unreadable" for one too short for its header).
-std::span<const std::uint8_t> OutputIcc(const JpegMetadata& metadata, const PrintOptions& print,
+std::span<const std::uint8_t> OutputIcc(const PhotoHeader& header, const PrintOptions& print,
                                         std::string& dropped);
 
-std::vector<std::uint8_t> OutputExif(const JpegMetadata& metadata, const PrintOptions& print,
+std::vector<std::uint8_t> OutputExif(const PhotoHeader& header, const PrintOptions& print,
                                      PixelSize size, bool& malformed);
 
 }  // namespace quorvale

@@ -131,12 +131,15 @@ struct RunCounts {
 
 // A run's front end: the window, quorvale-batch, or a test. Called on the
 // thread that runs the batch; a front end that paints elsewhere hands the
-// events over and, for Ask, Notify and OptionsForPhoto, waits for them.
+// events over and, for Ask and Notify (and RunFinished), waits for the
+// operator's answer.
 class RunListener {
  public:
   virtual ~RunListener() = default;
 
-  // The per-photo options as they stand now; asked once per photo.
+  // The per-photo options as they stand now; asked once per photo, after
+  // its decode. Answered from a snapshot the front end keeps current, with
+  // no wait for another thread.
   virtual PhotoOptions OptionsForPhoto() = 0;
 
   // The checks passed and `total` photos are listed.

@@ -21,20 +21,8 @@ SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quali
 }
 
 SaveResult SaveJpegBytes(const std::optional<std::vector<std::uint8_t>>& bytes,
-                         const std::string& path, bool replace, std::optional<StagedFile>* staged) {
+                         const std::string& path, bool replace) {
   SaveResult result;
-  if (staged != nullptr && *staged) {
-    const int error = (*staged)->Commit();
-    staged->reset();
-    result.folder = FolderOfPath(path);
-    if (error == 0) return result;
-    if (error == EEXIST && !replace) {
-      result.status = SaveStatus::Exists;
-      result.error = error;
-      return result;
-    }
-    // Otherwise the bytes are written anew, and that save says what fails.
-  }
   if (path.size() <= 2) {
     result.status = SaveStatus::NoPath;
     return result;
@@ -70,16 +58,6 @@ SaveResult SaveJpegBytes(const std::optional<std::vector<std::uint8_t>>& bytes,
         result.error == EEXIST && !replace ? SaveStatus::Exists : SaveStatus::WriteFailed;
   }
   return result;
-}
-
-std::optional<StagedFile> StageJpegBytes(std::span<const std::uint8_t> bytes,
-                                         const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos || slash + 1 == path.size()) return std::nullopt;
-  const std::string folder = FolderOfPath(path);
-  FileDescriptor opened(OpenLongPath(folder, O_RDONLY | O_DIRECTORY));
-  if (!opened) return std::nullopt;
-  return StagedFile::Stage(std::move(opened), path.substr(slash + 1), bytes);
 }
 
 bool EndsWithEndOfImage(const std::string& path) {

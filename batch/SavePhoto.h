@@ -8,7 +8,6 @@
 
 #include "codec/JpegFile.h"
 #include "pixels/Bitmap.h"
-#include "platform/StagedFile.h"
 
 namespace quorvale {
 
@@ -40,17 +39,9 @@ SaveResult SaveJpegFile(const Bitmap& bitmap, const std::string& path, int quali
                         const JpegExtras& extras = {}, bool replace = true);
 
 // SaveJpegFile of a photo encoded already: `bytes`, or nullopt for an
-// encode that failed (WriteFailed). A file `staged` with those bytes for
-// `path` (StageJpegBytes) is named instead of their being written anew,
-// unless naming it fails; it is used up either way.
+// encode that failed (WriteFailed).
 SaveResult SaveJpegBytes(const std::optional<std::vector<std::uint8_t>>& bytes,
-                         const std::string& path, bool replace = true,
-                         std::optional<StagedFile>* staged = nullptr);
-
-// `bytes` staged for a later SaveJpegBytes to `path`, when its folder is
-// there already (none otherwise, and wherever StagedFile::Stage gives none).
-std::optional<StagedFile> StageJpegBytes(std::span<const std::uint8_t> bytes,
-                                         const std::string& path);
+                         const std::string& path, bool replace = true);
 
 // True when the file at `path` ends with the end-of-image marker (FF D9),
 // as every complete JPEG does: one cut short by a power cut does not, nor

@@ -4,6 +4,7 @@
 
 #include "batch/PhotoSteps.h"
 #include "codec/JpegFile.h"
+#include "codec/PhotoReader.h"
 
 namespace quorvale::bench {
 
@@ -18,11 +19,14 @@ PathResult RunPhotoPath(PathMemory& memory, const std::string& photo, const Phot
                         LongShort size) {
   PathResult result;
   Bitmap& bitmap = memory.photo;
-  // As in a run: the crop alone is decoded, and reduced as its rows come.
-  const DecodeRegion region = [&](int width, int height) {
-    return TrimRegion({width, height}, options, size, 0.5);
-  };
-  const DecodeResult decoded = LoadPhoto(photo, bitmap, options, size, region, MaxPhotoSide);
+  // As in a run: the photo opened once, the crop its header calls for alone
+  // decoded, and reduced as its rows come.
+  const OpenedPhoto opened = OpenPhotoFile(photo);
+  if (!opened.reader) return result;
+  const std::optional<PixelRect> region =
+      TrimRegion(opened.reader->Header().size, options, size, 0.5);
+  const DecodeResult decoded =
+      LoadPhoto(*opened.reader, bitmap, options, size, region, MaxPhotoSide);
   if (!decoded.Ok()) return result;
   result.decoded = decoded.picture;
   // A run polls the window between output pixels of the high-quality

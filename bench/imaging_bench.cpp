@@ -29,6 +29,7 @@
 #include "bench/BenchPhoto.h"
 #include "bench/PhotoPath.h"
 #include "codec/JpegFile.h"
+#include "codec/PhotoReader.h"
 #include "pixels/Cancel.h"
 #include "pixels/HighQuality.h"
 #include "pixels/Reduction.h"
@@ -79,7 +80,7 @@ void Decode(benchmark::State& state) {
   if (!Usable(state)) return;
   Bitmap bitmap;
   for (auto _ : state) {
-    if (DecodeJpegFile(ThePhoto().path, bitmap).status != DecodeStatus::Decoded) {
+    if (LoadPhotoFile(ThePhoto().path, bitmap).status != DecodeStatus::Decoded) {
       state.SkipWithError("decode failed");
       break;
     }
@@ -145,7 +146,7 @@ void Encode(benchmark::State& state) {
 
 // Decode of the photo plus encode of its reduced result; false on a failure.
 bool FloorOnce(Bitmap& bitmap) {
-  if (DecodeJpegFile(ThePhoto().path, bitmap).status != DecodeStatus::Decoded) return false;
+  if (LoadPhotoFile(ThePhoto().path, bitmap).status != DecodeStatus::Decoded) return false;
   const auto bytes = EncodeJpeg(ThePhoto().reduced, Quality);
   benchmark::DoNotOptimize(bytes);
   return bytes.has_value();
@@ -453,7 +454,7 @@ std::string SetUpPhoto(const Options& options) {
   } else {
     photo.path = options.photo;
   }
-  if (DecodeJpegFile(photo.path, photo.decoded).status != DecodeStatus::Decoded) {
+  if (LoadPhotoFile(photo.path, photo.decoded).status != DecodeStatus::Decoded) {
     photo.error = "cannot decode " + photo.path;
     return folder;
   }

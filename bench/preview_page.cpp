@@ -25,6 +25,7 @@
 #include "app/PreviewWindow.h"
 #include "app/ScriptedDialogs.h"
 #include "codec/JpegFile.h"
+#include "codec/PhotoReader.h"
 #include "support/TestJpeg.h"
 
 namespace fs = std::filesystem;
@@ -123,7 +124,7 @@ int main(int argc, char** argv) {
 
   Bitmap bitmap;
   const auto start = std::chrono::steady_clock::now();
-  DecodeJpegFile((folder / "IMG_0000.jpg").string(), bitmap);
+  LoadPhotoFile((folder / "IMG_0000.jpg").string(), bitmap);
   const double fullDecode =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 

@@ -1,131 +1,16 @@
 #pragma once
 
+// The JPEG writer: a bitmap encoded into memory (batch/SavePhoto.h saves it).
+
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "geometry/SizeTable.h"
-#include "geometry/TrimPosition.h"
 #include "pixels/Bitmap.h"
-#include "pixels/Cancel.h"
-#include "pixels/RowSink.h"
 
 namespace quorvale {
-
-enum class DecodeStatus {
-  Decoded,
-  Failed,       // the file cannot be read or decoded, or its header is refused
-  Cancelled,    // the cancel check answered true
-  Declined,     // the admission answered false
-  OutOfMemory,  // the pixel memory (or the decoder's) could not be had
-};
-
-struct DecodeResult {
-  DecodeStatus status = DecodeStatus::Decoded;
-  std::string reason;   // libjpeg's message or the system's, when not decoded
-  int warnings = 0;     // corrupt or missing data passed over (grey rows)
-  std::string warning;  // the first of them, as libjpeg words it
-  // The picture's size as its header declares it, once the header is read
-  // and accepted (0 x 0 before), and the rectangle of it the bitmap holds when a region
-  // was asked and answered (none for the whole picture).
-  PixelSize picture{0, 0};
-  std::optional<PixelRect> region{};
-  bool Ok() const { return status == DecodeStatus::Decoded; }
-};
-
-// Decodes the JPEG file at `path` (of any length) into `bitmap` at full
-// size, 24 bits: float inverse DCT, fancy upsampling, block smoothing, one
-// pass. Grayscale files go through the one-pass 236-level Floyd-Steinberg
-// quantizer and are expanded to equal R, G, B; 4-component files are
-// converted as R = C * K / 255 (likewise G from M, B from Y). Warnings about
-// the picture's data (it ended early, or was corrupt) do not fail the
-// decode; they are counted. Markers (Exif, ICC, comments) are skipped
-// unread. The file is read in pieces, header first: Failed before any pixel
-// memory is reserved when no header starts within its first megabyte, the
-// header claims more pixels than the file could hold (1024 per byte after
-// the header; arithmetic-coded files, which code flat pictures in a few
-// bytes, up to 64 megapixels whatever their size), more than a gigapixel,
-// or more memory (bitmap and, for a file of several scans,
-// libjpeg's coefficient buffer) than half the physical memory. Failed too
-// when the file cannot be read or decoded or its scans ask for more than
-// eight passes' worth of work over the picture; OutOfMemory when its pixel
-// memory or the decoder's cannot be had; Cancelled when `cancel` answered
-// true (asked as the file is read and decoded, from the calling thread). The
-// bitmap's content is then unspecified. The end marker
-// and anything after the last row's data are not read.
-//
-// With a `region` that answers a rectangle, the bitmap holds that rectangle
-// of the picture alone, every byte as the whole decode would have it. Only
-// as much of the picture is decoded as that needs: nothing below its last
-// row, and for colour pictures the rows above it are skipped and the
-// columns beside it left out, but for a margin of one block row and column
-// (two for progressive files) whose neighbours the upsampling and the block
-// smoothing read. Grey pictures, whose error diffusion carries every pixel
-// into those after it, are decoded from the top and full width down to the
-// region's last row; arithmetic-coded ones from the top. Warnings then
-// concern only what was read. A rectangle that does not lie inside the
-// picture fails the decode (Failed).
-using DecodeRegion = std::function<std::optional<PixelRect>(int width, int height)>;
-
-DecodeResult DecodeJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel = {},
-                            const DecodeRegion& region = nullptr);
-
-// DecodeJpegFile for a file's bytes held in memory.
-DecodeResult DecodeJpegMemory(std::span<const std::uint8_t> bytes, Bitmap& bitmap,
-                              const CancelCheck& cancel = {}, const DecodeRegion& region = nullptr);
-
-// DecodeJpegFile for a preview: at the largest of libjpeg's reductions 1/2,
-// 1/4 and 1/8 that keeps the longer side at least `longSide` pixels (at full
-// size when none does), with the fast integer inverse DCT, no fancy
-// upsampling and no block smoothing, so the pixels are not those of a full
-// decode. The same refusals, checked on the picture's own size, which
-// `picture` receives once the header is read (0 x 0 before).
-DecodeResult DecodeJpegReduced(const std::string& path, Bitmap& bitmap, int longSide,
-                               PixelSize& picture, const CancelCheck& cancel = {});
-
-// Asked once a header has been judged plausible, before any pixel memory is
-// had, with the bytes the decode holds: the bitmap's memory (the decoded
-// pixels, rows padded as a Bitmap's; for a region, its rows as wide as the
-// decoder fills them, margin columns included; or the capacity the bitmap
-// already has when that is larger) or what a sink charges, and, for a file
-// of several scans, libjpeg's coefficient buffer.
-// False declines the decode, which then reads no further.
-using DecodeAdmission = std::function<bool(std::uint64_t bytes)>;
-
-// LoadJpegFile, the rows handed to `sink` as they are decoded rather than
-// held in a bitmap: the picture (or its `region`) comes to the sink whole
-// (rows it does not want may be passed over), every byte as in the bitmap,
-// or the decode fails. `admit` is asked with
-// what the sink charges for the picture.
-DecodeResult StreamJpegFile(const std::string& path, RowSink& sink, const CancelCheck& cancel = {},
-                            const DecodeAdmission& admit = nullptr,
-                            const DecodeRegion& region = nullptr);
-
-// StreamJpegFile for a file's bytes held in memory.
-DecodeResult StreamJpegMemory(std::span<const std::uint8_t> bytes, RowSink& sink,
-                              const CancelCheck& cancel = {}, const DecodeRegion& region = nullptr);
-
-// Sets `bitmap` to 1 x 1 and decodes `path` (or its `region`) into it, when
-// `admit` (if given) lets it; after a failure the bitmap is at least 1 x 1
-// again.
-DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel = {},
-                          const DecodeAdmission& admit = nullptr,
-                          const DecodeRegion& region = nullptr);
-
-// LoadJpegFile through `sink`, which fills `bitmap` (a ReducingSink of it).
-DecodeResult LoadJpegFile(const std::string& path, Bitmap& bitmap, RowSink& sink,
-                          const CancelCheck& cancel = {}, const DecodeAdmission& admit = nullptr,
-                          const DecodeRegion& region = nullptr);
-
-// The largest side a JPEG can declare: also the limit of a run for large
-// photos.
-inline constexpr int MaxJpegSide = 65535;
-
-// The most decoded pixel memory a photo may take: half the physical memory.
-std::uint64_t DecodeMemoryBudget();
 
 // What an encode may add to the plain file below; with none given the bytes
 // are those of the plain encode.

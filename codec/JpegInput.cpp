@@ -56,6 +56,7 @@ boolean FileSource::Fill(j_decompress_ptr info) {
   if (n < 0) ERREXIT(info, JERR_FILE_READ);
   if (n == 0) {
     if (!source.anyRead_) ERREXIT(info, JERR_INPUT_EMPTY);
+    source.atEnd_ = true;
     // The library asks again after an EOI it was handed; the warning is
     // given once per request, as libjpeg's own sources do.
     WARNMS(info, JWRN_JPEG_EOF);
@@ -65,11 +66,13 @@ boolean FileSource::Fill(j_decompress_ptr info) {
   }
   source.anyRead_ = true;
   if (source.headerLimit_ != 0) {
+    // Skipped segments read through are charged to their own budget.
     source.headerRead_ += static_cast<std::size_t>(n);
-    if (source.headerRead_ > source.headerLimit_) {
+    if (source.headerRead_ > source.headerLimit_ + source.metadataSkipped_) {
       source.headerTooLong_ = true;
       ERREXIT(info, JERR_NO_SOI);
     }
+    source.head_.insert(source.head_.end(), source.buffer_.data(), source.buffer_.data() + n);
   }
   source.pub_.next_input_byte = source.buffer_.data();
   source.pub_.bytes_in_buffer = static_cast<std::size_t>(n);
@@ -85,17 +88,26 @@ void FileSource::Skip(j_decompress_ptr info, long count) {
   if (count <= 0) return;
   FileSource& source = Of(info);
   const auto wanted = static_cast<std::size_t>(count);
-  // Before the header is complete, libjpeg skips only APPn and COM segments.
-  // The part of them already read is taken back off the header's count and
-  // charged to the segments' own budget instead.
+  // Before the header is complete, libjpeg skips only APPn and COM
+  // segments. They are charged to their own budget, and read through rather
+  // than passed over, as the head keeps them.
   if (source.headerLimit_ != 0) {
     source.metadataSkipped_ += wanted;
     if (source.metadataSkipped_ > source.metadataLimit_) {
       source.headerTooLong_ = true;
       ERREXIT(info, JERR_NO_SOI);
     }
-    source.headerRead_ -=
-        std::min(source.headerRead_, std::min(wanted, source.pub_.bytes_in_buffer));
+    std::size_t left = wanted;
+    while (left > source.pub_.bytes_in_buffer) {
+      left -= source.pub_.bytes_in_buffer;
+      source.pub_.bytes_in_buffer = 0;
+      Fill(info);
+      // The rest lies past the end: the EOI put in its place follows.
+      if (source.atEnd_) return;
+    }
+    source.pub_.next_input_byte += left;
+    source.pub_.bytes_in_buffer -= left;
+    return;
   }
   if (wanted <= source.pub_.bytes_in_buffer) {
     source.pub_.next_input_byte += wanted;

@@ -14,14 +14,14 @@ namespace quorvale {
 
 // A libjpeg source that reads an open regular file in 64 KiB pieces, so a
 // file is never held whole and a header is looked at before the rest is
-// read. Skipped marker segments (Exif, ICC …) are passed over with lseek,
-// never read. While the header is being looked for, at most `headerLimit`
-// bytes other than skipped segments are read, and at most `metadataLimit`
-// bytes of segments are skipped: a large file that is not a photo is
-// refused after that much, one carrying a large ICC profile is not. The end
-// of the file is met as libjpeg's own sources meet it: a warning, then an
-// EOI marker. The progress monitor, if any, is called after every piece
-// read.
+// read. Until the header is read, every byte read is kept (the head, whose
+// marker segments give the metadata), marker segments libjpeg skips (Exif,
+// ICC …) included; at most `headerLimit` bytes other than skipped segments
+// are read, and at most `metadataLimit` bytes of segments are skipped: a
+// large file that is not a photo is refused after that much, one carrying a
+// large ICC profile is not. The end of the file is met as libjpeg's own
+// sources meet it: a warning, then an EOI marker. The progress monitor, if
+// any, is called after every piece read.
 class FileSource {
  public:
   FileSource(int fd, std::size_t headerLimit, std::size_t metadataLimit);
@@ -30,8 +30,12 @@ class FileSource {
 
   // Makes this the source of `info`; `info` must not outlive it.
   void Attach(j_decompress_ptr info);
-  // The header has been read: from now on there is no limit.
+  // The header has been read: from now on there is no limit, and nothing
+  // more is kept.
   void HeaderDone() { headerLimit_ = 0; }
+  // The bytes read up to HeaderDone, from the file's first: at least its
+  // head up to the first scan. Once.
+  std::vector<JOCTET> TakeHead() { return std::move(head_); }
 
   // Bytes taken from the file so far (read or skipped, not yet handed to
   // libjpeg excluded): after jpeg_read_header, the header's length.
@@ -52,8 +56,10 @@ class FileSource {
   std::size_t headerRead_ = 0;
   std::size_t metadataSkipped_ = 0;
   bool anyRead_ = false;
+  bool atEnd_ = false;
   bool headerTooLong_ = false;
   std::vector<JOCTET> buffer_;
+  std::vector<JOCTET> head_;
 };
 
 // What a warning of libjpeg says about the file.

@@ -1,16 +1,9 @@
 #include "codec/JpegMetadata.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <map>
 
 #include "codec/Exif.h"
-#include "platform/FileDescriptor.h"
-#include "platform/FileSystem.h"
 
 namespace quorvale {
 namespace {
@@ -64,37 +57,6 @@ bool StartsWith(std::span<const std::uint8_t> bytes, const void* prefix, std::si
   return bytes.size() >= length && std::memcmp(bytes.data(), prefix, length) == 0;
 }
 
-class FileReader {
- public:
-  explicit FileReader(const std::string& path) : fd_(OpenLongPath(path, O_RDONLY | O_NONBLOCK)) {}
-
-  bool IsOpen() const { return static_cast<bool>(fd_); }
-
-  // Appends up to `bytes` more bytes; false on a read error. Fewer at the
-  // end of the file.
-  bool ReadMore(std::vector<std::uint8_t>& into, std::size_t bytes) {
-    const std::size_t start = into.size();
-    into.resize(start + bytes);
-    std::size_t filled = 0;
-    while (filled < bytes) {
-      const ssize_t n = ::read(fd_.Get(), into.data() + start + filled, bytes - filled);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return false;
-      if (n == 0) break;
-      filled += static_cast<std::size_t>(n);
-    }
-    into.resize(start + filled);
-    atEnd_ = filled < bytes;
-    return true;
-  }
-
-  bool AtEnd() const { return atEnd_; }
-
- private:
-  FileDescriptor fd_;
-  bool atEnd_ = false;
-};
-
 }  // namespace
 
 std::string IccColourSpace(std::span<const std::uint8_t> profile) {
@@ -136,20 +98,6 @@ JpegMetadata ReadJpegMetadata(std::span<const std::uint8_t> head) {
   metadata.orientation = ExifOrientation(metadata.exif);
   if (metadata.complete) metadata.icc = icc.Profile();
   return metadata;
-}
-
-std::optional<JpegMetadata> ReadJpegMetadataFile(const std::string& path) {
-  FileReader file(path);
-  if (!file.IsOpen()) return std::nullopt;
-  // Most heads fit the first read; a longer one is read on in doubling steps.
-  std::vector<std::uint8_t> head;
-  std::size_t step = std::size_t{64} << 10;
-  while (true) {
-    if (!file.ReadMore(head, step)) return std::nullopt;
-    JpegMetadata metadata = ReadJpegMetadata(head);
-    if (metadata.complete || file.AtEnd() || head.size() >= MaxJpegHeadBytes) return metadata;
-    step = std::min(head.size(), MaxJpegHeadBytes - head.size());
-  }
 }
 
 }  // namespace quorvale

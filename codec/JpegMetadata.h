@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -46,14 +45,5 @@ inline constexpr std::size_t MaxMetadataSegmentBytes = std::size_t{255} * (65535
 // The most of a file's head other than those segments: the tables and the
 // frame, with room for junk between markers.
 inline constexpr std::size_t MaxHeaderOtherBytes = std::size_t{1} << 20;
-
-// The most of a file's head that ReadJpegMetadataFile reads, and the bound
-// within which every file must reach its first scan.
-inline constexpr std::size_t MaxJpegHeadBytes = MaxMetadataSegmentBytes + MaxHeaderOtherBytes;
-
-// Reads the head of the file at `path` (as much as the segments before the
-// first scan need, at most MaxJpegHeadBytes) and its metadata. nullopt when
-// the file cannot be opened or read.
-std::optional<JpegMetadata> ReadJpegMetadataFile(const std::string& path);
 
 }  // namespace quorvale

@@ -10,8 +10,9 @@
 #include <cstdlib>
 #include <span>
 
+#include "codec/JpegReader.h"
+#include "codec/PhotoReader.h"
 #include "pixels/Bitmap.h"
-#include "codec/JpegFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   constexpr int MaxProgressCalls = 4096;

@@ -17,10 +17,11 @@
 #include <optional>
 #include <span>
 
-#include "pixels/Bitmap.h"
-#include "codec/JpegFile.h"
-#include "pixels/Reduction.h"
+#include "codec/JpegReader.h"
+#include "codec/PhotoReader.h"
 #include "geometry/TrimPosition.h"
+#include "pixels/Bitmap.h"
+#include "pixels/Reduction.h"
 
 namespace {
 
@@ -47,10 +48,8 @@ void CheckReducedAsDecoded(std::span<const std::uint8_t> jpeg, const quorvale::P
   const quorvale::ReduceResult whole =
       quorvale::ReducePhoto(region, scratch, box.width, box.height, highQuality, {});
   quorvale::Bitmap streamed;
-  quorvale::ReducingSink sink(
-      streamed, [&](int, int) { return std::optional(box); }, highQuality);
-  const quorvale::DecodeResult result =
-      quorvale::StreamJpegMemory(jpeg, sink, {}, [&](int, int) { return std::optional(rect); });
+  quorvale::ReducingSink sink(streamed, box, highQuality);
+  const quorvale::DecodeResult result = quorvale::DecodeJpegMemory(jpeg, sink, {}, rect);
   if (!result.Ok() || sink.Declined() != whole.declined) std::abort();
   for (int y = 0; y < box.height; ++y) {
     if (std::memcmp(streamed.Row(y), region.Row(y), 3 * static_cast<std::size_t>(box.width)) != 0) {
@@ -74,13 +73,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   int calls = 0;
   const quorvale::CancelCheck cancel = [&] { return ++calls > MaxProgressCalls; };
 
-  quorvale::PixelRect rect{};
+  // The region is placed from the header, before the decode.
+  const quorvale::OpenedPhoto opened = quorvale::OpenJpegMemory(jpeg, cancel);
+  if (!opened.reader) return 0;
+  const quorvale::PixelSize picture = opened.reader->Header().size;
+  const quorvale::PixelRect rect = Place(data, picture.width, picture.height);
   quorvale::Bitmap region;
-  const quorvale::DecodeResult part = quorvale::DecodeJpegMemory(
-      jpeg, region, cancel, [&](int width, int height) -> std::optional<quorvale::PixelRect> {
-        rect = Place(data, width, height);
-        return rect;
-      });
+  const quorvale::DecodeResult part =
+      quorvale::DecodeToBitmap(*opened.reader, region, rect, cancel);
   if (part.status == DecodeStatus::Cancelled) return 0;
   if (part.status == DecodeStatus::Decoded)
     CheckReducedAsDecoded(jpeg, rect, region, data[7] & 2, data[7] & 1);

@@ -73,21 +73,21 @@ class PlainRowSink : public RowSink {
 
 }  // namespace
 
-ReducingSink::ReducingSink(Bitmap& photo, Plan plan, bool highQuality, int maxSource)
-    : photo_(photo), plan_(std::move(plan)), highQuality_(highQuality), maxSource_(maxSource) {}
+ReducingSink::ReducingSink(Bitmap& photo, std::optional<PixelSize> box, bool highQuality,
+                           int maxSource)
+    : photo_(photo), box_(box), highQuality_(highQuality), maxSource_(maxSource) {}
 
 ReducingSink::~ReducingSink() = default;
 
 std::unique_ptr<RowSink> ReducingSink::Choose(int width, int height,
                                               std::optional<HighQualityDecline>& declined) const {
   declined.reset();
-  const std::optional<PixelSize> box = plan_(width, height);
-  if (!box) return std::make_unique<BitmapSink>(photo_);
+  if (!box_) return std::make_unique<BitmapSink>(photo_);
   if (highQuality_) {
-    declined = HighQualityRefusal(width, height, box->width, box->height, maxSource_);
-    if (!declined) return std::make_unique<HighQualityRowSink>(photo_, box->width, box->height);
+    declined = HighQualityRefusal(width, height, box_->width, box_->height, maxSource_);
+    if (!declined) return std::make_unique<HighQualityRowSink>(photo_, box_->width, box_->height);
   }
-  return std::make_unique<PlainRowSink>(photo_, box->width, box->height);
+  return std::make_unique<PlainRowSink>(photo_, box_->width, box_->height);
 }
 
 std::uint64_t ReducingSink::Charge(int width, int height, std::size_t rowBytes) const {

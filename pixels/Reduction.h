@@ -4,11 +4,11 @@
 #include <memory>
 #include <optional>
 
+#include "geometry/SizeTable.h"
 #include "pixels/Bitmap.h"
 #include "pixels/Cancel.h"
 #include "pixels/HighQuality.h"
 #include "pixels/RowSink.h"
-#include "geometry/SizeTable.h"
 
 namespace quorvale {
 
@@ -48,16 +48,15 @@ void ShrinkPlain(Bitmap& photo, Bitmap& work, int width, int height);
 // Takes a photo from the decoder row by row and reduces it on the way, as
 // ReducePhoto reduces the whole photo, to the same bytes, without the whole
 // photo ever being held: the rows are used while they are in the cache.
-// `plan` is asked, once the photo's size is known, for the box it is reduced
-// to; a photo it gives none for is held whole in `photo`, as a BitmapSink
-// holds it. The high-quality reduction is taken when `highQuality` and it
-// accepts the sizes (a source of at most `maxSource`), the plain one
-// otherwise.
+// The photo is reduced to `box`, decided before the decode from the size
+// the photo will have; with none it is held whole in `photo`, as a
+// BitmapSink holds it. The high-quality reduction is taken when
+// `highQuality` and it accepts the sizes (a source of at most `maxSource`),
+// the plain one otherwise.
 class ReducingSink : public RowSink {
  public:
-  using Plan = std::function<std::optional<PixelSize>(int width, int height)>;
-
-  ReducingSink(Bitmap& photo, Plan plan, bool highQuality, int maxSource = MaxPhotoSide);
+  ReducingSink(Bitmap& photo, std::optional<PixelSize> box, bool highQuality,
+               int maxSource = MaxPhotoSide);
   ~ReducingSink() override;
 
   void Start(int width, int height, std::size_t rowBytes) override;
@@ -78,7 +77,7 @@ class ReducingSink : public RowSink {
                                   std::optional<HighQualityDecline>& declined) const;
 
   Bitmap& photo_;
-  const Plan plan_;
+  const std::optional<PixelSize> box_;
   const bool highQuality_;
   const int maxSource_;
   std::unique_ptr<RowSink> sink_;

@@ -19,7 +19,19 @@ struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
 
+OpenObserver openObserver = nullptr;
+
 }  // namespace
+
+FileStamp StampOf(const struct stat& st) {
+  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+          static_cast<std::uint64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtim.tv_sec),
+          static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
+}
+
+void ObserveOpens(OpenObserver observer) {
+  openObserver = observer;
+}
 
 bool StatPath(const std::string& path, struct stat& st) {
   if (path.size() < PATH_MAX) return stat(path.c_str(), &st) == 0;
@@ -29,6 +41,7 @@ bool StatPath(const std::string& path, struct stat& st) {
 
 int OpenLongPath(const std::string& path, int flags, mode_t mode) {
   flags |= O_CLOEXEC;
+  if (openObserver != nullptr) openObserver(path);
   if (path.size() < PATH_MAX) return open(path.c_str(), flags, mode);
   // Each piece handed to openat ends in '/' and, with its terminating zero,
   // fits in PATH_MAX bytes; a leading '/' starts from the root.
@@ -128,10 +141,10 @@ bool FileExists(const std::string& path) {
   return StatPath(path, st) && !S_ISDIR(st.st_mode);
 }
 
-bool CopyModificationTime(const std::string& from, const std::string& to) {
-  struct stat st {};
-  if (!StatPath(from, st)) return false;
-  const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+bool SetModificationTime(const std::string& to, const FileStamp& stamp) {
+  const struct timespec times[2] = {
+      {0, UTIME_OMIT},
+      {static_cast<time_t>(stamp.modifiedSeconds), static_cast<long>(stamp.modifiedNanoseconds)}};
   return utimensat(AT_FDCWD, to.c_str(), times, 0) == 0;
 }
 

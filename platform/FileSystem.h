@@ -21,6 +21,19 @@ struct FolderId {
   friend bool operator==(const FolderId&, const FolderId&) = default;
 };
 
+// What identifies a file's content as it was met: a change to the file
+// changes one of these.
+struct FileStamp {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t bytes = 0;
+  std::int64_t modifiedSeconds = 0;
+  std::int64_t modifiedNanoseconds = 0;
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+FileStamp StampOf(const struct stat& st);
+
 struct FolderEntry {
   std::string name;       // as the file system reports it
   bool isFolder = false;  // a folder, or a link that leads to one
@@ -33,6 +46,12 @@ struct FolderEntry {
 // openat until the rest fits. -1 with errno set when it cannot be opened
 // (ENAMETOOLONG only for a single name above the file system's name limit).
 int OpenLongPath(const std::string& path, int flags, mode_t mode = 0);
+
+// Called with the path of every OpenLongPath, on the thread that opens, so
+// that a test can count how often a run opens each file; none by default.
+// Set only while no other thread opens files.
+using OpenObserver = void (*)(const std::string& path);
+void ObserveOpens(OpenObserver observer);
 
 // The entries of `folder` other than "." and "..", sorted by name bytes so
 // that every listing of the same folder comes out in the same order. Hidden
@@ -59,9 +78,9 @@ bool StatPath(const std::string& path, struct stat& st);
 // True when something (not a folder) exists at `path` (any length).
 bool FileExists(const std::string& path);
 
-// Gives the file at `to` the modification time of the file at `from`, to
-// the nanosecond; its access time is left as it is. False when either file
-// cannot be reached or the time cannot be set.
-bool CopyModificationTime(const std::string& from, const std::string& to);
+// Gives the file at `to` the modification time `stamp` holds, to the
+// nanosecond; its access time is left as it is. False when the file cannot
+// be reached or the time cannot be set.
+bool SetModificationTime(const std::string& to, const FileStamp& stamp);
 
 }  // namespace quorvale

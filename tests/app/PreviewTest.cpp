@@ -13,6 +13,7 @@
 #include "app/WindowTest.h"
 #include "batch/CropFile.h"
 #include "codec/JpegFile.h"
+#include "codec/PhotoReader.h"
 #include "geometry/TrimPosition.h"
 #include "support/TestJpeg.h"
 
@@ -80,8 +81,8 @@ class Preview : public WindowTest {
   double DifferenceFromCrop(const std::string& photo, double position) {
     Bitmap input;
     Bitmap output;
-    EXPECT_TRUE(DecodeJpegFile(box.Path("in/" + photo), input).Ok());
-    EXPECT_TRUE(DecodeJpegFile(box.Path("out/" + photo), output).Ok());
+    EXPECT_TRUE(LoadPhotoFile(box.Path("in/" + photo), input).Ok());
+    EXPECT_TRUE(LoadPhotoFile(box.Path("out/" + photo), output).Ok());
     const PixelRect crop = ComputeTrimRect(input.Width(), input.Height(), L400, position);
     EXPECT_EQ(output.Width(), crop.width);
     EXPECT_EQ(output.Height(), crop.height);

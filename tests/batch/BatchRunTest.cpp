@@ -15,6 +15,7 @@
 #include "batch/BatchRun.h"
 #include "batch/PhotoSteps.h"
 #include "codec/JpegFile.h"
+#include "codec/PhotoReader.h"
 #include "folders/PathRules.h"
 #include "geometry/SizeTable.h"
 #include "pixels/Reduction.h"
@@ -59,7 +60,7 @@ class BatchRunTest : public testing::RunFixture {
   // The pixel size of a written JPEG, nullopt when there is none.
   static std::optional<PixelSize> SizeOf(const std::string& path) {
     Bitmap bitmap;
-    if (DecodeJpegFile(path, bitmap).status != DecodeStatus::Decoded) return std::nullopt;
+    if (LoadPhotoFile(path, bitmap).status != DecodeStatus::Decoded) return std::nullopt;
     return PixelSize{bitmap.Width(), bitmap.Height()};
   }
 
@@ -665,7 +666,7 @@ TEST_F(BatchRunTest, PhotosDecodedAsTheirCropSaveTheBytesOfTheWholeDecode) {
     for (std::size_t i = 0; i < names.size(); ++i) {
       SCOPED_TRACE(names[i]);
       Bitmap photo;
-      ASSERT_TRUE(LoadJpegFile(In(names[i]), photo).Ok());
+      ASSERT_TRUE(LoadPhotoFile(In(names[i]), photo).Ok());
       EXPECT_EQ(window.reports[i].decoded, (PixelSize{photo.Width(), photo.Height()}));
       ReductionScratch scratch;
       PreparePhoto(photo, scratch, run.atTurn, options.target, run.position, {});

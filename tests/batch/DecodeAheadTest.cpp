@@ -17,6 +17,8 @@
 #include <system_error>
 #include <thread>
 
+#include "codec/PhotoReader.h"
+#include "platform/FileSystem.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
 
@@ -45,7 +47,7 @@ std::vector<std::string> Photos(const Sandbox& box, int count) {
 
 void ExpectAsLoaded(const std::string& path, const Bitmap& photo) {
   Bitmap loaded;
-  ASSERT_TRUE(LoadJpegFile(path, loaded, nullptr).Ok());
+  ASSERT_TRUE(LoadPhotoFile(path, loaded, nullptr).Ok());
   ASSERT_EQ(photo.Width(), loaded.Width()) << path;
   ASSERT_EQ(photo.Height(), loaded.Height()) << path;
   for (int y = 0; y < loaded.Height(); ++y) {
@@ -55,31 +57,25 @@ void ExpectAsLoaded(const std::string& path, const Bitmap& photo) {
   }
 }
 
-// The encoder of the tests: a photo's width.
-std::optional<DecodeAhead::Encoded> EncodeWidth(const std::string&, const DecodeResult&,
-                                                const Bitmap& photo) {
-  return DecodeAhead::Encoded{{static_cast<std::uint8_t>(photo.Width())}, std::nullopt};
+FileStamp StampNow(const std::string& path) {
+  struct stat st {};
+  return StatPath(path, st) ? StampOf(st) : FileStamp{};
 }
 
 // Takes photos `from` to `to` (the end of `list`) in turn, each as loading
-// it gives it; counts in `encoded` those that come encoded (EncodeWidth).
+// it gives it.
 void TakeInTurn(DecodeAhead& ahead, const std::vector<std::string>& list, std::size_t from,
-                Bitmap& photo, std::size_t to = SIZE_MAX, int* encoded = nullptr) {
+                Bitmap& photo, std::size_t to = SIZE_MAX) {
   for (std::size_t i = from; i < list.size() && i < to; ++i) {
     ahead.Turn(i, photo);
-    std::optional<DecodeAhead::Encoded> made;
-    ASSERT_TRUE(ahead.Take(i, photo, &made).Ok());
+    ASSERT_TRUE(ahead.Take(i, photo, StampNow(list[i])).decoded.Ok());
     ExpectAsLoaded(list[i], photo);
-    if (!made) continue;
-    ASSERT_TRUE(encoded != nullptr && made->bytes == EncodeWidth({}, {}, photo)->bytes);
-    ++*encoded;
   }
 }
 
 // Whatever the jobs, however many worker threads the system lets start
 // (with none, every photo is decoded at its turn, as with one job), and
 // whether the photos fit the memory budget or each must wait for its turn.
-// A photo decoded ahead comes with its encoding, made on the same thread.
 TEST(DecodeAheadTest, EveryPhotoIsWhatLoadingItGivesWhateverTheJobsAndThreads) {
   const Sandbox box;
   const std::vector<std::string> list = Photos(box, 7);
@@ -95,14 +91,12 @@ TEST(DecodeAheadTest, EveryPhotoIsWhatLoadingItGivesWhateverTheJobsAndThreads) {
           return std::thread(std::move(work));
         };
         std::atomic<int> decodedAhead{0};
-        const auto wanted = [&](const std::string&) { return ++decodedAhead, true; };
+        const auto wanted = [&](std::size_t) { return ++decodedAhead, true; };
         BitmapPool pool(budget);
-        DecodeAhead ahead(list, jobs, pool, nullptr, wanted, start, DecodeAhead::LoadWhole,
-                          EncodeWidth);
+        DecodeAhead ahead(list, jobs, pool, nullptr, wanted, start);
         EXPECT_EQ(ahead.Workers(), std::min(jobs - 1, allowed));
         Bitmap photo;
-        int encoded = 0;
-        TakeInTurn(ahead, list, 0, photo, SIZE_MAX, &encoded);
+        TakeInTurn(ahead, list, 0, photo);
         EXPECT_TRUE(ahead.Workers() > 0 || decodedAhead == 0);
       }
     }
@@ -142,8 +136,8 @@ TEST(DecodeAheadTest, BudgetChargesEachBitmapByItsCapacity) {
   const DecodeAhead::Decoder recording = [&](const std::string& path, Bitmap& bitmap,
                                              const CancelCheck& cancel,
                                              const DecodeAdmission& admit) {
-    if (!admit) return LoadJpegFile(path, bitmap, cancel, admit);
-    return LoadJpegFile(path, bitmap, cancel, [&](std::uint64_t bytes) {
+    if (!admit) return DecodeAhead::LoadWhole(path, bitmap, cancel, admit);
+    return DecodeAhead::LoadWhole(path, bitmap, cancel, [&](std::uint64_t bytes) {
       const bool yes = admit(bytes);
       log.Note([&] { log.admitted[path] = yes; });
       return yes;
@@ -180,7 +174,7 @@ TEST(DecodeAheadTest, OutOfMemoryAheadIsTriedAgainAtItsTurnWithNothingAhead) {
         if (!admit) roomMade = pool.Charged() == bitmap.Capacity();
         if (admit || failsAtItsTurnToo) throw std::bad_alloc();
       }
-      return LoadJpegFile(path, bitmap, cancel, admit);
+      return DecodeAhead::LoadWhole(path, bitmap, cancel, admit);
     };
     DecodeAhead ahead(list, 2, pool, nullptr, nullptr, DecodeAhead::StartThread, failing);
     ASSERT_TRUE(log.WaitFor([&] { return failedAhead; }));
@@ -188,7 +182,7 @@ TEST(DecodeAheadTest, OutOfMemoryAheadIsTriedAgainAtItsTurnWithNothingAhead) {
     TakeInTurn(ahead, list, 0, photo, 2);
     if (failsAtItsTurnToo) {
       ahead.Turn(2, photo);
-      EXPECT_THROW(ahead.Take(2, photo), std::bad_alloc);
+      EXPECT_THROW(ahead.Take(2, photo, StampNow(list[2])), std::bad_alloc);
     } else {
       TakeInTurn(ahead, list, 2, photo);
     }
@@ -199,7 +193,7 @@ TEST(DecodeAheadTest, OutOfMemoryAheadIsTriedAgainAtItsTurnWithNothingAhead) {
 // While a worker has the photo whose turn it is, the calling thread does
 // not sit idle: it decodes the photo right after it, and no further, since
 // the turn would wait for that too (the worker's gate opens once the
-// caller's photo is encoded). Photos decoded ahead come encoded.
+// caller has begun its photo).
 TEST(DecodeAheadTest, CallerDecodesTheNextPhotoWhileItsOwnIsOnAWorker) {
   const Sandbox box;
   const std::vector<std::string> list = Photos(box, 6);
@@ -212,32 +206,28 @@ TEST(DecodeAheadTest, CallerDecodesTheNextPhotoWhileItsOwnIsOnAWorker) {
     if (std::this_thread::get_id() != caller) log.changed.wait(lock, [&] { return open; });
     return false;
   };
-  const auto wanted = [&](const std::string& path) {
+  const auto wanted = [&](std::size_t index) {
+    const std::string& path = list[index];
     std::lock_guard lock(log.mutex);
-    if (std::this_thread::get_id() == caller) byCaller.insert(path);
+    if (std::this_thread::get_id() == caller) {
+      byCaller.insert(path);
+      open = true;
+    }
     ++log.inFlight;
     log.changed.notify_all();
     return true;
   };
-  const DecodeAhead::Encoder encode = [&](const std::string& path, const DecodeResult& result,
-                                          const Bitmap& bitmap) {
-    if (std::this_thread::get_id() == caller) log.Note([&] { open = true; });
-    return EncodeWidth(path, result, bitmap);
-  };
   BitmapPool pool(Plenty);
-  DecodeAhead ahead(list, 2, pool, gate, wanted, DecodeAhead::StartThread, DecodeAhead::LoadWhole,
-                    encode);
+  DecodeAhead ahead(list, 2, pool, gate, wanted);
   // The worker has the first photo before the caller's first turn.
   ASSERT_TRUE(log.WaitFor([&] { return log.inFlight == 1; }));
   Bitmap photo;
-  int encoded = 0;
-  TakeInTurn(ahead, list, 0, photo, 1, &encoded);
+  TakeInTurn(ahead, list, 0, photo, 1);
   {
     std::lock_guard lock(log.mutex);
     EXPECT_EQ(byCaller, (std::set<std::string>{list[1]}));
   }
-  TakeInTurn(ahead, list, 1, photo, SIZE_MAX, &encoded);
-  EXPECT_GE(encoded, 2);
+  TakeInTurn(ahead, list, 1, photo);
 }
 
 // Decodes in flight end as soon as the run is cancelled, or stops (a
@@ -264,7 +254,7 @@ TEST(DecodeAheadTest, CancelWithDecodesInFlightStopsAtOnce) {
           std::this_thread::yield();
         }
       }
-      return LoadJpegFile(path, bitmap, check, admit);
+      return DecodeAhead::LoadWhole(path, bitmap, check, admit);
     };
     {
       BitmapPool pool(Plenty);
@@ -275,7 +265,7 @@ TEST(DecodeAheadTest, CancelWithDecodesInFlightStopsAtOnce) {
         cancel = true;
         Bitmap photo;
         ahead.Turn(0, photo);
-        EXPECT_EQ(ahead.Take(0, photo).status, DecodeStatus::Cancelled);
+        EXPECT_EQ(ahead.Take(0, photo, StampNow(list[0])).decoded.status, DecodeStatus::Cancelled);
       }
     }
     EXPECT_EQ(decodedOn.load(), 0);

@@ -8,12 +8,16 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "batch/BatchRun.h"
 #include "codec/JpegFile.h"
+#include "codec/PhotoReader.h"
 #include "geometry/SizeTable.h"
+#include "platform/FileSystem.h"
 #include "support/ExifBlock.h"
 #include "support/Exiftool.h"
 #include "support/Orientations.h"
@@ -96,14 +100,14 @@ TEST_F(PrintRunTest, EveryOrientationGivesTheOutputOfThePhotoStoredUpright) {
   ASSERT_EQ(Run().counts.saved, 9);
 
   Bitmap upright;
-  ASSERT_EQ(DecodeJpegFile(Out("upright.jpg"), upright).status, DecodeStatus::Decoded);
+  ASSERT_EQ(LoadPhotoFile(Out("upright.jpg"), upright).status, DecodeStatus::Decoded);
   const PixelSize crop = ComputeTrimSize(ShownWidth, ShownHeight, options.target);
   EXPECT_EQ(upright.Width(), crop.width);
   EXPECT_EQ(upright.Height(), crop.height);
   for (const Stored& o : Orientations) {
     SCOPED_TRACE(o.orientation);
     Bitmap turned;
-    ASSERT_EQ(DecodeJpegFile(Out("o" + std::to_string(o.orientation) + ".jpg"), turned).status,
+    ASSERT_EQ(LoadPhotoFile(Out("o" + std::to_string(o.orientation) + ".jpg"), turned).status,
               DecodeStatus::Decoded);
     ASSERT_EQ(turned.Width(), upright.Width());
     ASSERT_EQ(turned.Height(), upright.Height());
@@ -118,7 +122,7 @@ TEST_F(PrintRunTest, EveryOrientationGivesTheOutputOfThePhotoStoredUpright) {
   fs::remove_all(Out(""));
   Run();
   Bitmap sideways;
-  ASSERT_EQ(DecodeJpegFile(Out("o6.jpg"), sideways).status, DecodeStatus::Decoded);
+  ASSERT_EQ(LoadPhotoFile(Out("o6.jpg"), sideways).status, DecodeStatus::Decoded);
   EXPECT_EQ(sideways.Width(), ComputeTrimSize(ShownHeight, ShownWidth, options.target).width);
 }
 
@@ -323,7 +327,7 @@ TEST_F(PrintRunTest, LargePhotosAreTrimmedAndReducedOnlyWhenAllowed) {
   EXPECT_EQ(report.saved, (PixelSize{2000, 1401}));
   EXPECT_FALSE(report.warnings.declined) << "the high-quality reduction took it";
   Bitmap output;
-  ASSERT_EQ(DecodeJpegFile(Out("large.jpg"), output).status, DecodeStatus::Decoded);
+  ASSERT_EQ(LoadPhotoFile(Out("large.jpg"), output).status, DecodeStatus::Decoded);
   EXPECT_EQ(output.Width(), 2000);
   EXPECT_EQ(output.Height(), 1401);
 }
@@ -369,12 +373,55 @@ TEST_F(PrintRunTest, OffByDefault) {
   ASSERT_EQ(Run().counts.saved, 1);
   EXPECT_TRUE(window.reports[0].thumbnail.empty());
   Bitmap photo;
-  ASSERT_EQ(DecodeJpegFile(In("a.jpg"), photo).status, DecodeStatus::Decoded);
+  ASSERT_EQ(LoadPhotoFile(In("a.jpg"), photo).status, DecodeStatus::Decoded);
   const PixelSize crop = ComputeTrimSize(64, 48, options.target);
   photo.Crop((64 - crop.width) / 2, (48 - crop.height) / 2, crop.width, crop.height);
   const std::optional<std::vector<std::uint8_t>> plain = EncodeJpeg(photo, 90);
   ASSERT_TRUE(plain);
   EXPECT_EQ(box.Read("out/a.jpg"), std::string(plain->begin(), plain->end()));
+}
+
+// The paths opened while OpensOf counts, from whichever thread opens them.
+std::mutex openedMutex;
+std::map<std::string, int> opened;
+
+void CountOpen(const std::string& path) {
+  const std::lock_guard lock(openedMutex);
+  ++opened[path];
+}
+
+// With every option that reads a photo on (turned upright, metadata kept,
+// its resolution written, reduced, its time kept, a thumbnail for the
+// report, existing outputs skipped), each photo is opened once by path, at
+// one job and at two: its header, metadata and pixels come from that one
+// reading. A photo whose output is there already is not opened at all.
+TEST_F(PrintRunTest, EachPhotoIsOpenedOnceByPath) {
+  const Stored& turned = Orientations[5];
+  for (const char* name : {"a.jpg", "sub/b.jpg", "c.jpg", "done.jpg"}) {
+    box.Write(std::string("in/") + name, StoredPhoto(turned));
+  }
+  box.Write("in/plain.jpg", MakeJpeg(ShownWidth, ShownHeight, Shown, {.icc = IccProfile("RGB ")}));
+  options.print = {.autoOrient = true,
+                   .keepMetadata = true,
+                   .dpi = 300,
+                   .keepTimes = true,
+                   .skipExisting = true,
+                   .thumbnails = true};
+  window.photo.reduce = true;
+  for (const int jobs : {1, 2}) {
+    SCOPED_TRACE(std::to_string(jobs) + " jobs");
+    fs::remove_all(Out(""));
+    box.Write("out/done.jpg", MakeJpeg(8, 8, Shown));
+    options.jobs = jobs;
+    opened.clear();
+    ObserveOpens(CountOpen);
+    const RunOutcome outcome = Run();
+    ObserveOpens(nullptr);
+    EXPECT_EQ(outcome.counts, (RunCounts{4, 0, 1}));
+    for (const char* name : {"a.jpg", "sub/b.jpg", "c.jpg", "plain.jpg", "done.jpg"}) {
+      EXPECT_EQ(opened[In(name)], std::string(name) == "done.jpg" ? 0 : 1) << name;
+    }
+  }
 }
 
 }  // namespace

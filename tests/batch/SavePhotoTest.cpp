@@ -134,41 +134,6 @@ TEST_F(JpegFileSave, ReadOnlyFolderIsAWriteFailureAndGetsNoFile) {
   EXPECT_TRUE(Listing(sandbox.Path("locked")).empty());
 }
 
-// Staged bytes are named when the name is free; otherwise they are written
-// anew as any save writes them (a taken name replaced only when asked, a
-// folder made again meanwhile written into), and nothing else is left.
-TEST_F(JpegFileSave, StagedBytesAreNamedOrWrittenAnew) {
-  const std::vector<std::uint8_t> bytes = *EncodeJpeg(photo, 90);
-  const struct {
-    const char* name;
-    bool taken, replace, folderMadeAgain;
-    SaveStatus status;
-    bool ours;  // the file holds the staged bytes, not the other writer's
-  } rows[] = {
-      {"free", false, false, false, SaveStatus::Saved, true},
-      {"taken", true, false, false, SaveStatus::Exists, false},
-      {"taken, replaced", true, true, false, SaveStatus::Saved, true},
-      {"folder made again", false, false, true, SaveStatus::Saved, true},
-  };
-  const std::string path = sandbox.Path("out/a.jpg");
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    std::filesystem::remove_all(sandbox.Path("out"));
-    sandbox.Fill({"out/"});
-    std::optional<StagedFile> staged = StageJpegBytes(bytes, path);
-    if (!staged) GTEST_SKIP() << "no unnamed files on the file system of " << sandbox.Root();
-    if (row.folderMadeAgain) {
-      std::filesystem::remove_all(sandbox.Path("out"));
-      sandbox.Fill({"out/"});
-    }
-    if (row.taken) sandbox.Write("out/a.jpg", "theirs");
-    EXPECT_EQ(SaveJpegBytes(bytes, path, row.replace, &staged).status, row.status);
-    EXPECT_FALSE(staged);
-    EXPECT_EQ(sandbox.Read("out/a.jpg"), row.ours ? Bytes(bytes) : "theirs");
-    EXPECT_EQ(Listing(sandbox.Path("out")), std::set<std::string>{"a.jpg"});
-  }
-}
-
 // What a run that skips existing outputs takes as done: a complete JPEG,
 // not one cut short, nor the empty file that reserves a name on a file
 // system without link().

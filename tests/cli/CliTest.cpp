@@ -10,6 +10,7 @@
 
 #include "RunCli.h"
 #include "codec/JpegFile.h"
+#include "codec/PhotoReader.h"
 #include "pixels/Bitmap.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
@@ -57,7 +58,7 @@ class CliTest : public ::testing::Test {
 
   static std::optional<std::pair<int, int>> SizeOf(const std::string& path) {
     Bitmap bitmap;
-    if (DecodeJpegFile(path, bitmap).status != DecodeStatus::Decoded) return std::nullopt;
+    if (LoadPhotoFile(path, bitmap).status != DecodeStatus::Decoded) return std::nullopt;
     return std::pair{bitmap.Width(), bitmap.Height()};
   }
 

@@ -10,6 +10,7 @@
 
 #include "RunCli.h"
 #include "codec/JpegFile.h"
+#include "codec/PhotoReader.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
 
@@ -50,8 +51,8 @@ class CropTest : public ::testing::Test {
   // `out/<name>` matches the photo's own crop best; -1 for a wrong size.
   int BestOffset(const std::string& out, const Shot& shot, int near) {
     Bitmap photo, output;
-    DecodeJpegFile(box.Path("in/" + std::string(shot.name)), photo);
-    DecodeJpegFile(box.Path(out + "/" + shot.name), output);
+    LoadPhotoFile(box.Path("in/" + std::string(shot.name)), photo);
+    LoadPhotoFile(box.Path(out + "/" + shot.name), output);
     const bool alongX = shot.width > shot.height;
     if (output.Width() != (alongX ? 428 : shot.width) ||
         output.Height() != (alongX ? shot.height : 428))
@@ -139,8 +140,8 @@ TEST_F(CropTest, AMalformedCropsFileIsRefusedBeforeAnythingIsTouchedNamingItsLin
 TEST_F(CropTest, ABorderGivesTheBoxAndTheReportDrawsIt) {
   ASSERT_EQ(Run({"--fit", "border", "--report", "report.html", "in", "out"}).status, 0);
   Bitmap wide, tall;
-  DecodeJpegFile(box.Path("out/wide.jpg"), wide);
-  DecodeJpegFile(box.Path("out/sub/tall.jpg"), tall);
+  LoadPhotoFile(box.Path("out/wide.jpg"), wide);
+  LoadPhotoFile(box.Path("out/sub/tall.jpg"), tall);
   EXPECT_EQ((std::pair{wide.Width(), wide.Height()}), (std::pair{2000, 1401}));
   EXPECT_EQ((std::pair{tall.Width(), tall.Height()}), (std::pair{1401, 2000}));
   EXPECT_NE(box.Read("report.html")

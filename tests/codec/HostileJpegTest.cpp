@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "codec/JpegFile.h"
+#include "codec/JpegReader.h"
+#include "codec/PhotoReader.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
 
@@ -87,7 +89,7 @@ TEST(HostileJpeg, RepeatedScansAreDecodedWithinTheBudgetOrRefused) {
     sandbox.Write("scans.jpg", file);
     Bitmap fromFile(3, 2);
     Bitmap fromMemory(3, 2);
-    const DecodeResult onDisk = DecodeJpegFile(sandbox.Path("scans.jpg"), fromFile);
+    const DecodeResult onDisk = LoadPhotoFile(sandbox.Path("scans.jpg"), fromFile);
     const DecodeResult inMemory = DecodeJpegMemory(Bytes(file), fromMemory);
     for (const DecodeResult& result : {onDisk, inMemory}) {
       EXPECT_EQ(result.Ok(), row.code == 0);
@@ -127,15 +129,18 @@ TEST(HostileJpeg, HugeFilesAreJudgedByTheirStartWithoutBeingReadWhole) {
     ASSERT_EQ(truncate(sandbox.Path(row.name).c_str(), Huge), 0);
     const long long before = BytesRead();
     Bitmap bitmap;
-    const DecodeResult result = DecodeJpegFile(sandbox.Path(row.name), bitmap);
+    const DecodeResult result = LoadPhotoFile(sandbox.Path(row.name), bitmap);
     // Declined at its header, a photo is read no further.
     std::uint64_t asked = 0;
     Bitmap declined;
-    const DecodeResult header =
-        LoadJpegFile(sandbox.Path(row.name), declined, {}, [&](std::uint64_t bytes) {
-          asked = bytes;
-          return false;
-        });
+    const OpenedPhoto opened = OpenPhotoFile(sandbox.Path(row.name));
+    const DecodeResult header = opened.reader
+                                    ? DecodeToBitmap(*opened.reader, declined, std::nullopt, {},
+                                                     [&](std::uint64_t bytes) {
+                                                       asked = bytes;
+                                                       return false;
+                                                     })
+                                    : opened.failure;
     EXPECT_LT(BytesRead() - before, 3LL << 20);
     EXPECT_EQ(result.Ok(), row.code == 0);
     EXPECT_EQ(result.reason, row.reason);
@@ -159,7 +164,7 @@ TEST(HostileJpeg, CancelIsAskedWhileJunkIsRead) {
   const CancelCheck cancel = [&] { return ++asked > 40; };
   const long long before = BytesRead();
   Bitmap bitmap;
-  const DecodeResult result = DecodeJpegFile(sandbox.Path("junk.jpg"), bitmap, cancel);
+  const DecodeResult result = LoadPhotoFile(sandbox.Path("junk.jpg"), bitmap, cancel);
   EXPECT_LT(BytesRead() - before, 8LL << 20);
   EXPECT_NE(result.status, DecodeStatus::Decoded);
   EXPECT_EQ(result.status, DecodeStatus::Cancelled);
@@ -195,7 +200,7 @@ TEST(HostileJpeg, ArithmeticCodingsDensityIsAllowedAndHeaderBombsAreNot) {
     SCOPED_TRACE(row.name);
     sandbox.Write("a.jpg", row.file);
     Bitmap bitmap(3, 2);
-    const DecodeResult result = DecodeJpegFile(sandbox.Path("a.jpg"), bitmap);
+    const DecodeResult result = LoadPhotoFile(sandbox.Path("a.jpg"), bitmap);
     EXPECT_EQ(result.Ok(), row.code == 0) << result.reason;
     EXPECT_EQ(bitmap.Width(), row.width);
   }

@@ -11,6 +11,7 @@
 #include "codec/Exif.h"
 #include "codec/JpegFile.h"
 #include "codec/JpegMetadata.h"
+#include "codec/PhotoReader.h"
 #include "support/ExifBlock.h"
 #include "support/Exiftool.h"
 #include "support/PhotoBitmap.h"
@@ -182,8 +183,8 @@ TEST(EncodeJpegExtras, ThePixelsAreThoseOfThePlainEncode) {
   sandbox.Write("plain.jpg", std::string(plain->begin(), plain->end()));
   sandbox.Write("extras.jpg", std::string(extras->begin(), extras->end()));
   Bitmap a, b;
-  ASSERT_EQ(DecodeJpegFile(sandbox.Path("plain.jpg"), a).status, DecodeStatus::Decoded);
-  ASSERT_EQ(DecodeJpegFile(sandbox.Path("extras.jpg"), b).status, DecodeStatus::Decoded);
+  ASSERT_EQ(LoadPhotoFile(sandbox.Path("plain.jpg"), a).status, DecodeStatus::Decoded);
+  ASSERT_EQ(LoadPhotoFile(sandbox.Path("extras.jpg"), b).status, DecodeStatus::Decoded);
   ASSERT_EQ(a.Width(), b.Width());
   ASSERT_EQ(a.Height(), b.Height());
   for (int y = 0; y < a.Height(); ++y) {

@@ -1,4 +1,5 @@
 #include "codec/JpegFile.h"
+#include "codec/PhotoReader.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -234,7 +235,7 @@ TEST(EncodeJpeg, EmptyBitmapIsAnEncoderError) {
   EXPECT_FALSE(EncodeJpeg(Bitmap(), 90));
 }
 
-TEST(DecodeJpegFile, GivesThePixelsOfDjpegWithFloatDct) {
+TEST(JpegReader, GivesThePixelsOfDjpegWithFloatDct) {
   struct Row {
     const char* name;
     int width, height;
@@ -261,7 +262,7 @@ TEST(DecodeJpegFile, GivesThePixelsOfDjpegWithFloatDct) {
                                " " + Quoted(sandbox.Path("in.jpg")));
     ASSERT_EQ(status, row.keepPercent == 100 ? 0 : 2);
     Bitmap bitmap;
-    const DecodeResult result = DecodeJpegFile(sandbox.Path("in.jpg"), bitmap);
+    const DecodeResult result = LoadPhotoFile(sandbox.Path("in.jpg"), bitmap);
     ASSERT_EQ(result.status, DecodeStatus::Decoded) << result.reason;
     EXPECT_EQ(Difference(bitmap, ParsePnm(sandbox.Read("ref.ppm"))), "");
     // What djpeg warns about is counted, and only that.
@@ -270,7 +271,7 @@ TEST(DecodeJpegFile, GivesThePixelsOfDjpegWithFloatDct) {
   }
 }
 
-TEST(DecodeJpegFile, QuantizesGrayscaleToEvenlySpacedLevelsLikeDjpegOnePass) {
+TEST(JpegReader, QuantizesGrayscaleToEvenlySpacedLevelsLikeDjpegOnePass) {
   std::set<int> levels;  // the 236 grays of the one-pass quantizer
   for (int j = 0; j < 236; ++j) levels.insert((j * 255 + 117) / 235);
   Sandbox sandbox;
@@ -284,7 +285,7 @@ TEST(DecodeJpegFile, QuantizesGrayscaleToEvenlySpacedLevelsLikeDjpegOnePass) {
                         Quoted(sandbox.Path("ref.pgm")) + " " + Quoted(sandbox.Path("in.jpg"))),
                 0);
       Bitmap bitmap;
-      ASSERT_EQ(DecodeJpegFile(sandbox.Path("in.jpg"), bitmap).status, DecodeStatus::Decoded);
+      ASSERT_EQ(LoadPhotoFile(sandbox.Path("in.jpg"), bitmap).status, DecodeStatus::Decoded);
       const Pnm reference = ParsePnm(sandbox.Read("ref.pgm"));
       EXPECT_EQ(reference.channels, 1);
       EXPECT_EQ(Difference(bitmap, reference), "");
@@ -320,7 +321,7 @@ std::vector<std::uint8_t> DecodeCmyk(const std::string& jpeg) {
   return cmyk;
 }
 
-TEST(DecodeJpegFile, ConvertsCmykWithBlackAsAMultiplier) {
+TEST(JpegReader, ConvertsCmykWithBlackAsAMultiplier) {
   const int width = 37, height = 23;
   const std::string jpeg = testing::MakeCmykJpeg(width, height, [](int x, int y) {
     return testing::Cmyk{std::uint8_t(x * 7), std::uint8_t(y * 11), std::uint8_t(x * y),
@@ -329,7 +330,7 @@ TEST(DecodeJpegFile, ConvertsCmykWithBlackAsAMultiplier) {
   Sandbox sandbox;
   sandbox.Write("cmyk.jpg", jpeg);
   Bitmap bitmap;
-  ASSERT_EQ(DecodeJpegFile(sandbox.Path("cmyk.jpg"), bitmap).status, DecodeStatus::Decoded);
+  ASSERT_EQ(LoadPhotoFile(sandbox.Path("cmyk.jpg"), bitmap).status, DecodeStatus::Decoded);
   ASSERT_EQ(bitmap.Width(), width);
   ASSERT_EQ(bitmap.Height(), height);
   const std::vector<std::uint8_t> cmyk = DecodeCmyk(jpeg);
@@ -344,7 +345,7 @@ TEST(DecodeJpegFile, ConvertsCmykWithBlackAsAMultiplier) {
   }
 }
 
-TEST(DecodeJpegFile, RefusesWhatIsNotAReadablePhotoAndSaysWhy) {
+TEST(JpegReader, RefusesWhatIsNotAReadablePhotoAndSaysWhy) {
   Sandbox sandbox;
   const std::string photo = MakeJpeg(16, 16, testing::PhotoPixel);
   const std::pair<const char*, std::string> files[] = {
@@ -357,7 +358,7 @@ TEST(DecodeJpegFile, RefusesWhatIsNotAReadablePhotoAndSaysWhy) {
   for (const auto& [name, bytes] : files) {
     sandbox.Write(name, bytes);
     Bitmap bitmap(2, 2);
-    const DecodeResult result = DecodeJpegFile(sandbox.Path(name), bitmap);
+    const DecodeResult result = LoadPhotoFile(sandbox.Path(name), bitmap);
     EXPECT_NE(result.status, DecodeStatus::Decoded) << name;
     EXPECT_NE(result.status, DecodeStatus::Cancelled) << name;
     EXPECT_NE(result.reason, "") << name;
@@ -368,7 +369,7 @@ TEST(DecodeJpegFile, RefusesWhatIsNotAReadablePhotoAndSaysWhy) {
                                                     {"folder.jpg", EISDIR}};
   for (const auto& [name, error] : unreadable) {
     Bitmap bitmap;
-    const DecodeResult result = DecodeJpegFile(sandbox.Path(name), bitmap);
+    const DecodeResult result = LoadPhotoFile(sandbox.Path(name), bitmap);
     EXPECT_NE(result.status, DecodeStatus::Decoded) << name;
     EXPECT_EQ(result.reason, std::strerror(error)) << name;
   }
@@ -377,7 +378,7 @@ TEST(DecodeJpegFile, RefusesWhatIsNotAReadablePhotoAndSaysWhy) {
 // Headers patched to claim sizes the file cannot hold: refused before any
 // pixel memory is reserved, so the bitmap keeps its size. A claim the file
 // can plausibly hold decodes, the decoder filling the missing data.
-TEST(DecodeJpegFile, RefusesImplausibleDimensionsBeforeAllocating) {
+TEST(JpegReader, RefusesImplausibleDimensionsBeforeAllocating) {
   struct Row {
     int width, height, result;
   } rows[] = {{60000, 60000, -2}, {65535, 65535, -2}, {0, 16, -2},
@@ -388,7 +389,7 @@ TEST(DecodeJpegFile, RefusesImplausibleDimensionsBeforeAllocating) {
     SCOPED_TRACE(std::to_string(row.width) + "x" + std::to_string(row.height));
     sandbox.Write("patched.jpg", WithDimensions(photo, row.width, row.height));
     Bitmap bitmap(3, 2);
-    EXPECT_EQ(DecodeJpegFile(sandbox.Path("patched.jpg"), bitmap).Ok(), row.result == 0);
+    EXPECT_EQ(LoadPhotoFile(sandbox.Path("patched.jpg"), bitmap).Ok(), row.result == 0);
     EXPECT_EQ(bitmap.Width(), row.result == 0 ? row.width : 3);
     EXPECT_EQ(bitmap.Height(), row.result == 0 ? row.height : 2);
   }
@@ -397,7 +398,7 @@ TEST(DecodeJpegFile, RefusesImplausibleDimensionsBeforeAllocating) {
 // A header whose file is long enough for its pixels (padding after the
 // image) is still refused above a gigapixel: the system would promise the
 // memory and then kill the program while the decoder fills it.
-TEST(DecodeJpegFile, RefusesMoreThanAGigapixelWhateverTheFileSize) {
+TEST(JpegReader, RefusesMoreThanAGigapixelWhateverTheFileSize) {
   Sandbox sandbox;
   const std::string photo = MakeJpeg(16, 16, testing::PhotoPixel, {.quality = 75});
   const int side = 40000;  // 1.6 gigapixels
@@ -405,11 +406,11 @@ TEST(DecodeJpegFile, RefusesMoreThanAGigapixelWhateverTheFileSize) {
   padded.append(std::size_t{side} * side / 1024, '\0');
   sandbox.Write("huge.jpg", padded);
   Bitmap bitmap(3, 2);
-  EXPECT_NE(DecodeJpegFile(sandbox.Path("huge.jpg"), bitmap).status, DecodeStatus::Decoded);
+  EXPECT_NE(LoadPhotoFile(sandbox.Path("huge.jpg"), bitmap).status, DecodeStatus::Decoded);
   EXPECT_EQ(bitmap.Width(), 3);
 }
 
-TEST(DecodeJpegFile, AcceptsFlatPhotosWhateverTheirCompression) {
+TEST(JpegReader, AcceptsFlatPhotosWhateverTheirCompression) {
   const auto flat = [](int, int) { return testing::Rgb{200, 120, 40}; };
   const TestJpegOptions kinds[] = {{.quality = 75},
                                    {.quality = 75, .progressive = true},
@@ -419,7 +420,7 @@ TEST(DecodeJpegFile, AcceptsFlatPhotosWhateverTheirCompression) {
   for (const TestJpegOptions& kind : kinds) {
     sandbox.Write("flat.jpg", MakeJpeg(1600, 1200, flat, kind));
     Bitmap bitmap;
-    EXPECT_EQ(DecodeJpegFile(sandbox.Path("flat.jpg"), bitmap).status, DecodeStatus::Decoded)
+    EXPECT_EQ(LoadPhotoFile(sandbox.Path("flat.jpg"), bitmap).status, DecodeStatus::Decoded)
         << kind.grayscale << kind.progressive;
     EXPECT_EQ(bitmap.Width(), 1600);
   }
@@ -442,7 +443,7 @@ std::string ManyScanJpeg(int refinements) {
 
 // Each scan is a pass over the whole picture, so a file of endless tiny scans
 // is refused rather than decoded for minutes.
-TEST(DecodeJpegFile, RefusesProgressiveFilesWithAbsurdlyManyScans) {
+TEST(JpegReader, RefusesProgressiveFilesWithAbsurdlyManyScans) {
   Sandbox sandbox;
   const struct {
     int refinements;  // 64 + 63 * refinements scans
@@ -451,14 +452,14 @@ TEST(DecodeJpegFile, RefusesProgressiveFilesWithAbsurdlyManyScans) {
   for (const auto& row : rows) {
     sandbox.Write("scans.jpg", ManyScanJpeg(row.refinements));
     Bitmap bitmap;
-    EXPECT_EQ(DecodeJpegFile(sandbox.Path("scans.jpg"), bitmap).Ok(), row.result == 0)
+    EXPECT_EQ(LoadPhotoFile(sandbox.Path("scans.jpg"), bitmap).Ok(), row.result == 0)
         << row.refinements;
   }
 }
 
 // A file cut short decodes in full size, the missing rows filled in, and
 // says so through its warnings.
-TEST(DecodeJpegFile, CountsTheWarningsOfAFileCutShort) {
+TEST(JpegReader, CountsTheWarningsOfAFileCutShort) {
   struct Row {
     const char* name;
     TestJpegOptions options;
@@ -476,7 +477,7 @@ TEST(DecodeJpegFile, CountsTheWarningsOfAFileCutShort) {
     jpeg.resize(jpeg.size() * row.keepPercent / 100);
     sandbox.Write("in.jpg", jpeg);
     Bitmap bitmap;
-    const DecodeResult result = DecodeJpegFile(sandbox.Path("in.jpg"), bitmap);
+    const DecodeResult result = LoadPhotoFile(sandbox.Path("in.jpg"), bitmap);
     EXPECT_EQ(result.status, DecodeStatus::Decoded) << result.reason;
     EXPECT_NE(result.status, DecodeStatus::Cancelled);
     EXPECT_EQ(result.reason, "");
@@ -494,7 +495,7 @@ TEST(DecodeJpegFile, CountsTheWarningsOfAFileCutShort) {
 
 // The cancel check is asked while rows are decoded; the first true answer
 // ends the decode, and no question is asked after it.
-TEST(DecodeJpegFile, CancelCheckThatAnswersTrueEndsTheDecode) {
+TEST(JpegReader, CancelCheckThatAnswersTrueEndsTheDecode) {
   Sandbox sandbox;
   sandbox.Write("tall.jpg", MakeJpeg(64, 800, testing::PhotoPixel));
   sandbox.Write("progressive.jpg", MakeJpeg(64, 800, testing::PhotoPixel, {.progressive = true}));
@@ -513,7 +514,7 @@ TEST(DecodeJpegFile, CancelCheckThatAnswersTrueEndsTheDecode) {
       return questions == row.trueAtQuestion;
     };
     Bitmap bitmap;
-    const DecodeResult result = DecodeJpegFile(sandbox.Path(row.file), bitmap, cancel);
+    const DecodeResult result = LoadPhotoFile(sandbox.Path(row.file), bitmap, cancel);
     if (row.trueAtQuestion == 0) {
       EXPECT_EQ(result.status, DecodeStatus::Decoded);
       EXPECT_NE(result.status, DecodeStatus::Cancelled);
@@ -533,25 +534,28 @@ TEST(DecodeJpegFile, CancelCheckThatAnswersTrueEndsTheDecode) {
 // buffer of 64 two-byte coefficients per block (here 4:2:0, 8 x 6 luma
 // blocks and twice 4 x 3). Memory that cannot be had there is out of
 // memory, not a photo that cannot be read.
-TEST(LoadJpegFile, AdmissionIsAskedForAllTheDecodeHolds) {
+TEST(DecodeToBitmap, AdmissionIsAskedForAllTheDecodeHolds) {
   Sandbox sandbox;
   sandbox.Write("progressive.jpg", MakeJpeg(64, 48, testing::PhotoPixel, {.progressive = true}));
-  const std::string path = sandbox.Path("progressive.jpg");
+  const auto decode = [&](Bitmap& bitmap, const DecodeAdmission& admit) {
+    const OpenedPhoto opened = OpenPhotoFile(sandbox.Path("progressive.jpg"));
+    return DecodeToBitmap(*opened.reader, bitmap, std::nullopt, {}, admit);
+  };
   Bitmap bitmap(400, 300);
   std::uint64_t asked = 0;
-  EXPECT_TRUE(LoadJpegFile(path, bitmap, {}, [&](auto bytes) { return asked = bytes, true; }).Ok());
+  EXPECT_TRUE(decode(bitmap, [&](auto bytes) { return asked = bytes, true; }).Ok());
   EXPECT_EQ(asked, static_cast<std::uint64_t>(RowBytes(400)) * 300 + (8 * 6 + 2 * 4 * 3) * 64 * 2);
-  EXPECT_EQ(LoadJpegFile(path, bitmap, {}, [](auto) -> bool { throw std::bad_alloc(); }).status,
+  EXPECT_EQ(decode(bitmap, [](auto) -> bool { throw std::bad_alloc(); }).status,
             DecodeStatus::OutOfMemory);
 }
 
-TEST(LoadJpegFile, DecodesIntoTheBitmapWhateverItHeldBefore) {
+TEST(LoadPhotoFile, DecodesIntoTheBitmapWhateverItHeldBefore) {
   Sandbox sandbox;
   sandbox.Write("big.jpg", MakeJpeg(300, 200, testing::PhotoPixel));
   sandbox.Write("small.jpg", MakeJpeg(40, 10, testing::PhotoPixel, {.grayscale = true}));
   Bitmap bitmap(10, 10);
   for (auto [name, width, height] : {std::tuple{"big.jpg", 300, 200}, {"small.jpg", 40, 10}}) {
-    const DecodeResult result = LoadJpegFile(sandbox.Path(name), bitmap);
+    const DecodeResult result = LoadPhotoFile(sandbox.Path(name), bitmap);
     ASSERT_EQ(result.status, DecodeStatus::Decoded) << name;
     EXPECT_EQ(result.warnings, 0) << name;
     EXPECT_EQ(bitmap.Width(), width);
@@ -559,7 +563,7 @@ TEST(LoadJpegFile, DecodesIntoTheBitmapWhateverItHeldBefore) {
   }
 }
 
-TEST(LoadJpegFile, FailureLeavesAtLeastAOnePixelBitmap) {
+TEST(LoadPhotoFile, FailureLeavesAtLeastAOnePixelBitmap) {
   Sandbox sandbox;
   sandbox.Write("bad.jpg", "not a photo");
   sandbox.Write("good.jpg", MakeJpeg(64, 48, testing::PhotoPixel));
@@ -572,7 +576,7 @@ TEST(LoadJpegFile, FailureLeavesAtLeastAOnePixelBitmap) {
     SCOPED_TRACE(row.name);
     Bitmap bitmap(300, 200);
     const DecodeResult result =
-        LoadJpegFile(sandbox.Path(row.name), bitmap, row.cancel ? cancel : CancelCheck());
+        LoadPhotoFile(sandbox.Path(row.name), bitmap, row.cancel ? cancel : CancelCheck());
     EXPECT_NE(result.status, DecodeStatus::Decoded);
     EXPECT_EQ(result.status == DecodeStatus::Cancelled, row.cancel);
     EXPECT_GE(bitmap.Width(), 1);
@@ -582,14 +586,14 @@ TEST(LoadJpegFile, FailureLeavesAtLeastAOnePixelBitmap) {
 
 // Whatever came in (progressive, grayscale, Exif), a baseline 3-component
 // JFIF file with no other marker goes out.
-TEST(LoadJpegFile, SavedPhotoIsAlwaysPlainBaseline) {
+TEST(LoadPhotoFile, SavedPhotoIsAlwaysPlainBaseline) {
   const TestJpegOptions inputs[] = {
       {.progressive = true}, {.grayscale = true}, {.exif = true}, {.cmyk = true}};
   for (const TestJpegOptions& input : inputs) {
     Sandbox sandbox;
     sandbox.Write("in.jpg", MakeJpeg(50, 30, testing::PhotoPixel, input));
     Bitmap bitmap;
-    ASSERT_EQ(LoadJpegFile(sandbox.Path("in.jpg"), bitmap).status, DecodeStatus::Decoded);
+    ASSERT_EQ(LoadPhotoFile(sandbox.Path("in.jpg"), bitmap).status, DecodeStatus::Decoded);
     const std::string out = Bytes(*EncodeJpeg(bitmap, 90));
     sandbox.Write("out.jpg", out);
     EXPECT_EQ(MarkerSet(out), (std::set<int>{0xD8, 0xE0, 0xDB, 0xC0, 0xC4, 0xDA, 0xD9}));
@@ -599,7 +603,7 @@ TEST(LoadJpegFile, SavedPhotoIsAlwaysPlainBaseline) {
       }
     }
     Bitmap decoded;
-    ASSERT_EQ(DecodeJpegFile(sandbox.Path("out.jpg"), decoded).status, DecodeStatus::Decoded);
+    ASSERT_EQ(LoadPhotoFile(sandbox.Path("out.jpg"), decoded).status, DecodeStatus::Decoded);
     EXPECT_EQ(decoded.Width(), 50);
     EXPECT_EQ(decoded.Height(), 30);
   }

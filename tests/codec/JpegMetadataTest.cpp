@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "codec/JpegFile.h"
+#include "codec/PhotoReader.h"
 #include "support/ExifBlock.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
@@ -183,9 +184,10 @@ TEST(ReadJpegMetadata, CutHeadsAreSafe) {
 }
 
 // A file whose markers libjpeg wrote: the largest profile a file can carry
-// (255 full chunks) makes the head far longer than the first read and than
-// the megabyte the rest of a head may take; the photo still decodes.
-TEST(ReadJpegMetadataFile, ReadsTheLargestProfileAndThePhotoStillDecodes) {
+// (255 full chunks) makes the head far longer than a piece read and than
+// the megabyte the rest of a head may take; the opening gives it whole, and
+// the photo still decodes through the same reader.
+TEST(PhotoHeader, HoldsTheLargestProfileAndThePhotoStillDecodes) {
   Bytes profile(std::size_t{255} * 65519);
   for (std::size_t i = 0; i < profile.size(); ++i) profile[i] = static_cast<std::uint8_t>(i * 7);
   const Bytes exif = ExifWithOrientation(3);
@@ -195,22 +197,17 @@ TEST(ReadJpegMetadataFile, ReadsTheLargestProfileAndThePhotoStillDecodes) {
   sandbox.Write("photo.jpg",
                 testing::MakeJpeg(16, 8, gray, {.quality = 75, .app1 = exif, .icc = profile}));
 
-  const std::optional<JpegMetadata> metadata = ReadJpegMetadataFile(sandbox.Path("photo.jpg"));
-  ASSERT_TRUE(metadata);
-  EXPECT_TRUE(metadata->complete);
-  EXPECT_EQ(metadata->orientation, 3);
-  EXPECT_EQ(metadata->exif, exif);
-  EXPECT_EQ(metadata->icc, profile);
+  const OpenedPhoto opened = OpenPhotoFile(sandbox.Path("photo.jpg"));
+  ASSERT_TRUE(opened.reader) << opened.failure.reason;
+  const PhotoHeader& header = opened.reader->Header();
+  EXPECT_EQ(header.orientation, 3);
+  EXPECT_EQ(header.exif, exif);
+  EXPECT_EQ(header.icc, profile);
+  EXPECT_EQ(header.size, (PixelSize{16, 8}));
   Bitmap bitmap;
-  const DecodeResult decoded = DecodeJpegFile(sandbox.Path("photo.jpg"), bitmap);
+  const DecodeResult decoded = DecodeToBitmap(*opened.reader, bitmap);
   EXPECT_EQ(decoded.status, DecodeStatus::Decoded) << decoded.reason;
   EXPECT_EQ(bitmap.Width(), 16);
-
-  EXPECT_FALSE(ReadJpegMetadataFile(sandbox.Path("missing.jpg")));
-  sandbox.Write("short.jpg", "\xFF\xD8\xFF");
-  const std::optional<JpegMetadata> cut = ReadJpegMetadataFile(sandbox.Path("short.jpg"));
-  ASSERT_TRUE(cut);
-  EXPECT_FALSE(cut->complete);
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 #include <tuple>
 #include <vector>
 
-#include "codec/JpegFile.h"
+#include "codec/JpegReader.h"
+#include "codec/PhotoReader.h"
+#include "geometry/TrimPosition.h"
 #include "pixels/Reduction.h"
 #include "support/Sandbox.h"
 #include "support/TestJpeg.h"
@@ -100,8 +102,7 @@ TEST(RegionDecode, GivesTheWholeDecodesPixelsOfEveryRegion) {
       for (const auto& [left, top, width, height] : rects) {
         const PixelRect rect{left, top, width, height};
         Bitmap region;
-        const DecodeResult result = DecodeJpegMemory(Span(bytes), region, {},
-                                                     [&](int, int) { return std::optional(rect); });
+        const DecodeResult result = DecodeJpegMemory(Span(bytes), region, {}, rect);
         ASSERT_TRUE(result.status == DecodeStatus::Decoded && SameAs(full, rect, region))
             << kind.name << " " << w << "x" << h << " at " << left << "," << top << " " << width
             << "x" << height << ": " << result.reason;
@@ -118,11 +119,8 @@ TEST(RegionDecode, GivesTheWholeDecodesPixelsOfEveryRegion) {
           const ReduceResult whole =
               ReducePhoto(expected, scratch, box.width, box.height, highQuality, {});
           Bitmap streamed;
-          ReducingSink sink(
-              streamed, [&](int, int) { return std::optional(box); }, highQuality);
-          ASSERT_TRUE(StreamJpegMemory(Span(bytes), sink, {}, [&](int, int) {
-                        return std::optional(rect);
-                      }).Ok());
+          ReducingSink sink(streamed, box, highQuality);
+          ASSERT_TRUE(DecodeJpegMemory(Span(bytes), sink, {}, rect).Ok());
           EXPECT_TRUE(SameAs(expected, {0, 0, box.width, box.height}, streamed) &&
                       sink.Declined() == whole.declined)
               << kind.name << " at " << left << "," << top << " " << width << "x" << height
@@ -148,9 +146,7 @@ TEST(RegionDecode, PassesOverRowsTheSinkDoesNotWant) {
     std::set<int> given;
   } sink;
   const PixelRect rect{3, 5, 90, 60};
-  ASSERT_TRUE(StreamJpegMemory(Span(MakeJpeg(96, 70, Busy)), sink, {}, [&](int, int) {
-                return std::optional(rect);
-              }).Ok());
+  ASSERT_TRUE(DecodeJpegMemory(Span(MakeJpeg(96, 70, Busy)), sink, {}, rect).Ok());
   std::set<int> expected;
   for (int y = 0; y < rect.height; ++y) {
     if (y % 3 == 0 || (rect.top + y) % 16 == 0) expected.insert(y);
@@ -179,11 +175,12 @@ TEST(RegionDecode, DecodesOnlyWhatTheRegionNeeds) {
     const std::string bytes = MakeJpeg(640, 480, Busy, c.options);
     box.Write("cut.jpg", bytes.substr(0, bytes.size() / 2));
     Bitmap full, region;
-    const int damage = DecodeJpegFile(box.Path("cut.jpg"), full).warnings;
+    const int damage = LoadPhotoFile(box.Path("cut.jpg"), full).warnings;
     std::uint64_t admitted = 0;
     const auto admit = [&](std::uint64_t pixelBytes) { return (admitted = pixelBytes) > 0; };
-    const DecodeResult result = LoadJpegFile(box.Path("cut.jpg"), region, {}, admit,
-                                             [&](int, int) { return std::optional(c.rect); });
+    const OpenedPhoto opened = OpenPhotoFile(box.Path("cut.jpg"));
+    ASSERT_TRUE(opened.reader);
+    const DecodeResult result = DecodeToBitmap(*opened.reader, region, c.rect, {}, admit);
     ASSERT_EQ(result.status, DecodeStatus::Decoded);
     EXPECT_EQ(admitted,
               static_cast<std::uint64_t>(RowBytes(c.width)) * c.rect.height + c.coefficients);
@@ -197,8 +194,7 @@ TEST(RegionDecode, RefusesARegionOutsideThePicture) {
   const std::string bytes = MakeJpeg(40, 30, Busy);
   for (const PixelRect rect : {PixelRect{-1, 0, 10, 10}, {35, 25, 6, 5}, {0, 0, 0, 5}}) {
     Bitmap bitmap;
-    const DecodeResult result =
-        DecodeJpegMemory(Span(bytes), bitmap, {}, [&](int, int) { return std::optional(rect); });
+    const DecodeResult result = DecodeJpegMemory(Span(bytes), bitmap, {}, rect);
     EXPECT_EQ(result.reason, "the region asked for lies outside the picture");
   }
 }

@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "codec/JpegFile.h"
+#include "codec/JpegReader.h"
+#include "codec/PhotoReader.h"
+#include "messages/Messages.h"
 #include "pixels/HighQuality.h"
 #include "pixels/HighQualityWeights.h"
-#include "codec/JpegFile.h"
-#include "messages/Messages.h"
 #include "support/PortableCode.h"
 #include "support/TestJpeg.h"
 
@@ -473,12 +475,12 @@ TEST(HighQualityRowSink, GivesTheBytesOfTheWholeBitmapReduction) {
 TEST(HighQualityRowSink, ReducesARegionAsItIsDecoded) {
   const std::string jpeg = testing::MakeJpeg(640, 480, testing::PhotoPixel);
   const std::span bytes(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size());
-  const DecodeRegion region = [](int, int) { return PixelRect{13, 7, 601, 401}; };
+  const PixelRect region{13, 7, 601, 401};
   Bitmap decoded, expected, result;
   ASSERT_TRUE(DecodeJpegMemory(bytes, decoded, {}, region).Ok());
   ASSERT_EQ(ShrinkHighQuality(decoded, expected, 300, 200, {}).kind, HighQualityResult::Reduced);
   HighQualityRowSink sink(result, 300, 200);
-  ASSERT_TRUE(StreamJpegMemory(bytes, sink, {}, region).Ok());
+  ASSERT_TRUE(DecodeJpegMemory(bytes, sink, {}, region).Ok());
   EXPECT_TRUE(SamePixels(result, expected));
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "codec/JpegFile.h"
+#include "codec/JpegReader.h"
+#include "codec/PhotoReader.h"
 #include "geometry/SizeTable.h"
 #include "pixels/Reduction.h"
 #include "pixels/TrimCenter.h"
