@@ -1,0 +1,525 @@
+#include "codec/HeifReader.h"
+
+#include <libheif/heif.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <set>
+#include <vector>
+
+#include "codec/Colour.h"
+#include "codec/DecodeLimits.h"
+#include "codec/Exif.h"
+#include "codec/PhotoBytes.h"
+
+namespace quorvale {
+namespace {
+
+// Bounds on what libheif is given to parse; a photo's metadata comes to a
+// few kilobytes (a 48 MP phone photo has about 200 tiles and a dozen other
+// items), a large ICC profile to a few megabytes.
+constexpr std::uint64_t MaxMetaBytes = std::uint64_t{32} << 20;
+constexpr std::size_t MaxItems = 4096;
+constexpr int MaxDerivationDepth = 3;
+constexpr int MaxTopLevelBoxes = 64;
+constexpr int HeifSideLimit = 1 << 17;
+// A photo's Exif comes to some kilobytes; a larger block is not read.
+constexpr std::size_t MaxExifBytes = std::size_t{1} << 20;
+constexpr int CancelEvery = 16;
+
+constexpr std::uint32_t FourCc(const char (&text)[5]) {
+  return std::uint32_t{static_cast<std::uint8_t>(text[0])} << 24 |
+         std::uint32_t{static_cast<std::uint8_t>(text[1])} << 16 |
+         std::uint32_t{static_cast<std::uint8_t>(text[2])} << 8 |
+         std::uint32_t{static_cast<std::uint8_t>(text[3])};
+}
+
+std::uint32_t Big32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+std::uint64_t Big64(const std::uint8_t* p) {
+  return std::uint64_t{Big32(p)} << 32 | Big32(p + 4);
+}
+
+DecodeResult Failure(DecodeStatus status, std::string reason) {
+  DecodeResult result;
+  result.status = status;
+  result.reason = std::move(reason);
+  return result;
+}
+
+// One box inside a buffer: its type and payload.
+struct Box {
+  std::uint32_t type;
+  std::span<const std::uint8_t> payload;
+};
+
+// The boxes that fill `bytes`, in order; nullopt when one runs past the end.
+std::optional<std::vector<Box>> Boxes(std::span<const std::uint8_t> bytes) {
+  std::vector<Box> boxes;
+  while (!bytes.empty()) {
+    if (bytes.size() < 8) return std::nullopt;
+    std::uint64_t size = Big32(bytes.data());
+    std::size_t header = 8;
+    if (size == 1) {
+      if (bytes.size() < 16) return std::nullopt;
+      size = Big64(bytes.data() + 8);
+      header = 16;
+    } else if (size == 0) {
+      size = bytes.size();
+    }
+    if (size < header || size > bytes.size()) return std::nullopt;
+    boxes.push_back({Big32(bytes.data() + 4), bytes.subspan(header, size - header)});
+    bytes = bytes.subspan(size);
+  }
+  return boxes;
+}
+
+// A byte reader over a box's payload that stops at its end.
+struct Cursor {
+  std::span<const std::uint8_t> bytes;
+  bool ok = true;
+  std::uint32_t Read(int width) {
+    if (!ok || bytes.size() < static_cast<std::size_t>(width)) {
+      ok = false;
+      return 0;
+    }
+    std::uint32_t value = 0;
+    for (int i = 0; i < width; ++i) value = value << 8 | bytes[i];
+    bytes = bytes.subspan(width);
+    return value;
+  }
+};
+
+bool IsDerived(std::uint32_t type) {
+  return type == FourCc("grid") || type == FourCc("iovl") || type == FourCc("iden");
+}
+
+// What the walk of the item graph found: -1 for a circle.
+int DerivationDepth(std::uint32_t item,
+                    const std::map<std::uint32_t, std::vector<std::uint32_t>>& inputs,
+                    std::map<std::uint32_t, int>& depths) {
+  const auto known = depths.find(item);
+  if (known != depths.end()) return known->second;  // 0 while on the walk: a circle
+  depths[item] = 0;
+  int depth = 1;
+  const auto found = inputs.find(item);
+  if (found != inputs.end()) {
+    for (const std::uint32_t input : found->second) {
+      const int below = DerivationDepth(input, inputs, depths);
+      if (below <= 0) return depths[item] = -1;
+      depth = std::max(depth, below + 1);
+      if (depth > MaxDerivationDepth) return depths[item] = depth;
+    }
+  }
+  return depths[item] = depth;
+}
+
+// The refusal of a metadata box whose items or references are more than a
+// photo needs; empty when it is plausible. What libheif then parses is
+// bounded by what this walk admits.
+std::string CheckItems(std::span<const std::uint8_t> meta) {
+  if (meta.size() < 4) return "the file's metadata box is malformed";
+  const auto children = Boxes(meta.subspan(4));
+  if (!children) return "the file's metadata box is malformed";
+  std::map<std::uint32_t, std::uint32_t> items;  // id to type (0 when unknown)
+  std::span<const std::uint8_t> iref;
+  for (const Box& box : *children) {
+    if (box.type == FourCc("iref")) iref = box.payload;
+    if (box.type != FourCc("iinf")) continue;
+    Cursor cursor{box.payload};
+    const std::uint32_t version = cursor.Read(1);
+    cursor.Read(3);
+    const std::uint32_t declared = cursor.Read(version == 0 ? 2 : 4);
+    if (!cursor.ok) return "the file's item list is malformed";
+    if (declared > MaxItems) return "the file declares more items than a photo has";
+    const auto entries = Boxes(cursor.bytes);
+    if (!entries || entries->size() > MaxItems) return "the file's item list is malformed";
+    for (const Box& entry : *entries) {
+      if (entry.type != FourCc("infe")) continue;
+      Cursor info{entry.payload};
+      const std::uint32_t entryVersion = info.Read(1);
+      info.Read(3);
+      const std::uint32_t id = info.Read(entryVersion >= 3 ? 4 : 2);
+      info.Read(2);
+      const std::uint32_t type = entryVersion >= 2 ? info.Read(4) : 0;
+      if (!info.ok) return "the file's item list is malformed";
+      items[id] = type;
+    }
+  }
+  if (iref.empty()) return {};
+  Cursor cursor{iref};
+  const int idBytes = cursor.Read(1) == 0 ? 2 : 4;
+  cursor.Read(3);
+  const auto references = Boxes(cursor.bytes);
+  if (!cursor.ok || !references) return "the file's item references are malformed";
+  std::set<std::pair<std::uint32_t, std::uint32_t>> lists;  // (type, from)
+  std::map<std::uint32_t, std::vector<std::uint32_t>> inputs;
+  const std::size_t allowed = 2 * items.size() + 64;
+  std::size_t total = 0;
+  for (const Box& reference : *references) {
+    Cursor list{reference.payload};
+    const std::uint32_t from = list.Read(idBytes);
+    const std::uint32_t count = list.Read(2);
+    if (!list.ok || list.bytes.size() < std::size_t{count} * idBytes) {
+      return "the file's item references are malformed";
+    }
+    total += count;
+    if (total > allowed) return "the file has more item references than a photo needs";
+    if (!items.contains(from) || !lists.insert({reference.type, from}).second) {
+      return "the file's item references are malformed";
+    }
+    std::set<std::uint32_t> named;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      const std::uint32_t to = list.Read(idBytes);
+      if (!items.contains(to) || to == from || !named.insert(to).second) {
+        return "the file's item references name an item twice, itself or one not declared";
+      }
+      if (reference.type == FourCc("dimg") && IsDerived(items[from])) inputs[from].push_back(to);
+    }
+  }
+  std::map<std::uint32_t, int> depths;
+  for (const auto& [item, unused] : inputs) {
+    const int depth = DerivationDepth(item, inputs, depths);
+    if (depth < 0 || depth > MaxDerivationDepth) {
+      return "the file's derived pictures are built on one another too deep or in a circle";
+    }
+  }
+  return {};
+}
+
+// Walks the top-level boxes to the metadata box and checks it.
+std::string CheckBoxes(const PhotoBytes& bytes) {
+  std::uint64_t offset = 0;
+  for (int i = 0; i < MaxTopLevelBoxes && offset < bytes.Size(); ++i) {
+    std::uint8_t header[16];
+    const std::int64_t got = bytes.ReadAt(offset, header, sizeof header);
+    if (got < 8) return got < 0 ? std::strerror(errno) : "the file ends early";
+    std::uint64_t size = Big32(header);
+    std::uint64_t headerBytes = 8;
+    if (size == 1) {
+      if (got < 16) return "the file ends early";
+      size = Big64(header + 8);
+      headerBytes = 16;
+    } else if (size == 0) {
+      size = bytes.Size() - offset;
+    }
+    if (size < headerBytes || size > bytes.Size() - offset) return "the file ends early";
+    const std::uint32_t type = Big32(header + 4);
+    if (i == 0 && type != FourCc("ftyp")) return "not a HEIF file";
+    if (type == FourCc("meta")) {
+      if (size - headerBytes > MaxMetaBytes) return "the file's metadata box is too large";
+      std::vector<std::uint8_t> meta(size - headerBytes);
+      if (bytes.ReadAt(offset + headerBytes, meta.data(), meta.size()) !=
+          static_cast<std::int64_t>(meta.size())) {
+        return "the file ends early";
+      }
+      return CheckItems(meta);
+    }
+    offset += size;
+  }
+  return "the file has no metadata box";
+}
+
+// libheif reads the file through these, from the bytes opened once.
+struct ReaderState {
+  const PhotoBytes* bytes;
+  std::uint64_t position;
+};
+
+std::int64_t Position(void* user) {
+  return static_cast<std::int64_t>(static_cast<ReaderState*>(user)->position);
+}
+
+int Read(void* data, std::size_t size, void* user) {
+  auto& state = *static_cast<ReaderState*>(user);
+  if (state.bytes->ReadAt(state.position, data, size) != static_cast<std::int64_t>(size)) return 1;
+  state.position += size;
+  return 0;
+}
+
+int Seek(std::int64_t position, void* user) {
+  auto& state = *static_cast<ReaderState*>(user);
+  if (position < 0 || static_cast<std::uint64_t>(position) > state.bytes->Size()) return 1;
+  state.position = static_cast<std::uint64_t>(position);
+  return 0;
+}
+
+heif_reader_grow_status WaitForSize(std::int64_t target, void* user) {
+  const auto& state = *static_cast<ReaderState*>(user);
+  return target >= 0 && static_cast<std::uint64_t>(target) <= state.bytes->Size()
+             ? heif_reader_grow_status_size_reached
+             : heif_reader_grow_status_size_beyond_eof;
+}
+
+const heif_reader FileReader{1, Position, Read, Seek, WaitForSize};
+
+struct ContextFreer {
+  void operator()(heif_context* context) const { heif_context_free(context); }
+};
+struct HandleReleaser {
+  void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
+};
+struct ImageReleaser {
+  void operator()(heif_image* image) const { heif_image_release(image); }
+};
+struct OptionsFreer {
+  void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
+};
+struct NclxFreer {
+  void operator()(heif_color_profile_nclx* nclx) const { heif_nclx_color_profile_free(nclx); }
+};
+
+DecodeStatus StatusOf(const heif_error& error) {
+  return error.code == heif_error_Memory_allocation_error ? DecodeStatus::OutOfMemory
+                                                          : DecodeStatus::Failed;
+}
+
+void InitialiseLibheif() {
+  static std::once_flag once;
+  std::call_once(once, [] { heif_init(nullptr); });
+}
+
+// The Exif block in a HEIF item: a 4-byte offset to the TIFF header, then
+// whatever precedes it (often "Exif\0\0"), then the TIFF structure.
+std::vector<std::uint8_t> ExifOf(heif_image_handle* handle) {
+  heif_item_id id = 0;
+  if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1) return {};
+  const std::size_t size = heif_image_handle_get_metadata_size(handle, id);
+  if (size < 4 || size > MaxExifBytes) return {};
+  std::vector<std::uint8_t> item(size);
+  if (heif_image_handle_get_metadata(handle, id, item.data()).code != heif_error_Ok) return {};
+  std::uint64_t start = 4 + std::uint64_t{Big32(item.data())};
+  static constexpr std::uint8_t Prefix[] = {'E', 'x', 'i', 'f', 0, 0};
+  if (start + sizeof Prefix <= size &&
+      std::equal(std::begin(Prefix), std::end(Prefix),
+                 item.begin() + static_cast<std::ptrdiff_t>(start))) {
+    start += sizeof Prefix;
+  }
+  if (start >= size) return {};
+  std::vector<std::uint8_t> block(std::begin(Prefix), std::end(Prefix));
+  block.insert(block.end(), item.begin() + static_cast<std::ptrdiff_t>(start), item.end());
+  return block;
+}
+
+// The profile of the primary image: its own ICC, or one for its nclx
+// description; empty for sRGB or none.
+std::vector<std::uint8_t> ProfileOf(heif_image_handle* handle) {
+  const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle);
+  if (type == heif_color_profile_type_rICC || type == heif_color_profile_type_prof) {
+    std::vector<std::uint8_t> icc(heif_image_handle_get_raw_color_profile_size(handle));
+    if (!icc.empty() &&
+        heif_image_handle_get_raw_color_profile(handle, icc.data()).code == heif_error_Ok) {
+      return icc;
+    }
+    return {};
+  }
+  heif_color_profile_nclx* raw = nullptr;
+  if (heif_image_handle_get_nclx_color_profile(handle, &raw).code != heif_error_Ok) return {};
+  const std::unique_ptr<heif_color_profile_nclx, NclxFreer> nclx(raw);
+  const bool srgbPrimaries = nclx->color_primaries == heif_color_primaries_ITU_R_BT_709_5 ||
+                             nclx->color_primaries == heif_color_primaries_unspecified;
+  const bool srgbTransfer =
+      nclx->transfer_characteristics == heif_transfer_characteristic_IEC_61966_2_1 ||
+      nclx->transfer_characteristics == heif_transfer_characteristic_unspecified;
+  if (srgbPrimaries && srgbTransfer) return {};
+  const int transfer = nclx->transfer_characteristics == heif_transfer_characteristic_unspecified
+                           ? 13
+                           : static_cast<int>(nclx->transfer_characteristics);
+  const ColourDescription description{{nclx->color_primary_red_x, nclx->color_primary_red_y},
+                                      {nclx->color_primary_green_x, nclx->color_primary_green_y},
+                                      {nclx->color_primary_blue_x, nclx->color_primary_blue_y},
+                                      {nclx->color_primary_white_x, nclx->color_primary_white_y},
+                                      transfer};
+  return ProfileFor(description).value_or(std::vector<std::uint8_t>{});
+}
+
+class HeifReader final : public PhotoReader {
+ public:
+  HeifReader(PhotoBytes bytes, int tileThreads)
+      : bytes_(std::move(bytes)), state_{&bytes_, 0}, tileThreads_(tileThreads) {}
+
+  const PhotoHeader& Header() const override { return header_; }
+
+  DecodeResult ReadHeader();
+
+  DecodeResult Decode(RowSink& sink, const std::optional<PixelRect>& region,
+                      const CancelCheck& cancel, const DecodeAdmission& admit) override;
+
+ private:
+  DecodeResult DecodeRows(RowSink& sink, const PixelRect& picture, const CancelCheck& cancel,
+                          const DecodeAdmission& admit);
+
+  PhotoBytes bytes_;
+  ReaderState state_;
+  int tileThreads_;
+  std::unique_ptr<heif_context, ContextFreer> context_;
+  std::unique_ptr<heif_image_handle, HandleReleaser> handle_;
+  PhotoHeader header_;
+  bool alpha_ = false;
+  std::uint64_t libraryBytes_ = 0;  // libheif's own buffers for the decode
+  bool used_ = false;
+};
+
+DecodeResult HeifReader::ReadHeader() {
+  std::string refusal = CheckBoxes(bytes_);
+  if (!refusal.empty()) return Failure(DecodeStatus::Failed, std::move(refusal));
+  InitialiseLibheif();
+  context_.reset(heif_context_alloc());
+  if (!context_) return Failure(DecodeStatus::OutOfMemory, std::strerror(ENOMEM));
+  heif_context_set_maximum_image_size_limit(context_.get(), HeifSideLimit);
+  heif_context_set_max_decoding_threads(context_.get(), std::max(tileThreads_, 0));
+  heif_error error = heif_context_read_from_reader(context_.get(), &FileReader, &state_, nullptr);
+  if (error.code != heif_error_Ok) return Failure(StatusOf(error), error.message);
+  heif_image_handle* handle = nullptr;
+  error = heif_context_get_primary_image_handle(context_.get(), &handle);
+  if (error.code != heif_error_Ok) return Failure(StatusOf(error), error.message);
+  handle_.reset(handle);
+
+  const int width = heif_image_handle_get_width(handle);
+  const int height = heif_image_handle_get_height(handle);
+  if (width < 1 || height < 1) return Failure(DecodeStatus::Failed, "the picture has no pixels");
+  // The decode works at the coded size, before a rotation or a crop.
+  const std::uint64_t codedPixels = std::max<std::uint64_t>(
+      std::uint64_t(std::max(heif_image_handle_get_ispe_width(handle), 0)) *
+          std::uint64_t(std::max(heif_image_handle_get_ispe_height(handle), 0)),
+      std::uint64_t(width) * std::uint64_t(height));
+  alpha_ = heif_image_handle_has_alpha_channel(handle) != 0;
+  const std::uint64_t sampleBytes = heif_image_handle_get_luma_bits_per_pixel(handle) > 8 ? 2 : 1;
+  libraryBytes_ = codedPixels * ((alpha_ ? 4 : 3) * sampleBytes + 2 * (alpha_ ? 4 : 3));
+  if (codedPixels > MaxPhotoPixels || libraryBytes_ > DecodeMemoryBudget()) {
+    return Failure(DecodeStatus::Failed, "the picture is larger than the decoder allows");
+  }
+  header_.size = {width, height};
+  header_.components = 3;
+  header_.orientation = 1;
+  header_.exif = ExifOf(handle);
+  if (!header_.exif.empty() && ExifOrientation(header_.exif) != 1) {
+    ExifRewrite upright;
+    upright.resetOrientation = true;
+    upright.width = static_cast<std::uint32_t>(width);
+    upright.height = static_cast<std::uint32_t>(height);
+    header_.exif = RewriteExif(header_.exif, upright).value_or(std::vector<std::uint8_t>{});
+  }
+  header_.icc = ProfileOf(handle);
+  header_.fileBytes = bytes_.Size();
+  header_.modifiedSeconds = bytes_.ModifiedSeconds();
+  header_.modifiedNanoseconds = bytes_.ModifiedNanoseconds();
+  return {};
+}
+
+DecodeResult HeifReader::Decode(RowSink& sink, const std::optional<PixelRect>& region,
+                                const CancelCheck& cancel, const DecodeAdmission& admit) {
+  const PixelSize size = header_.size;
+  if (used_) return Failure(DecodeStatus::Failed, "the photo was decoded already");
+  used_ = true;
+  DecodeResult result;
+  if (region && !InsidePicture(*region, size.width, size.height)) {
+    result = Failure(DecodeStatus::Failed, "the region asked for lies outside the picture");
+  } else {
+    try {
+      result = DecodeRows(sink, region.value_or(PixelRect{0, 0, size.width, size.height}), cancel,
+                          admit);
+    } catch (const std::bad_alloc&) {
+      result = Failure(DecodeStatus::OutOfMemory, std::strerror(ENOMEM));
+    }
+  }
+  result.picture = size;
+  result.region = region;
+  return result;
+}
+
+DecodeResult HeifReader::DecodeRows(RowSink& sink, const PixelRect& picture,
+                                    const CancelCheck& cancel, const DecodeAdmission& admit) {
+  const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * 3;
+  if (admit && !admit(sink.Charge(picture.width, picture.height, rowBytes) + libraryBytes_)) {
+    return Failure(DecodeStatus::Declined, "not admitted");
+  }
+  if (cancel && cancel()) return Failure(DecodeStatus::Cancelled, "cancelled");
+  const std::unique_ptr<heif_decoding_options, OptionsFreer> options(heif_decoding_options_alloc());
+  if (!options) return Failure(DecodeStatus::OutOfMemory, std::strerror(ENOMEM));
+  if (options->version >= 2) options->convert_hdr_to_8bit = 1;
+  heif_image* decoded = nullptr;
+  const heif_error error = heif_decode_image(
+      handle_.get(), &decoded, heif_colorspace_RGB,
+      alpha_ ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
+  const std::unique_ptr<heif_image, ImageReleaser> image(decoded);
+  if (error.code != heif_error_Ok) return Failure(StatusOf(error), error.message);
+  if (cancel && cancel()) return Failure(DecodeStatus::Cancelled, "cancelled");
+  int stride = 0;
+  const std::uint8_t* plane =
+      heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+  if (plane == nullptr ||
+      heif_image_get_width(image.get(), heif_channel_interleaved) != header_.size.width ||
+      heif_image_get_height(image.get(), heif_channel_interleaved) != header_.size.height ||
+      heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved) != 8) {
+    return Failure(DecodeStatus::Failed, "the decoded picture differs from its description");
+  }
+  const int channels = alpha_ ? 4 : 3;
+  sink.Start(picture.width, picture.height, rowBytes);
+  for (int y = 0; y < picture.height; ++y) {
+    if (y % CancelEvery == 0 && y > 0 && cancel && cancel()) {
+      return Failure(DecodeStatus::Cancelled, "cancelled");
+    }
+    if (!sink.Wants(y)) continue;
+    std::uint8_t* target = sink.RowFor(y);
+    RowToBgr(plane + static_cast<std::ptrdiff_t>(stride) * (picture.top + y) +
+                 static_cast<std::ptrdiff_t>(picture.left) * channels,
+             channels, true, picture.width, target);
+    sink.RowDone(y, target);
+  }
+  sink.Finish();
+  return {};
+}
+
+OpenedPhoto Open(PhotoBytes bytes, int tileThreads) {
+  OpenedPhoto opened;
+  try {
+    auto reader = std::make_unique<HeifReader>(std::move(bytes), tileThreads);
+    opened.failure = reader->ReadHeader();
+    if (opened.failure.Ok()) opened.reader = std::move(reader);
+  } catch (const std::bad_alloc&) {
+    opened.failure = Failure(DecodeStatus::OutOfMemory, std::strerror(ENOMEM));
+  }
+  return opened;
+}
+
+}  // namespace
+
+bool IsHeifSignature(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() < 12 || Big32(bytes.data() + 4) != FourCc("ftyp")) return false;
+  static constexpr std::uint32_t Brands[] = {
+      FourCc("heic"), FourCc("heix"), FourCc("heim"), FourCc("heis"), FourCc("hevc"),
+      FourCc("hevx"), FourCc("mif1"), FourCc("msf1"), FourCc("avif"), FourCc("avis")};
+  const std::size_t end =
+      std::min<std::size_t>(bytes.size(), Big32(bytes.data())) & ~std::size_t{3};
+  for (std::size_t at = 8; at + 4 <= end; at += at == 8 ? 8 : 4) {
+    if (std::find(std::begin(Brands), std::end(Brands), Big32(bytes.data() + at)) !=
+        std::end(Brands)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+OpenedPhoto OpenHeifFile(const std::string& path, int tileThreads) {
+  std::string reason;
+  PhotoBytes bytes = PhotoBytes::OpenFile(path, reason);
+  if (!bytes.IsOpen()) {
+    OpenedPhoto opened;
+    opened.failure = Failure(DecodeStatus::Failed, reason);
+    return opened;
+  }
+  return Open(std::move(bytes), tileThreads);
+}
+
+OpenedPhoto OpenHeifMemory(std::span<const std::uint8_t> bytes, int tileThreads) {
+  return Open(PhotoBytes::InMemory(bytes), tileThreads);
+}
+
+}  // namespace quorvale
