@@ -200,6 +200,8 @@ std::string CheckBoxes(const PhotoBytes& bytes) {
     std::uint8_t header[16];
     const std::int64_t got = bytes.ReadAt(offset, header, sizeof header);
     if (got < 8) return got < 0 ? std::strerror(errno) : "the file ends early";
+    const std::uint32_t type = Big32(header + 4);
+    if (i == 0 && type != FourCc("ftyp")) return "not a HEIF file";
     std::uint64_t size = Big32(header);
     std::uint64_t headerBytes = 8;
     if (size == 1) {
@@ -210,8 +212,6 @@ std::string CheckBoxes(const PhotoBytes& bytes) {
       size = bytes.Size() - offset;
     }
     if (size < headerBytes || size > bytes.Size() - offset) return "the file ends early";
-    const std::uint32_t type = Big32(header + 4);
-    if (i == 0 && type != FourCc("ftyp")) return "not a HEIF file";
     if (type == FourCc("meta")) {
       if (size - headerBytes > MaxMetaBytes) return "the file's metadata box is too large";
       std::vector<std::uint8_t> meta(size - headerBytes);
