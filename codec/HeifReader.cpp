@@ -27,7 +27,8 @@ constexpr std::uint64_t MaxMetaBytes = std::uint64_t{32} << 20;
 constexpr std::size_t MaxItems = 4096;
 constexpr int MaxDerivationDepth = 3;
 constexpr int MaxTopLevelBoxes = 64;
-constexpr int HeifSideLimit = 1 << 17;
+// libheif refuses a side at or above its limit.
+constexpr int HeifSideLimit = MaxJpegSide + 1;
 // A photo's Exif comes to some kilobytes; a larger block is not read.
 constexpr std::size_t MaxExifBytes = std::size_t{1} << 20;
 constexpr int CancelEvery = 16;
@@ -392,7 +393,8 @@ DecodeResult HeifReader::ReadHeader() {
   alpha_ = heif_image_handle_has_alpha_channel(handle) != 0;
   const std::uint64_t sampleBytes = heif_image_handle_get_luma_bits_per_pixel(handle) > 8 ? 2 : 1;
   libraryBytes_ = codedPixels * ((alpha_ ? 4 : 3) * sampleBytes + 2 * (alpha_ ? 4 : 3));
-  if (codedPixels > MaxPhotoPixels || libraryBytes_ > DecodeMemoryBudget()) {
+  if (width > MaxJpegSide || height > MaxJpegSide || codedPixels > MaxPhotoPixels ||
+      libraryBytes_ > DecodeMemoryBudget()) {
     return Failure(DecodeStatus::Failed, "the picture is larger than the decoder allows");
   }
   header_.size = {width, height};

@@ -19,7 +19,7 @@ bool IsHeifSignature(std::span<const std::uint8_t> bytes);
 // photo needs: more than two per item (plus 64), one naming an item that is
 // not declared, itself or the same item twice, or derived pictures (grids,
 // overlays, transformed copies) built on one another more than three deep or
-// in a circle. libheif then refuses sides above 2^17; a primary image above
+// in a circle. libheif then refuses sides above MaxJpegSide; a primary image above
 // a gigapixel, or whose decode would hold more than half the physical
 // memory, is refused before anything is decoded.
 //

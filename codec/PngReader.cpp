@@ -19,9 +19,9 @@
 namespace quorvale {
 namespace {
 
-// A side larger than any camera's and than a JPEG could take; libpng
-// refuses it while reading the IHDR chunk, before anything is allocated.
-constexpr png_uint_32 MaxPngSide = png_uint_32{1} << 24;
+// libpng refuses a larger side while reading the IHDR chunk, before
+// anything is allocated.
+constexpr png_uint_32 MaxPngSide = MaxJpegSide;
 
 // Deflate codes at best 258 bytes in a length/distance pair of at least
 // two bits, which with the block overhead comes to 1032:1. No file of

@@ -16,7 +16,7 @@ bool IsPngSignature(std::span<const std::uint8_t> bytes);
 // "Exif\0\0" and its TIFF structure, as a JPEG carries it) and its
 // orientation, an iCCP chunk as its ICC profile. The header is refused
 // (Failed, nothing allocated for pixels) when the file is no PNG, a side
-// exceeds 2^24, the picture exceeds a gigapixel or half the physical memory,
+// exceeds MaxJpegSide, the picture exceeds a gigapixel or half the physical memory,
 // or its rows, inflated, would be more than deflate's best ratio (1032:1)
 // can make of the whole file: a tiny file that declares a huge picture.
 //

@@ -108,7 +108,7 @@ const PngCase Cases[] = {
      Expect::Same, nullptr, "IDAT: "},
     {"Bomb", [] { return testing::MakePngClaiming(20000, 20000); }, Expect::Same,
      "the picture is larger than its file could hold"},
-    {"HugeSide", [] { return testing::MakePngClaiming(1 << 25, 1); }, Expect::Same,
+    {"HugeSide", [] { return testing::MakePngClaiming(MaxJpegSide + 1, 1); }, Expect::Same,
      "Invalid IHDR data"},
     {"NotPng", [] { return testing::MakeJpeg(8, 8, testing::PhotoPixel); }, Expect::Same,
      "not a PNG file"},
