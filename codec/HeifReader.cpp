@@ -121,17 +121,122 @@ int DerivationDepth(std::uint32_t item,
   return depths[item] = depth;
 }
 
+// Where an item's data lies: in the file, or in the metadata's idat box.
+struct ItemPlace {
+  bool inIdat = false;
+  std::uint64_t offset = 0;
+  std::uint64_t length = 0;  // 0: to the end
+};
+
+// The first extent of each item in the iloc box; nullopt when malformed.
+std::optional<std::map<std::uint32_t, ItemPlace>> ItemPlaces(std::span<const std::uint8_t> iloc) {
+  Cursor cursor{iloc};
+  const std::uint32_t version = cursor.Read(1);
+  cursor.Read(3);
+  const std::uint32_t sizes = cursor.Read(2);
+  const int offsetSize = static_cast<int>(sizes >> 12);
+  const int lengthSize = static_cast<int>(sizes >> 8 & 15);
+  const int baseSize = static_cast<int>(sizes >> 4 & 15);
+  const int indexSize = version >= 1 ? static_cast<int>(sizes & 15) : 0;
+  const std::uint32_t count = cursor.Read(version < 2 ? 2 : 4);
+  const auto sized = [](int size) { return size == 0 || size == 4 || size == 8; };
+  if (!cursor.ok || !sized(offsetSize) || !sized(lengthSize) || !sized(baseSize) ||
+      !sized(indexSize) || count > MaxItems) {
+    return std::nullopt;
+  }
+  const auto read = [&](int size) {
+    return size == 8 ? std::uint64_t{cursor.Read(4)} << 32 | cursor.Read(4) : cursor.Read(size);
+  };
+  std::map<std::uint32_t, ItemPlace> places;
+  for (std::uint32_t i = 0; i < count && cursor.ok; ++i) {
+    const std::uint32_t id = cursor.Read(version < 2 ? 2 : 4);
+    const std::uint32_t method = version >= 1 ? cursor.Read(2) & 15 : 0;
+    cursor.Read(2);
+    const std::uint64_t base = read(baseSize);
+    const std::uint32_t extents = cursor.Read(2);
+    for (std::uint32_t e = 0; e < extents && cursor.ok; ++e) {
+      read(indexSize);
+      const std::uint64_t offset = read(offsetSize);
+      const std::uint64_t length = read(lengthSize);
+      if (e == 0) places[id] = {method == 1, base + offset, length};
+    }
+  }
+  if (!cursor.ok) return std::nullopt;
+  return places;
+}
+
+// The canvas a grid or an overlay declares in its data, which libheif
+// allocates whole: width x height, or nullopt when the data is not there.
+std::optional<std::pair<std::uint32_t, std::uint32_t>> CanvasOf(
+    std::uint32_t type, std::span<const std::uint8_t> data) {
+  Cursor cursor{data};
+  cursor.Read(1);
+  const int fieldBytes = (cursor.Read(1) & 1) != 0 ? 4 : 2;
+  if (type == FourCc("grid")) {
+    cursor.Read(2);  // rows and columns, less one
+  } else {
+    for (int i = 0; i < 4; ++i) cursor.Read(2);  // the canvas fill values
+  }
+  const std::uint32_t width = cursor.Read(fieldBytes);
+  const std::uint32_t height = cursor.Read(fieldBytes);
+  if (!cursor.ok) return std::nullopt;
+  return std::pair(width, height);
+}
+
+std::string CheckCanvases(const std::map<std::uint32_t, std::uint32_t>& items,
+                          std::span<const std::uint8_t> iloc, std::span<const std::uint8_t> idat,
+                          const PhotoBytes& bytes, std::uint64_t& canvasPixels) {
+  std::optional<std::map<std::uint32_t, ItemPlace>> places;
+  for (const auto& [id, type] : items) {
+    if (type != FourCc("grid") && type != FourCc("iovl")) continue;
+    if (!places) places = ItemPlaces(iloc);
+    if (!places) return "the file's item locations are malformed";
+    const auto place = places->find(id);
+    if (place == places->end()) continue;  // libheif refuses an item without data
+    std::uint8_t data[24] = {};
+    std::size_t got = 0;
+    const ItemPlace& p = place->second;
+    const std::size_t wanted = static_cast<std::size_t>(
+        p.length == 0 ? sizeof data : std::min<std::uint64_t>(p.length, sizeof data));
+    if (p.inIdat) {
+      if (p.offset < idat.size()) {
+        got = std::min<std::size_t>(wanted, idat.size() - static_cast<std::size_t>(p.offset));
+        std::memcpy(data, idat.data() + p.offset, got);
+      }
+    } else {
+      const std::int64_t read = bytes.ReadAt(p.offset, data, wanted);
+      got = read > 0 ? static_cast<std::size_t>(read) : 0;
+    }
+    const auto canvas = CanvasOf(type, std::span<const std::uint8_t>(data, got));
+    if (!canvas) continue;  // libheif refuses such data
+    const auto [width, height] = *canvas;
+    const std::uint64_t pixels = std::uint64_t{width} * height;
+    if (width > MaxJpegSide || height > MaxJpegSide || pixels > MaxPhotoPixels) {
+      return "the picture is larger than the decoder allows";
+    }
+    canvasPixels = std::max(canvasPixels, pixels);
+  }
+  return {};
+}
+
 // The refusal of a metadata box whose items or references are more than a
-// photo needs; empty when it is plausible. What libheif then parses is
-// bounded by what this walk admits.
-std::string CheckItems(std::span<const std::uint8_t> meta) {
+// photo needs, or whose grids or overlays declare a canvas larger than a
+// photo may be; empty when it is plausible, with `canvasPixels` the largest
+// such canvas. What libheif then parses is bounded by what this walk
+// admits.
+std::string CheckItems(std::span<const std::uint8_t> meta, const PhotoBytes& bytes,
+                       std::uint64_t& canvasPixels) {
   if (meta.size() < 4) return "the file's metadata box is malformed";
   const auto children = Boxes(meta.subspan(4));
   if (!children) return "the file's metadata box is malformed";
   std::map<std::uint32_t, std::uint32_t> items;  // id to type (0 when unknown)
   std::span<const std::uint8_t> iref;
+  std::span<const std::uint8_t> iloc;
+  std::span<const std::uint8_t> idat;
   for (const Box& box : *children) {
     if (box.type == FourCc("iref")) iref = box.payload;
+    if (box.type == FourCc("iloc")) iloc = box.payload;
+    if (box.type == FourCc("idat")) idat = box.payload;
     if (box.type != FourCc("iinf")) continue;
     Cursor cursor{box.payload};
     const std::uint32_t version = cursor.Read(1);
@@ -153,7 +258,8 @@ std::string CheckItems(std::span<const std::uint8_t> meta) {
       items[id] = type;
     }
   }
-  if (iref.empty()) return {};
+  std::string refusal = CheckCanvases(items, iloc, idat, bytes, canvasPixels);
+  if (!refusal.empty() || iref.empty()) return refusal;
   Cursor cursor{iref};
   const int idBytes = cursor.Read(1) == 0 ? 2 : 4;
   cursor.Read(3);
@@ -195,7 +301,7 @@ std::string CheckItems(std::span<const std::uint8_t> meta) {
 }
 
 // Walks the top-level boxes to the metadata box and checks it.
-std::string CheckBoxes(const PhotoBytes& bytes) {
+std::string CheckBoxes(const PhotoBytes& bytes, std::uint64_t& canvasPixels) {
   std::uint64_t offset = 0;
   for (int i = 0; i < MaxTopLevelBoxes && offset < bytes.Size(); ++i) {
     std::uint8_t header[16];
@@ -220,7 +326,7 @@ std::string CheckBoxes(const PhotoBytes& bytes) {
           static_cast<std::int64_t>(meta.size())) {
         return "the file ends early";
       }
-      return CheckItems(meta);
+      return CheckItems(meta, bytes, canvasPixels);
     }
     offset += size;
   }
@@ -321,8 +427,10 @@ std::vector<std::uint8_t> ProfileOf(heif_image_handle* handle) {
     return {};
   }
   heif_color_profile_nclx* raw = nullptr;
-  if (heif_image_handle_get_nclx_color_profile(handle, &raw).code != heif_error_Ok) return {};
+  const heif_error error = heif_image_handle_get_nclx_color_profile(handle, &raw);
+  // libheif may hand out a description it found invalid along with its error.
   const std::unique_ptr<heif_color_profile_nclx, NclxFreer> nclx(raw);
+  if (error.code != heif_error_Ok || !nclx) return {};
   const bool srgbPrimaries = nclx->color_primaries == heif_color_primaries_ITU_R_BT_709_5 ||
                              nclx->color_primaries == heif_color_primaries_unspecified;
   const bool srgbTransfer =
@@ -368,7 +476,8 @@ class HeifReader final : public PhotoReader {
 };
 
 DecodeResult HeifReader::ReadHeader() {
-  std::string refusal = CheckBoxes(bytes_);
+  std::uint64_t canvasPixels = 0;
+  std::string refusal = CheckBoxes(bytes_, canvasPixels);
   if (!refusal.empty()) return Failure(DecodeStatus::Failed, std::move(refusal));
   InitialiseLibheif();
   context_.reset(heif_context_alloc());
@@ -385,11 +494,12 @@ DecodeResult HeifReader::ReadHeader() {
   const int width = heif_image_handle_get_width(handle);
   const int height = heif_image_handle_get_height(handle);
   if (width < 1 || height < 1) return Failure(DecodeStatus::Failed, "the picture has no pixels");
-  // The decode works at the coded size, before a rotation or a crop.
+  // The decode works at the coded size, before a rotation or a crop, on
+  // the canvas of a grid or overlay (which its alpha may share).
   const std::uint64_t codedPixels = std::max<std::uint64_t>(
-      std::uint64_t(std::max(heif_image_handle_get_ispe_width(handle), 0)) *
-          std::uint64_t(std::max(heif_image_handle_get_ispe_height(handle), 0)),
-      std::uint64_t(width) * std::uint64_t(height));
+      {std::uint64_t(std::max(heif_image_handle_get_ispe_width(handle), 0)) *
+           std::uint64_t(std::max(heif_image_handle_get_ispe_height(handle), 0)),
+       std::uint64_t(width) * std::uint64_t(height), canvasPixels});
   alpha_ = heif_image_handle_has_alpha_channel(handle) != 0;
   const std::uint64_t sampleBytes = heif_image_handle_get_luma_bits_per_pixel(handle) > 8 ? 2 : 1;
   libraryBytes_ = codedPixels * ((alpha_ ? 4 : 3) * sampleBytes + 2 * (alpha_ ? 4 : 3));

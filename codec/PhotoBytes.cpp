@@ -45,7 +45,7 @@ PhotoBytes PhotoBytes::InMemory(std::span<const std::uint8_t> bytes) {
 }
 
 std::int64_t PhotoBytes::ReadAt(std::uint64_t offset, void* into, std::size_t count) const {
-  if (offset >= size_) return 0;
+  if (offset >= size_ || count == 0) return 0;
   count = static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - offset));
   if (!file_) {
     std::memcpy(into, memory_.data() + offset, count);

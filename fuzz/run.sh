@@ -11,7 +11,9 @@ work="$build/fuzz"
 seeds="$work/seeds"
 
 rm -rf "$seeds"
-"$work/make_seeds" "$seeds"
+# libheif's encoder (x265) keeps some memory to the end: the seed maker is
+# no fuzz target, and its leaks are not looked for.
+ASAN_OPTIONS=detect_leaks=0 "$work/make_seeds" "$seeds"
 mkdir -p "$work/artifacts"
 
 status=0
