@@ -140,6 +140,11 @@ const HeifCase Cases[] = {
      {},
      {},
      "the file's item references name an item twice, itself or one not declared"},
+    {"GridCanvasTooLarge",
+     [] { return testing::MakeHeifWithReferences(1, 70000, 70000); },
+     {},
+     {},
+     "the picture is larger than the decoder allows"},
     {"NotHeif", [] { return testing::MakePng(Source()); }, {}, {}, "not a HEIF file"},
 };
 

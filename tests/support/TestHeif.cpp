@@ -92,13 +92,19 @@ std::string MakeHeic(const Bitmap& bitmap, const TestHeifOptions& options) {
   return out;
 }
 
-std::string MakeHeifWithReferences(int references) {
+std::string MakeHeifWithReferences(int references, std::uint32_t canvasWidth,
+                                   std::uint32_t canvasHeight) {
   std::string tiles;
   for (int i = 0; i < references; ++i) tiles += Big(2, 2);
+  // The grid's data in the idat box: one row, one column, 32-bit sides.
+  const std::string grid =
+      Big(0, 1) + Big(1, 1) + Big(0, 2) + Big(canvasWidth, 4) + Big(canvasHeight, 4);
+  const std::string iloc = Big(0x4400, 2) + Big(1, 2) + Big(1, 2) + Big(1, 2) + Big(0, 2) +
+                           Big(1, 2) + Big(0, 4) + Big(grid.size(), 4);
   const std::string meta = FullBoxOf(
       "meta", 0,
       FullBoxOf("hdlr", 0, Big(0, 4) + "pict" + Big(0, 12) + std::string(1, '\0')) +
-          FullBoxOf("pitm", 0, Big(1, 2)) +
+          FullBoxOf("pitm", 0, Big(1, 2)) + BoxOf("idat", grid) + FullBoxOf("iloc", 1, iloc) +
           FullBoxOf("iinf", 0,
                     Big(2, 2) + FullBoxOf("infe", 2, Big(1, 2) + Big(0, 2) + "grid" + '\0') +
                         FullBoxOf("infe", 2, Big(2, 2) + Big(0, 2) + "hvc1" + '\0')) +

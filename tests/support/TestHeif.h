@@ -22,8 +22,10 @@ struct TestHeifOptions {
 // A HEIC file's bytes of `bitmap`, made by libheif's encoder (x265).
 std::string MakeHeic(const Bitmap& bitmap, const TestHeifOptions& options = {});
 
-// A HEIF file of boxes alone, no picture data: a grid item whose tile list
-// names one coded item `references` times.
-std::string MakeHeifWithReferences(int references);
+// A HEIF file of boxes alone, no picture data: a grid item of a
+// `canvasWidth` x `canvasHeight` canvas whose tile list names one coded item
+// `references` times.
+std::string MakeHeifWithReferences(int references, std::uint32_t canvasWidth = 64,
+                                   std::uint32_t canvasHeight = 64);
 
 }  // namespace quorvale::testing
