@@ -219,10 +219,115 @@ std::string CheckCanvases(const std::map<std::uint32_t, std::uint32_t>& items,
   return {};
 }
 
+// Reads the bits of an HEVC parameter set, its emulation prevention bytes
+// (00 00 03) taken out.
+class BitReader {
+ public:
+  explicit BitReader(std::span<const std::uint8_t> nal) {
+    int zeros = 0;
+    for (const std::uint8_t byte : nal) {
+      if (zeros >= 2 && byte == 3) {
+        zeros = 0;
+        continue;
+      }
+      zeros = byte == 0 ? zeros + 1 : 0;
+      bytes_.push_back(byte);
+    }
+  }
+  bool ok() const { return ok_; }
+  std::uint32_t Bits(int count) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < count; ++i) {
+      if (position_ >= bytes_.size() * 8) {
+        ok_ = false;
+        return 0;
+      }
+      value = value << 1 | (bytes_[position_ / 8] >> (7 - position_ % 8) & 1);
+      ++position_;
+    }
+    return value;
+  }
+  std::uint64_t Golomb() {
+    int zeros = 0;
+    while (ok_ && Bits(1) == 0) {
+      if (++zeros > 32) ok_ = false;
+    }
+    return ok_ ? (std::uint64_t{1} << zeros) - 1 + Bits(zeros) : 0;
+  }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  std::size_t position_ = 0;
+  bool ok_ = true;
+};
+
+// The picture size a sequence parameter set declares, which the HEVC
+// decoder allocates whatever the item's ispe says; nullopt when it cannot
+// be read (the decoder then refuses it).
+std::optional<std::uint64_t> SequencePixels(std::span<const std::uint8_t> nal,
+                                            std::uint64_t& widest) {
+  BitReader bits(nal);
+  bits.Bits(16 + 4);  // the NAL unit header, the video parameter set's id
+  const int subLayers = static_cast<int>(bits.Bits(3));
+  bits.Bits(1 + 88 + 8);  // the general profile, tier and level
+  bool profile[8] = {};
+  bool level[8] = {};
+  for (int i = 0; i < subLayers; ++i) {
+    profile[i] = bits.Bits(1) != 0;
+    level[i] = bits.Bits(1) != 0;
+  }
+  if (subLayers > 0) bits.Bits(2 * (8 - subLayers));
+  for (int i = 0; i < subLayers; ++i) bits.Bits((profile[i] ? 88 : 0) + (level[i] ? 8 : 0));
+  bits.Golomb();
+  if (bits.Golomb() == 3) bits.Bits(1);  // 4:4:4 with its planes apart
+  const std::uint64_t width = bits.Golomb();
+  const std::uint64_t height = bits.Golomb();
+  if (!bits.ok()) return std::nullopt;
+  widest = std::max(width, height);
+  return width * height;
+}
+
+// The refusal of HEVC configurations (hvcC) whose parameter sets declare a
+// picture larger than a photo may be; `codedPixels` is the largest.
+std::string CheckCodedSizes(const std::vector<Box>& children, std::uint64_t& codedPixels) {
+  for (const Box& box : children) {
+    if (box.type != FourCc("iprp")) continue;
+    const auto properties = Boxes(box.payload);
+    for (const Box& container : properties.value_or(std::vector<Box>{})) {
+      if (container.type != FourCc("ipco")) continue;
+      for (const Box& property : Boxes(container.payload).value_or(std::vector<Box>{})) {
+        if (property.type != FourCc("hvcC") || property.payload.size() < 23) continue;
+        Cursor cursor{property.payload.subspan(22)};
+        const std::uint32_t arrays = cursor.Read(1);
+        for (std::uint32_t a = 0; a < arrays && cursor.ok; ++a) {
+          const std::uint32_t type = cursor.Read(1) & 63;
+          const std::uint32_t units = cursor.Read(2);
+          for (std::uint32_t u = 0; u < units && cursor.ok; ++u) {
+            const std::uint32_t length = cursor.Read(2);
+            if (!cursor.ok || cursor.bytes.size() < length) break;
+            const auto nal = cursor.bytes.first(length);
+            cursor.bytes = cursor.bytes.subspan(length);
+            constexpr std::uint32_t SequenceParameterSet = 33;
+            if (type != SequenceParameterSet) continue;
+            std::uint64_t widest = 0;
+            const std::optional<std::uint64_t> pixels = SequencePixels(nal, widest);
+            if (!pixels) continue;
+            if (widest > MaxJpegSide || *pixels > MaxPhotoPixels) {
+              return "the picture is larger than the decoder allows";
+            }
+            codedPixels = std::max(codedPixels, *pixels);
+          }
+        }
+      }
+    }
+  }
+  return {};
+}
+
 // The refusal of a metadata box whose items or references are more than a
-// photo needs, or whose grids or overlays declare a canvas larger than a
-// photo may be; empty when it is plausible, with `canvasPixels` the largest
-// such canvas. What libheif then parses is bounded by what this walk
+// photo needs, or whose grids, overlays or coded pictures declare a canvas
+// larger than a photo may be; empty when it is plausible, with
+// `canvasPixels` the largest such canvas. What libheif then parses is bounded by what this walk
 // admits.
 std::string CheckItems(std::span<const std::uint8_t> meta, const PhotoBytes& bytes,
                        std::uint64_t& canvasPixels) {
@@ -259,6 +364,7 @@ std::string CheckItems(std::span<const std::uint8_t> meta, const PhotoBytes& byt
     }
   }
   std::string refusal = CheckCanvases(items, iloc, idat, bytes, canvasPixels);
+  if (refusal.empty()) refusal = CheckCodedSizes(*children, canvasPixels);
   if (!refusal.empty() || iref.empty()) return refusal;
   Cursor cursor{iref};
   const int idBytes = cursor.Read(1) == 0 ? 2 : 4;

@@ -19,7 +19,9 @@ bool IsHeifSignature(std::span<const std::uint8_t> bytes);
 // photo needs: more than two per item (plus 64), one naming an item that is
 // not declared, itself or the same item twice, or derived pictures (grids,
 // overlays, transformed copies) built on one another more than three deep or
-// in a circle. libheif then refuses sides above MaxJpegSide; a primary image above
+// in a circle; and when a grid's or overlay's canvas, or the picture an
+// HEVC parameter set declares, has a side above MaxJpegSide or more than a
+// gigapixel. libheif then refuses sides above MaxJpegSide; a primary image above
 // a gigapixel, or whose decode would hold more than half the physical
 // memory, is refused before anything is decoded.
 //
