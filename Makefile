@@ -18,7 +18,7 @@ JOBS       ?= $(shell nproc)
 
 # What building and running quorvale and quorvale-batch needs: `make run`.
 RUN_PACKAGES = cmake g++ make pkg-config \
-               libjpeg62-turbo-dev \
+               libjpeg62-turbo-dev libpng-dev libheif-dev liblcms2-dev \
                qt6-base-dev qt6-base-dev-tools qt6-translations-l10n \
                fonts-ipafont-gothic fonts-ipafont-mincho \
                xdg-utils gettext

@@ -45,7 +45,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tessaly.example/")
-# Depends comes from the libraries the two programs link (dpkg-shlibdeps),
+# Depends comes from the libraries the two programs link (dpkg-shlibdeps:
+# libjpeg, libpng, lcms2 and libheif, whose HEVC decoder Debian 12 builds in),
 # and from what the window needs but does not link: a Japanese font (without
 # one its labels are cut off) and Qt's own Japanese texts for the stock
 # buttons and the folder dialog. CPack appends the computed list to this one.

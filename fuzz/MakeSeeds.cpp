@@ -1,11 +1,12 @@
 // Writes the fuzzers' seed corpus: small JPEG files of every kind the
 // decoder meets (baseline, progressive, grey, CMYK, restart markers,
 // arithmetic coding, Exif, tiny and cut-short ones), the same behind the
-// rectangles of the region fuzzer, path texts, and for the metadata fuzzer
+// rectangles of the region fuzzer, path texts, for the metadata fuzzer
 // JPEG files with Exif and ICC chunks and Exif TIFF structures, crafted ones
-// among them.
+// among them, and PNG and HEIC files of every kind their readers meet behind
+// the region fuzzer's rectangles.
 // Usage: make_seeds FOLDER; makes FOLDER/jpeg, FOLDER/region,
-// FOLDER/path_rules and FOLDER/metadata.
+// FOLDER/path_rules, FOLDER/metadata, FOLDER/png and FOLDER/heif.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,7 +15,10 @@
 #include <vector>
 
 #include "support/ExifBlock.h"
+#include "support/PhotoBitmap.h"
+#include "support/TestHeif.h"
 #include "support/TestJpeg.h"
+#include "support/TestPng.h"
 
 namespace {
 
@@ -48,6 +52,8 @@ int main(int argc, char** argv) {
   fs::create_directories(root / "region");
   fs::create_directories(root / "path_rules");
   fs::create_directories(root / "metadata");
+  fs::create_directories(root / "png");
+  fs::create_directories(root / "heif");
 
   const JpegSeed jpegs[] = {
       {"baseline", 48, 32, {.quality = 80}},
@@ -86,6 +92,41 @@ int main(int argc, char** argv) {
     if (std::string(seed.name) == "baseline" || std::string(seed.name) == "progressive") {
       ok &= WriteFile(root / "jpeg" / (std::string(seed.name) + "-cut.jpg"),
                       bytes.substr(0, bytes.size() / 2));
+    }
+  }
+
+  using quorvale::testing::MakeHeic;
+  using quorvale::testing::MakePng;
+  using PngKind = quorvale::testing::TestPngOptions::Kind;
+  const quorvale::Bitmap photo = quorvale::testing::PhotoBitmap(40, 24, 5, 5);
+  // 256 colours at most, for the palette.
+  const quorvale::Bitmap few = quorvale::testing::PhotoBitmap(16, 16, 1, 1);
+  const auto opacity = [](int x, int y) { return static_cast<std::uint8_t>((x + y) * 9); };
+  const std::string cut = MakePng(photo);
+  const std::pair<const char*, std::string> pngs[] = {
+      {"rgb", MakePng(photo)},
+      {"rgb16-interlaced", MakePng(photo, {.bitDepth = 16, .interlaced = true})},
+      {"grey", MakePng(photo, {.kind = PngKind::Grey})},
+      {"palette", MakePng(few, {.kind = PngKind::Palette})},
+      {"alpha", MakePng(photo, {.kind = PngKind::RgbAlpha, .alpha = opacity})},
+      {"grey-alpha-interlaced",
+       MakePng(photo, {.kind = PngKind::GreyAlpha, .interlaced = true, .alpha = opacity})},
+      {"cut", cut.substr(0, cut.size() / 2)},
+  };
+  const std::pair<const char*, std::string> heifs[] = {
+      {"photo", MakeHeic(photo, {.quality = 50})},
+      {"turned", MakeHeic(photo, {.quality = 50, .orientation = 6})},
+      {"alpha", MakeHeic(photo, {.quality = 50, .alpha = opacity})},
+      {"display-p3", MakeHeic(photo, {.quality = 50, .primaries = 12})},
+  };
+  for (const auto& [name, bytes] : pngs) {
+    for (const auto& [place, rect] : rects) {
+      ok &= WriteFile(root / "png" / (std::string(name) + "-" + place), rect + bytes);
+    }
+  }
+  for (const auto& [name, bytes] : heifs) {
+    for (const auto& [place, rect] : rects) {
+      ok &= WriteFile(root / "heif" / (std::string(name) + "-" + place), rect + bytes);
     }
   }
 

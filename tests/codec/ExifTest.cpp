@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "codec/JpegFile.h"
 #include "pixels/Bitmap.h"
+#include "codec/JpegFile.h"
 #include "support/ExifBlock.h"
 #include "support/Exiftool.h"
 #include "support/Sandbox.h"

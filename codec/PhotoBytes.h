@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "platform/FileDescriptor.h"
+
+namespace quorvale {
+
+// The bytes of one photo file, opened once: a regular file read at offsets,
+// or bytes held in memory (which must outlive this). For the readers of
+// formats whose libraries read through callbacks.
+class PhotoBytes {
+ public:
+  // The regular, non-empty file at `path`; a failure leaves the result
+  // closed and `reason` set (the system's words, or "the file is empty").
+  static PhotoBytes OpenFile(const std::string& path, std::string& reason);
+  static PhotoBytes InMemory(std::span<const std::uint8_t> bytes);
+
+  bool IsOpen() const { return file_ || memory_.data() != nullptr; }
+  std::uint64_t Size() const { return size_; }
+  std::int64_t ModifiedSeconds() const { return modifiedSeconds_; }
+  std::int64_t ModifiedNanoseconds() const { return modifiedNanoseconds_; }
+
+  // Reads up to `count` bytes at `offset`: the count read, short only at the
+  // end of the file, or -1 when the system failed (errno set).
+  std::int64_t ReadAt(std::uint64_t offset, void* into, std::size_t count) const;
+
+ private:
+  FileDescriptor file_;
+  std::span<const std::uint8_t> memory_{};
+  std::uint64_t size_ = 0;
+  std::int64_t modifiedSeconds_ = 0;
+  std::int64_t modifiedNanoseconds_ = 0;
+};
+
+}  // namespace quorvale
