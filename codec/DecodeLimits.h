@@ -1,7 +1,14 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <string>
+#include <utility>
 
+#include "codec/PhotoReader.h"
 #include "geometry/SizeTable.h"
 
 namespace quorvale {
@@ -38,6 +45,35 @@ inline void RowToBgr(const std::uint8_t* source, int channels, bool redFirst, in
       target[2] = source[r];
     }
   }
+}
+
+inline DecodeResult Failure(DecodeStatus status, std::string reason) {
+  DecodeResult result;
+  result.status = status;
+  result.reason = std::move(reason);
+  return result;
+}
+
+// A reader's Decode: once only, a region inside the picture (the whole
+// picture when none), decoded by `rows`, and out of memory as its status.
+template <typename Rows>
+DecodeResult DecodeOnce(bool& used, PixelSize size, const std::optional<PixelRect>& region,
+                        Rows rows) {
+  if (used) return Failure(DecodeStatus::Failed, "the photo was decoded already");
+  used = true;
+  DecodeResult result;
+  if (region && !InsidePicture(*region, size.width, size.height)) {
+    result = Failure(DecodeStatus::Failed, "the region asked for lies outside the picture");
+  } else {
+    try {
+      result = rows(region.value_or(PixelRect{0, 0, size.width, size.height}));
+    } catch (const std::bad_alloc&) {
+      result = Failure(DecodeStatus::OutOfMemory, std::strerror(ENOMEM));
+    }
+  }
+  result.picture = size;
+  result.region = region;
+  return result;
 }
 
 }  // namespace quorvale

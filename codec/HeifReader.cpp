@@ -47,13 +47,6 @@ std::uint64_t Big64(const std::uint8_t* p) {
   return std::uint64_t{Big32(p)} << 32 | Big32(p + 4);
 }
 
-DecodeResult Failure(DecodeStatus status, std::string reason) {
-  DecodeResult result;
-  result.status = status;
-  result.reason = std::move(reason);
-  return result;
-}
-
 // One box inside a buffer: its type and payload.
 struct Box {
   std::uint32_t type;
@@ -633,23 +626,9 @@ DecodeResult HeifReader::ReadHeader() {
 
 DecodeResult HeifReader::Decode(RowSink& sink, const std::optional<PixelRect>& region,
                                 const CancelCheck& cancel, const DecodeAdmission& admit) {
-  const PixelSize size = header_.size;
-  if (used_) return Failure(DecodeStatus::Failed, "the photo was decoded already");
-  used_ = true;
-  DecodeResult result;
-  if (region && !InsidePicture(*region, size.width, size.height)) {
-    result = Failure(DecodeStatus::Failed, "the region asked for lies outside the picture");
-  } else {
-    try {
-      result = DecodeRows(sink, region.value_or(PixelRect{0, 0, size.width, size.height}), cancel,
-                          admit);
-    } catch (const std::bad_alloc&) {
-      result = Failure(DecodeStatus::OutOfMemory, std::strerror(ENOMEM));
-    }
-  }
-  result.picture = size;
-  result.region = region;
-  return result;
+  return DecodeOnce(used_, header_.size, region, [&](const PixelRect& picture) {
+    return DecodeRows(sink, picture, cancel, admit);
+  });
 }
 
 DecodeResult HeifReader::DecodeRows(RowSink& sink, const PixelRect& picture,

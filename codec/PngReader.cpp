@@ -174,13 +174,6 @@ int ReadRows(png_structp png, PngState& state, RowPlan& plan, RowSink& sink,
   return 0;
 }
 
-DecodeResult Failure(DecodeStatus status, std::string reason) {
-  DecodeResult result;
-  result.status = status;
-  result.reason = std::move(reason);
-  return result;
-}
-
 DecodeStatus StatusOf(const char* message) {
   // libpng's words when its malloc fails.
   return strncasecmp(message, "out of memory", 13) == 0 ? DecodeStatus::OutOfMemory
@@ -271,23 +264,9 @@ DecodeResult PngReader::ReadHeader() {
 
 DecodeResult PngReader::Decode(RowSink& sink, const std::optional<PixelRect>& region,
                                const CancelCheck& cancel, const DecodeAdmission& admit) {
-  const PixelSize size = header_.size;
-  if (used_) return Failure(DecodeStatus::Failed, "the photo was decoded already");
-  used_ = true;
-  DecodeResult result;
-  if (region && !InsidePicture(*region, size.width, size.height)) {
-    result = Failure(DecodeStatus::Failed, "the region asked for lies outside the picture");
-  } else {
-    try {
-      result = DecodeRows(sink, region.value_or(PixelRect{0, 0, size.width, size.height}), cancel,
-                          admit);
-    } catch (const std::bad_alloc&) {
-      result = Failure(DecodeStatus::OutOfMemory, std::strerror(ENOMEM));
-    }
-  }
-  result.picture = size;
-  result.region = region;
-  return result;
+  return DecodeOnce(used_, header_.size, region, [&](const PixelRect& picture) {
+    return DecodeRows(sink, picture, cancel, admit);
+  });
 }
 
 DecodeResult PngReader::DecodeRows(RowSink& sink, const PixelRect& picture,
