@@ -112,6 +112,14 @@ class MainWindow::Relay final : public RunListener {
     Post([this] { window_.EnterRun(); });
   }
 
+  void LeftOutOfRun(const LeftOut& leftOut) override {
+    QStringList lines;
+    for (const std::string& line : LeftOutLines(leftOut)) lines << DisplayText(line);
+    Post([this, lines] {
+      for (const QString& line : lines) window_.AppendLog(line);
+    });
+  }
+
   void PhotoStarted(std::size_t, const std::string& path) override {
     Post([this, line = DisplayText(path)] { window_.AppendLog(line); });
   }

@@ -4,17 +4,17 @@
 #include <cerrno>
 #include <exception>
 #include <new>
-#include <set>
 #include <thread>
 
 #include "batch/BitmapPool.h"
 #include "batch/DecodeAhead.h"
+#include "batch/OutputTree.h"
 #include "batch/PhotoSteps.h"
+#include "codec/JpegFile.h"
+#include "codec/Thumbnail.h"
 #include "folders/FolderScan.h"
 #include "folders/PathRules.h"
-#include "codec/JpegFile.h"
 #include "pixels/Reduction.h"
-#include "codec/Thumbnail.h"
 #include "platform/FileSystem.h"
 
 namespace quorvale {
@@ -29,17 +29,20 @@ std::string RelativePath(const std::string& path, const std::string& inputFolder
   return path.starts_with(folder) ? path.substr(folder.size()) : path;
 }
 
-// The crop positions given for photos the scan did not list.
-std::vector<std::string> UnknownCrops(const CropPositions& crops, const PathList& list,
-                                      const std::string& inputFolder) {
-  std::vector<std::string> unknown;
-  if (crops.byPath.empty()) return unknown;
-  std::set<std::string> listed;
-  for (const std::string& path : list) listed.insert(RelativePath(path, inputFolder));
-  for (const auto& [path, position] : crops.byPath) {
-    if (!listed.contains(path)) unknown.push_back(path);
+// The crop positions given for photos the scan did not list: the first
+// MaxNamedUnknownCrops of them, and their count.
+void FindUnknownCrops(const CropPositions& crops, const PathList& list,
+                      const std::string& inputFolder, LeftOut& leftOut) {
+  if (crops.byPath.empty()) return;
+  std::vector<std::string> listed;
+  listed.reserve(list.size());
+  for (const std::string& path : list) listed.push_back(CropKey(RelativePath(path, inputFolder)));
+  std::sort(listed.begin(), listed.end());
+  for (const auto& [key, position] : crops.byPath) {
+    if (std::binary_search(listed.begin(), listed.end(), key)) continue;
+    if (leftOut.unknownCrops.size() < MaxNamedUnknownCrops) leftOut.unknownCrops.push_back(key);
+    ++leftOut.unknownCropCount;
   }
-  return unknown;
 }
 
 // Photos decoded at once: one per core unless told, and never more than the
@@ -193,6 +196,13 @@ class Run {
       ++counts.errors;
       return Next::NextFile;
     }
+    // Nothing in the input tree is written, whatever becomes of existing
+    // outputs.
+    if (OutputInInputTree(*output, options_.inputFolder, options_.outputFolder)) {
+      report_.outcome = PhotoOutcome::InInputTree;
+      ++counts.errors;
+      return Next::NextFile;
+    }
 
     // Skipping existing outputs, one still here was cut short: it is made
     // again without a question, unless it has been completed since.
@@ -202,6 +212,7 @@ class Run {
 
     const PixelSize size{photo_.Width(), photo_.Height()};
     if (!print.dryRun) {
+      MarkOutputTreeOnce();
       bool malformed = false;
       const std::vector<std::uint8_t> exif = OutputExif(metadata, print, size, malformed);
       report_.warnings.exifMalformed = malformed;
@@ -301,12 +312,15 @@ class Run {
     return a.reduce == b.reduce && a.highQuality == b.highQuality;
   }
 
-  // The output path of `p`, unless it has none or one too long to be
-  // written. Asked by the workers too, so it reads nothing that changes.
+  // The output path of `p`, unless it has none, one too long to be
+  // written, or one in the input tree. Asked by the workers too, so it reads nothing that changes.
   std::optional<std::string> WritableOutput(const std::string& p) const {
     std::optional<std::string> output =
         MapOutputPath(p, options_.inputFolder, options_.outputFolder);
-    if (!output || output->size() > MaxOutputPathLength) return std::nullopt;
+    if (!output || output->size() > MaxOutputPathLength ||
+        OutputInInputTree(*output, options_.inputFolder, options_.outputFolder)) {
+      return std::nullopt;
+    }
     return output;
   }
 
@@ -332,6 +346,14 @@ class Run {
     report_.outcome = PhotoOutcome::SkippedExisting;
     ++counts.skipped;
     return Next::NextFile;
+  }
+
+  // Before the first photo is saved; a folder that cannot take the mark
+  // will not take the photo either, whose save says why.
+  void MarkOutputTreeOnce() {
+    if (marked_) return;
+    marked_ = true;
+    MarkOutputTree(options_.outputFolder);
   }
 
   // The same-name question, asked once per run: true when answered Yes.
@@ -392,6 +414,7 @@ class Run {
   bool releasedPhoto_ = false;  // photo_ is a reduced photo, its decoded memory given back
   PhotoReport report_;
   bool sameNameAsked_ = false;
+  bool marked_ = false;       // the output tree's mark is made
   bool answeredYes_ = false;  // or the run stopped for a failure
 };
 
@@ -434,7 +457,7 @@ RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_
   CollectFilesRecursive(
       options.inputFolder,
       ScanRules{options.subfolders, IdentifyFolder(options.outputFolder), options.allJpegNames},
-      list, counts, &outcome.unlistedFolders);
+      list, counts, &outcome.leftOut.unlisted, &outcome.leftOut.earlierOutputs);
   outcome.otherJpegNames = counts.OtherJpegNameCount;
   if (counts.JpegCount <= 0) {
     listener.Notify({Notice::NoJpegFiles, {}, {}, {}});
@@ -443,12 +466,17 @@ RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_
 
   // A crop file may serve every shard, so its paths are checked against the
   // whole scan. A shard that takes none of the photos finishes at once.
-  outcome.unknownCrops = UnknownCrops(options.crops, list, options.inputFolder);
+  FindUnknownCrops(options.crops, list, options.inputFolder, outcome.leftOut);
+  if (options.crops.strict && outcome.leftOut.unknownCropCount > 0) {
+    listener.Notify({Notice::UnknownCrops, {}, {}, {}});
+    return outcome;
+  }
   std::erase_if(list, [&](const std::string& path) {
     return !options.shard.Takes(RelativePath(path, options.inputFolder));
   });
   outcome.started = true;
   listener.RunStarted(static_cast<int>(list.size()));
+  if (!outcome.leftOut.Empty()) listener.LeftOutOfRun(outcome.leftOut);
   Run run(options, listener, list, std::move(stop));
   run.ProcessAll();
   outcome.stopped = run.Stopped();

@@ -167,18 +167,26 @@ void ConsolePort::DecodeThreadsShort(int started, int wanted) {
                          started, wanted));
 }
 
-void ConsolePort::NameUnlistedFolders(const UnlistedFolders& folders) {
-  for (const UnlistedFolder& folder : folders) {
-    WriteLine(err_, "quorvale-batch: " + Format(Translate("cannot list the folder %s: %s"),
-                                                ForStandardError(folder.path).c_str(),
-                                                std::strerror(folder.error)));
+void ConsolePort::LeftOutOfRun(const LeftOut& leftOut) {
+  const auto name = [this](const std::string& text) { WriteLine(err_, "quorvale-batch: " + text); };
+  for (const UnlistedFolder& folder : leftOut.unlisted) {
+    name(Format(Translate("cannot list the folder %s: %s"), ForStandardError(folder.path).c_str(),
+                std::strerror(folder.error)));
   }
-}
-
-void ConsolePort::NameUnknownCrops(const std::vector<std::string>& paths) {
-  for (const std::string& path : paths) {
-    WriteLine(err_, "quorvale-batch: " + Format(Translate("--crops: no photo '%s' in this run"),
-                                                ForStandardError(path).c_str()));
+  for (const EarlierOutput& folder : leftOut.earlierOutputs) {
+    name(Format(TranslatePlural("passed over %s, an earlier run's output (%d photo)",
+                                "passed over %s, an earlier run's output (%d photos)",
+                                folder.photos),
+                ForStandardError(folder.path).c_str(), static_cast<int>(folder.photos)));
+  }
+  for (const std::string& path : leftOut.unknownCrops) {
+    name(Format(Translate("--crops: no photo '%s' in this run"), ForStandardError(path).c_str()));
+  }
+  if (leftOut.unknownCropCount > leftOut.unknownCrops.size()) {
+    const auto more = static_cast<int>(leftOut.unknownCropCount - leftOut.unknownCrops.size());
+    name(Format(TranslatePlural("--crops: %d more path names no photo in this run",
+                                "--crops: %d more paths name no photo in this run", more),
+                more));
   }
 }
 

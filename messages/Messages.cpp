@@ -41,6 +41,8 @@ const char* OutcomeLine(const PhotoReport& report) {
       return "ファイル名が不正";
     case PhotoOutcome::NameTooLong:
       return "ファイル名が長すぎます";
+    case PhotoOutcome::InInputTree:
+      return "保存先が入力フォルダの中なので保存しません";
     case PhotoOutcome::SaveFailed:
       return "保存に失敗";
     case PhotoOutcome::Stopped:
@@ -81,6 +83,8 @@ std::string NoticeText(const RunNotice& notice) {
       return "出力フォルダに入力フォルダと同じフォルダは指定できません。";
     case Notice::NoJpegFiles:
       return "入力フォルダにJPEGファイルが存在しません。";
+    case Notice::UnknownCrops:
+      return "トリミング位置の指定に、入力フォルダにない写真があります。";
     case Notice::Cancelled:
       return "中断しました。";
     case Notice::SaveFailed:
@@ -130,6 +134,26 @@ std::vector<std::string> PhotoLogLines(const PhotoReport& report) {
   // A cancelled high-quality reduction leaves no reason: an empty line.
   if (report.outcome == PhotoOutcome::Stopped && report.stop == StopCause::InReduction) {
     lines.emplace_back();
+  }
+  return lines;
+}
+
+std::vector<std::string> LeftOutLines(const LeftOut& leftOut) {
+  std::vector<std::string> lines;
+  for (const UnlistedFolder& folder : leftOut.unlisted) {
+    lines.push_back(
+        Format("フォルダを読み込めません: %s (%s)", folder.path.c_str(), std::strerror(folder.error)));
+  }
+  for (const EarlierOutput& folder : leftOut.earlierOutputs) {
+    lines.push_back(Format("以前の出力フォルダなのでスキップ (JPEGファイル数 %d): %s",
+                           static_cast<int>(folder.photos), folder.path.c_str()));
+  }
+  for (const std::string& key : leftOut.unknownCrops) {
+    lines.push_back(Format("トリミング位置の写真がありません: %s", key.c_str()));
+  }
+  if (leftOut.unknownCropCount > leftOut.unknownCrops.size()) {
+    lines.push_back(Format("ほかに %zu 件のトリミング位置の写真がありません",
+                           leftOut.unknownCropCount - leftOut.unknownCrops.size()));
   }
   return lines;
 }

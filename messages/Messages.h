@@ -25,6 +25,10 @@ std::string QuestionText(const RunQuestion& question);
 // one for a photo saved from damaged data, whose missing parts are grey).
 std::vector<std::string> PhotoLogLines(const PhotoReport& report);
 
+// The window's log lines for what a run left out (LeftOut), one a folder
+// or crop key, and one for the crop keys past the first few.
+std::vector<std::string> LeftOutLines(const LeftOut& leftOut);
+
 // The status line after a saved photo: "処理中...　%3d%%     %5d / %5d  エラー
 // %4d   スキップ  %4d".
 std::string ProgressText(const RunProgress& progress);
