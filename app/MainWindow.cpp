@@ -261,7 +261,7 @@ MainWindow::MainWindow(Dialogs& dialogs)
   menus_ = new WindowMenus(*menuBar, dialogs_, captionText_);
   initial_.last = Controls();
   settings_ = OpenWindowSettings();
-  const WindowSettings loaded = LoadWindowSettings(*settings_, initial_);
+  const WindowSettings loaded = settings_ ? LoadWindowSettings(*settings_, initial_) : initial_;
   menus_->Show(loaded.print, loaded.reopenLast);
   if (loaded.reopenLast) ShowControls(loaded.last);
   connect(menus_, &WindowMenus::Changed, this, [this] { SaveSettings(); });
@@ -649,7 +649,8 @@ void MainWindow::ShowControls(const WindowControls& controls) {
 }
 
 void MainWindow::SaveSettings() {
-  SaveWindowSettings(*settings_, {menus_->Print(), menus_->ReopenLast(), Controls()});
+  if (settings_)
+    SaveWindowSettings(*settings_, {menus_->Print(), menus_->ReopenLast(), Controls()});
 }
 
 void MainWindow::ResetSettings() {

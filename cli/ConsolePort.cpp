@@ -174,10 +174,10 @@ void ConsolePort::LeftOutOfRun(const LeftOut& leftOut) {
                 std::strerror(folder.error)));
   }
   for (const EarlierOutput& folder : leftOut.earlierOutputs) {
-    name(Format(TranslatePlural("passed over %s, an earlier run's output (%d photo)",
-                                "passed over %s, an earlier run's output (%d photos)",
-                                folder.photos),
-                ForStandardError(folder.path).c_str(), static_cast<int>(folder.photos)));
+    name(Format(
+        TranslatePlural("passed over %s, an earlier run's output (%d photo)",
+                        "passed over %s, an earlier run's output (%d photos)", folder.photos),
+        ForStandardError(folder.path).c_str(), static_cast<int>(folder.photos)));
   }
   for (const std::string& path : leftOut.unknownCrops) {
     name(Format(Translate("--crops: no photo '%s' in this run"), ForStandardError(path).c_str()));

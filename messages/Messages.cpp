@@ -141,8 +141,8 @@ std::vector<std::string> PhotoLogLines(const PhotoReport& report) {
 std::vector<std::string> LeftOutLines(const LeftOut& leftOut) {
   std::vector<std::string> lines;
   for (const UnlistedFolder& folder : leftOut.unlisted) {
-    lines.push_back(
-        Format("フォルダを読み込めません: %s (%s)", folder.path.c_str(), std::strerror(folder.error)));
+    lines.push_back(Format("フォルダを読み込めません: %s (%s)", folder.path.c_str(),
+                           std::strerror(folder.error)));
   }
   for (const EarlierOutput& folder : leftOut.earlierOutputs) {
     lines.push_back(Format("以前の出力フォルダなのでスキップ (JPEGファイル数 %d): %s",

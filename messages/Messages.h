@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "batch/RunEvents.h"
-#include "pixels/HighQuality.h"
 #include "geometry/SizeTable.h"
 #include "messages/Translate.h"
+#include "pixels/HighQuality.h"
 
 namespace quorvale {
 
