@@ -18,10 +18,11 @@
 
 #include "batch/CropFile.h"
 #include "codec/JpegFile.h"
-#include "platform/OutputFile.h"
 #include "geometry/TrimPosition.h"
+#include "messages/Report.h"
 #include "platform/FileDescriptor.h"
 #include "platform/FileSystem.h"
+#include "platform/OutputFile.h"
 
 namespace quorvale {
 namespace {
@@ -263,7 +264,10 @@ int WriteWholeFile(const std::string& path, const std::string& text) {
 
 PreviewWindow::PreviewWindow(const PreviewSubject& subject, Dialogs& dialogs, std::string caption,
                              QWidget* parent)
-    : QDialog(parent), dialogs_(dialogs), caption_(std::move(caption)) {
+    : QDialog(parent),
+      dialogs_(dialogs),
+      caption_(std::move(caption)),
+      inputFolder_(subject.inputFolder) {
   setObjectName("previewWindow");
   setWindowTitle(QStringLiteral("確認"));
   model_ = new PreviewModel(subject.photos, subject.inputFolder, subject.target, subject.fit,
@@ -318,6 +322,13 @@ void PreviewWindow::SetSelected(double position) {
 void PreviewWindow::SaveFile() {
   const std::string path = dialogs_.CropFilePath(true, cropFile_);
   if (path.empty()) return;
+  // Nothing the run reads is written over, whatever links lead there.
+  if (CheckReportPlace(path, inputFolder_, {}) != ReportPlace::Safe) {
+    dialogs_.Message(
+        caption_,
+        "トリミング位置は入力フォルダの中やファイルでない場所には保存できません。\n" + path);
+    return;
+  }
   if (const int error = WriteWholeFile(path, WriteCropFile(model_->Positions())); error != 0) {
     dialogs_.Message(caption_,
                      "トリミング位置を保存できません。\n" + path + "\n" + std::strerror(error));

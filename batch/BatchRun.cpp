@@ -313,7 +313,8 @@ class Run {
   }
 
   // The output path of `p`, unless it has none, one too long to be
-  // written, or one in the input tree. Asked by the workers too, so it reads nothing that changes.
+  // written, or one in the input tree. Asked by the workers too, so it
+  // reads nothing that changes.
   std::optional<std::string> WritableOutput(const std::string& p) const {
     std::optional<std::string> output =
         MapOutputPath(p, options_.inputFolder, options_.outputFolder);
