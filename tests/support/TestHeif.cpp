@@ -18,7 +18,10 @@ heif_error Append(heif_context*, const void* data, std::size_t size, void* user)
 
 std::string Big(std::uint64_t value, int bytes) {
   std::string out;
-  for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<char>(value >> (8 * i)));
+  // Bytes above the value's eight are zeros.
+  for (int i = bytes - 1; i >= 0; --i) {
+    out.push_back(static_cast<char>(i < 8 ? value >> (8 * i) : 0));
+  }
   return out;
 }
 
