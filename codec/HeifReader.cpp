@@ -618,9 +618,7 @@ DecodeResult HeifReader::ReadHeader() {
     header_.exif = RewriteExif(header_.exif, upright).value_or(std::vector<std::uint8_t>{});
   }
   header_.icc = ProfileOf(handle);
-  header_.file.bytes = bytes_.Size();
-  header_.file.modifiedSeconds = bytes_.ModifiedSeconds();
-  header_.file.modifiedNanoseconds = bytes_.ModifiedNanoseconds();
+  header_.file = bytes_.Stamp();
   return {};
 }
 

@@ -30,9 +30,7 @@ PhotoBytes PhotoBytes::OpenFile(const std::string& path, std::string& reason) {
     return bytes;
   }
   bytes.file_ = std::move(file);
-  bytes.size_ = static_cast<std::uint64_t>(st.st_size);
-  bytes.modifiedSeconds_ = st.st_mtim.tv_sec;
-  bytes.modifiedNanoseconds_ = st.st_mtim.tv_nsec;
+  bytes.stamp_ = StampOf(st);
   return bytes;
 }
 
@@ -40,13 +38,13 @@ PhotoBytes PhotoBytes::InMemory(std::span<const std::uint8_t> bytes) {
   PhotoBytes result;
   static const std::uint8_t none = 0;
   result.memory_ = bytes.data() != nullptr ? bytes : std::span<const std::uint8_t>(&none, 0);
-  result.size_ = bytes.size();
+  result.stamp_.bytes = bytes.size();
   return result;
 }
 
 std::int64_t PhotoBytes::ReadAt(std::uint64_t offset, void* into, std::size_t count) const {
-  if (offset >= size_ || count == 0) return 0;
-  count = static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - offset));
+  if (offset >= stamp_.bytes || count == 0) return 0;
+  count = static_cast<std::size_t>(std::min<std::uint64_t>(count, stamp_.bytes - offset));
   if (!file_) {
     std::memcpy(into, memory_.data() + offset, count);
     return static_cast<std::int64_t>(count);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/FileDescriptor.h"
+#include "platform/FileSystem.h"
 
 namespace quorvale {
 
@@ -20,9 +21,9 @@ class PhotoBytes {
   static PhotoBytes InMemory(std::span<const std::uint8_t> bytes);
 
   bool IsOpen() const { return file_ || memory_.data() != nullptr; }
-  std::uint64_t Size() const { return size_; }
-  std::int64_t ModifiedSeconds() const { return modifiedSeconds_; }
-  std::int64_t ModifiedNanoseconds() const { return modifiedNanoseconds_; }
+  std::uint64_t Size() const { return stamp_.bytes; }
+  // The file as it was opened; only the size for bytes in memory.
+  const FileStamp& Stamp() const { return stamp_; }
 
   // Reads up to `count` bytes at `offset`: the count read, short only at the
   // end of the file, or -1 when the system failed (errno set).
@@ -31,9 +32,7 @@ class PhotoBytes {
  private:
   FileDescriptor file_;
   std::span<const std::uint8_t> memory_{};
-  std::uint64_t size_ = 0;
-  std::int64_t modifiedSeconds_ = 0;
-  std::int64_t modifiedNanoseconds_ = 0;
+  FileStamp stamp_;
 };
 
 }  // namespace quorvale

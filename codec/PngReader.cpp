@@ -256,9 +256,7 @@ DecodeResult PngReader::ReadHeader() {
       profile != nullptr) {
     header_.icc.assign(profile, profile + profileBytes);
   }
-  header_.file.bytes = bytes_.Size();
-  header_.file.modifiedSeconds = bytes_.ModifiedSeconds();
-  header_.file.modifiedNanoseconds = bytes_.ModifiedNanoseconds();
+  header_.file = bytes_.Stamp();
   return {};
 }
 
