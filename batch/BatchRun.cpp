@@ -319,19 +319,10 @@ class Run {
   // Photo `p` opened once: its header read, then decoded for `options`.
   LoadedPhoto DecodePhoto(const std::string& p, const PhotoOptions& options, Bitmap& bitmap,
                           const CancelCheck& cancel, const DecodeAdmission& admit) const {
-    LoadedPhoto loaded;
-    OpenedPhoto opened = OpenPhotoFile(p, cancel);
-    loaded.header.file = opened.file;
-    if (!opened.reader) {
-      bitmap.SetSize(1, 1);
-      loaded.decoded = std::move(opened.failure);
-      return loaded;
-    }
-    PhotoReader& reader = *opened.reader;
-    loaded.decoded = LoadPhoto(reader, bitmap, options, options_.target,
-                               RegionOf(p, reader.Header(), options), MaxSide(), cancel, admit);
-    loaded.header = reader.Header();
-    return loaded;
+    return OpenAndDecode(p, bitmap, cancel, [&](PhotoReader& reader) {
+      return LoadPhoto(reader, bitmap, options, options_.target,
+                       RegionOf(p, reader.Header(), options), MaxSide(), cancel, admit);
+    });
   }
 
   bool ReducedInDecode(const DecodeResult& decoded, const PhotoOptions& options) const {

@@ -39,17 +39,9 @@ DecodeAhead::~DecodeAhead() {
 
 LoadedPhoto DecodeAhead::LoadWhole(const std::string& path, Bitmap& bitmap,
                                    const CancelCheck& cancel, const DecodeAdmission& admit) {
-  LoadedPhoto loaded;
-  OpenedPhoto opened = OpenPhotoFile(path, cancel);
-  loaded.header.file = opened.file;
-  if (!opened.reader) {
-    bitmap.SetSize(1, 1);
-    loaded.decoded = std::move(opened.failure);
-    return loaded;
-  }
-  loaded.decoded = DecodeToBitmap(*opened.reader, bitmap, std::nullopt, cancel, admit);
-  loaded.header = opened.reader->Header();
-  return loaded;
+  return OpenAndDecode(path, bitmap, cancel, [&](PhotoReader& reader) {
+    return DecodeToBitmap(reader, bitmap, std::nullopt, cancel, admit);
+  });
 }
 
 void DecodeAhead::Turn(std::size_t index, Bitmap& finished) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "batch/RunOptions.h"
@@ -74,6 +75,24 @@ struct LoadedPhoto {
   DecodeResult decoded;
   PhotoHeader header;  // only the file's stamp, if even that, when it could not be opened
 };
+
+// The photo at `path` opened once and decoded by `decode(reader)`: a file
+// that cannot be opened leaves `bitmap` 1 x 1 and its failure as the decode's.
+template <typename Decode>
+LoadedPhoto OpenAndDecode(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
+                          Decode decode) {
+  LoadedPhoto loaded;
+  OpenedPhoto opened = OpenPhotoFile(path, cancel);
+  loaded.header.file = opened.file;
+  if (!opened.reader) {
+    bitmap.SetSize(1, 1);
+    loaded.decoded = std::move(opened.failure);
+    return loaded;
+  }
+  loaded.decoded = decode(*opened.reader);
+  loaded.header = opened.reader->Header();
+  return loaded;
+}
 
 // DecodeToBitmap of the photo `reader` holds into `photo`: the crop `region`
 // (none: the whole photo). With `options.reduce` a crop at least as large
