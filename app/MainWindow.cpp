@@ -124,6 +124,14 @@ class MainWindow::Relay final : public RunListener {
     Post([this] { window_.EnterRun(); });
   }
 
+  void LeftOutOfRun(const LeftOut& leftOut) override {
+    QStringList lines;
+    for (const std::string& line : PassedOverTexts(0, leftOut)) lines << DisplayText(line);
+    Post([this, lines] {
+      for (const QString& line : lines) window_.AppendLog(line);
+    });
+  }
+
   void PhotoStarted(std::size_t, const std::string& path) override {
     Post([this, line = DisplayText(path)] { window_.AppendLog(line); });
   }
@@ -441,11 +449,13 @@ void MainWindow::ShowListing(const FolderListing& listing) {
   for (const std::string& path : listing.files) AppendLog(DisplayText(path));
   // The folder itself, when it cannot be listed (a dropped file), lists
   // nothing as it always has; its subfolders are named.
-  UnlistedFolders below;
+  LeftOut passedOver{.earlierOutputs = listing.earlier};
   for (const UnlistedFolder& folder : listing.unlisted) {
-    if (WithSeparator(folder.path) != WithSeparator(inputFolder_)) below.push_back(folder);
+    if (WithSeparator(folder.path) != WithSeparator(inputFolder_)) {
+      passedOver.unlisted.push_back(folder);
+    }
   }
-  for (const std::string& line : PassedOverTexts(listing.counts.OtherJpegNameCount, below)) {
+  for (const std::string& line : PassedOverTexts(listing.counts.OtherJpegNameCount, passedOver)) {
     AppendLog(DisplayText(line));
   }
   SetStatus(DisplayText(ScanSummaryText(listing.counts)));
@@ -553,8 +563,9 @@ void MainWindow::StartRun() {
     QStringList passedOver;
     try {
       const RunOutcome outcome = RunBatch(options, *relay_, stop);
+      // A run that started told what it left out before its first photo.
       for (const std::string& line :
-           PassedOverTexts(outcome.otherJpegNames, outcome.unlistedFolders)) {
+           PassedOverTexts(outcome.otherJpegNames, outcome.started ? LeftOut{} : outcome.leftOut)) {
         passedOver << DisplayText(line);
       }
     } catch (...) {

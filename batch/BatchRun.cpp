@@ -6,11 +6,11 @@
 #include <map>
 #include <mutex>
 #include <new>
-#include <set>
 #include <thread>
 
 #include "batch/BitmapPool.h"
 #include "batch/DecodeAhead.h"
+#include "batch/OutputTree.h"
 #include "batch/PhotoSteps.h"
 #include "batch/SavePhoto.h"
 #include "codec/JpegFile.h"
@@ -33,17 +33,20 @@ std::string RelativePath(const std::string& path, const std::string& inputFolder
   return path.starts_with(folder) ? path.substr(folder.size()) : path;
 }
 
-// The crop positions given for photos the scan did not list.
-std::vector<std::string> UnknownCrops(const CropPositions& crops, const PathList& list,
-                                      const std::string& inputFolder) {
-  std::vector<std::string> unknown;
-  if (crops.byPath.empty()) return unknown;
-  std::set<std::string> listed;
-  for (const std::string& path : list) listed.insert(RelativePath(path, inputFolder));
-  for (const auto& [path, position] : crops.byPath) {
-    if (!listed.contains(path)) unknown.push_back(path);
+// The crop positions given for photos the scan did not list: the first
+// MaxNamedUnknownCrops of them, and their count.
+void FindUnknownCrops(const CropPositions& crops, const PathList& list,
+                      const std::string& inputFolder, LeftOut& leftOut) {
+  if (crops.byPath.empty()) return;
+  std::vector<std::string> listed;
+  listed.reserve(list.size());
+  for (const std::string& path : list) listed.push_back(CropKey(RelativePath(path, inputFolder)));
+  std::sort(listed.begin(), listed.end());
+  for (const auto& [key, position] : crops.byPath) {
+    if (std::binary_search(listed.begin(), listed.end(), key)) continue;
+    if (leftOut.unknownCrops.size() < MaxNamedUnknownCrops) leftOut.unknownCrops.push_back(key);
+    ++leftOut.unknownCropCount;
   }
-  return unknown;
 }
 
 // Photos decoded at once: one per core unless told, and never more than the
@@ -226,6 +229,13 @@ class Run {
       ++counts.errors;
       return Next::NextFile;
     }
+    // Nothing in the input tree is written, whatever becomes of existing
+    // outputs.
+    if (OutputInInputTree(*look.output, options_.inputFolder, options_.outputFolder)) {
+      report_.outcome = PhotoOutcome::InInputTree;
+      ++counts.errors;
+      return Next::NextFile;
+    }
     return std::nullopt;
   }
 
@@ -240,6 +250,7 @@ class Run {
     const bool replace = exists && !(print.skipExisting && EndsWithEndOfImage(output));
     if (print.dryRun) return std::nullopt;
 
+    MarkOutputTreeOnce();
     const PixelSize size{photo_.Width(), photo_.Height()};
     bool malformed = false;
     const std::vector<std::uint8_t> exif = OutputExif(header, print, size, malformed);
@@ -346,12 +357,16 @@ class Run {
   }
 
   // The output of photo `i`: its path, unless it has none or one too long
-  // to be written, and whether a complete file is there. Reads nothing that
+  // to be written, and whether a complete file is there (never one in the
+  // input tree, which is refused at the photo's turn). Reads nothing that
   // changes.
   OutputLook LookAtOutput(std::size_t i) const {
     OutputLook look;
     look.output = MapOutputPath(list_[i], options_.inputFolder, options_.outputFolder);
-    if (!look.output || look.output->size() > MaxOutputPathLength) return look;
+    if (!look.output || look.output->size() > MaxOutputPathLength ||
+        OutputInInputTree(*look.output, options_.inputFolder, options_.outputFolder)) {
+      return look;
+    }
     // An output cut short (a power cut while it was written) is not done.
     look.existing = FileExists(*look.output) && EndsWithEndOfImage(*look.output);
     return look;
@@ -377,6 +392,14 @@ class Run {
     report_.outcome = PhotoOutcome::SkippedExisting;
     ++counts.skipped;
     return Next::NextFile;
+  }
+
+  // Before the first photo is saved; a folder that cannot take the mark
+  // will not take the photo either, whose save says why.
+  void MarkOutputTreeOnce() {
+    if (marked_) return;
+    marked_ = true;
+    MarkOutputTree(options_.outputFolder);
   }
 
   // The same-name question, asked once per run: true when answered Yes.
@@ -437,6 +460,7 @@ class Run {
   bool releasedPhoto_ = false;  // photo_ is a reduced photo, its decoded memory given back
   PhotoReport report_;
   bool sameNameAsked_ = false;
+  bool marked_ = false;       // the output tree's mark is made
   bool answeredYes_ = false;  // or the run stopped for a failure
   std::mutex lookedMutex_;
   std::map<std::size_t, OutputLook> looked_;  // by photo, for photos ahead of their turn
@@ -481,7 +505,7 @@ RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_
   CollectFilesRecursive(
       options.inputFolder,
       ScanRules{options.subfolders, IdentifyFolder(options.outputFolder), options.allJpegNames},
-      list, counts, &outcome.unlistedFolders);
+      list, counts, &outcome.leftOut.unlisted, &outcome.leftOut.earlierOutputs);
   outcome.otherJpegNames = counts.OtherJpegNameCount;
   if (counts.JpegCount <= 0) {
     listener.Notify({Notice::NoJpegFiles, {}, {}, {}});
@@ -490,12 +514,17 @@ RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_
 
   // A crop file may serve every shard, so its paths are checked against the
   // whole scan. A shard that takes none of the photos finishes at once.
-  outcome.unknownCrops = UnknownCrops(options.crops, list, options.inputFolder);
+  FindUnknownCrops(options.crops, list, options.inputFolder, outcome.leftOut);
+  if (options.crops.strict && outcome.leftOut.unknownCropCount > 0) {
+    listener.Notify({Notice::UnknownCrops, {}, {}, {}});
+    return outcome;
+  }
   std::erase_if(list, [&](const std::string& path) {
     return !options.shard.Takes(RelativePath(path, options.inputFolder));
   });
   outcome.started = true;
   listener.RunStarted(static_cast<int>(list.size()));
+  if (!outcome.leftOut.Empty()) listener.LeftOutOfRun(outcome.leftOut);
   Run run(options, listener, list, std::move(stop));
   run.ProcessAll();
   outcome.stopped = run.Stopped();

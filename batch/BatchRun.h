@@ -20,12 +20,9 @@ struct RunOutcome {
   // Files ending in ".jpeg", ".jpe" or ".jfif" the scan passed over (see
   // RunOptions::allJpegNames); counted also when the run did not start.
   std::int32_t otherJpegNames = 0;
-  // Folders under the input folder that the scan could not list (their
-  // photos are in no count).
-  UnlistedFolders unlistedFolders = {};
-  // The paths of `options.crops.byPath` that name no photo of the run, in
-  // their order there.
-  std::vector<std::string> unknownCrops = {};
+  // What the scan and the crop positions left out (LeftOut); also when the
+  // run did not start for no JPEG file or for unknown strict crops.
+  LeftOut leftOut = {};
 };
 
 // The output path of `inputPath` for the input folder text `inputFolder` and

@@ -9,7 +9,12 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <stdexcept>
+#include <utility>
+#include <vector>
 
+#include "folders/Nfc.h"
+#include "folders/PathRules.h"
 #include "platform/FileDescriptor.h"
 #include "platform/FileSystem.h"
 
@@ -89,8 +94,10 @@ class Reader {
  public:
   explicit Reader(std::string_view text) : text_(text) {}
 
-  CropFile Read() {
-    CropFile file;
+  // Hands each entry to `take(path, position, line)`, which may refuse it
+  // with an error of its own.
+  template <typename Consumer>
+  std::optional<CropFileError> Read(Consumer take) {
     if (text_.starts_with("\xEF\xBB\xBF")) at_ = 3;
     if (!Take('{')) return Refuse(CropFileError::ExpectedObject);
     if (!Take('}')) {
@@ -104,20 +111,19 @@ class Reader {
         SkipBlanks();
         const std::optional<double> position = Value();
         if (!position) return Refuse(error_);
-        if (!file.positions.emplace(std::move(*path), *position).second) {
-          line_ = keyLine;
-          return Refuse(CropFileError::DuplicatePath);
+        if (std::optional<CropFileError> refused = take(std::move(*path), *position, keyLine)) {
+          return refused;
         }
       } while (Take(','));
       if (!Take('}')) return Refuse(CropFileError::ExpectedComma);
     }
     SkipBlanks();
     if (at_ != text_.size()) return Refuse(CropFileError::TrailingText);
-    return file;
+    return std::nullopt;
   }
 
  private:
-  CropFile Refuse(CropFileError::Kind kind) { return {{}, CropFileError{kind, line_}}; }
+  CropFileError Refuse(CropFileError::Kind kind) const { return CropFileError{kind, line_}; }
 
   char Peek() const { return at_ < text_.size() ? text_[at_] : '\0'; }
 
@@ -248,8 +254,83 @@ std::optional<double> ParseCropPosition(std::string_view text) {
   return PositionNumber(text);
 }
 
-CropFile ParseCropFile(std::string_view text) {
-  return Reader(text).Read();
+std::string CropKey(std::string_view path, const std::string& inputFolder) {
+  if (!inputFolder.empty() && path.starts_with('/')) {
+    const std::string folder = WithSeparator(inputFolder);
+    if (path.starts_with(folder)) path.remove_prefix(folder.size());
+  }
+  std::string key;
+  key.reserve(path.size());
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const bool atStart = i == 0 || path[i - 1] == '/';
+    if (atStart && path.substr(i, 2) == "./") {
+      ++i;
+      continue;
+    }
+    key += path[i];
+  }
+  return ComposeNfc(key);
+}
+
+CropTable::CropTable(std::vector<Entry> entries) : entries_(std::move(entries)) {
+  const auto outOfOrder = [](const Entry& a, const Entry& b) { return a.first >= b.first; };
+  if (std::adjacent_find(entries_.begin(), entries_.end(), outOfOrder) == entries_.end()) return;
+  std::stable_sort(entries_.begin(), entries_.end(),
+                   [](const Entry& a, const Entry& b) { return a.first < b.first; });
+  entries_.erase(std::unique(entries_.begin(), entries_.end(),
+                             [](const Entry& a, const Entry& b) { return a.first == b.first; }),
+                 entries_.end());
+}
+
+CropTable::CropTable(const std::map<std::string, double>& positions)
+    : entries_(positions.begin(), positions.end()) {}
+
+const double* CropTable::Find(std::string_view key) const {
+  const auto found =
+      std::lower_bound(entries_.begin(), entries_.end(), key,
+                       [](const Entry& entry, std::string_view k) { return entry.first < k; });
+  return found != entries_.end() && found->first == key ? &found->second : nullptr;
+}
+
+double CropTable::at(std::string_view key) const {
+  const double* found = Find(key);
+  if (found == nullptr) throw std::out_of_range("no crop position for the photo");
+  return *found;
+}
+
+CropFile ParseCropFile(std::string_view text, const std::string& inputFolder) {
+  std::vector<CropTable::Entry> entries;
+  // Every entry has its colon: the array is had at once, never regrown.
+  entries.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), ':')));
+  const auto keep = [&](std::string path, double position, int) -> std::optional<CropFileError> {
+    entries.emplace_back(CropKey(path, inputFolder), position);
+    return std::nullopt;
+  };
+  if (std::optional<CropFileError> error = Reader(text).Read(keep)) return {{}, error};
+  CropFile file;
+  std::vector<CropTable::Entry> sorted = std::move(entries);
+  std::sort(sorted.begin(), sorted.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  const auto twice =
+      std::adjacent_find(sorted.begin(), sorted.end(),
+                         [](const auto& a, const auto& b) { return a.first == b.first; });
+  if (twice == sorted.end()) {
+    file.positions = CropTable(std::move(sorted));
+    return file;
+  }
+  // Only now is it worth knowing where the key stands the second time.
+  const std::string duplicate = twice->first;
+  sorted = {};
+  int seen = 0;
+  CropFileError error{CropFileError::DuplicatePath, 1};
+  Reader(text).Read([&](std::string path, double, int line) -> std::optional<CropFileError> {
+    if (CropKey(path, inputFolder) == duplicate && ++seen == 2) {
+      error.line = line;
+      return error;
+    }
+    return std::nullopt;
+  });
+  return {{}, error};
 }
 
 std::string WriteCropFile(const std::map<std::string, double>& positions) {
@@ -283,7 +364,7 @@ std::string WriteCropFile(const std::map<std::string, double>& positions) {
 }
 
 std::optional<std::string> ReadCropFileText(const std::string& path) {
-  const FileDescriptor file(OpenLongPath(path, O_RDONLY | O_NONBLOCK));
+  const FileDescriptor file(OpenLongPath(path, O_RDONLY));
   if (!file) return std::nullopt;
   std::string text;
   char buffer[65536];

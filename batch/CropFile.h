@@ -2,8 +2,10 @@
 
 #include <map>
 #include <optional>
+
 #include <string>
 #include <string_view>
+#include "batch/RunOptions.h"
 
 namespace quorvale {
 
@@ -30,7 +32,7 @@ struct CropFileError {
 };
 
 struct CropFile {
-  std::map<std::string, double> positions;
+  CropTable positions;
   std::optional<CropFileError> error;  // when set, `positions` is empty
 };
 
@@ -39,10 +41,13 @@ struct CropFile {
 // words as a string ({"sub/a.jpg": 0.2, "b.jpg": "top"}). Strict JSON (RFC
 // 8259) apart from two things: a leading UTF-8 byte order mark is skipped,
 // and a string's bytes are kept as they are, so a path that is not UTF-8
-// can be given by its own bytes; \u escapes give UTF-8.
-CropFile ParseCropFile(std::string_view text);
+// can be given by its own bytes; \u escapes give UTF-8. Each key is taken
+// as CropKey with `inputFolder` makes it; two keys that come out the same
+// are a DuplicatePath at the second.
+CropFile ParseCropFile(std::string_view text, const std::string& inputFolder = {});
 
-// The whole text of the crop file at `path`, or nullopt with errno set
+// The whole text of the crop file at `path` (read as it comes, so a pipe
+// works), or nullopt with errno set
 // (EFBIG when it is larger than any crop file: a crop file for 1,000 photos
 // is some tens of kilobytes, and a large file given by mistake is not read
 // into memory whole).

@@ -9,6 +9,7 @@
 #include "batch/RunOptions.h"
 #include "batch/SavePhoto.h"
 #include "codec/JpegFile.h"
+#include "folders/FolderScan.h"
 #include "geometry/SizeTable.h"
 #include "pixels/HighQuality.h"
 
@@ -28,6 +29,8 @@ enum class Notice {
   NothingToDo,     // neither trim nor reduce: a check before the run
   SameFolder,      // the output folder is the input folder: a check before the run
   NoJpegFiles,     // the scan found nothing to do
+  UnknownCrops,    // strict crop positions name photos the scan did not list: a check
+                   // before the run
   Cancelled,       // a cancel found at the top of a photo
   SaveFailed,      // why a photo could not be saved, before its question
   OutOfMemory,     // a photo ran out of memory; the run stops
@@ -66,6 +69,7 @@ enum class PhotoOutcome {
   TrimFailed,
   BadName,
   NameTooLong,  // the output path is longer than 2047 bytes
+  InInputTree,  // the output would be written into the input tree (OutputInInputTree)
   SaveFailed,
   Stopped,  // the run stopped at this photo
 };
@@ -129,6 +133,21 @@ struct RunCounts {
   friend bool operator==(const RunCounts&, const RunCounts&) = default;
 };
 
+// The crop keys named at most, in the order of the crop file's keys.
+inline constexpr std::size_t MaxNamedUnknownCrops = 20;
+
+// What a run leaves out though its options would take it, told before the
+// first photo: folders of the input tree that could not be listed (their
+// photos are in no count; a problem of the run), folders holding an earlier
+// run's output, and crop positions for no photo of the scan.
+struct LeftOut {
+  UnlistedFolders unlisted;
+  EarlierOutputs earlierOutputs;
+  std::vector<std::string> unknownCrops;  // the first MaxNamedUnknownCrops of them
+  std::size_t unknownCropCount = 0;       // all of them
+  bool Empty() const { return unlisted.empty() && earlierOutputs.empty() && unknownCropCount == 0; }
+};
+
 // A run's front end: the window, quorvale-batch, or a test. Called on the
 // thread that runs the batch; a front end that paints elsewhere hands the
 // events over and, for Ask and Notify (and RunFinished), waits for the
@@ -144,6 +163,8 @@ class RunListener {
 
   // The checks passed and `total` photos are listed.
   virtual void RunStarted(int total) = 0;
+  // After RunStarted, before the first photo, when anything was left out.
+  virtual void LeftOutOfRun(const LeftOut& /*leftOut*/) {}
   virtual void PhotoStarted(std::size_t index, const std::string& path) = 0;
   virtual void PhotoFinished(const PhotoReport& report) = 0;
   // A modal OK box.

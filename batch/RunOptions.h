@@ -1,8 +1,12 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "geometry/SizeTable.h"
 
@@ -57,16 +61,52 @@ struct PrintOptions {
   friend bool operator==(const PrintOptions&, const PrintOptions&) = default;
 };
 
+// The key of a photo's crop position: `path` relative to the input folder
+// `inputFolder` (an absolute path inside it loses the folder's text; a
+// leading "./", and "./" after a separator, are dropped), its combining
+// marks composed (ComposeNfc), so that a name made on a system that spells
+// them apart matches the name on the disk.
+std::string CropKey(std::string_view path, const std::string& inputFolder = {});
+
+// Crop positions by key, sorted in one array (a crop file of millions of
+// photos costs little more than its text); each key once.
+class CropTable {
+ public:
+  using Entry = std::pair<std::string, double>;
+  CropTable() = default;
+  // Of equal keys the first is kept; entries in key order, each key once,
+  // are taken as they are.
+  explicit CropTable(std::vector<Entry> entries);
+  // As the window holds them. NOLINTNEXTLINE(google-explicit-constructor)
+  CropTable(const std::map<std::string, double>& positions);
+
+  const double* Find(std::string_view key) const;
+  double at(std::string_view key) const;  // std::out_of_range when not there
+  bool empty() const { return entries_.empty(); }
+  std::size_t size() const { return entries_.size(); }
+  auto begin() const { return entries_.begin(); }
+  auto end() const { return entries_.end(); }
+  friend bool operator==(const CropTable&, const CropTable&) = default;
+
+ private:
+  std::vector<Entry> entries_;  // in key-byte order
+};
+
 // Where each photo's trim sits along the axis it shortens: 0 at the top
 // (or left) edge, 1 at the bottom (or right), 0.5 in the centre, every byte
 // as a centred trim. Fixed for the whole run.
 struct CropPositions {
   double general = 0.5;  // for every photo not in `byPath`
-  // By the photo's path relative to the input folder ("sub/a.jpg"), bytes.
-  std::map<std::string, double> byPath;
+  // By CropKey of the photo's path relative to the input folder
+  // ("sub/a.jpg").
+  CropTable byPath;
+  // Photos named in `byPath` that the scan does not list stop the run
+  // before any photo (Notice::UnknownCrops).
+  bool strict = false;
   double For(const std::string& relativePath) const {
-    const auto found = byPath.find(relativePath);
-    return found != byPath.end() ? found->second : general;
+    if (byPath.empty()) return general;
+    const double* found = byPath.Find(CropKey(relativePath));
+    return found != nullptr ? *found : general;
   }
   friend bool operator==(const CropPositions&, const CropPositions&) = default;
 };

@@ -198,6 +198,7 @@ constexpr LongOption kOptions[] = {
      [](const std::string& v, RunChoices& c) {
        return Take(ReadFileName(v, Translate("option --crops needs a file name")), c.cropsFile);
      }},
+    {"--strict-crops", [](CommandLine& l, Requests&) { l.choices.crops.strict = true; }, nullptr},
     {"--fit", nullptr,
      [](const std::string& v, RunChoices& c) {
        return Take(ReadWord(v, FitWords, "--fit", Translate("trim or border")), c.photo.fit);
@@ -307,6 +308,15 @@ std::string CheckReportPath(const CommandLine& line, const std::string& currentF
   const std::string& given = line.choices.reportPath;
   const std::string absolute = given.front() == '/' ? given : currentFolder + "/" + given;
   const char* refused = nullptr;
+  struct stat report {};
+  struct stat crops {};
+  // The crop positions would be replaced by the page.
+  if (!line.choices.cropsFile.empty() && ::stat(absolute.c_str(), &report) == 0 &&
+      ::stat(line.choices.cropsFile.c_str(), &crops) == 0 && report.st_dev == crops.st_dev &&
+      report.st_ino == crops.st_ino) {
+    return Format(Translate("refusing to write the report '%s': it is the --crops file"),
+                  given.c_str());
+  }
   switch (given.back() == '/'
               ? ReportPlace::NotAFile
               : CheckReportPlace(absolute, line.choices.inputFolder, line.choices.outputFolder)) {
@@ -358,7 +368,7 @@ std::string LoadCrops(CommandLine& line) {
     return Format(Translate("cannot read --crops '%s': %s"), path, std::strerror(error));
   }
 
-  CropFile crops = ParseCropFile(*text);
+  CropFile crops = ParseCropFile(*text, line.choices.inputFolder);
   if (!crops.error) {
     line.choices.crops.byPath = std::move(crops.positions);
     return std::string();
@@ -481,6 +491,8 @@ OUTPUT_FOLDER, creating folders as needed.
   --crops FILE         a JSON object giving the position of photos by their
                        path under INPUT_FOLDER ({"sub/a.jpg": 0.2, "b.jpg":
                        "top"}); the other photos take --crop-position
+  --strict-crops       refuse the run, before any photo, when a --crops path
+                       names no photo of it
   --fit MODE           trim to the size's aspect (default), or border: the
                        whole photo fitted inside the size (never enlarged)
                        and centred on a white canvas of exactly the size
@@ -498,8 +510,11 @@ OUTPUT_FOLDER, creating folders as needed.
       --version        show the version and exit
 )"),
       Translate(R"(A --crops file that is not such an object is refused, naming its line,
-before anything is touched; a path in it that names no photo of the run is
-named on standard error.
+before anything is touched. Its paths match without a leading './', an
+absolute path inside INPUT_FOLDER as its path under it, and accents or kana
+voicing marks written apart as written together. A path that still names
+no photo of the run is named on standard error before the first photo (the
+first 20, then their count).
 )"),
       Translate(R"(Both folders are made absolute against the current folder before the run;
 INPUT_FOLDER is taken with a trailing '/', so INPUT_FOLDER/sub/a.jpg is
@@ -508,16 +523,22 @@ written to OUTPUT_FOLDER/sub/a.jpg.
       Translate(R"(Standard output has one line per photo (its path), a line for each problem
 or skip, and the summary as the last line. Questions with the answer given,
 notices and, on a terminal, the progress line go to standard error, and
-so do the names of unlistable subfolders, of photos saved with damaged data
-and of photos the high-quality reduction declined. Ctrl-C, SIGTERM or
+so do the names of unlistable subfolders, of earlier runs' outputs passed
+over (a run leaves a hidden .quorvale-output file in OUTPUT_FOLDER, and a
+later run does not take such a folder inside its INPUT_FOLDER as input), of
+photos saved with damaged data and of photos the high-quality reduction
+declined. No photo is written into INPUT_FOLDER's tree, whatever links
+lead there. Ctrl-C, SIGTERM or
 SIGHUP stops the run after the photo in hand (one in the middle of a decode
 or a high-quality reduction is not saved); a second one ends the program.
 )"),
       Translate(R"(Exit status:
   0  the run finished with no error
-  1  the run finished with errors, or was stopped
-  2  the run did not start (usage error, a failed check, no JPEG files), or
-     the --report page could not be written
+  1  the run finished with errors, or was stopped, or a subfolder could not
+     be listed
+  2  the run did not start (usage error, a failed check, no JPEG files, a
+     --crops path for no photo with --strict-crops), or the --report page
+     could not be written
 )"),
       Translate(R"(Example:
   quorvale-batch --size 2L --dpi 300 --reduce --high-quality photos prints

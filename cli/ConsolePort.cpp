@@ -167,17 +167,13 @@ void ConsolePort::DecodeThreadsShort(int started, int wanted) {
                          started, wanted));
 }
 
-void ConsolePort::NameUnlistedFolders(const UnlistedFolders& folders) {
-  UnlistedFolders shown = folders;
-  for (UnlistedFolder& folder : shown) folder.path = ForStandardError(folder.path);
-  for (const std::string& text : PassedOverTexts(0, shown))
+void ConsolePort::LeftOutOfRun(const LeftOut& leftOut) {
+  LeftOut shown = leftOut;
+  for (UnlistedFolder& folder : shown.unlisted) folder.path = ForStandardError(folder.path);
+  for (EarlierOutput& folder : shown.earlierOutputs) folder.path = ForStandardError(folder.path);
+  for (std::string& path : shown.unknownCrops) path = ForStandardError(path);
+  for (const std::string& text : PassedOverTexts(0, shown)) {
     WriteLine(err_, "quorvale-batch: " + text);
-}
-
-void ConsolePort::NameUnknownCrops(const std::vector<std::string>& paths) {
-  for (const std::string& path : paths) {
-    WriteLine(err_, "quorvale-batch: " + Format(Translate("--crops: no photo '%s' in this run"),
-                                                ForStandardError(path).c_str()));
   }
 }
 

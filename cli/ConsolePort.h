@@ -82,12 +82,11 @@ class ConsolePort : public RunListener {
   // Each photo done from now on gets a card in `report`, an open page.
   void WriteReportTo(ReportWriter* report) { report_ = report; }
 
-  // Names on standard error each folder the scan could not list, with the
-  // system's reason: the window's log has no line for them, and their
-  // photos would otherwise be missed unnoticed.
-  void NameUnlistedFolders(const UnlistedFolders& folders);
-  // Names the --crops paths that no photo of the run has.
-  void NameUnknownCrops(const std::vector<std::string>& paths);
+  // Names on standard error what the run left out: each folder the scan
+  // could not list, with the system's reason, each earlier output passed
+  // over with its photos, and the --crops paths that no photo has (the
+  // first few, then their count).
+  void LeftOutOfRun(const LeftOut& leftOut) override;
 
  private:
   // Writes `text` and a line end to `stream` without mixing it into the

@@ -61,6 +61,8 @@ const char* OutcomeWord(PhotoOutcome outcome) {
       return "bad-name";
     case PhotoOutcome::NameTooLong:
       return "name-too-long";
+    case PhotoOutcome::InInputTree:
+      return "in-input-tree";
     case PhotoOutcome::SaveFailed:
       return "save-failed";
     case PhotoOutcome::Stopped:
@@ -149,6 +151,9 @@ std::string SummaryJson(const RunOutcome& outcome) {
          ",\"errors\":" + std::to_string(outcome.counts.errors) +
          ",\"skipped\":" + std::to_string(outcome.counts.skipped) +
          ",\"stopped\":" + (outcome.stopped ? "true" : "false") +
+         ",\"unreadable_folders\":" + std::to_string(outcome.leftOut.unlisted.size()) +
+         ",\"earlier_outputs\":" + std::to_string(outcome.leftOut.earlierOutputs.size()) +
+         ",\"unknown_crops\":" + std::to_string(outcome.leftOut.unknownCropCount) +
          ",\"text\":" + JsonString(SummaryText(outcome.stopped, outcome.counts)) + "}";
 }
 

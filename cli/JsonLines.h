@@ -10,7 +10,7 @@ namespace quorvale::cli {
 
 // The word that names `outcome` in --json output: saved, skipped-small,
 // skipped-existing, missing, unreadable, trim-failed, bad-name,
-// name-too-long, save-failed or stopped. Scripts match these words; they never change.
+// name-too-long, in-input-tree, save-failed or stopped. Scripts match these words; they never change.
 const char* OutcomeWord(PhotoOutcome outcome);
 
 // True when `text` is well-formed UTF-8: no stray continuation byte, no
@@ -35,7 +35,10 @@ std::string PathFields(const char* key, const std::string& path);
 // {"type":"photo","input":…,"output":…,"outcome":…,"log":[…],
 //  "decoded":{"width":W,"height":H},"crop":{…},"saved":{…},"warnings":[…]}
 // (a size that is 0 x 0, not had, is null) and
-// {"type":"summary","saved":N,"errors":N,"skipped":N,"stopped":B,"text":…}.
+// {"type":"summary","saved":N,"errors":N,"skipped":N,"stopped":B,
+//  "unreadable_folders":N,"earlier_outputs":N,"unknown_crops":N,"text":…}
+// (the folders the scan could not list, the earlier outputs it passed over,
+// the crop keys for no photo).
 std::string PhotoJson(const PhotoReport& report);
 std::string SummaryJson(const RunOutcome& outcome);
 

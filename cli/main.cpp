@@ -110,8 +110,8 @@ int Run(quorvale::cli::CommandLine& line) {
     const cli::InterruptWatcher interrupts(stop);
     outcome = RunBatch(plan.options, port, stop.get_token());
   }
-  port.NameUnlistedFolders(outcome.unlistedFolders);
-  port.NameUnknownCrops(outcome.unknownCrops);
+  // A run that started named them before its first photo.
+  if (!outcome.started) port.LeftOutOfRun(outcome.leftOut);
   const std::string summary = SummaryText(outcome.stopped, outcome.counts);
   // The photos stay as saved, but a page that was asked for and is missing
   // is a failure a script must see.
@@ -123,7 +123,7 @@ int Run(quorvale::cli::CommandLine& line) {
                         std::strerror(error))
                      .c_str());
   }
-  for (const std::string& text : PassedOverTexts(outcome.otherJpegNames, {})) {
+  for (const std::string& text : PassedOverTexts(outcome.otherJpegNames, LeftOut{})) {
     std::fprintf(stderr, "quorvale-batch: %s\n", text.c_str());
   }
   if (choices.dryRun && outcome.started) {
@@ -139,7 +139,10 @@ int Run(quorvale::cli::CommandLine& line) {
     return kFinishedWithProblems;
   }
   if (reportFailed) return kNotStarted;
-  return outcome.stopped || outcome.counts.errors > 0 ? kFinishedWithProblems : kFinishedClean;
+  // A folder that could not be read held photos the run never saw.
+  return outcome.stopped || outcome.counts.errors > 0 || !outcome.leftOut.unlisted.empty()
+             ? kFinishedWithProblems
+             : kFinishedClean;
 }
 
 }  // namespace

@@ -31,6 +31,7 @@ struct Walk {
   ScanCounts& counts;
   const ScanRules& rules;
   UnlistedFolders* unlisted;
+  EarlierOutputs* earlier;
   // The folders from the start down to the one being listed; a link that
   // leads to one of them would otherwise be walked until paths grow too long.
   std::vector<FolderId> ancestors;
@@ -45,10 +46,17 @@ struct Walk {
     for (const FolderEntry& entry : *entries) {
       if (entry.isFolder) {
         if (rules.excluded == entry.id) continue;
+        const std::string path = prefix + entry.name;
+        const bool walked = rules.subfolders && !OnWalk(entry.id);
+        if (walked && rules.passOverEarlierOutputs &&
+            FileExists(WithSeparator(path) + OutputMarkName)) {
+          PassOver(path, entry.id);
+          continue;
+        }
         ++counts.SubfolderCount;
-        if (!rules.subfolders || OnWalk(entry.id)) continue;
+        if (!walked) continue;
         ancestors.push_back(entry.id);
-        Enter(prefix + entry.name);
+        Enter(path);
         ancestors.pop_back();
       } else {
         const bool other = HasOtherJpegName(entry.name);
@@ -63,6 +71,17 @@ struct Walk {
     }
   }
 
+  // An earlier output is walked only to count the photos it holds.
+  void PassOver(const std::string& path, const FolderId& id) {
+    if (earlier == nullptr) return;
+    PathList photos;
+    ScanCounts inside;
+    Walk walk{photos, inside, rules, nullptr, nullptr, ancestors};
+    walk.ancestors.push_back(id);
+    walk.Enter(path);
+    earlier->push_back({path, inside.JpegCount});
+  }
+
   bool OnWalk(const FolderId& id) const {
     for (const FolderId& a : ancestors) {
       if (a == id) return true;
@@ -74,10 +93,10 @@ struct Walk {
 }  // namespace
 
 void CollectFilesRecursive(const std::string& folder, const ScanRules& rules, PathList& list,
-                           ScanCounts& counts, UnlistedFolders* unlisted) {
+                           ScanCounts& counts, UnlistedFolders* unlisted, EarlierOutputs* earlier) {
   // An empty text would become a lone separator, the root of every file.
   if (folder.empty()) return;
-  Walk walk{list, counts, rules, unlisted, {}};
+  Walk walk{list, counts, rules, unlisted, earlier, {}};
   if (const std::optional<FolderId> start = IdentifyFolder(folder)) {
     walk.ancestors.push_back(*start);
   }
@@ -87,7 +106,7 @@ void CollectFilesRecursive(const std::string& folder, const ScanRules& rules, Pa
 FolderListing ScanInputFolder(const std::string& folder, bool subfolders, bool allJpegNames) {
   FolderListing listing;
   CollectFilesRecursive(folder, ScanRules{subfolders, std::nullopt, allJpegNames}, listing.files,
-                        listing.counts, &listing.unlisted);
+                        listing.counts, &listing.unlisted, &listing.earlier);
   return listing;
 }
 

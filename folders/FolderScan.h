@@ -31,11 +31,26 @@ struct UnlistedFolder {
 };
 using UnlistedFolders = std::vector<UnlistedFolder>;
 
+// The hidden file a run leaves at the root of its output tree, so that a
+// later scan knows the folder for an earlier run's output.
+inline constexpr const char* OutputMarkName = ".quorvale-output";
+
+// A folder the scan passed over because it holds an earlier run's output
+// (it has an OutputMarkName file), and the photos the rules would have
+// listed in it.
+struct EarlierOutput {
+  std::string path;
+  std::int32_t photos = 0;
+  friend bool operator==(const EarlierOutput&, const EarlierOutput&) = default;
+};
+using EarlierOutputs = std::vector<EarlierOutput>;
+
 // What a scan enters.
 struct ScanRules {
-  bool subfolders = true;            // enter the folders below the start folder
-  std::optional<FolderId> excluded;  // a folder neither entered nor counted
-  bool allJpegNames = false;         // list ".jpeg", ".jpe" and ".jfif" files too
+  bool subfolders = true;              // enter the folders below the start folder
+  std::optional<FolderId> excluded;    // a folder neither entered nor counted
+  bool allJpegNames = false;           // list ".jpeg", ".jpe" and ".jfif" files too
+  bool passOverEarlierOutputs = true;  // see EarlierOutput
 };
 
 // Walks `folder` depth first and appends to `list` the path of every file
@@ -50,15 +65,19 @@ struct ScanRules {
 // FileCount, the listed ones to JpegCount too. Paths of any length are
 // walked (the system's path limit does not apply). A folder that cannot be
 // listed adds nothing to the counts and is appended to `unlisted`, when
-// given, spelled as the walk reached it.
+// given, spelled as the walk reached it. A folder below the start folder
+// that holds an earlier run's output is, with `rules.passOverEarlierOutputs`,
+// neither listed nor counted, and is appended to `earlier`, when given.
 void CollectFilesRecursive(const std::string& folder, const ScanRules& rules, PathList& list,
-                           ScanCounts& counts, UnlistedFolders* unlisted = nullptr);
+                           ScanCounts& counts, UnlistedFolders* unlisted = nullptr,
+                           EarlierOutputs* earlier = nullptr);
 
 // A fresh scan of `folder` with zeroed counters, as the window lists it.
 struct FolderListing {
   PathList files;
   ScanCounts counts;
   UnlistedFolders unlisted;
+  EarlierOutputs earlier;
 };
 FolderListing ScanInputFolder(const std::string& folder, bool subfolders,
                               bool allJpegNames = false);

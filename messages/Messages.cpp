@@ -41,6 +41,8 @@ const char* OutcomeLine(const PhotoReport& report) {
       return "ファイル名が不正";
     case PhotoOutcome::NameTooLong:
       return "ファイル名が長すぎます";
+    case PhotoOutcome::InInputTree:
+      return "保存先が入力フォルダの中なので保存しません";
     case PhotoOutcome::SaveFailed:
       return "保存に失敗";
     case PhotoOutcome::Stopped:
@@ -81,6 +83,8 @@ std::string NoticeText(const RunNotice& notice) {
       return "出力フォルダに入力フォルダと同じフォルダは指定できません。";
     case Notice::NoJpegFiles:
       return "入力フォルダにJPEGファイルが存在しません。";
+    case Notice::UnknownCrops:
+      return "トリミング位置の指定に、入力フォルダにない写真があります。";
     case Notice::Cancelled:
       return "中断しました。";
     case Notice::SaveFailed:
@@ -174,7 +178,7 @@ std::string DeclineText(const HighQualityDecline& decline) {
   return {};
 }
 
-std::vector<std::string> PassedOverTexts(int otherJpegNames, const UnlistedFolders& unlisted,
+std::vector<std::string> PassedOverTexts(int otherJpegNames, const LeftOut& leftOut,
                                          Wording wording) {
   std::vector<std::string> texts;
   if (otherJpegNames > 0) {
@@ -185,9 +189,26 @@ std::vector<std::string> PassedOverTexts(int otherJpegNames, const UnlistedFolde
                                            static_cast<unsigned long>(otherJpegNames), wording),
                            otherJpegNames));
   }
-  for (const UnlistedFolder& folder : unlisted) {
+  for (const UnlistedFolder& folder : leftOut.unlisted) {
     texts.push_back(Format(Translate("cannot list the folder %s: %s", wording), folder.path.c_str(),
                            std::strerror(folder.error)));
+  }
+  for (const EarlierOutput& folder : leftOut.earlierOutputs) {
+    texts.push_back(Format(TranslatePlural("passed over %s, an earlier run's output (%d photo)",
+                                           "passed over %s, an earlier run's output (%d photos)",
+                                           folder.photos, wording),
+                           folder.path.c_str(), static_cast<int>(folder.photos)));
+  }
+  for (const std::string& path : leftOut.unknownCrops) {
+    texts.push_back(
+        Format(Translate("--crops: no photo '%s' in this run", wording), path.c_str()));
+  }
+  if (leftOut.unknownCropCount > leftOut.unknownCrops.size()) {
+    const auto more = static_cast<int>(leftOut.unknownCropCount - leftOut.unknownCrops.size());
+    texts.push_back(Format(TranslatePlural("--crops: %d more path names no photo in this run",
+                                           "--crops: %d more paths name no photo in this run",
+                                           static_cast<unsigned long>(more), wording),
+                           more));
   }
   return texts;
 }

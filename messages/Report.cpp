@@ -164,6 +164,8 @@ const char* CardWord(PhotoOutcome outcome, bool dryRun) {
       return Translate("error: bad name");
     case PhotoOutcome::NameTooLong:
       return Translate("error: name too long");
+    case PhotoOutcome::InInputTree:
+      return Translate("error: output inside the input folder");
     case PhotoOutcome::SaveFailed:
       return Translate("error: not saved");
     case PhotoOutcome::Stopped:

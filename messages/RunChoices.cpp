@@ -71,6 +71,7 @@ ReportSettings HeadingFor(const RunChoices& choices) {
       {choices.existing == ExistingOutput::Overwrite, "--overwrite"},
       {choices.stopOnProblem, "--on-problem stop"},
       {choices.dryRun, "--dry-run"},
+      {choices.crops.strict, "--strict-crops"},
   };
   for (const auto& [on, name] : flags) {
     if (on) given.emplace_back(name);

@@ -104,6 +104,33 @@ std::optional<FolderId> IdentifyFolder(const std::string& path) {
   return FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
+int FirstFolderMet(const std::string& folder, const std::vector<FolderId>& stops) {
+  std::string existing = folder;
+  FileDescriptor current(OpenLongPath(existing, O_PATH | O_DIRECTORY));
+  while (!current && errno == ENOENT) {
+    while (existing.size() > 1 && existing.back() == '/') existing.pop_back();
+    const std::size_t slash = existing.rfind('/');
+    if (slash == std::string::npos) return -1;
+    existing.resize(slash == 0 ? 1 : slash);
+    current.Reset(OpenLongPath(existing, O_PATH | O_DIRECTORY));
+  }
+  if (!current) return -1;
+  // ".." of an open folder is its real parent whatever links led there;
+  // the root is its own parent.
+  FolderId previous{~std::uint64_t{0}, ~std::uint64_t{0}};
+  for (;;) {
+    struct stat st {};
+    if (fstat(current.Get(), &st) != 0) return -1;
+    const FolderId id{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    const auto found = std::find(stops.begin(), stops.end(), id);
+    if (found != stops.end()) return static_cast<int>(found - stops.begin());
+    if (id == previous) return -1;
+    previous = id;
+    current.Reset(openat(current.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!current) return -1;
+  }
+}
+
 bool CreateFolders(const std::string& folder) {
   if (folder.empty()) return false;
   // Walk the levels outermost first; each existing level counts as done.

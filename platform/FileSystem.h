@@ -63,6 +63,13 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder);
 // nullopt if none.
 std::optional<FolderId> IdentifyFolder(const std::string& path);
 
+// Walks up from the folder at `folder` as it really is (links resolved;
+// where it does not exist yet, from the nearest existing folder above it,
+// since the rest would be made as plain folders) through each parent to the
+// root: the index in `stops` of the first folder met, itself included, that
+// is one of `stops`, or -1 when none is met or nothing can be opened.
+int FirstFolderMet(const std::string& folder, const std::vector<FolderId>& stops);
+
 // True when `folder` is a folder that can be entered (what making it the
 // current folder would need), without making it current.
 bool IsUsableFolder(const std::string& folder);
