@@ -289,7 +289,7 @@ MainWindow::MainWindow(Dialogs& dialogs)
   new WindowKeys(*this, *ui_->cancelButton, *menuBar);
   initial_.last = Controls();
   settings_ = OpenWindowSettings();
-  const WindowSettings loaded = LoadWindowSettings(*settings_, initial_);
+  const WindowSettings loaded = settings_ ? LoadWindowSettings(*settings_, initial_) : initial_;
   // The folders of the last session are where a dialog opens when both
   // fields are empty, whether or not the window reopens with them.
   lastBrowsed_ =
@@ -783,7 +783,8 @@ void MainWindow::ShowControls(const WindowControls& controls) {
 }
 
 void MainWindow::SaveSettings() {
-  SaveWindowSettings(*settings_, {menus_->Print(), menus_->ReopenLast(), Controls()});
+  if (settings_)
+    SaveWindowSettings(*settings_, {menus_->Print(), menus_->ReopenLast(), Controls()});
 }
 
 void MainWindow::ResetSettings() {

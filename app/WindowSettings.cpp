@@ -1,6 +1,11 @@
 #include "app/WindowSettings.h"
 
+#include <sys/stat.h>
+
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QVariant>
 #include <algorithm>
@@ -102,14 +107,26 @@ int FileFormat(QSettings& settings) {
 }  // namespace
 
 std::unique_ptr<QSettings> OpenWindowSettings() {
-  return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, Organisation,
-                                     Application);
+  // A QSettings reads its file as it is made, and one waiting on a FIFO
+  // never returns, so the path is asked of one whose file is never there.
+  const QString unused = QSettings(QSettings::NativeFormat, QSettings::UserScope, Organisation,
+                                   QStringLiteral("%1.unused").arg(QLatin1String(Application)))
+                             .fileName();
+  const QString path =
+      QFileInfo(unused).dir().filePath(QStringLiteral("%1.conf").arg(QLatin1String(Application)));
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    return nullptr;
+  }
+  return std::make_unique<QSettings>(path, QSettings::NativeFormat);
 }
 
 WindowSettings LoadWindowSettings(QSettings& settings, const WindowSettings& initial) {
   WindowSettings loaded = initial;
   const int format = FileFormat(settings);
-  if (settings.status() != QSettings::NoError || format < 0 || format > WindowSettingsFormat) {
+  // A line Qt cannot parse (a comment, a stray '[') is passed over alone:
+  // the rest of the file still holds what it held.
+  if (settings.status() == QSettings::AccessError || format < 0 || format > WindowSettingsFormat) {
     return loaded;
   }
   Reader read(settings);
@@ -150,9 +167,7 @@ WindowSettings LoadWindowSettings(QSettings& settings, const WindowSettings& ini
 
 bool SaveWindowSettings(QSettings& settings, const WindowSettings& values) {
   if (FileFormat(settings) > WindowSettingsFormat) return false;
-  // What Qt could not parse holds nothing of ours: it is written over
-  // rather than kept beside the values.
-  if (settings.status() == QSettings::FormatError) settings.clear();
+  // Keys and groups that are not ours are kept as Qt read them.
   const auto bytes = [](const std::string& path) { return QByteArray::fromStdString(path); };
   const PrintSettings& print = values.print;
   settings.setValue(FormatKey, WindowSettingsFormat);

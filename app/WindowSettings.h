@@ -59,15 +59,19 @@ inline constexpr int WindowSettingsFormat = 1;
 
 // The settings in the desktop's usual place: ~/.config/Tessaly/Quorvale.conf
 // (as QSettings' user scope puts it, so tests move it with QSettings::setPath).
+// None when something other than a regular file (a FIFO, a folder) has that
+// name: it is left alone, and the window starts with its initial values.
 std::unique_ptr<QSettings> OpenWindowSettings();
 
 // The values of `settings`, each checked on its own: a value that is
-// missing, not of its kind or out of range is `initial`'s. A file Qt cannot
-// read, or one of a newer format, gives `initial` whole. Never throws.
+// missing, not of its kind or out of range is `initial`'s; a line Qt cannot
+// parse costs only itself. A file that cannot be read, or one of a newer
+// format, gives `initial` whole. Never throws.
 WindowSettings LoadWindowSettings(QSettings& settings, const WindowSettings& initial = {});
 
-// Writes `values` and a format number. A file of a newer format is left as
-// it is, for the version that wrote it. False when nothing was written.
+// Writes `values` and a format number; the file's other keys and groups
+// stay. A file of a newer format is left as it is, for the version that
+// wrote it. False when nothing was written.
 bool SaveWindowSettings(QSettings& settings, const WindowSettings& values);
 
 }  // namespace quorvale

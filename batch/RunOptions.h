@@ -73,6 +73,8 @@ std::string CropKey(std::string_view path, const std::string& inputFolder = {});
 class CropTable {
  public:
   using Entry = std::pair<std::string, double>;
+  using const_iterator = std::vector<Entry>::const_iterator;
+  using iterator = const_iterator;
   CropTable() = default;
   // Of equal keys the first is kept; entries in key order, each key once,
   // are taken as they are.
@@ -84,8 +86,8 @@ class CropTable {
   double at(std::string_view key) const;  // std::out_of_range when not there
   bool empty() const { return entries_.empty(); }
   std::size_t size() const { return entries_.size(); }
-  auto begin() const { return entries_.begin(); }
-  auto end() const { return entries_.end(); }
+  const_iterator begin() const { return entries_.begin(); }
+  const_iterator end() const { return entries_.end(); }
   friend bool operator==(const CropTable&, const CropTable&) = default;
 
  private:

@@ -66,7 +66,7 @@ _quorvale_batch()
                                  --on-problem --overwrite --existing --json
                                  --auto-orient --keep-metadata --write-dpi
                                  --keep-times --large-photos --report --dry-run
-                                 --crop-position --crops --fit --margin --shard
+                                 --crop-position --crops --strict-crops --fit --margin --shard
                                  --list-sizes --help --version -h --' -- "$cur"))
         return 0
     fi

@@ -3,11 +3,13 @@
 // damaged one, the run options the menu gives, and the menu's own rules.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QMenuBar>
 #include <QSettings>
 #include <QtGlobal>
+#include <filesystem>
 #include <memory>
 
 #include "app/PrintRun.h"
@@ -107,6 +109,27 @@ TEST_F(WindowSettingsTest, ACorruptOrNewerFileGivesTheInitialValues) {
 
   File()->setValue("format", "two");
   EXPECT_EQ(Load(), WindowSettings{});
+}
+
+// A line Qt cannot parse costs only itself, and what is not ours survives
+// a save; a settings path that is no regular file is left alone.
+TEST_F(WindowSettingsTest, ABadLineCostsOnlyItselfAndOtherGroupsStay) {
+  for (const char* bad : {"# written by hand\n", "[\n", "no equals sign\n"}) {
+    SCOPED_TRACE(bad);
+    ASSERT_TRUE(SaveWindowSettings(*File(), Changed()));
+    box.Write("quorvale.conf", bad + box.Read("quorvale.conf") + "[other]\nkept=1\n");
+    EXPECT_EQ(Load(), Changed());
+    ASSERT_TRUE(SaveWindowSettings(*File(), WindowSettings{}));
+    EXPECT_EQ(Load(), WindowSettings{});
+    EXPECT_EQ(File()->value("other/kept").toString(), "1");
+  }
+
+  const std::string path = OpenWindowSettings()->fileName().toStdString();
+  std::filesystem::remove(path);
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  EXPECT_EQ(OpenWindowSettings(), nullptr);
+  std::filesystem::remove(path);
 }
 
 // The window's options make the run, report heading included, that

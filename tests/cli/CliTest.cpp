@@ -392,8 +392,8 @@ TEST_F(CliTest, PhotosBeyondThePathLimitEachGetAnOutcome) {
 }
 
 // A subfolder that cannot be listed is named on standard error (the log
-// stays as the window shows it). Run as nobody, from a copy of the program
-// that nobody may run, when the tests run as root.
+// stays as the window shows it) and is a problem of the run: exit status 1. Run as nobody, from a
+// copy of the program that nobody may run, when the tests run as root.
 TEST_F(CliTest, UnlistableSubfolderIsNamedOnStandardError) {
   Photo("in/a.jpg", 400, 300);
   Photo("in/locked/b.jpg", 400, 300);
@@ -403,13 +403,78 @@ TEST_F(CliTest, UnlistableSubfolderIsNamedOnStandardError) {
   testing::RunUnprivileged(box, [&] {
     const Result r = RunCli({box.Path("in"), box.Path("out")},
                             {.cwd = {}, .exe = box.Path("bin/quorvale-batch")});
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(Lines(r.out),
               (Strings{box.Path("in/a.jpg"),
                        "作業が終了しました。保存ファイル数    1  エラー    0   スキップ     0"}));
     EXPECT_EQ(r.err, "quorvale-batch: cannot list the folder " + box.Path("in/locked") +
                          ": Permission denied\n");
   });
+}
+
+// Whatever links lead from the output tree into the input tree, and with
+// existing outputs replaced, no photo is written there: each such photo is
+// refused on its own and counted as an error; the originals keep their bytes.
+TEST_F(CliTest, NothingInTheInputTreeIsWrittenWhateverLinksLeadThere) {
+  const struct {
+    const char* label;
+    std::string output;
+    std::vector<std::pair<std::string, std::string>> links;  // link, target
+    int refused;
+  } cases[] = {
+      {"output subfolder linked to the input's", "out", {{"out/sub", "../x/in/sub"}}, 1},
+      {"nested output linked back", "x/in/out", {{"x/in/out/sub", "../sub"}}, 1},
+      {"output reached through a link",
+       "alias",
+       {{"alias", "x/in/out"}, {"x/in/out/sub", "../sub"}},
+       1},
+      {"input inside the output", "x", {}, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    fs::remove_all(box.Path("x"));
+    fs::remove_all(box.Path("out"));
+    fs::remove(box.Path("alias"));
+    Photo("x/in/a.jpg", 400, 300);
+    Photo("x/in/sub/b.jpg", 400, 300);
+    Photo("x/in/in/a.jpg", 400, 300);
+    const std::string photos[] = {box.Read("x/in/a.jpg"), box.Read("x/in/sub/b.jpg"),
+                                  box.Read("x/in/in/a.jpg")};
+    for (const auto& [link, target] : c.links) {
+      fs::create_directories(fs::path(box.Path(link)).parent_path());
+      fs::create_directory_symlink(target, box.Path(link));
+    }
+    const Result r =
+        RunCli({"--existing", "overwrite", "--json", box.Path("x/in"), box.Path(c.output)});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(std::count_if(Lines(r.out).begin(), Lines(r.out).end(),
+                            [](const std::string& line) {
+                              return Member(line, "outcome") == "\"in-input-tree\"";
+                            }),
+              c.refused)
+        << r.out;
+    EXPECT_EQ(
+        (Strings{box.Read("x/in/a.jpg"), box.Read("x/in/sub/b.jpg"), box.Read("x/in/in/a.jpg")}),
+        (Strings(std::begin(photos), std::end(photos))));
+  }
+}
+
+// A second size written beside the first inside the input folder passes
+// over the first's output, named with its photos, and saves as many.
+TEST_F(CliTest, AnEarlierOutputInsideTheInputIsNotTakenAgain) {
+  Photo("in/a.jpg", 1000, 700);
+  Photo("in/sub/b.jpg", 700, 1000);
+  const Result first = RunCli({"--size", "2L", "--json", box.Path("in"), box.Path("in/2L")});
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_TRUE(fs::exists(box.Path("in/2L/.quorvale-output")));
+  const Result second =
+      RunCli({"--size", "hagaki", "--json", box.Path("in"), box.Path("in/hagaki")});
+  EXPECT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(Member(Lines(second.out).back(), "saved"), Member(Lines(first.out).back(), "saved"));
+  EXPECT_EQ(Member(Lines(second.out).back(), "earlier_outputs"), "1");
+  EXPECT_EQ(second.err, "quorvale-batch: passed over " + box.Path("in/2L") +
+                            ", an earlier run's output (2 photos)\n");
+  EXPECT_FALSE(fs::exists(box.Path("in/hagaki/2L")));
 }
 
 // Photos saved despite damage, or reduced plainly when the high-quality
@@ -523,7 +588,8 @@ TEST_F(CliTest, JsonLinesGiveEveryPhotoThenTheCounts) {
   EXPECT_EQ(Member(lines[6], "reason"), "");
   EXPECT_EQ(lines[8],
             "{\"type\":\"summary\",\"saved\":3,\"errors\":4,\"skipped\":1,"
-            "\"stopped\":false,\"text\":\"作業が終了しました。"
+            "\"stopped\":false,\"unreadable_folders\":0,\"earlier_outputs\":0,"
+            "\"unknown_crops\":0,\"text\":\"作業が終了しました。"
             "保存ファイル数    3  エラー    4   スキップ     1\"}");
   // Questions and notices stay on standard error.
   EXPECT_NE(r.err.find("JPEGファイルの保存が出来ませんでした。"), std::string::npos) << r.err;

@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "RunCli.h"
@@ -86,21 +91,65 @@ TEST_F(CropTest, PositionsMoveTheCropAlongTheFreeAxisOfEitherOrientation) {
   }
 }
 
-// Photos the file names take its position, the others the general one;
-// entries for photos not in the run are named, and the run goes on.
+// Photos the file names take its position, the others the general one: a
+// key may start with "./", be absolute inside the input folder, or spell its
+// accents and voicing marks apart where the name on the disk does not, or
+// the other way round. Entries for photos not in the run are named, and the
+// run goes on.
 TEST_F(CropTest, TheCropsFileGivesPositionsByRelativePathAndNamesStaleEntries) {
-  box.Write("in/café.jpg", testing::MakeJpeg(601, 300, Striped));
+  const std::string ga = "\xE3\x81\x8B\xE3\x82\x99.jpg";  // か + ゛ apart on the disk
+  for (const std::string name : {"café.jpg", "née.jpg", ga.c_str()})
+    box.Write("in/" + name, testing::MakeJpeg(601, 300, Striped));
   box.Write("crops.json",
-            "\xEF\xBB\xBF{\n  \"wide.jpg\": \"right\",\n  \"gone.jpg\": 0.3,\n"
-            "  \"caf\\u00e9.jpg\": 5e-1,\n  \"tall.jpg\": 1\n}\n");
+            "\xEF\xBB\xBF{\n  \"./wide.jpg\": \"right\",\n  \"gone.jpg\": 0.3,\n  \"" +
+                box.Path("in") + "/caf\\u00e9.jpg\": 5e-1,\n  \"ne\\u0301e.jpg\": 1,\n" +
+                "  \"が.jpg\": 1,\n  \"tall.jpg\": 1\n}\n");
   const Result result = Run({"--crop-position", "top", "--crops", "crops.json", "in", "out"});
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(BestOffset("out", kShots[0], 173), 173);
   EXPECT_EQ(BestOffset("out", kShots[1], 0), 0) << "not in the file: the general position";
   EXPECT_EQ(BestOffset("out", {"café.jpg", 601, 300}, 86), 86);
+  EXPECT_EQ(BestOffset("out", {"née.jpg", 601, 300}, 173), 173);
+  EXPECT_EQ(BestOffset("out", {ga.c_str(), 601, 300}, 173), 173);
   EXPECT_EQ(result.err,
             "quorvale-batch: --crops: no photo 'gone.jpg' in this run\n"
             "quorvale-batch: --crops: no photo 'tall.jpg' in this run\n");
+}
+
+// Keys for no photo are named before the first photo, the first 20 and then
+// their count, and counted in --json; with --strict-crops the run does not
+// start. A crop file may be a pipe.
+TEST_F(CropTest, UnknownKeysAreNamedAndCountedAndStrictCropsRefuses) {
+  std::string text = "{\"wide.jpg\": 1";
+  std::string named;
+  for (int i = 0; i < 21; ++i) {
+    const std::string key = "gone" + std::to_string(100 + i) + ".jpg";
+    text += ",\"" + key + "\": 0";
+    if (i < 20) named += "quorvale-batch: --crops: no photo '" + key + "' in this run\n";
+  }
+  box.Write("crops.json", text + "}");
+  const Result named21 = Run({"--json", "--crops", "crops.json", "in", "out"});
+  EXPECT_EQ(named21.status, 0);
+  EXPECT_EQ(named21.err,
+            named + "quorvale-batch: --crops: 1 more path names no photo in this run\n");
+  EXPECT_NE(named21.out.find("\"unknown_crops\":21,"), std::string::npos) << named21.out;
+
+  const Result strict = Run({"--strict-crops", "--crops", "crops.json", "in", "strict"});
+  EXPECT_EQ(strict.status, 2);
+  EXPECT_TRUE(
+      strict.err.starts_with("トリミング位置の指定に、入力フォルダにない写真があります。\n"))
+      << strict.err;
+  EXPECT_FALSE(std::filesystem::exists(box.Path("strict")));
+
+  ASSERT_EQ(mkfifo(box.Path("pipe").c_str(), 0600), 0);
+  std::thread writer([&] { box.Write("pipe", "{\"wide.jpg\": \"right\"}"); });
+  const Result piped = Run({"--crops", "pipe", "in", "piped"});
+  // A writer still waiting for a reader (a run that never read the pipe) is let go.
+  const int release = open(box.Path("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+  writer.join();
+  close(release);
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(BestOffset("piped", kShots[0], 173), 173);
 }
 
 TEST_F(CropTest, AMalformedCropsFileIsRefusedBeforeAnythingIsTouchedNamingItsLine) {

@@ -206,12 +206,14 @@ TEST_F(PrintOptionsTest, BadValuesAndAnUnwritableReportStopBeforeAnyPhoto) {
   }
 }
 
-// A report path that is, or leads to, a photo or anything in either tree, or
-// that is no regular file, is refused before anything is touched.
+// A report path that is, or leads to, a photo or anything in either tree,
+// the --crops file, or that is no regular file, is refused before anything
+// is touched.
 TEST_F(PrintOptionsTest, AReportPathThatEndangersAPhotoIsRefused) {
   const std::string photo = MakeJpeg(64, 48, testing::PhotoPixel);
   box.Write("in/a.jpg", photo);
   box.Write("out/b.jpg", "an earlier output");
+  box.Write("crops.json", "{}");
   ASSERT_EQ(symlink("in", box.Path("alias").c_str()), 0);
   ASSERT_EQ(symlink("in/a.jpg", box.Path("link.html").c_str()), 0);
   const struct {
@@ -221,10 +223,12 @@ TEST_F(PrintOptionsTest, AReportPathThatEndangersAPhotoIsRefused) {
       {"in/a.jpg", "it is inside INPUT_FOLDER"},   {"alias/new.html", "it is inside INPUT_FOLDER"},
       {"out/b.jpg", "it is inside OUTPUT_FOLDER"}, {"out", "it is not a regular file"},
       {"link.html", "it is not a regular file"},   {"/dev/full", "it is not a regular file"},
+      {"./crops.json", "it is the --crops file"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.report);
-    const Result result = Run({"--dry-run", "--overwrite", "--report", c.report, "in", "out"});
+    const Result result = Run(
+        {"--dry-run", "--overwrite", "--crops", "crops.json", "--report", c.report, "in", "out"});
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.err, "quorvale-batch: refusing to write the report '" + c.report +
                               "': " + c.reason + "\n");
@@ -232,6 +236,7 @@ TEST_F(PrintOptionsTest, AReportPathThatEndangersAPhotoIsRefused) {
   }
   EXPECT_EQ(box.Read("in/a.jpg"), photo);
   EXPECT_EQ(box.Read("out/b.jpg"), "an earlier output");
+  EXPECT_EQ(box.Read("crops.json"), "{}");
   EXPECT_FALSE(fs::exists(box.Path("alias/new.html")));
 }
 

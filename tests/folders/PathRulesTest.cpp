@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "folders/Nfc.h"
 #include "folders/PathRules.h"
 
 namespace quorvale {
@@ -73,6 +74,39 @@ TEST(FolderOfPath, TakesTheTextBeforeTheLastSeparator) {
       {"/\x95\x5C/\x95\x5C.jpg", "/\x95\x5C"},
   };
   for (const auto& [path, folder] : rows) EXPECT_EQ(FolderOfPath(path), folder) << path;
+}
+
+}  // namespace
+}  // namespace quorvale
+
+namespace quorvale {
+namespace {
+
+// Names spelled with their marks apart (as a Mac names files) come out as
+// the same letters written together; what is not such a mark stays.
+TEST(ComposeNfc, ComposesMarksWithTheirBaseOnly) {
+  const struct {
+    const char* label;
+    std::string text;
+    std::string expected;
+  } cases[] = {
+      {"ascii", "sub/a.jpg", "sub/a.jpg"},
+      {"acute", "cafe\xCC\x81.jpg", "caf\xC3\xA9.jpg"},
+      {"already composed", "caf\xC3\xA9", "caf\xC3\xA9"},
+      {"dakuten", "\xE3\x81\x8B\xE3\x82\x99", "\xE3\x81\x8C"},              // か + ゛ = が
+      {"handakuten katakana", "\xE3\x83\x8F\xE3\x82\x9A", "\xE3\x83\x91"},  // ハ + ゜ = パ
+      {"no voiced form", "\xE3\x81\x82\xE3\x82\x99", "\xE3\x81\x82\xE3\x82\x99"},  // あ + ゛
+      {"below then above", "e\xCC\xA3\xCC\x82", "\xE1\xBB\x87"},                   // ệ
+      {"second acute blocked", "a\xCC\x81\xCC\x81", "\xC3\xA1\xCC\x81"},
+      {"mark first",
+       "\xCC\x81"
+       "a",
+       "\xCC\x81"
+       "a"},
+      {"bad byte between", "e\xFF\xCC\x81", "e\xFF\xCC\x81"},
+      {"cut mark", "e\xCC", "e\xCC"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ComposeNfc(c.text), c.expected) << c.label;
 }
 
 }  // namespace
