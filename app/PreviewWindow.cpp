@@ -17,6 +17,7 @@
 
 #include "batch/CropFile.h"
 #include "geometry/TrimPosition.h"
+#include "messages/Report.h"
 #include "platform/SafeFile.h"
 
 namespace quorvale {
@@ -252,7 +253,10 @@ const char* CropFileReason(CropFileError::Kind kind) {
 
 PreviewWindow::PreviewWindow(const PreviewSubject& subject, Dialogs& dialogs, std::string caption,
                              QWidget* parent)
-    : QDialog(parent), dialogs_(dialogs), caption_(std::move(caption)) {
+    : QDialog(parent),
+      dialogs_(dialogs),
+      caption_(std::move(caption)),
+      inputFolder_(subject.inputFolder) {
   setObjectName("previewWindow");
   setWindowTitle(QStringLiteral("確認"));
   model_ = new PreviewModel(subject.photos, subject.inputFolder, subject.target, subject.fit,
@@ -314,6 +318,13 @@ void PreviewWindow::SetSelected(double position) {
 void PreviewWindow::SaveFile() {
   const std::string path = dialogs_.CropFilePath(true, cropFile_);
   if (path.empty()) return;
+  // Nothing the run reads is written over, whatever links lead there.
+  if (CheckReportPlace(path, inputFolder_, {}) != ReportPlace::Safe) {
+    dialogs_.Message(
+        caption_,
+        "トリミング位置は入力フォルダの中やファイルでない場所には保存できません。\n" + path);
+    return;
+  }
   SafeFile file = SafeFile::Create(path, IfExists::Replace);
   file.Append(WriteCropFile(model_->Positions()));
   if (const int error = file.Commit(); error != 0) {

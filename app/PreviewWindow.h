@@ -54,6 +54,7 @@ class PreviewWindow : public QDialog {
   Dialogs& dialogs_;
   std::string caption_;
   std::string cropFile_;  // the file last saved or loaded
+  std::string inputFolder_;
   PreviewModel* model_ = nullptr;
   QListView* list_ = nullptr;
   QCheckBox* allPhotos_ = nullptr;

@@ -9,7 +9,9 @@ namespace quorvale {
 // input folder is met before the output folder. The output folder may lie
 // inside the input folder (the scan passes over it), but a link in the
 // output tree, or an output folder reached through one, may lead back to
-// the photos themselves, whatever the path texts say.
+// the photos themselves, whatever the path texts say. While the output
+// folder is not there, it and all below it are made as plain folders, so
+// only a ".." after a folder still to be made counts as the input tree.
 bool OutputInInputTree(const std::string& output, const std::string& inputFolder,
                        const std::string& outputFolder);
 

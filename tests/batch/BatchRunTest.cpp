@@ -717,7 +717,7 @@ class DecodingAhead : public BatchRunTest {
 TEST_F(DecodingAhead, EveryOutcomeIsTheSameAsOnePhotoAfterAnother) {
   EveryOutcome();
   const Recorded sequential = RunWithJobs(1);
-  ASSERT_EQ(sequential.outputs.size(), 4u);  // a, e, f and g
+  ASSERT_EQ(sequential.outputs.size(), 5u);  // a, e, f, g and the output's mark
   EXPECT_EQ(RunWithJobs(4), sequential);
   EXPECT_EQ(RunWithJobs(2), sequential);
 }
@@ -767,7 +767,7 @@ TEST_F(DecodingAhead, OutputThatAppearsAfterTheWriteAheadIsAskedAbout) {
   EXPECT_EQ(SizeOf(Out("b.jpg")), (PixelSize{640, 480}));
   std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(Out(""))) names.insert(entry.path().filename());
-  EXPECT_EQ(names, (std::set<std::string>{"a.jpg", "b.jpg", "b.txt"}));
+  EXPECT_EQ(names, (std::set<std::string>{".quorvale-output", "a.jpg", "b.jpg", "b.txt"}));
 }
 
 }  // namespace

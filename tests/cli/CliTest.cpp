@@ -429,6 +429,7 @@ TEST_F(CliTest, NothingInTheInputTreeIsWrittenWhateverLinksLeadThere) {
        {{"alias", "x/in/out"}, {"x/in/out/sub", "../sub"}},
        1},
       {"input inside the output", "x", {}, 1},
+      {"a folder still to be made, then ..", "x/in/new/..", {}, 3},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -447,7 +448,8 @@ TEST_F(CliTest, NothingInTheInputTreeIsWrittenWhateverLinksLeadThere) {
     const Result r =
         RunCli({"--existing", "overwrite", "--json", box.Path("x/in"), box.Path(c.output)});
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(std::count_if(Lines(r.out).begin(), Lines(r.out).end(),
+    const Strings lines = Lines(r.out);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& line) {
                               return Member(line, "outcome") == "\"in-input-tree\"";
                             }),
