@@ -272,24 +272,32 @@ std::string CropKey(std::string_view path, const std::string& inputFolder) {
   return ComposeNfc(key);
 }
 
-CropTable::CropTable(std::vector<Entry> entries) : entries_(std::move(entries)) {
+CropTable::CropTable(std::vector<Entry> entries) {
   const auto outOfOrder = [](const Entry& a, const Entry& b) { return a.first >= b.first; };
-  if (std::adjacent_find(entries_.begin(), entries_.end(), outOfOrder) == entries_.end()) return;
-  std::stable_sort(entries_.begin(), entries_.end(),
-                   [](const Entry& a, const Entry& b) { return a.first < b.first; });
-  entries_.erase(std::unique(entries_.begin(), entries_.end(),
-                             [](const Entry& a, const Entry& b) { return a.first == b.first; }),
-                 entries_.end());
+  if (std::adjacent_find(entries.begin(), entries.end(), outOfOrder) != entries.end()) {
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& a, const Entry& b) { return a.first < b.first; });
+    entries.erase(std::unique(entries.begin(), entries.end(),
+                              [](const Entry& a, const Entry& b) { return a.first == b.first; }),
+                  entries.end());
+  }
+  if (!entries.empty()) entries_ = std::make_shared<const std::vector<Entry>>(std::move(entries));
 }
 
 CropTable::CropTable(const std::map<std::string, double>& positions)
-    : entries_(positions.begin(), positions.end()) {}
+    : CropTable(std::vector<Entry>(positions.begin(), positions.end())) {}
+
+const std::vector<CropTable::Entry>& CropTable::Entries() const {
+  static const std::vector<Entry> none;
+  return entries_ ? *entries_ : none;
+}
 
 const double* CropTable::Find(std::string_view key) const {
+  const std::vector<Entry>& entries = Entries();
   const auto found =
-      std::lower_bound(entries_.begin(), entries_.end(), key,
+      std::lower_bound(entries.begin(), entries.end(), key,
                        [](const Entry& entry, std::string_view k) { return entry.first < k; });
-  return found != entries_.end() && found->first == key ? &found->second : nullptr;
+  return found != entries.end() && found->first == key ? &found->second : nullptr;
 }
 
 double CropTable::at(std::string_view key) const {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -69,7 +70,7 @@ struct PrintOptions {
 std::string CropKey(std::string_view path, const std::string& inputFolder = {});
 
 // Crop positions by key, sorted in one array (a crop file of millions of
-// photos costs little more than its text); each key once.
+// photos costs little more than its text) that copies share; each key once.
 class CropTable {
  public:
   using Entry = std::pair<std::string, double>;
@@ -84,14 +85,17 @@ class CropTable {
 
   const double* Find(std::string_view key) const;
   double at(std::string_view key) const;  // std::out_of_range when not there
-  bool empty() const { return entries_.empty(); }
-  std::size_t size() const { return entries_.size(); }
-  const_iterator begin() const { return entries_.begin(); }
-  const_iterator end() const { return entries_.end(); }
-  friend bool operator==(const CropTable&, const CropTable&) = default;
+  bool empty() const { return Entries().empty(); }
+  std::size_t size() const { return Entries().size(); }
+  const_iterator begin() const { return Entries().begin(); }
+  const_iterator end() const { return Entries().end(); }
+  friend bool operator==(const CropTable& a, const CropTable& b) {
+    return a.Entries() == b.Entries();
+  }
 
  private:
-  std::vector<Entry> entries_;  // in key-byte order
+  const std::vector<Entry>& Entries() const;
+  std::shared_ptr<const std::vector<Entry>> entries_;  // in key-byte order; none when empty
 };
 
 // Where each photo's trim sits along the axis it shortens: 0 at the top
