@@ -1,6 +1,7 @@
 #include "batch/CropFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -375,6 +376,11 @@ std::optional<std::string> ReadCropFileText(const std::string& path) {
   const FileDescriptor file(OpenLongPath(path, O_RDONLY));
   if (!file) return std::nullopt;
   std::string text;
+  // A file says its size, so the text is had in one piece; a pipe's grows.
+  struct stat st {};
+  if (::fstat(file.Get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    text.reserve(std::min(static_cast<std::size_t>(st.st_size), MaxCropFileBytes + 1));
+  }
   char buffer[65536];
   for (;;) {
     const ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
