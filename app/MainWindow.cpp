@@ -449,7 +449,8 @@ void MainWindow::ShowListing(const FolderListing& listing) {
   for (const std::string& path : listing.files) AppendLog(DisplayText(path));
   // The folder itself, when it cannot be listed (a dropped file), lists
   // nothing as it always has; its subfolders are named.
-  LeftOut passedOver{.earlierOutputs = listing.earlier};
+  LeftOut passedOver;
+  passedOver.earlierOutputs = listing.earlier;
   for (const UnlistedFolder& folder : listing.unlisted) {
     if (WithSeparator(folder.path) != WithSeparator(inputFolder_)) {
       passedOver.unlisted.push_back(folder);
