@@ -1,13 +1,14 @@
 // Renders the pictures of the README into DOCS_FOLDER: the splash, the main
-// window (menu bar included) after an input and an output folder have been
-// chosen, the same window with its オプション menu open, and, when a
-// browser is given, a crop report of a dry run over a few drawn photos as
-// headless Chromium shows it. Everything is made under the system's
-// temporary folder and removed again; the settings the window reads and
-// writes are kept there too, so the pictures never show the user's own.
+// window (menu bar included) after an input and an output folder of drawn
+// photos have been chosen, the same window with its オプション menu open,
+// its 確認 window with every thumbnail in, and, when a browser is given, a
+// crop report of a dry run over a few drawn photos as headless Chromium
+// shows it. Everything is made under the system's temporary folder and
+// removed again; the settings the window reads and writes are kept there
+// too, so the pictures never show the user's own.
 // The screen is 1600 x 1200 pixels; run with QT_SCALE_FACTOR=2, the program
-// draws only main-window-scale2.png, the window as that screen shows it at
-// scale 2 (in device pixels).
+// draws only main-window@2x.png and preview@2x.png, the two windows as that
+// screen shows them at scale 2 (in device pixels).
 //
 // Usage: quorvale_screenshots DOCS_FOLDER [QUORVALE_BATCH CHROMIUM]
 
@@ -15,9 +16,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QColor>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QImage>
 #include <QLinearGradient>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -25,6 +28,7 @@
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUrl>
 #include <cstdio>
 #include <fstream>
@@ -32,6 +36,7 @@
 #include "app/Application.h"
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
+#include "app/PreviewWindow.h"
 #include "app/SplashScreen.h"
 
 namespace {
@@ -95,6 +100,37 @@ bool SaveWithOptionsMenu(quorvale::MainWindow& window, const QString& path) {
   menu->hide();
   window.hide();
   return SavePicture(picture, path);
+}
+
+// The 確認 window on the chosen folders, once every thumbnail is in (or a
+// minute has passed), with one photo selected.
+bool SavePreview(quorvale::MainWindow& window, const QString& path) {
+  window.OpenPreview();
+  auto* preview = window.findChild<quorvale::PreviewWindow*>();
+  if (preview == nullptr) {
+    std::fprintf(stderr, "the preview did not open\n");
+    return false;
+  }
+  const quorvale::PreviewModel& model = preview->Model();
+  const auto settled = [&] {
+    for (int row = 0; row < model.rowCount(); ++row) {
+      const auto state = model.Photo(row).state;
+      if (state != quorvale::PreviewPhoto::State::Shown &&
+          state != quorvale::PreviewPhoto::State::Failed) {
+        return false;
+      }
+    }
+    return true;
+  };
+  const QDeadlineTimer deadline(60000);
+  while (!settled() && !deadline.hasExpired()) {
+    QCoreApplication::processEvents();
+    QThread::msleep(10);
+  }
+  if (model.rowCount() > 1) preview->PhotoList().setCurrentIndex(model.index(1, 0));
+  const bool saved = Save(*preview, path);
+  preview->close();
+  return saved;
 }
 
 // A made-up photo: sky, ground, a sun and a figure, in colours of its own.
@@ -191,10 +227,20 @@ int main(int argc, char** argv) {
   root.mkpath(input + "/午前");
   root.mkpath(input + "/午後");
   root.mkpath(output);
-  for (const char* name : {"IMG_0412.JPG", "IMG_0413.JPG", "午前/IMG_0398.jpg", "午前/IMG_0401.jpg",
-                           "午後/IMG_0455.jpg", "午後/IMG_0460.jpg", "午後/メモ.txt"}) {
-    std::ofstream(QDir(input).filePath(QString::fromUtf8(name)).toStdString()) << name;
+  const struct {
+    const char* name;
+    int width, height;
+  } photos[] = {
+      {"IMG_0412.JPG", 1200, 900},      {"IMG_0413.JPG", 900, 1200},
+      {"午前/IMG_0398.jpg", 1200, 800}, {"午前/IMG_0401.jpg", 1000, 1000},
+      {"午後/IMG_0455.jpg", 1400, 630}, {"午後/IMG_0460.jpg", 1200, 900},
+  };
+  int hue = 200;
+  for (const auto& photo : photos) {
+    DrawPhoto(QDir(input).filePath(QString::fromUtf8(photo.name)), photo.width, photo.height, hue);
+    hue = (hue + 53) % 360;
   }
+  std::ofstream(QDir(input).filePath(QString::fromUtf8("午後/メモ.txt")).toStdString()) << "memo\n";
 
   DemoDialogs dialogs;
   dialogs.folders = {input, output};
@@ -207,12 +253,16 @@ int main(int argc, char** argv) {
   quorvale::SplashScreen splash(dialogs, &window);
   if (scale2) {
     window.show();
-    return Save(window, docs.filePath("main-window-scale2.png")) ? 0 : 1;
+    return Save(window, docs.filePath("main-window@2x.png")) &&
+                   SavePreview(window, docs.filePath("preview@2x.png"))
+               ? 0
+               : 1;
   }
 
   bool saved = Save(window, docs.filePath("main-window.png")) &&
                Save(splash, docs.filePath("splash.png")) &&
-               SaveWithOptionsMenu(window, docs.filePath("options-menu.png"));
+               SaveWithOptionsMenu(window, docs.filePath("options-menu.png")) &&
+               SavePreview(window, docs.filePath("preview.png"));
   if (saved && argc == 4) {
     saved = SaveReport(root, QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                        docs.filePath("report.png"));

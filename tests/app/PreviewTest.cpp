@@ -180,6 +180,25 @@ TEST_F(Preview, TheBorderChoiceIsRememberedAndGivenToTheRun) {
   EXPECT_TRUE(window.OptionsForRun().crops.byPath.empty());
 }
 
+// The grid takes as many columns as the window's width holds, at every
+// resize.
+TEST_F(Preview, TheGridFollowsTheWindowsWidth) {
+  for (int n = 0; n < 14; ++n)
+    box.Write("in/" + std::to_string(n) + ".jpg", MakeJpeg(40, 30, CoordinatePixel));
+  PreviewWindow* preview = Open();
+  ASSERT_NE(preview, nullptr);
+  QListView& list = preview->PhotoList();
+  const auto top = [&](int row) { return list.visualRect(preview->Model().index(row)).top(); };
+  const int pitch = list.visualRect(preview->Model().index(0)).width() + 8;
+  for (const int width : {600, 1500, 900, 1500}) {
+    preview->resize(width, 640);
+    int columns = 0;
+    while (columns < preview->Model().rowCount() && top(columns) == top(0)) ++columns;
+    EXPECT_LE(columns * pitch, list.viewport()->width() + 8) << width;
+    EXPECT_GT((columns + 2) * pitch, list.viewport()->width()) << width;
+  }
+}
+
 // At scale 2 a thumbnail of ThumbnailSide view pixels takes twice the
 // device pixels, and is decoded so.
 TEST_F(Preview, ThumbnailsAreDecodedForThePixelRatio) {

@@ -74,12 +74,17 @@ TEST_F(Run, SavesEveryPhotoShowingItsProgressAndSummary) {
   Photo("in/sub/b.jpg", 480, 640);
   ChooseFolders();
   Snapshot atSummary{};
-  dialogs.onBox = [&](const ScriptedDialogs::Box&) { atSummary = Take(true); };
+  std::string statusAtSummary;
+  dialogs.onBox = [&](const ScriptedDialogs::Box&) {
+    atSummary = Take(true);
+    statusAtSummary = Status();
+  };
   PressRunAndWait();
 
   EXPECT_EQ(atSummary, (Snapshot{false, true, true, 100, 0, true}));
   EXPECT_EQ(Take(), Idle);
   const std::string summary = SummaryText(false, {3, 0, 0});
+  EXPECT_EQ(statusAtSummary, summary) << "not 処理中… while the box is up";
   EXPECT_EQ(dialogs.Texts("message"), Lines{summary});
   EXPECT_EQ(dialogs.boxes.at(0).caption, "Quorvale（Tessaly付属ツール）");
   EXPECT_EQ(Status(), summary);
