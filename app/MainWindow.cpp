@@ -432,7 +432,7 @@ void MainWindow::SizeChosen() {
 
 FolderListing MainWindow::ListInput() const {
   return ScanInputFolder(inputFolder_, !ui_->noSubfoldersCheck->isChecked(),
-                         menus_->Print().allJpegNames);
+                         menus_->Print().allJpegNames, menus_->Print().allPhotos);
 }
 
 void MainWindow::ShowListing(const FolderListing& listing) {
@@ -445,7 +445,11 @@ void MainWindow::ShowListing(const FolderListing& listing) {
   for (const UnlistedFolder& folder : listing.unlisted) {
     if (WithSeparator(folder.path) != WithSeparator(inputFolder_)) below.push_back(folder);
   }
-  for (const std::string& line : PassedOverTexts(listing.counts.OtherJpegNameCount, below)) {
+  PassedOver files;
+  files.otherJpegNames = listing.counts.OtherJpegNameCount;
+  files.heifNames = listing.counts.HeifNameCount;
+  files.pngNames = listing.counts.PngNameCount;
+  for (const std::string& line : PassedOverTexts(files, below)) {
     AppendLog(DisplayText(line));
   }
   SetStatus(DisplayText(ScanSummaryText(listing.counts)));
@@ -553,8 +557,7 @@ void MainWindow::StartRun() {
     QStringList passedOver;
     try {
       const RunOutcome outcome = RunBatch(options, *relay_, stop);
-      for (const std::string& line :
-           PassedOverTexts(outcome.otherJpegNames, outcome.unlistedFolders)) {
+      for (const std::string& line : PassedOverTexts(outcome.passedOver, outcome.unlistedFolders)) {
         passedOver << DisplayText(line);
       }
     } catch (...) {

@@ -167,10 +167,15 @@ void ConsolePort::DecodeThreadsShort(int started, int wanted) {
                          started, wanted));
 }
 
+void ConsolePort::ScanFinished(const PassedOver& files) {
+  for (const std::string& text : PassedOverTexts(files, {}))
+    WriteLine(err_, "quorvale-batch: " + text);
+}
+
 void ConsolePort::NameUnlistedFolders(const UnlistedFolders& folders) {
   UnlistedFolders shown = folders;
   for (UnlistedFolder& folder : shown) folder.path = ForStandardError(folder.path);
-  for (const std::string& text : PassedOverTexts(0, shown))
+  for (const std::string& text : PassedOverTexts({}, shown))
     WriteLine(err_, "quorvale-batch: " + text);
 }
 

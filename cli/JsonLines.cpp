@@ -145,10 +145,16 @@ std::string PhotoJson(const PhotoReport& report) {
 }
 
 std::string SummaryJson(const RunOutcome& outcome) {
+  const PassedOver& passed = outcome.passedOver;
   return "{\"type\":\"summary\",\"saved\":" + std::to_string(outcome.counts.saved) +
          ",\"errors\":" + std::to_string(outcome.counts.errors) +
          ",\"skipped\":" + std::to_string(outcome.counts.skipped) +
          ",\"stopped\":" + (outcome.stopped ? "true" : "false") +
+         ",\"passed_over\":{\"jpeg_names\":" + std::to_string(passed.otherJpegNames) +
+         ",\"heif\":" + std::to_string(passed.heifNames) +
+         ",\"png\":" + std::to_string(passed.pngNames) +
+         ",\"orientation\":" + std::to_string(passed.orientations) +
+         ",\"profile\":" + std::to_string(passed.profiles) + "}" +
          ",\"text\":" + JsonString(SummaryText(outcome.stopped, outcome.counts)) + "}";
 }
 
