@@ -150,12 +150,12 @@ std::string SummaryJson(const RunOutcome& outcome) {
          ",\"errors\":" + std::to_string(outcome.counts.errors) +
          ",\"skipped\":" + std::to_string(outcome.counts.skipped) +
          ",\"stopped\":" + (outcome.stopped ? "true" : "false") +
+         ",\"text\":" + JsonString(SummaryText(outcome.stopped, outcome.counts)) +
          ",\"passed_over\":{\"jpeg_names\":" + std::to_string(passed.otherJpegNames) +
          ",\"heif\":" + std::to_string(passed.heifNames) +
          ",\"png\":" + std::to_string(passed.pngNames) +
          ",\"orientation\":" + std::to_string(passed.orientations) +
-         ",\"profile\":" + std::to_string(passed.profiles) + "}" +
-         ",\"text\":" + JsonString(SummaryText(outcome.stopped, outcome.counts)) + "}";
+         ",\"profile\":" + std::to_string(passed.profiles) + "}}";
 }
 
 }  // namespace quorvale::cli
