@@ -251,12 +251,13 @@ TEST_F(CliTest, WhatTheRunPassesOverIsNamedWithItsOption) {
        "",
        R"("passed_over":{"jpeg_names":0,"heif":0,"png":0,"orientation":0,"profile":0})"},
   };
+  int run = 0;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.options.empty() ? "defaults" : row.options[0]);
     for (const bool json : {false, true}) {
       Strings args = row.options;
       if (json) args.push_back("--json");
-      args.insert(args.end(), {"--overwrite", box.Path(row.in), box.Path("out")});
+      args.insert(args.end(), {box.Path(row.in), box.Path("out" + std::to_string(run++))});
       const Result result = RunCli(args);
       EXPECT_EQ(result.status, row.status);
       EXPECT_EQ(result.err, row.err);
@@ -266,9 +267,9 @@ TEST_F(CliTest, WhatTheRunPassesOverIsNamedWithItsOption) {
     }
   }
   // --all-jpeg-names keeps each photo's name; every photo kind is named .jpg.
-  EXPECT_TRUE(SizeOf(box.Path("out/b.JPE")));
+  EXPECT_TRUE(SizeOf(box.Path("out4/b.JPE")));
   for (const char* name : {"a.jpg", "b.jpg", "d.jpg", "e.jpg", "sub/g.jpg"}) {
-    EXPECT_TRUE(SizeOf(box.Path(std::string("out/") + name))) << name;
+    EXPECT_TRUE(SizeOf(box.Path(std::string("out6/") + name))) << name;
   }
 }
 
