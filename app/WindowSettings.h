@@ -23,10 +23,10 @@ struct PrintSettings {
   bool openReport = false;    // open the page in the browser when the run has ended
   Fit fit = Fit::Trim;        // フチなし or フチあり
   bool allJpegNames = false;  // take ".jpeg", ".jpe" and ".jfif" files too
-  bool allPhotos = false;     // take HEIC, HEIF, PNG and every JPEG name
-  bool colourSrgb = false;    // make the colours of a non-sRGB photo sRGB
   // The frame of フチあり: millimetres at a print size, pixels at a pixel size.
   int margin = DefaultFrameAmount;
+  bool allPhotos = false;   // take HEIC, HEIF, PNG and every JPEG name
+  bool colourSrgb = false;  // make the colours of a non-sRGB photo sRGB
   friend bool operator==(const PrintSettings&, const PrintSettings&) = default;
 };
 

@@ -10,7 +10,8 @@
 # 4000 x 3000), made by heif-enc from camera-like JPEGs; COLOUR_WIDTH x
 # COLOUR_HEIGHT (default 6000 x 4000) for the colour runs; REPEATS (default
 # 5) timed runs of each after one untimed warm-up, interleaved A B A B;
-# KEEP=1 keeps the work folder. The runs are quorvale-batch --all-photos
+# KEEP=1 keeps the work folder; MAKER another program that writes a photo as
+# make_photo does (MAKER OUT.jpg SEED WIDTH HEIGHT). The runs are quorvale-batch --all-photos
 # --size L --dpi 400 --reduce --jobs 2 (goal: at most 0.55 of heif-convert's
 # time) and the colour runs with --jobs 2 (goal: sRGB at most 1.03 of keep).
 # Exit status 0 when everything ran (a missed goal is printed, not failed),
@@ -26,7 +27,7 @@ colour_width=${COLOUR_WIDTH:-6000}
 colour_height=${COLOUR_HEIGHT:-4000}
 
 batch=$build/cli/quorvale-batch
-maker=$build/bench/make_photo
+maker=${MAKER:-$build/bench/make_photo}
 source "$(dirname "$0")/photos.sh"
 require_programs "$batch" "$maker"
 for tool in heif-enc heif-convert bc; do

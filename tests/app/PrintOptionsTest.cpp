@@ -103,16 +103,35 @@ TEST_F(PrintOptions, TheMenuItemsReachTheRunAndTheFrameIsShown) {
   const struct {
     std::vector<const char*> chosen;  // menu items, or size buttons
     bool allJpegNames;
+    bool allPhotos;  // with the upright photos and sRGB of the phone's item
     Fit fit;
     int margin;  // pixels
     const char* shown;
   } cases[] = {
-      {{}, false, Fit::Trim, 0, ""},
-      {{"allJpegNamesAction"}, true, Fit::Trim, 0, ""},
-      {{"fitBorderAction"}, false, Fit::Border, 48, "フチあり（フチの幅 3 mm）"},  // at 400 dpi
-      {{"fitBorderAction", "margin5Action"}, false, Fit::Border, 79, "フチあり（フチの幅 5 mm）"},
-      {{"fitBorderAction", "margin0Action"}, false, Fit::Border, 0, "フチあり（フチの幅なし）"},
-      {{"fitBorderAction", "sizeVgaButton"}, false, Fit::Border, 3, "フチあり（フチの幅 3 px）"},
+      {{}, false, false, Fit::Trim, 0, ""},
+      {{"allJpegNamesAction"}, true, false, Fit::Trim, 0, ""},
+      {{"phoneAction"}, false, true, Fit::Trim, 0, ""},
+      {{"phoneAction", "phoneAction"}, false, false, Fit::Trim, 0, ""},
+      {{"fitBorderAction"}, false, false, Fit::Border, 48, "フチあり（フチの幅 3 mm）"},  // at 400
+                                                                                          // dpi
+      {{"fitBorderAction", "margin5Action"},
+       false,
+       false,
+       Fit::Border,
+       79,
+       "フチあり（フチの幅 5 mm）"},
+      {{"fitBorderAction", "margin0Action"},
+       false,
+       false,
+       Fit::Border,
+       0,
+       "フチあり（フチの幅なし）"},
+      {{"fitBorderAction", "sizeVgaButton"},
+       false,
+       false,
+       Fit::Border,
+       3,
+       "フチあり（フチの幅 3 px）"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.shown);
@@ -128,6 +147,9 @@ TEST_F(PrintOptions, TheMenuItemsReachTheRunAndTheFrameIsShown) {
     }
     const RunOptions options = other.OptionsForRun();
     EXPECT_EQ(options.allJpegNames, c.allJpegNames);
+    EXPECT_EQ(options.allPhotos, c.allPhotos);
+    EXPECT_EQ(options.print.autoOrient, c.allPhotos);
+    EXPECT_EQ(options.print.colourSrgb, c.allPhotos);
     EXPECT_EQ(options.photo.fit, c.fit);
     EXPECT_EQ(options.photo.margin, c.margin);
     auto* line = other.findChild<QLabel*>("fitIndicator");
