@@ -33,20 +33,9 @@ class WindowSettingsTest : public ::testing::Test {
 
 WindowSettings Changed() {
   WindowSettings s;
-  s.print = {true,
-             true,
-             true,
-             true,
-             ExistingOutput::Skip,
-             true,
-             true,
-             "/r/\xFF report.html",
-             true,
-             Fit::Border,
-             true,
-             5,
-             true,
-             true};
+  s.print = {true, true,        true, true, ExistingOutput::Skip, true, true, "/r/\xFF report.html",
+             true, Fit::Border, true, 5};
+  s.print.allPhotos = s.print.colourSrgb = true;
   s.reopenLast = true;
   s.last = {"/in/\xE9t\xE9", "/out", "sxga-1600", 150, false, true, true, 0, true, false};
   return s;
