@@ -27,7 +27,7 @@ RUN_PACKAGES = cmake g++ make pkg-config \
 # language test makes ja_JP.UTF-8 from).
 TEST_PACKAGES = libjpeg-turbo-progs \
                 libgtest-dev libgmock-dev libbenchmark-dev libimage-exiftool-perl \
-                clang libclang-rt-14-dev locales
+                clang libclang-rt-14-dev locales libheif-examples bc
 
 PACKAGES = $(RUN_PACKAGES) $(TEST_PACKAGES)
 

@@ -126,7 +126,7 @@ class MainWindow::Relay final : public RunListener {
 
   void LeftOutOfRun(const LeftOut& leftOut) override {
     QStringList lines;
-    for (const std::string& line : PassedOverTexts(0, leftOut)) lines << DisplayText(line);
+    for (const std::string& line : PassedOverTexts(PassedOver{}, leftOut)) lines << DisplayText(line);
     Post([this, lines] {
       for (const QString& line : lines) window_.AppendLog(line);
     });
@@ -440,7 +440,7 @@ void MainWindow::SizeChosen() {
 
 FolderListing MainWindow::ListInput() const {
   return ScanInputFolder(inputFolder_, !ui_->noSubfoldersCheck->isChecked(),
-                         menus_->Print().allJpegNames);
+                         menus_->Print().allJpegNames, menus_->Print().allPhotos);
 }
 
 void MainWindow::ShowListing(const FolderListing& listing) {
@@ -456,7 +456,11 @@ void MainWindow::ShowListing(const FolderListing& listing) {
       passedOver.unlisted.push_back(folder);
     }
   }
-  for (const std::string& line : PassedOverTexts(listing.counts.OtherJpegNameCount, passedOver)) {
+  PassedOver files;
+  files.otherJpegNames = listing.counts.OtherJpegNameCount;
+  files.heifNames = listing.counts.HeifNameCount;
+  files.pngNames = listing.counts.PngNameCount;
+  for (const std::string& line : PassedOverTexts(files, passedOver)) {
     AppendLog(DisplayText(line));
   }
   SetStatus(DisplayText(ScanSummaryText(listing.counts)));
@@ -566,7 +570,7 @@ void MainWindow::StartRun() {
       const RunOutcome outcome = RunBatch(options, *relay_, stop);
       // A run that started told what it left out before its first photo.
       for (const std::string& line :
-           PassedOverTexts(outcome.otherJpegNames, outcome.started ? LeftOut{} : outcome.leftOut)) {
+           PassedOverTexts(outcome.passedOver, outcome.started ? LeftOut{} : outcome.leftOut)) {
         passedOver << DisplayText(line);
       }
     } catch (...) {

@@ -49,7 +49,9 @@ Decoded DecodeThumbnail(const std::string& path, bool autoOrient, int side,
   Decoded out;
   try {
     const CancelCheck cancel = [&stop] { return stop.load(); };
-    const OpenedPhoto opened = OpenPhotoFile(path, cancel);
+    // The list holds only the kinds the run takes; each is read as its
+    // first bytes say.
+    const OpenedPhoto opened = OpenPhotoFile(path, cancel, PhotoKinds::All);
     if (!opened.reader) return out;
     Bitmap bitmap;
     if (!opened.reader->DecodePreview(bitmap, side, cancel).Ok()) return out;

@@ -29,6 +29,8 @@ RunChoices WindowRunChoices(const WindowControls& controls, const PrintSettings&
   choices.size = ChooseSize(controls.size.c_str(), controls.dpi);
   choices.subfolders = !controls.noSubfolders;
   choices.allJpegNames = print.allJpegNames;
+  choices.allPhotos = print.allPhotos;
+  choices.colourSrgb = print.colourSrgb;
   choices.margin = print.margin;
   choices.photo = {controls.trim,        controls.skipSmall, controls.reduce,
                    controls.highQuality, controls.quality,   print.fit};

@@ -53,7 +53,9 @@ WindowMenus::WindowMenus(QMenuBar& bar, Dialogs& dialogs, std::string caption)
     margins_.emplace_back(action, amount);
   }
   menu.addSeparator();
+  phone_ = Item(menu, "phoneAction", "スマートフォンの写真(&S)", true);
   autoOrient_ = Item(menu, "autoOrientAction", "Exifの向きで写真を正立させる(&E)", true);
+  colourSrgb_ = Item(menu, "colourSrgbAction", "色をsRGBに変換(&C)", true);
   keepMetadata_ = Item(menu, "keepMetadataAction", "ExifとICCプロファイルを残す(&M)", true);
   writeDpi_ = Item(menu, "writeDpiAction", "印刷解像度(dpi)をファイルに書き込む(&D)", true);
   keepTimes_ = Item(menu, "keepTimesAction", "元の写真の更新日時を残す(&T)", true);
@@ -68,6 +70,7 @@ WindowMenus::WindowMenus(QMenuBar& bar, Dialogs& dialogs, std::string caption)
   largePhotos_ = Item(menu, "largePhotosAction", "6200ピクセルを超える写真も処理する(&L)", true);
   allJpegNames_ =
       Item(menu, "allJpegNamesAction", "名前が .jpeg .jpe .jfif で終わる写真も処理する(&J)", true);
+  allPhotos_ = Item(menu, "allPhotosAction", "すべての写真の種類(HEIC・PNG)(&K)", true);
   menu.addSeparator();
   writeReport_ = Item(menu, "writeReportAction", "トリミングレポートを作成する(&R)...", true);
   openReport_ = Item(menu, "openReportAction", "終了後にレポートをブラウザで開く(&W)", true);
@@ -91,14 +94,19 @@ WindowMenus::WindowMenus(QMenuBar& bar, Dialogs& dialogs, std::string caption)
       emit Changed();
     });
   }
-  for (QAction* action :
-       {fitTrim_, fitBorder_, autoOrient_, keepMetadata_, writeDpi_, keepTimes_, existingAsk_,
-        existingOverwrite_, existingSkip_, largePhotos_, allJpegNames_, openReport_, reopenLast_}) {
+  for (QAction* action : {fitTrim_, fitBorder_, autoOrient_, keepMetadata_, writeDpi_, keepTimes_,
+                          existingAsk_, existingOverwrite_, existingSkip_, largePhotos_,
+                          allJpegNames_, allPhotos_, colourSrgb_, openReport_, reopenLast_}) {
     connect(action, &QAction::triggered, this, [this] {
       Take();
       emit Changed();
     });
   }
+  connect(phone_, &QAction::triggered, this, [this](bool on) {
+    for (QAction* action : {autoOrient_, colourSrgb_, allPhotos_}) action->setChecked(on);
+    Take();
+    emit Changed();
+  });
   connect(writeReport_, &QAction::triggered, this, [this](bool on) { ChooseReport(on); });
   connect(reset, &QAction::triggered, this, [this] {
     if (dialogs_.YesNo(caption_, ResetQuestion, true)) emit ResetRequested();
@@ -128,6 +136,9 @@ void WindowMenus::Show(const PrintSettings& print, bool reopenLast) {
   existingSkip_->setChecked(print.existing == ExistingOutput::Skip);
   largePhotos_->setChecked(print.largePhotos);
   allJpegNames_->setChecked(print.allJpegNames);
+  allPhotos_->setChecked(print.allPhotos);
+  colourSrgb_->setChecked(print.colourSrgb);
+  phone_->setChecked(print.autoOrient && print.colourSrgb && print.allPhotos);
   writeReport_->setChecked(print.writeReport);
   openReport_->setChecked(print.openReport);
   openReport_->setEnabled(print.writeReport);
@@ -160,6 +171,9 @@ void WindowMenus::Take() {
                                                       : ExistingOutput::Ask;
   print_.largePhotos = largePhotos_->isChecked();
   print_.allJpegNames = allJpegNames_->isChecked();
+  print_.allPhotos = allPhotos_->isChecked();
+  print_.colourSrgb = colourSrgb_->isChecked();
+  phone_->setChecked(print_.autoOrient && print_.colourSrgb && print_.allPhotos);
   print_.openReport = openReport_->isChecked();
 }
 

@@ -23,7 +23,8 @@ std::string VersionText();
 // three exclusive ones, フチなし / フチあり as two, フチの幅 as a choice of amounts),
 // 前回の設定で開く and 設定を初期状態に戻す; ヘルプ with バージョン情報. Turning the report on asks
 // for its path in a save dialog and stays off when that is cancelled. The items' object names end
-// in "Action" ("autoOrientAction", "existingSkipAction", ...).
+// in "Action" ("autoOrientAction", "existingSkipAction", ...). スマートフォンの写真 is
+// the three items phone photos need, checked when all three are.
 class WindowMenus : public QObject {
   Q_OBJECT
 
@@ -73,6 +74,11 @@ class WindowMenus : public QObject {
   QAction* existingSkip_ = nullptr;
   QAction* largePhotos_ = nullptr;
   QAction* allJpegNames_ = nullptr;
+  QAction* allPhotos_ = nullptr;
+  QAction* colourSrgb_ = nullptr;
+  // On when upright photos, sRGB and every photo kind are; turning it on or
+  // off turns the three so.
+  QAction* phone_ = nullptr;
   QAction* writeReport_ = nullptr;
   QAction* openReport_ = nullptr;
   QAction* reopenLast_ = nullptr;

@@ -142,6 +142,8 @@ WindowSettings LoadWindowSettings(QSettings& settings, const WindowSettings& ini
   read.Flag("print/openReport", print.openReport);
   read.Word("print/fit", print.fit, FitWords);
   read.Flag("print/allJpegNames", print.allJpegNames);
+  read.Flag("print/allPhotos", print.allPhotos);
+  read.Flag("print/colourSrgb", print.colourSrgb);
   read.Number("print/margin", print.margin, 0, 100);
   // A report is written only to a path.
   if (print.reportPath.empty()) print.writeReport = false;
@@ -182,6 +184,8 @@ bool SaveWindowSettings(QSettings& settings, const WindowSettings& values) {
   settings.setValue("print/openReport", print.openReport);
   settings.setValue("print/fit", print.fit == Fit::Border ? "border" : "trim");
   settings.setValue("print/allJpegNames", print.allJpegNames);
+  settings.setValue("print/allPhotos", print.allPhotos);
+  settings.setValue("print/colourSrgb", print.colourSrgb);
   settings.setValue("print/margin", print.margin);
 
   const WindowControls& last = values.last;

@@ -25,6 +25,8 @@ struct PrintSettings {
   bool allJpegNames = false;  // take ".jpeg", ".jpe" and ".jfif" files too
   // The frame of フチあり: millimetres at a print size, pixels at a pixel size.
   int margin = DefaultFrameAmount;
+  bool allPhotos = false;   // take HEIC, HEIF, PNG and every JPEG name
+  bool colourSrgb = false;  // make the colours of a non-sRGB photo sRGB
   friend bool operator==(const PrintSettings&, const PrintSettings&) = default;
 };
 

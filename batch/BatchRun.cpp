@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <set>
 #include <thread>
 
 #include "batch/BitmapPool.h"
@@ -13,6 +14,7 @@
 #include "batch/OutputTree.h"
 #include "batch/PhotoSteps.h"
 #include "batch/SavePhoto.h"
+#include "codec/Colour.h"
 #include "codec/JpegFile.h"
 #include "codec/PhotoReader.h"
 #include "codec/Thumbnail.h"
@@ -71,8 +73,13 @@ struct OutputLook {
 // One press of Run from the start of processing to the end of the loop.
 class Run {
  public:
-  Run(const RunOptions& options, RunListener& listener, const PathList& list, std::stop_token stop)
-      : options_(options), listener_(listener), list_(list), stop_(std::move(stop)) {}
+  Run(const RunOptions& options, RunListener& listener, const PathList& list,
+      const OutputPaths& outputs, std::stop_token stop)
+      : options_(options),
+        listener_(listener),
+        list_(list),
+        outputs_(outputs),
+        stop_(std::move(stop)) {}
 
   // Every photo in turn; the work ahead is abandoned and joined before
   // this returns.
@@ -102,6 +109,7 @@ class Run {
   bool Stopped() const { return answeredYes_ || stop_.stop_requested(); }
 
   RunCounts counts;
+  PassedOver passedOver;  // the photos' counts alone
 
  private:
   // A failure the steps do not report by a result (out of memory, or any
@@ -132,6 +140,7 @@ class Run {
     LoadedPhoto loaded;
     PhotoOptions options;
     if (const Ended ended = Decode(i, ahead, stamp, loaded, options)) return *ended;
+    CountLeftAsIs(loaded.header);
     if (const Ended ended = Prepare(loaded.decoded, options, ahead)) return *ended;
     if (const Ended ended = Output(i, look)) return *ended;
     if (const Ended ended = Save(loaded.header, options, *look.output)) return *ended;
@@ -217,10 +226,9 @@ class Run {
   // The output path, mapped unless that was done on the way to the decode
   // ahead; `look.output` holds it when the photo goes on.
   Ended Output(std::size_t i, OutputLook& look) {
-    if (!look.output) {
-      look.output = MapOutputPath(list_[i], options_.inputFolder, options_.outputFolder);
-    }
+    if (!look.output) look.output = outputs_.paths[i];
     if (!look.output) return Problem(Question::BadName, list_[i], PhotoOutcome::BadName);
+    report_.warnings.sharedName = outputs_.shared[i];
     report_.output = *look.output;
     // A cut path would write the photo somewhere the operator never asked
     // for, possibly over another file, so an overlong path is refused.
@@ -251,11 +259,15 @@ class Run {
     if (print.dryRun) return std::nullopt;
 
     MarkOutputTreeOnce();
+    const bool madeSrgb = MakeSrgb(header);
     const PixelSize size{photo_.Width(), photo_.Height()};
     bool malformed = false;
     const std::vector<std::uint8_t> exif = OutputExif(header, print, size, malformed);
     report_.warnings.exifMalformed = malformed;
-    const JpegExtras extras{print.dpi, exif, OutputIcc(header, print, report_.warnings.iccDropped)};
+    const std::span<const std::uint8_t> icc =
+        madeSrgb && print.keepMetadata ? std::span<const std::uint8_t>(CompactSrgbProfile())
+                                       : OutputIcc(header, print, report_.warnings.iccDropped);
+    const JpegExtras extras{print.dpi, exif, icc};
     const std::optional<std::vector<std::uint8_t>> bytes =
         EncodeJpeg(photo_, options.quality, extras);
     SaveResult saved = SaveJpegBytes(bytes, output, replace);
@@ -274,6 +286,29 @@ class Run {
       report_.warnings.timeNotKept = errno;
     }
     return std::nullopt;
+  }
+
+  // The photo as it will be saved, its colours made sRGB when asked and
+  // its profile calls for it: true when they were.
+  bool MakeSrgb(const PhotoHeader& header) {
+    if (!options_.print.colourSrgb) return false;
+    const SrgbConversion conversion = SrgbConversion::For(header.icc);
+    if (conversion.Which() == SrgbConversion::Kind::Unreadable) {
+      report_.warnings.profileUnreadable = true;
+    }
+    if (conversion.Which() != SrgbConversion::Kind::Converts) return false;
+    conversion.Convert(photo_);
+    return true;
+  }
+
+  // What the header shows that the options leave as it is.
+  void CountLeftAsIs(const PhotoHeader& header) {
+    const PrintOptions& print = options_.print;
+    if (!print.autoOrient && header.orientation != 1) ++passedOver.orientations;
+    if (!print.colourSrgb && !header.icc.empty() &&
+        SrgbConversion::KindOf(header.icc) == SrgbConversion::Kind::Converts) {
+      ++passedOver.profiles;
+    }
   }
 
   Next Saved(std::size_t i) {
@@ -330,10 +365,13 @@ class Run {
   // Photo `p` opened once: its header read, then decoded for `options`.
   LoadedPhoto DecodePhoto(const std::string& p, const PhotoOptions& options, Bitmap& bitmap,
                           const CancelCheck& cancel, const DecodeAdmission& admit) const {
-    return OpenAndDecode(p, bitmap, cancel, [&](PhotoReader& reader) {
-      return LoadPhoto(reader, bitmap, options, options_.target,
-                       RegionOf(p, reader.Header(), options), MaxSide(), cancel, admit);
-    });
+    return OpenAndDecode(
+        p, bitmap, cancel,
+        [&](PhotoReader& reader) {
+          return LoadPhoto(reader, bitmap, options, options_.target,
+                           RegionOf(p, reader.Header(), options), MaxSide(), cancel, admit);
+        },
+        options_.allPhotos ? PhotoKinds::All : PhotoKinds::Jpeg);
   }
 
   bool ReducedInDecode(const DecodeResult& decoded, const PhotoOptions& options) const {
@@ -362,7 +400,7 @@ class Run {
   // changes.
   OutputLook LookAtOutput(std::size_t i) const {
     OutputLook look;
-    look.output = MapOutputPath(list_[i], options_.inputFolder, options_.outputFolder);
+    look.output = outputs_.paths[i];
     if (!look.output || look.output->size() > MaxOutputPathLength ||
         OutputInInputTree(*look.output, options_.inputFolder, options_.outputFolder)) {
       return look;
@@ -451,6 +489,7 @@ class Run {
   const RunOptions options_;  // a copy: nothing can change it under the run
   RunListener& listener_;
   const PathList& list_;
+  const OutputPaths& outputs_;  // by photo, as list_
   const std::stop_token stop_;
   // What the decodes and the high-quality reduction ask, from any thread.
   const CancelCheck cancel_ = [this] { return stop_.stop_requested(); };
@@ -491,6 +530,47 @@ std::optional<std::string> MapOutputPath(const std::string& inputPath,
   return output;
 }
 
+OutputPaths MapOutputPaths(const std::vector<std::string>& list, const std::string& inputFolder,
+                           const std::string& outputFolder, bool jpgNames) {
+  OutputPaths outputs;
+  outputs.paths.reserve(list.size());
+  outputs.shared.assign(list.size(), std::string());
+  for (const std::string& path : list) {
+    std::optional<std::string> output = MapOutputPath(path, inputFolder, outputFolder);
+    if (output && jpgNames && !HasJpgName(*output)) {
+      const std::size_t dot = output->rfind('.');
+      const std::size_t slash = output->rfind('/');
+      if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+        output->resize(dot);
+      }
+      *output += ".jpg";
+    }
+    outputs.paths.push_back(std::move(output));
+  }
+  if (!jpgNames) return outputs;
+  // How many photos want each name; a ".jpg" photo keeps its own, as does
+  // a photo that alone wants its name.
+  std::map<std::string, int> wanted;
+  for (const std::optional<std::string>& output : outputs.paths) {
+    if (output) ++wanted[*output];
+  }
+  std::set<std::string> taken;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    const std::optional<std::string>& output = outputs.paths[i];
+    if (output && (HasJpgName(list[i]) || wanted[*output] < 2)) taken.insert(*output);
+  }
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    std::optional<std::string>& output = outputs.paths[i];
+    if (!output || HasJpgName(list[i]) || wanted[*output] < 2) continue;
+    std::string renamed = *MapOutputPath(list[i], inputFolder, outputFolder) + ".jpg";
+    while (taken.contains(renamed) || wanted.contains(renamed)) renamed += ".jpg";
+    taken.insert(renamed);
+    outputs.shared[i] = std::move(*output);
+    output = std::move(renamed);
+  }
+  return outputs;
+}
+
 RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_token stop) {
   RunOutcome outcome;
   if (const std::optional<Notice> failed = FailedCheck(options)) {
@@ -502,11 +582,16 @@ RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_
   // neither listed nor counted.
   PathList list;
   ScanCounts counts;
-  CollectFilesRecursive(
-      options.inputFolder,
-      ScanRules{options.subfolders, IdentifyFolder(options.outputFolder), options.allJpegNames},
-      list, counts, &outcome.leftOut.unlisted, &outcome.leftOut.earlierOutputs);
-  outcome.otherJpegNames = counts.OtherJpegNameCount;
+  CollectFilesRecursive(options.inputFolder,
+                        ScanRules{.subfolders = options.subfolders,
+                                  .excluded = IdentifyFolder(options.outputFolder),
+                                  .allJpegNames = options.allJpegNames,
+                                  .allPhotos = options.allPhotos},
+                        list, counts, &outcome.leftOut.unlisted, &outcome.leftOut.earlierOutputs);
+  outcome.passedOver.otherJpegNames = counts.OtherJpegNameCount;
+  outcome.passedOver.heifNames = counts.HeifNameCount;
+  outcome.passedOver.pngNames = counts.PngNameCount;
+  listener.ScanFinished(outcome.passedOver);
   if (counts.JpegCount <= 0) {
     listener.Notify({Notice::NoJpegFiles, {}, {}, {}});
     return outcome;
@@ -519,16 +604,27 @@ RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_
     listener.Notify({Notice::UnknownCrops, {}, {}, {}});
     return outcome;
   }
-  std::erase_if(list, [&](const std::string& path) {
-    return !options.shard.Takes(RelativePath(path, options.inputFolder));
-  });
+  // Names are given over the whole scan, so that every shard gives a photo
+  // the same one.
+  const OutputPaths all =
+      MapOutputPaths(list, options.inputFolder, options.outputFolder, options.allPhotos);
+  PathList taken;
+  OutputPaths outputs;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (!options.shard.Takes(RelativePath(list[i], options.inputFolder))) continue;
+    taken.push_back(std::move(list[i]));
+    outputs.paths.push_back(all.paths[i]);
+    outputs.shared.push_back(all.shared[i]);
+  }
   outcome.started = true;
-  listener.RunStarted(static_cast<int>(list.size()));
+  listener.RunStarted(static_cast<int>(taken.size()));
   if (!outcome.leftOut.Empty()) listener.LeftOutOfRun(outcome.leftOut);
-  Run run(options, listener, list, std::move(stop));
+  Run run(options, listener, taken, outputs, std::move(stop));
   run.ProcessAll();
   outcome.stopped = run.Stopped();
   outcome.counts = run.counts;
+  outcome.passedOver.orientations = run.passedOver.orientations;
+  outcome.passedOver.profiles = run.passedOver.profiles;
   listener.RunFinished(outcome.stopped, outcome.counts);
   return outcome;
 }

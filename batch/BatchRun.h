@@ -17,9 +17,10 @@ struct RunOutcome {
   bool started = false;  // false: a check failed or there was no JPEG file
   bool stopped = false;  // cancelled, or a question answered Yes
   RunCounts counts;
-  // Files ending in ".jpeg", ".jpe" or ".jfif" the scan passed over (see
-  // RunOptions::allJpegNames); counted also when the run did not start.
-  std::int32_t otherJpegNames = 0;
+  // The files of other kinds the scan passed over (see RunOptions::allJpegNames
+  // and allPhotos), counted also when the run did not start, and the photos
+  // whose orientation or profile was left as it was.
+  PassedOver passedOver;
   // What the scan and the crop positions left out (LeftOut); also when the
   // run did not start for no JPEG file or for unknown strict crops.
   LeftOut leftOut = {};
@@ -33,6 +34,20 @@ struct RunOutcome {
 std::optional<std::string> MapOutputPath(const std::string& inputPath,
                                          const std::string& inputFolder,
                                          const std::string& outputFolder);
+
+// The output paths of the listed photos `list`: MapOutputPath of each, and
+// with `jpgNames` (a run of every photo kind) a name that does not end in
+// ".jpg" (any case) given ".jpg" in place of its extension. Two photos never
+// share an output: where they would, a ".jpg" photo keeps the name and every
+// other keeps its whole name with ".jpg" added ("a.heic.jpg"), added again
+// while that too is taken. `shared[i]` is the name photo i would have had
+// when it was renamed so, empty otherwise.
+struct OutputPaths {
+  std::vector<std::optional<std::string>> paths;
+  std::vector<std::string> shared;
+};
+OutputPaths MapOutputPaths(const std::vector<std::string>& list, const std::string& inputFolder,
+                           const std::string& outputFolder, bool jpgNames);
 
 // The Run button: the checks, the scan, every photo in turn with its
 // questions, counters and progress, told to `listener` as events. The

@@ -76,13 +76,14 @@ struct LoadedPhoto {
   PhotoHeader header;  // only the file's stamp, if even that, when it could not be opened
 };
 
-// The photo at `path` opened once and decoded by `decode(reader)`: a file
-// that cannot be opened leaves `bitmap` 1 x 1 and its failure as the decode's.
+// The photo at `path` opened once (by a reader of `kinds`) and decoded by
+// `decode(reader)`: a file that cannot be opened leaves `bitmap` 1 x 1 and
+// its failure as the decode's.
 template <typename Decode>
 LoadedPhoto OpenAndDecode(const std::string& path, Bitmap& bitmap, const CancelCheck& cancel,
-                          Decode decode) {
+                          Decode decode, PhotoKinds kinds = PhotoKinds::Jpeg) {
   LoadedPhoto loaded;
-  OpenedPhoto opened = OpenPhotoFile(path, cancel);
+  OpenedPhoto opened = OpenPhotoFile(path, cancel, kinds);
   loaded.header.file = opened.file;
   if (!opened.reader) {
     bitmap.SetSize(1, 1);

@@ -93,6 +93,21 @@ struct PhotoWarnings {
   // The colour space of an ICC profile left out because it does not
   // describe the output's RGB data ("CMYK", "GRAY", "unreadable").
   std::string iccDropped;
+  // Colours to be made sRGB, but the profile could not be read: left as they are.
+  bool profileUnreadable = false;
+  // The output name this photo would have had, which another photo's
+  // output keeps; empty when it has its own.
+  std::string sharedName;
+};
+
+// What a run left out or left as it was, though a choice would take it.
+struct PassedOver {
+  std::int32_t otherJpegNames = 0;  // ".jpeg", ".jpe", ".jfif" files (--all-jpeg-names)
+  std::int32_t heifNames = 0;       // ".heic", ".heif" files (--all-photos)
+  std::int32_t pngNames = 0;        // ".png" files (--all-photos)
+  std::int32_t orientations = 0;    // photos turned by their Exif, not applied (--auto-orient)
+  std::int32_t profiles = 0;        // photos of a non-sRGB RGB profile, kept (--colour srgb)
+  friend bool operator==(const PassedOver&, const PassedOver&) = default;
 };
 
 // One photo's record, given once it is done, in the log's order.
@@ -174,6 +189,10 @@ class RunListener {
   virtual bool Ask(const RunQuestion& question) = 0;
   virtual void Progress(const RunProgress& progress) = 0;
   virtual void RunFinished(bool stopped, const RunCounts& counts) = 0;
+  // The scan is done: the files of the kinds it passed over (the counts of
+  // photos are 0 here). Before RunStarted, or the notice that there is
+  // nothing to do.
+  virtual void ScanFinished(const PassedOver& /*files*/) {}
   // The system let only `started` of the `wanted` threads that decode ahead
   // start; the run goes on with those.
   virtual void DecodeThreadsShort(int /*started*/, int /*wanted*/) {}

@@ -46,6 +46,11 @@ struct PrintOptions {
   // Copy each photo's Exif block (orientation 1 when turned, the output's
   // pixel size, no thumbnail) and ICC profile into its output.
   bool keepMetadata = false;
+  // Convert each RGB photo whose ICC profile is not sRGB's to sRGB, after
+  // its trim and reduction; with keepMetadata its output then carries the
+  // compact sRGB profile instead. A profile that cannot be read leaves the
+  // values as they are, with a warning.
+  bool colourSrgb = false;
   // Above 0: the JFIF density of each output, in dots per inch.
   int dpi = 0;
   // Give each output the modification time of its photo.
@@ -146,6 +151,9 @@ struct RunOptions {
   LongShort target{2000, 1401};  // (L, S) of the size at its resolution
   bool subfolders = true;        // scan the subfolders too
   bool allJpegNames = false;     // take ".jpeg", ".jpe" and ".jfif" files besides ".jpg"
+  // Take those and ".heic", ".heif" and ".png" files too, each read by the
+  // reader its first bytes call for, and name every output ".jpg".
+  bool allPhotos = false;
   // Photos decoded at once: up to this many are decoded ahead of the one in
   // hand on worker threads; 1 decodes each at its turn, 0 takes one per core.
   int jobs = 0;

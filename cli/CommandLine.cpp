@@ -126,6 +126,7 @@ constexpr std::pair<const char*, ExistingOutput> ExistingWords[] = {
     {"overwrite", ExistingOutput::Overwrite},
     {"skip", ExistingOutput::Skip},
 };
+constexpr std::pair<const char*, bool> ColourWords[] = {{"keep", false}, {"srgb", true}};
 constexpr std::pair<const char*, Fit> FitWords[] = {{"trim", Fit::Trim}, {"border", Fit::Border}};
 
 // What --help, --version and --list-sizes ask for, which wins over a run
@@ -165,6 +166,14 @@ constexpr LongOption kOptions[] = {
      }},
     {"--no-subfolders", [](CommandLine& l, Requests&) { l.choices.subfolders = false; }, nullptr},
     {"--all-jpeg-names", [](CommandLine& l, Requests&) { l.choices.allJpegNames = true; }, nullptr},
+    {"--all-photos", [](CommandLine& l, Requests&) { l.choices.allPhotos = true; }, nullptr},
+    {"--phone",
+     [](CommandLine& l, Requests&) {
+       l.choices.allPhotos = true;
+       l.choices.autoOrient = true;
+       l.choices.colourSrgb = true;
+     },
+     nullptr},
     {"--keep-small", [](CommandLine& l, Requests&) { l.choices.photo.skipSmall = false; }, nullptr},
     {"--no-trim", [](CommandLine& l, Requests&) { l.choices.photo.trim = false; }, nullptr},
     {"--on-problem", nullptr,
@@ -182,6 +191,10 @@ constexpr LongOption kOptions[] = {
      }},
     {"--auto-orient", [](CommandLine& l, Requests&) { l.choices.autoOrient = true; }, nullptr},
     {"--keep-metadata", [](CommandLine& l, Requests&) { l.choices.keepMetadata = true; }, nullptr},
+    {"--colour", nullptr,
+     [](const std::string& v, RunChoices& c) {
+       return Take(ReadWord(v, ColourWords, "--colour", Translate("keep or srgb")), c.colourSrgb);
+     }},
     {"--write-dpi", [](CommandLine& l, Requests&) { l.choices.writeDpi = true; }, nullptr},
     {"--keep-times", [](CommandLine& l, Requests&) { l.choices.keepTimes = true; }, nullptr},
     {"--large-photos", [](CommandLine& l, Requests&) { l.choices.largePhotos = true; }, nullptr},
@@ -456,6 +469,13 @@ OUTPUT_FOLDER, creating folders as needed.
   --all-jpeg-names     take files ending in .jpeg, .jpe and .jfif too, each
                        output keeping its photo's name (default: .jpg alone;
                        the others passed over are counted on standard error)
+  --all-photos         take HEIC, HEIF and PNG photos and files ending in
+                       .jpeg, .jpe and .jfif too, each read as its first
+                       bytes say and saved as a JPEG named .jpg; a photo whose
+                       output name another photo's .jpg keeps is saved as
+                       its whole name with .jpg added (a.heic.jpg)
+  --phone              what phone photos need: --all-photos, --auto-orient
+                       and --colour srgb at once
   --keep-small         keep photos of at most 320x240 (default: a trimming run
                        skips them)
   --no-trim            do not trim to the aspect (needs --reduce; default: trim)
@@ -474,6 +494,10 @@ OUTPUT_FOLDER, creating folders as needed.
   --keep-metadata      copy the Exif data (orientation 1 when turned, the
                        output's pixel size, no thumbnail) and the ICC colour
                        profile into each output
+  --colour MODE        keep the colour values as they are (default), or srgb:
+                       convert each photo whose colour profile is not sRGB
+                       to sRGB (with --keep-metadata its output then
+                       carries an sRGB profile)
   --write-dpi          write the --dpi resolution into each output's JFIF
                        header (print sizes only; fixed pixel sizes keep 1:1)
   --keep-times         give each output the modification time of its photo

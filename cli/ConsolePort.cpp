@@ -167,12 +167,17 @@ void ConsolePort::DecodeThreadsShort(int started, int wanted) {
                          started, wanted));
 }
 
+void ConsolePort::ScanFinished(const PassedOver& files) {
+  for (const std::string& text : PassedOverTexts(files, LeftOut{}))
+    WriteLine(err_, "quorvale-batch: " + text);
+}
+
 void ConsolePort::LeftOutOfRun(const LeftOut& leftOut) {
   LeftOut shown = leftOut;
   for (UnlistedFolder& folder : shown.unlisted) folder.path = ForStandardError(folder.path);
   for (EarlierOutput& folder : shown.earlierOutputs) folder.path = ForStandardError(folder.path);
   for (std::string& path : shown.unknownCrops) path = ForStandardError(path);
-  for (const std::string& text : PassedOverTexts(0, shown)) {
+  for (const std::string& text : PassedOverTexts(PassedOver{}, shown)) {
     WriteLine(err_, "quorvale-batch: " + text);
   }
 }

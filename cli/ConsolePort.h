@@ -78,6 +78,8 @@ class ConsolePort : public RunListener {
   void Progress(const RunProgress& progress) override;
   void RunFinished(bool stopped, const RunCounts& counts) override;
   void DecodeThreadsShort(int started, int wanted) override;
+  // The files of other kinds the scan passed over, before the first photo.
+  void ScanFinished(const PassedOver& files) override;
 
   // Each photo done from now on gets a card in `report`, an open page.
   void WriteReportTo(ReportWriter* report) { report_ = report; }

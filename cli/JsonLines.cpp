@@ -147,6 +147,7 @@ std::string PhotoJson(const PhotoReport& report) {
 }
 
 std::string SummaryJson(const RunOutcome& outcome) {
+  const PassedOver& passed = outcome.passedOver;
   return "{\"type\":\"summary\",\"saved\":" + std::to_string(outcome.counts.saved) +
          ",\"errors\":" + std::to_string(outcome.counts.errors) +
          ",\"skipped\":" + std::to_string(outcome.counts.skipped) +
@@ -154,7 +155,12 @@ std::string SummaryJson(const RunOutcome& outcome) {
          ",\"unreadable_folders\":" + std::to_string(outcome.leftOut.unlisted.size()) +
          ",\"earlier_outputs\":" + std::to_string(outcome.leftOut.earlierOutputs.size()) +
          ",\"unknown_crops\":" + std::to_string(outcome.leftOut.unknownCropCount) +
-         ",\"text\":" + JsonString(SummaryText(outcome.stopped, outcome.counts)) + "}";
+         ",\"text\":" + JsonString(SummaryText(outcome.stopped, outcome.counts)) +
+         ",\"passed_over\":{\"jpeg_names\":" + std::to_string(passed.otherJpegNames) +
+         ",\"heif\":" + std::to_string(passed.heifNames) +
+         ",\"png\":" + std::to_string(passed.pngNames) +
+         ",\"orientation\":" + std::to_string(passed.orientations) +
+         ",\"profile\":" + std::to_string(passed.profiles) + "}}";
 }
 
 }  // namespace quorvale::cli

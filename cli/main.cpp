@@ -123,7 +123,12 @@ int Run(quorvale::cli::CommandLine& line) {
                         std::strerror(error))
                      .c_str());
   }
-  for (const std::string& text : PassedOverTexts(outcome.otherJpegNames, LeftOut{})) {
+  // The files passed over were named before the first photo; the photos
+  // left as they were are known once all were read.
+  PassedOver leftAsIs;
+  leftAsIs.orientations = outcome.passedOver.orientations;
+  leftAsIs.profiles = outcome.passedOver.profiles;
+  for (const std::string& text : PassedOverTexts(leftAsIs, LeftOut{})) {
     std::fprintf(stderr, "quorvale-batch: %s\n", text.c_str());
   }
   if (choices.dryRun && outcome.started) {

@@ -37,6 +37,7 @@ _quorvale_batch()
         --existing) values='stop overwrite skip' ;;
         --crop-position) values='top centre center bottom left right' ;;
         --fit) values='trim border' ;;
+        --colour) values='keep srgb' ;;
         --quality|--jobs|--shard|--margin) return 0 ;;
         --report|--crops)
             local IFS=$'\n'
@@ -62,9 +63,10 @@ _quorvale_batch()
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--size --dpi --reduce --high-quality --quality --jobs
-                                 --no-subfolders --all-jpeg-names --keep-small --no-trim
+                                 --no-subfolders --all-jpeg-names --all-photos --phone
+                                 --keep-small --no-trim
                                  --on-problem --overwrite --existing --json
-                                 --auto-orient --keep-metadata --write-dpi
+                                 --auto-orient --keep-metadata --colour --write-dpi
                                  --keep-times --large-photos --report --dry-run
                                  --crop-position --crops --strict-crops --fit --margin --shard
                                  --list-sizes --help --version -h --' -- "$cur"))

@@ -138,6 +138,15 @@ std::optional<std::vector<std::uint8_t>> ProfileFor(const ColourDescription& des
   return saved;
 }
 
+SrgbConversion::Kind SrgbConversion::KindOf(std::span<const std::uint8_t> icc) {
+  if (icc.empty()) return Kind::None;
+  const Profile profile(
+      cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size())));
+  if (!profile) return Kind::Unreadable;
+  if (cmsGetColorSpace(profile.get()) != cmsSigRgbData || IsSrgb(profile.get())) return Kind::None;
+  return Kind::Converts;
+}
+
 SrgbConversion SrgbConversion::For(std::span<const std::uint8_t> icc) {
   SrgbConversion conversion;
   if (icc.empty()) return conversion;

@@ -49,6 +49,11 @@ class SrgbConversion {
   // counts as sRGB.
   static SrgbConversion For(std::span<const std::uint8_t> icc);
 
+  // What For(icc).Which() answers, without building the conversion: only
+  // the profile is read (a profile lcms2 reads but cannot convert from
+  // counts as Converts here).
+  static Kind KindOf(std::span<const std::uint8_t> icc);
+
   Kind Which() const { return kind_; }
 
   // Converts `width` pixels at `row` in place; nothing unless Converts.

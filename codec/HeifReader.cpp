@@ -713,6 +713,10 @@ OpenedPhoto OpenHeifFile(const std::string& path, int tileThreads) {
   return Open(std::move(bytes), tileThreads);
 }
 
+OpenedPhoto OpenHeifBytes(PhotoBytes bytes, int tileThreads) {
+  return Open(std::move(bytes), tileThreads);
+}
+
 OpenedPhoto OpenHeifMemory(std::span<const std::uint8_t> bytes, int tileThreads) {
   return Open(PhotoBytes::InMemory(bytes), tileThreads);
 }

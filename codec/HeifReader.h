@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 
+#include "codec/PhotoBytes.h"
 #include "codec/PhotoReader.h"
 
 namespace quorvale {
@@ -44,6 +45,9 @@ bool IsHeifSignature(std::span<const std::uint8_t> bytes);
 // `tileThreads` threads of libheif decode the tiles of a tiled picture
 // (0: the calling thread alone).
 OpenedPhoto OpenHeifFile(const std::string& path, int tileThreads = 0);
+
+// OpenHeifFile for a file opened already.
+OpenedPhoto OpenHeifBytes(PhotoBytes bytes, int tileThreads = 0);
 
 // OpenHeifFile for a file's bytes held in memory, which must outlive the reader.
 OpenedPhoto OpenHeifMemory(std::span<const std::uint8_t> bytes, int tileThreads = 0);

@@ -34,6 +34,13 @@ PhotoBytes PhotoBytes::OpenFile(const std::string& path, std::string& reason) {
   return bytes;
 }
 
+PhotoBytes PhotoBytes::FromFile(FileDescriptor file, const FileStamp& stamp) {
+  PhotoBytes bytes;
+  bytes.file_ = std::move(file);
+  bytes.stamp_ = stamp;
+  return bytes;
+}
+
 PhotoBytes PhotoBytes::InMemory(std::span<const std::uint8_t> bytes) {
   PhotoBytes result;
   static const std::uint8_t none = 0;

@@ -19,6 +19,8 @@ class PhotoBytes {
   // closed and `reason` set (the system's words, or "the file is empty").
   static PhotoBytes OpenFile(const std::string& path, std::string& reason);
   static PhotoBytes InMemory(std::span<const std::uint8_t> bytes);
+  // A regular file opened already, whose stat gave `stamp`.
+  static PhotoBytes FromFile(FileDescriptor file, const FileStamp& stamp);
 
   bool IsOpen() const { return file_ || memory_.data() != nullptr; }
   std::uint64_t Size() const { return stamp_.bytes; }

@@ -2,11 +2,15 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "codec/HeifReader.h"
 #include "codec/JpegReader.h"
+#include "codec/PhotoBytes.h"
+#include "codec/PngReader.h"
 #include "platform/FileDescriptor.h"
 
 namespace quorvale {
@@ -19,6 +23,23 @@ OpenedPhoto Refused(std::string reason) {
   return opened;
 }
 
+// The kind of the file's first bytes, read at offset 0 without moving the
+// file's position (the JPEG reader reads from there).
+enum class Signature { Jpeg, Png, Heif };
+
+Signature SignatureOf(const FileDescriptor& file) {
+  std::uint8_t head[64];
+  ssize_t got;
+  do {
+    got = ::pread(file.Get(), head, sizeof head, 0);
+  } while (got < 0 && errno == EINTR);
+  if (got <= 0) return Signature::Jpeg;
+  const std::span<const std::uint8_t> bytes(head, static_cast<std::size_t>(got));
+  if (IsPngSignature(bytes)) return Signature::Png;
+  if (IsHeifSignature(bytes)) return Signature::Heif;
+  return Signature::Jpeg;
+}
+
 }  // namespace
 
 DecodeResult PhotoReader::DecodePreview(Bitmap& bitmap, int /*longSide*/,
@@ -26,7 +47,7 @@ DecodeResult PhotoReader::DecodePreview(Bitmap& bitmap, int /*longSide*/,
   return DecodeToBitmap(*this, bitmap, std::nullopt, cancel);
 }
 
-OpenedPhoto OpenPhotoFile(const std::string& path, const CancelCheck& cancel) {
+OpenedPhoto OpenPhotoFile(const std::string& path, const CancelCheck& cancel, PhotoKinds kinds) {
   // O_NONBLOCK keeps a FIFO given as a photo from blocking the open.
   FileDescriptor file(OpenLongPath(path, O_RDONLY | O_NONBLOCK));
   struct stat st {};
@@ -34,7 +55,19 @@ OpenedPhoto OpenPhotoFile(const std::string& path, const CancelCheck& cancel) {
   if (!S_ISREG(st.st_mode)) return Refused(std::strerror(S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
   if (st.st_size == 0) return Refused("the file is empty");
   const FileStamp stamp = StampOf(st);
-  OpenedPhoto opened = OpenJpegFile(std::move(file), stamp, cancel);
+  const Signature kind = kinds == PhotoKinds::All ? SignatureOf(file) : Signature::Jpeg;
+  OpenedPhoto opened;
+  switch (kind) {
+    case Signature::Png:
+      opened = OpenPngBytes(PhotoBytes::FromFile(std::move(file), stamp));
+      break;
+    case Signature::Heif:
+      opened = OpenHeifBytes(PhotoBytes::FromFile(std::move(file), stamp));
+      break;
+    case Signature::Jpeg:
+      opened = OpenJpegFile(std::move(file), stamp, cancel);
+      break;
+  }
   opened.file = stamp;
   return opened;
 }

@@ -89,11 +89,19 @@ struct OpenedPhoto {
   FileStamp file;  // the file as it was opened (its header's), when it was; zero otherwise
 };
 
+// The readers a run may use.
+enum class PhotoKinds {
+  Jpeg,  // every file is read as a JPEG
+  All,   // JPEG, PNG and HEIF (HEIC, AVIF), chosen by the file's first bytes
+};
+
 // Opens the photo file at `path` (a regular, non-empty file; any length of
-// path) and reads its header, choosing the reader by the file's first
-// bytes: JPEG for any file no other reader claims. `cancel` is asked as the
-// header is read.
-OpenedPhoto OpenPhotoFile(const std::string& path, const CancelCheck& cancel = {});
+// path) and reads its header, choosing the reader among `kinds` by the
+// file's first bytes: JPEG for any file no other reader claims, so a file
+// of another kind fails as a JPEG that cannot be read when `kinds` is Jpeg.
+// `cancel` is asked as the header is read.
+OpenedPhoto OpenPhotoFile(const std::string& path, const CancelCheck& cancel = {},
+                          PhotoKinds kinds = PhotoKinds::Jpeg);
 
 // Sets `bitmap` to 1 x 1 and decodes the picture `reader` holds (or its
 // `region`) into it. After a failure the bitmap is at least 1 x 1 again,

@@ -316,6 +316,10 @@ OpenedPhoto OpenPngFile(const std::string& path) {
     opened.failure = Failure(DecodeStatus::Failed, reason);
     return opened;
   }
+  return OpenPngBytes(std::move(bytes));
+}
+
+OpenedPhoto OpenPngBytes(PhotoBytes bytes) {
   try {
     return Open(std::move(bytes));
   } catch (const std::bad_alloc&) {

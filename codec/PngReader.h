@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 
+#include "codec/PhotoBytes.h"
 #include "codec/PhotoReader.h"
 
 namespace quorvale {
@@ -29,6 +30,9 @@ bool IsPngSignature(std::span<const std::uint8_t> bytes);
 // region's rows in full width). Damaged or truncated data fails the decode
 // with libpng's words; cancel is asked every 16 rows.
 OpenedPhoto OpenPngFile(const std::string& path);
+
+// OpenPngFile for a file opened already.
+OpenedPhoto OpenPngBytes(PhotoBytes bytes);
 
 // OpenPngFile for a file's bytes held in memory, which must outlive the reader.
 OpenedPhoto OpenPngMemory(std::span<const std::uint8_t> bytes);

@@ -11,7 +11,7 @@
 namespace quorvale {
 namespace {
 
-bool EndsIn(const std::string& name, std::string_view extension) {
+bool EndsIn(std::string_view name, std::string_view extension) {
   if (name.size() < extension.size()) return false;
   const char* tail = name.data() + name.size() - extension.size();
   for (std::size_t i = 0; i < extension.size(); ++i) {
@@ -22,8 +22,12 @@ bool EndsIn(const std::string& name, std::string_view extension) {
   return true;
 }
 
-bool HasOtherJpegName(const std::string& name) {
+bool HasOtherJpegName(std::string_view name) {
   return EndsIn(name, ".jpeg") || EndsIn(name, ".jpe") || EndsIn(name, ".jfif");
+}
+
+bool HasHeifName(std::string_view name) {
+  return EndsIn(name, ".heic") || EndsIn(name, ".heif");
 }
 
 struct Walk {
@@ -60,11 +64,18 @@ struct Walk {
         ancestors.pop_back();
       } else {
         const bool other = HasOtherJpegName(entry.name);
-        if (EndsIn(entry.name, ".jpg") || (other && rules.allJpegNames)) {
+        const bool heif = HasHeifName(entry.name);
+        const bool png = EndsIn(entry.name, ".png");
+        if (HasJpgName(entry.name) || (other && (rules.allJpegNames || rules.allPhotos)) ||
+            ((heif || png) && rules.allPhotos)) {
           list.push_back(prefix + entry.name);
           ++counts.JpegCount;
         } else if (other) {
           ++counts.OtherJpegNameCount;
+        } else if (heif) {
+          ++counts.HeifNameCount;
+        } else if (png) {
+          ++counts.PngNameCount;
         }
         ++counts.FileCount;
       }
@@ -92,6 +103,10 @@ struct Walk {
 
 }  // namespace
 
+bool HasJpgName(std::string_view name) {
+  return EndsIn(name, ".jpg");
+}
+
 void CollectFilesRecursive(const std::string& folder, const ScanRules& rules, PathList& list,
                            ScanCounts& counts, UnlistedFolders* unlisted, EarlierOutputs* earlier) {
   // An empty text would become a lone separator, the root of every file.
@@ -103,10 +118,11 @@ void CollectFilesRecursive(const std::string& folder, const ScanRules& rules, Pa
   walk.Enter(folder);
 }
 
-FolderListing ScanInputFolder(const std::string& folder, bool subfolders, bool allJpegNames) {
+FolderListing ScanInputFolder(const std::string& folder, bool subfolders, bool allJpegNames,
+                              bool allPhotos) {
   FolderListing listing;
-  CollectFilesRecursive(folder, ScanRules{subfolders, std::nullopt, allJpegNames}, listing.files,
-                        listing.counts, &listing.unlisted, &listing.earlier);
+  CollectFilesRecursive(folder, ScanRules{subfolders, std::nullopt, allJpegNames, allPhotos},
+                        listing.files, listing.counts, &listing.unlisted, &listing.earlier);
   return listing;
 }
 

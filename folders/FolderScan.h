@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -21,6 +22,10 @@ struct ScanCounts {
   // Files ending in ".jpeg", ".jpe" or ".jfif" (any case) that were passed
   // over because the rules take ".jpg" alone.
   std::int32_t OtherJpegNameCount = 0;
+  // Files ending in ".heic" or ".heif", and in ".png" (any case), passed
+  // over because the rules take JPEG files alone.
+  std::int32_t HeifNameCount = 0;
+  std::int32_t PngNameCount = 0;
 };
 
 // A folder the scan met but could not list, and why (errno).
@@ -50,12 +55,14 @@ struct ScanRules {
   bool subfolders = true;              // enter the folders below the start folder
   std::optional<FolderId> excluded;    // a folder neither entered nor counted
   bool allJpegNames = false;           // list ".jpeg", ".jpe" and ".jfif" files too
+  bool allPhotos = false;              // list those and ".heic", ".heif" and ".png" files too
   bool passOverEarlierOutputs = true;  // see EarlierOutput
 };
 
 // Walks `folder` depth first and appends to `list` the path of every file
 // whose name ends in ".jpg" (any case; with `rules.allJpegNames` also
-// ".jpeg", ".jpe" and ".jfif", which are counted otherwise), each spelled as WithSeparator(folder)
+// ".jpeg", ".jpe" and ".jfif", and with `rules.allPhotos` those and ".heic",
+// ".heif" and ".png", each counted by its kind otherwise), each spelled as WithSeparator(folder)
 // followed by the subfolder names and the file name. Each folder's entries
 // are taken in name-byte order; hidden entries count. Every folder entry
 // adds to SubfolderCount and is entered when `rules.subfolders` says so; a
@@ -79,8 +86,11 @@ struct FolderListing {
   UnlistedFolders unlisted;
   EarlierOutputs earlier;
 };
-FolderListing ScanInputFolder(const std::string& folder, bool subfolders,
-                              bool allJpegNames = false);
+FolderListing ScanInputFolder(const std::string& folder, bool subfolders, bool allJpegNames = false,
+                              bool allPhotos = false);
+
+// True when `name` ends in ".jpg" (any case): a name an output keeps.
+bool HasJpgName(std::string_view name);
 
 // "サブフォルダ数 %d  全ファイル数 %d   JPEGファイル数 %d", the status line
 // after a scan.

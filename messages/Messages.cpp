@@ -178,17 +178,35 @@ std::string DeclineText(const HighQualityDecline& decline) {
   return {};
 }
 
-std::vector<std::string> PassedOverTexts(int otherJpegNames, const LeftOut& leftOut,
+std::vector<std::string> PassedOverTexts(const PassedOver& passedOver, const LeftOut& leftOut,
                                          Wording wording) {
   std::vector<std::string> texts;
-  if (otherJpegNames > 0) {
-    texts.push_back(Format(TranslatePlural("%d file ending in .jpeg, .jpe or .jfif passed over "
-                                           "(--all-jpeg-names takes it)",
-                                           "%d files ending in .jpeg, .jpe or .jfif passed over "
-                                           "(--all-jpeg-names takes them)",
-                                           static_cast<unsigned long>(otherJpegNames), wording),
-                           otherJpegNames));
-  }
+  const auto plural = [](std::int32_t n) { return static_cast<unsigned long>(n); };
+  const auto count = [&](std::int32_t n, const char* text) {
+    if (n > 0) texts.push_back(Format(text, n));
+  };
+  const PassedOver& p = passedOver;
+  count(p.otherJpegNames, TranslatePlural("%d file ending in .jpeg, .jpe or .jfif passed over "
+                                          "(--all-jpeg-names takes it)",
+                                          "%d files ending in .jpeg, .jpe or .jfif passed over "
+                                          "(--all-jpeg-names takes them)",
+                                          plural(p.otherJpegNames), wording));
+  count(p.heifNames, TranslatePlural("%d HEIC or HEIF file passed over (--all-photos takes it)",
+                                     "%d HEIC or HEIF files passed over (--all-photos takes them)",
+                                     plural(p.heifNames), wording));
+  count(p.pngNames, TranslatePlural("%d PNG file passed over (--all-photos takes it)",
+                                    "%d PNG files passed over (--all-photos takes them)",
+                                    plural(p.pngNames), wording));
+  count(p.orientations, TranslatePlural("%d photo has an Exif orientation that was not applied "
+                                        "(--auto-orient applies it)",
+                                        "%d photos have an Exif orientation that was not applied "
+                                        "(--auto-orient applies it)",
+                                        plural(p.orientations), wording));
+  count(p.profiles, TranslatePlural("%d photo has a colour profile other than sRGB that was not "
+                                    "converted (--colour srgb converts it)",
+                                    "%d photos have a colour profile other than sRGB that were "
+                                    "not converted (--colour srgb converts them)",
+                                    plural(p.profiles), wording));
   for (const UnlistedFolder& folder : leftOut.unlisted) {
     texts.push_back(Format(Translate("cannot list the folder %s: %s", wording), folder.path.c_str(),
                            std::strerror(folder.error)));
@@ -235,6 +253,16 @@ std::vector<std::string> WarningTexts(const PhotoWarnings& warnings, Wording wor
     texts.push_back(Format(
         Translate("ICC profile not copied: its colour space is %s, the output's is RGB", wording),
         warnings.iccDropped.c_str()));
+  }
+  if (warnings.profileUnreadable) {
+    texts.emplace_back(
+        Translate("colours not made sRGB: the photo's colour profile cannot be read", wording));
+  }
+  if (!warnings.sharedName.empty()) {
+    texts.push_back(Format(Translate("saved under its own name with .jpg added: another photo's "
+                                     "output is %s",
+                                     wording),
+                           warnings.sharedName.c_str()));
   }
   if (warnings.timeNotKept != 0) {
     // strerror speaks the messages locale; scripts get the English reason.

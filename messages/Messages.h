@@ -43,13 +43,14 @@ std::string DeclineText(const HighQualityDecline& decline);
 // reduction's reason is the window's Japanese text in either wording.
 std::vector<std::string> WarningTexts(const PhotoWarnings& warnings, Wording wording);
 
-// What a run passed over, one sentence each, as quorvale-batch says it on
-// standard error and the window in its log: the files of the other JPEG
-// names (RunOptions::allJpegNames takes them), none when `otherJpegNames`
-// is 0; each folder that could not be listed, with the system's reason;
-// each earlier output with its photos; the crop keys that name no photo,
-// the first few by name and the rest counted.
-std::vector<std::string> PassedOverTexts(int otherJpegNames, const LeftOut& leftOut,
+// What a run passed over or left as it was, one sentence each, as
+// quorvale-batch says it on standard error and the window in its log: the
+// files of each other kind and the photos of each kind left as they were,
+// with the option that takes them (none for a count of 0); each folder that
+// could not be listed, with the system's reason; each earlier output with
+// its photos; the crop keys that name no photo, the first few by name and
+// the rest counted.
+std::vector<std::string> PassedOverTexts(const PassedOver& passedOver, const LeftOut& leftOut,
                                          Wording wording = Wording::Locale);
 
 // The caption of a size's button, exactly as the window shows it.

@@ -16,12 +16,14 @@ RunOptions OptionsFor(const RunChoices& choices) {
   options.target = TargetSize(choices.size);
   options.subfolders = choices.subfolders;
   options.allJpegNames = choices.allJpegNames;
+  options.allPhotos = choices.allPhotos;
   options.jobs = choices.jobs;
   options.photo = choices.photo;
   options.photo.margin = FrameFor(choices);
   PrintOptions& print = options.print;
   print.autoOrient = choices.autoOrient;
   print.keepMetadata = choices.keepMetadata;
+  print.colourSrgb = choices.colourSrgb;
   print.dpi = choices.writeDpi && printSize ? choices.size.dpi : 0;
   print.keepTimes = choices.keepTimes;
   print.skipExisting = choices.existing == ExistingOutput::Skip;
@@ -62,7 +64,9 @@ ReportSettings HeadingFor(const RunChoices& choices) {
   const std::pair<bool, const char*> flags[] = {
       {!choices.subfolders, "--no-subfolders"},
       {!choices.photo.skipSmall, "--keep-small"},
+      {choices.allPhotos, "--all-photos"},
       {choices.autoOrient, "--auto-orient"},
+      {choices.colourSrgb, "--colour srgb"},
       {choices.keepMetadata, "--keep-metadata"},
       {choices.writeDpi, "--write-dpi"},
       {choices.keepTimes, "--keep-times"},

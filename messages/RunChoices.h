@@ -22,6 +22,7 @@ struct RunChoices {
   SizeChoice size;
   bool subfolders = true;     // not --no-subfolders
   bool allJpegNames = false;  // --all-jpeg-names
+  bool allPhotos = false;     // --all-photos
   int jobs = 0;               // --jobs; 0: one per core
   PhotoOptions photo;         // as they stand when the run starts
   // --margin: the frame of a border, millimetres at a print size and
@@ -29,7 +30,8 @@ struct RunChoices {
   int margin = DefaultFrameAmount;
   bool autoOrient = false;
   bool keepMetadata = false;
-  bool writeDpi = false;  // for a print size only; a fixed size keeps 1:1
+  bool colourSrgb = false;  // --colour srgb
+  bool writeDpi = false;    // for a print size only; a fixed size keeps 1:1
   bool keepTimes = false;
   bool largePhotos = false;
   bool dryRun = false;

@@ -103,16 +103,35 @@ TEST_F(PrintOptions, TheMenuItemsReachTheRunAndTheFrameIsShown) {
   const struct {
     std::vector<const char*> chosen;  // menu items, or size buttons
     bool allJpegNames;
+    bool allPhotos;  // with the upright photos and sRGB of the phone's item
     Fit fit;
     int margin;  // pixels
     const char* shown;
   } cases[] = {
-      {{}, false, Fit::Trim, 0, ""},
-      {{"allJpegNamesAction"}, true, Fit::Trim, 0, ""},
-      {{"fitBorderAction"}, false, Fit::Border, 48, "フチあり（フチの幅 3 mm）"},  // at 400 dpi
-      {{"fitBorderAction", "margin5Action"}, false, Fit::Border, 79, "フチあり（フチの幅 5 mm）"},
-      {{"fitBorderAction", "margin0Action"}, false, Fit::Border, 0, "フチあり（フチの幅なし）"},
-      {{"fitBorderAction", "sizeVgaButton"}, false, Fit::Border, 3, "フチあり（フチの幅 3 px）"},
+      {{}, false, false, Fit::Trim, 0, ""},
+      {{"allJpegNamesAction"}, true, false, Fit::Trim, 0, ""},
+      {{"phoneAction"}, false, true, Fit::Trim, 0, ""},
+      {{"phoneAction", "phoneAction"}, false, false, Fit::Trim, 0, ""},
+      {{"fitBorderAction"}, false, false, Fit::Border, 48, "フチあり（フチの幅 3 mm）"},  // at 400
+                                                                                          // dpi
+      {{"fitBorderAction", "margin5Action"},
+       false,
+       false,
+       Fit::Border,
+       79,
+       "フチあり（フチの幅 5 mm）"},
+      {{"fitBorderAction", "margin0Action"},
+       false,
+       false,
+       Fit::Border,
+       0,
+       "フチあり（フチの幅なし）"},
+      {{"fitBorderAction", "sizeVgaButton"},
+       false,
+       false,
+       Fit::Border,
+       3,
+       "フチあり（フチの幅 3 px）"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.shown);
@@ -128,6 +147,9 @@ TEST_F(PrintOptions, TheMenuItemsReachTheRunAndTheFrameIsShown) {
     }
     const RunOptions options = other.OptionsForRun();
     EXPECT_EQ(options.allJpegNames, c.allJpegNames);
+    EXPECT_EQ(options.allPhotos, c.allPhotos);
+    EXPECT_EQ(options.print.autoOrient, c.allPhotos);
+    EXPECT_EQ(options.print.colourSrgb, c.allPhotos);
     EXPECT_EQ(options.photo.fit, c.fit);
     EXPECT_EQ(options.photo.margin, c.margin);
     auto* line = other.findChild<QLabel*>("fitIndicator");
@@ -137,29 +159,40 @@ TEST_F(PrintOptions, TheMenuItemsReachTheRunAndTheFrameIsShown) {
 
 TEST_F(PrintOptions, TheLogNamesWhatTheRunPassedOverAndTheDamageAsTheCommandLineDoes) {
   const std::string photo = MakeJpeg(400, 300, PhotoPixel);
-  box.Write("in/a.jpg", photo);
-  box.Write("in/b.jpeg", photo);
+  box.Write("in/a.jpg", MakeJpeg(400, 300, PhotoPixel, {.exif = true}));
+  // Other kinds are read by their first bytes: JPEG bytes will do.
+  for (const char* name : {"b.jpeg", "d.heic", "e.png"})
+    box.Write(std::string("in/") + name, photo);
   box.Write("in/c.jpg", photo.substr(0, photo.size() / 2));
   box.Fill({"out/"});
-  const std::string passedOver = PassedOverTexts(1, {})[0];
+  const Lines files = PassedOverTexts({.otherJpegNames = 1, .heifNames = 1, .pngNames = 1}, {});
+  const Lines photos = PassedOverTexts({.orientations = 1}, {});
+  ASSERT_EQ(files.size(), 3u);
   BrowseInput(box.Path("in"));
   BrowseOutput(box.Path("out"));
-  EXPECT_EQ(LogLines(), (Lines{box.Path("in/a.jpg"), box.Path("in/c.jpg"), passedOver}));
+  Lines expected{box.Path("in/a.jpg"), box.Path("in/c.jpg")};
+  expected.insert(expected.end(), files.begin(), files.end());
+  EXPECT_EQ(LogLines(), expected);
 
   PressRunAndWait();
   Lines log = LogLines();
-  ASSERT_EQ(log.size(), 5u);
+  ASSERT_EQ(log.size(), 8u);
   EXPECT_EQ(log[2], "破損したデータを補って保存しました");
   EXPECT_NE(log[3].find("Premature end of JPEG file"), std::string::npos) << log[3];
-  EXPECT_EQ(log[4], passedOver);
+  EXPECT_EQ(Lines(log.begin() + 4, log.end()), (Lines{files[0], files[1], files[2], photos[0]}));
 
-  Trigger("allJpegNamesAction");
+  Trigger("phoneAction");
+  for (const char* item : {"autoOrientAction", "colourSrgbAction", "allPhotosAction"}) {
+    EXPECT_TRUE(window.findChild<QAction*>(item)->isChecked()) << item;
+  }
   Trigger("existingOverwriteAction");
   PressRunAndWait();
   log = LogLines();
   EXPECT_EQ(log[1], box.Path("in/b.jpeg"));
-  EXPECT_EQ(std::count(log.begin(), log.end(), passedOver), 0);
-  EXPECT_TRUE(fs::exists(box.Path("out/b.jpeg")));
+  EXPECT_EQ(log.size(), 7u);  // five photos, and the damage's two lines
+  for (const char* output : {"b.jpg", "d.jpg", "e.jpg"}) {
+    EXPECT_TRUE(fs::exists(box.Path(std::string("out/") + output))) << output;
+  }
 }
 
 TEST_F(PrintOptions, TheReportIsWrittenAndOpenedAndTheTimeLeftShown) {

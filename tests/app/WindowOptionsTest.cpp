@@ -37,6 +37,7 @@ WindowSettings Changed() {
   WindowSettings s;
   s.print = {true, true,        true, true, ExistingOutput::Skip, true, true, "/r/\xFF report.html",
              true, Fit::Border, true, 5};
+  s.print.allPhotos = s.print.colourSrgb = true;
   s.reopenLast = true;
   s.last = {"/in/\xE9t\xE9", "/out", "sxga-1600", 150, false, true, true, 0, true, false};
   return s;
@@ -166,9 +167,12 @@ TEST(WindowRunChoices, AreThoseOfQuorvaleBatchForTheSameOptions) {
         "0",
         "--no-subfolders",
         "--all-jpeg-names",
+        "--all-photos",
         "--keep-small",
         "--auto-orient",
         "--keep-metadata",
+        "--colour",
+        "srgb",
         "--write-dpi",
         "--keep-times",
         "--existing",

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "batch/BatchRun.h"
 
@@ -36,6 +37,65 @@ TEST(MapOutputPath, MapsByByteCount) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(MapOutputPath(c.inputPath, c.inputFolder, c.outputFolder), c.expected) << c.label;
+  }
+}
+
+// Every output of a run of all photo kinds ends in ".jpg"; no two share a
+// name, whatever their order, and the same list gives the same names.
+TEST(MapOutputPaths, GivesEveryPhotoANameOfItsOwn) {
+  using Names = std::vector<std::string>;
+  const struct {
+    const char* label;
+    bool jpgNames;
+    Names inputs;   // under /in/
+    Names outputs;  // under /out/
+    Names shared;   // the name each would have had when renamed, else empty
+  } cases[] = {
+      {"names kept without every kind",
+       false,
+       {"a.heic", "a.jpg", "b.jpeg"},
+       {"a.heic", "a.jpg", "b.jpeg"},
+       {"", "", ""}},
+      {"each kind made .jpg",
+       true,
+       {"a.heic", "b.PNG", "c.jpeg", "d.JPG", "sub/e.jfif"},
+       {"a.jpg", "b.jpg", "c.jpg", "d.JPG", "sub/e.jpg"},
+       {"", "", "", "", ""}},
+      {"the .jpg photo keeps the name",
+       true,
+       {"a.heic", "a.jpg", "a.png"},
+       {"a.heic.jpg", "a.jpg", "a.png.jpg"},
+       {"/out/a.jpg", "", "/out/a.jpg"}},
+      {"without a .jpg photo all are renamed",
+       true,
+       {"a.jpeg", "a.png"},
+       {"a.jpeg.jpg", "a.png.jpg"},
+       {"/out/a.jpg", "/out/a.jpg"}},
+      {"another case is another name", true, {"a.JPG", "a.heic"}, {"a.JPG", "a.jpg"}, {"", ""}},
+      {"other folders do not meet",
+       true,
+       {"a.heic", "sub/a.jpg"},
+       {"a.jpg", "sub/a.jpg"},
+       {"", ""}},
+      {"a renamed name taken too",
+       true,
+       {"a.heic", "a.heic.jpg", "a.jpg"},
+       {"a.heic.jpg.jpg", "a.heic.jpg", "a.jpg"},
+       {"/out/a.jpg", "", ""}},
+      {"a dot only in a folder name", true, {"x.d/photo"}, {"x.d/photo.jpg"}, {""}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    Names inputs;
+    for (const std::string& name : c.inputs) inputs.push_back("/in/" + name);
+    const OutputPaths mapped = MapOutputPaths(inputs, "/in/", "/out", c.jpgNames);
+    Names outputs;
+    for (const std::optional<std::string>& path : mapped.paths)
+      outputs.push_back(path.value_or("-"));
+    Names expected;
+    for (const std::string& name : c.outputs) expected.push_back("/out/" + name);
+    EXPECT_EQ(outputs, expected);
+    EXPECT_EQ(mapped.shared, c.shared);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "RunCli.h"
+#include "codec/Colour.h"
 #include "codec/JpegFile.h"
 #include "codec/PhotoReader.h"
 #include "pixels/Bitmap.h"
@@ -194,22 +195,81 @@ TEST_F(CliTest, SubfolderAndSmallPhotoOptions) {
   EXPECT_EQ(SizeOf(box.Path("out2/small.jpg")), (std::pair{285, 200}));
 }
 
-// Other JPEG names are counted on standard error, also when nothing else is
-// there to do; --all-jpeg-names takes them, each output keeping its name.
-TEST_F(CliTest, OtherJpegNamesAreCountedOrTakenWhenAsked) {
-  for (const char* name : {"a.jpeg", "b.JPE", "c.jfif"}) Photo(std::string("in/") + name, 400, 300);
-  const Result passed = RunCli({box.Path("in"), box.Path("out")});
-  EXPECT_EQ(passed.status, 2);
-  EXPECT_EQ(passed.err,
-            "入力フォルダにJPEGファイルが存在しません。\n"
-            "quorvale-batch: 3 files ending in .jpeg, .jpe or .jfif passed over "
-            "(--all-jpeg-names takes them)\n");
-
-  const Result taken = RunCli({"--all-jpeg-names", box.Path("in"), box.Path("out")});
-  EXPECT_EQ(taken.status, 0) << taken.err;
-  EXPECT_EQ(taken.err, "");
-  for (const char* name : {"a.jpeg", "b.JPE", "c.jfif"}) {
-    EXPECT_TRUE(SizeOf(box.Path(std::string("out/") + name))) << name;
+// What a run passes over or leaves as it is is named on standard error,
+// with the option that takes it, and counted in the JSON summary: the files
+// of other kinds before the first photo (also when nothing else is there to
+// do), the photos' orientations and profiles after the last.
+TEST_F(CliTest, WhatTheRunPassesOverIsNamedWithItsOption) {
+  const std::vector<std::uint8_t> adobe =
+      *ProfileFor({{0.64, 0.33}, {0.21, 0.71}, {0.15, 0.06}, {0.3127, 0.3290}, 4});
+  box.Write("kinds/a.jpeg", MakeJpeg(400, 300, PhotoPixel));
+  // Other kinds are read by their first bytes: JPEG bytes will do.
+  for (const char* name : {"b.JPE", "c.jfif", "d.HEIC", "e.png", "f.png"}) {
+    box.Write(std::string("kinds/") + name, MakeJpeg(400, 300, PhotoPixel));
+  }
+  box.Fill({"kinds/sub/"});
+  box.Write("kinds/sub/g.jpg", MakeJpeg(400, 300, PhotoPixel, {.exif = true, .icc = adobe}));
+  box.Write("kinds/sub/h.jpg", MakeJpeg(400, 300, PhotoPixel, {.exif = true}));
+  const std::string files =
+      "quorvale-batch: 3 files ending in .jpeg, .jpe or .jfif passed over "
+      "(--all-jpeg-names takes them)\n"
+      "quorvale-batch: 1 HEIC or HEIF file passed over (--all-photos takes it)\n"
+      "quorvale-batch: 2 PNG files passed over (--all-photos takes them)\n";
+  const std::string photos =
+      "quorvale-batch: 2 photos have an Exif orientation that was not applied "
+      "(--auto-orient applies it)\n"
+      "quorvale-batch: 1 photo has a colour profile other than sRGB that was not converted "
+      "(--colour srgb converts it)\n";
+  const struct {
+    Strings options;
+    const char* in;
+    int status;
+    std::string err;
+    const char* passedOver;  // in the JSON summary
+  } rows[] = {
+      {{},
+       "kinds",
+       0,
+       files + photos,
+       R"("passed_over":{"jpeg_names":3,"heif":1,"png":2,"orientation":2,"profile":1})"},
+      {{"--no-subfolders"},
+       "kinds",
+       2,
+       files + "入力フォルダにJPEGファイルが存在しません。\n",
+       nullptr},
+      {{"--all-jpeg-names", "--auto-orient"},
+       "kinds",
+       0,
+       "quorvale-batch: 1 HEIC or HEIF file passed over (--all-photos takes it)\n"
+       "quorvale-batch: 2 PNG files passed over (--all-photos takes them)\n"
+       "quorvale-batch: 1 photo has a colour profile other than sRGB that was not converted "
+       "(--colour srgb converts it)\n",
+       R"("passed_over":{"jpeg_names":0,"heif":1,"png":2,"orientation":0,"profile":1})"},
+      {{"--phone"},
+       "kinds",
+       0,
+       "",
+       R"("passed_over":{"jpeg_names":0,"heif":0,"png":0,"orientation":0,"profile":0})"},
+  };
+  int run = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.options.empty() ? "defaults" : row.options[0]);
+    for (const bool json : {false, true}) {
+      Strings args = row.options;
+      if (json) args.push_back("--json");
+      args.insert(args.end(), {box.Path(row.in), box.Path("out" + std::to_string(run++))});
+      const Result result = RunCli(args);
+      EXPECT_EQ(result.status, row.status);
+      EXPECT_EQ(result.err, row.err);
+      if (json && row.passedOver) {
+        EXPECT_NE(result.out.find(row.passedOver), std::string::npos) << result.out;
+      }
+    }
+  }
+  // --all-jpeg-names keeps each photo's name; every photo kind is named .jpg.
+  EXPECT_TRUE(SizeOf(box.Path("out4/b.JPE")));
+  for (const char* name : {"a.jpg", "b.jpg", "d.jpg", "e.jpg", "sub/g.jpg"}) {
+    EXPECT_TRUE(SizeOf(box.Path(std::string("out6/") + name))) << name;
   }
 }
 
@@ -592,7 +652,9 @@ TEST_F(CliTest, JsonLinesGiveEveryPhotoThenTheCounts) {
             "{\"type\":\"summary\",\"saved\":3,\"errors\":4,\"skipped\":1,"
             "\"stopped\":false,\"unreadable_folders\":0,\"earlier_outputs\":0,"
             "\"unknown_crops\":0,\"text\":\"作業が終了しました。"
-            "保存ファイル数    3  エラー    4   スキップ     1\"}");
+            "保存ファイル数    3  エラー    4   スキップ     1\","
+            "\"passed_over\":{\"jpeg_names\":0,\"heif\":0,\"png\":0,\"orientation\":0,"
+            "\"profile\":0}}");
   // Questions and notices stay on standard error.
   EXPECT_NE(r.err.find("JPEGファイルの保存が出来ませんでした。"), std::string::npos) << r.err;
 

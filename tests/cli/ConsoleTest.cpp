@@ -87,11 +87,13 @@ TEST(JsonLines, PhotoAndSummaryObjects) {
       "data); the rows it left out are grey\",\"Exif not copied: the photo's Exif block is "
       "malformed\"]}");
 
-  RunOutcome outcome{true, true, {3, 1, 2}, 0, {{{"/in/locked", EACCES}}, {}, {"a.jpg"}, 4}};
+  RunOutcome outcome{
+      true, true, {3, 1, 2}, {1, 2, 3, 4, 5}, {{{"/in/locked", EACCES}}, {}, {"a.jpg"}, 4}};
   EXPECT_EQ(SummaryJson(outcome),
             R"({"type":"summary","saved":3,"errors":1,"skipped":2,"stopped":true,)"
             R"("unreadable_folders":1,"earlier_outputs":0,"unknown_crops":4,)"
-            R"("text":"作業を中断しました。保存ファイル数    3  エラー    1   スキップ     2"})");
+            R"("text":"作業を中断しました。保存ファイル数    3  エラー    1   スキップ     2",)"
+            R"("passed_over":{"jpeg_names":1,"heif":2,"png":3,"orientation":4,"profile":5}})");
 }
 
 TEST(TerminalText, ControlsAreShownEscaped) {

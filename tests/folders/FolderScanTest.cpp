@@ -77,37 +77,51 @@ TEST_F(FolderScan, EntriesBeginWithTheFolderTextByteForByte) {
   EXPECT_EQ(r.list, (PathList{given + "/a.jpg"}));
 }
 
-// ".jpg" is the rule; ".jpeg", ".jpe" and ".jfif" are counted as passed
-// over, and listed too when the rules take every JPEG name.
-TEST_F(FolderScan, ExtensionIsJpgAloneUnlessEveryJpegNameIsTaken) {
+// ".jpg" is the rule; the other JPEG names, HEIC and PNG names are each
+// counted as passed over, and listed when the rules take them.
+TEST_F(FolderScan, EachKindOfNameIsListedByItsRuleAndCountedOtherwise) {
+  enum Kind { Jpg, OtherJpeg, Heif, Png, None };
   struct Case {
     const char* name;
-    bool listed;
-    bool other;  // another JPEG name
+    Kind kind;
   };
   // In name-byte order, as the listing delivers them.
   const std::vector<Case> cases = {
-      {".JPG", true, false},  {".Jpg", true, false},       {".jpe", false, true},
-      {".jpeg", false, true}, {".jpg", true, false},       {"a.JFIF", false, true},
-      {"a.jp", false, false}, {"a.jpg.txt", false, false}, {"a.jpgx", false, false},
-      {"b.jPg", true, false}, {"c.JPEG", false, true},     {"d.jfi", false, false},
-      {"jpg", false, false},  {"photo jpg", false, false}, {"x.gif", false, false},
+      {".JPG", Jpg},         {".Jpg", Jpg},    {".jpe", OtherJpeg},   {".jpeg", OtherJpeg},
+      {".jpg", Jpg},         {"a.HEIC", Heif}, {"a.JFIF", OtherJpeg}, {"a.heic.txt", None},
+      {"a.heif", Heif},      {"a.jp", None},   {"a.jpg.txt", None},   {"a.jpgx", None},
+      {"a.pn", None},        {"a.png", Png},   {"b.PnG", Png},        {"b.jPg", Jpg},
+      {"c.JPEG", OtherJpeg}, {"d.jfi", None},  {"jpg", None},         {"photo jpg", None},
+      {"png", None},         {"x.gif", None},
   };
   for (const Case& c : cases) box.Fill({std::string("in/") + c.name});
-  for (const bool all : {false, true}) {
-    SCOPED_TRACE(all ? "all JPEG names" : ".jpg alone");
-    const ScanResult r =
-        Scan(box.Path("in"),
-             ScanRules{.subfolders = true, .excluded = std::nullopt, .allJpegNames = all});
+  struct Rules {
+    const char* label;
+    bool allJpegNames;
+    bool allPhotos;
+  };
+  for (const Rules& rules :
+       {Rules{".jpg alone", false, false}, Rules{"all JPEG names", true, false},
+        Rules{"all photos", false, true}, Rules{"both", true, true}}) {
+    SCOPED_TRACE(rules.label);
+    const ScanResult r = Scan(box.Path("in"), ScanRules{.subfolders = true,
+                                                        .excluded = std::nullopt,
+                                                        .allJpegNames = rules.allJpegNames,
+                                                        .allPhotos = rules.allPhotos});
     PathList expected;
-    int others = 0;
+    int passed[None] = {};
     for (const Case& c : cases) {
-      if (c.listed || (all && c.other)) expected.push_back(box.Path(std::string("in/") + c.name));
-      if (!all && c.other) ++others;
+      const bool listed = c.kind == Jpg ||
+                          (c.kind == OtherJpeg && (rules.allJpegNames || rules.allPhotos)) ||
+                          ((c.kind == Heif || c.kind == Png) && rules.allPhotos);
+      if (listed) expected.push_back(box.Path(std::string("in/") + c.name));
+      if (!listed && c.kind != None) ++passed[c.kind];
     }
     EXPECT_EQ(r.list, expected);
     ExpectCounts(r.counts, 0, static_cast<int>(cases.size()), static_cast<int>(expected.size()));
-    EXPECT_EQ(r.counts.OtherJpegNameCount, others);
+    EXPECT_EQ(r.counts.OtherJpegNameCount, passed[OtherJpeg]);
+    EXPECT_EQ(r.counts.HeifNameCount, passed[Heif]);
+    EXPECT_EQ(r.counts.PngNameCount, passed[Png]);
   }
 }
 
