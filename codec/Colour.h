@@ -32,7 +32,8 @@ struct ColourDescription {
 std::optional<std::vector<std::uint8_t>> ProfileFor(const ColourDescription& description);
 
 // Converts 8-bit blue, green, red pixels tagged with an ICC profile to sRGB:
-// relative colorimetric with black point compensation, by lcms2.
+// relative colorimetric with black point compensation, as lcms2 computes
+// it (by hand for a profile of curves and a matrix).
 class SrgbConversion {
  public:
   enum class Kind {
@@ -62,8 +63,10 @@ class SrgbConversion {
   void Convert(Bitmap& bitmap) const;
 
  private:
+  struct Shaper;
   Kind kind_ = Kind::None;
-  std::shared_ptr<void> transform_;
+  std::shared_ptr<const Shaper> shaper_;  // a matrix-shaper profile's, or
+  std::shared_ptr<void> transform_;       // lcms2's for any other
 };
 
 }  // namespace quorvale
