@@ -262,7 +262,7 @@ MainWindow::MainWindow(Dialogs& dialogs)
 
   setFont(WindowFont());
   client_->setFont(WindowFont());
-  for (const SizePreset& preset : SizeTable()) {
+  for (const SizePreset& preset : SizeTable().first(ListedSizes)) {
     sizeButtons_.push_back(findChild<QAbstractButton*>(SizeButtonName(preset)));
   }
   for (const std::int32_t dpi : PrintResolutions()) {
@@ -286,6 +286,18 @@ MainWindow::MainWindow(Dialogs& dialogs)
   setWindowTitle(DisplayText(captionText_));
 
   menus_ = new WindowMenus(*menuBar, dialogs_, captionText_);
+  otherSizes_ = new QMenu(QStringLiteral("その他のサイズ(&Z)"), menuBar);
+  otherSizes_->setObjectName("otherSizesMenu");
+  menuBar->insertMenu(menuBar->actions().value(1), otherSizes_);
+  for (std::size_t row = ListedSizes; row < SizeTable().size(); ++row) {
+    const QString key = QStringLiteral("(&%1)").arg(row - ListedSizes + 1);
+    QAction* item = otherSizes_->addAction(DisplayText(SizeCaption(SizeTable()[row])) + key);
+    item->setObjectName("size" + CapitalisedId(SizeTable()[row].id) + "Action");
+    item->setCheckable(true);
+    connect(item, &QAction::triggered, this,
+            [this, row](bool on) { ChooseOtherSize(on ? std::optional(row) : std::nullopt); });
+    otherSizeItems_.push_back(item);
+  }
   new WindowKeys(*this, *ui_->cancelButton, *menuBar);
   initial_.last = Controls();
   settings_ = OpenWindowSettings();
@@ -353,7 +365,9 @@ void MainWindow::ConnectHandlers() {
   connect(ui_->reduceCheck, &QCheckBox::toggled, this, [this] { ReductionToggled(); });
   for (QAbstractButton* button : ui_->sizeButtons->buttons()) {
     connect(button, &QAbstractButton::toggled, this, [this](bool selected) {
-      if (selected) SizeChosen();
+      if (!selected) return;
+      if (otherSize_) ChooseOtherSize(std::nullopt);
+      SizeChosen();
     });
   }
   connect(ui_->browseInputButton, &QPushButton::clicked, this, [this] { BrowseInputFolder(); });
@@ -415,6 +429,25 @@ bool MainWindow::AnyFixedSizeSelected() const {
     if (SizeTable()[row].kind == SizeKind::Fixed && sizeButtons_[row]->isChecked()) return true;
   }
   return false;
+}
+
+void MainWindow::ChooseOtherSize(std::optional<std::size_t> row) {
+  otherSize_ = row;
+  for (std::size_t n = 0; n < otherSizeItems_.size(); ++n) {
+    otherSizeItems_[n]->setChecked(row == ListedSizes + n);
+  }
+  if (row) {
+    // The list's button goes unchecked, so that a click on any of them,
+    // the one checked before too, comes back to the list.
+    if (QAbstractButton* listed = ui_->sizeButtons->checkedButton()) listedBefore_ = listed;
+    ui_->sizeButtons->setExclusive(false);
+    for (QAbstractButton* button : sizeButtons_) button->setChecked(false);
+    ui_->sizeButtons->setExclusive(true);
+    SizeChosen();
+    SetStatus(QStringLiteral("サイズ: %1").arg(DisplayText(SizeCaption(SizeTable()[*row]))));
+  } else if (ui_->sizeButtons->checkedButton() == nullptr) {
+    (listedBefore_ != nullptr ? listedBefore_ : sizeButtons_.front())->setChecked(true);
+  }
 }
 
 void MainWindow::EnableResolutionButtons(bool enabled) {
@@ -680,6 +713,7 @@ SizeChoice MainWindow::ChosenSize() const {
   for (std::size_t row = 0; row < sizeButtons_.size(); ++row) {
     if (sizeButtons_[row]->isChecked()) chosen.preset = row;
   }
+  if (otherSize_) chosen.preset = *otherSize_;
   for (std::size_t n = 0; n < dpiButtons_.size(); ++n) {
     if (dpiButtons_[n]->isChecked()) chosen.dpi = PrintResolutions()[n];
   }
@@ -717,6 +751,7 @@ void MainWindow::SetRunning(bool running) {
   ui_->browseOutputButton->setEnabled(!running);
   ui_->newSubfolderButton->setEnabled(!running && subfolderButtonWasEnabled_);
   for (QAbstractButton* button : ui_->sizeButtons->buttons()) button->setEnabled(!running);
+  otherSizes_->setEnabled(!running);
   menus_->SetRunning(running);
   menus_->EnablePreview(!running && !inputFolder_.empty());
 }
@@ -756,9 +791,15 @@ WindowControls MainWindow::Controls() const {
 }
 
 void MainWindow::ShowControls(const WindowControls& controls) {
-  for (std::size_t row = 0; row < sizeButtons_.size(); ++row) {
-    if (controls.size == SizeTable()[row].id) sizeButtons_[row]->setChecked(true);
+  std::optional<std::size_t> other;
+  for (std::size_t row = 0; row < SizeTable().size(); ++row) {
+    if (controls.size != SizeTable()[row].id) continue;
+    if (row < sizeButtons_.size())
+      sizeButtons_[row]->setChecked(true);
+    else
+      other = row;
   }
+  ChooseOtherSize(other);
   for (std::size_t n = 0; n < dpiButtons_.size(); ++n) {
     if (controls.dpi == PrintResolutions()[n]) dpiButtons_[n]->setChecked(true);
   }

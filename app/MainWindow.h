@@ -18,7 +18,9 @@
 #include "messages/RunChoices.h"
 
 class QAbstractButton;
+class QAction;
 class QLabel;
+class QMenu;
 class QSettings;
 
 namespace Ui {
@@ -148,6 +150,10 @@ class MainWindow : public QWidget {
   void SetGlyphs();
   void ConnectHandlers();
   bool AnyFixedSizeSelected() const;
+  // A size beyond the list, from その他のサイズ: the list's buttons show
+  // none checked and the status line names it; std::nullopt goes back to
+  // the list, whose button is then chosen.
+  void ChooseOtherSize(std::optional<std::size_t> row);
   void EnableResolutionButtons(bool enabled);
   void ShowMessage(const std::string& text);
   // The input folder as a browse lists it, with the scan options as they
@@ -186,7 +192,11 @@ class MainWindow : public QWidget {
   std::string inputFolder_;
   std::string outputFolder_;
   std::string lastBrowsed_;
-  std::vector<QAbstractButton*> sizeButtons_;  // by row of the size table
+  std::vector<QAbstractButton*> sizeButtons_;  // by row of the size table, the listed ones
+  QMenu* otherSizes_ = nullptr;                // その他のサイズ
+  std::vector<QAction*> otherSizeItems_;       // by row, after the listed ones
+  std::optional<std::size_t> otherSize_;       // the row chosen from その他のサイズ
+  QAbstractButton* listedBefore_ = nullptr;    // the list's choice before it
   std::vector<QAbstractButton*> dpiButtons_;   // by print resolution
   QSize fullSize_;                             // the menu bar and the whole client area
   bool splashShown_ = false;

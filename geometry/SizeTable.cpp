@@ -9,8 +9,10 @@ namespace {
 
 // The print pairs are stored at 400 dpi as the window shows them, not
 // derived from the millimetres in the captions. The fixed pairs follow
-// their captions.
-constexpr std::array<SizePreset, 18> Presets{{
+// their captions. The rows after the window's list are print sizes too,
+// their 400-dpi pairs mm x 4000 / 254 truncated (89 mm gives L's 1401, so
+// DSC and L share their short side at every dpi), scaled like the others.
+constexpr std::array<SizePreset, 20> Presets{{
     {1, SizeKind::Print, 2000, 1401, "L"},
     {2, SizeKind::Print, 2394, 1606, "hagaki"},
     {3, SizeKind::Print, 2803, 2000, "2L"},
@@ -29,6 +31,8 @@ constexpr std::array<SizePreset, 18> Presets{{
     {17, SizeKind::Fixed, 1600, 1200, "sxga-1600"},
     {18, SizeKind::Fixed, 2048, 1536, "sxga-2048"},
     {13, SizeKind::Fixed, 640, 480, "vga"},
+    {19, SizeKind::Print, 119 * 4000 / 254, 89 * 4000 / 254, "dsc"},
+    {20, SizeKind::Print, 148 * 4000 / 254, 100 * 4000 / 254, "postcard"},
 }};
 
 constexpr std::array<std::int32_t, 5> Resolutions{150, 300, 400, 200, 320};

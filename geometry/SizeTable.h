@@ -22,8 +22,12 @@ struct SizePreset {
   const char* id;  // the --size value of quorvale-batch
 };
 
-// The eighteen sizes, L first.
+// The sizes, L first: the eighteen of the window's size list, then those
+// offered by name only (DSC 89 x 119 mm, postcard 100 x 148 mm).
 std::span<const SizePreset> SizeTable();
+
+// How many rows, from the first, the window's size list shows.
+inline constexpr std::size_t ListedSizes = 18;
 
 // The five print resolutions, in dots per inch.
 std::span<const std::int32_t> PrintResolutions();

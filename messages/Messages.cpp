@@ -64,6 +64,7 @@ const char* SizeCaption(const SizePreset& size) {
       {"xga", "XGA    1024px× 768px"},       {"sxga", "SXGA   1280px×1024px"},
       {"qvga", "QVGA    320px× 240px"},      {"sxga-1600", "SXGA   1600px×1200px"},
       {"sxga-2048", "SXGA   2048px×1536px"}, {"vga", "VGA     640px× 480px"},
+      {"dsc", "DSC　    89mm×119mm"},        {"postcard", "郵便はがき 100mm×148mm"},
   };
   for (const auto& [id, caption] : Captions) {
     if (id == size.id) return caption;

@@ -1,4 +1,6 @@
 #include <QAbstractButton>
+#include <QAction>
+#include <QButtonGroup>
 #include <string>
 #include <vector>
 
@@ -118,6 +120,45 @@ TEST_F(OptionRules, DisablingNeverChangesASelection) {
 TEST_F(OptionRules, ADisabledResolutionButtonCannotBeClicked) {
   Button("dpi300Button")->click();
   EXPECT_EQ(window.ChosenSize(), SizeChoice{});
+}
+
+// その他のサイズ chooses a size beyond the list in its place: no button of
+// the list is checked, the status line names it, the settings keep its id,
+// and a click on a button (the one checked before too) goes back to the list.
+TEST_F(OptionRules, OtherSizesTakeThePlaceOfTheSizeList) {
+  const struct {
+    const char* action;
+    const char* id;
+    const char* caption;
+    const char* back;  // the button clicked afterwards
+  } cases[] = {
+      {"sizeDscAction", "dsc", "DSC", "size2LButton"},
+      {"sizePostcardAction", "postcard", "郵便はがき 100mm×148mm", "size2LButton"},
+      {"sizeDscAction", "dsc", "DSC", "sizeVgaButton"},
+  };
+  Button("reduceCheck")->click();
+  Button("dpi300Button")->click();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.action);
+    auto* action = window.findChild<QAction*>(c.action);
+    ASSERT_NE(action, nullptr);
+    action->trigger();
+    EXPECT_EQ(window.ChosenSize(), ChooseSize(c.id, 300));
+    EXPECT_EQ(window.Controls().size, c.id);
+    EXPECT_EQ(Button("size2LButton")->group()->checkedButton(), nullptr);
+    EXPECT_TRUE(window.StatusText().contains(QString::fromUtf8(c.caption)))
+        << window.StatusText().toStdString();
+    EXPECT_TRUE(Enabled("dpi300Button"));
+    Button(c.back)->click();
+    EXPECT_FALSE(action->isChecked());
+    EXPECT_TRUE(Button(c.back)->isChecked());
+    EXPECT_EQ(window.ChosenSize().Preset().id, window.Controls().size);
+  }
+  WindowControls controls = window.Controls();
+  controls.size = "postcard";
+  window.ShowControls(controls);
+  EXPECT_EQ(window.ChosenSize(), ChooseSize("postcard", 300));
+  EXPECT_TRUE(window.findChild<QAction*>("sizePostcardAction")->isChecked());
 }
 
 }  // namespace

@@ -370,7 +370,7 @@ TEST_F(CliTest, ListSizesShowsEveryRowWithItsPair) {
   const Result r = RunCli({"--list-sizes"});
   EXPECT_EQ(r.status, 0);
   const Strings lines = Lines(r.out);
-  ASSERT_EQ(lines.size(), 20u) << r.out;  // heading, 18 rows, footnote
+  ASSERT_EQ(lines.size(), 22u) << r.out;  // heading, 20 rows, footnote
   EXPECT_TRUE(lines[0].starts_with("ID")) << lines[0];
   EXPECT_TRUE(lines[1].starts_with("L ")) << lines[1];
   auto row = [&](const std::string& id) {
@@ -381,6 +381,8 @@ TEST_F(CliTest, ListSizesShowsEveryRowWithItsPair) {
   EXPECT_NE(row("L").find("2000 x 1401  print"), std::string::npos) << row("L");
   EXPECT_NE(row("sxga-2048").find("2048 x 1536  fixed"), std::string::npos) << row("sxga-2048");
   EXPECT_NE(row("vga").find("640 x  480  fixed"), std::string::npos) << row("vga");
+  EXPECT_EQ(lines[19], row("dsc"));  // after the window's list
+  EXPECT_NE(row("dsc").find("1874 x 1401  print  DSC"), std::string::npos) << row("dsc");
 
   const Result scaled = RunCli({"--list-sizes", "--dpi", "150"});
   const Strings scaledLines = Lines(scaled.out);

@@ -28,6 +28,17 @@ TEST(TargetSize, PrintSizesScaleTruncatingAndFixedSizesDoNot) {
       {ChooseSize("sxga-2048", 150), {2048, 1536}},
       {ChooseSize("vga", 200), {640, 480}},
       {ChooseSize("qvga", 400), {320, 240}},
+      // Beyond the window's list: mm x 4000 / 254 at 400 dpi, scaled alike.
+      {ChooseSize("dsc", 150), {702, 525}},
+      {ChooseSize("dsc", 200), {937, 700}},
+      {ChooseSize("dsc", 300), {1405, 1050}},
+      {ChooseSize("dsc", 320), {1499, 1120}},
+      {ChooseSize("dsc", 400), {1874, 1401}},
+      {ChooseSize("postcard", 150), {873, 590}},
+      {ChooseSize("postcard", 200), {1165, 787}},
+      {ChooseSize("postcard", 300), {1747, 1180}},
+      {ChooseSize("postcard", 320), {1864, 1259}},
+      {ChooseSize("postcard", 400), {2330, 1574}},
       {ChooseSize("no-such-size", 300), {1500, 1050}},  // L
       {{SizeTable().size(), 400}, {2000, 1401}},        // beyond the table: L
   };
@@ -98,7 +109,9 @@ TEST(ComputeReductionBox, TurnsTheBoxWithThePhoto) {
       {2000, 1400, print, {2000, 1401, false}},
       {1999, 1401, print, {2000, 1401, false}},
       {750, 1000, {640, 480}, {480, 640, true}},
-      {1000, 1000, {640, 480}, {480, 640, true}},  // square: portrait box
+      {1000, 1000, {640, 480}, {480, 640, true}},      // square: portrait box
+      {4000, 2990, {1874, 1401}, {1874, 1401, true}},  // DSC
+      {2990, 4000, {1874, 1401}, {1401, 1874, true}},
       {640, 480, {800, 600}, {800, 600, false}},
       {2001, 1401, print, {2000, 1401, true}},
   };
