@@ -39,6 +39,9 @@ RunChoices WindowRunChoices(const WindowControls& controls, const PrintSettings&
   choices.writeDpi = print.writeDpi;
   choices.keepTimes = print.keepTimes;
   choices.largePhotos = print.largePhotos;
+  choices.dateStamp = print.dateStamp;
+  choices.dateFormat = print.dateFormat;
+  choices.shopNames = print.shopNames;
   choices.existing = print.existing;
   if (print.writeReport) choices.reportPath = print.reportPath;
   choices.crops.byPath = crops;

@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QtGlobal>
 #include <cstdio>
+#include <tuple>
 
 #include <jpeglib.h>
 
@@ -71,6 +72,19 @@ WindowMenus::WindowMenus(QMenuBar& bar, Dialogs& dialogs, std::string caption)
   allJpegNames_ =
       Item(menu, "allJpegNamesAction", "名前が .jpeg .jpe .jfif で終わる写真も処理する(&J)", true);
   allPhotos_ = Item(menu, "allPhotosAction", "すべての写真の種類(HEIC・PNG)(&K)", true);
+  dateStamp_ = Item(menu, "dateStampAction", "日付を入れる(&Y)", true);
+  QMenu* dateFormat = menu.addMenu(QStringLiteral("日付の形式(&A)"));
+  dateFormat->setObjectName("dateFormatMenu");
+  auto* formats = new QActionGroup(dateFormat);
+  for (const auto& [format, name, text] :
+       {std::tuple{DateFormat::Kiosk, "dateKioskAction", "'24 8 5(&1)"},
+        {DateFormat::Dotted, "dateDottedAction", "2024.08.05(&2)"},
+        {DateFormat::Japanese, "dateJapaneseAction", "2024年8月5日(&3)"}}) {
+    QAction* action = Item(*dateFormat, name, text, true);
+    formats->addAction(action);
+    dateFormats_.emplace_back(action, format);
+  }
+  shopNames_ = Item(menu, "shopNamesAction", "店頭プリント用のファイル名にする(&U)", true);
   menu.addSeparator();
   writeReport_ = Item(menu, "writeReportAction", "トリミングレポートを作成する(&R)...", true);
   openReport_ = Item(menu, "openReportAction", "終了後にレポートをブラウザで開く(&W)", true);
@@ -88,15 +102,22 @@ WindowMenus::WindowMenus(QMenuBar& bar, Dialogs& dialogs, std::string caption)
   help->setObjectName("helpMenu");
   QAction* about = Item(*help, "aboutAction", "バージョン情報(&A)", false);
 
+  for (const auto& [action, format] : dateFormats_) {
+    connect(action, &QAction::triggered, this, [this] {
+      Take();
+      emit Changed();
+    });
+  }
   for (const auto& [action, amount] : margins_) {
     connect(action, &QAction::triggered, this, [this] {
       Take();
       emit Changed();
     });
   }
-  for (QAction* action : {fitTrim_, fitBorder_, autoOrient_, keepMetadata_, writeDpi_, keepTimes_,
-                          existingAsk_, existingOverwrite_, existingSkip_, largePhotos_,
-                          allJpegNames_, allPhotos_, colourSrgb_, openReport_, reopenLast_}) {
+  for (QAction* action :
+       {fitTrim_, fitBorder_, autoOrient_, keepMetadata_, writeDpi_, keepTimes_, existingAsk_,
+        existingOverwrite_, existingSkip_, largePhotos_, allJpegNames_, allPhotos_, colourSrgb_,
+        dateStamp_, shopNames_, openReport_, reopenLast_}) {
     connect(action, &QAction::triggered, this, [this] {
       Take();
       emit Changed();
@@ -139,6 +160,9 @@ void WindowMenus::Show(const PrintSettings& print, bool reopenLast) {
   allPhotos_->setChecked(print.allPhotos);
   colourSrgb_->setChecked(print.colourSrgb);
   phone_->setChecked(print.autoOrient && print.colourSrgb && print.allPhotos);
+  dateStamp_->setChecked(print.dateStamp);
+  for (const auto& [action, format] : dateFormats_) action->setChecked(print.dateFormat == format);
+  shopNames_->setChecked(print.shopNames);
   writeReport_->setChecked(print.writeReport);
   openReport_->setChecked(print.openReport);
   openReport_->setEnabled(print.writeReport);
@@ -174,6 +198,11 @@ void WindowMenus::Take() {
   print_.allPhotos = allPhotos_->isChecked();
   print_.colourSrgb = colourSrgb_->isChecked();
   phone_->setChecked(print_.autoOrient && print_.colourSrgb && print_.allPhotos);
+  print_.dateStamp = dateStamp_->isChecked();
+  for (const auto& [action, format] : dateFormats_) {
+    if (action->isChecked()) print_.dateFormat = format;
+  }
+  print_.shopNames = shopNames_->isChecked();
   print_.openReport = openReport_->isChecked();
 }
 

@@ -79,6 +79,9 @@ class WindowMenus : public QObject {
   // On when upright photos, sRGB and every photo kind are; turning it on or
   // off turns the three so.
   QAction* phone_ = nullptr;
+  QAction* dateStamp_ = nullptr;
+  std::vector<std::pair<QAction*, DateFormat>> dateFormats_;  // 日付の形式
+  QAction* shopNames_ = nullptr;
   QAction* writeReport_ = nullptr;
   QAction* openReport_ = nullptr;
   QAction* reopenLast_ = nullptr;

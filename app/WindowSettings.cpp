@@ -74,6 +74,12 @@ constexpr std::pair<const char*, ExistingOutput> ExistingWords[] = {
     {"skip", ExistingOutput::Skip},
 };
 
+constexpr std::pair<const char*, DateFormat> DateFormatWords[] = {
+    {"kiosk", DateFormat::Kiosk},
+    {"dotted", DateFormat::Dotted},
+    {"japanese", DateFormat::Japanese},
+};
+
 constexpr std::pair<const char*, Fit> FitWords[] = {
     {"trim", Fit::Trim},
     {"border", Fit::Border},
@@ -145,6 +151,9 @@ WindowSettings LoadWindowSettings(QSettings& settings, const WindowSettings& ini
   read.Flag("print/allPhotos", print.allPhotos);
   read.Flag("print/colourSrgb", print.colourSrgb);
   read.Number("print/margin", print.margin, 0, 100);
+  read.Flag("print/dateStamp", print.dateStamp);
+  read.Word("print/dateFormat", print.dateFormat, DateFormatWords);
+  read.Flag("print/shopNames", print.shopNames);
   // A report is written only to a path.
   if (print.reportPath.empty()) print.writeReport = false;
 
@@ -187,6 +196,11 @@ bool SaveWindowSettings(QSettings& settings, const WindowSettings& values) {
   settings.setValue("print/allPhotos", print.allPhotos);
   settings.setValue("print/colourSrgb", print.colourSrgb);
   settings.setValue("print/margin", print.margin);
+  settings.setValue("print/dateStamp", print.dateStamp);
+  for (const auto& [word, format] : DateFormatWords) {
+    if (format == print.dateFormat) settings.setValue("print/dateFormat", word);
+  }
+  settings.setValue("print/shopNames", print.shopNames);
 
   const WindowControls& last = values.last;
   settings.setValue("window/reopenLast", values.reopenLast);

@@ -27,6 +27,9 @@ struct PrintSettings {
   int margin = DefaultFrameAmount;
   bool allPhotos = false;   // take HEIC, HEIF, PNG and every JPEG name
   bool colourSrgb = false;  // make the colours of a non-sRGB photo sRGB
+  bool dateStamp = false;   // 日付を入れる
+  DateFormat dateFormat = DateFormat::Kiosk;
+  bool shopNames = false;  // 店頭プリント用のファイル名にする
   friend bool operator==(const PrintSettings&, const PrintSettings&) = default;
 };
 

@@ -14,6 +14,7 @@
 #include "batch/OutputTree.h"
 #include "batch/PhotoSteps.h"
 #include "batch/SavePhoto.h"
+#include "batch/ShopNames.h"
 #include "codec/Colour.h"
 #include "codec/JpegFile.h"
 #include "codec/PhotoReader.h"
@@ -22,6 +23,7 @@
 #include "folders/PathRules.h"
 #include "pixels/Reduction.h"
 #include "platform/FileSystem.h"
+#include "platform/SafeFile.h"
 
 namespace quorvale {
 namespace {
@@ -109,7 +111,8 @@ class Run {
   bool Stopped() const { return answeredYes_ || stop_.stop_requested(); }
 
   RunCounts counts;
-  PassedOver passedOver;  // the photos' counts alone
+  PassedOver passedOver;              // the photos' counts alone
+  std::vector<ShopNameRow> shopRows;  // the outputs there, with shop names
 
  private:
   // A failure the steps do not report by a result (out of memory, or any
@@ -127,6 +130,12 @@ class Run {
     } catch (const std::exception& error) {
       next = Failed(Notice::Unexpected, StopCause::Unexpected, error.what());
     }
+    if (options_.print.shopNames && !options_.print.dryRun && outputs_.paths[i] &&
+        (report_.outcome == PhotoOutcome::Saved ||
+         report_.outcome == PhotoOutcome::SkippedExisting)) {
+      shopRows.push_back({outputs_.paths[i]->substr(WithSeparator(options_.outputFolder).size()),
+                          RelativePath(list_[i], options_.inputFolder)});
+    }
     listener_.PhotoFinished(report_);
     return next;
   }
@@ -142,6 +151,7 @@ class Run {
     if (const Ended ended = Decode(i, ahead, stamp, loaded, options)) return *ended;
     CountLeftAsIs(loaded.header);
     if (const Ended ended = Prepare(loaded.decoded, options, ahead)) return *ended;
+    Stamp(loaded.header);
     if (const Ended ended = Output(i, look)) return *ended;
     if (const Ended ended = Save(loaded.header, options, *look.output)) return *ended;
     return Saved(i);
@@ -221,6 +231,18 @@ class Run {
     report_.notReduced = prepared.tooSmall;
     report_.warnings.declined = prepared.declined;
     return std::nullopt;
+  }
+
+  // The date taken drawn on the photo as it will be saved, when asked.
+  void Stamp(const PhotoHeader& header) {
+    if (options_.print.dateStamp <= 0) return;
+    const StampDay day = DayForStamp(header);
+    report_.dateSource = day.source;
+    if (!day.date) return;
+    const PixelRect picture = report_.fitted.width > 0
+                                  ? report_.fitted
+                                  : PixelRect{0, 0, photo_.Width(), photo_.Height()};
+    report_.dateStamp = StampPhoto(photo_, picture, options_.print, options_.target, *day.date);
   }
 
   // The output path, mapped unless that was done on the way to the decode
@@ -505,6 +527,22 @@ class Run {
   std::map<std::size_t, OutputLook> looked_;  // by photo, for photos ahead of their turn
 };
 
+// The map of shop names beside the outputs; a failure is told as a save's.
+void WriteShopNames(const std::string& outputFolder, const std::vector<ShopNameRow>& rows,
+                    RunListener& listener) {
+  const std::string text = ShopNamesCsv(rows);
+  const std::string path = WithSeparator(outputFolder) + ShopNamesFile;
+  const int error = WriteSafeFile(
+      path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
+      IfExists::Replace);
+  if (error == 0) return;
+  SaveResult failed;
+  failed.status = SaveStatus::WriteFailed;
+  failed.error = error;
+  failed.folder = outputFolder;
+  listener.Notify({Notice::SaveFailed, path, failed, {}});
+}
+
 // The first check of a run that fails.
 std::optional<Notice> FailedCheck(const RunOptions& options) {
   if (options.inputFolder.empty()) return Notice::NoInputFolder;
@@ -605,9 +643,19 @@ RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_
     return outcome;
   }
   // Names are given over the whole scan, so that every shard gives a photo
-  // the same one.
-  const OutputPaths all =
+  // the same one; shop names put every output in the output folder itself.
+  OutputPaths all =
       MapOutputPaths(list, options.inputFolder, options.outputFolder, options.allPhotos);
+  if (options.print.shopNames) {
+    std::vector<std::string> relative;
+    for (const std::string& path : list)
+      relative.push_back(RelativePath(path, options.inputFolder));
+    const std::vector<std::string> names = ShopNames(relative);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      all.paths[i] = WithSeparator(options.outputFolder) + names[i];
+      all.shared[i].clear();
+    }
+  }
   PathList taken;
   OutputPaths outputs;
   for (std::size_t i = 0; i < list.size(); ++i) {
@@ -621,6 +669,7 @@ RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_
   if (!outcome.leftOut.Empty()) listener.LeftOutOfRun(outcome.leftOut);
   Run run(options, listener, taken, outputs, std::move(stop));
   run.ProcessAll();
+  if (!run.shopRows.empty()) WriteShopNames(options.outputFolder, run.shopRows, listener);
   outcome.stopped = run.Stopped();
   outcome.counts = run.counts;
   outcome.passedOver.orientations = run.passedOver.orientations;

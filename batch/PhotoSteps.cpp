@@ -1,6 +1,7 @@
 #include "batch/PhotoSteps.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include "codec/Exif.h"
 #include "codec/JpegMetadata.h"
@@ -158,6 +159,28 @@ std::vector<std::uint8_t> OutputExif(const PhotoHeader& header, const PrintOptio
                                 static_cast<std::uint32_t>(std::max(print.dpi, 0))});
   malformed = !exif;
   return exif ? std::move(*exif) : std::vector<std::uint8_t>{};
+}
+
+StampDay DayForStamp(const PhotoHeader& header) {
+  if (const std::optional<CalendarDate> taken = ExifDateTaken(header.exif)) {
+    return {taken, DateSource::Exif};
+  }
+  if (header.file == FileStamp{}) return {};
+  const std::time_t seconds = static_cast<std::time_t>(header.file.modifiedSeconds);
+  std::tm local{};
+  if (localtime_r(&seconds, &local) == nullptr) return {};
+  return {CalendarDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday},
+          DateSource::FileTime};
+}
+
+std::string StampPhoto(Bitmap& photo, const PixelRect& picture, const PrintOptions& print,
+                       LongShort target, const CalendarDate& date) {
+  const PixelSize canvas{photo.Width(), photo.Height()};
+  const std::int32_t height =
+      DateStampHeight(print.dateStamp, target.S, std::min(canvas.width, canvas.height));
+  const std::string text = DateStampText(date, print.dateFormat);
+  DrawDateStamp(photo, text, DateStampPlace(canvas, picture, DateStampWidth(text, height), height));
+  return text;
 }
 
 }  // namespace quorvale

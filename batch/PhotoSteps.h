@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "batch/RunEvents.h"
 #include "batch/RunOptions.h"
 #include "codec/PhotoReader.h"
 #include "geometry/SizeTable.h"
@@ -129,6 +130,22 @@ void OrientPhoto(const PhotoHeader& header, Bitmap& photo, const PrintOptions& p
 // "unreadable" for one too short for its header).
 std::span<const std::uint8_t> OutputIcc(const PhotoHeader& header, const PrintOptions& print,
                                         std::string& dropped);
+
+// The day a photo's date stamp shows: DateTimeOriginal of its Exif, else
+// the local day of its file's modification time (none for a photo that
+// came from no file).
+struct StampDay {
+  std::optional<CalendarDate> date;
+  DateSource source = DateSource::None;
+};
+StampDay DayForStamp(const PhotoHeader& header);
+
+// `date` stamped on `photo` as `print` asks, in the lower right of
+// `picture` (the photo's place on its canvas with a border; else the
+// whole photo) or below it in the frame when there is room: DateStampPlace
+// with DateStampHeight of print.dateStamp for `target`. The text stamped.
+std::string StampPhoto(Bitmap& photo, const PixelRect& picture, const PrintOptions& print,
+                       LongShort target, const CalendarDate& date);
 
 std::vector<std::uint8_t> OutputExif(const PhotoHeader& header, const PrintOptions& print,
                                      PixelSize size, bool& malformed);

@@ -110,6 +110,14 @@ struct PassedOver {
   friend bool operator==(const PassedOver&, const PassedOver&) = default;
 };
 
+// Where the date stamped on a photo came from.
+enum class DateSource {
+  NotAsked,  // no date stamp in this run
+  Exif,      // DateTimeOriginal
+  FileTime,  // the photo has none: its file's modification time, local time
+  None,      // neither: no stamp
+};
+
 // One photo's record, given once it is done, in the log's order.
 struct PhotoReport {
   std::size_t index = 0;
@@ -130,6 +138,8 @@ struct PhotoReport {
   // is asked for thumbnails; empty otherwise.
   std::vector<std::uint8_t> thumbnail{};
   PixelSize thumbnailSize{0, 0};
+  DateSource dateSource = DateSource::NotAsked;
+  std::string dateStamp{};  // the date as stamped (DateStampText); empty for none
 };
 
 // After a photo was saved: the progress position 0..100 and the counts.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "geometry/SizeTable.h"
+#include "pixels/DateStamp.h"
 
 namespace quorvale {
 
@@ -64,6 +65,16 @@ struct PrintOptions {
   bool dryRun = false;
   // Give each PhotoReport a small JPEG of the photo as shown.
   bool thumbnails = false;
+  // Above 0: the date the photo was taken is stamped in the lower right of
+  // each output (DrawDateStamp), this many pixels high on an output whose
+  // short side is the target's S and in proportion on others
+  // (DateStampHeight), written as `dateFormat`.
+  std::int32_t dateStamp = 0;
+  DateFormat dateFormat = DateFormat::Kiosk;
+  // Outputs named for a print shop's machine, all in the output folder
+  // (ShopNames), with the map of names to photos beside them
+  // (ShopNamesFile) for the photos whose output is there after the run.
+  bool shopNames = false;
   friend bool operator==(const PrintOptions&, const PrintOptions&) = default;
 };
 

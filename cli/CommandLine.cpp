@@ -18,18 +18,6 @@
 namespace quorvale::cli {
 namespace {
 
-char AsciiLower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringCase(const std::string& a, const char* b) {
-  std::size_t i = 0;
-  for (; i < a.size() && b[i] != '\0'; ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return i == a.size() && b[i] == '\0';
-}
-
 // A plain decimal number of at most six digits: no sign, no blanks.
 std::optional<int> ParseNumber(const std::string& text) {
   if (text.empty() || text.size() > 6) return std::nullopt;
@@ -64,12 +52,14 @@ std::string Take(Read<T> read, U& into) {
 }
 
 Read<std::size_t> ReadSize(const std::string& value) {
-  const auto table = SizeTable();
-  for (std::size_t row = 0; row < table.size(); ++row) {
-    if (EqualsIgnoringCase(value, table[row].id)) return {row, {}};
-  }
+  if (const auto row = FindSize(value)) return {row, {}};
   return {std::nullopt,
           Format(Translate("unknown size '%s' for --size (see --list-sizes)"), value.c_str())};
+}
+
+Read<DateFormat> ReadDateFormat(const std::string& value) {
+  if (const auto format = FindDateFormat(value)) return {format, {}};
+  return Refused<DateFormat>(value, "--date-format", "'YY M D, YYYY.MM.DD, YYYY年M月D日");
 }
 
 Read<int> ReadDpi(const std::string& value) {
@@ -198,6 +188,13 @@ constexpr LongOption kOptions[] = {
     {"--write-dpi", [](CommandLine& l, Requests&) { l.choices.writeDpi = true; }, nullptr},
     {"--keep-times", [](CommandLine& l, Requests&) { l.choices.keepTimes = true; }, nullptr},
     {"--large-photos", [](CommandLine& l, Requests&) { l.choices.largePhotos = true; }, nullptr},
+    {"--date-stamp", [](CommandLine& l, Requests&) { l.choices.dateStamp = true; }, nullptr},
+    {"--shop-names", [](CommandLine& l, Requests&) { l.choices.shopNames = true; }, nullptr},
+    {"--date-format", nullptr,
+     [](const std::string& v, RunChoices& c) {
+       c.dateStamp = true;
+       return Take(ReadDateFormat(v), c.dateFormat);
+     }},
     {"--report", nullptr,
      [](const std::string& v, RunChoices& c) {
        return Take(ReadFileName(v, Translate("option --report needs a file name")), c.reportPath);

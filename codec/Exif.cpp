@@ -21,7 +21,9 @@ constexpr std::uint16_t TagGpsIfd = 0x8825;
 constexpr std::uint16_t TagPixelXDimension = 0xA002;
 constexpr std::uint16_t TagPixelYDimension = 0xA003;
 constexpr std::uint16_t TagInteropIfd = 0xA005;
+constexpr std::uint16_t TagDateTimeOriginal = 0x9003;
 
+constexpr std::uint16_t TypeAscii = 2;
 constexpr std::uint16_t TypeShort = 3;
 constexpr std::uint16_t TypeLong = 4;
 constexpr std::uint16_t TypeRational = 5;
@@ -426,6 +428,33 @@ int ExifOrientation(std::span<const std::uint8_t> block) {
     return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
   }
   return 1;
+}
+
+std::optional<CalendarDate> ExifDateTaken(std::span<const std::uint8_t> block) {
+  const std::optional<Tiff> tiff = Tiff::Open(block);
+  if (!tiff) return std::nullopt;
+  ModelReader reader(*tiff);
+  std::optional<Directory> ifd0 = reader.Read(tiff->Get32(4));
+  Directory exif;
+  if (!ifd0 || !ReadSubIfd(*tiff, reader, *ifd0, TagExifIfd, exif)) return std::nullopt;
+  const Field* field = Find(exif, TagDateTimeOriginal);
+  if (field == nullptr || field->type != TypeAscii || field->value.size() < 10) return std::nullopt;
+  const auto number = [&](std::size_t at, std::size_t digits) -> int {
+    int value = 0;
+    for (std::size_t i = at; i < at + digits; ++i) {
+      const std::uint8_t c = field->value[i];
+      if (c < '0' || c > '9') return -1;
+      value = value * 10 + (c - '0');
+    }
+    return value;
+  };
+  if (field->value[4] != ':' || field->value[7] != ':') return std::nullopt;
+  const CalendarDate date{number(0, 4), number(5, 2), number(8, 2)};
+  if (date.year < 1 || date.month < 1 || date.month > 12 || date.day < 1) return std::nullopt;
+  const bool leap = (date.year % 4 == 0 && date.year % 100 != 0) || date.year % 400 == 0;
+  constexpr int Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (date.day > Days[date.month - 1] + (date.month == 2 && leap)) return std::nullopt;
+  return date;
 }
 
 std::optional<std::vector<std::uint8_t>> RewriteExif(std::span<const std::uint8_t> block,

@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "pixels/DateStamp.h"
+
 namespace quorvale {
 
 // An Exif block is the payload of a JPEG APP1 segment: the six bytes
@@ -25,6 +27,12 @@ bool IsExifBlock(std::span<const std::uint8_t> block);
 // 6 shown after turning 90 degrees clockwise, ...). 1 when the block is not
 // Exif, is malformed, has no such tag or holds a value outside 1..8.
 int ExifOrientation(std::span<const std::uint8_t> block);
+
+// The day of DateTimeOriginal (tag 0x9003 of the Exif sub-IFD, ASCII
+// "YYYY:MM:DD HH:MM:SS"): none when the block or IFD0 and the sub-IFD are
+// malformed, the tag is absent, or its day is not one of the calendar
+// ("0000:00:00", which cameras write for an unset clock, included).
+std::optional<CalendarDate> ExifDateTaken(std::span<const std::uint8_t> block);
 
 struct ExifRewrite {
   bool resetOrientation = false;  // set Orientation to 1 (the pixels were turned upright)

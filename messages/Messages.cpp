@@ -1,5 +1,6 @@
 #include "messages/Messages.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -72,6 +73,68 @@ const char* SizeCaption(const SizePreset& size) {
   return "";
 }
 
+namespace {
+
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// The caption up to its first space, ordinary or full-width.
+std::string_view CaptionName(const SizePreset& size) {
+  const std::string_view caption = SizeCaption(size);
+  return caption.substr(0, std::min(caption.find(' '), caption.find("\u3000")));
+}
+
+}  // namespace
+
+std::optional<std::size_t> FindSize(std::string_view name) {
+  static constexpr std::pair<std::string_view, std::string_view> OtherNames[] = {
+      {"KG", "hagaki"},
+      {"LD", "dsc"},
+  };
+  const auto table = SizeTable();
+  const auto byId = [&](std::string_view id) -> std::optional<std::size_t> {
+    for (std::size_t row = 0; row < table.size(); ++row) {
+      if (SameIgnoringAsciiCase(id, table[row].id)) return row;
+    }
+    return std::nullopt;
+  };
+  if (const auto row = byId(name)) return row;
+  for (const auto& [other, id] : OtherNames) {
+    if (SameIgnoringAsciiCase(name, other)) return byId(id);
+  }
+  for (std::size_t row = 0; row < table.size(); ++row) {
+    if (!name.empty() && SameIgnoringAsciiCase(name, CaptionName(table[row]))) return row;
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+constexpr std::pair<DateFormat, std::string_view> DateFormatNames[] = {
+    {DateFormat::Kiosk, "'YY M D"},
+    {DateFormat::Dotted, "YYYY.MM.DD"},
+    {DateFormat::Japanese, "YYYY年M月D日"},
+};
+
+}  // namespace
+
+const char* DateFormatName(DateFormat format) {
+  for (const auto& [each, name] : DateFormatNames) {
+    if (each == format) return name.data();
+  }
+  return "";
+}
+
+std::optional<DateFormat> FindDateFormat(std::string_view name) {
+  for (const auto& [format, each] : DateFormatNames) {
+    if (SameIgnoringAsciiCase(name, each)) return format;
+  }
+  return std::nullopt;
+}
+
 std::string NoticeText(const RunNotice& notice) {
   switch (notice.kind) {
     case Notice::NoInputFolder:
@@ -131,6 +194,12 @@ std::vector<std::string> PhotoLogLines(const PhotoReport& report) {
     lines.emplace_back("破損したデータを補って保存しました");
   }
   if (report.notReduced) lines.emplace_back("元画像が指定サイズより小さいので縮小は行われません");
+  if (report.outcome == PhotoOutcome::Saved && report.dateSource == DateSource::FileTime) {
+    lines.emplace_back("撮影日時がないため、ファイルの更新日時の日付を入れました");
+  }
+  if (report.outcome == PhotoOutcome::Saved && report.dateSource == DateSource::None) {
+    lines.emplace_back("撮影日時がわからないため、日付を入れませんでした");
+  }
   if (const char* line = OutcomeLine(report)) lines.emplace_back(line);
   // The system's reason, so that a full disk is told from a read-only card.
   if (report.outcome == PhotoOutcome::SaveFailed && report.saveError != 0) {

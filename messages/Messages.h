@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "batch/RunEvents.h"
@@ -53,7 +56,19 @@ std::vector<std::string> WarningTexts(const PhotoWarnings& warnings, Wording wor
 std::vector<std::string> PassedOverTexts(const PassedOver& passedOver, const LeftOut& leftOut,
                                          Wording wording = Wording::Locale);
 
-// The caption of a size's button, exactly as the window shows it.
+// The caption of a size's button, exactly as the window shows it (for a
+// size beyond the window's list, as its menu and --list-sizes show it).
 const char* SizeCaption(const SizePreset& size);
+
+// The row of the size table that `name` names: its id in any letter case,
+// another name labs give it (KG for はがき, LD for DSC), or the name its
+// caption begins with (はがき, 八切, W六切; ASCII letters in any case).
+// An id wins over a caption's name, an earlier row over a later one.
+std::optional<std::size_t> FindSize(std::string_view name);
+
+// A date stamp's format as --date-format names it: "'YY M D", "YYYY.MM.DD",
+// "YYYY年M月D日" (ASCII letters in any case).
+const char* DateFormatName(DateFormat format);
+std::optional<DateFormat> FindDateFormat(std::string_view name);
 
 }  // namespace quorvale

@@ -143,6 +143,10 @@ std::string Sizes(const ReportEntry& entry) {
   if (entry.outputWidth > 0 && entry.outputHeight > 0) {
     text += " → " + Size(entry.outputWidth, entry.outputHeight);
   }
+  if (!entry.dateStamp.empty()) {
+    // TRANSLATORS: the date stamped on the print ("'24 8 5").
+    text += " → " + Format(Translate("dated %s"), EscapeHtml(entry.dateStamp).c_str());
+  }
   return "<p class=\"sizes\">" + text + "</p>\n";
 }
 
@@ -252,6 +256,7 @@ ReportEntry ReportEntryFor(const PhotoReport& report, bool dryRun) {
   }
   entry.outputWidth = report.saved.width;
   entry.outputHeight = report.saved.height;
+  entry.dateStamp = report.dateStamp;
   entry.thumbnail = report.thumbnail;
   entry.thumbnailWidth = report.thumbnailSize.width;
   entry.thumbnailHeight = report.thumbnailSize.height;

@@ -39,6 +39,7 @@ struct ReportEntry {
   std::optional<ReportRect> fitted;
   int outputWidth = 0;  // the picture written (or that would be); 0 when none
   int outputHeight = 0;
+  std::string dateStamp;                // the date stamped on it; empty for none
   std::vector<std::uint8_t> thumbnail;  // a small JPEG of the whole photo; empty when none
   int thumbnailWidth = 0;
   int thumbnailHeight = 0;

@@ -30,6 +30,9 @@ RunOptions OptionsFor(const RunChoices& choices) {
   print.largePhotos = choices.largePhotos;
   print.dryRun = choices.dryRun;
   print.thumbnails = !choices.reportPath.empty();
+  print.dateStamp = choices.dateStamp ? DateStampHeightAt(choices.size) : 0;
+  print.dateFormat = choices.dateFormat;
+  print.shopNames = choices.shopNames;
   options.crops = choices.crops;
   options.shard = choices.shard;
   return options;
@@ -53,6 +56,11 @@ ReportSettings HeadingFor(const RunChoices& choices) {
   if (choices.photo.fit == Fit::Border && choices.margin != DefaultFrameAmount) {
     given.push_back(Format("--margin %d", choices.margin));
   }
+  if (choices.dateStamp) given.emplace_back("--date-stamp");
+  if (choices.dateStamp && choices.dateFormat != DateFormat::Kiosk) {
+    given.push_back(Format("--date-format %s", DateFormatName(choices.dateFormat)));
+  }
+  if (choices.shopNames) given.emplace_back("--shop-names");
   if (choices.crops.general != 0.5) {
     given.push_back(Format("--crop-position %g", choices.crops.general));
   }

@@ -33,6 +33,9 @@ struct RunChoices {
   bool colourSrgb = false;  // --colour srgb
   bool writeDpi = false;    // for a print size only; a fixed size keeps 1:1
   bool keepTimes = false;
+  bool dateStamp = false;  // --date-stamp
+  DateFormat dateFormat = DateFormat::Kiosk;
+  bool shopNames = false;  // --shop-names
   bool largePhotos = false;
   bool dryRun = false;
   bool stopOnProblem = false;  // --on-problem stop: the per-photo questions answered Yes unasked

@@ -1,0 +1,285 @@
+// What a print counter asks of a run: the date taken stamped on each print,
+// and names a shop's machine takes.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <ctime>
+#include <set>
+
+#include "batch/PhotoSteps.h"
+#include "batch/ShopNames.h"
+#include "codec/PhotoReader.h"
+#include "messages/Messages.h"
+#include "support/ExifBlock.h"
+#include "support/RunFixture.h"
+#include "support/TestJpeg.h"
+
+namespace quorvale::testing {
+namespace {
+
+std::vector<std::uint8_t> ExifTaken(const std::string& when) {
+  ExifBlock block(true);
+  block.exif = {block.Ascii(exif_tag::DateTimeOriginal, when)};
+  return block.Build();
+}
+
+Bitmap Decoded(const std::string& path) {
+  Bitmap bitmap;
+  EXPECT_EQ(LoadPhotoFile(path, bitmap).status, DecodeStatus::Decoded) << path;
+  return bitmap;
+}
+
+bool Orange(const std::uint8_t* bgr) {
+  return bgr[2] > 215 && bgr[1] > 100 && bgr[1] < 180 && bgr[0] < 80;
+}
+
+class PrintCounterRun : public RunFixture {};
+
+// The stamp changes only the JPEG blocks it touches (16 x 16 with the
+// output's 4:2:0 sampling, one more for the decoder's smoothing across
+// them), and the pixels it covers are the stamp's orange.
+TEST_F(PrintCounterRun, AStampedOutputDiffersOnlyAroundItsStampInTheLowerRight) {
+  struct Case {
+    Fit fit;
+    DateFormat format;
+    const char* text;
+  };
+  const Case cases[] = {
+      {Fit::Trim, DateFormat::Kiosk, "'24 8 5"},
+      {Fit::Trim, DateFormat::Japanese, "2024年8月5日"},
+      {Fit::Border, DateFormat::Dotted, "2024.08.05"},
+  };
+  const auto grey = [](int x, int y) {
+    return Rgb{40, static_cast<std::uint8_t>(60 + y % 50), static_cast<std::uint8_t>(90 + x % 40)};
+  };
+  box.Write("in/a.jpg", MakeJpeg(900, 600, grey, {.app1 = ExifTaken("2024:08:05 09:30:00")}));
+  options.target = {600, 400};
+  window.photo.reduce = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    window.photo.fit = c.fit;
+    window.photo.margin = c.fit == Fit::Border ? 40 : 0;  // room below for the stamp
+    options.print.dateStamp = 0;
+    options.outputFolder = box.Path("plain");
+    Run();
+    options.print.dateStamp = 28;
+    options.print.dateFormat = c.format;
+    options.outputFolder = box.Path("stamped");
+    window.reports.clear();
+    Run();
+    ASSERT_EQ(window.reports.size(), 1u);
+    EXPECT_EQ(window.reports[0].dateStamp, c.text);
+    EXPECT_EQ(window.reports[0].dateSource, DateSource::Exif);
+
+    const Bitmap plain = Decoded(box.Path("plain/a.jpg"));
+    const Bitmap stamped = Decoded(box.Path("stamped/a.jpg"));
+    ASSERT_EQ(stamped.Width(), plain.Width());
+    ASSERT_EQ(stamped.Height(), plain.Height());
+    const PixelRect picture = c.fit == Fit::Border ? window.reports[0].fitted
+                                                   : PixelRect{0, 0, plain.Width(), plain.Height()};
+    const PixelRect stamp =
+        DateStampPlace({plain.Width(), plain.Height()}, picture, DateStampWidth(c.text, 28), 28);
+    EXPECT_GT(stamp.left, plain.Width() / 2);
+    EXPECT_GT(stamp.top, plain.Height() * 3 / 4);
+    const int left = stamp.left / 16 * 16 - 16, top = stamp.top / 16 * 16 - 16;
+    const int right = (stamp.left + stamp.width + 15) / 16 * 16 + 16;
+    const int bottom = (stamp.top + stamp.height + 15) / 16 * 16 + 16;
+    // Where the stamp has its glyphs, drawn alone.
+    Bitmap glyphs(plain.Width(), plain.Height());
+    DrawDateStamp(glyphs, c.text, stamp);
+    int different = 0, covered = 0;
+    std::array<std::int64_t, 3> sum{};  // blue, green, red
+    for (int y = 0; y < plain.Height(); ++y) {
+      for (int x = 0; x < plain.Width(); ++x) {
+        const std::uint8_t* a = plain.Row(y) + 3 * x;
+        const std::uint8_t* b = stamped.Row(y) + 3 * x;
+        const bool inside = x >= left && x < right && y >= top && y < bottom;
+        if (!inside) different += a[0] != b[0] || a[1] != b[1] || a[2] != b[2];
+        if (Orange(glyphs.Row(y) + 3 * x)) {
+          ++covered;
+          for (int k = 0; k < 3; ++k) sum[k] += b[k];
+        }
+      }
+    }
+    EXPECT_EQ(different, 0);
+    ASSERT_GT(covered, 0);
+    // JPEG blurs the glyphs' edges: their mean is the stamp's orange.
+    const std::uint8_t mean[3] = {static_cast<std::uint8_t>(sum[0] / covered),
+                                  static_cast<std::uint8_t>(sum[1] / covered),
+                                  static_cast<std::uint8_t>(sum[2] / covered)};
+    EXPECT_TRUE(Orange(mean)) << int(mean[2]) << ' ' << int(mean[1]) << ' ' << int(mean[0]);
+  }
+}
+
+TEST(DateStamp, GlyphsAreTheFontsRowsSampledToTheHeight) {
+  // "1.2" at 7 pixels: the font as it stands, one pixel between glyphs.
+  const std::vector<std::string> font = {
+      "....."
+      "."
+      "."
+      "."
+      ".###.",  //
+      "....#"
+      "."
+      "."
+      "."
+      "....#",  //
+      "....#"
+      "."
+      "."
+      "."
+      "....#",  //
+      "....."
+      "."
+      "."
+      "."
+      ".###.",  //
+      "....#"
+      "."
+      "."
+      "."
+      "#....",  //
+      "....#"
+      "."
+      "."
+      "."
+      "#....",  //
+      "....."
+      "."
+      "#"
+      "."
+      ".###.",
+  };
+  for (const int height : {7, 14}) {
+    SCOPED_TRACE(height);
+    const int scale = height / 7;
+    const int width = DateStampWidth("1.2", height);
+    ASSERT_EQ(width, 13 * scale);
+    Bitmap bitmap(width + 4, height + 4);
+    DrawDateStamp(bitmap, "1.2", {2, 2, width, height});
+    for (int y = 0; y < bitmap.Height(); ++y) {
+      std::string row;
+      for (int x = 0; x < bitmap.Width(); ++x) row += Orange(bitmap.Row(y) + 3 * x) ? '#' : '.';
+      std::string expected(bitmap.Width(), '.');
+      if (y >= 2 && y < 2 + height) {
+        for (int x = 0; x < width; ++x) expected[2 + x] = font[(y - 2) / scale][x / scale];
+      }
+      EXPECT_EQ(row, expected) << "row " << y;
+    }
+  }
+}
+
+TEST(DateStamp, TheDateComesFromExifElseTheFileTimeWithANotice) {
+  FileStamp file;
+  file.inode = 7;
+  file.modifiedSeconds = 1700000000;
+  std::tm local{};
+  const std::time_t seconds = 1700000000;
+  localtime_r(&seconds, &local);
+  const CalendarDate fileDay{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> exif;
+    FileStamp file;
+    std::optional<CalendarDate> date;
+    DateSource source;
+    const char* notice;  // the log line; nullptr for none
+  };
+  const Case cases[] = {
+      {"taken", ExifTaken("2023:12:31 23:59:59"), file, CalendarDate{2023, 12, 31},
+       DateSource::Exif, nullptr},
+      {"leap day", ExifTaken("2024:02:29 00:00:00"), file, CalendarDate{2024, 2, 29},
+       DateSource::Exif, nullptr},
+      {"no Exif",
+       {},
+       file,
+       fileDay,
+       DateSource::FileTime,
+       "撮影日時がないため、ファイルの更新日時の日付を入れました"},
+      {"unset clock", ExifTaken("0000:00:00 00:00:00"), file, fileDay, DateSource::FileTime,
+       "撮影日時がないため、ファイルの更新日時の日付を入れました"},
+      {"no such day", ExifTaken("2023:02:29 10:00:00"), file, fileDay, DateSource::FileTime,
+       "撮影日時がないため、ファイルの更新日時の日付を入れました"},
+      {"only the orientation", ExifWithOrientation(6), file, fileDay, DateSource::FileTime,
+       "撮影日時がないため、ファイルの更新日時の日付を入れました"},
+      {"neither",
+       {},
+       FileStamp{},
+       std::nullopt,
+       DateSource::None,
+       "撮影日時がわからないため、日付を入れませんでした"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PhotoHeader header;
+    header.exif = c.exif;
+    header.file = c.file;
+    const StampDay day = DayForStamp(header);
+    EXPECT_EQ(day.date, c.date);
+    EXPECT_EQ(day.source, c.source);
+    PhotoReport report;
+    report.dateSource = day.source;
+    const std::vector<std::string> lines = PhotoLogLines(report);
+    EXPECT_EQ(lines, c.notice ? std::vector<std::string>{c.notice} : std::vector<std::string>{});
+  }
+}
+
+TEST(ShopNames, FoldedToOneLevelOfAsciiNamesNumberedWhereTheyMeet) {
+  const std::string deep = "2024/" + std::string(30, 'd') + "/" + std::string(40, 'e') + "/x.jpg";
+  const struct {
+    std::string input;
+    std::string name;
+  } cases[] = {
+      {"a.jpg", "a.jpg"},
+      {"sub/A.jpg", "sub_A.jpg"},
+      {"子供/運動会 1.jpg", "1.jpg"},
+      {"遠足/運動会 1.JPG", "1-2.jpg"},            // meets the one before
+      {"ｓｕｂ/Ａ.jpg", "sub_A-2.jpg"},            // full width, meets sub/A
+      {"Cafe\xCC\x81 & bar.jpg", "Cafe_bar.jpg"},  // NFD: the accent dropped
+      {"Caf\xC3\xA9-2.jpg", "Cafe-2.jpg"},         // NFC: its base letter
+      {"がっこう.jpg", "photo.jpg"},               // nothing left
+      {"ガッコウ/がっこう.jpg", "photo-2.jpg"},
+      {"bad\xFF\xFEname.jpg", "bad_name.jpg"},  // not UTF-8
+      {"-_-x_-_.jpg", "x.jpg"},
+      {deep, std::string(17, 'd') + "_" + std::string(40, 'e') + "_x.jpg"},  // its end kept
+  };
+  std::vector<std::string> inputs;
+  for (const auto& c : cases) inputs.push_back(c.input);
+  const std::vector<std::string> names = ShopNames(inputs);
+  ASSERT_EQ(names.size(), inputs.size());
+  std::set<std::string> lower;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    EXPECT_EQ(names[i], cases[i].name) << cases[i].input;
+    EXPECT_LE(names[i].size(), MaxShopNameBytes);
+    EXPECT_EQ(names[i].find_first_not_of(
+                  "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-."),
+              std::string::npos);
+    std::string folded = names[i];
+    for (char& ch : folded) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    EXPECT_TRUE(lower.insert(folded).second) << names[i];
+  }
+}
+
+TEST_F(PrintCounterRun, ShopNamesPutEveryOutputInOneFolderWithTheMapBeside) {
+  const std::string photo = MakeJpeg(400, 300, PhotoPixel);
+  for (const char* name : {"a.jpg", "子供/遠足 1.jpg", "子供/運動会/遠足 1.jpg", "x,\"y\".jpg"}) {
+    box.Write(std::string("in/") + name, photo);
+  }
+  options.print.shopNames = true;
+  Run();
+  EXPECT_EQ(window.messages, std::vector<std::string>{Summary("作業が終了しました。", 4, 0, 0)});
+  EXPECT_EQ(box.Read("out/quorvale-names.csv"),
+            "\xEF\xBB\xBFoutput,input\r\n"
+            "a.jpg,a.jpg\r\n"
+            "x_y.jpg,\"x,\"\"y\"\".jpg\"\r\n"
+            "1.jpg,子供/運動会/遠足 1.jpg\r\n"
+            "1-2.jpg,子供/遠足 1.jpg\r\n");
+  for (const char* name : {"a.jpg", "x_y.jpg", "1.jpg", "1-2.jpg"}) {
+    EXPECT_EQ(Decoded(Out(name)).Width(), 400) << name;
+  }
+}
+
+}  // namespace
+}  // namespace quorvale::testing
