@@ -448,7 +448,8 @@ OUTPUT_FOLDER, creating folders as needed.
 )"),
       Translate(R"(Options:
   --size ID            target size, case-insensitive (default L);
-                       --list-sizes shows every ID
+                       --list-sizes shows every ID; a size's name as it
+                       shows it (はがき) and KG (hagaki) or LD (dsc) too
   --dpi N              print resolution: 150, 200, 300, 320 or 400 (default 400);
                        fixed pixel sizes ignore it
   --reduce             also reduce each photo to the size (default: trim only)
@@ -521,6 +522,14 @@ OUTPUT_FOLDER, creating folders as needed.
                        millimetres at the --dpi of a print size, at least,
                        or N pixels at a fixed pixel size (0 to 100; default
                        3; 0: the photo meets two edges)
+  --date-stamp         print the date taken (Exif DateTimeOriginal, else the
+                       file's modification day, said in the log) in the
+                       lower right of each output, 2.5 mm high in orange
+  --date-format FMT    the stamp's date as 'YY M D (default), YYYY.MM.DD or
+                       YYYY年M月D日; implies --date-stamp
+  --shop-names         name the outputs for a print shop's machine: ASCII
+                       letters, digits, _ and - only, all in OUTPUT_FOLDER,
+                       with quorvale-names.csv mapping each to its photo
   --shard K/N          take only part K of N of the photos (1 <= K <= N),
                        chosen by a hash of each photo's path under
                        INPUT_FOLDER; N runs, one per part, into one

@@ -30,7 +30,7 @@ _quorvale_batch()
         --size)
             values='L hagaki 2L yatsugiri mutsugiri w-mutsugiri A4 yotsugiri
                     w-yotsugiri 4base 16base qvga vga svga xga sxga sxga-1600
-                    sxga-2048'
+                    sxga-2048 dsc postcard'
             ;;
         --dpi) values='150 200 300 320 400' ;;
         --on-problem) values='continue stop' ;;
@@ -38,6 +38,7 @@ _quorvale_batch()
         --crop-position) values='top centre center bottom left right' ;;
         --fit) values='trim border' ;;
         --colour) values='keep srgb' ;;
+        --date-format) values='YYYY.MM.DD YYYY年M月D日' ;;
         --quality|--jobs|--shard|--margin) return 0 ;;
         --report|--crops)
             local IFS=$'\n'
@@ -68,7 +69,8 @@ _quorvale_batch()
                                  --on-problem --overwrite --existing --json
                                  --auto-orient --keep-metadata --colour --write-dpi
                                  --keep-times --large-photos --report --dry-run
-                                 --crop-position --crops --strict-crops --fit --margin --shard
+                                 --crop-position --crops --strict-crops --fit --margin
+                                 --date-stamp --date-format --shop-names --shard
                                  --list-sizes --help --version -h --' -- "$cur"))
         return 0
     fi
