@@ -152,7 +152,6 @@ TEST_F(OptionRules, OtherSizesTakeThePlaceOfTheSizeList) {
     Button(c.back)->click();
     EXPECT_FALSE(action->isChecked());
     EXPECT_TRUE(Button(c.back)->isChecked());
-    EXPECT_EQ(window.ChosenSize().Preset().id, window.Controls().size);
   }
   WindowControls controls = window.Controls();
   controls.size = "postcard";
