@@ -527,11 +527,18 @@ class Run {
   std::map<std::size_t, OutputLook> looked_;  // by photo, for photos ahead of their turn
 };
 
-// The map of shop names beside the outputs; a failure is told as a save's.
-void WriteShopNames(const std::string& outputFolder, const std::vector<ShopNameRow>& rows,
+// The map of shop names beside the outputs, one per shard so that the parts
+// of one folder do not replace each other's; a failure is told as a save's.
+void WriteShopNames(const RunOptions& options, const std::vector<ShopNameRow>& rows,
                     RunListener& listener) {
   const std::string text = ShopNamesCsv(rows);
-  const std::string path = WithSeparator(outputFolder) + ShopNamesFile;
+  std::string name = ShopNamesFile;
+  if (options.shard.count > 1) {
+    name.insert(name.size() - 4, "-" + std::to_string(options.shard.index) + "-of-" +
+                                     std::to_string(options.shard.count));
+  }
+  const std::string& outputFolder = options.outputFolder;
+  const std::string path = WithSeparator(outputFolder) + name;
   const int error = WriteSafeFile(
       path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
       IfExists::Replace);
@@ -669,7 +676,7 @@ RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_
   if (!outcome.leftOut.Empty()) listener.LeftOutOfRun(outcome.leftOut);
   Run run(options, listener, taken, outputs, std::move(stop));
   run.ProcessAll();
-  if (!run.shopRows.empty()) WriteShopNames(options.outputFolder, run.shopRows, listener);
+  if (!run.shopRows.empty()) WriteShopNames(options, run.shopRows, listener);
   outcome.stopped = run.Stopped();
   outcome.counts = run.counts;
   outcome.passedOver.orientations = run.passedOver.orientations;

@@ -9,7 +9,8 @@ namespace quorvale {
 // The longest output name a shop's machine is given, ".jpg" included.
 inline constexpr std::size_t MaxShopNameBytes = 64;
 
-// The file beside the outputs that maps each to its photo.
+// The file beside the outputs that maps each to its photo
+// ("quorvale-names-K-of-N.csv" for part K of N of a shared run).
 inline constexpr const char* ShopNamesFile = "quorvale-names.csv";
 
 // Output names for photos at `relativePaths` (under the input folder, in
