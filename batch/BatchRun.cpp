@@ -242,7 +242,10 @@ class Run {
     const PixelRect picture = report_.fitted.width > 0
                                   ? report_.fitted
                                   : PixelRect{0, 0, photo_.Width(), photo_.Height()};
-    report_.dateStamp = StampPhoto(photo_, picture, options_.print, options_.target, *day.date);
+    // An output that keeps the photo's orientation is shown turned by it.
+    const PrintOptions& print = options_.print;
+    const int shownTurned = print.keepMetadata && !print.autoOrient ? header.orientation : 1;
+    report_.dateStamp = StampPhoto(photo_, picture, print, options_.target, *day.date, shownTurned);
   }
 
   // The output path, mapped unless that was done on the way to the decode

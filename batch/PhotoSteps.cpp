@@ -173,13 +173,56 @@ StampDay DayForStamp(const PhotoHeader& header) {
           DateSource::FileTime};
 }
 
+namespace {
+
+// Where the stored pixel at (x, y) of a width x height bitmap stands once
+// ApplyOrientation(orientation) has turned it.
+std::pair<std::int32_t, std::int32_t> Shown(std::int32_t x, std::int32_t y, std::int32_t width,
+                                            std::int32_t height, int orientation) {
+  switch (orientation) {
+    case 2:
+      return {width - 1 - x, y};
+    case 3:
+      return {width - 1 - x, height - 1 - y};
+    case 4:
+      return {x, height - 1 - y};
+    case 5:
+      return {y, x};
+    case 6:
+      return {height - 1 - y, x};
+    case 7:
+      return {height - 1 - y, width - 1 - x};
+    case 8:
+      return {y, width - 1 - x};
+    default:
+      return {x, y};
+  }
+}
+
+PixelRect ShownRect(const PixelRect& r, PixelSize canvas, int orientation) {
+  const auto [ax, ay] = Shown(r.left, r.top, canvas.width, canvas.height, orientation);
+  const auto [bx, by] =
+      Shown(r.left + r.width - 1, r.top + r.height - 1, canvas.width, canvas.height, orientation);
+  return {std::min(ax, bx), std::min(ay, by), std::abs(bx - ax) + 1, std::abs(by - ay) + 1};
+}
+
+}  // namespace
+
 std::string StampPhoto(Bitmap& photo, const PixelRect& picture, const PrintOptions& print,
-                       LongShort target, const CalendarDate& date) {
+                       LongShort target, const CalendarDate& date, int shownTurned) {
+  // A photo whose output keeps an orientation to be shown by is stamped as
+  // it will be shown: turned upright for the stamp, and back.
+  const bool turned = shownTurned >= 2 && shownTurned <= 8;
+  const PixelSize stored{photo.Width(), photo.Height()};
+  if (turned) ApplyOrientation(photo, shownTurned);
   const PixelSize canvas{photo.Width(), photo.Height()};
   const std::int32_t height =
       DateStampHeight(print.dateStamp, target.S, std::min(canvas.width, canvas.height));
   const std::string text = DateStampText(date, print.dateFormat);
-  DrawDateStamp(photo, text, DateStampPlace(canvas, picture, DateStampWidth(text, height), height));
+  const PixelRect shown = turned ? ShownRect(picture, stored, shownTurned) : picture;
+  DrawDateStamp(photo, text, DateStampPlace(canvas, shown, DateStampWidth(text, height), height));
+  // Turning by 6 is undone by 8 and the other way round; the rest undo themselves.
+  if (turned) ApplyOrientation(photo, shownTurned == 6 ? 8 : shownTurned == 8 ? 6 : shownTurned);
   return text;
 }
 

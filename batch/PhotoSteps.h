@@ -143,9 +143,11 @@ StampDay DayForStamp(const PhotoHeader& header);
 // `date` stamped on `photo` as `print` asks, in the lower right of
 // `picture` (the photo's place on its canvas with a border; else the
 // whole photo) or below it in the frame when there is room: DateStampPlace
-// with DateStampHeight of print.dateStamp for `target`. The text stamped.
+// with DateStampHeight of print.dateStamp for `target`. All of this as the
+// photo is shown once turned by the Exif orientation `shownTurned` (1: as
+// stored), which its output keeps. The text stamped.
 std::string StampPhoto(Bitmap& photo, const PixelRect& picture, const PrintOptions& print,
-                       LongShort target, const CalendarDate& date);
+                       LongShort target, const CalendarDate& date, int shownTurned = 1);
 
 std::vector<std::uint8_t> OutputExif(const PhotoHeader& header, const PrintOptions& print,
                                      PixelSize size, bool& malformed);

@@ -11,6 +11,7 @@
 #include "batch/ShopNames.h"
 #include "codec/PhotoReader.h"
 #include "messages/Messages.h"
+#include "pixels/Orientation.h"
 #include "support/ExifBlock.h"
 #include "support/RunFixture.h"
 #include "support/TestJpeg.h"
@@ -18,8 +19,9 @@
 namespace quorvale::testing {
 namespace {
 
-std::vector<std::uint8_t> ExifTaken(const std::string& when) {
+std::vector<std::uint8_t> ExifTaken(const std::string& when, int orientation = 1) {
   ExifBlock block(true);
+  block.ifd0 = {block.Short(exif_tag::Orientation, static_cast<std::uint16_t>(orientation))};
   block.exif = {block.Ascii(exif_tag::DateTimeOriginal, when)};
   return block.Build();
 }
@@ -38,24 +40,30 @@ class PrintCounterRun : public RunFixture {};
 
 // The stamp changes only the JPEG blocks it touches (16 x 16 with the
 // output's 4:2:0 sampling, one more for the decoder's smoothing across
-// them), and the pixels it covers are the stamp's orange.
+// them), and the pixels it covers are the stamp's orange; all of this on
+// the photo as shown, where its output keeps an orientation to be turned by.
 TEST_F(PrintCounterRun, AStampedOutputDiffersOnlyAroundItsStampInTheLowerRight) {
   struct Case {
     Fit fit;
     DateFormat format;
     const char* text;
+    int orientation;  // kept in the output's Exif
   };
   const Case cases[] = {
-      {Fit::Trim, DateFormat::Kiosk, "'24 8 5"},
-      {Fit::Trim, DateFormat::Japanese, "2024年8月5日"},
-      {Fit::Border, DateFormat::Dotted, "2024.08.05"},
+      {Fit::Trim, DateFormat::Kiosk, "'24 8 5", 1},
+      {Fit::Trim, DateFormat::Japanese, "2024年8月5日", 1},
+      {Fit::Border, DateFormat::Dotted, "2024.08.05", 1},
+      {Fit::Trim, DateFormat::Kiosk, "'24 8 5", 6},
   };
   const auto grey = [](int x, int) { return Rgb{40, 90, static_cast<std::uint8_t>(x % 99)}; };
-  box.Write("in/a.jpg", MakeJpeg(900, 600, grey, {.app1 = ExifTaken("2024:08:05 09:30:00")}));
   options.target = {600, 400};
   window.photo.reduce = true;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
+    SCOPED_TRACE(c.orientation);
+    box.Write("in/a.jpg",
+              MakeJpeg(900, 600, grey, {.app1 = ExifTaken("2024:08:05 09:30:00", c.orientation)}));
+    options.print.keepMetadata = c.orientation != 1;
     window.photo.fit = c.fit;
     window.photo.margin = c.fit == Fit::Border ? 40 : 0;  // room below for the stamp
     options.print.dateStamp = 0;
@@ -69,8 +77,10 @@ TEST_F(PrintCounterRun, AStampedOutputDiffersOnlyAroundItsStampInTheLowerRight) 
     ASSERT_EQ(window.reports.size(), 1u);
     EXPECT_EQ(window.reports[0].dateStamp, c.text);
 
-    const Bitmap plain = Decoded(box.Path("plain/a.jpg"));
-    const Bitmap stamped = Decoded(box.Path("stamped/a.jpg"));
+    Bitmap plain = Decoded(box.Path("plain/a.jpg"));
+    Bitmap stamped = Decoded(box.Path("stamped/a.jpg"));
+    ApplyOrientation(plain, c.orientation);
+    ApplyOrientation(stamped, c.orientation);
     ASSERT_EQ(stamped.Width() * stamped.Height(), plain.Width() * plain.Height());
     const PixelRect picture = c.fit == Fit::Border ? window.reports[0].fitted
                                                    : PixelRect{0, 0, plain.Width(), plain.Height()};
