@@ -50,6 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const int orientation = quorvale::ExifOrientation(block);
   Check(orientation >= 1 && orientation <= 8);
+  if (const std::optional<quorvale::CalendarDate> taken = quorvale::ExifDateTaken(block)) {
+    Check(taken->month >= 1 && taken->month <= 12 && taken->day >= 1 && taken->day <= 31);
+  }
   CheckRewrite(block, {true, 4000, 3000, 300});
   CheckRewrite(block, {false, 70000, 9, 0});
   return 0;

@@ -1,11 +1,13 @@
-// Feeds arbitrary bytes to the path text rules as a path and checks the
-// contracts their declarations state.
+// Feeds arbitrary bytes as a path to the path text rules and to the shop
+// names, and checks the contracts their declarations state.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "batch/ShopNames.h"
 #include "codec/JpegFile.h"
 #include "folders/PathRules.h"
 
@@ -38,9 +40,28 @@ void CheckRules(std::string_view path) {
   Require(rest.find('/') == std::string_view::npos);
 }
 
+// A shop's names for the path twice over: each of its plain characters,
+// short enough, ending in ".jpg", and the second numbered apart.
+void CheckShopNames(std::string_view path) {
+  const std::vector<std::string> names =
+      quorvale::ShopNames({std::string(path), std::string(path)});
+  Require(names.size() == 2 && names[0] != names[1]);
+  for (const std::string& name : names) {
+    Require(name.size() <= quorvale::MaxShopNameBytes && name.ends_with(".jpg"));
+    const std::string_view stem(name.data(), name.size() - 4);
+    Require(!stem.empty());
+    for (const char c : stem) {
+      Require((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+              c == '_' || c == '-');
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  CheckRules(std::string_view(reinterpret_cast<const char*>(data), size));
+  const std::string_view path(reinterpret_cast<const char*>(data), size);
+  CheckRules(path);
+  CheckShopNames(path);
   return 0;
 }
