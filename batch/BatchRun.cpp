@@ -130,10 +130,10 @@ class Run {
     } catch (const std::exception& error) {
       next = Failed(Notice::Unexpected, StopCause::Unexpected, error.what());
     }
-    if (options_.print.shopNames && !options_.print.dryRun && outputs_.paths[i] &&
+    if (options_.print.shopNames && !options_.print.dryRun && !report_.output.empty() &&
         (report_.outcome == PhotoOutcome::Saved ||
          report_.outcome == PhotoOutcome::SkippedExisting)) {
-      shopRows.push_back({outputs_.paths[i]->substr(WithSeparator(options_.outputFolder).size()),
+      shopRows.push_back({report_.output.substr(WithSeparator(options_.outputFolder).size()),
                           RelativePath(list_[i], options_.inputFolder)});
     }
     listener_.PhotoFinished(report_);
@@ -251,9 +251,9 @@ class Run {
   // The output path, mapped unless that was done on the way to the decode
   // ahead; `look.output` holds it when the photo goes on.
   Ended Output(std::size_t i, OutputLook& look) {
-    if (!look.output) look.output = outputs_.paths[i];
+    if (!look.output) look.output = OutputOf(i);
     if (!look.output) return Problem(Question::BadName, list_[i], PhotoOutcome::BadName);
-    report_.warnings.sharedName = outputs_.shared[i];
+    if (!outputs_.shared.empty()) report_.warnings.sharedName = outputs_.shared[i];
     report_.output = *look.output;
     // A cut path would write the photo somewhere the operator never asked
     // for, possibly over another file, so an overlong path is refused.
@@ -423,9 +423,19 @@ class Run {
   // to be written, and whether a complete file is there (never one in the
   // input tree, which is refused at the photo's turn). Reads nothing that
   // changes.
+  // Photo `i`'s output path: given with the run, or (none given, as every
+  // photo keeps its own name) mapped now, so that a run of a great many
+  // photos holds no second list of paths.
+  std::optional<std::string> OutputOf(std::size_t i) const {
+    if (outputs_.paths.empty()) {
+      return MapOutputPath(list_[i], options_.inputFolder, options_.outputFolder);
+    }
+    return outputs_.paths[i];
+  }
+
   OutputLook LookAtOutput(std::size_t i) const {
     OutputLook look;
-    look.output = outputs_.paths[i];
+    look.output = OutputOf(i);
     if (!look.output || look.output->size() > MaxOutputPathLength ||
         OutputInInputTree(*look.output, options_.inputFolder, options_.outputFolder)) {
       return look;
@@ -514,7 +524,7 @@ class Run {
   const RunOptions options_;  // a copy: nothing can change it under the run
   RunListener& listener_;
   const PathList& list_;
-  const OutputPaths& outputs_;  // by photo, as list_
+  const OutputPaths& outputs_;  // by photo, as list_; none when each keeps its name
   const std::stop_token stop_;
   // What the decodes and the high-quality reduction ask, from any thread.
   const CancelCheck cancel_ = [this] { return stop_.stop_requested(); };
@@ -654,8 +664,11 @@ RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_
   }
   // Names are given over the whole scan, so that every shard gives a photo
   // the same one; shop names put every output in the output folder itself.
-  OutputPaths all =
-      MapOutputPaths(list, options.inputFolder, options.outputFolder, options.allPhotos);
+  const bool renamed = options.allPhotos || options.print.shopNames;
+  OutputPaths all;
+  if (renamed) {
+    all = MapOutputPaths(list, options.inputFolder, options.outputFolder, options.allPhotos);
+  }
   if (options.print.shopNames) {
     std::vector<std::string> relative;
     for (const std::string& path : list)
@@ -671,8 +684,9 @@ RunOutcome RunBatch(const RunOptions& options, RunListener& listener, std::stop_
   for (std::size_t i = 0; i < list.size(); ++i) {
     if (!options.shard.Takes(RelativePath(list[i], options.inputFolder))) continue;
     taken.push_back(std::move(list[i]));
-    outputs.paths.push_back(all.paths[i]);
-    outputs.shared.push_back(all.shared[i]);
+    if (!renamed) continue;
+    outputs.paths.push_back(std::move(all.paths[i]));
+    outputs.shared.push_back(std::move(all.shared[i]));
   }
   outcome.started = true;
   listener.RunStarted(static_cast<int>(taken.size()));
