@@ -702,16 +702,6 @@ bool IsHeifSignature(std::span<const std::uint8_t> bytes) {
   return false;
 }
 
-OpenedPhoto OpenHeifFile(const std::string& path, int tileThreads) {
-  std::string reason;
-  PhotoBytes bytes = PhotoBytes::OpenFile(path, reason);
-  if (!bytes.IsOpen()) {
-    OpenedPhoto opened;
-    opened.failure = Failure(DecodeStatus::Failed, reason);
-    return opened;
-  }
-  return Open(std::move(bytes), tileThreads);
-}
 
 OpenedPhoto OpenHeifBytes(PhotoBytes bytes, int tileThreads) {
   return Open(std::move(bytes), tileThreads);

@@ -13,7 +13,7 @@ namespace quorvale {
 // of an image in the HEIF family (HEIC, HEIF, AVIF).
 bool IsHeifSignature(std::span<const std::uint8_t> bytes);
 
-// Opens the HEIF file at `path` and reads what describes its primary
+// Reads, from the HEIF file whose bytes are `bytes`, what describes its primary
 // image, with libheif. Before libheif parses anything, the file's boxes are
 // walked and the file refused (Failed) when its metadata box exceeds 32 MiB,
 // it declares more than 4096 items, or its item references are more than a
@@ -44,12 +44,9 @@ bool IsHeifSignature(std::span<const std::uint8_t> bytes);
 // cannot be interrupted, and as the rows are handed over. At most
 // `tileThreads` threads of libheif decode the tiles of a tiled picture
 // (0: the calling thread alone).
-OpenedPhoto OpenHeifFile(const std::string& path, int tileThreads = 0);
-
-// OpenHeifFile for a file opened already.
 OpenedPhoto OpenHeifBytes(PhotoBytes bytes, int tileThreads = 0);
 
-// OpenHeifFile for a file's bytes held in memory, which must outlive the reader.
+// OpenHeifBytes for a file's bytes held in memory, which must outlive the reader.
 OpenedPhoto OpenHeifMemory(std::span<const std::uint8_t> bytes, int tileThreads = 0);
 
 }  // namespace quorvale

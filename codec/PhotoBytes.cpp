@@ -1,7 +1,5 @@
 #include "codec/PhotoBytes.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,28 +9,6 @@
 #include "platform/FileSystem.h"
 
 namespace quorvale {
-
-PhotoBytes PhotoBytes::OpenFile(const std::string& path, std::string& reason) {
-  PhotoBytes bytes;
-  // O_NONBLOCK keeps a FIFO given as a photo from blocking the open.
-  FileDescriptor file(OpenLongPath(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  struct stat st {};
-  if (!file || ::fstat(file.Get(), &st) != 0) {
-    reason = std::strerror(errno);
-    return bytes;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    reason = std::strerror(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-    return bytes;
-  }
-  if (st.st_size == 0) {
-    reason = "the file is empty";
-    return bytes;
-  }
-  bytes.file_ = std::move(file);
-  bytes.stamp_ = StampOf(st);
-  return bytes;
-}
 
 PhotoBytes PhotoBytes::FromFile(FileDescriptor file, const FileStamp& stamp) {
   PhotoBytes bytes;

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <string>
 
 #include "platform/FileDescriptor.h"
 #include "platform/FileSystem.h"
@@ -15,9 +14,6 @@ namespace quorvale {
 // formats whose libraries read through callbacks.
 class PhotoBytes {
  public:
-  // The regular, non-empty file at `path`; a failure leaves the result
-  // closed and `reason` set (the system's words, or "the file is empty").
-  static PhotoBytes OpenFile(const std::string& path, std::string& reason);
   static PhotoBytes InMemory(std::span<const std::uint8_t> bytes);
   // A regular file opened already, whose stat gave `stamp`.
   static PhotoBytes FromFile(FileDescriptor file, const FileStamp& stamp);

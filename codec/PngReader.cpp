@@ -308,16 +308,6 @@ bool IsPngSignature(std::span<const std::uint8_t> bytes) {
   return bytes.size() >= 8 && png_sig_cmp(bytes.data(), 0, 8) == 0;
 }
 
-OpenedPhoto OpenPngFile(const std::string& path) {
-  std::string reason;
-  PhotoBytes bytes = PhotoBytes::OpenFile(path, reason);
-  if (!bytes.IsOpen()) {
-    OpenedPhoto opened;
-    opened.failure = Failure(DecodeStatus::Failed, reason);
-    return opened;
-  }
-  return OpenPngBytes(std::move(bytes));
-}
 
 OpenedPhoto OpenPngBytes(PhotoBytes bytes) {
   try {

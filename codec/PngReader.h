@@ -12,7 +12,7 @@ namespace quorvale {
 // True when `bytes`, the first bytes of a file, open with PNG's signature.
 bool IsPngSignature(std::span<const std::uint8_t> bytes);
 
-// Opens the PNG file at `path` and reads its header (every chunk before the
+// Reads the header of the PNG file whose bytes are `bytes` (every chunk before the
 // picture data): the size, an eXIf chunk as the header's Exif block (made
 // "Exif\0\0" and its TIFF structure, as a JPEG carries it) and its
 // orientation, an iCCP chunk as its ICC profile. The header is refused
@@ -29,12 +29,9 @@ bool IsPngSignature(std::span<const std::uint8_t> bytes);
 // its last row is read (an interlaced picture is read whole, holding the
 // region's rows in full width). Damaged or truncated data fails the decode
 // with libpng's words; cancel is asked every 16 rows.
-OpenedPhoto OpenPngFile(const std::string& path);
-
-// OpenPngFile for a file opened already.
 OpenedPhoto OpenPngBytes(PhotoBytes bytes);
 
-// OpenPngFile for a file's bytes held in memory, which must outlive the reader.
+// OpenPngBytes for a file's bytes held in memory, which must outlive the reader.
 OpenedPhoto OpenPngMemory(std::span<const std::uint8_t> bytes);
 
 }  // namespace quorvale
