@@ -419,10 +419,6 @@ class Run {
     return worth;
   }
 
-  // The output of photo `i`: its path, unless it has none or one too long
-  // to be written, and whether a complete file is there (never one in the
-  // input tree, which is refused at the photo's turn). Reads nothing that
-  // changes.
   // Photo `i`'s output path: given with the run, or (none given, as every
   // photo keeps its own name) mapped now, so that a run of a great many
   // photos holds no second list of paths.
@@ -433,6 +429,10 @@ class Run {
     return outputs_.paths[i];
   }
 
+  // The output of photo `i`: its path, unless it has none or one too long
+  // to be written, and whether a complete file is there (never one in the
+  // input tree, which is refused at the photo's turn). Reads nothing that
+  // changes.
   OutputLook LookAtOutput(std::size_t i) const {
     OutputLook look;
     look.output = OutputOf(i);

@@ -3,6 +3,8 @@
 #include <set>
 #include <string_view>
 
+#include "platform/Utf8.h"
+
 namespace quorvale {
 namespace {
 
@@ -11,29 +13,6 @@ constexpr std::string_view Extension = ".jpg";
 // U+00C0 to U+00FF as their base letters; '_' for the two signs among them.
 constexpr std::string_view LatinBase =
     "AAAAAAACEEEEIIIIDNOOOOO_OUUUUYTsaaaaaaaceeeeiiiidnooooo_ouuuuyty";
-
-// The code point at the start of `text` and its length in bytes; -1 for a
-// byte that does not start valid UTF-8 (one byte long).
-char32_t NextCodePoint(std::string_view text, std::size_t& bytes) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(0);
-  bytes = 1;
-  if (lead < 0x80) return lead;
-  const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-  if (length == 0 || lead > 0xF4 || text.size() < length) return static_cast<char32_t>(-1);
-  char32_t point = lead & (0x7F >> length);
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return static_cast<char32_t>(-1);
-    point = point << 6 | (byte(i) & 0x3F);
-  }
-  // Overlong forms and surrogates are not UTF-8.
-  if ((length == 3 && point < 0x800) || (length == 4 && (point < 0x10000 || point > 0x10FFFF)) ||
-      (point >= 0xD800 && point <= 0xDFFF)) {
-    return static_cast<char32_t>(-1);
-  }
-  bytes = length;
-  return point;
-}
 
 bool Kept(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -70,10 +49,10 @@ std::string FoldedStem(std::string_view path) {
   }
   std::string stem;
   while (!path.empty()) {
-    std::size_t bytes = 0;
-    const char32_t point = NextCodePoint(path, bytes);
-    path.remove_prefix(bytes);
-    const std::string folded = point == static_cast<char32_t>(-1) ? "_" : Fold(point);
+    const Utf8Char c = DecodeUtf8At(path, 0);
+    // A byte that starts no well-formed character is one of its own.
+    path.remove_prefix(c.length == 0 ? 1 : c.length);
+    const std::string folded = c.length == 0 ? "_" : Fold(c.code);
     if (folded == "_" && !stem.empty() && stem.back() == '_') continue;
     stem += folded;
   }
