@@ -70,6 +70,7 @@ using Ended = std::optional<Next>;
 struct OutputLook {
   std::optional<std::string> output;  // none: no path, or one too long to be written
   bool existing = false;
+  std::optional<bool> inInputTree;  // when looked at already
 };
 
 // One press of Run from the start of processing to the end of the loop.
@@ -264,7 +265,10 @@ class Run {
     }
     // Nothing in the input tree is written, whatever becomes of existing
     // outputs.
-    if (OutputInInputTree(*look.output, options_.inputFolder, options_.outputFolder)) {
+    const bool inside = look.inInputTree ? *look.inInputTree
+                                         : OutputInInputTree(*look.output, options_.inputFolder,
+                                                             options_.outputFolder);
+    if (inside) {
       report_.outcome = PhotoOutcome::InInputTree;
       ++counts.errors;
       return Next::NextFile;
@@ -436,10 +440,9 @@ class Run {
   OutputLook LookAtOutput(std::size_t i) const {
     OutputLook look;
     look.output = OutputOf(i);
-    if (!look.output || look.output->size() > MaxOutputPathLength ||
-        OutputInInputTree(*look.output, options_.inputFolder, options_.outputFolder)) {
-      return look;
-    }
+    if (!look.output || look.output->size() > MaxOutputPathLength) return look;
+    look.inInputTree = OutputInInputTree(*look.output, options_.inputFolder, options_.outputFolder);
+    if (*look.inInputTree) return look;
     // An output cut short (a power cut while it was written) is not done.
     look.existing = FileExists(*look.output) && EndsWithEndOfImage(*look.output);
     return look;

@@ -1,7 +1,5 @@
 #include "batch/OutputTree.h"
 
-#include <fcntl.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <optional>
@@ -11,7 +9,6 @@
 
 #include "folders/FolderScan.h"
 #include "folders/PathRules.h"
-#include "platform/FileDescriptor.h"
 #include "platform/FileSystem.h"
 #include "platform/SafeFile.h"
 
@@ -51,15 +48,12 @@ bool OutputInInputTree(const std::string& output, const std::string& inputFolder
 
 int MarkOutputTree(const std::string& outputFolder) {
   if (!CreateFolders(outputFolder)) return errno;
-  const FileDescriptor folder(OpenLongPath(outputFolder, O_RDONLY | O_DIRECTORY));
-  if (!folder) return errno;
   constexpr std::string_view text =
       "Quorvale's output: later runs whose input folder holds this folder pass over it.\n";
   // A mark left by an earlier run is kept as it is.
-  const int error =
-      WriteSafeFile(folder.Get(), OutputMarkName,
-                    std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
-                    IfExists::Keep);
+  const int error = WriteSafeFile(
+      WithSeparator(outputFolder) + OutputMarkName,
+      std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), IfExists::Keep);
   return error == EEXIST ? 0 : error;
 }
 
